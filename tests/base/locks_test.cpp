@@ -1,0 +1,26 @@
+#include "base/locks.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(SyncEvent, WaitTimesOutUnsetAndSeesSetFromAnotherThread)
+{
+    cSyncEvent event;
+    EXPECT_FALSE(event.Wait(10));
+    std::thread setter([&] { event.Set(); });
+    EXPECT_TRUE(event.Wait(-1));
+    setter.join();
+    EXPECT_TRUE(event.IsSet());
+    event.Reset();
+    EXPECT_FALSE(event.Wait(0));
+}
+
+TEST(CriticalSection, OwnerMayEnterAgain)
+{
+    cCriticalSection section;
+    cSafeCriticalSectionAccess outer(section);
+    cSafeCriticalSectionAccess inner(section);
+    std::thread other([&] { EXPECT_FALSE(section.TryEnter()); });
+    other.join();
+}
