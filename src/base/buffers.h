@@ -1,0 +1,231 @@
+#pragma once
+// The buffer templates and the size arithmetic that guards every allocation.
+//
+// `_typebuf<T>` owns an array of plain values (pixels, accumulators, weights);
+// `_classbuf<T>` owns an array of objects. Both are {pointer; i32 count}, allocate without
+// throwing (a failed or refused allocation leaves them empty), and bounds-check `[]`,
+// which throws `cException` - the one exception of the code base. Hot loops index the raw
+// pointer from GetData() within GetCount().
+//
+// Overcommit lets a huge allocation "succeed" and kills the process when it is touched,
+// so callers cap sizes that come from input before they allocate: compute them with
+// CheckedMul64 and test them with FitsI32 and against the bytes left in the stream.
+#include "base/exception.h"
+#include "base/types.h"
+
+#include <concepts>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+// a * b in 64 bits. False, leaving `product` 0, when a factor is negative or the product
+// does not fit in u64.
+template <std::integral A, std::integral B>
+[[nodiscard]] constexpr bool CheckedMul64(A a, B b, u64& product)
+{
+    product = 0;
+    if (std::cmp_less(a, 0) || std::cmp_less(b, 0)) {
+        return false;
+    }
+    u64 result;
+    if (__builtin_mul_overflow(static_cast<u64>(a), static_cast<u64>(b), &result)) {
+        return false;
+    }
+    product = result;
+    return true;
+}
+
+// True when `value` is representable as an i32 (compared by value, never after a cast).
+template <std::integral T>
+[[nodiscard]] constexpr bool FitsI32(T value)
+{
+    return std::in_range<i32>(value);
+}
+
+// Process-wide test hook consulted before every allocation of the base containers
+// (buffers, map nodes, list nodes): returning false makes that allocation fail as if
+// memory were short. Null (the default) allows everything. Tests use it to reach the
+// allocation-failure paths without exhausting memory.
+using tAllocationHook = bool (*)(u64 bytes);
+void SetAllocationHook(tAllocationHook hook);
+
+// Raw memory for the base containers: null when `bytes` is 0, when the hook refuses or
+// when memory is short; never throws. Aligned for any fundamental type.
+[[nodiscard]] void* AllocateBytes(u64 bytes);
+void FreeBytes(void* memory);
+
+// Constructs a T in memory from AllocateBytes; null when the allocation fails.
+// T's constructor MUST NOT throw. Release with DestroyAllocated.
+template <class T, class... Args>
+[[nodiscard]] T* NewAllocated(Args&&... args)
+{
+    static_assert(std::is_nothrow_constructible_v<T, Args...>);
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    void* memory = AllocateBytes(sizeof(T));
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    return ::new (memory) T(std::forward<Args>(args)...);
+}
+
+template <class T>
+void DestroyAllocated(T* object)
+{
+    if (object != nullptr) {
+        object->~T();
+        FreeBytes(object);
+    }
+}
+
+[[noreturn]] void ThrowOutOfBounds(const char* message, i32 line);
+
+// Memory for `count` elements of `elementSize` bytes; null when count is outside
+// 1..INT32_MAX or the allocation fails.
+[[nodiscard]] void* AllocateElements(i64 count, u64 elementSize);
+
+namespace buffers_detail {
+
+// What both buffer templates share: the {pointer; count} pair, moving it, and the
+// bounds test of `[]`.
+template <class T>
+class cElementArray
+{
+public:
+    cElementArray(const cElementArray&) = delete;
+    cElementArray& operator=(const cElementArray&) = delete;
+
+    T* GetData() { return m_data; }
+    const T* GetData() const { return m_data; }
+    i32 GetCount() const { return m_count; }
+
+protected:
+    cElementArray() = default;
+    cElementArray(cElementArray&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0))
+    {
+    }
+    ~cElementArray() = default;
+
+    // Takes over `other`'s elements; the caller has freed its own.
+    void Adopt(cElementArray& other)
+    {
+        m_data = std::exchange(other.m_data, nullptr);
+        m_count = std::exchange(other.m_count, 0);
+    }
+
+    T& At(i64 index, const char* message, i32 line) const
+    {
+        if (index < 0 || index >= m_count) {
+            ThrowOutOfBounds(message, line);
+        }
+        return m_data[index];
+    }
+
+    T* m_data = nullptr;
+    i32 m_count = 0;
+};
+
+} // namespace buffers_detail
+
+template <class T>
+class _typebuf : public buffers_detail::cElementArray<T>
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    using Base = buffers_detail::cElementArray<T>;
+
+public:
+    _typebuf() = default;
+    ~_typebuf() { Free(); }
+    _typebuf(_typebuf&& other) noexcept = default;
+    _typebuf& operator=(_typebuf&& other) noexcept
+    {
+        if (this != &other) {
+            Free();
+            Base::Adopt(other);
+        }
+        return *this;
+    }
+
+    // Discards the old contents and allocates `count` elements, not cleared. False, with
+    // the buffer empty (null, 0), when count <= 0, count > INT32_MAX or memory is short.
+    [[nodiscard]] bool Alloc(i64 count)
+    {
+        Free();
+        this->m_data = static_cast<T*>(AllocateElements(count, sizeof(T)));
+        if (this->m_data == nullptr) {
+            return false;
+        }
+        this->m_count = static_cast<i32>(count);
+        return true;
+    }
+
+    void Free()
+    {
+        FreeBytes(this->m_data);
+        this->m_data = nullptr;
+        this->m_count = 0;
+    }
+
+    T& operator[](i64 index) { return Base::At(index, "_typebuf::Out of bounds", __LINE__); }
+    const T& operator[](i64 index) const
+    {
+        return Base::At(index, "_typebuf::Out of bounds", __LINE__);
+    }
+};
+
+template <class T>
+class _classbuf : public buffers_detail::cElementArray<T>
+{
+    static_assert(std::is_nothrow_default_constructible_v<T>);
+    static_assert(std::is_nothrow_destructible_v<T>);
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    using Base = buffers_detail::cElementArray<T>;
+
+public:
+    _classbuf() = default;
+    ~_classbuf() { Free(); }
+    _classbuf(_classbuf&& other) noexcept = default;
+    _classbuf& operator=(_classbuf&& other) noexcept
+    {
+        if (this != &other) {
+            Free();
+            Base::Adopt(other);
+        }
+        return *this;
+    }
+
+    // Destroys the old objects and makes `count` default-constructed ones. False, with
+    // the buffer empty, when count <= 0, count > INT32_MAX or memory is short.
+    [[nodiscard]] bool Alloc(i64 count)
+    {
+        Free();
+        T* data = static_cast<T*>(AllocateElements(count, sizeof(T)));
+        if (data == nullptr) {
+            return false;
+        }
+        for (i64 i = 0; i < count; ++i) {
+            ::new (static_cast<void*>(data + i)) T();
+        }
+        this->m_data = data;
+        this->m_count = static_cast<i32>(count);
+        return true;
+    }
+
+    // Destroys the objects, last first, and frees the array.
+    void Free()
+    {
+        for (i32 i = this->m_count; i > 0; --i) {
+            this->m_data[i - 1].~T();
+        }
+        FreeBytes(this->m_data);
+        this->m_data = nullptr;
+        this->m_count = 0;
+    }
+
+    T& operator[](i64 index) { return Base::At(index, "_classbuf::Out of bounds", __LINE__); }
+    const T& operator[](i64 index) const
+    {
+        return Base::At(index, "_classbuf::Out of bounds", __LINE__);
+    }
+};

@@ -1,0 +1,232 @@
+#include "base/buffers.h"
+
+#include "allocation_failure.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The exception a bad index must raise, with the file it names.
+template <class Buffer>
+void ExpectOutOfBounds(Buffer& buffer, i64 index, const char* message)
+{
+    try {
+        (void)buffer[index];
+        ADD_FAILURE() << "index " << index << " of " << buffer.GetCount() << " was accepted";
+    } catch (const cException& error) {
+        EXPECT_STREQ(error.m_message, message);
+        EXPECT_STREQ(error.m_file, "base/buffers");
+        EXPECT_GT(error.m_line, 0);
+    }
+}
+
+// Counts live objects so that construction and destruction can be checked.
+struct sCounted
+{
+    static inline int s_live = 0;
+    static inline std::vector<int> s_destroyed;
+    int m_tag = -1;
+
+    sCounted() noexcept { ++s_live; }
+    ~sCounted()
+    {
+        --s_live;
+        s_destroyed.push_back(m_tag);
+    }
+};
+
+} // namespace
+
+TEST(CheckedMul64, AgreesWith128BitProductOnRandomAndEdgeFactors)
+{
+    std::mt19937_64 random(1234);
+    std::vector<u64> factors = {0, 1, 2, 3, UINT32_MAX, u64(UINT32_MAX) + 1, u64(1) << 32,
+                                (u64(1) << 32) + 1, u64(INT64_MAX), u64(INT64_MAX) + 1, UINT64_MAX};
+    for (int i = 0; i < 2000; ++i) {
+        // Mix small, mid-sized and huge factors so both outcomes are common.
+        factors.push_back(random() >> (random() % 64));
+    }
+    for (u64 a : factors) {
+        for (u64 b : {factors[random() % factors.size()], u64(random() >> 32), u64(7)}) {
+            unsigned __int128 wide = static_cast<unsigned __int128>(a) * b;
+            u64 product = 12345;
+            bool fits = CheckedMul64(a, b, product);
+            ASSERT_EQ(fits, wide <= UINT64_MAX) << a << " * " << b;
+            ASSERT_EQ(product, fits ? static_cast<u64>(wide) : 0u) << a << " * " << b;
+        }
+    }
+}
+
+TEST(CheckedMul64, RefusesNegativeFactorsInsteadOfWrapping)
+{
+    u64 product = 99;
+    EXPECT_FALSE(CheckedMul64(-1, 1, product));
+    EXPECT_EQ(product, 0u);
+    EXPECT_FALSE(CheckedMul64(i32(4), i32(-4), product));
+    EXPECT_FALSE(CheckedMul64(INT64_MIN, i64(0), product));
+    // Typical picture-size use: i32 width and height, u32 bytes per pixel.
+    EXPECT_TRUE(CheckedMul64(i32(65535), i32(65535), product));
+    EXPECT_EQ(product, 4294836225u);
+    EXPECT_TRUE(CheckedMul64(product, u32(8), product));
+    EXPECT_EQ(product, 34358689800u);
+}
+
+TEST(FitsI32, ComparesByValueAcrossSignedness)
+{
+    EXPECT_TRUE(FitsI32(i64(INT32_MAX)));
+    EXPECT_FALSE(FitsI32(i64(INT32_MAX) + 1));
+    EXPECT_TRUE(FitsI32(i64(INT32_MIN)));
+    EXPECT_FALSE(FitsI32(i64(INT32_MIN) - 1));
+    EXPECT_TRUE(FitsI32(u32(INT32_MAX)));
+    EXPECT_FALSE(FitsI32(u32(INT32_MAX) + 1u));
+    // A u64 whose low 32 bits look small must not pass.
+    EXPECT_FALSE(FitsI32(u64(1) << 32));
+    EXPECT_FALSE(FitsI32(UINT64_MAX));
+    EXPECT_TRUE(FitsI32(u8(255)));
+}
+
+TEST(TypeBuf, AllocRefusesCountsOutsideOneToInt32Max)
+{
+    _typebuf<u32> buffer;
+    ASSERT_TRUE(buffer.Alloc(3));
+    for (i64 count : {i64(0), i64(-1), i64(INT32_MIN), i64(INT32_MAX) + 1, INT64_MAX}) {
+        EXPECT_FALSE(buffer.Alloc(count)) << count;
+        EXPECT_EQ(buffer.GetData(), nullptr) << count;
+        EXPECT_EQ(buffer.GetCount(), 0) << count;
+        ASSERT_TRUE(buffer.Alloc(3));
+    }
+    // A huge u64 converts to a negative count and is refused, never truncated to 32 bits.
+    EXPECT_FALSE(buffer.Alloc(static_cast<i64>(UINT64_MAX - 1)));
+    EXPECT_FALSE(buffer.Alloc(static_cast<i64>((u64(1) << 32) | 5u)));
+    EXPECT_EQ(buffer.GetCount(), 0);
+}
+
+TEST(TypeBuf, HoldsFloatingPointAccumulatorsAndRequestsTheirByteSize)
+{
+    static u64 s_lastRequest;
+    SetAllocationHook([](u64 bytes) {
+        s_lastRequest = bytes;
+        return true;
+    });
+    _typebuf<f32> accumulators;
+    bool allocated = accumulators.Alloc(4 * 1000);
+    u64 floatRequest = s_lastRequest;
+    _typebuf<f64> weights;
+    bool weightsAllocated = weights.Alloc(333);
+    u64 doubleRequest = s_lastRequest;
+    SetAllocationHook(nullptr);
+
+    ASSERT_TRUE(allocated && weightsAllocated);
+    EXPECT_EQ(floatRequest, 16000u);
+    EXPECT_EQ(doubleRequest, 2664u);
+    for (i32 i = 0; i < accumulators.GetCount(); ++i) {
+        accumulators[i] = 0.25f * static_cast<f32>(i);
+    }
+    EXPECT_FLOAT_EQ(accumulators[3999], 999.75f);
+    weights[332] = -1.5;
+    EXPECT_EQ(weights.GetData()[332], -1.5);
+}
+
+TEST(TypeBuf, IndexOutsideTheCountThrowsNamedException)
+{
+    _typebuf<u16> buffer;
+    ExpectOutOfBounds(buffer, 0, "_typebuf::Out of bounds");
+    ASSERT_TRUE(buffer.Alloc(5));
+    buffer[0] = 1;
+    buffer[4] = 5;
+    ExpectOutOfBounds(buffer, 5, "_typebuf::Out of bounds");
+    ExpectOutOfBounds(buffer, -1, "_typebuf::Out of bounds");
+    ExpectOutOfBounds(buffer, INT64_MIN, "_typebuf::Out of bounds");
+    ExpectOutOfBounds(buffer, static_cast<i64>(u64(1) << 32), "_typebuf::Out of bounds");
+    const _typebuf<u16>& constant = buffer;
+    ExpectOutOfBounds(constant, 5, "_typebuf::Out of bounds");
+    EXPECT_EQ(constant[4], 5);
+}
+
+TEST(TypeBuf, FailedAllocationDiscardsOldContentsAndNeverThrows)
+{
+    _typebuf<u8> buffer;
+    ASSERT_TRUE(buffer.Alloc(64));
+    std::memset(buffer.GetData(), 0xAB, 64);
+    {
+        cAllocationFailureScope failing(0);
+        EXPECT_FALSE(buffer.Alloc(16));
+        EXPECT_EQ(failing.Refused(), 1);
+    }
+    EXPECT_EQ(buffer.GetData(), nullptr);
+    EXPECT_EQ(buffer.GetCount(), 0);
+    ExpectOutOfBounds(buffer, 0, "_typebuf::Out of bounds");
+}
+
+TEST(TypeBuf, MoveTransfersOwnershipAndEmptiesTheSource)
+{
+    _typebuf<u64> first;
+    ASSERT_TRUE(first.Alloc(2));
+    first[1] = 77;
+    _typebuf<u64> second(std::move(first));
+    EXPECT_EQ(first.GetCount(), 0);
+    EXPECT_EQ(first.GetData(), nullptr);
+    EXPECT_EQ(second[1], 77u);
+    _typebuf<u64> third;
+    ASSERT_TRUE(third.Alloc(9));
+    third = std::move(second);
+    EXPECT_EQ(third.GetCount(), 2);
+    EXPECT_EQ(third[1], 77u);
+    third = std::move(third);
+    EXPECT_EQ(third.GetCount(), 2);
+}
+
+TEST(ClassBuf, ConstructsEveryObjectAndDestroysThemOnReallocFreeAndDestruction)
+{
+    sCounted::s_live = 0;
+    {
+        _classbuf<sCounted> objects;
+        ASSERT_TRUE(objects.Alloc(4));
+        EXPECT_EQ(sCounted::s_live, 4);
+        for (i32 i = 0; i < 4; ++i) {
+            EXPECT_EQ(objects[i].m_tag, -1);
+            objects[i].m_tag = i;
+        }
+        sCounted::s_destroyed.clear();
+        ASSERT_TRUE(objects.Alloc(2));
+        EXPECT_EQ(sCounted::s_live, 2);
+        EXPECT_EQ(sCounted::s_destroyed, (std::vector<int>{3, 2, 1, 0}));
+        EXPECT_FALSE(objects.Alloc(0));
+        EXPECT_EQ(sCounted::s_live, 0);
+        ASSERT_TRUE(objects.Alloc(3));
+        _classbuf<sCounted> moved(std::move(objects));
+        EXPECT_EQ(sCounted::s_live, 3);
+        EXPECT_EQ(objects.GetCount(), 0);
+    }
+    EXPECT_EQ(sCounted::s_live, 0);
+}
+
+TEST(ClassBuf, FailedAllocationLeavesItEmptyWithOldObjectsDestroyed)
+{
+    sCounted::s_live = 0;
+    _classbuf<sCounted> objects;
+    ASSERT_TRUE(objects.Alloc(5));
+    {
+        cAllocationFailureScope failing(0);
+        EXPECT_FALSE(objects.Alloc(6));
+    }
+    EXPECT_EQ(sCounted::s_live, 0);
+    EXPECT_EQ(objects.GetCount(), 0);
+    ExpectOutOfBounds(objects, 0, "_classbuf::Out of bounds");
+}
+
+TEST(ClassBuf, IndexOutsideTheCountThrowsNamedException)
+{
+    _classbuf<std::string> texts;
+    ASSERT_TRUE(texts.Alloc(2));
+    texts[1] = "kept";
+    ExpectOutOfBounds(texts, 2, "_classbuf::Out of bounds");
+    ExpectOutOfBounds(texts, -1, "_classbuf::Out of bounds");
+    EXPECT_EQ(texts[1], "kept");
+}
