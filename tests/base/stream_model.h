@@ -1,0 +1,165 @@
+#pragma once
+// Differential testing of streams: a plain byte vector with a position is the model, and a
+// seeded random mix of Seek, Read, Write, SeekFromEnd and size queries is applied to both.
+// Lengths and positions favour the 64 KB page and buffer edges (+-1), where off-by-one
+// faults live.
+#include "base/streams.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace streamtest {
+
+struct sModelOptions
+{
+    bool allowWrite = true;
+    // A Seek past the end stays there (files, memory) or clamps to the end (read-only views).
+    bool seekClampsToEnd = false;
+    // The stream implements SeekFromEnd (distances up to the size are used).
+    bool hasSeekFromEnd = true;
+    int operations = 400;
+    u32 maxReadLength = 200 * 1024;
+    u32 maxWriteLength = 100 * 1024;
+};
+
+class cStreamModel
+{
+public:
+    std::vector<u8> m_data;
+    u64 m_position = 0;
+
+    u32 Read(u8* out, u32 length)
+    {
+        if (m_position >= m_data.size()) {
+            return 0;
+        }
+        u64 count = std::min<u64>(length, m_data.size() - m_position);
+        std::copy_n(m_data.begin() + m_position, count, out);
+        m_position += count;
+        return u32(count);
+    }
+
+    void Write(const u8* in, u32 length)
+    {
+        if (length == 0) {
+            return;
+        }
+        if (m_data.size() < m_position + length) {
+            m_data.resize(m_position + length, 0);
+        }
+        std::copy_n(in, length, m_data.begin() + m_position);
+        m_position += length;
+    }
+};
+
+// A length near a 64 KB edge half of the time, else uniform in [0, maximum].
+inline u32 EdgeBiasedLength(std::mt19937_64& random, u32 maximum)
+{
+    static constexpr u32 kEdges[] = {0, 1, 2, 65535, 65536, 65537, 131071, 131072, 131073};
+    if (random() % 2 == 0) {
+        u32 edge = kEdges[random() % std::size(kEdges)];
+        return std::min(edge, maximum);
+    }
+    return u32(random() % (u64(maximum) + 1));
+}
+
+// A position around the data: near a 64 KB multiple +-1 half of the time, else uniform up to
+// 70 KB past the end.
+inline u64 EdgeBiasedPosition(std::mt19937_64& random, u64 size)
+{
+    if (random() % 2 == 0) {
+        u64 pages = size / 65536 + 2;
+        u64 edge = (random() % pages) * 65536;
+        i64 nudge = i64(random() % 3) - 1;
+        return (edge == 0 && nudge < 0) ? 0 : u64(i64(edge) + nudge);
+    }
+    return random() % (size + 70 * 1024 + 1);
+}
+
+// Applies the same random operations to `stream` and `model`, checking every answer and every
+// byte read. `stream` must start with the model's content at the model's position.
+inline void RunRandomOperations(cFileIOTarget& stream, cStreamModel& model, u64 seed,
+                                const sModelOptions& options)
+{
+    std::mt19937_64 random(seed);
+    std::vector<u8> got;
+    std::vector<u8> expected;
+    for (int step = 0; step < options.operations; ++step) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
+        switch (random() % 6) {
+        case 0:
+        case 1: {
+            u32 length = EdgeBiasedLength(random, options.maxReadLength);
+            got.assign(length, 0xEE);
+            expected.assign(length, 0xEE);
+            u32 count = stream.Read(got.data(), length);
+            u32 modelCount = model.Read(expected.data(), length);
+            ASSERT_EQ(count, modelCount) << "read of " << length;
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + count, expected.begin()));
+            break;
+        }
+        case 2: {
+            if (!options.allowWrite) {
+                u8 byte = 1;
+                ASSERT_EQ(stream.Write(&byte, 1), 0u);
+                break;
+            }
+            u32 length = EdgeBiasedLength(random, options.maxWriteLength);
+            got.resize(length);
+            for (u8& byte : got) {
+                byte = u8(random());
+            }
+            ASSERT_EQ(stream.Write(got.data(), length), length);
+            model.Write(got.data(), length);
+            break;
+        }
+        case 3:
+        case 4: {
+            u64 position = EdgeBiasedPosition(random, model.m_data.size());
+            bool inside = position <= model.m_data.size();
+            bool answer = stream.Seek(position);
+            if (options.seekClampsToEnd) {
+                ASSERT_EQ(answer, inside);
+                model.m_position = std::min<u64>(position, model.m_data.size());
+            } else {
+                ASSERT_TRUE(answer);
+                model.m_position = position;
+            }
+            break;
+        }
+        default: {
+            if (options.hasSeekFromEnd && random() % 2 == 0) {
+                u64 distance = random() % (model.m_data.size() + 1);
+                ASSERT_TRUE(stream.SeekFromEnd(distance));
+                model.m_position = model.m_data.size() - distance;
+            }
+            ASSERT_EQ(stream.GetSize(), model.m_data.size());
+            break;
+        }
+        }
+        ASSERT_EQ(stream.GetPosition(), model.m_position);
+    }
+    // The whole content, read back from the start.
+    ASSERT_TRUE(stream.Seek(0));
+    got.assign(model.m_data.size(), 0);
+    ASSERT_TRUE(stream.ReadExact(got.data(), u32(got.size())));
+    ASSERT_EQ(got, model.m_data);
+}
+
+// Bytes that differ from position to position, so a read from the wrong place shows.
+inline std::vector<u8> PatternBytes(size_t count, u64 seed)
+{
+    std::vector<u8> bytes(count);
+    std::mt19937_64 random(seed);
+    for (u8& byte : bytes) {
+        byte = u8(random());
+    }
+    return bytes;
+}
+
+} // namespace streamtest
