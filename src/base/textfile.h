@@ -21,9 +21,10 @@ public:
     cTextFileReader& operator=(const cTextFileReader&) = delete;
 
     // The next line without its end (LF, CR or CR LF) decoded to UTF-16, invalid bytes as
-    // U+FFFD; an empty line gives an empty (null) text. A last line without an end is
-    // still a line. False at the end of the data, when the stream cannot be sought or the
-    // line cannot be held in memory; false once means false from then on.
+    // U+FFFD; an empty line gives an empty (null) text, and a zero byte ends the text. A
+    // last line without an end is still a line. False at the end of the data, when the
+    // stream cannot be sought or the line cannot be held in memory; false once means
+    // false from then on.
     [[nodiscard]] bool ReadLine(_guardchar<char16_t>& line);
 
 private:

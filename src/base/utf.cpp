@@ -27,20 +27,25 @@ bool IsLowSurrogate(u32 unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// The units to convert: up to the terminator, and at most `length` when it is not
+// negative. A zero stops the conversion even within `length`, as the zero-terminated
+// result could not hold it.
 template <typename T>
 size_t ResolveLength(const T* text, i64 length)
 {
     if (text == nullptr) {
         return 0;
     }
-    if (length >= 0) {
-        return static_cast<size_t>(length);
+    size_t limit = length < 0 ? SIZE_MAX : size_t(length);
+    if constexpr (sizeof(T) == 1) {
+        return strnlen(text, limit);
+    } else {
+        size_t count = 0;
+        while (count < limit && text[count] != 0) {
+            ++count;
+        }
+        return count;
     }
-    size_t count = 0;
-    while (text[count] != 0) {
-        ++count;
-    }
-    return count;
 }
 
 // Decodes the sequence at `p` (p < end) by Unicode 15.0 Table 3-7 (well-formed UTF-8 byte

@@ -6,8 +6,9 @@
 // - File names, lossless: a byte that does not decode becomes the lone surrogate
 //   U+DC00 + byte (U+DC80..U+DCFF; only bytes >= 0x80 can fail) and goes back to the same
 //   byte, so every name a folder listing returns opens again.
-// A negative `length` means up to the terminator; an explicit length converts exactly
-// that many units, zeros included. Null or empty input gives an empty (null) result.
+// A negative `length` means up to the terminator; otherwise at most `length` units are
+// converted, still stopping at a terminator. Null or empty input gives an empty (null)
+// result.
 // False when memory is short; the output is then empty.
 #include "base/texts.h"
 

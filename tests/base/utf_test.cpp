@@ -1,0 +1,230 @@
+#include "base/utf.h"
+
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string HexToBytes(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(char(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::u16string HexToUnits(const std::string& hex)
+{
+    std::u16string units;
+    for (size_t i = 0; i + 3 < hex.size(); i += 4) {
+        units.push_back(char16_t(std::stoul(hex.substr(i, 4), nullptr, 16)));
+    }
+    return units;
+}
+
+// Our conversions stop at a zero (the result is zero-terminated), Python's do not.
+template <typename Text>
+Text BeforeZero(const Text& text)
+{
+    return text.substr(0, text.find(typename Text::value_type(0)));
+}
+
+std::u16string Decode(bool fileName, const std::string& bytes)
+{
+    _guardchar<char16_t> out;
+    bool ok = fileName ? FileNameToWide(bytes.data(), i64(bytes.size()), out)
+                       : Utf8ToWideString(bytes.data(), i64(bytes.size()), out);
+    EXPECT_TRUE(ok);
+    return out.GetOrEmpty();
+}
+
+// Encodes; "-" stands for a refused conversion.
+std::string Encode(bool fileName, const std::u16string& units)
+{
+    _guardchar<char> out;
+    bool ok = fileName ? WideToFileName(units.data(), i64(units.size()), out)
+                       : WideToUtf8String(units.data(), i64(units.size()), out);
+    if (!ok) {
+        EXPECT_TRUE(out.IsEmpty());
+        return "-";
+    }
+    return out.GetOrEmpty();
+}
+
+std::string Hex(const std::string& bytes)
+{
+    std::string hex;
+    char piece[3];
+    for (char c : bytes) {
+        std::snprintf(piece, sizeof(piece), "%02X", u8(c));
+        hex += piece;
+    }
+    return hex;
+}
+
+} // namespace
+
+// Every line of the table made from Python's codecs: the general decoder against
+// decode('utf-8','replace'), the file-name pair against 'surrogateescape', and the
+// encoders against encode() with U+FFFD / surrogateescape.
+TEST(Utf, MatchesPythonCodecsTable)
+{
+    std::string path = qeltest::LocalDataPath("utf8_cases.tsv");
+    std::ifstream table(path);
+    ASSERT_TRUE(table) << path;
+    std::string line;
+    int decodeCases = 0;
+    int encodeCases = 0;
+    while (std::getline(table, line)) {
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) {
+            fields.push_back(field);
+        }
+        fields.resize(4);
+        SCOPED_TRACE(line);
+        if (fields[0] == "D") {
+            std::string bytes = BeforeZero(HexToBytes(fields[1]));
+            EXPECT_EQ(Decode(false, bytes), BeforeZero(HexToUnits(fields[2])));
+            std::u16string escaped = Decode(true, bytes);
+            EXPECT_EQ(escaped, BeforeZero(HexToUnits(fields[3])));
+            EXPECT_EQ(Hex(Encode(true, escaped)), Hex(bytes));
+            ++decodeCases;
+        } else if (fields[0] == "E") {
+            std::u16string units = HexToUnits(fields[1]);
+            EXPECT_EQ(Hex(Encode(false, units)), fields[2]);
+            std::string fileName = Encode(true, units);
+            EXPECT_EQ(fileName == "-" ? fileName : Hex(fileName), fields[3]);
+            ++encodeCases;
+        }
+    }
+    EXPECT_GT(decodeCases, 900);
+    EXPECT_GT(encodeCases, 300);
+}
+
+// Properties over many more random inputs than the table holds: a byte name always comes
+// back unchanged, and the general decoder never emits a lone surrogate.
+TEST(Utf, RandomBytesRoundTripAsFileNamesAndDecodeToWellFormedUtf16)
+{
+    std::mt19937 random(7);
+    const u8 interesting[] = {0x41, 0x7F, 0x80, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xED,
+                              0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA0, 0x9F, 0x90, 0x8F};
+    for (int round = 0; round < 100000; ++round) {
+        std::string bytes(random() % 12 + 1, '\0');
+        for (char& c : bytes) {
+            c = char(random() % 2 ? interesting[random() % sizeof(interesting)] : random() % 255 + 1);
+        }
+        std::u16string escaped = Decode(true, bytes);
+        ASSERT_EQ(Hex(Encode(true, escaped)), Hex(bytes));
+
+        std::u16string general = Decode(false, bytes);
+        for (size_t i = 0; i < general.size(); ++i) {
+            char16_t unit = general[i];
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                ASSERT_LT(i + 1, general.size()) << Hex(bytes);
+                ASSERT_TRUE(general[i + 1] >= 0xDC00 && general[i + 1] <= 0xDFFF) << Hex(bytes);
+                ++i;
+            } else {
+                ASSERT_FALSE(unit >= 0xDC00 && unit <= 0xDFFF) << Hex(bytes);
+            }
+        }
+        // Well-formed UTF-16 makes a lossless trip through UTF-8.
+        ASSERT_EQ(Decode(false, Encode(false, general)), general);
+    }
+}
+
+TEST(Utf, LengthNullAndTerminator)
+{
+    _guardchar<char16_t> wide;
+    ASSERT_TRUE(Utf8ToWideString("abc\xC3\xA9", -1, wide));
+    EXPECT_EQ(std::u16string(wide.Get()), u"abc\u00E9");
+    // An explicit length cuts, even inside a sequence.
+    ASSERT_TRUE(Utf8ToWideString("abc\xC3\xA9", 4, wide));
+    EXPECT_EQ(std::u16string(wide.Get()), u"abc\uFFFD");
+    // A terminator within the length ends the text.
+    ASSERT_TRUE(Utf8ToWideString("ab\0cd", 5, wide));
+    EXPECT_EQ(std::u16string(wide.Get()), u"ab");
+    ASSERT_TRUE(Utf8ToWideString(nullptr, 10, wide));
+    EXPECT_EQ(wide.Get(), nullptr);
+    ASSERT_TRUE(Utf8ToWideString("", -1, wide));
+    EXPECT_EQ(wide.Get(), nullptr);
+
+    _guardchar<char> narrow;
+    ASSERT_TRUE(WideToUtf8String(u"x\U0001F600y", 3, narrow));
+    EXPECT_STREQ(narrow.Get(), "x\xF0\x9F\x98\x80");
+    // Cut between the halves of a pair: the high half is lone.
+    ASSERT_TRUE(WideToUtf8String(u"x\U0001F600y", 2, narrow));
+    EXPECT_STREQ(narrow.Get(), "x\xEF\xBF\xBD");
+    ASSERT_TRUE(WideToUtf8String(nullptr, -1, narrow));
+    EXPECT_EQ(narrow.Get(), nullptr);
+    ASSERT_TRUE(WideToFileName(u"", -1, narrow));
+    EXPECT_EQ(narrow.Get(), nullptr);
+}
+
+// Names that are not UTF-8 made on disk, listed with readdir, converted to wide and back
+// must open the very same files.
+TEST(Utf, UndecodableNamesOnDiskReopen)
+{
+    char folderTemplate[] = "/tmp/qel_utf_names_XXXXXX";
+    const char* folder = mkdtemp(folderTemplate);
+    ASSERT_NE(folder, nullptr);
+    const std::vector<std::string> names = {
+        "\xFF\xFE.txt", "\xC3(", "\xED\xA0\x80x", "caf\xC3\xA9", "\xF0\x9F\x98\x80\x80", "\xE2\x82"};
+    for (const std::string& name : names) {
+        int fd = ::open((std::string(folder) + "/" + name).c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0) << Hex(name);
+        ASSERT_EQ(::write(fd, name.data(), name.size()), ssize_t(name.size()));
+        ::close(fd);
+    }
+
+    std::set<std::string> seen;
+    DIR* listing = ::opendir(folder);
+    ASSERT_NE(listing, nullptr);
+    while (dirent* entry = ::readdir(listing)) {
+        std::string listed = entry->d_name;
+        if (listed == "." || listed == "..") {
+            continue;
+        }
+        _guardchar<char16_t> wide;
+        ASSERT_TRUE(FileNameToWide(listed.c_str(), -1, wide));
+        _guardchar<char> back;
+        ASSERT_TRUE(WideToFileName(wide.Get(), -1, back));
+        ASSERT_EQ(Hex(back.Get()), Hex(listed));
+        int fd = ::open((std::string(folder) + "/" + back.Get()).c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0) << Hex(listed);
+        char content[64] = {};
+        ssize_t got = ::read(fd, content, sizeof(content));
+        ::close(fd);
+        EXPECT_EQ(std::string(content, size_t(got)), listed);
+        seen.insert(listed);
+        ::unlink((std::string(folder) + "/" + listed).c_str());
+    }
+    ::closedir(listing);
+    ::rmdir(folder);
+    EXPECT_EQ(seen, std::set<std::string>(names.begin(), names.end()));
+}
+
+TEST(Utf, WideNameWithUnescapableSurrogateIsRefused)
+{
+    _guardchar<char> name;
+    ASSERT_TRUE(name.Assign("previous"));
+    EXPECT_FALSE(WideToFileName(u"a\xD800.txt", -1, name));
+    EXPECT_TRUE(name.IsEmpty());
+    EXPECT_FALSE(WideToFileName(u"a\xDC41", -1, name)); // escapes exist only for 0x80..0xFF
+    ASSERT_TRUE(WideToFileName(u"a\xDC80", -1, name));
+    EXPECT_STREQ(name.Get(), "a\x80");
+}
