@@ -98,9 +98,11 @@ private:
 // to an installed sans face.
 const char16_t* GetUiFontName();
 
-// The cached font of these six values (face null or empty = the UI face). One object
-// per key for the whole process; safe from any thread. Null only when memory is short
-// or the height is below 1.
+// The cached font of these six values (face null or empty = the UI face; width and
+// height clamped to kMaxFontSize, a negative width read as 0). One object per key for
+// the whole process; safe from any thread. Null only when memory is short or the
+// height is below 1.
+constexpr i32 kMaxFontSize = 1024;
 cFontObject* GetCachedFont(i32 width, i32 height, const char16_t* face, bool bold, bool underline,
                            bool italic);
 // The UI faces the widgets use: 5 x 13 regular, 6 x 13 bold, 5 x 13 underlined.

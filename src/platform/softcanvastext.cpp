@@ -1,0 +1,317 @@
+// The text calls of the software canvas: glyph drawing, measuring, "..." cutting and
+// word-wrapped blocks. Layout decisions live in textlayout.cpp; this file turns them
+// into pixels.
+#include "gui/core/font.h"
+#include "platform/softcanvas.h"
+#include "platform/textlayout.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char16_t kEllipsis[] = u"...";
+constexpr i32 kEllipsisLength = 3;
+
+// Coverage c of the text colour over d: (t x c + d x (255 - c) + 127) / 255 per byte,
+// with the text colour opaque.
+inline u32 BlendCoverage(u32 textPixel, u32 destination, u32 coverage)
+{
+    const u32 inverse = 255 - coverage;
+    u32 result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const u32 t = (textPixel >> shift) & 0xFF;
+        const u32 d = (destination >> shift) & 0xFF;
+        result |= ((t * coverage + d * inverse + 127) / 255) << shift;
+    }
+    return result;
+}
+
+i32 CellHeightOf(const cFontObject* font)
+{
+    return font ? font->GetCellHeight() : 0;
+}
+
+cFontFace* FaceOf(const cFontObject* font)
+{
+    return font ? font->GetFace() : nullptr;
+}
+
+} // namespace
+
+i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i32 length)
+{
+    cFontFace* face = FaceOf(GetFont());
+    if (face == nullptr) {
+        return 0;
+    }
+    const u32 textPixel = PixelFromColour(m_textColour);
+    const std::vector<sRect>& clips = GetClipRects();
+    i64 penX = canvasX;
+    for (i32 i = 0; i < length;) {
+        const sCodePoint point = CodePointAt(text, length, i);
+        i += point.units;
+        const sGlyphImage* glyph = face->GetGlyph(point.value);
+        const i64 left = penX + glyph->left;
+        const i64 top = i64(canvasY) + glyph->top;
+        penX += glyph->advance;
+        if (glyph->width == 0 || glyph->height == 0) {
+            continue;
+        }
+        const sRect box = RectFromEdges(left, top, left + glyph->width, top + glyph->height);
+        for (const sRect& clip : clips) {
+            const sRect part = IntersectRects(box, clip);
+            for (i32 row = part.y; row < part.Bottom(); ++row) {
+                const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
+                u32* line = m_pixels.get() + size_t(row) * size_t(m_width) + part.x;
+                for (i32 column = 0; column < part.width; ++column) {
+                    const u32 coverage = mask[column];
+                    if (coverage == 255) {
+                        line[column] = textPixel;
+                    } else if (coverage != 0) {
+                        line[column] = BlendCoverage(textPixel, line[column], coverage);
+                    }
+                }
+            }
+        }
+    }
+    return i32(std::clamp<i64>(penX - canvasX, 0, INT32_MAX));
+}
+
+void cSoftCanvas::DrawUnderline(i32 canvasX, i32 canvasY, i32 width)
+{
+    const cFontObject* font = GetFont();
+    cFontFace* face = FaceOf(font);
+    if (face == nullptr || !font->GetKey().underline) {
+        return;
+    }
+    const sFontMetrics& metrics = face->GetMetrics();
+    FillClipped(RectFromEdges(canvasX, i64(canvasY) + metrics.underlineTop, i64(canvasX) + width,
+                              i64(canvasY) + metrics.underlineTop + metrics.underlineThickness),
+                PixelFromColour(m_textColour));
+}
+
+void cSoftCanvas::DrawTextLine(i32 x, i32 y, bool boxed, const char16_t* text, i32 length, i32 width)
+{
+    if (boxed) {
+        FillClipped(ToCanvas(x, y, width, CellHeightOf(GetFont())), PixelFromColour(m_backColour));
+    }
+    const sRect start = RectFromEdges(i64(x) + m_origin.x, i64(y) + m_origin.y, i64(x) + m_origin.x + 1,
+                                      i64(y) + m_origin.y + 1);
+    if (start.IsEmpty()) {
+        return; // a pen position outside the 32-bit range draws nothing
+    }
+    DrawGlyphRun(start.x, start.y, text, length);
+    DrawUnderline(start.x, start.y, width);
+}
+
+bool cSoftCanvas::MeasureTextW(const char16_t* text, i32 length, sSize* size) const
+{
+    if (size == nullptr || (text == nullptr && length > 0)) {
+        return false;
+    }
+    const cFontObject* font = GetFont();
+    length = ResolveTextLength(text, length);
+    std::vector<i32> advances(size_t(length) + 1);
+    GetUnitAdvances(FaceOf(font), text, length, advances.data());
+    i64 width = 0;
+    for (i32 i = 0; i < length; ++i) {
+        width += advances[i];
+    }
+    size->width = i32(std::min<i64>(width, INT32_MAX));
+    size->height = CellHeightOf(font);
+    return true;
+}
+
+bool cSoftCanvas::MeasureTextA(const char* text, i32 length, sSize* size) const
+{
+    if (size == nullptr || (text == nullptr && length > 0)) {
+        return false;
+    }
+    const i32 count = text == nullptr ? 0 : (length < 0 ? i32(std::char_traits<char>::length(text)) : length);
+    std::u16string wide(size_t(count), u'\0');
+    for (i32 i = 0; i < count; ++i) {
+        wide[size_t(i)] = char16_t(u8(text[i])); // Latin-1 maps byte to code point
+    }
+    return MeasureTextW(wide.data(), count, size);
+}
+
+bool cSoftCanvas::FitTextW(const char16_t* text, i32 length, i32* edges) const
+{
+    if (text == nullptr && length > 0) {
+        return false;
+    }
+    length = ResolveTextLength(text, length);
+    if (length > 0 && edges == nullptr) {
+        return false;
+    }
+    std::vector<i32> advances(size_t(length) + 1);
+    GetUnitAdvances(FaceOf(GetFont()), text, length, advances.data());
+    i32 edge = 0;
+    for (i32 i = 0; i < length;) {
+        const sCodePoint point = CodePointAt(text, length, i);
+        edge += advances[i];
+        for (i32 unit = 0; unit < point.units; ++unit) {
+            edges[i + unit] = edge;
+        }
+        i += point.units;
+    }
+    return true;
+}
+
+void cSoftCanvas::DrawTextW(i32 x, i32 y, bool boxed, const char16_t* text, i32 length)
+{
+    sSize size;
+    if (!MeasureTextW(text, length, &size)) {
+        return;
+    }
+    DrawTextLine(x, y, boxed, text, ResolveTextLength(text, length), size.width);
+}
+
+i32 cSoftCanvas::DrawTextInRectW(i32 x, i32 y, i32 w, i32 h, u32 align, bool boxed, i32 leftMargin,
+                                 i32 rightMargin, const char16_t* text, i32 length)
+{
+    length = ResolveTextLength(text, length);
+    const i64 room = i64(w) - leftMargin - rightMargin;
+    if (length == 0 || room <= 0) {
+        return -1;
+    }
+    const cFontObject* font = GetFont();
+    std::vector<i32> advances(static_cast<size_t>(length));
+    GetUnitAdvances(FaceOf(font), text, length, advances.data());
+    i64 textWidth = 0;
+    for (const i32 advance : advances) {
+        textWidth += advance;
+    }
+    i64 start = i64(x) + leftMargin;
+    std::u16string cut;
+    const char16_t* drawn = text;
+    i32 drawnLength = length;
+    if (textWidth <= room) {
+        if (align == kAlignCentre) {
+            start += (room - textWidth) / 2;
+        } else if (align == kAlignRight) {
+            start = i64(x) + w - rightMargin - textWidth;
+        }
+    } else {
+        i32 ellipsisAdvances[kEllipsisLength];
+        GetUnitAdvances(FaceOf(font), kEllipsis, kEllipsisLength, ellipsisAdvances);
+        const i64 ellipsisWidth = i64(ellipsisAdvances[0]) + ellipsisAdvances[1] + ellipsisAdvances[2];
+        if (ellipsisWidth > room) {
+            return -1;
+        }
+        const i32 kept = FittingPrefix(text, length, advances.data(), i32(room - ellipsisWidth));
+        textWidth = ellipsisWidth;
+        for (i32 i = 0; i < kept; ++i) {
+            textWidth += advances[size_t(i)];
+        }
+        cut.assign(text, size_t(kept));
+        cut.append(kEllipsis);
+        drawn = cut.data();
+        drawnLength = i32(cut.size());
+    }
+    if (start < INT32_MIN || start > INT32_MAX) {
+        return -1;
+    }
+    // C++ division truncates toward zero, also when the cell is taller than the box.
+    const i64 top = i64(y) + (i64(h) - CellHeightOf(font)) / 2;
+    AddClip(sRect{x, y, w, h});
+    if (top >= INT32_MIN && top <= INT32_MAX) {
+        DrawTextLine(i32(start), i32(top), boxed, drawn, drawnLength, i32(textWidth));
+    }
+    ApplyClip();
+    return i32(start);
+}
+
+bool cSoftCanvas::DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 lineFactor,
+                                     const char16_t* text, i32 length, i32* height)
+{
+    if (height != nullptr) {
+        *height = 0;
+    }
+    if (text == nullptr || w < 1) {
+        return false;
+    }
+    length = ResolveTextLength(text, length);
+    std::u16string clean;
+    clean.reserve(size_t(length));
+    for (i32 i = 0; i < length; ++i) {
+        if (text[i] != u'\r') {
+            clean.push_back(text[i]);
+        }
+    }
+    const cFontObject* font = GetFont();
+    const i32 count = i32(clean.size());
+    std::vector<i32> advances(size_t(count) + 1);
+    GetUnitAdvances(FaceOf(font), clean.data(), count, advances.data());
+    const std::vector<sTextLine> lines = BreakTextLines(clean.data(), count, advances.data(), w);
+
+    const f64 scaled = CellHeightOf(font) * lineFactor;
+    const i64 advance = scaled > 0 && scaled < 1e9 ? i64(scaled) : 0;
+    if (height != nullptr) {
+        *height = i32(std::min<i64>(advance * i64(lines.size()), INT32_MAX));
+    }
+    if (h < 1) {
+        return true;
+    }
+    AddClip(sRect{x, y, w, h});
+    for (size_t index = 0; index < lines.size(); ++index) {
+        const sTextLine& line = lines[index];
+        const i64 top = i64(y) + advance * i64(index);
+        if (top >= i64(y) + h || top > INT32_MAX) {
+            break;
+        }
+        const i64 spare = i64(w) - line.width;
+        i64 lineX = x;
+        if (align == kAlignCentre) {
+            lineX += spare / 2;
+        } else if (align == kAlignRight) {
+            lineX += spare;
+        }
+        if (lineX < INT32_MIN || lineX > INT32_MAX) {
+            continue;
+        }
+        // Justified lines are drawn word by word with the spare pixels shared out over
+        // the g gaps: gap k gets floor((k+1)e/g) - floor(ke/g), so the last word ends
+        // flush right. Other lines are drawn as one run.
+        i32 gaps = 0;
+        for (i32 i = line.start + 1; i < line.end; ++i) {
+            gaps += clean[size_t(i)] == u' ' && clean[size_t(i) - 1] != u' ';
+        }
+        if (align != kAlignJustify || !line.wrapped || gaps == 0 || spare <= 0) {
+            DrawTextLine(i32(lineX), i32(top), false, clean.data() + line.start, line.end - line.start,
+                         line.width);
+            continue;
+        }
+        i64 penX = lineX;
+        i32 gap = 0;
+        i32 i = line.start;
+        while (clean[size_t(i)] == u' ') { // spaces that open a paragraph are no gap
+            penX += advances[size_t(i)];
+            ++i;
+        }
+        while (i < line.end) {
+            i32 wordEnd = i;
+            i32 wordWidth = 0;
+            while (wordEnd < line.end && clean[size_t(wordEnd)] != u' ') {
+                wordWidth += advances[size_t(wordEnd)];
+                ++wordEnd;
+            }
+            DrawTextLine(i32(penX), i32(top), false, clean.data() + i, wordEnd - i, wordWidth);
+            penX += wordWidth;
+            i = wordEnd;
+            if (i == line.end) {
+                break;
+            }
+            while (i < line.end && clean[size_t(i)] == u' ') {
+                penX += advances[size_t(i)];
+                ++i;
+            }
+            penX += (i64(gap) + 1) * spare / gaps - i64(gap) * spare / gaps;
+            ++gap;
+        }
+    }
+    ApplyClip();
+    return true;
+}

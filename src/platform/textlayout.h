@@ -1,0 +1,45 @@
+#pragma once
+// Platform-neutral pieces of text layout used by the software canvas: walking UTF-16
+// code points, per-unit advances, "..." cutting and word wrapping. They work on unit
+// advances so that tests can drive them with any widths.
+#include "base/types.h"
+
+#include <vector>
+
+class cFontFace;
+
+// The resolved length of a text argument: -1 = up to the terminating 0; a null text
+// counts as empty.
+i32 ResolveTextLength(const char16_t* text, i32 length);
+
+// The code point at `index` and how many units it takes (2 for a surrogate pair, else
+// 1; a lone surrogate is returned as itself).
+struct sCodePoint
+{
+    char32_t value;
+    i32 units;
+};
+sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index);
+
+// advances[i] = the advance of the code point starting at unit i; the second unit of a
+// pair gets 0. Without a face every advance is 0.
+void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances);
+
+// The number of leading units, ending on a code-point boundary, whose advances add up
+// to at most `room`.
+i32 FittingPrefix(const char16_t* text, i32 length, const i32* advances, i32 room);
+
+// One line of wrapped text: units [start, end) with no spaces at either end of a
+// wrap, its width, and whether it ended by wrapping (false: at a line feed or the end).
+struct sTextLine
+{
+    i32 start = 0;
+    i32 end = 0;
+    i32 width = 0;
+    bool wrapped = false;
+};
+// Breaks text (carriage returns already removed) into lines of at most `width`: a line
+// feed forces a break, lines break at spaces, a word wider than the line stands alone.
+// A final line feed does not open another line; empty text gives no line.
+std::vector<sTextLine> BreakTextLines(const char16_t* text, i32 length, const i32* advances,
+                                      i32 width);
