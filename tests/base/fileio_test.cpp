@@ -1,0 +1,269 @@
+#include "base/fileio.h"
+
+#include "base/utf.h"
+#include "stream_model.h"
+#include "support/testsupport.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using streamtest::cStreamModel;
+using streamtest::cTempFolder;
+using streamtest::PatternBytes;
+using streamtest::ReadFileBytes;
+using streamtest::RunRandomOperations;
+
+namespace {
+
+// The descriptor that /proc/self/fd shows open on `path`, or -1.
+int FindDescriptorOf(const std::string& path)
+{
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        return -1;
+    }
+    int found = -1;
+    while (dirent* entry = ::readdir(folder)) {
+        char target[PATH_MAX] = {};
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (length > 0 && path == std::string(target, size_t(length))) {
+            found = std::atoi(entry->d_name);
+        }
+    }
+    ::closedir(folder);
+    return found;
+}
+
+} // namespace
+
+TEST(FileIO, MatchesVectorModelAndTheFileOnDisk)
+{
+    cTempFolder folder;
+    for (u64 seed = 1; seed <= 4; ++seed) {
+        std::string path = folder.PathOf("model" + std::to_string(seed));
+        cStreamModel model;
+        model.m_data = PatternBytes(size_t(seed * 50000), seed);
+        folder.MakeFile("model" + std::to_string(seed), model.m_data);
+        cFileIO file;
+        ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
+        RunRandomOperations(file, model, seed, {});
+        file.Close();
+        EXPECT_EQ(ReadFileBytes(path), model.m_data) << "seed " << seed;
+    }
+}
+
+TEST(FileIO, ReadsSeeWritesMadeInsideTheReadAheadWindow)
+{
+    cTempFolder folder;
+    std::string path = folder.MakeFile("window", PatternBytes(200000, 7));
+    cFileIO file;
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
+    u8 byte = 0;
+    ASSERT_TRUE(file.ReadExact(&byte, 1)); // fills the window
+    ASSERT_TRUE(file.Seek(10));
+    const u8 mark = 'X';
+    ASSERT_TRUE(file.WriteExact(&mark, 1));
+    ASSERT_TRUE(file.Seek(10));
+    ASSERT_TRUE(file.ReadExact(&byte, 1));
+    EXPECT_EQ(byte, 'X');
+
+    // Cutting the file under a filled window: reads stop at the new end.
+    ASSERT_TRUE(file.ReadExact(&byte, 1));
+    ASSERT_TRUE(file.SetSize(20));
+    EXPECT_EQ(file.GetPosition(), 12u);
+    u8 rest[100];
+    EXPECT_EQ(file.Read(rest, sizeof rest), 8u);
+    // A position past the new end moves back to it.
+    ASSERT_TRUE(file.Seek(15));
+    ASSERT_TRUE(file.SetSize(5));
+    EXPECT_EQ(file.GetPosition(), 5u);
+    ASSERT_TRUE(file.SetSize(0));
+    EXPECT_EQ(file.GetSize(), 0u);
+    EXPECT_EQ(file.GetPosition(), 0u);
+}
+
+TEST(FileIO, PositionsPastFourGibibytesOnASparseFile)
+{
+    cTempFolder folder;
+    std::string path = folder.PathOf("sparse");
+    cFileIO file;
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::CreateReadWrite));
+    const u64 fourGiB = u64(1) << 32;
+    ASSERT_TRUE(file.SetSize(fourGiB + 100000));
+    EXPECT_EQ(file.GetSize(), fourGiB + 100000);
+
+    // Across the 2^32 boundary, where a 32-bit offset would wrap to the start of the file.
+    auto bytes = PatternBytes(70000, 8);
+    ASSERT_TRUE(file.Seek(fourGiB - 30000));
+    ASSERT_TRUE(file.WriteExact(bytes.data(), u32(bytes.size())));
+    EXPECT_EQ(file.GetPosition(), fourGiB + 40000);
+    EXPECT_TRUE(file.SeekFromEnd(100000));
+    EXPECT_EQ(file.GetPosition(), fourGiB);
+
+    std::vector<u8> back(bytes.size());
+    ASSERT_TRUE(file.Seek(fourGiB - 30000));
+    for (size_t index = 0; index < back.size(); ++index) { // byte by byte through the window
+        ASSERT_TRUE(file.ReadExact(&back[index], 1)) << index;
+    }
+    EXPECT_EQ(back, bytes);
+    u8 head[16];
+    ASSERT_TRUE(file.Seek(0));
+    ASSERT_TRUE(file.ReadExact(head, sizeof head));
+    EXPECT_EQ(std::vector<u8>(head, head + 16), std::vector<u8>(16, 0)) << "wrapped offset";
+    file.Close();
+
+    // The bytes landed where pread with a 64-bit offset finds them.
+    int descriptor = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    std::vector<u8> raw(bytes.size());
+    ASSERT_EQ(::pread(descriptor, raw.data(), raw.size(), off_t(fourGiB - 30000)),
+              ssize_t(raw.size()));
+    ::close(descriptor);
+    EXPECT_EQ(raw, bytes);
+}
+
+TEST(FileIO, WriteToAFullDeviceFails)
+{
+    QEL_REQUIRE(qeltest::PathExists("/dev/full"), "/dev/full");
+    cFileIO file;
+    ASSERT_TRUE(file.Create("/dev/full", FileMode::ReadWrite));
+    const u8 bytes[10] = {};
+    EXPECT_FALSE(file.WriteExact(bytes, sizeof bytes));
+    EXPECT_EQ(file.Write(bytes, sizeof bytes), 0u);
+}
+
+TEST(FileIO, ModesCreateTruncateAndRefuseAsDocumented)
+{
+    cTempFolder folder;
+    std::string missing = folder.PathOf("missing");
+    cFileIO file;
+    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::Read));
+    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::ReadWrite));
+    EXPECT_FALSE(qeltest::PathExists(missing)) << "ReadWrite must not create";
+    EXPECT_FALSE(file.IsOpen());
+
+    std::string path = folder.MakeFile("existing", {1, 2, 3, 4});
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::Read));
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.GetSize(), 4u);
+    const u8 byte = 9;
+    EXPECT_FALSE(file.WriteExact(&byte, 1)) << "opened for reading only";
+    EXPECT_FALSE(file.SetSize(0));
+
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
+    ASSERT_TRUE(file.Seek(4));
+    ASSERT_TRUE(file.WriteExact(&byte, 1));
+    file.Close();
+    EXPECT_EQ(ReadFileBytes(path), (std::vector<u8>{1, 2, 3, 4, 9}));
+
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::CreateReadWrite));
+    EXPECT_EQ(file.GetSize(), 0u) << "an existing file is emptied";
+    EXPECT_FALSE(file.Create(folder.PathOf("").c_str(), FileMode::Read)) << "a folder";
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_FALSE(file.Create(static_cast<const char*>(nullptr), FileMode::Read));
+
+    // Every operation on a closed stream fails quietly.
+    u8 out;
+    EXPECT_EQ(file.Read(&out, 1), 0u);
+    EXPECT_EQ(file.Write(&byte, 1), 0u);
+    EXPECT_FALSE(file.Seek(0));
+    EXPECT_FALSE(file.SeekFromEnd(0));
+    EXPECT_FALSE(file.SetSize(0));
+    EXPECT_EQ(file.GetSize(), 0u);
+}
+
+TEST(FileIO, NewFilesHonourTheUmaskAndDescriptorsCloseOnExec)
+{
+    cTempFolder folder;
+    std::string path = folder.PathOf("masked");
+    mode_t previous = ::umask(027);
+    cFileIO file;
+    bool created = file.Create(path.c_str(), FileMode::CreateReadWrite);
+    ::umask(previous);
+    ASSERT_TRUE(created);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    int descriptor = FindDescriptorOf(path);
+    ASSERT_GE(descriptor, 0);
+    EXPECT_TRUE(::fcntl(descriptor, F_GETFD) & FD_CLOEXEC);
+    EXPECT_FALSE(file.Seek(u64(INT64_MAX) + 1)) << "beyond off_t";
+}
+
+TEST(FileIO, WidePathsUseTheLosslessFileNameMapping)
+{
+    cTempFolder folder;
+    // Not UTF-8: the bytes FF and FE must reach the file system unchanged.
+    std::string path = folder.MakeFile("\xff\xfe.bin", {5, 6, 7});
+    _guardchar<char16_t> wide;
+    ASSERT_TRUE(FileNameToWide(path.c_str(), -1, wide));
+    cFileIO file;
+    ASSERT_TRUE(file.Create(wide.Get(), FileMode::Read));
+    u8 bytes[3];
+    ASSERT_TRUE(file.ReadExact(bytes, 3));
+    EXPECT_EQ(bytes[2], 7);
+
+    // A lone surrogate outside DC80..DCFF stands for no byte sequence.
+    std::u16string bad = u"/tmp/qel_\xD800.bin";
+    EXPECT_FALSE(file.Create(bad.c_str(), FileMode::CreateReadWrite));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_FALSE(file.Create(u"", FileMode::Read));
+    EXPECT_FALSE(file.Create(static_cast<const char16_t*>(nullptr), FileMode::Read));
+}
+
+TEST(FileIO, CloseFromAnotherThreadStopsAReaderWithoutForeignData)
+{
+    cTempFolder folder;
+    const size_t size = 4 << 20;
+    std::vector<u8> pattern(size);
+    for (size_t index = 0; index < size; ++index) {
+        pattern[index] = u8(index % 251); // never 0xFF
+    }
+    std::string pathA = folder.MakeFile("a", pattern);
+    std::string pathB = folder.MakeFile("b", std::vector<u8>(size, 0xFF));
+
+    for (int round = 0; round < 20; ++round) {
+        cFileIO file;
+        ASSERT_TRUE(file.Create(pathA.c_str(), FileMode::Read));
+        std::atomic<size_t> bytesRead{0};
+        std::atomic<bool> foreign{false};
+        std::thread reader([&] {
+            u8 byte;
+            size_t index = 0;
+            while (file.ReadExact(&byte, 1)) {
+                if (byte != pattern[index]) {
+                    foreign = true;
+                    break;
+                }
+                // The closing thread waits for progress through this counter.
+                bytesRead.store(++index, std::memory_order_release);
+            }
+        });
+        while (bytesRead.load(std::memory_order_acquire) < size_t(round) * 1000) {
+            std::this_thread::yield();
+        }
+        file.Close();
+        // Take the freed descriptor number for another file at once.
+        std::vector<int> others;
+        for (int count = 0; count < 8; ++count) {
+            others.push_back(::open(pathB.c_str(), O_RDONLY | O_CLOEXEC));
+        }
+        reader.join();
+        for (int other : others) {
+            ::close(other);
+        }
+        EXPECT_FALSE(foreign) << "round " << round;
+        EXPECT_LT(bytesRead.load(), size) << "the reader must have been stopped";
+        EXPECT_FALSE(file.IsOpen());
+    }
+}
