@@ -1,0 +1,204 @@
+// The AES-instruction path (AESENC/AESDEC/AESKEYGENASSIST/AESIMC). Every function that
+// uses the instructions carries its own target attribute, so the rest of the program is
+// built for the baseline processor; aes.cpp calls into this file only when the CPU
+// feature record reports the instructions.
+// CT: no branch and no memory index depends on key or data bytes.
+#include "net/aespath.h"
+
+#include "net/byteorder.h"
+
+#include <cstring>
+#include <immintrin.h>
+
+#define AESNI_TARGET __attribute__((target("aes,sse2")))
+
+namespace {
+
+AESNI_TARGET inline __m128i RoundKey(const sAesKeySchedule& schedule, int index)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(schedule.m_roundKeys + 16 * index));
+}
+
+// SubWord of a little-endian word (key bytes in memory order): AESKEYGENASSIST puts
+// SubWord(X1) in its result's dword 1. Used instead of the rotate-and-Rcon form so that one
+// loop expands every key size word by word, as FIPS 197 5.2 writes it.
+AESNI_TARGET inline u32 SubWord(u32 word)
+{
+    const __m128i value = _mm_shuffle_epi32(_mm_cvtsi32_si128(static_cast<int>(word)), 0x00);
+    return static_cast<u32>(_mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_aeskeygenassist_si128(value, 0), 0x55)));
+}
+
+AESNI_TARGET void ExpandKey(sAesKeySchedule& schedule, const u8* key, i32 rounds)
+{
+    const int nk = rounds - 6;
+    const int total = 4 * (rounds + 1);
+    u32 w[60];
+    std::memcpy(w, key, 4 * nk);
+    u32 rcon = 1;
+    for (int i = nk; i < total; ++i) {
+        u32 temp = w[i - 1];
+        if (i % nk == 0) {
+            // RotWord on memory-order bytes is a right rotation of the little-endian word.
+            temp = SubWord((temp >> 8) | (temp << 24)) ^ rcon;
+            rcon = (rcon << 1) ^ ((rcon >> 7) * 0x11b);
+        } else if (nk > 6 && i % nk == 4) {
+            temp = SubWord(temp);
+        }
+        w[i] = w[i - nk] ^ temp;
+    }
+    std::memcpy(schedule.m_roundKeys, w, 4 * total);
+    explicit_bzero(w, sizeof(w));
+}
+
+AESNI_TARGET void InvertSchedule(sAesKeySchedule& schedule)
+{
+    const int rounds = schedule.m_rounds;
+    __m128i keys[15];
+    for (int i = 0; i <= rounds; ++i) {
+        keys[i] = RoundKey(schedule, rounds - i);
+    }
+    for (int i = 1; i < rounds; ++i) {
+        keys[i] = _mm_aesimc_si128(keys[i]);
+    }
+    for (int i = 0; i <= rounds; ++i) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(schedule.m_roundKeys + 16 * i), keys[i]);
+    }
+    explicit_bzero(keys, sizeof(keys));
+}
+
+AESNI_TARGET void EncryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
+{
+    const int rounds = schedule.m_rounds;
+    __m128i state = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                  RoundKey(schedule, 0));
+    for (int r = 1; r < rounds; ++r) {
+        state = _mm_aesenc_si128(state, RoundKey(schedule, r));
+    }
+    state = _mm_aesenclast_si128(state, RoundKey(schedule, rounds));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), state);
+}
+
+AESNI_TARGET void DecryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
+{
+    const int rounds = schedule.m_rounds;
+    __m128i state = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                  RoundKey(schedule, 0));
+    for (int r = 1; r < rounds; ++r) {
+        state = _mm_aesdec_si128(state, RoundKey(schedule, r));
+    }
+    state = _mm_aesdeclast_si128(state, RoundKey(schedule, rounds));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), state);
+}
+
+// The counter block: bytes 0..7 `head`, 8..11 `tail`, 12..15 `value` big-endian.
+inline __m128i CounterBlock(u64 head, u32 tail, u32 value)
+{
+    const u64 low = u64(tail) | (u64(__builtin_bswap32(value)) << 32);
+    return _mm_set_epi64x(static_cast<long long>(low), static_cast<long long>(head));
+}
+
+// Eight blocks in flight hide the latency of the round instructions.
+constexpr size_t kLanes = 8;
+
+AESNI_TARGET void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in,
+                              u8* out, size_t blocks)
+{
+    const int rounds = schedule.m_rounds;
+    const u64 head = LoadLe64(counter);
+    u32 tail; // bytes 8..11, kept as they are
+    std::memcpy(&tail, counter + 8, 4);
+    u32 count = LoadBe32(counter + 12);
+    auto counterBlock = [&](u32 value) { return CounterBlock(head, tail, value); };
+    while (blocks >= kLanes) {
+        __m128i s[kLanes];
+        const __m128i k0 = RoundKey(schedule, 0);
+        for (size_t j = 0; j < kLanes; ++j) {
+            s[j] = _mm_xor_si128(counterBlock(count + static_cast<u32>(j)), k0);
+        }
+        for (int r = 1; r < rounds; ++r) {
+            const __m128i k = RoundKey(schedule, r);
+            for (size_t j = 0; j < kLanes; ++j) {
+                s[j] = _mm_aesenc_si128(s[j], k);
+            }
+        }
+        const __m128i last = RoundKey(schedule, rounds);
+        for (size_t j = 0; j < kLanes; ++j) {
+            const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * j));
+            s[j] = _mm_xor_si128(_mm_aesenclast_si128(s[j], last), data);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), s[j]);
+        }
+        count += kLanes;
+        in += 16 * kLanes;
+        out += 16 * kLanes;
+        blocks -= kLanes;
+    }
+    for (; blocks != 0; --blocks) {
+        __m128i s = _mm_xor_si128(counterBlock(count++), RoundKey(schedule, 0));
+        for (int r = 1; r < rounds; ++r) {
+            s = _mm_aesenc_si128(s, RoundKey(schedule, r));
+        }
+        s = _mm_aesenclast_si128(s, RoundKey(schedule, rounds));
+        s = _mm_xor_si128(s, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), s);
+        in += 16;
+        out += 16;
+    }
+    StoreBe32(counter + 12, count);
+}
+
+AESNI_TARGET void CbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in,
+                                   u8* out, size_t blocks)
+{
+    const int rounds = schedule.m_rounds;
+    __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chain));
+    while (blocks >= kLanes) {
+        __m128i c[kLanes];
+        __m128i s[kLanes];
+        const __m128i k0 = RoundKey(schedule, 0);
+        // Every cipher-text block is read before any output is written (in place).
+        for (size_t j = 0; j < kLanes; ++j) {
+            c[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * j));
+            s[j] = _mm_xor_si128(c[j], k0);
+        }
+        for (int r = 1; r < rounds; ++r) {
+            const __m128i k = RoundKey(schedule, r);
+            for (size_t j = 0; j < kLanes; ++j) {
+                s[j] = _mm_aesdec_si128(s[j], k);
+            }
+        }
+        const __m128i last = RoundKey(schedule, rounds);
+        for (size_t j = 0; j < kLanes; ++j) {
+            s[j] = _mm_aesdeclast_si128(s[j], last);
+            s[j] = _mm_xor_si128(s[j], j == 0 ? previous : c[j - 1]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), s[j]);
+        }
+        previous = c[kLanes - 1];
+        in += 16 * kLanes;
+        out += 16 * kLanes;
+        blocks -= kLanes;
+    }
+    for (; blocks != 0; --blocks) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        __m128i s = _mm_xor_si128(c, RoundKey(schedule, 0));
+        for (int r = 1; r < rounds; ++r) {
+            s = _mm_aesdec_si128(s, RoundKey(schedule, r));
+        }
+        s = _mm_xor_si128(_mm_aesdeclast_si128(s, RoundKey(schedule, rounds)), previous);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), s);
+        previous = c;
+        in += 16;
+        out += 16;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chain), previous);
+}
+
+constexpr sAesPath kInstructionPath = {"instructions", ExpandKey,   InvertSchedule,
+                                       EncryptBlock,   DecryptBlock, Ctr32Blocks,
+                                       CbcDecryptBlocks};
+
+} // namespace
+
+const sAesPath* AesInstructionPath()
+{
+    return AesCpuFeatures().m_aes != 0 ? &kInstructionPath : nullptr;
+}
