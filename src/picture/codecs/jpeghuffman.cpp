@@ -1,0 +1,198 @@
+#include "picture/codecs/jpeghuffman.h"
+
+#include <cstring>
+
+bool BuildHuffmanTable(const u8 counts[16], const u8* values, sJpegHuffmanTable& table)
+{
+    int total = 0;
+    for (int length = 0; length < 16; ++length) {
+        total += counts[length];
+    }
+    if (total > 256) {
+        return false;
+    }
+    // C.2: code sizes and codes in canonical order.
+    u8 sizes[257];
+    u16 codes[256];
+    int p = 0;
+    for (int length = 1; length <= 16; ++length) {
+        for (int i = 0; i < counts[length - 1]; ++i) {
+            sizes[p++] = u8(length);
+        }
+    }
+    sizes[p] = 0;
+    u32 code = 0;
+    int size = total > 0 ? sizes[0] : 0;
+    p = 0;
+    while (sizes[p] != 0) {
+        while (sizes[p] == size) {
+            codes[p++] = u16(code++);
+        }
+        // The next code must still fit in this length: no code is all ones (C.2), and an
+        // over-subscribed table fails here.
+        if (code >= (1u << size)) {
+            return false;
+        }
+        code <<= 1;
+        ++size;
+    }
+
+    // F.2.2.3 MAXCODE and the offsets into HUFFVAL.
+    p = 0;
+    for (int length = 1; length <= 16; ++length) {
+        if (counts[length - 1] != 0) {
+            table.m_valOffset[length] = p - codes[p];
+            p += counts[length - 1];
+            table.m_maxCode[length] = codes[p - 1];
+        } else {
+            table.m_valOffset[length] = 0;
+            table.m_maxCode[length] = -1;
+        }
+    }
+    table.m_maxCode[0] = -1;
+    table.m_valOffset[0] = 0;
+    table.m_maxCode[17] = 0x7FFFFFFF;
+
+    std::memset(table.m_values, 0, sizeof table.m_values);
+    std::memcpy(table.m_values, values, size_t(total));
+    table.m_largestSymbol = 0;
+    for (int i = 0; i < total; ++i) {
+        if (values[i] > table.m_largestSymbol) {
+            table.m_largestSymbol = values[i];
+        }
+    }
+
+    // Lookahead: every bit pattern that starts with a short code maps to it.
+    constexpr int kLook = sJpegHuffmanTable::kLookaheadBits;
+    std::memset(table.m_lookup, 0, sizeof table.m_lookup);
+    p = 0;
+    for (int length = 1; length <= kLook; ++length) {
+        for (int i = 0; i < counts[length - 1]; ++i, ++p) {
+            u32 first = u32(codes[p]) << (kLook - length);
+            u32 span = 1u << (kLook - length);
+            for (u32 j = 0; j < span; ++j) {
+                table.m_lookup[first + j] = u16((length << 8) | values[p]);
+            }
+        }
+    }
+    table.m_defined = true;
+    return true;
+}
+
+void cJpegBitReader::Begin(cJpegInput* input)
+{
+    m_input = input;
+    m_bits = 0;
+    m_count = 0;
+    m_marker = 0;
+    m_streamEnded = false;
+    m_padBits = 0;
+}
+
+void cJpegBitReader::DiscardBits()
+{
+    m_bits = 0;
+    m_count = 0;
+    m_padBits = 0;
+}
+
+void cJpegBitReader::Fill()
+{
+    while (m_count <= 56) {
+        u32 byte = 0;
+        if (m_marker == 0 && !m_streamEnded) {
+            u32 available = m_input->FillAhead();
+            if (available == 0) {
+                m_streamEnded = true;
+            } else {
+                const u8* data = m_input->Data();
+                byte = data[0];
+                if (byte != 0xFF) {
+                    m_input->Consume(1);
+                } else {
+                    // 0xFF: a stuffed data byte, fill bytes, or a marker (B.1.1.2, F.1.2.3).
+                    m_input->Consume(1);
+                    u8 next = 0;
+                    for (;;) {
+                        if (m_input->FillAhead() == 0) {
+                            m_streamEnded = true;
+                            break;
+                        }
+                        next = m_input->Data()[0];
+                        m_input->Consume(1);
+                        if (next != 0xFF) {
+                            break;
+                        }
+                    }
+                    if (m_streamEnded) {
+                        byte = 0;
+                    } else if (next == 0) {
+                        byte = 0xFF;
+                    } else {
+                        m_marker = next;
+                        byte = 0;
+                    }
+                }
+            }
+            if (m_streamEnded) {
+                m_padBits += 8;
+            }
+        } else if (m_streamEnded) {
+            m_padBits += 8;
+        }
+        m_bits |= u64(byte) << (56 - m_count);
+        m_count += 8;
+    }
+}
+
+int cJpegBitReader::DecodeLong(const sJpegHuffmanTable& table)
+{
+    int length = sJpegHuffmanTable::kLookaheadBits + 1;
+    i32 code = i32(m_bits >> (64 - length));
+    while (length <= 16 && code > table.m_maxCode[length]) {
+        ++length;
+        code = i32(m_bits >> (64 - length));
+    }
+    if (length > 16) {
+        return -1;
+    }
+    m_bits <<= length;
+    m_count -= length;
+    i32 index = table.m_valOffset[length] + code;
+    if (index < 0 || index > 255) {
+        return -1;
+    }
+    return table.m_values[index];
+}
+
+bool cJpegBitReader::SeekMarker()
+{
+    DiscardBits();
+    if (m_marker != 0) {
+        return true;
+    }
+    for (;;) {
+        if (m_input->FillAhead() == 0) {
+            m_streamEnded = true;
+            return false;
+        }
+        u8 byte = m_input->Data()[0];
+        m_input->Consume(1);
+        if (byte != 0xFF) {
+            continue;
+        }
+        u8 next = 0xFF;
+        while (next == 0xFF) {
+            if (m_input->FillAhead() == 0) {
+                m_streamEnded = true;
+                return false;
+            }
+            next = m_input->Data()[0];
+            m_input->Consume(1);
+        }
+        if (next != 0) {
+            m_marker = next;
+            return true;
+        }
+    }
+}

@@ -1,0 +1,99 @@
+#pragma once
+// Huffman tables and the entropy-coded bit stream of JPEG (ITU-T T.81 Annex C and F.2.2).
+//
+// Glossary (T.81): BITS = the count of codes of each length 1..16, HUFFVAL = the symbols
+// in code order, MAXCODE/VALPTR as in F.2.2.3, EOB run, RSTm = restart marker m.
+#include "picture/codecs/jpeginput.h"
+#include "base/types.h"
+
+// A decoding table. Codes of up to kLookaheadBits bits decode with one lookup; longer ones
+// walk MAXCODE (F.2.2.3).
+struct sJpegHuffmanTable
+{
+    static constexpr int kLookaheadBits = 9;
+
+    bool m_defined = false;
+    u8 m_largestSymbol = 0;
+    // (code length << 8) | symbol, or 0 when the code is longer than the lookahead.
+    u16 m_lookup[1 << kLookaheadBits];
+    i32 m_maxCode[18];   // index = code length; [17] is a sentinel above every code
+    i32 m_valOffset[17]; // symbol index = m_valOffset[length] + code
+    u8 m_values[256];
+};
+
+// Builds `table` from a DHT segment's BITS (16 counts) and HUFFVAL. False for counts that
+// sum above 256 or an over-subscribed code (a code that does not fit its length, C.2).
+[[nodiscard]] bool BuildHuffmanTable(const u8 counts[16], const u8* values, sJpegHuffmanTable& table);
+
+// The bit stream of one scan, most significant bit first, with byte stuffing removed
+// (F.1.2.3: 0xFF 0x00 is a data byte 0xFF).
+//
+// At a marker the reader stops and supplies zero bits from then on, as common decoders do
+// for a scan that ends early; at the end of the stream it supplies zeros too but remembers
+// it, so that a truncated file can be told from a complete one (ConsumedPastEnd).
+class cJpegBitReader
+{
+public:
+    void Begin(cJpegInput* input);
+    // Drops the bits left in the buffer (at a restart marker).
+    void DiscardBits();
+
+    // The marker that ended the entropy-coded data, or 0 when none was met yet.
+    u8 GetMarker() const { return m_marker; }
+    void ClearMarker() { m_marker = 0; }
+    // Reads on to the next marker, skipping any data bytes left before it; false at the
+    // end of the stream. The marker is then GetMarker().
+    [[nodiscard]] bool SeekMarker();
+    // True when bits beyond the end of the stream (not a marker) were consumed.
+    bool ConsumedPastEnd() const { return m_padBits > m_count; }
+
+    // Receives `count` (0..16) bits as an unsigned value.
+    u32 GetBits(int count)
+    {
+        if (count == 0) {
+            return 0;
+        }
+        if (m_count < count) {
+            Fill();
+        }
+        u32 value = u32(m_bits >> (64 - count));
+        m_bits <<= count;
+        m_count -= count;
+        return value;
+    }
+
+    // Decodes one Huffman symbol; -1 for a code that no symbol has (corrupt data).
+    int Decode(const sJpegHuffmanTable& table)
+    {
+        if (m_count < 16) {
+            Fill();
+        }
+        u32 look = u32(m_bits >> (64 - sJpegHuffmanTable::kLookaheadBits));
+        u16 entry = table.m_lookup[look];
+        if (entry != 0) {
+            int length = entry >> 8;
+            m_bits <<= length;
+            m_count -= length;
+            return entry & 0xFF;
+        }
+        return DecodeLong(table);
+    }
+
+    // F.2.2.1 EXTEND: a received value of `size` bits as a signed difference.
+    static i32 Extend(u32 value, int size)
+    {
+        return (size == 0 || value >= (1u << (size - 1))) ? i32(value)
+                                                           : i32(value) - (1 << size) + 1;
+    }
+
+private:
+    void Fill();
+    int DecodeLong(const sJpegHuffmanTable& table);
+
+    cJpegInput* m_input = nullptr;
+    u64 m_bits = 0;  // valid bits left-aligned
+    int m_count = 0; // valid bits in m_bits
+    u8 m_marker = 0;
+    bool m_streamEnded = false;
+    i64 m_padBits = 0; // zero bits supplied after the end of the stream
+};

@@ -1,0 +1,134 @@
+// Bands of MCUs to pixels: inverse DCT, replicating upsampling, colour conversion.
+#include "picture/codecs/jpegcontext.h"
+
+#include <new>
+
+namespace {
+
+// Replicates each of the first ceil(count / factor) samples `factor` times.
+template <typename Sample>
+void Replicate(const Sample* source, Sample* out, int count, int factor)
+{
+    if (factor == 2) {
+        for (int x = 0; x + 1 < count; x += 2) {
+            out[x] = out[x + 1] = source[x >> 1];
+        }
+        if (count & 1) {
+            out[count - 1] = source[(count - 1) >> 1];
+        }
+        return;
+    }
+    for (int x = 0; x < count; ++x) {
+        out[x] = source[x / factor];
+    }
+}
+
+} // namespace
+
+bool sJpegContext::AllocatePlanes()
+{
+    const bool deep = m_precision > 8;
+    for (int i = 0; i < m_componentCount; ++i) {
+        sJpegComponent& component = m_components[i];
+        const i64 stride = i64(component.m_blocksAcross) * 8;
+        const i64 planeSize = stride * component.m_v * 8;
+        const i64 upsampledSize = i64(m_mcusAcross) * 8 * m_hMax;
+        if (deep) {
+            component.m_plane16.reset(new (std::nothrow) u16[size_t(planeSize)]);
+            component.m_upsampled16.reset(new (std::nothrow) u16[size_t(upsampledSize)]);
+            if (!component.m_plane16 || !component.m_upsampled16) {
+                return Fail("no memory for sample planes");
+            }
+        } else {
+            component.m_plane8.reset(new (std::nothrow) u8[size_t(planeSize)]);
+            component.m_upsampled8.reset(new (std::nothrow) u8[size_t(upsampledSize)]);
+            if (!component.m_plane8 || !component.m_upsampled8) {
+                return Fail("no memory for sample planes");
+            }
+        }
+    }
+    return true;
+}
+
+bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPointers, int width,
+                                int rows)
+{
+    if (!m_frameSeen || m_kind == eJpegFrameKind::Lossless || m_store == eJpegCoefficientStore::None ||
+        rowPointers == nullptr) {
+        return false;
+    }
+    const int mcuWidth = 8 * m_hMax;
+    const int mcuHeight = 8 * m_vMax;
+    if (mcuColumn < 0 || mcuRow < 0 || mcuColumn >= m_mcusAcross || mcuRow >= m_mcusDown ||
+        width < 1 || rows < 1 || rows > mcuHeight) {
+        return false;
+    }
+    if (i64(mcuColumn) * mcuWidth + width > m_width || i64(mcuRow) * mcuHeight + rows > m_height) {
+        return false;
+    }
+    if (m_store == eJpegCoefficientStore::Band && mcuRow != m_bandRow) {
+        return false;
+    }
+    const bool deep = m_precision > 8;
+    const int mcuCount = (width + mcuWidth - 1) / mcuWidth;
+
+    // Transform the blocks of the band that the requested rows reach.
+    for (int i = 0; i < m_componentCount; ++i) {
+        sJpegComponent& component = m_components[i];
+        const int verticalFactor = m_vMax / component.m_v;
+        const int sampleRows = (rows + verticalFactor - 1) / verticalFactor;
+        const int blockRows = (sampleRows + 7) / 8;
+        const int blocksX = mcuCount * component.m_h;
+        const int firstBlockX = mcuColumn * component.m_h;
+        const int rowBase = m_store == eJpegCoefficientStore::Band ? 0 : mcuRow * component.m_v;
+        const int stride = component.m_blocksAcross * 8;
+        for (int by = 0; by < blockRows; ++by) {
+            for (int bx = 0; bx < blocksX; ++bx) {
+                const i16* block = component.Block(firstBlockX + bx, rowBase + by);
+                const i64 offset = i64(by) * 8 * stride + bx * 8;
+                if (deep) {
+                    IdctIslow12(block, component.m_quant, m_rangeLimit,
+                                component.m_plane16.get() + offset, stride);
+                } else {
+                    IdctIslow8(block, component.m_quant, m_rangeLimit,
+                               component.m_plane8.get() + offset, stride);
+                }
+            }
+        }
+    }
+
+    // Upsample and convert row by row.
+    for (int row = 0; row < rows; ++row) {
+        const u8* rows8[4] = {};
+        const u16* rows16[4] = {};
+        for (int i = 0; i < m_componentCount; ++i) {
+            sJpegComponent& component = m_components[i];
+            const int sampleRow = row / (m_vMax / component.m_v);
+            const i64 offset = i64(sampleRow) * component.m_blocksAcross * 8;
+            const int horizontalFactor = m_hMax / component.m_h;
+            if (deep) {
+                const u16* source = component.m_plane16.get() + offset;
+                if (horizontalFactor > 1) {
+                    Replicate(source, component.m_upsampled16.get(), width, horizontalFactor);
+                    source = component.m_upsampled16.get();
+                }
+                rows16[i] = source;
+            } else {
+                const u8* source = component.m_plane8.get() + offset;
+                if (horizontalFactor > 1) {
+                    Replicate(source, component.m_upsampled8.get(), width, horizontalFactor);
+                    source = component.m_upsampled8.get();
+                }
+                rows8[i] = source;
+            }
+        }
+        if (deep) {
+            ConvertJpegRow16(m_colorSpace, m_precision, rows16, static_cast<u64*>(rowPointers[row]),
+                             width);
+        } else {
+            ConvertJpegRow8(m_colorSpace, m_colorTables, rows8, static_cast<u32*>(rowPointers[row]),
+                            width, 1);
+        }
+    }
+    return true;
+}

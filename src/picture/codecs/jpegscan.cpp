@@ -1,0 +1,346 @@
+// Entropy-coded scans: sequential (ITU-T T.81 F.2.2) and progressive (G.1.2).
+#include "picture/codecs/jpegcontext.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Coefficients of all components together stay below this many bytes.
+constexpr i64 kCoefficientByteCap = 0x7FFFFFFF;
+
+// A DC prediction this far from zero cannot come from a valid file (every difference is
+// at most 15 bits): it is refused before the 32-bit sum could overflow.
+constexpr i64 kDcPredictionLimit = i64(1) << 30;
+
+} // namespace
+
+bool sJpegContext::PrepareStore()
+{
+    if (m_kind == eJpegFrameKind::Lossless) {
+        m_store = eJpegCoefficientStore::None;
+        return true;
+    }
+    const bool singleScan = m_kind == eJpegFrameKind::Sequential &&
+                            m_scanComponentCount == m_componentCount;
+    m_store = singleScan ? eJpegCoefficientStore::Band : eJpegCoefficientStore::Image;
+
+    i64 totalBytes = 0;
+    for (int i = 0; i < m_componentCount; ++i) {
+        sJpegComponent& component = m_components[i];
+        const i64 across = i64(m_mcusAcross) * component.m_h;
+        const i64 rows = singleScan ? component.m_v : i64(m_mcusDown) * component.m_v;
+        totalBytes += across * rows * 64 * i64(sizeof(i16));
+        if (totalBytes > kCoefficientByteCap) {
+            return Fail("coefficient buffer above the size cap");
+        }
+    }
+    for (int i = 0; i < m_componentCount; ++i) {
+        sJpegComponent& component = m_components[i];
+        component.m_blocksAcross = m_mcusAcross * component.m_h;
+        component.m_blockRowsStored = singleScan ? component.m_v : m_mcusDown * component.m_v;
+        const i64 count = i64(component.m_blocksAcross) * component.m_blockRowsStored * 64;
+        component.m_coefficients.reset(new (std::nothrow) i16[size_t(count)]());
+        if (!component.m_coefficients) {
+            return Fail("no memory for coefficients");
+        }
+    }
+    return AllocatePlanes();
+}
+
+bool sJpegContext::ProcessRestart()
+{
+    if (!m_bits.SeekMarker()) {
+        return Fail("the data ends before a restart marker");
+    }
+    if (m_bits.GetMarker() != 0xD0 + (m_nextRestart & 7)) {
+        return Fail("restart marker missing or out of order");
+    }
+    m_bits.ClearMarker();
+    ++m_nextRestart;
+    for (int i = 0; i < m_scanComponentCount; ++i) {
+        m_components[m_scanComponents[i]].m_dcPrediction = 0;
+    }
+    m_eobRun = 0;
+    return true;
+}
+
+bool sJpegContext::DecodeSequentialBlock(sJpegComponent& component, i16* block)
+{
+    int size = m_bits.Decode(m_dcTables[component.m_dcTable]);
+    if (size < 0) {
+        return Fail("bad Huffman code");
+    }
+    const i64 prediction = i64(component.m_dcPrediction) + cJpegBitReader::Extend(m_bits.GetBits(size), size);
+    if (prediction > kDcPredictionLimit || prediction < -kDcPredictionLimit) {
+        return Fail("DC prediction out of range");
+    }
+    component.m_dcPrediction = i32(prediction);
+    block[0] = i16(prediction);
+
+    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
+    for (int k = 1; k < 64; ++k) {
+        int symbol = m_bits.Decode(ac);
+        if (symbol < 0) {
+            return Fail("bad Huffman code");
+        }
+        const int run = symbol >> 4;
+        size = symbol & 15;
+        if (size != 0) {
+            k += run;
+            block[kJpegNaturalOrder[k]] = i16(cJpegBitReader::Extend(m_bits.GetBits(size), size));
+        } else if (run == 15) {
+            k += 15;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+bool sJpegContext::DecodeDcFirst(sJpegComponent& component, i16* block)
+{
+    const int size = m_bits.Decode(m_dcTables[component.m_dcTable]);
+    if (size < 0) {
+        return Fail("bad Huffman code");
+    }
+    const i64 prediction = i64(component.m_dcPrediction) + cJpegBitReader::Extend(m_bits.GetBits(size), size);
+    if (prediction > kDcPredictionLimit || prediction < -kDcPredictionLimit) {
+        return Fail("DC prediction out of range");
+    }
+    component.m_dcPrediction = i32(prediction);
+    block[0] = i16(prediction * (i64(1) << m_al));
+    return true;
+}
+
+bool sJpegContext::DecodeDcRefine(i16* block)
+{
+    if (m_bits.GetBits(1) != 0) {
+        block[0] = i16(block[0] | (1 << m_al));
+    }
+    return true;
+}
+
+bool sJpegContext::DecodeAcFirst(sJpegComponent& component, i16* block)
+{
+    if (m_eobRun > 0) {
+        --m_eobRun;
+        return true;
+    }
+    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
+    for (int k = m_ss; k <= m_se; ++k) {
+        const int symbol = m_bits.Decode(ac);
+        if (symbol < 0) {
+            return Fail("bad Huffman code");
+        }
+        const int run = symbol >> 4;
+        const int size = symbol & 15;
+        if (size != 0) {
+            k += run;
+            const i64 value = cJpegBitReader::Extend(m_bits.GetBits(size), size);
+            block[kJpegNaturalOrder[k]] = i16(value * (i64(1) << m_al));
+        } else if (run == 15) {
+            k += 15;
+        } else {
+            // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
+            m_eobRun = 1u << run;
+            if (run != 0) {
+                m_eobRun += m_bits.GetBits(run);
+            }
+            --m_eobRun;
+            break;
+        }
+    }
+    return true;
+}
+
+// G.1.2.3: correction bits for coefficients already non-zero, and new coefficients of
+// magnitude 1 << Al.
+bool sJpegContext::DecodeAcRefine(sJpegComponent& component, i16* block)
+{
+    const int plusOne = 1 << m_al;
+    const int minusOne = -plusOne;
+    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
+    int k = m_ss;
+
+    auto refine = [&](i16& coefficient) {
+        if (m_bits.GetBits(1) != 0 && (coefficient & plusOne) == 0) {
+            coefficient = i16(coefficient >= 0 ? coefficient + plusOne : coefficient + minusOne);
+        }
+    };
+
+    if (m_eobRun == 0) {
+        for (; k <= m_se; ++k) {
+            const int symbol = m_bits.Decode(ac);
+            if (symbol < 0) {
+                return Fail("bad Huffman code");
+            }
+            int run = symbol >> 4;
+            int size = symbol & 15;
+            int value = 0;
+            if (size != 0) {
+                // Only magnitude 1 is valid here; other sizes are taken as 1, as common
+                // decoders do.
+                value = m_bits.GetBits(1) != 0 ? plusOne : minusOne;
+            } else if (run != 15) {
+                m_eobRun = 1u << run;
+                if (run != 0) {
+                    m_eobRun += m_bits.GetBits(run);
+                }
+                break;
+            }
+            // Skip `run` zero coefficients, refining the non-zero ones passed on the way.
+            do {
+                i16& coefficient = block[kJpegNaturalOrder[k]];
+                if (coefficient != 0) {
+                    refine(coefficient);
+                } else if (--run < 0) {
+                    break;
+                }
+                ++k;
+            } while (k <= m_se);
+            if (value != 0) {
+                block[kJpegNaturalOrder[k]] = i16(value);
+            }
+        }
+    }
+    if (m_eobRun > 0) {
+        for (; k <= m_se; ++k) {
+            i16& coefficient = block[kJpegNaturalOrder[k]];
+            if (coefficient != 0) {
+                refine(coefficient);
+            }
+        }
+        --m_eobRun;
+    }
+    return true;
+}
+
+bool sJpegContext::DecodeBlock(sJpegComponent& component, i16* block)
+{
+    if (m_kind == eJpegFrameKind::Sequential) {
+        return DecodeSequentialBlock(component, block);
+    }
+    if (m_ss == 0) {
+        return m_ah == 0 ? DecodeDcFirst(component, block) : DecodeDcRefine(block);
+    }
+    return m_ah == 0 ? DecodeAcFirst(component, block) : DecodeAcRefine(component, block);
+}
+
+bool sJpegContext::DecodeScan()
+{
+    for (int i = 0; i < m_scanComponentCount; ++i) {
+        sJpegComponent& component = m_components[m_scanComponents[i]];
+        if (!component.m_quantLatched) {
+            std::memcpy(component.m_quant, m_quantTables[component.m_quantIndex],
+                        sizeof component.m_quant);
+            component.m_quantLatched = true;
+        }
+        component.m_dcPrediction = 0;
+    }
+    m_eobRun = 0;
+    m_nextRestart = 0;
+    m_bits.DiscardBits();
+
+    if (m_store == eJpegCoefficientStore::Band && m_imageComplete) {
+        // The one scan held every component already; later scans have nothing to add.
+        if (!m_bits.SeekMarker()) {
+            return Fail("the data ends inside a scan");
+        }
+        return true;
+    }
+
+    int restartsLeft = m_restartInterval;
+    auto beforeUnit = [&]() {
+        if (m_restartInterval == 0) {
+            return true;
+        }
+        if (restartsLeft == 0) {
+            if (!ProcessRestart()) {
+                return false;
+            }
+            restartsLeft = m_restartInterval;
+        }
+        --restartsLeft;
+        return true;
+    };
+
+    if (m_scanComponentCount == 1) {
+        // Non-interleaved (A.2.2): one block per MCU, only the component's own blocks.
+        sJpegComponent& component = m_components[m_scanComponents[0]];
+        const bool band = m_store == eJpegCoefficientStore::Band;
+        for (int blockRow = 0; blockRow < component.m_heightInBlocks; ++blockRow) {
+            const int storedRow = band ? 0 : blockRow;
+            for (int blockX = 0; blockX < component.m_widthInBlocks; ++blockX) {
+                if (!beforeUnit()) {
+                    return false;
+                }
+                i16* block = component.Block(blockX, storedRow);
+                if (band) {
+                    std::memset(block, 0, 64 * sizeof(i16));
+                }
+                if (!DecodeBlock(component, block)) {
+                    return false;
+                }
+            }
+            if (m_bits.ConsumedPastEnd()) {
+                return Fail("the data ends inside a scan");
+            }
+            if (band) {
+                // One component: its block rows are the MCU rows.
+                m_bandRow = blockRow;
+                if (!m_owner.OnMcuRows(0, blockRow, m_mcusAcross)) {
+                    return false;
+                }
+            }
+        }
+    } else {
+        // Interleaved (A.2.3): MCUs of Hi x Vi blocks per component.
+        const bool band = m_store == eJpegCoefficientStore::Band;
+        for (int mcuRow = 0; mcuRow < m_mcusDown; ++mcuRow) {
+            for (int mcuX = 0; mcuX < m_mcusAcross; ++mcuX) {
+                if (!beforeUnit()) {
+                    return false;
+                }
+                for (int i = 0; i < m_scanComponentCount; ++i) {
+                    sJpegComponent& component = m_components[m_scanComponents[i]];
+                    const int rowBase = band ? 0 : mcuRow * component.m_v;
+                    for (int v = 0; v < component.m_v; ++v) {
+                        for (int h = 0; h < component.m_h; ++h) {
+                            i16* block = component.Block(mcuX * component.m_h + h, rowBase + v);
+                            if (band) {
+                                std::memset(block, 0, 64 * sizeof(i16));
+                            }
+                            if (!DecodeBlock(component, block)) {
+                                return false;
+                            }
+                        }
+                    }
+                }
+            }
+            if (m_bits.ConsumedPastEnd()) {
+                return Fail("the data ends inside a scan");
+            }
+            if (band) {
+                m_bandRow = mcuRow;
+                if (!m_owner.OnMcuRows(0, mcuRow, m_mcusAcross)) {
+                    return false;
+                }
+            }
+        }
+    }
+    if (m_store == eJpegCoefficientStore::Band) {
+        m_imageComplete = true;
+    }
+    return true;
+}
+
+bool sJpegContext::EmitImage()
+{
+    for (int mcuRow = 0; mcuRow < m_mcusDown; ++mcuRow) {
+        if (!m_owner.OnMcuRows(0, mcuRow, m_mcusAcross)) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,112 @@
+#pragma once
+// A minimal owner of the JPEG decoder for tests: decodes into a top-down buffer of
+// 0xAARRGGBB (or 64-bit) pixels, and counts the bands it transformed.
+#include "base/streams.h"
+#include "picture/codecs/jpegparser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+class cMemoryStream : public cFileIOTarget
+{
+public:
+    explicit cMemoryStream(std::vector<u8> data) : m_data(std::move(data)) {}
+    u64 GetSize() override { return m_data.size(); }
+    u32 Read(void* buffer, u32 length) override
+    {
+        u64 left = m_data.size() - m_position;
+        u32 count = u32(std::min<u64>(left, length));
+        if (count != 0) {
+            std::memcpy(buffer, m_data.data() + m_position, count);
+        }
+        m_position += count;
+        return count;
+    }
+    bool Seek(u64 position) override
+    {
+        m_position = std::min<u64>(position, m_data.size());
+        return m_position == position;
+    }
+    u64 GetPosition() override { return m_position; }
+    bool IsOpen() override { return true; }
+
+private:
+    std::vector<u8> m_data;
+    u64 m_position = 0;
+};
+
+class cTestJpegDecoder : public cJPEGParser
+{
+public:
+    int m_width = 0;
+    int m_height = 0;
+    int m_precision = 0;
+    bool m_wantPixels = true;
+    bool m_stopAtFrame = false;
+    // Bands whose top row lies at or beyond this row are left undecoded.
+    int m_skipBandsFromRow = 1 << 30;
+    int m_bandsDecoded = 0;
+    std::vector<u32> m_pixels;
+    std::vector<u64> m_deepPixels;
+    std::vector<u8> m_exif;
+    std::string m_error;
+
+    bool Decode(const std::vector<u8>& file)
+    {
+        cMemoryStream stream(file);
+        return ParseMarkers(&stream);
+    }
+
+protected:
+    bool OnExifData(const u8* payload, u32 length) override
+    {
+        m_exif.assign(payload, payload + length);
+        return true;
+    }
+    bool OnFrame() override
+    {
+        m_width = GetWidth();
+        m_height = GetHeight();
+        m_precision = GetPrecision();
+        if (m_stopAtFrame) {
+            return false;
+        }
+        if (m_precision <= 8) {
+            m_pixels.assign(size_t(m_width) * m_height, 0);
+        } else {
+            m_deepPixels.assign(size_t(m_width) * m_height, 0);
+        }
+        return true;
+    }
+    bool WantsPixels() override { return m_wantPixels; }
+    bool OnMcuRows(int mcuColumn, int mcuRow, int mcuCount) override
+    {
+        const int x0 = mcuColumn * GetMcuWidth();
+        const int y0 = mcuRow * GetMcuHeight();
+        if (y0 >= m_skipBandsFromRow) {
+            return true;
+        }
+        const int width = std::min(mcuCount * GetMcuWidth(), m_width - x0);
+        const int rows = std::min(GetMcuHeight(), m_height - y0);
+        void* pointers[32];
+        for (int r = 0; r < rows; ++r) {
+            size_t index = size_t(y0 + r) * m_width + x0;
+            pointers[r] = m_precision <= 8 ? static_cast<void*>(&m_pixels[index])
+                                           : static_cast<void*>(&m_deepPixels[index]);
+        }
+        ++m_bandsDecoded;
+        return DecodeRegion(mcuColumn, mcuRow, pointers, width, rows);
+    }
+    bool OnRows(const sJpegRows& rows, int y, int count) override
+    {
+        if (m_precision <= 8) {
+            ConvertRow8(rows.m_rows8, &m_pixels[size_t(y) * m_width], count, 1);
+        } else {
+            ConvertRow16(rows.m_rows16, &m_deepPixels[size_t(y) * m_width], count);
+        }
+        return true;
+    }
+    void OnError(const char* what) override { m_error = what; }
+};
