@@ -20,12 +20,12 @@ AESNI_TARGET inline __m128i RoundKey(const sAesKeySchedule& schedule, int index)
 }
 
 // SubWord of a little-endian word (key bytes in memory order): AESKEYGENASSIST puts
-// SubWord(X1) in its result's dword 1. Used instead of the rotate-and-Rcon form so that one
+// SubWord(X1) in its result's dword 0. Used instead of the rotate-and-Rcon form so that one
 // loop expands every key size word by word, as FIPS 197 5.2 writes it.
 AESNI_TARGET inline u32 SubWord(u32 word)
 {
     const __m128i value = _mm_shuffle_epi32(_mm_cvtsi32_si128(static_cast<int>(word)), 0x00);
-    return static_cast<u32>(_mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_aeskeygenassist_si128(value, 0), 0x55)));
+    return static_cast<u32>(_mm_cvtsi128_si32(_mm_aeskeygenassist_si128(value, 0)));
 }
 
 AESNI_TARGET void ExpandKey(sAesKeySchedule& schedule, const u8* key, i32 rounds)

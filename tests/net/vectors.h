@@ -17,6 +17,8 @@
 
 namespace nettest {
 
+using qeltest::SharedDataPath;
+
 using Bytes = std::vector<uint8_t>;
 
 // Lower- or upper-case hex digits, no separators. An odd or bad digit fails the test.
