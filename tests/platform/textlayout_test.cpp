@@ -1,0 +1,115 @@
+// Word wrapping against Python's textwrap (break_long_words and break_on_hyphens off)
+// on the paragraphs of the GPL 3 text: with every unit 5 pixels wide and a width of 5N,
+// our lines must be textwrap's lines for width N.
+#include "platform/drawtesttools.h"
+#include "platform/textlayout.h"
+#include "testsupport.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kLicence[] = "/usr/share/common-licenses/GPL-3";
+
+// Prints, per width and paragraph: "P <text>", then "L <line>" per wrapped line.
+const char kScript[] = R"PY(
+import sys, textwrap
+text = open(sys.argv[1], encoding="utf-8").read()
+paragraphs = [" ".join(p.split()) for p in text.split("\n\n") if p.strip()]
+for width in (20, 37, 60, 72):
+    print("W", width)
+    for p in paragraphs:
+        print("P", p)
+        for line in textwrap.wrap(p, width, break_long_words=False, break_on_hyphens=False):
+            print("L", line)
+)PY";
+
+std::u16string Widen(const std::string& ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+TEST(BreakTextLines, MatchesPythonTextwrapOnTheGplParagraphs)
+{
+    QEL_REQUIRE(qeltest::PathExists(kLicence), kLicence);
+    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
+    drawtest::cTempFolder folder;
+    {
+        std::ofstream script(folder.File("wrap.py"));
+        script << kScript;
+    }
+    std::istringstream records(
+        drawtest::RunCommand("/usr/bin/python3 '" + folder.File("wrap.py") + "' " + kLicence));
+
+    int width = 0;
+    std::u16string paragraph;
+    std::vector<std::string> expected;
+    int paragraphs = 0;
+    auto check = [&] {
+        if (paragraph.empty()) {
+            return;
+        }
+        ++paragraphs;
+        std::vector<i32> advances(paragraph.size(), 5);
+        const std::vector<sTextLine> lines =
+            BreakTextLines(paragraph.data(), i32(paragraph.size()), advances.data(), 5 * width);
+        std::vector<std::string> ours;
+        for (const sTextLine& line : lines) {
+            ours.emplace_back(paragraph.begin() + line.start, paragraph.begin() + line.end);
+            EXPECT_EQ(line.width, 5 * (line.end - line.start));
+        }
+        ASSERT_EQ(ours, expected) << "width " << width;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].wrapped, i + 1 < lines.size());
+        }
+    };
+    std::string record;
+    while (std::getline(records, record)) {
+        const std::string tag = record.substr(0, 1);
+        const std::string rest = record.size() > 2 ? record.substr(2) : "";
+        if (tag == "W" || tag == "P") {
+            check();
+            paragraph.clear();
+            expected.clear();
+            if (tag == "W") {
+                width = std::stoi(rest);
+            } else {
+                paragraph = Widen(rest);
+            }
+        } else if (tag == "L") {
+            expected.push_back(rest);
+        }
+    }
+    check();
+    EXPECT_GT(paragraphs, 4 * 100);
+}
+
+TEST(BreakTextLines, LineFeedsLeadingSpacesAndLongWords)
+{
+    const std::u16string text = u"  ab cdefgh\n\nij ";
+    std::vector<i32> advances(text.size(), 1);
+    const std::vector<sTextLine> lines = BreakTextLines(text.data(), i32(text.size()), advances.data(), 5);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(text.substr(lines[0].start, lines[0].end - lines[0].start), u"  ab"); // paragraph's own indent
+    EXPECT_TRUE(lines[0].wrapped);
+    EXPECT_EQ(text.substr(lines[1].start, lines[1].end - lines[1].start), u"cdefgh"); // alone, too wide
+    EXPECT_EQ(lines[1].width, 6);
+    EXPECT_FALSE(lines[1].wrapped);
+    EXPECT_EQ(lines[2].start, lines[2].end); // the empty line between the line feeds
+    EXPECT_EQ(text.substr(lines[3].start, lines[3].end - lines[3].start), u"ij"); // trailing space dropped
+    EXPECT_TRUE(BreakTextLines(text.data(), 0, advances.data(), 5).empty());
+}
+
+TEST(FittingPrefix, StopsOnCodePointBoundaries)
+{
+    const char16_t text[] = u"a\U0001F600b";
+    const i32 advances[] = {3, 4, 0, 3};
+    EXPECT_EQ(FittingPrefix(text, 4, advances, 6), 1);  // the pair (4) does not fit after a
+    EXPECT_EQ(FittingPrefix(text, 4, advances, 7), 3);
+    EXPECT_EQ(FittingPrefix(text, 4, advances, 100), 4);
+    EXPECT_EQ(FittingPrefix(text, 4, advances, 0), 0);
+}
+
+} // namespace
