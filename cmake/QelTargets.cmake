@@ -14,3 +14,19 @@ function(qel_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_SYSTEM_DEPS})
 endfunction()
+
+# The libraries a benchmark or fuzz source links: a line "// Links: qel_a qel_b" in the
+# source names them, so that it builds without the folders it does not use; without that
+# line it links every library.
+function(qel_source_links source out)
+  file(STRINGS ${source} lines LIMIT_COUNT 20 REGEX "^// Links: ")
+  if(lines)
+    list(GET lines 0 line)
+    string(REGEX REPLACE "^// Links: " "" line "${line}")
+    separate_arguments(libs UNIX_COMMAND "${line}")
+  else()
+    set(libs qel_base qel_package qel_platform qel_gui_core qel_gui_controls qel_net
+        qel_picture_core qel_picture_codecs qel_picture_tiffraw)
+  endif()
+  set(${out} ${libs} PARENT_SCOPE)
+endfunction()

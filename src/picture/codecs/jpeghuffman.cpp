@@ -99,49 +99,51 @@ void cJpegBitReader::DiscardBits()
 void cJpegBitReader::Fill()
 {
     while (m_count <= 56) {
-        u32 byte = 0;
-        if (m_marker == 0 && !m_streamEnded) {
-            u32 available = m_input->FillAhead();
-            if (available == 0) {
-                m_streamEnded = true;
-            } else {
-                const u8* data = m_input->Data();
-                byte = data[0];
-                if (byte != 0xFF) {
-                    m_input->Consume(1);
-                } else {
-                    // 0xFF: a stuffed data byte, fill bytes, or a marker (B.1.1.2, F.1.2.3).
-                    m_input->Consume(1);
-                    u8 next = 0;
-                    for (;;) {
-                        if (m_input->FillAhead() == 0) {
-                            m_streamEnded = true;
-                            break;
-                        }
-                        next = m_input->Data()[0];
-                        m_input->Consume(1);
-                        if (next != 0xFF) {
-                            break;
-                        }
-                    }
-                    if (m_streamEnded) {
-                        byte = 0;
-                    } else if (next == 0) {
-                        byte = 0xFF;
-                    } else {
-                        m_marker = next;
-                        byte = 0;
-                    }
-                }
-            }
+        if (m_marker != 0 || m_streamEnded) {
+            // Past a marker or the end: zero bits.
             if (m_streamEnded) {
                 m_padBits += 8;
             }
-        } else if (m_streamEnded) {
-            m_padBits += 8;
+            m_count += 8;
+            continue;
         }
-        m_bits |= u64(byte) << (56 - m_count);
-        m_count += 8;
+        u32 available = m_input->FillAhead();
+        if (available == 0) {
+            m_streamEnded = true;
+            continue;
+        }
+        // Fast path: plain data bytes straight from the input buffer.
+        const u8* data = m_input->Data();
+        u32 used = 0;
+        while (used < available && m_count <= 56 && data[used] != 0xFF) {
+            m_bits |= u64(data[used]) << (56 - m_count);
+            m_count += 8;
+            ++used;
+        }
+        m_input->Consume(used);
+        if (m_count > 56 || used == available) {
+            continue;
+        }
+        // data[used] is 0xFF: a stuffed data byte, fill bytes, or a marker (B.1.1.2, F.1.2.3).
+        m_input->Consume(1);
+        u8 next = 0xFF;
+        while (next == 0xFF) {
+            if (m_input->FillAhead() == 0) {
+                m_streamEnded = true;
+                break;
+            }
+            next = m_input->Data()[0];
+            m_input->Consume(1);
+        }
+        if (m_streamEnded) {
+            continue;
+        }
+        if (next == 0) {
+            m_bits |= u64(0xFF) << (56 - m_count);
+            m_count += 8;
+        } else {
+            m_marker = next;
+        }
     }
 }
 
