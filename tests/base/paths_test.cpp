@@ -1,0 +1,257 @@
+#include "base/paths.h"
+#include "base/utf.h"
+
+#include "scratch_folder.h"
+#include "support/testsupport.h"
+#include "wildcard_pairs.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fnmatch.h>
+#include <locale.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+namespace {
+
+using qeltest::cScratchFolder;
+using qeltest::RunCommand;
+using qeltest::ShellQuote;
+
+std::u16string Wide(const std::string& bytes)
+{
+    _guardchar<char16_t> wide;
+    EXPECT_TRUE(FileNameToWide(bytes.c_str(), -1, wide));
+    return wide.GetOrEmpty();
+}
+
+std::u16string Cleaned(const char16_t* text)
+{
+    _guardchar<char16_t> holder;
+    EXPECT_TRUE(holder.Assign(text));
+    CleanPathText(holder);
+    return holder.GetOrEmpty();
+}
+
+// Restores $HOME at the end of a test.
+class cHomeGuard
+{
+public:
+    cHomeGuard()
+    {
+        const char* home = std::getenv("HOME");
+        m_had = home != nullptr;
+        m_home = m_had ? home : "";
+    }
+    ~cHomeGuard()
+    {
+        if (m_had) {
+            ::setenv("HOME", m_home.c_str(), 1);
+        } else {
+            ::unsetenv("HOME");
+        }
+    }
+
+private:
+    bool m_had;
+    std::string m_home;
+};
+
+} // namespace
+
+TEST(PathKind, EveryKindOfEntryFollowingLinks)
+{
+    cScratchFolder folder;
+    std::string base = folder.Path() + "/";
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(folder.Path()) +
+                         " && echo hi > f && mkdir d && ln -s f lf && ln -s d ld && ln -s nowhere broken &&"
+                         " ln -s loop loop && mkfifo p && touch \"$(printf '\\377\\376.bin')\" && echo ok"),
+              "ok\n");
+    int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = base + "s";
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+
+    struct sCase
+    {
+        std::string m_name;
+        ePathKind m_kind;
+    };
+    // The FIFO has no writer: opening it would block, so passing here also shows it is
+    // never opened.
+    for (const sCase& entry : {sCase{"f", kPathFile}, sCase{"d", kPathFolder}, sCase{"lf", kPathFile},
+                               sCase{"ld", kPathFolder}, sCase{"broken", kPathMissing}, sCase{"loop", kPathMissing},
+                               sCase{"p", kPathDevice}, sCase{"s", kPathDevice}, sCase{"\xff\xfe.bin", kPathFile},
+                               sCase{"missing", kPathMissing}, sCase{"f/below", kPathMissing}}) {
+        EXPECT_EQ(GetPathKind(Wide(base + entry.m_name).c_str()), entry.m_kind) << entry.m_name;
+    }
+    ::close(listener);
+    EXPECT_EQ(GetPathKind(u"/dev/null"), kPathDevice);
+    EXPECT_EQ(GetPathKind(u"/"), kPathFolder);
+    EXPECT_EQ(GetPathKind(nullptr), kPathMissing);
+    EXPECT_EQ(GetPathKind(u""), kPathMissing);
+    // A lone surrogate that no byte stands for cannot name a file.
+    std::u16string unencodable = Wide(base) + u"f\xD800";
+    EXPECT_EQ(GetPathKind(unencodable.c_str()), kPathMissing);
+}
+
+TEST(CleanPathText, QuotesBackslashesAndTrailingBlanks)
+{
+    EXPECT_EQ(Cleaned(u"\"C:\\x\\y\""), u"C:/x/y");
+    EXPECT_EQ(Cleaned(u"\"/tmp/a b\"  "), u"/tmp/a b");
+    EXPECT_EQ(Cleaned(u"\"\""), u"");
+    EXPECT_EQ(Cleaned(u"\"\"x"), u"\"x");
+    EXPECT_EQ(Cleaned(u"/a/\"b\""), u"/a/\"b");
+    EXPECT_EQ(Cleaned(u"  /lead stays"), u"  /lead stays");
+    EXPECT_EQ(Cleaned(u"/x \" \"\" "), u"/x");
+    EXPECT_EQ(Cleaned(u"\\\\server\\share"), u"//server/share");
+    EXPECT_EQ(Cleaned(u"\""), u"");
+    EXPECT_EQ(Cleaned(u"   "), u"");
+    _guardchar<char16_t> empty;
+    CleanPathText(empty);
+    EXPECT_TRUE(empty.IsEmpty());
+    // Cleaned to nothing, the text is empty in the holder's sense too.
+    _guardchar<char16_t> blanks;
+    ASSERT_TRUE(blanks.Assign(u"\" \""));
+    CleanPathText(blanks);
+    EXPECT_TRUE(blanks.IsEmpty());
+}
+
+TEST(HomeFolder, EnvironmentFirstThenThePasswordDatabase)
+{
+    cHomeGuard guard;
+    _guardchar<char16_t> home;
+    ::setenv("HOME", "/x/y//", 1);
+    ASSERT_TRUE(GetHomeFolder(home));
+    EXPECT_EQ(std::u16string(home.Get()), u"/x/y");
+    ::setenv("HOME", "///", 1);
+    ASSERT_TRUE(GetHomeFolder(home));
+    EXPECT_EQ(std::u16string(home.Get()), u"/");
+    ::setenv("HOME", "/h\xff\xc3\xa9", 1);
+    ASSERT_TRUE(GetHomeFolder(home));
+    EXPECT_EQ(std::u16string(home.Get()), u"/h\xDCFF\u00e9");
+
+    std::string expected = RunCommand("getent passwd $(id -u) | cut -d: -f6");
+    ASSERT_FALSE(expected.empty());
+    expected.pop_back();
+    while (expected.size() > 1 && expected.back() == '/') {
+        expected.pop_back();
+    }
+    for (const char* unset : {static_cast<const char*>(""), static_cast<const char*>(nullptr)}) {
+        if (unset != nullptr) {
+            ::setenv("HOME", unset, 1);
+        } else {
+            ::unsetenv("HOME");
+        }
+        ASSERT_TRUE(GetHomeFolder(home));
+        EXPECT_EQ(std::u16string(home.Get()), Wide(expected));
+    }
+}
+
+TEST(CreateDirectoryPath, OneLevelAndOnlyOverFolders)
+{
+    cScratchFolder folder;
+    std::string base = folder.Path() + "/";
+    mode_t old = ::umask(022);
+    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "new \xff").c_str()));
+    ::umask(old);
+    EXPECT_EQ(RunCommand("stat -c %a " + ShellQuote(base + "new \xff")), "755\n");
+    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "new \xff").c_str()));
+    ASSERT_EQ(::symlink("new \xff", (base + "link").c_str()), 0);
+    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "link").c_str()));
+    ASSERT_EQ(RunCommand("touch " + ShellQuote(base + "file") + " && echo ok"), "ok\n");
+    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "file").c_str()));
+    ASSERT_EQ(::symlink("nowhere", (base + "broken").c_str()), 0);
+    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "broken").c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "a/b").c_str()));
+    EXPECT_FALSE(qeltest::PathExists(base + "a"));
+    std::u16string unencodable = Wide(base) + u"x\xDBFF";
+    EXPECT_FALSE(CreateDirectoryPath(unencodable.c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(nullptr));
+    EXPECT_FALSE(CreateDirectoryPath(u""));
+}
+
+TEST(MatchWildcardList, ListsBlanksAndCase)
+{
+    EXPECT_TRUE(MatchWildcardList(u"A.TXT", u"*.txt; *.log"));
+    EXPECT_TRUE(MatchWildcardList(u"x.log", u"*.txt; *.log"));
+    EXPECT_FALSE(MatchWildcardList(u"x.log ", u"*.txt; *.log"));
+    EXPECT_TRUE(MatchWildcardList(u"x.log", u" \t*.LOG\t ;"));
+    EXPECT_FALSE(MatchWildcardList(u"x.png", u"*.txt;*.log"));
+    EXPECT_TRUE(MatchWildcardList(u"anything", nullptr));
+    EXPECT_TRUE(MatchWildcardList(u"anything", u""));
+    EXPECT_TRUE(MatchWildcardList(u"anything", u" ; ;\t"));
+    EXPECT_FALSE(MatchWildcardList(u"anything", u" ; x;\t"));
+    EXPECT_TRUE(MatchWildcardList(nullptr, u"*"));
+    EXPECT_FALSE(MatchWildcardList(nullptr, u"?"));
+    // '[' is literal and there are no escapes.
+    EXPECT_TRUE(MatchWildcardList(u"[a].txt", u"[a].txt"));
+    EXPECT_FALSE(MatchWildcardList(u"a.txt", u"[a].txt"));
+    EXPECT_TRUE(MatchWildcardList(u"a\\b", u"a\\b"));
+    // A leading '.' needs no explicit '.'.
+    EXPECT_TRUE(MatchWildcardList(u".hidden", u"*"));
+    EXPECT_TRUE(MatchWildcardList(u".hidden", u"?hidden"));
+    // A surrogate pair is one character; an escaped file-name byte is one too.
+    EXPECT_TRUE(MatchWildcardList(u"\U0001F600.png", u"?.png"));
+    EXPECT_FALSE(MatchWildcardList(u"\U0001F600.png", u"??.png"));
+    EXPECT_TRUE(MatchWildcardList(u"a\xDCFF", u"a?"));
+    EXPECT_TRUE(MatchWildcardList(u"\U0001F600\U0001F600x", u"*\U0001F600x"));
+    EXPECT_TRUE(MatchWildcardList(u"\u0130stanbul", u"istanbul"));
+    EXPECT_TRUE(MatchWildcardList(u"\u0416\u0401", u"\u0436\u0451"));
+}
+
+// glibc's fnmatch in C.UTF-8 with FNM_NOESCAPE | FNM_CASEFOLD is the oracle; a list holds
+// one pattern here, trimmed of blanks as the list rules say, and an empty one matches all.
+// Debian's fnmatch retries byte by byte when the character match fails ("???" matches
+// the one character U+20AC), so both sides get a prefix that no byte match can pass:
+// "\u00c9" before the pattern and "\u00e9" before the name match as characters only when
+// case is folded, and their second bytes differ.
+TEST(MatchWildcardList, AgreesWithFnmatchOnRandomPairs)
+{
+    locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    QEL_REQUIRE(utf8 != locale_t(0), "the C.UTF-8 locale");
+    locale_t previous = ::uselocale(utf8);
+    ASSERT_EQ(::fnmatch("???", "\xe2\x82\xac", FNM_NOESCAPE), 0) << "the byte retry this test expects";
+    size_t matches = 0;
+    for (const qeltest::sWildcardPair& pair : qeltest::MakeWildcardPairs(100000, 20240611)) {
+        std::string pattern = pair.m_patternUtf8;
+        size_t first = pattern.find_first_not_of(" \t");
+        size_t last = pattern.find_last_not_of(" \t");
+        pattern = first == std::string::npos ? "" : pattern.substr(first, last - first + 1);
+        std::string name = "\xc3\xa9" + pair.m_nameUtf8;
+        bool expected = pattern.empty() ||
+                        ::fnmatch(("\xc3\x89" + pattern).c_str(), name.c_str(), FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+        bool ours = MatchWildcardList(pair.m_name.c_str(), pair.m_pattern.c_str());
+        matches += ours ? 1 : 0;
+        if (ours != expected) {
+            ADD_FAILURE() << "name \"" << pair.m_nameUtf8 << "\" pattern \"" << pair.m_patternUtf8 << "\"";
+            break;
+        }
+    }
+    ::uselocale(previous);
+    ::freelocale(utf8);
+    // The pairs must exercise both answers.
+    EXPECT_GT(matches, 20000u);
+    EXPECT_LT(matches, 80000u);
+}
+
+TEST(MatchWildcardList, AdversarialPatternsStayLinear)
+{
+    std::u16string name(10000, u'a');
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*b"));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 10);
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*a"));
+    std::u16string stars;
+    for (int index = 0; index < 200; ++index) {
+        stars += u"*a";
+    }
+    EXPECT_FALSE(MatchWildcardList(name.c_str(), (stars + u"b").c_str()));
+    elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 30);
+}
