@@ -158,7 +158,6 @@ TEST_P(ShaVectors, CavpMonteCarlo)
     for (const auto& record : records) {
         if (record.Has("Seed")) {
             seed = record.Data("Seed");
-            continue;
         }
         if (!record.Has("MD")) {
             continue;

@@ -99,7 +99,9 @@ inline std::string Trim(const std::string& text)
     return text.substr(begin, end - begin + 1);
 }
 
-// Records are runs of field lines separated by blank lines; '#' lines are comments.
+// A record is a run of field lines; it ends at a header line or where a field name seen in
+// it comes again (so blank lines inside a record, as RFC 5869's file has, do not split
+// it). '#' lines are comments.
 inline std::vector<sVectorRecord> ReadVectorFile(const std::string& path)
 {
     std::vector<sVectorRecord> records;
@@ -116,11 +118,7 @@ inline std::vector<sVectorRecord> ReadVectorFile(const std::string& path)
     std::string line;
     while (std::getline(file, line)) {
         line = Trim(line);
-        if (line.empty()) {
-            flush();
-            continue;
-        }
-        if (line[0] == '#') {
+        if (line.empty() || line[0] == '#') {
             continue;
         }
         if (line[0] == '[') {
@@ -135,11 +133,11 @@ inline std::vector<sVectorRecord> ReadVectorFile(const std::string& path)
             continue;
         }
         const size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            current.fields[line] = "";
-        } else {
-            current.fields[Trim(line.substr(0, eq))] = Trim(line.substr(eq + 1));
+        const std::string key = eq == std::string::npos ? line : Trim(line.substr(0, eq));
+        if (current.Has(key)) {
+            flush();
         }
+        current.fields[key] = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
     }
     flush();
     return records;
