@@ -5,6 +5,7 @@
 // - Crc32 against zlib's crc32, which it calls: the difference is the wrapper's cost;
 // - cMemIOTarget write and read throughput in 4 KB pieces, with appending to a std::vector as
 //   the peer for writes.
+// Links: qel_base
 #include "base/bufferedio.h"
 #include "base/crc32.h"
 #include "base/fileio.h"
