@@ -28,6 +28,12 @@ constexpr u32 PixelFromColour(u32 colour)
     return 0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
 
+// (red, green, blue) -> 0x00BBGGRR.
+constexpr u32 ColourFromRgb(u32 red, u32 green, u32 blue)
+{
+    return (blue & 0xFFu) << 16 | (green & 0xFFu) << 8 | (red & 0xFFu);
+}
+
 // Text alignments of DrawTextInRectW and DrawMultilineTextW.
 enum : u32
 {
