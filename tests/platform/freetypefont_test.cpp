@@ -5,7 +5,7 @@
 #include "platform/freetypefont.h"
 #include "platform/softcanvas.h"
 #include "platform/softgraphics.h"
-#include "testsupport.h"
+#include "support/testsupport.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -1,7 +1,7 @@
 // The snapshot PNG writer, checked by pngcheck and decoded back by ImageMagick.
 #include "platform/drawtesttools.h"
 #include "platform/pngwrite.h"
-#include "testsupport.h"
+#include "support/testsupport.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // our lines must be textwrap's lines for width N.
 #include "platform/drawtesttools.h"
 #include "platform/textlayout.h"
-#include "testsupport.h"
+#include "support/testsupport.h"
 
 #include <sstream>
 #include <string>

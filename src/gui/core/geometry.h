@@ -7,12 +7,16 @@ struct sPoint
 {
     i32 x = 0;
     i32 y = 0;
+
+    bool operator==(const sPoint&) const = default;
 };
 
 struct sSize
 {
     i32 width = 0;
     i32 height = 0;
+
+    bool operator==(const sSize&) const = default;
 };
 
 struct sRect
@@ -22,6 +26,7 @@ struct sRect
     i32 width = 0;
     i32 height = 0;
 
+    bool operator==(const sRect&) const = default;
     bool IsEmpty() const { return width <= 0 || height <= 0; }
     // Edges are 64-bit: x + width of two large 32-bit values must not wrap.
     i64 Right() const { return i64(x) + width; }

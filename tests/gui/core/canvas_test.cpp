@@ -6,7 +6,7 @@
 #include "platform/drawtesttools.h"
 #include "platform/softcanvas.h"
 #include "platform/softgraphics.h"
-#include "testsupport.h"
+#include "support/testsupport.h"
 
 #include <memory>
 #include <string>

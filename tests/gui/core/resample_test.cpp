@@ -2,7 +2,7 @@
 // progress bar's gradient column; references made by tools/testdata/make_resample_refs.py.
 #include "gui/core/resample.h"
 #include "platform/drawtesttools.h"
-#include "testsupport.h"
+#include "support/testsupport.h"
 
 #include <cstdlib>
 #include <vector>
