@@ -66,6 +66,19 @@ const cBenchFile& BenchFile()
     return file;
 }
 
+// One ReadExact of one byte per iteration, starting over at the end of the file.
+void ReadOneByteAtATime(benchmark::State& state, cFileIOTarget& stream)
+{
+    u8 byte;
+    for (auto _ : state) {
+        if (!stream.ReadExact(&byte, 1)) {
+            (void)stream.Seek(0);
+        }
+        benchmark::DoNotOptimize(byte);
+    }
+    state.SetBytesProcessed(state.iterations());
+}
+
 void BM_FileIOReadExactOneByte(benchmark::State& state)
 {
     cFileIO file;
@@ -73,14 +86,7 @@ void BM_FileIOReadExactOneByte(benchmark::State& state)
         state.SkipWithError("open failed");
         return;
     }
-    u8 byte;
-    for (auto _ : state) {
-        if (!file.ReadExact(&byte, 1)) {
-            (void)file.Seek(0);
-        }
-        benchmark::DoNotOptimize(byte);
-    }
-    state.SetBytesProcessed(state.iterations());
+    ReadOneByteAtATime(state, file);
 }
 BENCHMARK(BM_FileIOReadExactOneByte);
 
@@ -92,14 +98,7 @@ void BM_MemBufferedIOReadExactOneByte(benchmark::State& state)
         state.SkipWithError("open failed");
         return;
     }
-    u8 byte;
-    for (auto _ : state) {
-        if (!cache.ReadExact(&byte, 1)) {
-            (void)cache.Seek(0);
-        }
-        benchmark::DoNotOptimize(byte);
-    }
-    state.SetBytesProcessed(state.iterations());
+    ReadOneByteAtATime(state, cache);
 }
 BENCHMARK(BM_MemBufferedIOReadExactOneByte);
 

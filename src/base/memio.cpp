@@ -1,5 +1,7 @@
 #include "base/memio.h"
 
+#include "base/clampedseek.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -113,8 +115,7 @@ bool cMemIOTarget::Seek(u64 position)
 
 bool cMemIOTarget::SeekFromEnd(u64 distance)
 {
-    m_position = m_size - std::min(distance, m_size);
-    return distance <= m_size;
+    return ClampedSeekFromEnd(distance, m_size, m_position);
 }
 
 bool cMemIOTarget::GetContents(sMemBlock& out)
@@ -157,12 +158,10 @@ u32 cBufWrapperIO::Read(void* buffer, u32 length)
 
 bool cBufWrapperIO::Seek(u64 position)
 {
-    m_position = std::min(position, m_size);
-    return position <= m_size;
+    return ClampedSeek(position, m_size, m_position);
 }
 
 bool cBufWrapperIO::SeekFromEnd(u64 distance)
 {
-    m_position = m_size - std::min(distance, m_size);
-    return distance <= m_size;
+    return ClampedSeekFromEnd(distance, m_size, m_position);
 }

@@ -1,5 +1,7 @@
 #include "base/subrange.h"
 
+#include "base/clampedseek.h"
+
 #include <algorithm>
 
 cFileIOSubRange::cFileIOSubRange(cFileIOTarget* target, u64 start, u64 length)
@@ -38,12 +40,10 @@ u32 cFileIOSubRange::Read(void* buffer, u32 length)
 
 bool cFileIOSubRange::Seek(u64 position)
 {
-    m_position = std::min(position, m_length);
-    return position <= m_length;
+    return ClampedSeek(position, m_length, m_position);
 }
 
 bool cFileIOSubRange::SeekFromEnd(u64 distance)
 {
-    m_position = m_length - std::min(distance, m_length);
-    return distance <= m_length;
+    return ClampedSeekFromEnd(distance, m_length, m_position);
 }

@@ -118,29 +118,6 @@ TEST(MemIOTarget, WritesStopAtTheSizeLimit)
     EXPECT_EQ(back[1], 2);
 }
 
-TEST(BufWrapperIO, ReadsTheCallersBytesAndClampsSeeks)
-{
-    const u8 bytes[5] = {10, 11, 12, 13, 14};
-    cBufWrapperIO stream(bytes, sizeof bytes);
-    EXPECT_EQ(stream.GetSize(), 5u);
-    u8 out[8] = {};
-    EXPECT_EQ(stream.Read(out, 3), 3u);
-    EXPECT_EQ(out[2], 12);
-    EXPECT_EQ(stream.Read(out, 8), 2u);
-    EXPECT_EQ(out[1], 14);
-    EXPECT_EQ(stream.Read(out, 8), 0u);
-
-    EXPECT_TRUE(stream.Seek(5));
-    EXPECT_FALSE(stream.Seek(6));
-    EXPECT_EQ(stream.GetPosition(), 5u);
-    EXPECT_FALSE(stream.SeekFromEnd(9));
-    EXPECT_EQ(stream.GetPosition(), 0u);
-    EXPECT_TRUE(stream.SeekFromEnd(1));
-    EXPECT_TRUE(stream.ReadExact(out, 1));
-    EXPECT_EQ(out[0], 14);
-    EXPECT_EQ(stream.Write(bytes, 1), 0u) << "the wrapper is read-only";
-}
-
 TEST(BufWrapperIO, NullPointerReadsAsEmptyWhateverTheSize)
 {
     cBufWrapperIO stream(nullptr, 1000);

@@ -76,24 +76,6 @@ TEST(FileIOSubRange, ClampsToTheTargetWithSaturation)
     EXPECT_EQ(empty.Read(&byte, 1), 0u);
 }
 
-TEST(FileIOSubRange, SeekClampsAndWriteIsRefused)
-{
-    auto bytes = PatternBytes(100, 23);
-    cBufWrapperIO target(bytes.data(), bytes.size());
-    cFileIOSubRange window(&target, 10, 20);
-    EXPECT_TRUE(window.Seek(20));
-    EXPECT_FALSE(window.Seek(21));
-    EXPECT_EQ(window.GetPosition(), 20u);
-    u8 byte;
-    EXPECT_EQ(window.Read(&byte, 1), 0u) << "reads stop at the window's end, not the target's";
-    EXPECT_FALSE(window.SeekFromEnd(21));
-    EXPECT_EQ(window.GetPosition(), 0u);
-    EXPECT_TRUE(window.SeekFromEnd(1));
-    ASSERT_TRUE(window.ReadExact(&byte, 1));
-    EXPECT_EQ(byte, bytes[29]);
-    EXPECT_EQ(window.Write(&byte, 1), 0u);
-}
-
 TEST(FileIOSubRange, EveryReadSeeksTheSharedTargetFirst)
 {
     auto bytes = PatternBytes(3000, 24);
