@@ -104,18 +104,18 @@ public:
 protected:
     bool OnFrame() override
     {
-        m_pixels.resize(size_t(GetWidth()) * GetHeight());
+        m_pixels.resize(size_t(GetFrameWidth()) * GetFrameHeight());
         return true;
     }
     bool OnMcuRows(int mcuColumn, int mcuRow, int mcuCount) override
     {
         const int y0 = mcuRow * GetMcuHeight();
-        const int rows = std::min(GetMcuHeight(), GetHeight() - y0);
+        const int rows = std::min(GetMcuHeight(), GetFrameHeight() - y0);
         void* pointers[32];
         for (int r = 0; r < rows; ++r) {
-            pointers[r] = &m_pixels[size_t(GetHeight() - 1 - (y0 + r)) * GetWidth()];
+            pointers[r] = &m_pixels[size_t(GetFrameHeight() - 1 - (y0 + r)) * GetFrameWidth()];
         }
-        return DecodeRegion(mcuColumn, mcuRow, pointers, GetWidth(), rows);
+        return DecodeRegion(mcuColumn, mcuRow, pointers, GetFrameWidth(), rows);
     }
 };
 

@@ -13,7 +13,7 @@ class cFuzzDecoder : public cJPEGParser
 protected:
     bool OnFrame() override
     {
-        const i64 pixels = i64(GetWidth()) * GetHeight();
+        const i64 pixels = i64(GetFrameWidth()) * GetFrameHeight();
         if (pixels > (i64(1) << 22)) {
             return false;
         }
@@ -28,11 +28,11 @@ protected:
     {
         const int x0 = mcuColumn * GetMcuWidth();
         const int y0 = mcuRow * GetMcuHeight();
-        const int width = std::min(mcuCount * GetMcuWidth(), GetWidth() - x0);
-        const int rows = std::min(GetMcuHeight(), GetHeight() - y0);
+        const int width = std::min(mcuCount * GetMcuWidth(), GetFrameWidth() - x0);
+        const int rows = std::min(GetMcuHeight(), GetFrameHeight() - y0);
         void* pointers[32];
         for (int r = 0; r < rows; ++r) {
-            const size_t index = size_t(y0 + r) * GetWidth() + x0;
+            const size_t index = size_t(y0 + r) * GetFrameWidth() + x0;
             pointers[r] = GetPrecision() <= 8 ? static_cast<void*>(&m_pixels[index])
                                               : static_cast<void*>(&m_deep[index]);
         }
@@ -41,9 +41,9 @@ protected:
     bool OnRows(const sJpegRows& rows, int y, int count) override
     {
         if (GetPrecision() <= 8) {
-            ConvertRow8(rows.m_rows8, &m_pixels[size_t(y) * GetWidth()], count, 1);
+            ConvertRow8(rows.m_rows8, &m_pixels[size_t(y) * GetFrameWidth()], count, 1);
         } else {
-            ConvertRow16(rows.m_rows16, &m_deep[size_t(y) * GetWidth()], count);
+            ConvertRow16(rows.m_rows16, &m_deep[size_t(y) * GetFrameWidth()], count);
         }
         return true;
     }

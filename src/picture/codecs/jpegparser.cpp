@@ -65,8 +65,8 @@ bool cJPEGParser::ParseMarkers(cFileIOTarget* stream)
 }
 
 int cJPEGParser::GetPrecision() const { return m_context ? m_context->m_precision : 0; }
-int cJPEGParser::GetWidth() const { return m_context ? m_context->m_width : 0; }
-int cJPEGParser::GetHeight() const { return m_context ? m_context->m_height : 0; }
+int cJPEGParser::GetFrameWidth() const { return m_context ? m_context->m_width : 0; }
+int cJPEGParser::GetFrameHeight() const { return m_context ? m_context->m_height : 0; }
 int cJPEGParser::GetMaxHorizontalSampling() const { return m_context ? m_context->m_hMax : 1; }
 int cJPEGParser::GetMaxVerticalSampling() const { return m_context ? m_context->m_vMax : 1; }
 

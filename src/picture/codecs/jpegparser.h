@@ -42,8 +42,8 @@ public:
 
     // Frame fields, valid after OnFrame.
     int GetPrecision() const;
-    int GetWidth() const;
-    int GetHeight() const;
+    int GetFrameWidth() const;
+    int GetFrameHeight() const;
     int GetMaxHorizontalSampling() const;
     int GetMaxVerticalSampling() const;
     int GetMcuWidth() const { return 8 * GetMaxHorizontalSampling(); }

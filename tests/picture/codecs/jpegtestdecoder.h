@@ -67,8 +67,8 @@ protected:
     }
     bool OnFrame() override
     {
-        m_width = GetWidth();
-        m_height = GetHeight();
+        m_width = GetFrameWidth();
+        m_height = GetFrameHeight();
         m_precision = GetPrecision();
         if (m_stopAtFrame) {
             return false;
