@@ -94,6 +94,14 @@ void AesCtr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in, 
     }
 }
 
+void AesCbcEncryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, u8* out,
+                         size_t blocks)
+{
+    if (blocks != 0) {
+        ActiveAesPath().m_cbcEncryptBlocks(schedule, chain, in, out, blocks);
+    }
+}
+
 void AesCbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, u8* out,
                          size_t blocks)
 {

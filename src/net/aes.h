@@ -42,6 +42,10 @@ const sCpuFeatures& AesCpuFeatures();
 // The schedule MUST hold an encryption key.
 void AesCtr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in, u8* out,
                     size_t blocks);
+// CBC encryption of whole blocks (SP 800-38A 6.2): `chain` is the IV and is left at the
+// last cipher-text block. `in` may equal `out`. The schedule MUST hold an encryption key.
+void AesCbcEncryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, u8* out,
+                         size_t blocks);
 // CBC decryption of whole blocks (SP 800-38A 6.2): `chain` is the block before the first
 // (the IV) and is left at the last cipher-text block. `in` may equal `out`. The schedule
 // MUST hold a decryption key.

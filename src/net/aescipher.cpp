@@ -43,10 +43,24 @@ bool cAESCipher::DecryptBlock(const u8* in, u8* out)
     return AesDecryptBlock(m_decryptSchedule, in, out);
 }
 
+bool cAESCipher::HoldsKey() const
+{
+    const i32 rounds = m_encryptSchedule.m_rounds;
+    return (rounds == 10 || rounds == 12 || rounds == 14) && m_decryptSchedule.m_rounds == rounds;
+}
+
+bool cAESCipher::EncryptBlocksCbc(u8* chain, const u8* in, u8* out, size_t blocks)
+{
+    if (!HoldsKey()) {
+        return false;
+    }
+    AesCbcEncryptBlocks(m_encryptSchedule, chain, in, out, blocks);
+    return true;
+}
+
 bool cAESCipher::DecryptBlocksCbc(u8* chain, const u8* in, u8* out, size_t blocks)
 {
-    const i32 rounds = m_decryptSchedule.m_rounds;
-    if (rounds != 10 && rounds != 12 && rounds != 14) {
+    if (!HoldsKey()) {
         return false;
     }
     AesCbcDecryptBlocks(m_decryptSchedule, chain, in, out, blocks);

@@ -26,11 +26,15 @@ public:
     [[nodiscard]] bool DecryptBlock(const u8* in, u8* out) override;
     cBlockCipher* Clone() const override;
 
+    // CBC encryption of whole blocks (see AesCbcEncryptBlocks). False without a key.
+    [[nodiscard]] bool EncryptBlocksCbc(u8* chain, const u8* in, u8* out, size_t blocks);
     // CBC decryption of whole blocks with the decryption schedule, several blocks at a
     // time on the instruction path (see AesCbcDecryptBlocks). False without a key.
     [[nodiscard]] bool DecryptBlocksCbc(u8* chain, const u8* in, u8* out, size_t blocks);
 
 private:
+    bool HoldsKey() const;
+
     u8 m_key[32] = {};    // the raw key bytes, (bits + 7) / 8 of them in use
     u32 m_keyBits = 0;
     sAesKeySchedule m_decryptSchedule = {};

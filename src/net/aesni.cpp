@@ -97,104 +97,169 @@ inline __m128i CounterBlock(u64 head, u32 tail, u32 value)
     return _mm_set_epi64x(static_cast<long long>(low), static_cast<long long>(head));
 }
 
+// The round keys in registers for a bulk run.
+struct sRoundKeys
+{
+    __m128i k[15];
+    int rounds;
+};
+
+AESNI_TARGET inline void LoadRoundKeys(const sAesKeySchedule& schedule, sRoundKeys& keys)
+{
+    keys.rounds = schedule.m_rounds;
+    for (int i = 0; i <= keys.rounds; ++i) {
+        keys.k[i] = RoundKey(schedule, i);
+    }
+}
+
 // Eight blocks in flight hide the latency of the round instructions.
 constexpr size_t kLanes = 8;
+
+AESNI_TARGET inline void EncryptLanes(const sRoundKeys& keys, __m128i* s)
+{
+#pragma GCC unroll 8
+    for (size_t j = 0; j < kLanes; ++j) {
+        s[j] = _mm_xor_si128(s[j], keys.k[0]);
+    }
+    for (int r = 1; r < keys.rounds; ++r) {
+        const __m128i k = keys.k[r];
+#pragma GCC unroll 8
+        for (size_t j = 0; j < kLanes; ++j) {
+            s[j] = _mm_aesenc_si128(s[j], k);
+        }
+    }
+#pragma GCC unroll 8
+    for (size_t j = 0; j < kLanes; ++j) {
+        s[j] = _mm_aesenclast_si128(s[j], keys.k[keys.rounds]);
+    }
+}
+
+AESNI_TARGET inline void DecryptLanes(const sRoundKeys& keys, __m128i* s)
+{
+#pragma GCC unroll 8
+    for (size_t j = 0; j < kLanes; ++j) {
+        s[j] = _mm_xor_si128(s[j], keys.k[0]);
+    }
+    for (int r = 1; r < keys.rounds; ++r) {
+        const __m128i k = keys.k[r];
+#pragma GCC unroll 8
+        for (size_t j = 0; j < kLanes; ++j) {
+            s[j] = _mm_aesdec_si128(s[j], k);
+        }
+    }
+#pragma GCC unroll 8
+    for (size_t j = 0; j < kLanes; ++j) {
+        s[j] = _mm_aesdeclast_si128(s[j], keys.k[keys.rounds]);
+    }
+}
+
+AESNI_TARGET inline __m128i EncryptOne(const sRoundKeys& keys, __m128i s)
+{
+    s = _mm_xor_si128(s, keys.k[0]);
+    for (int r = 1; r < keys.rounds; ++r) {
+        s = _mm_aesenc_si128(s, keys.k[r]);
+    }
+    return _mm_aesenclast_si128(s, keys.k[keys.rounds]);
+}
+
+AESNI_TARGET inline __m128i DecryptOne(const sRoundKeys& keys, __m128i s)
+{
+    s = _mm_xor_si128(s, keys.k[0]);
+    for (int r = 1; r < keys.rounds; ++r) {
+        s = _mm_aesdec_si128(s, keys.k[r]);
+    }
+    return _mm_aesdeclast_si128(s, keys.k[keys.rounds]);
+}
+
+AESNI_TARGET inline __m128i Load(const u8* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+AESNI_TARGET inline void Store(u8* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 AESNI_TARGET void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in,
                               u8* out, size_t blocks)
 {
-    const int rounds = schedule.m_rounds;
+    sRoundKeys keys;
+    LoadRoundKeys(schedule, keys);
     const u64 head = LoadLe64(counter);
     u32 tail; // bytes 8..11, kept as they are
     std::memcpy(&tail, counter + 8, 4);
     u32 count = LoadBe32(counter + 12);
-    auto counterBlock = [&](u32 value) { return CounterBlock(head, tail, value); };
-    while (blocks >= kLanes) {
+    for (; blocks >= kLanes; blocks -= kLanes) {
         __m128i s[kLanes];
-        const __m128i k0 = RoundKey(schedule, 0);
+#pragma GCC unroll 8
         for (size_t j = 0; j < kLanes; ++j) {
-            s[j] = _mm_xor_si128(counterBlock(count + static_cast<u32>(j)), k0);
+            s[j] = CounterBlock(head, tail, count + static_cast<u32>(j));
         }
-        for (int r = 1; r < rounds; ++r) {
-            const __m128i k = RoundKey(schedule, r);
-            for (size_t j = 0; j < kLanes; ++j) {
-                s[j] = _mm_aesenc_si128(s[j], k);
-            }
-        }
-        const __m128i last = RoundKey(schedule, rounds);
+        EncryptLanes(keys, s);
+#pragma GCC unroll 8
         for (size_t j = 0; j < kLanes; ++j) {
-            const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * j));
-            s[j] = _mm_xor_si128(_mm_aesenclast_si128(s[j], last), data);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), s[j]);
+            Store(out + 16 * j, _mm_xor_si128(s[j], Load(in + 16 * j)));
         }
         count += kLanes;
         in += 16 * kLanes;
         out += 16 * kLanes;
-        blocks -= kLanes;
     }
     for (; blocks != 0; --blocks) {
-        __m128i s = _mm_xor_si128(counterBlock(count++), RoundKey(schedule, 0));
-        for (int r = 1; r < rounds; ++r) {
-            s = _mm_aesenc_si128(s, RoundKey(schedule, r));
-        }
-        s = _mm_aesenclast_si128(s, RoundKey(schedule, rounds));
-        s = _mm_xor_si128(s, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), s);
+        Store(out, _mm_xor_si128(EncryptOne(keys, CounterBlock(head, tail, count++)), Load(in)));
         in += 16;
         out += 16;
     }
     StoreBe32(counter + 12, count);
 }
 
+AESNI_TARGET void CbcEncryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in,
+                                   u8* out, size_t blocks)
+{
+    // Each block needs the one before: no lanes to run side by side.
+    sRoundKeys keys;
+    LoadRoundKeys(schedule, keys);
+    __m128i previous = Load(chain);
+    for (; blocks != 0; --blocks) {
+        previous = EncryptOne(keys, _mm_xor_si128(Load(in), previous));
+        Store(out, previous);
+        in += 16;
+        out += 16;
+    }
+    Store(chain, previous);
+}
+
 AESNI_TARGET void CbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in,
                                    u8* out, size_t blocks)
 {
-    const int rounds = schedule.m_rounds;
-    __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chain));
-    while (blocks >= kLanes) {
+    sRoundKeys keys;
+    LoadRoundKeys(schedule, keys);
+    __m128i previous = Load(chain);
+    for (; blocks >= kLanes; blocks -= kLanes) {
+        // Every cipher-text block is read before any output is written (in place).
         __m128i c[kLanes];
         __m128i s[kLanes];
-        const __m128i k0 = RoundKey(schedule, 0);
-        // Every cipher-text block is read before any output is written (in place).
+#pragma GCC unroll 8
         for (size_t j = 0; j < kLanes; ++j) {
-            c[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * j));
-            s[j] = _mm_xor_si128(c[j], k0);
+            c[j] = Load(in + 16 * j);
+            s[j] = c[j];
         }
-        for (int r = 1; r < rounds; ++r) {
-            const __m128i k = RoundKey(schedule, r);
-            for (size_t j = 0; j < kLanes; ++j) {
-                s[j] = _mm_aesdec_si128(s[j], k);
-            }
-        }
-        const __m128i last = RoundKey(schedule, rounds);
-        for (size_t j = 0; j < kLanes; ++j) {
-            s[j] = _mm_aesdeclast_si128(s[j], last);
-            s[j] = _mm_xor_si128(s[j], j == 0 ? previous : c[j - 1]);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), s[j]);
+        DecryptLanes(keys, s);
+        Store(out, _mm_xor_si128(s[0], previous));
+#pragma GCC unroll 8
+        for (size_t j = 1; j < kLanes; ++j) {
+            Store(out + 16 * j, _mm_xor_si128(s[j], c[j - 1]));
         }
         previous = c[kLanes - 1];
         in += 16 * kLanes;
         out += 16 * kLanes;
-        blocks -= kLanes;
     }
     for (; blocks != 0; --blocks) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        __m128i s = _mm_xor_si128(c, RoundKey(schedule, 0));
-        for (int r = 1; r < rounds; ++r) {
-            s = _mm_aesdec_si128(s, RoundKey(schedule, r));
-        }
-        s = _mm_xor_si128(_mm_aesdeclast_si128(s, RoundKey(schedule, rounds)), previous);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), s);
+        const __m128i c = Load(in);
+        Store(out, _mm_xor_si128(DecryptOne(keys, c), previous));
         previous = c;
         in += 16;
         out += 16;
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(chain), previous);
+    Store(chain, previous);
 }
 
-constexpr sAesPath kInstructionPath = {"instructions", ExpandKey,   InvertSchedule,
-                                       EncryptBlock,   DecryptBlock, Ctr32Blocks,
-                                       CbcDecryptBlocks};
+constexpr sAesPath kInstructionPath = {"instructions", ExpandKey,        InvertSchedule,
+                                       EncryptBlock,   DecryptBlock,     Ctr32Blocks,
+                                       CbcEncryptBlocks, CbcDecryptBlocks};
 
 } // namespace
 

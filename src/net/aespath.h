@@ -14,6 +14,8 @@ struct sAesPath
     void (*m_decryptBlock)(const sAesKeySchedule& schedule, const u8* in, u8* out);
     void (*m_ctr32Blocks)(const sAesKeySchedule& schedule, u8* counter, const u8* in,
                           u8* out, size_t blocks);
+    void (*m_cbcEncryptBlocks)(const sAesKeySchedule& schedule, u8* chain, const u8* in,
+                               u8* out, size_t blocks);
     void (*m_cbcDecryptBlocks)(const sAesKeySchedule& schedule, u8* chain, const u8* in,
                                u8* out, size_t blocks);
 };

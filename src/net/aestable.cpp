@@ -254,6 +254,18 @@ void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in, u8*
     explicit_bzero(keyStream, sizeof(keyStream));
 }
 
+void CbcEncryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, u8* out,
+                      size_t blocks)
+{
+    for (size_t b = 0; b < blocks; ++b) {
+        for (int i = 0; i < 16; ++i) {
+            chain[i] ^= in[16 * b + i];
+        }
+        EncryptBlock(schedule, chain, chain);
+        std::memcpy(out + 16 * b, chain, 16);
+    }
+}
+
 void CbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, u8* out,
                       size_t blocks)
 {
@@ -268,8 +280,9 @@ void CbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, const u8* in, 
     }
 }
 
-constexpr sAesPath kTablePath = {"table",      ExpandKey,    InvertSchedule,  EncryptBlock,
-                                 DecryptBlock, Ctr32Blocks, CbcDecryptBlocks};
+constexpr sAesPath kTablePath = {"table",          ExpandKey,        InvertSchedule,
+                                 EncryptBlock,     DecryptBlock,     Ctr32Blocks,
+                                 CbcEncryptBlocks, CbcDecryptBlocks};
 
 } // namespace
 

@@ -106,8 +106,13 @@ bool cBlockCBC::Encrypt(const u8* in, u8* out, u32 length)
     if (!Usable(in, out, length)) {
         return false;
     }
+    // Once the IV is used up the rest is plain CBC with the register as the chaining
+    // value, which AES runs without the byte-wise IV bookkeeping.
+    auto* aes = dynamic_cast<cAESCipher*>(m_cipher);
     bool ok = true;
-    for (u32 at = 0; at < length && ok; at += m_blockSize) {
+    u32 at = 0;
+    for (; ok && at < length && (aes == nullptr || m_encryptIvPosition < m_ivSize);
+         at += m_blockSize) {
         for (u32 i = 0; i < m_blockSize; ++i) {
             m_work[i] = in[at + i] ^ m_encryptRegister[i] ^ NextEncryptIvByte();
         }
@@ -115,7 +120,11 @@ bool cBlockCBC::Encrypt(const u8* in, u8* out, u32 length)
         std::memcpy(m_encryptRegister, out + at, m_blockSize);
     }
     ct::Wipe(m_work, sizeof(m_work));
-    return ok;
+    if (!ok || at >= length) {
+        return ok;
+    }
+    return aes->EncryptBlocksCbc(m_encryptRegister, in + at, out + at,
+                                 (length - at) / kAesBlockSize);
 }
 
 bool cBlockCBC::DecryptOneBlock(const u8* in, u8* out)
