@@ -2,6 +2,7 @@
 
 #include "gui/core/font.h"
 #include "gui/core/picture.h"
+#include "platform/pixelspan.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -30,21 +31,6 @@ void SubtractRect(const sRect& from, const sRect& cut, std::vector<sRect>& out)
             out.push_back(part);
         }
     }
-}
-
-// (s x a + d x (255 - a) + 127) / 255 on each byte; alpha composes as "over".
-inline u32 BlendPixel(u32 source, u32 destination, u32 alpha)
-{
-    const u32 inverse = 255 - alpha;
-    u32 result = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const u32 s = (source >> shift) & 0xFF;
-        const u32 d = (destination >> shift) & 0xFF;
-        result |= ((s * alpha + d * inverse + 127) / 255) << shift;
-    }
-    const u32 destinationAlpha = destination >> 24;
-    result |= ((255 * alpha + destinationAlpha * inverse + 127) / 255) << 24;
-    return result;
 }
 
 } // namespace
@@ -175,8 +161,7 @@ void cSoftCanvas::FillClipped(const sRect& r, u32 pixel)
     for (const sRect& clip : GetClipRects()) {
         const sRect part = IntersectRects(r, clip);
         for (i32 row = 0; row < part.height; ++row) {
-            std::fill_n(m_pixels.get() + size_t(part.y + row) * size_t(m_width) + part.x, part.width,
-                        pixel);
+            FillSpan(m_pixels.get() + size_t(part.y + row) * size_t(m_width) + part.x, size_t(part.width), pixel);
         }
     }
 }
@@ -312,16 +297,7 @@ void cSoftCanvas::DrawPictureBlended(i32 x, i32 y, const cPicture* picture, u32 
         for (i32 row = part.y; row < part.Bottom(); ++row) {
             const u32* sourceLine =
                 source + size_t(row - top) * size_t(picture->GetWidth()) + size_t(part.x - left);
-            u32* line = m_pixels.get() + size_t(row) * size_t(m_width) + part.x;
-            for (i32 i = 0; i < part.width; ++i) {
-                const u32 pixel = sourceLine[i];
-                const u32 alpha = pixel >> 24;
-                if (alpha == 255) {
-                    line[i] = pixel;
-                } else if (alpha != 0) {
-                    line[i] = BlendPixel(pixel, line[i], alpha);
-                }
-            }
+            BlendSpan(m_pixels.get() + size_t(row) * size_t(m_width) + part.x, sourceLine, size_t(part.width));
         }
     }
 }

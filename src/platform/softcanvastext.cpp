@@ -2,6 +2,7 @@
 // word-wrapped blocks. Layout decisions live in textlayout.cpp; this file turns them
 // into pixels.
 #include "gui/core/font.h"
+#include "platform/pixelspan.h"
 #include "platform/softcanvas.h"
 #include "platform/textlayout.h"
 
@@ -13,20 +14,6 @@ namespace {
 
 constexpr char16_t kEllipsis[] = u"...";
 constexpr i32 kEllipsisLength = 3;
-
-// Coverage c of the text colour over d: (t x c + d x (255 - c) + 127) / 255 per byte,
-// with the text colour opaque.
-inline u32 BlendCoverage(u32 textPixel, u32 destination, u32 coverage)
-{
-    const u32 inverse = 255 - coverage;
-    u32 result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const u32 t = (textPixel >> shift) & 0xFF;
-        const u32 d = (destination >> shift) & 0xFF;
-        result |= ((t * coverage + d * inverse + 127) / 255) << shift;
-    }
-    return result;
-}
 
 i32 CellHeightOf(const cFontObject* font)
 {
@@ -64,15 +51,8 @@ i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i3
             const sRect part = IntersectRects(box, clip);
             for (i32 row = part.y; row < part.Bottom(); ++row) {
                 const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
-                u32* line = m_pixels.get() + size_t(row) * size_t(m_width) + part.x;
-                for (i32 column = 0; column < part.width; ++column) {
-                    const u32 coverage = mask[column];
-                    if (coverage == 255) {
-                        line[column] = textPixel;
-                    } else if (coverage != 0) {
-                        line[column] = BlendCoverage(textPixel, line[column], coverage);
-                    }
-                }
+                BlendMaskSpan(m_pixels.get() + size_t(row) * size_t(m_width) + part.x, mask, size_t(part.width),
+                              textPixel);
             }
         }
     }
