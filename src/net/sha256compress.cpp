@@ -49,7 +49,7 @@ inline u32 Maj(u32 x, u32 y, u32 z) { return (x & y) | (z & (x | y)); }
 
 } // namespace
 
-void Sha256CompressBlocks(u32* state, const u8* data, size_t blocks)
+void Sha256CompressBlocksPortable(u32* state, const u8* data, size_t blocks)
 {
     u32 W[16];
     for (size_t block = 0; block < blocks; ++block) {

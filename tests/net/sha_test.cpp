@@ -2,6 +2,7 @@
 // against libcrypto on random messages split at random and at block-edge offsets.
 #include "net/sha1.h"
 #include "net/sha256.h"
+#include "net/sha256blocks.h"
 #include "net/sha384.h"
 #include "vectors.h"
 
@@ -250,4 +251,30 @@ TEST(Sha256, ByteCountCarriesIntoHighWord)
     EXPECT_EQ(ctx.m_countHigh, 1u);
     Sha256Update(ctx, block.data(), 0);
     EXPECT_EQ(ctx.m_countLow, 0u);
+}
+
+// The SHA-extensions compression and the portable one agree block for block, and the
+// portable one alone still gives the standard digests.
+TEST(Sha256, PortableAndShaExtensionsAgree)
+{
+    SelectSha256BlocksForTesting(Sha256CompressBlocksPortable);
+    EXPECT_EQ(ToHex(Sha256Pieces(Bytes{'a', 'b', 'c'}, {})),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    SelectSha256BlocksForTesting(nullptr);
+    const tSha256Blocks extensions = Sha256ShaExtensionBlocks();
+    if (extensions == nullptr) {
+        GTEST_SKIP() << "the processor lacks the SHA extensions";
+    }
+    std::mt19937_64 random(0x5a256);
+    for (int n = 0; n < 2000; ++n) {
+        const size_t blocks = 1 + random() % 20;
+        const Bytes data = RandomBytes(random, 64 * blocks);
+        u32 portable[8], fast[8];
+        for (int i = 0; i < 8; ++i) {
+            portable[i] = fast[i] = static_cast<u32>(random());
+        }
+        Sha256CompressBlocksPortable(portable, data.data(), blocks);
+        extensions(fast, data.data(), blocks);
+        ASSERT_EQ(0, std::memcmp(portable, fast, sizeof(fast))) << "blocks " << blocks;
+    }
 }
