@@ -1,0 +1,274 @@
+#include "platform/shellopen.h"
+
+#include "base/utf.h"
+
+#include "../base/scratch_folder.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using qeltest::cScratchFolder;
+using qeltest::RunCommand;
+using qeltest::ShellQuote;
+
+std::u16string Wide(const std::string& utf8)
+{
+    _guardchar<char16_t> wide;
+    EXPECT_TRUE(Utf8ToWideString(utf8.c_str(), i64(utf8.size()), wide));
+    return wide.GetOrEmpty();
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The NUL-terminated lines of `log`, sorted.
+std::string SortedLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < log.size();) {
+        size_t end = log.find('\0', start);
+        end = end == std::string::npos ? log.size() : end;
+        lines.push_back(log.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string sorted;
+    for (const std::string& line : lines) {
+        sorted += line + '\0';
+    }
+    return sorted;
+}
+
+// Waits up to two seconds for `condition`.
+template <typename Condition>
+bool WaitFor(Condition condition)
+{
+    for (int round = 0; round < 200; ++round) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+class cVariable
+{
+public:
+    cVariable(const char* name, const std::string& value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        m_old = m_had ? old : "";
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~cVariable()
+    {
+        if (m_had) {
+            ::setenv(m_name.c_str(), m_old.c_str(), 1);
+        } else {
+            ::unsetenv(m_name.c_str());
+        }
+    }
+
+private:
+    std::string m_name;
+    bool m_had;
+    std::string m_old;
+};
+
+// A fake xdg-open first on PATH: it logs its arguments (NUL-terminated) and its process
+// id, then sleeps for $QEL_TEST_XDG_SLEEP seconds.
+class cFakeDesktop
+{
+public:
+    cFakeDesktop()
+        : m_path("PATH", m_folder.Path() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")),
+          m_log("QEL_TEST_XDG_LOG", m_folder.Join("log"))
+    {
+        std::ofstream(m_folder.Join("xdg-open"))
+            << "#!/bin/sh\nprintf '%s\\0' \"$@\" >> \"$QEL_TEST_XDG_LOG\"\necho $$ >> \"$QEL_TEST_XDG_LOG.pids\"\n"
+               "sleep \"${QEL_TEST_XDG_SLEEP:-0}\"\n";
+        ::chmod(m_folder.Join("xdg-open").c_str(), 0755);
+    }
+
+    std::string Log() const { return ReadText(m_folder.Join("log")); }
+    std::string Pids() const { return ReadText(m_folder.Join("log.pids")); }
+    const cScratchFolder& Folder() const { return m_folder; }
+
+private:
+    cScratchFolder m_folder;
+    cVariable m_path;
+    cVariable m_log;
+};
+
+} // namespace
+
+TEST(ShellOpenLink, AllowListOpensOnlyAddressesAndExistingPaths)
+{
+    cFakeDesktop desktop;
+    std::string expected;
+    for (const char* text : {"https://example.com/a?b=1", "HTTP://H:8080/", "mailto:x@example.com", "/etc/passwd",
+                             "https://[::1]:8443/x", "https://u@h/#frag", "/bin/true"}) {
+        EXPECT_TRUE(ShellOpenLink(Wide(text).c_str())) << text;
+        expected += std::string(text) + '\0';
+        ASSERT_TRUE(WaitFor([&] { return desktop.Log() == expected; })) << text << " gave " << desktop.Log();
+    }
+    for (const char* text : {"/nonexistent", "relative/path", "file:///etc/passwd", "javascript:alert(1)", "https://",
+                             "https:///path", "https://@/", "https://:80/", "https://[]/", "https://x/a b",
+                             "http://x/\"", "http://x/<script>", "https://x/\xc3\xa9", "mailto:",
+                             "sh -c 'touch /tmp/pwned'", "calc.exe /x", "-h", "--help", "", "/etc/passwd\n",
+                             "/tmp/\x01", "ftp://example.com/", "https:/x"}) {
+        EXPECT_FALSE(ShellOpenLink(Wide(text).c_str())) << text;
+    }
+    EXPECT_FALSE(ShellOpenLink(nullptr));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(desktop.Log(), expected);
+}
+
+TEST(ShellOpen, DesktopChildrenAreDetachedAndReaped)
+{
+    cFakeDesktop desktop;
+    cVariable sleep("QEL_TEST_XDG_SLEEP", "1");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ShellOpen(u"https://example.com/"));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 100);
+    ASSERT_TRUE(WaitFor([&] { return !desktop.Pids().empty(); }));
+    pid_t child = std::stoi(desktop.Pids());
+    EXPECT_EQ(::kill(child, 0), 0) << "still sleeping";
+    // A zombie still answers kill(pid, 0); only a reaped child is gone.
+    for (int round = 0; round < 300 && ::kill(child, 0) == 0; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(::kill(child, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(ShellOpen, RunsCommandsWithoutAShellAndReportsTheirStatus)
+{
+    cFakeDesktop desktop;
+    cScratchFolder folder;
+    EXPECT_FALSE(ShellOpen(u"sh -c \"exit 3\""));
+    EXPECT_TRUE(ShellOpen(u"sh -c \"exit 0\""));
+    EXPECT_FALSE(ShellOpen(u"qel-no-such-program --flag"));
+    EXPECT_FALSE(ShellOpen(nullptr));
+    EXPECT_FALSE(ShellOpen(u""));
+    // No shell sees the text: ';' and '$(...)' are plain argument bytes.
+    std::string marker = folder.Join("marker");
+    EXPECT_TRUE(ShellOpen(Wide("true ; touch " + marker).c_str()));
+    EXPECT_TRUE(ShellOpen(Wide("true $(touch " + marker + ")").c_str()));
+    EXPECT_FALSE(qeltest::PathExists(marker));
+    // Arguments arrive split and unquoted.
+    std::string out = folder.Join("args");
+    EXPECT_TRUE(ShellOpen(Wide("sh -c \"printf '%s|' \\\"$@\\\" > " + out + "\" zero \"a b\" c\\\\\\\"d").c_str()));
+    EXPECT_EQ(ReadText(out), "a b|c\\\"d|");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(desktop.Log(), "");
+}
+
+TEST(ShellOpen, ProgramsStartInTheirFolderAndOtherPathsOpen)
+{
+    cFakeDesktop desktop;
+    cScratchFolder folder;
+    std::string script = folder.Join("sub dir/run me.sh");
+    std::string out = folder.Join("pwd.txt");
+    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.Join("sub dir")) + " && echo ok"), "ok\n");
+    std::ofstream(script) << "#!/bin/sh\npwd > " << ShellQuote(out) << "\n";
+    ::chmod(script.c_str(), 0755);
+    EXPECT_TRUE(ShellOpen(Wide(script).c_str()));
+    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.Join("sub dir") + "\n"; })) << ReadText(out);
+
+    // A relative path is made absolute before the program's folder becomes current.
+    ::unlink(out.c_str());
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof(previous)), nullptr);
+    ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
+    EXPECT_TRUE(ShellOpen(u"sub dir/run me.sh"));
+    ASSERT_EQ(::chdir(previous), 0);
+    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.Join("sub dir") + "\n"; })) << ReadText(out);
+
+    // Without an execute bit the file opens in its handler instead, and so do folders.
+    ::chmod(script.c_str(), 0644);
+    EXPECT_TRUE(ShellOpen(Wide(script).c_str()));
+    EXPECT_TRUE(ShellOpen(Wide(folder.Path()).c_str()));
+    // One word that names nothing: no arguments, so it goes to the handler too.
+    EXPECT_TRUE(ShellOpen(u"https://example.com/x"));
+    // The three handlers run at once, so their log lines come in any order.
+    std::string expected = folder.Path() + '\0' + script + '\0' + "https://example.com/x" + '\0';
+    EXPECT_TRUE(WaitFor([&] { return SortedLines(desktop.Log()) == expected; })) << desktop.Log();
+}
+
+TEST(ShellOpen, FailsWithoutADesktopHandler)
+{
+    cScratchFolder empty;
+    cVariable path("PATH", empty.Path());
+    EXPECT_FALSE(ShellOpen(u"https://example.com/"));
+    EXPECT_FALSE(ShellOpenLink(u"https://example.com/"));
+}
+
+TEST(SplitCommandLine, WindowsRules)
+{
+    using tWords = std::vector<std::u16string>;
+    EXPECT_EQ(SplitCommandLine(u"\"C:\\Program Files\\x.exe\" a\\\\b \"c d\""),
+              (tWords{u"C:\\Program Files\\x.exe", u"a\\\\b", u"c d"}));
+    // The program name takes backslashes literally, even before a quote.
+    EXPECT_EQ(SplitCommandLine(u"a\\\"b c"), (tWords{u"a\\b c"}));
+    EXPECT_EQ(SplitCommandLine(u"p a\\\\\\\"b \"x\\\\\" y"), (tWords{u"p", u"a\\\"b", u"x\\", u"y"}));
+    EXPECT_EQ(SplitCommandLine(u"p \"\" \"a\"\"b\" \t"), (tWords{u"p", u"", u"a\"b"}));
+    EXPECT_EQ(SplitCommandLine(u"  p"), (tWords{u"p"}));
+    EXPECT_EQ(SplitCommandLine(u"\t "), tWords{});
+    EXPECT_EQ(SplitCommandLine(nullptr), tWords{});
+}
+
+// Python's subprocess.list2cmdline joins argument lists by the same rules; splitting its
+// output must give the lists back.
+TEST(SplitCommandLine, InvertsPythonList2cmdline)
+{
+    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
+    const char* program =
+        "import random, subprocess, sys\n"
+        "rng = random.Random(1234)\n"
+        "pieces = ['a', 'b', ' ', '\\t', '\"', '\\\\', '\\\\\\\\', '\\u00e9', 'x\"y', '\\\\\"']\n"
+        "out = sys.stdout.buffer\n"
+        "for case in range(2000):\n"
+        "    args = ['prog' + str(case)]\n"
+        "    for _ in range(rng.randrange(0, 5)):\n"
+        "        args.append(''.join(rng.choice(pieces) for _ in range(rng.randrange(0, 7))))\n"
+        "    out.write(subprocess.list2cmdline(args).encode() + b'\\0' + str(len(args)).encode() + b'\\0')\n"
+        "    for arg in args:\n"
+        "        out.write(arg.encode() + b'\\0')\n";
+    std::string output = RunCommand("/usr/bin/python3 -c " + ShellQuote(program));
+    std::vector<std::string> fields;
+    for (size_t start = 0; start < output.size();) {
+        size_t end = output.find('\0', start);
+        fields.push_back(output.substr(start, end - start));
+        start = end + 1;
+    }
+    size_t cases = 0;
+    for (size_t index = 0; index + 1 < fields.size(); ++cases) {
+        std::u16string line = Wide(fields[index]);
+        size_t count = std::stoul(fields[index + 1]);
+        std::vector<std::u16string> expected;
+        for (size_t arg = 0; arg < count; ++arg) {
+            expected.push_back(Wide(fields[index + 2 + arg]));
+        }
+        index += 2 + count;
+        ASSERT_EQ(SplitCommandLine(line.c_str()), expected) << fields[index - 2 - count];
+    }
+    EXPECT_EQ(cases, 2000u);
+}
