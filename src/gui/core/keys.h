@@ -1,0 +1,25 @@
+#pragma once
+// Input codes of the widget tree. Keys are Windows virtual-key numbers, so widget code
+// compares against the same values on every host; each host maps its own key codes onto
+// them once.
+#include "base/types.h"
+
+enum : i32
+{
+    kVkBack = 0x08,
+    kVkTab = 0x09,
+    kVkReturn = 0x0D,
+    kVkEscape = 0x1B,
+    kVkSpace = 0x20,
+    kVkLeft = 0x25,
+    kVkUp = 0x26,
+    kVkRight = 0x27,
+    kVkDown = 0x28,
+};
+
+// Mouse buttons as OnMouseButton receives them.
+enum : i32
+{
+    kMouseLeft = 1,
+    kMouseRight = 2,
+};

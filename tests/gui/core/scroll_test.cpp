@@ -1,0 +1,193 @@
+// The scrolled view: when bars show, offsets and their range, children in content
+// coordinates, scrolling into view, steps, the wheel, the bars' mouse handling and the
+// painting order.
+#include "gui/core/canvas.h"
+#include "gui/core/scrollable.h"
+#include "guitestfixture.h"
+
+namespace {
+
+using qeltest::cProbe;
+using qeltest::tLog;
+
+TEST(ScrollBars, ShowWhenTheContentExceedsTheViewAndBoundTheOffsets)
+{
+    cScrollableElement view;
+    view.SetBounds(0, 0, 100, 80);
+    view.SetContentWidth(100);
+    view.SetContentHeight(80);
+    EXPECT_EQ(view.GetViewRect(), (sRect{0, 0, 100, 80}));
+    EXPECT_EQ(view.GetVScrollWidth(), 0);
+
+    // One more row needs the vertical bar, which narrows the view so that the
+    // horizontal bar is needed too.
+    view.SetContentHeight(81);
+    EXPECT_EQ(view.GetVScrollWidth(), 16);
+    EXPECT_TRUE(view.IsHScrollShown());
+    EXPECT_EQ(view.GetViewRect(), (sRect{0, 0, 84, 64}));
+    EXPECT_EQ(view.GetScrollMaxX(), 16);
+    EXPECT_EQ(view.GetScrollMaxY(), 17);
+    EXPECT_TRUE(view.ScrollTo(1000, 1000));
+    EXPECT_EQ(view.GetScrollX(), 16);
+    EXPECT_EQ(view.GetScrollY(), 17);
+    EXPECT_EQ(view.GetClientOrigin(), (sPoint{-16, -17}));
+    EXPECT_FALSE(view.ScrollTo(1000, 1000));
+
+    view.SetContentHeight(-5);
+    EXPECT_EQ(view.GetContentHeight(), 81);
+    // Shrinking the content pulls the offsets back into the range.
+    view.SetContentHeight(70);
+    EXPECT_EQ(view.GetVScrollWidth(), 0);
+    EXPECT_FALSE(view.IsHScrollShown());
+    EXPECT_EQ(view.GetScrollX(), 0);
+    EXPECT_EQ(view.GetScrollY(), 0);
+
+    // Resizing the element re-decides the bars.
+    view.SetContentHeight(200);
+    view.ScrollTo(0, 120);
+    view.SetBounds(0, 0, 100, 300);
+    EXPECT_EQ(view.GetVScrollWidth(), 0);
+    EXPECT_EQ(view.GetScrollY(), 0);
+}
+
+TEST(ScrollBars, ScrollRectIntoViewMovesAsLittleAsNeeded)
+{
+    cScrollableElement view;
+    view.SetBounds(0, 0, 116, 100); // a 100 x 100 view beside the vertical bar
+    view.SetContentWidth(100);
+    view.SetContentHeight(1000);
+    ASSERT_EQ(view.GetViewRect(), (sRect{0, 0, 100, 100}));
+
+    EXPECT_FALSE(view.ScrollRectIntoView({0, 50, 10, 20}, false, false));
+    EXPECT_TRUE(view.ScrollRectIntoView({0, 150, 10, 20}, false, false));
+    EXPECT_EQ(view.GetScrollY(), 70); // bottom edge at the view's bottom
+    EXPECT_TRUE(view.ScrollRectIntoView({0, 40, 10, 20}, false, false));
+    EXPECT_EQ(view.GetScrollY(), 40); // top edge at the view's top
+    EXPECT_TRUE(view.ScrollRectIntoView({0, 500, 10, 300}, false, false));
+    EXPECT_EQ(view.GetScrollY(), 500); // taller than the view: its top
+    EXPECT_FALSE(view.ScrollRectIntoView({0, 0, 10, 20}, false, true));
+    EXPECT_EQ(view.GetScrollY(), 500);
+}
+
+TEST(ScrollBars, StepsDefaultToSixteenPixelLinesAndViewPages)
+{
+    cScrollableElement view;
+    view.SetBounds(0, 0, 116, 100);
+    view.SetContentWidth(100);
+    view.SetContentHeight(1000);
+    EXPECT_TRUE(view.OnMouseWheel(-1));
+    EXPECT_EQ(view.GetScrollY(), 3 * 16);
+    view.SetLineSteps(0, 5);
+    view.OnMouseWheel(1);
+    EXPECT_EQ(view.GetScrollY(), 3 * 16 - 3 * 5);
+    view.ScrollByPages(0, 1);
+    EXPECT_EQ(view.GetScrollY(), 33 + 100);
+    view.SetPageSteps(7, 0);
+    view.ScrollByPages(0, 1);
+    EXPECT_EQ(view.GetScrollY(), 233);
+    view.SetPageSteps(0, 40);
+    view.ScrollByPages(0, -1);
+    EXPECT_EQ(view.GetScrollY(), 193);
+    // Without a vertical bar the wheel is left to the parents.
+    view.SetContentHeight(10);
+    EXPECT_FALSE(view.OnMouseWheel(-1));
+}
+
+class ScrollView : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&root, 200, 200);
+        root.AttachChild(&view, 0, 0, 100, 80);
+        view.SetContentHeight(400);
+        view.AttachChild(&child, 10, 100, 30, 20);
+    }
+
+    struct cRedView : cScrollableElement
+    {
+        void PaintContent(cCanvas& canvas) override
+        {
+            canvas.FillRect(-10, -10, GetWidth() + 20, GetHeight() + 20, 0x0000FF, 0x0000FF);
+        }
+    };
+
+    tLog log;
+    cChildElement root;
+    cRedView view;
+    cProbe child{&log, "child"};
+    cWindowTranslator* window = nullptr;
+};
+
+TEST_F(ScrollView, ChildrenScrollUnlessKeptAndAreClippedToTheView)
+{
+    view.ScrollTo(0, 50);
+    host->Click(15, 55);
+    EXPECT_EQ(log, (tLog{"child:HoverStart", "child:Move(5,5)", "child:Press(5,5,1)", "child:Release(5,5,1)"}));
+    sPoint screen;
+    ASSERT_TRUE(child.GetScreenOrigin(screen));
+    EXPECT_EQ(screen, (sPoint{10, 50}));
+
+    view.SetChildScrollAlign(&child, false, true);
+    EXPECT_EQ(child.GetOriginInRoot(), (sPoint{10, 100}));
+    view.ScrollTo(0, 0);
+    view.SetChildScrollAlign(&child, false, false);
+    EXPECT_TRUE(view.ScrollChildIntoView(&child));
+    EXPECT_EQ(view.GetScrollY(), 100 + 20 - 80);
+
+    // The part of a child under the vertical bar is neither painted nor hit.
+    cProbe under(&log, "under");
+    view.AttachChild(&under, 70, view.GetScrollY() + 40, 30, 10);
+    log.clear();
+    host->Click(90, 45);
+    for (const std::string& entry : log) {
+        EXPECT_EQ(entry.find("Press"), std::string::npos) << entry;
+    }
+}
+
+TEST_F(ScrollView, ContentIsClippedToTheViewAndBarsPaintOverChildren)
+{
+    struct cGreen : cChildElement
+    {
+        void OnPaint(cCanvas& canvas) override { canvas.FillRect(0, 0, GetWidth(), GetHeight(), 0x00FF00, 0x00FF00); }
+    };
+    cGreen wide;
+    view.AttachChild(&wide, 0, 0, 100, 10);
+    cCanvas* canvas = host->GetCanvas(window);
+    auto pixel = [&](i32 x, i32 y) { return canvas->GetPixels()[y * canvas->GetStride() + x]; };
+    EXPECT_EQ(pixel(83, 30), PixelFromColour(0x0000FF));
+    EXPECT_NE(pixel(84, 30), PixelFromColour(0x0000FF));
+    EXPECT_EQ(pixel(83, 5), PixelFromColour(0x00FF00));
+    EXPECT_NE(pixel(90, 5), PixelFromColour(0x00FF00));
+    EXPECT_NE(pixel(10, 85), PixelFromColour(0x0000FF)) << "nothing outside the element";
+}
+
+// Bar geometry of a 100 x 80 element with 400 pixels of content: arrows at 0..15 and
+// 64..79, a 48-pixel track, a 9-pixel thumb travelling 39 pixels over 320 offsets.
+TEST_F(ScrollView, TheBarsArrowsTrackAndThumbScroll)
+{
+    host->Click(90, 70);
+    EXPECT_EQ(view.GetScrollY(), 16);
+    host->Click(90, 5);
+    EXPECT_EQ(view.GetScrollY(), 0);
+    host->Click(90, 50);
+    EXPECT_EQ(view.GetScrollY(), 80);
+    host->Click(90, 17);
+    EXPECT_EQ(view.GetScrollY(), 0);
+
+    // The thumb sits at 16 + 39 x 80 / 320 = 25 for offset 80; drag it by one pixel grip.
+    view.ScrollTo(0, 80);
+    host->MouseDown(90, 26);
+    host->MouseMove(90, 26 + 13);
+    EXPECT_EQ(view.GetScrollY(), (25 + 13 - 16) * 320 / 39);
+    host->MouseMove(90, 500);
+    EXPECT_EQ(view.GetScrollY(), 320);
+    host->MouseUp(90, 500);
+    EXPECT_FALSE(view.HasMouseCapture());
+    host->MouseMove(90, 20);
+    EXPECT_EQ(view.GetScrollY(), 320);
+    EXPECT_TRUE(log.empty()) << "presses on the bar reach no child";
+}
+
+} // namespace
