@@ -1,0 +1,223 @@
+#include "base/textfile.h"
+
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A stream over bytes in memory that hands out at most `maxRead` bytes per Read, so that
+// line ends and UTF-8 sequences fall across every possible refill boundary.
+class cChunkedStream : public cFileIOTarget
+{
+public:
+    cChunkedStream(std::string data, u32 maxRead) : m_data(std::move(data)), m_maxRead(maxRead) {}
+
+    u64 GetSize() override { return m_data.size(); }
+    u32 Read(void* buffer, u32 length) override
+    {
+        u64 left = m_data.size() - m_position;
+        u32 count = u32(std::min<u64>({length, m_maxRead, left}));
+        std::memcpy(buffer, m_data.data() + m_position, count);
+        m_position += count;
+        return count;
+    }
+    bool Seek(u64 position) override
+    {
+        if (!m_seekable || position > m_data.size()) {
+            return false;
+        }
+        m_position = position;
+        return true;
+    }
+    u64 GetPosition() override { return m_position; }
+    void Close() override { m_closed = true; }
+    bool IsOpen() override { return !m_closed; }
+
+    bool m_seekable = true;
+    bool m_closed = false;
+
+private:
+    std::string m_data;
+    u32 m_maxRead;
+    u64 m_position = 0;
+};
+
+std::vector<std::u16string> ReadAllLines(cFileIOTarget& stream, u64 start)
+{
+    std::vector<std::u16string> lines;
+    cTextFileReader reader(&stream, start, eTextEncoding::Utf8);
+    _guardchar<char16_t> line;
+    while (reader.ReadLine(line)) {
+        lines.push_back(line.GetOrEmpty());
+    }
+    // The end is final.
+    EXPECT_FALSE(reader.ReadLine(line));
+    return lines;
+}
+
+// Python's bytes.splitlines() splits on LF, CR and CR LF only; each line is then decoded
+// with decode('utf-8', 'replace'), the same substitution as ours.
+std::vector<std::u16string> PythonLines(const std::string& data, u64 start)
+{
+    char path[] = "/tmp/qel_textfile_XXXXXX";
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, data.data(), data.size()), ssize_t(data.size()));
+    ::close(fd);
+    std::string command =
+        "/usr/bin/python3 -c \"import sys\n"
+        "data = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):]\n"
+        "for line in data.splitlines():\n"
+        "    print(line.decode('utf-8', 'replace').encode('utf-16-le').hex())\" " +
+        std::string(path) + " " + std::to_string(start);
+    std::vector<std::u16string> lines;
+    FILE* output = ::popen(command.c_str(), "r");
+    EXPECT_NE(output, nullptr);
+    std::string hex;
+    for (int c; (c = std::fgetc(output)) != EOF;) {
+        if (c != '\n') {
+            hex.push_back(char(c));
+            continue;
+        }
+        std::u16string line;
+        for (size_t i = 0; i + 3 < hex.size(); i += 4) {
+            line.push_back(char16_t(std::stoul(hex.substr(i + 2, 2) + hex.substr(i, 2), nullptr, 16)));
+        }
+        lines.push_back(line);
+        hex.clear();
+    }
+    EXPECT_EQ(::pclose(output), 0);
+    ::unlink(path);
+    return lines;
+}
+
+// Random text of short and long lines with every line end, multi-byte characters and
+// invalid bytes, but no zero byte (a zero ends our line's text).
+std::string RandomText(std::mt19937& random, size_t size)
+{
+    const std::vector<std::string> pieces = {
+        "a", "word ", "\n", "\r", "\r\n", "\n\r", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+        "\xFF", "\xE2\x82", "\x80", "\t", "\r\r", "\n\n"};
+    std::string text;
+    while (text.size() < size) {
+        if (random() % 200 == 0) {
+            text.append(70000 + random() % 1000, 'L'); // a line longer than a refill
+        }
+        text += pieces[random() % pieces.size()];
+    }
+    return text;
+}
+
+// Places `bytes` so that they straddle the refill boundary 64 KB after `start`.
+std::string Straddling(u64 start, const std::string& bytes, size_t before)
+{
+    std::string text(start, '#');
+    text += "first line\n";
+    text.append(65536 - before - 11, 'x');
+    text += bytes;
+    text += "tail\nlast";
+    return text;
+}
+
+} // namespace
+
+TEST(TextFileReader, LineEndsAndLastLine)
+{
+    struct
+    {
+        std::string data;
+        std::vector<std::u16string> lines;
+    } const cases[] = {
+        {"", {}},
+        {"a", {u"a"}},
+        {"a\n", {u"a"}},
+        {"a\n\n", {u"a", u""}},
+        {"\n", {u""}},
+        {"\r\n", {u""}},
+        {"a\rb\r\nc\n\rd", {u"a", u"b", u"c", u"", u"d"}},
+        {"a\r", {u"a"}},
+        {"a\r\r\n", {u"a", u""}},
+        {"caf\xC3\xA9\n\xFF\xE2\x82\n", {u"caf\u00E9", u"\uFFFD\uFFFD"}},
+    };
+    for (const auto& entry : cases) {
+        for (u32 maxRead : {1u, 2u, 65536u}) {
+            cChunkedStream stream(entry.data, maxRead);
+            EXPECT_EQ(ReadAllLines(stream, 0), entry.lines) << entry.data << " / " << maxRead;
+        }
+    }
+}
+
+TEST(TextFileReader, StartsAtTheGivenOffsetAndLeavesByteOrderMarksAlone)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    cChunkedStream stream(bom + "! XPM\nline", 65536);
+    ASSERT_TRUE(stream.Seek(7)); // wherever the caller left it
+    EXPECT_EQ(ReadAllLines(stream, 3), (std::vector<std::u16string>{u"! XPM", u"line"}));
+    // Read from 0, the mark is text like any other.
+    EXPECT_EQ(ReadAllLines(stream, 0), (std::vector<std::u16string>{u"\uFEFF! XPM", u"line"}));
+    // Past the end: no line.
+    EXPECT_EQ(ReadAllLines(stream, stream.GetSize()), std::vector<std::u16string>{});
+}
+
+TEST(TextFileReader, FailedSeekIsFalseAndTheStreamStaysOpen)
+{
+    cChunkedStream stream("a\nb\n", 65536);
+    {
+        cTextFileReader reader(&stream, 0, eTextEncoding::Utf8);
+        _guardchar<char16_t> line;
+        ASSERT_TRUE(reader.ReadLine(line));
+    }
+    EXPECT_TRUE(stream.IsOpen());
+    stream.m_seekable = false;
+    cTextFileReader reader(&stream, 0, eTextEncoding::Utf8);
+    _guardchar<char16_t> line;
+    EXPECT_FALSE(reader.ReadLine(line));
+    stream.m_seekable = true;
+    EXPECT_FALSE(reader.ReadLine(line));
+    cTextFileReader noStream(nullptr, 0, eTextEncoding::Utf8);
+    EXPECT_FALSE(noStream.ReadLine(line));
+}
+
+// CR LF pairs and 2-, 3- and 4-byte sequences cut by the 64 KB refill, at both start
+// offsets the callers use, against Python.
+TEST(TextFileReader, RefillBoundariesAgainstPython)
+{
+    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
+    for (u64 start : {0u, 3u}) {
+        for (const std::string& bytes :
+             {std::string("\r\n"), std::string("\xC3\xA9"), std::string("\xE2\x82\xAC"),
+              std::string("\xF0\x9F\x98\x80"), std::string("\r\r\n"), std::string("\n\r")}) {
+            for (size_t before = 1; before < bytes.size(); ++before) {
+                std::string text = Straddling(start, bytes, before);
+                SCOPED_TRACE(testing::Message() << "start " << start << " before " << before
+                                                << " bytes " << bytes.size());
+                cChunkedStream stream(text, 1u << 20);
+                EXPECT_EQ(ReadAllLines(stream, start), PythonLines(text, start));
+            }
+        }
+    }
+}
+
+TEST(TextFileReader, RandomTextAgainstPython)
+{
+    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
+    std::mt19937 random(17);
+    for (int round = 0; round < 4; ++round) {
+        std::string text = RandomText(random, 300000);
+        u64 start = round % 2 ? 3 : 0;
+        std::vector<std::u16string> expected = PythonLines(text, start);
+        ASSERT_GT(expected.size(), 300u);
+        for (u32 maxRead : {1u << 20, 65535u, 4099u, 7u}) {
+            cChunkedStream stream(text, maxRead);
+            ASSERT_EQ(ReadAllLines(stream, start), expected) << "read size " << maxRead;
+        }
+    }
+}
