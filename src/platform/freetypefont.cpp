@@ -186,6 +186,7 @@ cFreeTypeFontEngine::cFreeTypeFontEngine(void* library) : m_library(library)
 cFreeTypeFontEngine::~cFreeTypeFontEngine()
 {
     FT_Done_FreeType(static_cast<FT_Library>(m_library));
+    FcFini(); // the engine is the process's only fontconfig user
 }
 
 std::string cFreeTypeFontEngine::MatchFontFile(const std::string& family, bool bold, bool italic, int* index)

@@ -15,6 +15,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -161,6 +162,38 @@ TEST_F(FreeTypeFont, UnknownFacesFallBackAndMissingGlyphsStillAdvance)
     // A lone surrogate and an unassigned code point draw the missing glyph.
     ASSERT_TRUE(canvas->MeasureTextW(u"\xDC80\U000E0FFF", -1, &size));
     EXPECT_GT(size.width, 0);
+}
+
+// Jobs measure while the GUI thread draws: glyphs are made once, whichever thread asks
+// first, and every thread sees the same advances.
+TEST_F(FreeTypeFont, ThreadsShareGlyphsOfOneFace)
+{
+    cFontObject* font = GetCachedFont(7, 15, nullptr, false, false, false);
+    std::u16string text;
+    for (char16_t c = 0x20; c < 0x250; ++c) {
+        text += c;
+    }
+    std::vector<i32> widths(4);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::unique_ptr<cCanvas> own(cSoftCanvas::Create(64, 16));
+            own->SelectFont(font);
+            sSize size;
+            for (int round = 0; round < 3; ++round) {
+                (void)own->MeasureTextW(text.data(), i32(text.size()), &size);
+                own->DrawTextW(-t * 100, 0, false, text.data(), i32(text.size()));
+            }
+            widths[t] = size.width;
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_GT(widths[0], 1000);
+    for (int t = 1; t < 4; ++t) {
+        EXPECT_EQ(widths[t], widths[0]);
+    }
 }
 
 } // namespace
