@@ -1,0 +1,409 @@
+#include "base/keytree.h"
+
+#include "allocation_failure.h"
+#include "base/packedkey.h"
+#include "base/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tIntTree = _keytree<i32, i32>;
+
+enum class eKeyOrder
+{
+    Ascending,
+    Descending,
+    Random,
+};
+
+std::vector<i32> KeysInOrder(tIntTree& tree)
+{
+    std::vector<i32> keys;
+    tree.ForEach([&](i32 key, i32&) { keys.push_back(key); });
+    return keys;
+}
+
+// The walk both ways must give the model's entries in order.
+void ExpectSameContents(tIntTree& tree, const std::map<i32, i32>& model)
+{
+    ASSERT_EQ(tree.GetCount(), static_cast<i32>(model.size()));
+    auto forward = model.begin();
+    for (tIntTree::cNode* node = tree.First(); node != nullptr; node = tree.Next(node), ++forward) {
+        ASSERT_NE(forward, model.end());
+        ASSERT_EQ(node->GetKey(), forward->first);
+        ASSERT_EQ(node->GetValue(), forward->second);
+    }
+    ASSERT_EQ(forward, model.end());
+    auto backward = model.rbegin();
+    for (tIntTree::cNode* node = tree.Last(); node != nullptr; node = tree.Prev(node), ++backward) {
+        ASSERT_NE(backward, model.rend());
+        ASSERT_EQ(node->GetKey(), backward->first);
+    }
+    ASSERT_EQ(backward, model.rend());
+}
+
+// Seeded random operations on a tree and a std::map side by side; inserts and erases are
+// balanced so that the map hovers around `targetSize` entries. A refused insert is only
+// acceptable when a perfectly balanced tree of the current count already reaches the
+// limit (its height is the bit length of the count).
+void RunAgainstStdMap(eKeyOrder order, i32 depthLimit, size_t targetSize, u32 seed)
+{
+    std::mt19937 random(seed);
+    tIntTree tree(depthLimit);
+    std::map<i32, i32> model;
+    i32 nextKey = order == eKeyOrder::Descending ? 1000000 : -1000000;
+    auto newKey = [&]() -> i32 {
+        switch (order) {
+        case eKeyOrder::Ascending:
+            return nextKey += 1 + static_cast<i32>(random() % 3);
+        case eKeyOrder::Descending:
+            return nextKey -= 1 + static_cast<i32>(random() % 3);
+        case eKeyOrder::Random:
+            break;
+        }
+        return static_cast<i32>(random() % 20000) - 10000;
+    };
+    auto existingKey = [&]() -> i32 {
+        i64 low = model.begin()->first;
+        i64 span = i64(model.rbegin()->first) - low + 1;
+        return model.lower_bound(static_cast<i32>(low + i64(random() % u64(span))))->first;
+    };
+    i32 refused = 0;
+    for (int step = 0; step < 100000; ++step) {
+        u32 choice = random() % 100;
+        u32 insertShare = model.size() < targetSize ? 55 : 35;
+        if (choice < insertShare) {
+            i32 key = newKey();
+            i32 value = static_cast<i32>(random());
+            i32* slot = tree.GetOrAdd(key);
+            if (slot == nullptr) {
+                ++refused;
+                i64 balancedHeight = 0;
+                for (i64 n = tree.GetCount(); n > 0; n >>= 1) {
+                    ++balancedHeight;
+                }
+                ASSERT_GE(balancedHeight, depthLimit) << "refused at count " << tree.GetCount();
+                ASSERT_EQ(model.count(key), 0u);
+                continue;
+            }
+            // A new entry starts from its default; an existing one keeps its value.
+            ASSERT_EQ(*slot, model.count(key) != 0 ? model[key] : 0);
+            *slot = value;
+            model[key] = value;
+            ASSERT_LE(tree.MeasureDepth(), depthLimit);
+        } else if (choice < 75 && !model.empty()) {
+            i32 key = choice % 8 != 0 ? existingKey() : newKey();
+            bool erased = tree.Erase(key);
+            ASSERT_EQ(erased, model.erase(key) == 1) << key;
+        } else if (choice < 85) {
+            i32 key = (choice & 1) != 0 && !model.empty() ? existingKey() : newKey();
+            tIntTree::cNode* node = tree.Find(key);
+            auto it = model.find(key);
+            ASSERT_EQ(node != nullptr, it != model.end()) << key;
+            if (node != nullptr) {
+                ASSERT_EQ(node->GetKey(), key);
+                ASSERT_EQ(*tree.FindIntKeyValue(key), it->second);
+            } else {
+                ASSERT_EQ(tree.FindIntKeyValue(key), nullptr);
+            }
+        } else if (!model.empty()) {
+            // A few steps of Next/Prev from a random entry, compared with the model.
+            i32 key = existingKey();
+            tIntTree::cNode* node = tree.Find(key);
+            auto it = model.find(key);
+            ASSERT_NE(node, nullptr);
+            bool forward = (choice & 1) != 0;
+            for (int i = 0; i < 5; ++i) {
+                node = forward ? tree.Next(node) : tree.Prev(node);
+                if (forward) {
+                    ++it;
+                } else if (it == model.begin()) {
+                    it = model.end();
+                } else {
+                    --it;
+                }
+                ASSERT_EQ(node != nullptr, it != model.end());
+                if (node == nullptr) {
+                    break;
+                }
+                ASSERT_EQ(node->GetKey(), it->first);
+            }
+        }
+        if (step % 5000 == 0) {
+            ExpectSameContents(tree, model);
+        }
+    }
+    ExpectSameContents(tree, model);
+    // Large limits must never refuse; the tight ones must have met their limit.
+    if (depthLimit >= 32) {
+        EXPECT_EQ(refused, 0);
+    } else if ((size_t(1) << depthLimit) <= targetSize) {
+        EXPECT_GT(refused, 0);
+    }
+}
+
+// Counts deletions of owned values.
+struct sOwnedValue
+{
+    static inline int s_live = 0;
+    int m_id;
+    explicit sOwnedValue(int id) : m_id(id) { ++s_live; }
+    virtual ~sOwnedValue() { --s_live; }
+};
+
+struct sPopupEntry
+{
+    i32 m_image = -1;
+    u32 m_flags = 7;
+    bool m_checked = false;
+};
+
+} // namespace
+
+TEST(KeyTree, MatchesStdMapWithAscendingKeys)
+{
+    RunAgainstStdMap(eKeyOrder::Ascending, 16, 3000, 1);
+}
+
+TEST(KeyTree, MatchesStdMapWithDescendingKeys)
+{
+    RunAgainstStdMap(eKeyOrder::Descending, 16, 3000, 2);
+}
+
+TEST(KeyTree, MatchesStdMapWithRandomKeys)
+{
+    RunAgainstStdMap(eKeyOrder::Random, 16, 3000, 3);
+}
+
+TEST(KeyTree, MatchesStdMapUnderTheDefaultLimit)
+{
+    RunAgainstStdMap(eKeyOrder::Ascending, kDefaultKeyTreeDepthLimit, 3000, 4);
+}
+
+TEST(KeyTree, MatchesStdMapWhenTheLimitIsTight)
+{
+    // Limit 9 holds at most 511 entries; the random mix pushes against it.
+    RunAgainstStdMap(eKeyOrder::Random, 9, 800, 5);
+    RunAgainstStdMap(eKeyOrder::Ascending, 9, 800, 6);
+    RunAgainstStdMap(eKeyOrder::Descending, 9, 800, 7);
+}
+
+TEST(KeyTree, DepthLimitThreeHoldsSevenAscendingKeysAndRefusesTheEighth)
+{
+    tIntTree tree(3);
+    for (i32 key = 1; key <= 7; ++key) {
+        i32* slot = tree.GetOrAdd(key);
+        ASSERT_NE(slot, nullptr) << key;
+        *slot = key * 10;
+        EXPECT_LE(tree.MeasureDepth(), 3);
+    }
+    EXPECT_EQ(tree.GetOrAdd(8), nullptr);
+    EXPECT_EQ(tree.GetCount(), 7);
+    EXPECT_EQ(KeysInOrder(tree), (std::vector<i32>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(tree.MeasureDepth(), 3);
+    EXPECT_EQ(tree.Find(8), nullptr);
+    // Existing keys are still found and room made by an erase is used again.
+    EXPECT_EQ(*tree.FindIntKeyValue(7), 70);
+    EXPECT_TRUE(tree.Erase(7));
+    EXPECT_NE(tree.GetOrAdd(8), nullptr);
+    EXPECT_EQ(KeysInOrder(tree), (std::vector<i32>{1, 2, 3, 4, 5, 6, 8}));
+}
+
+TEST(KeyTree, RebuildAllocatesNothing)
+{
+    tIntTree tree;
+    for (i32 key = 0; key < kDefaultKeyTreeDepthLimit; ++key) {
+        ASSERT_NE(tree.GetOrAdd(key), nullptr);
+    }
+    ASSERT_EQ(tree.MeasureDepth(), kDefaultKeyTreeDepthLimit);
+    {
+        // One allocation allowed: the new node. The rebuild must not need another.
+        cAllocationFailureScope failing(1);
+        ASSERT_NE(tree.GetOrAdd(kDefaultKeyTreeDepthLimit), nullptr);
+        EXPECT_EQ(failing.Refused(), 0);
+    }
+    EXPECT_EQ(tree.MeasureDepth(), 10);
+    EXPECT_EQ(tree.GetCount(), kDefaultKeyTreeDepthLimit + 1);
+}
+
+TEST(KeyTree, ErasingDuringAWalkKeepsTheTakenSuccessorValid)
+{
+    // Erasing a node with two children must move its successor node, not copy the
+    // successor's entry into it: the walker holds the successor.
+    tIntTree tree;
+    std::mt19937 random(9);
+    std::map<i32, i32> model;
+    while (model.size() < 3000) {
+        i32 key = static_cast<i32>(random() % 100000);
+        model[key] = key;
+        *tree.GetOrAdd(key) = key;
+    }
+    for (tIntTree::cNode* node = tree.First(); node != nullptr;) {
+        tIntTree::cNode* next = tree.Next(node);
+        if (node->GetKey() % 3 != 0) {
+            model.erase(node->GetKey());
+            tree.Erase(node);
+        }
+        node = next;
+    }
+    ExpectSameContents(tree, model);
+    tree.ForEach([&](i32 key, i32&) {
+        if (key % 2 == 0) {
+            EXPECT_TRUE(tree.Erase(key));
+            model.erase(key);
+        }
+    });
+    ExpectSameContents(tree, model);
+}
+
+TEST(KeyTree, OwnedValuesAreDeletedOnEraseClearAndDestruction)
+{
+    sOwnedValue::s_live = 0;
+    {
+        _keytree<u32, sOwnedValue*, eValueOwnership::Owned> owned;
+        for (u32 key = 0; key < 100; ++key) {
+            sOwnedValue** slot = owned.GetOrAdd(key * 7919u);
+            ASSERT_NE(slot, nullptr);
+            EXPECT_EQ(*slot, nullptr);
+            *slot = new sOwnedValue(static_cast<int>(key));
+        }
+        EXPECT_EQ(sOwnedValue::s_live, 100);
+        EXPECT_TRUE(owned.Erase(7919u));
+        owned.Erase(owned.First());
+        EXPECT_EQ(sOwnedValue::s_live, 98);
+        owned.Clear();
+        EXPECT_EQ(sOwnedValue::s_live, 0);
+        EXPECT_EQ(owned.GetCount(), 0);
+        EXPECT_EQ(owned.First(), nullptr);
+        for (u32 key = 0; key < 10; ++key) {
+            *owned.GetOrAdd(key) = new sOwnedValue(0);
+        }
+    }
+    EXPECT_EQ(sOwnedValue::s_live, 0);
+
+    sOwnedValue kept(1);
+    {
+        _keytree<i32, sOwnedValue*> borrowed;
+        *borrowed.GetOrAdd(1) = &kept;
+        borrowed.Erase(1);
+        *borrowed.GetOrAdd(2) = &kept;
+    }
+    EXPECT_EQ(sOwnedValue::s_live, 1);
+}
+
+TEST(KeyTree, NewValuesStartFromTheirDefaults)
+{
+    _keytree<i32, sPopupEntry> items;
+    sPopupEntry* entry = items.GetOrAdd(5);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->m_image, -1);
+    EXPECT_EQ(entry->m_flags, 7u);
+    EXPECT_FALSE(entry->m_checked);
+    entry->m_image = 3;
+    EXPECT_EQ(items.GetOrAdd(5), entry);
+    EXPECT_EQ(items.GetCount(), 1);
+}
+
+TEST(KeyTree, OrdersUnsignedSignedAndPointerKeys)
+{
+    _keytree<u32, i32> unsignedKeys;
+    _keytree<i32, i32> signedKeys;
+    for (u32 key : {0x80000000u, 1u, 0xFFFFFFFFu, 0u}) {
+        *unsignedKeys.GetOrAdd(key) = 1;
+        *signedKeys.GetOrAdd(static_cast<i32>(key)) = 1;
+    }
+    std::vector<u32> unsignedOrder;
+    unsignedKeys.ForEach([&](u32 key, i32&) { unsignedOrder.push_back(key); });
+    EXPECT_EQ(unsignedOrder, (std::vector<u32>{0u, 1u, 0x80000000u, 0xFFFFFFFFu}));
+    std::vector<i32> signedOrder;
+    signedKeys.ForEach([&](i32 key, i32&) { signedOrder.push_back(key); });
+    EXPECT_EQ(signedOrder, (std::vector<i32>{INT32_MIN, -1, 0, 1}));
+
+    int objects[4];
+    _keytree<const int*, i32> pointerKeys;
+    for (int i : {2, 0, 3, 1}) {
+        *pointerKeys.GetOrAdd(&objects[i]) = i;
+    }
+    std::vector<i32> pointerOrder;
+    pointerKeys.ForEach([&](const int*, i32& value) { pointerOrder.push_back(value); });
+    EXPECT_EQ(pointerOrder, (std::vector<i32>{0, 1, 2, 3}));
+}
+
+TEST(KeyTree, PackedKeysWithTextValuesAsTheLanguageTablesUseThem)
+{
+    _keytree<sPackedKey, _guardchar<char>> texts(1024);
+    const std::vector<std::string> names = {"Content-Length", "content-length", "\xC3\xA9t\xC3\xA9",
+                                            "Content", "", "Z"};
+    for (const std::string& name : names) {
+        sPackedKey key;
+        ASSERT_TRUE(key.InitFromBytes(name.data(), static_cast<i64>(name.size())));
+        _guardchar<char>* value = texts.GetOrAdd(key);
+        ASSERT_NE(value, nullptr);
+        EXPECT_TRUE(value->IsEmpty());
+        ASSERT_TRUE(value->Assign(("value of " + name).c_str()));
+    }
+    std::vector<std::string> order;
+    texts.ForEach([&](const sPackedKey& key, _guardchar<char>& value) {
+        _typebuf<u8> bytes;
+        ASSERT_TRUE(key.ToBytes(bytes));
+        std::string name(reinterpret_cast<const char*>(bytes.GetData()),
+                         static_cast<size_t>(key.GetByteLength()));
+        EXPECT_EQ(std::string(value.GetOrEmpty()), "value of " + name);
+        order.push_back(name);
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{"", "Content", "Content-Length", "Z",
+                                               "content-length", "\xC3\xA9t\xC3\xA9"}));
+    sPackedKey probe;
+    ASSERT_TRUE(probe.InitFromWide(u"\u00E9t\u00E9", -1));
+    ASSERT_NE(texts.Find(probe), nullptr);
+    EXPECT_STREQ(texts.Find(probe)->GetValue().Get(), "value of \xC3\xA9t\xC3\xA9");
+    texts.Clear();
+    EXPECT_EQ(texts.GetCount(), 0);
+}
+
+TEST(KeyTree, OutOfMemoryGivesNullAndLeavesTheEntriesUnchanged)
+{
+    _keytree<sPackedKey, i32> tree;
+    sPackedKey present;
+    ASSERT_TRUE(present.InitFromBytes("present", -1));
+    *tree.GetOrAdd(present) = 42;
+    sPackedKey absent;
+    ASSERT_TRUE(absent.InitFromBytes("absent key", -1));
+    {
+        // The node itself cannot be allocated.
+        cAllocationFailureScope failing(0);
+        EXPECT_EQ(tree.GetOrAdd(absent), nullptr);
+        // An existing key needs no memory.
+        ASSERT_NE(tree.GetOrAdd(present), nullptr);
+        EXPECT_EQ(*tree.GetOrAdd(present), 42);
+    }
+    {
+        // The node is allocated but its copy of the key is not; the node must not leak.
+        cAllocationFailureScope failing(1);
+        EXPECT_EQ(tree.GetOrAdd(absent), nullptr);
+        EXPECT_EQ(failing.Refused(), 1);
+    }
+    EXPECT_EQ(tree.GetCount(), 1);
+    EXPECT_EQ(tree.Find(absent), nullptr);
+    EXPECT_NE(tree.GetOrAdd(absent), nullptr);
+    EXPECT_EQ(tree.GetCount(), 2);
+}
+
+TEST(KeyTree, EmptyTreeAnswersNull)
+{
+    const tIntTree tree;
+    EXPECT_EQ(tree.First(), nullptr);
+    EXPECT_EQ(tree.Last(), nullptr);
+    EXPECT_EQ(tree.Find(0), nullptr);
+    EXPECT_EQ(tree.FindIntKeyValue(0), nullptr);
+    EXPECT_EQ(tIntTree::Next(nullptr), nullptr);
+    EXPECT_EQ(tIntTree::Prev(nullptr), nullptr);
+    EXPECT_EQ(tree.MeasureDepth(), 0);
+    EXPECT_EQ(tIntTree(0).GetDepthLimit(), 1);
+}
