@@ -66,30 +66,6 @@ AESNI_TARGET void InvertSchedule(sAesKeySchedule& schedule)
     explicit_bzero(keys, sizeof(keys));
 }
 
-AESNI_TARGET void EncryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
-{
-    const int rounds = schedule.m_rounds;
-    __m128i state = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
-                                  RoundKey(schedule, 0));
-    for (int r = 1; r < rounds; ++r) {
-        state = _mm_aesenc_si128(state, RoundKey(schedule, r));
-    }
-    state = _mm_aesenclast_si128(state, RoundKey(schedule, rounds));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), state);
-}
-
-AESNI_TARGET void DecryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
-{
-    const int rounds = schedule.m_rounds;
-    __m128i state = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
-                                  RoundKey(schedule, 0));
-    for (int r = 1; r < rounds; ++r) {
-        state = _mm_aesdec_si128(state, RoundKey(schedule, r));
-    }
-    state = _mm_aesdeclast_si128(state, RoundKey(schedule, rounds));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), state);
-}
-
 // The counter block: bytes 0..7 `head`, 8..11 `tail`, 12..15 `value` big-endian.
 inline __m128i CounterBlock(u64 head, u32 tail, u32 value)
 {
@@ -107,7 +83,8 @@ struct sRoundKeys
 AESNI_TARGET inline void LoadRoundKeys(const sAesKeySchedule& schedule, sRoundKeys& keys)
 {
     keys.rounds = schedule.m_rounds;
-    for (int i = 0; i <= keys.rounds; ++i) {
+    keys.k[0] = RoundKey(schedule, 0);
+    for (int i = 1; i <= keys.rounds; ++i) {
         keys.k[i] = RoundKey(schedule, i);
     }
 }
@@ -115,64 +92,70 @@ AESNI_TARGET inline void LoadRoundKeys(const sAesKeySchedule& schedule, sRoundKe
 // Eight blocks in flight hide the latency of the round instructions.
 constexpr size_t kLanes = 8;
 
-AESNI_TARGET inline void EncryptLanes(const sRoundKeys& keys, __m128i* s)
+enum class eDirection { Encrypt, Decrypt };
+
+template <eDirection kDirection>
+AESNI_TARGET inline __m128i Round(__m128i state, __m128i key)
 {
-#pragma GCC unroll 8
-    for (size_t j = 0; j < kLanes; ++j) {
-        s[j] = _mm_xor_si128(s[j], keys.k[0]);
-    }
-    for (int r = 1; r < keys.rounds; ++r) {
-        const __m128i k = keys.k[r];
-#pragma GCC unroll 8
-        for (size_t j = 0; j < kLanes; ++j) {
-            s[j] = _mm_aesenc_si128(s[j], k);
-        }
-    }
-#pragma GCC unroll 8
-    for (size_t j = 0; j < kLanes; ++j) {
-        s[j] = _mm_aesenclast_si128(s[j], keys.k[keys.rounds]);
-    }
+    return kDirection == eDirection::Encrypt ? _mm_aesenc_si128(state, key) : _mm_aesdec_si128(state, key);
 }
 
-AESNI_TARGET inline void DecryptLanes(const sRoundKeys& keys, __m128i* s)
+template <eDirection kDirection>
+AESNI_TARGET inline __m128i LastRound(__m128i state, __m128i key)
+{
+    return kDirection == eDirection::Encrypt ? _mm_aesenclast_si128(state, key)
+                                             : _mm_aesdeclast_si128(state, key);
+}
+
+// Runs kCount independent blocks through all rounds, round by round.
+template <eDirection kDirection, size_t kCount>
+AESNI_TARGET inline void CipherLanes(const sRoundKeys& keys, __m128i* s)
 {
 #pragma GCC unroll 8
-    for (size_t j = 0; j < kLanes; ++j) {
+    for (size_t j = 0; j < kCount; ++j) {
         s[j] = _mm_xor_si128(s[j], keys.k[0]);
     }
     for (int r = 1; r < keys.rounds; ++r) {
         const __m128i k = keys.k[r];
 #pragma GCC unroll 8
-        for (size_t j = 0; j < kLanes; ++j) {
-            s[j] = _mm_aesdec_si128(s[j], k);
+        for (size_t j = 0; j < kCount; ++j) {
+            s[j] = Round<kDirection>(s[j], k);
         }
     }
 #pragma GCC unroll 8
-    for (size_t j = 0; j < kLanes; ++j) {
-        s[j] = _mm_aesdeclast_si128(s[j], keys.k[keys.rounds]);
+    for (size_t j = 0; j < kCount; ++j) {
+        s[j] = LastRound<kDirection>(s[j], keys.k[keys.rounds]);
     }
 }
 
 AESNI_TARGET inline __m128i EncryptOne(const sRoundKeys& keys, __m128i s)
 {
-    s = _mm_xor_si128(s, keys.k[0]);
-    for (int r = 1; r < keys.rounds; ++r) {
-        s = _mm_aesenc_si128(s, keys.k[r]);
-    }
-    return _mm_aesenclast_si128(s, keys.k[keys.rounds]);
+    CipherLanes<eDirection::Encrypt, 1>(keys, &s);
+    return s;
 }
 
 AESNI_TARGET inline __m128i DecryptOne(const sRoundKeys& keys, __m128i s)
 {
-    s = _mm_xor_si128(s, keys.k[0]);
-    for (int r = 1; r < keys.rounds; ++r) {
-        s = _mm_aesdec_si128(s, keys.k[r]);
-    }
-    return _mm_aesdeclast_si128(s, keys.k[keys.rounds]);
+    CipherLanes<eDirection::Decrypt, 1>(keys, &s);
+    return s;
 }
 
 AESNI_TARGET inline __m128i Load(const u8* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 AESNI_TARGET inline void Store(u8* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+AESNI_TARGET void EncryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
+{
+    sRoundKeys keys;
+    LoadRoundKeys(schedule, keys);
+    Store(out, EncryptOne(keys, Load(in)));
+}
+
+AESNI_TARGET void DecryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
+{
+    sRoundKeys keys;
+    LoadRoundKeys(schedule, keys);
+    Store(out, DecryptOne(keys, Load(in)));
+}
 
 AESNI_TARGET void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in,
                               u8* out, size_t blocks)
@@ -189,7 +172,7 @@ AESNI_TARGET void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, cons
         for (size_t j = 0; j < kLanes; ++j) {
             s[j] = CounterBlock(head, tail, count + static_cast<u32>(j));
         }
-        EncryptLanes(keys, s);
+        CipherLanes<eDirection::Encrypt, kLanes>(keys, s);
 #pragma GCC unroll 8
         for (size_t j = 0; j < kLanes; ++j) {
             Store(out + 16 * j, _mm_xor_si128(s[j], Load(in + 16 * j)));
@@ -237,7 +220,7 @@ AESNI_TARGET void CbcDecryptBlocks(const sAesKeySchedule& schedule, u8* chain, c
             c[j] = Load(in + 16 * j);
             s[j] = c[j];
         }
-        DecryptLanes(keys, s);
+        CipherLanes<eDirection::Decrypt, kLanes>(keys, s);
         Store(out, _mm_xor_si128(s[0], previous));
 #pragma GCC unroll 8
         for (size_t j = 1; j < kLanes; ++j) {

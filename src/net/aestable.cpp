@@ -174,69 +174,54 @@ void InvertSchedule(sAesKeySchedule& schedule)
     }
 }
 
-#define AES_BYTE(x, n) (((x) >> (8 * (n))) & 0xff)
+inline u32 Byte(u32 x, int n) { return (x >> (8 * n)) & 0xff; }
+
+// The rounds of either direction (FIPS 197 5.1 and 5.3.5, in the table form). Column i of
+// a round takes its bytes from columns i, i + shift, i + 2 shift, i + 3 shift: ShiftRows
+// moves row r left by r (shift 1) for encryption and right (shift 3) for decryption.
+template <int kShift>
+void RunRounds(const cRoundTables& tables, const u8* lastBox, const sAesKeySchedule& schedule,
+               const u8* in, u8* out)
+{
+    u32 s[4];
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        s[i] = LoadBe32(in + 4 * i) ^ ReadKeyWord(schedule, i);
+    }
+    const int rounds = schedule.m_rounds;
+    for (int r = 1; r < rounds; ++r) {
+        u32 t[4];
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            t[i] = tables[0][Byte(s[i], 3)] ^ tables[1][Byte(s[(i + kShift) & 3], 2)] ^
+                   tables[2][Byte(s[(i + 2 * kShift) & 3], 1)] ^
+                   tables[3][Byte(s[(i + 3 * kShift) & 3], 0)] ^ ReadKeyWord(schedule, 4 * r + i);
+        }
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            s[i] = t[i];
+        }
+    }
+    // Last round: the S-box alone (no MixColumns).
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        const u32 word = Word(lastBox[Byte(s[i], 3)], lastBox[Byte(s[(i + kShift) & 3], 2)],
+                              lastBox[Byte(s[(i + 2 * kShift) & 3], 1)],
+                              lastBox[Byte(s[(i + 3 * kShift) & 3], 0)]);
+        StoreBe32(out + 4 * i, word ^ ReadKeyWord(schedule, 4 * rounds + i));
+    }
+}
 
 void EncryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
 {
-    u32 s0 = LoadBe32(in) ^ ReadKeyWord(schedule, 0);
-    u32 s1 = LoadBe32(in + 4) ^ ReadKeyWord(schedule, 1);
-    u32 s2 = LoadBe32(in + 8) ^ ReadKeyWord(schedule, 2);
-    u32 s3 = LoadBe32(in + 12) ^ ReadKeyWord(schedule, 3);
-    const int rounds = schedule.m_rounds;
-    for (int r = 1; r < rounds; ++r) {
-        const u32 t0 = kTe[0][AES_BYTE(s0, 3)] ^ kTe[1][AES_BYTE(s1, 2)] ^ kTe[2][AES_BYTE(s2, 1)] ^
-                       kTe[3][AES_BYTE(s3, 0)] ^ ReadKeyWord(schedule, 4 * r);
-        const u32 t1 = kTe[0][AES_BYTE(s1, 3)] ^ kTe[1][AES_BYTE(s2, 2)] ^ kTe[2][AES_BYTE(s3, 1)] ^
-                       kTe[3][AES_BYTE(s0, 0)] ^ ReadKeyWord(schedule, 4 * r + 1);
-        const u32 t2 = kTe[0][AES_BYTE(s2, 3)] ^ kTe[1][AES_BYTE(s3, 2)] ^ kTe[2][AES_BYTE(s0, 1)] ^
-                       kTe[3][AES_BYTE(s1, 0)] ^ ReadKeyWord(schedule, 4 * r + 2);
-        const u32 t3 = kTe[0][AES_BYTE(s3, 3)] ^ kTe[1][AES_BYTE(s0, 2)] ^ kTe[2][AES_BYTE(s1, 1)] ^
-                       kTe[3][AES_BYTE(s2, 0)] ^ ReadKeyWord(schedule, 4 * r + 3);
-        s0 = t0; s1 = t1; s2 = t2; s3 = t3;
-    }
-    // Last round: SubBytes, ShiftRows, AddRoundKey (no MixColumns).
-    const int k = 4 * rounds;
-    StoreBe32(out, Word(kSbox[AES_BYTE(s0, 3)], kSbox[AES_BYTE(s1, 2)], kSbox[AES_BYTE(s2, 1)],
-                        kSbox[AES_BYTE(s3, 0)]) ^ ReadKeyWord(schedule, k));
-    StoreBe32(out + 4, Word(kSbox[AES_BYTE(s1, 3)], kSbox[AES_BYTE(s2, 2)], kSbox[AES_BYTE(s3, 1)],
-                            kSbox[AES_BYTE(s0, 0)]) ^ ReadKeyWord(schedule, k + 1));
-    StoreBe32(out + 8, Word(kSbox[AES_BYTE(s2, 3)], kSbox[AES_BYTE(s3, 2)], kSbox[AES_BYTE(s0, 1)],
-                            kSbox[AES_BYTE(s1, 0)]) ^ ReadKeyWord(schedule, k + 2));
-    StoreBe32(out + 12, Word(kSbox[AES_BYTE(s3, 3)], kSbox[AES_BYTE(s0, 2)], kSbox[AES_BYTE(s1, 1)],
-                             kSbox[AES_BYTE(s2, 0)]) ^ ReadKeyWord(schedule, k + 3));
+    RunRounds<1>(kTe, kSbox, schedule, in, out);
 }
 
 void DecryptBlock(const sAesKeySchedule& schedule, const u8* in, u8* out)
 {
-    u32 s0 = LoadBe32(in) ^ ReadKeyWord(schedule, 0);
-    u32 s1 = LoadBe32(in + 4) ^ ReadKeyWord(schedule, 1);
-    u32 s2 = LoadBe32(in + 8) ^ ReadKeyWord(schedule, 2);
-    u32 s3 = LoadBe32(in + 12) ^ ReadKeyWord(schedule, 3);
-    const int rounds = schedule.m_rounds;
-    for (int r = 1; r < rounds; ++r) {
-        const u32 t0 = kTd[0][AES_BYTE(s0, 3)] ^ kTd[1][AES_BYTE(s3, 2)] ^ kTd[2][AES_BYTE(s2, 1)] ^
-                       kTd[3][AES_BYTE(s1, 0)] ^ ReadKeyWord(schedule, 4 * r);
-        const u32 t1 = kTd[0][AES_BYTE(s1, 3)] ^ kTd[1][AES_BYTE(s0, 2)] ^ kTd[2][AES_BYTE(s3, 1)] ^
-                       kTd[3][AES_BYTE(s2, 0)] ^ ReadKeyWord(schedule, 4 * r + 1);
-        const u32 t2 = kTd[0][AES_BYTE(s2, 3)] ^ kTd[1][AES_BYTE(s1, 2)] ^ kTd[2][AES_BYTE(s0, 1)] ^
-                       kTd[3][AES_BYTE(s3, 0)] ^ ReadKeyWord(schedule, 4 * r + 2);
-        const u32 t3 = kTd[0][AES_BYTE(s3, 3)] ^ kTd[1][AES_BYTE(s2, 2)] ^ kTd[2][AES_BYTE(s1, 1)] ^
-                       kTd[3][AES_BYTE(s0, 0)] ^ ReadKeyWord(schedule, 4 * r + 3);
-        s0 = t0; s1 = t1; s2 = t2; s3 = t3;
-    }
-    const int k = 4 * rounds;
-    const auto& si = kInverseSbox;
-    StoreBe32(out, Word(si[AES_BYTE(s0, 3)], si[AES_BYTE(s3, 2)], si[AES_BYTE(s2, 1)],
-                        si[AES_BYTE(s1, 0)]) ^ ReadKeyWord(schedule, k));
-    StoreBe32(out + 4, Word(si[AES_BYTE(s1, 3)], si[AES_BYTE(s0, 2)], si[AES_BYTE(s3, 1)],
-                            si[AES_BYTE(s2, 0)]) ^ ReadKeyWord(schedule, k + 1));
-    StoreBe32(out + 8, Word(si[AES_BYTE(s2, 3)], si[AES_BYTE(s1, 2)], si[AES_BYTE(s0, 1)],
-                            si[AES_BYTE(s3, 0)]) ^ ReadKeyWord(schedule, k + 2));
-    StoreBe32(out + 12, Word(si[AES_BYTE(s3, 3)], si[AES_BYTE(s2, 2)], si[AES_BYTE(s1, 1)],
-                             si[AES_BYTE(s0, 0)]) ^ ReadKeyWord(schedule, k + 3));
+    RunRounds<3>(kTd, kInverseSbox.data(), schedule, in, out);
 }
 
-#undef AES_BYTE
 
 void Ctr32Blocks(const sAesKeySchedule& schedule, u8* counter, const u8* in, u8* out,
                  size_t blocks)

@@ -1,0 +1,117 @@
+#pragma once
+// The lowest layer of the HTTP client: an IPv4 TCP connection over POSIX sockets with a
+// bounded connect time and a receive time-out. Nothing here knows HTTP or TLS; the HTTP
+// transport derives from cTCPClient and adds TLS.
+//
+// Last error codes (GetLastError):
+//   0 the last send, receive or connect succeeded
+//   1 socket() or poll() failed, send failed, recv failed other than by a time-out
+//   2 the connect did not complete within the time given
+//   3 the connect failed after waiting (SO_ERROR set, e.g. refused)
+//   4 no socket; the peer closed the connection; the host name did not resolve
+//   5 connect failed at once (not EINPROGRESS); recv timed out
+#include "base/types.h"
+
+#include <atomic>
+#include <netinet/in.h>
+
+struct sSocketTimeout
+{
+    i32 m_seconds;
+    i32 m_microseconds;
+};
+
+class cTCPSocket
+{
+public:
+    cTCPSocket();
+    cTCPSocket(const cTCPSocket&) = delete;
+    cTCPSocket& operator=(const cTCPSocket&) = delete;
+    // Closes the socket.
+    virtual ~cTCPSocket();
+
+    // One send of up to `length` bytes; the count taken (callers loop), 0 on failure.
+    // A peer that has closed gives 0 and code 1, never SIGPIPE.
+    virtual i32 Send(const void* buffer, i32 length);
+    // One recv with the given time-out, or the socket's own when null. 0 on failure,
+    // time-out (code 5) or an orderly close by the peer (code 4).
+    virtual i32 Receive(void* buffer, i32 length, const sSocketTimeout* timeout);
+
+    // One recv with the socket's own receive time-out, bypassing the virtual Receive:
+    // the record layer reads the TCP stream under TLS with it.
+    i32 ReceiveRaw(void* buffer, i32 length);
+
+    // Shuts the connection down in both directions from any thread, without closing
+    // the handle: a recv or poll in progress on the owning thread returns at once.
+    void Abort();
+
+    bool IsConnected() const { return m_handle.load() >= 0; }
+    i32 GetLastError() const { return m_lastError; }
+    void SetLastError(i32 code) { m_lastError = code; }
+    void SetReceiveTimeout(const sSocketTimeout& timeout) { m_receiveTimeout = timeout; }
+    const sSocketTimeout& GetReceiveTimeout() const { return m_receiveTimeout; }
+    // The HTTP layer's second pair; no socket option is set from it.
+    void SetSecondTimeout(const sSocketTimeout& timeout) { m_secondTimeout = timeout; }
+    const sSocketTimeout& GetSecondTimeout() const { return m_secondTimeout; }
+
+    // Shutdown both ways, close, handle -1. Nothing when there is no socket.
+    void Close();
+
+    // Tests only: makes an already connected stream socket (a socketpair end) this
+    // object's connection. The object closes it.
+    void AdoptHandleForTesting(int handle);
+
+protected:
+    // Stores a new handle, closing any other first.
+    void SetHandle(int handle);
+    int GetHandle() const { return m_handle.load(); }
+    sockaddr_in& PeerAddress() { return m_peerAddress; }
+
+private:
+    // Sets SO_RCVTIMEO when it differs from what the socket has; false on failure.
+    bool ApplyReceiveTimeout(const sSocketTimeout& timeout);
+    // recv with EINTR retried; sets the last error.
+    i32 RecvOnce(void* buffer, i32 length);
+
+    // Read atomically so that Abort may run on another thread.
+    std::atomic<int> m_handle{-1};
+    sSocketTimeout m_receiveTimeout;
+    sSocketTimeout m_secondTimeout;
+    i64 m_appliedTimeoutMs = -1; // what SO_RCVTIMEO holds; -1 unknown
+    i32 m_lastError = 0;
+    sockaddr_in m_peerAddress;
+};
+
+class cTCPClient : public cTCPSocket
+{
+public:
+    // Connects to the IPv4 `address` (four bytes, network order) and `port`, waiting at
+    // most `timeoutMs`. False with the code set (1, 2, 3 or 5).
+    virtual bool Connect(const u8* address, u16 port, u32 timeoutMs);
+};
+
+// Closes any open socket of `client`, resolves `host` and calls the client's virtual
+// Connect with a 20000 ms limit. A host that does not resolve gives code 4.
+[[nodiscard]] bool ConnectToHost(cTCPClient& client, const char* host, u16 port);
+
+// A dotted quad (exactly four decimal fields 0..255, the whole text) is taken as it
+// stands; anything else goes to the resolver (getaddrinfo, IPv4 only), whose first
+// address is taken. False when nothing resolves.
+[[nodiscard]] bool ResolveHostAddress(const char* host, u8* address);
+
+// Shutdown both ways and close; nothing when there is no socket.
+void CloseConnection(cTCPSocket& socket);
+
+// The socket's virtual Receive (own time-out) until `length` bytes came or a call gave
+// 0; the bytes read.
+i32 ReceiveExact(cTCPSocket& socket, void* buffer, i32 length);
+// The same loop on recv directly (ReceiveRaw); the bytes read so far.
+i32 ReceiveRawExact(cTCPSocket& socket, void* buffer, i32 length);
+
+// Network start-up before the first connection. POSIX sockets need no library start-up,
+// so it always succeeds; callers keep the step so that a failure would still fail them.
+[[nodiscard]] bool NetworkStartup();
+
+// Tests only: the name resolver behind ResolveHostAddress (null restores getaddrinfo).
+using tHostResolver = bool (*)(const char* host, u8* address);
+void SetHostResolverForTesting(tHostResolver resolver);
