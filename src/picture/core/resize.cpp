@@ -1,0 +1,188 @@
+// Resizing a decoded picture into another picture: the width changes first, row by row,
+// then the height, column by column from buffer row 0 (the bottom image row). Both use one
+// 1-D rule per channel, alpha included:
+// - enlarging (S < D): position p advances by S / D per output sample from 0.0; with
+//   k = trunc(p) and f = p - k the output blends src[k] with its left neighbour
+//   (f < 0.5: weights f + 0.5 and 0.5 - f) or its right neighbour (f > 0.5: weights
+//   1.5 - f and f - 0.5); at f = 0.5 and at the row ends it is src[k];
+// - reducing (S > D): output i is the area mean of [p, p + S / D): a partial first sample
+//   weighs its covered part, whole samples 1, a partial last sample its covered part.
+// Each channel is truncated. The positions are sums of repeated additions, not i * step:
+// the exact sums decide the f = 0.5 cases.
+#include "picture/core/picture.h"
+#include "picture/core/pixelchannels.h"
+#include "picture/core/tap_table.h"
+
+#include <algorithm>
+
+#include <cstring>
+
+namespace {
+
+// Norm: the factor the weighted sum is multiplied by.
+bool BuildEnlargeTaps(i32 S, i32 D, cTapTable& table)
+{
+    if (!table.Reserve(D, i64(D) * 2)) {
+        return false;
+    }
+    const f64 step = f64(S) / D;
+    f64 p = 0.0;
+    for (i32 i = 0; i < D; ++i, p += step) {
+        table.Begin(i);
+        table.SetNorm(i, 1.0);
+        const i32 k = std::min(i32(p), S - 1);
+        const f64 f = p - k;
+        if (f < 0.5 && k >= 1) {
+            table.Add(k, f + 0.5);
+            table.Add(k - 1, 0.5 - f);
+        } else if (f > 0.5 && k < S - 1) {
+            table.Add(k, 1.5 - f);
+            table.Add(k + 1, f - 0.5);
+        } else {
+            table.Add(k, 1.0);
+        }
+    }
+    table.Finish();
+    return true;
+}
+
+bool BuildReduceTaps(i32 S, i32 D, cTapTable& table)
+{
+    // Each output touches at most trunc(S / D) + 3 samples.
+    if (!table.Reserve(D, (i64(S / D) + 3) * D)) {
+        return false;
+    }
+    const f64 step = f64(S) / D;
+    f64 p = 0.0;
+    for (i32 i = 0; i < D; ++i) {
+        const f64 end = p + step;
+        table.Begin(i);
+        f64 total = 0.0;
+        i64 index = i64(p);
+        if (p > f64(index) && index < S) {
+            const f64 weight = 1.0 - (p - f64(index));
+            table.Add(i32(index), weight);
+            total += weight;
+            ++index;
+        }
+        for (; f64(index) + 1.0 <= end && index < S; ++index) {
+            table.Add(i32(index), 1.0);
+            total += 1.0;
+        }
+        if (end > f64(index) && index < S) {
+            const f64 weight = end - f64(index);
+            table.Add(i32(index), weight);
+            total += weight;
+        }
+        table.SetNorm(i, total > 0.0 ? 1.0 / total : 0.0);
+        p = end;
+    }
+    table.Finish();
+    return true;
+}
+
+bool BuildTaps(i32 S, i32 D, cTapTable& table)
+{
+    return S < D ? BuildEnlargeTaps(S, D, table) : BuildReduceTaps(S, D, table);
+}
+
+// Output sample i from the source samples at src[index * stride].
+template <class T>
+T ResampleOne(const cTapTable& table, i32 i, const T* src, i64 stride)
+{
+    T result = 0;
+    for (i32 channel = 0; channel < 4; ++channel) {
+        f64 sum = 0.0;
+        for (const sTap* tap = table.TapsBegin(i); tap != table.TapsEnd(i); ++tap) {
+            sum += f64(GetChannel(src[tap->index * stride], channel)) * tap->weight;
+        }
+        result |= ChannelBits<T>(TruncateChannel<T>(sum * table.Norm(i)), channel);
+    }
+    return result;
+}
+
+// Every row from S to D samples.
+template <class T>
+bool ResampleRows(const T* src, i32 S, i32 rows, T* dst, i32 D)
+{
+    cTapTable plan;
+    if (!BuildTaps(S, D, plan)) {
+        return false;
+    }
+    for (i32 row = 0; row < rows; ++row) {
+        const T* in = src + i64(row) * S;
+        T* out = dst + i64(row) * D;
+        for (i32 i = 0; i < D; ++i) {
+            out[i] = ResampleOne(plan, i, in, 1);
+        }
+    }
+    return true;
+}
+
+// Every column from S to D samples; index 0 is buffer row 0.
+template <class T>
+bool ResampleColumns(const T* src, i32 width, i32 S, T* dst, i32 D)
+{
+    cTapTable plan;
+    if (!BuildTaps(S, D, plan)) {
+        return false;
+    }
+    for (i32 i = 0; i < D; ++i) {
+        T* out = dst + i64(i) * width;
+        for (i32 x = 0; x < width; ++x) {
+            out[x] = ResampleOne(plan, i, src + x, width);
+        }
+    }
+    return true;
+}
+
+template <class T>
+bool ResizeBuffer(const T* src, i32 w, i32 h, i32 newWidth, i32 newHeight, _typebuf<T>& out)
+{
+    _typebuf<T> widened;
+    const T* rows = src;
+    if (newWidth != w) {
+        if (!widened.Alloc(i64(newWidth) * h) ||
+            !ResampleRows(src, w, h, widened.GetData(), newWidth)) {
+            return false;
+        }
+        rows = widened.GetData();
+    }
+    if (!out.Alloc(i64(newWidth) * newHeight)) {
+        return false;
+    }
+    if (newHeight != h) {
+        return ResampleColumns(rows, newWidth, h, out.GetData(), newHeight);
+    }
+    std::memcpy(out.GetData(), rows, size_t(newWidth) * size_t(h) * sizeof(T));
+    return true;
+}
+
+} // namespace
+
+bool cPictBase::ResizeInto(i32 width, i32 height, cPictBase* destination)
+{
+    if (destination == nullptr || !HasPixels() ||
+        !PixelBufferSizeOk(width, height, m_deep != 0 ? 8 : 4)) {
+        return false;
+    }
+    // Built aside, so that the destination may be this picture.
+    if (m_deep != 0) {
+        _typebuf<u64> result;
+        if (!ResizeBuffer(m_pixels64.GetData(), m_width, m_height, width, height, result)) {
+            return false;
+        }
+        destination->m_pixels64 = std::move(result);
+        destination->m_pixels32.Free();
+    } else {
+        _typebuf<u32> result;
+        if (!ResizeBuffer(m_pixels32.GetData(), m_width, m_height, width, height, result)) {
+            return false;
+        }
+        destination->m_pixels32 = std::move(result);
+        destination->m_pixels64.Free();
+    }
+    destination->m_width = width;
+    destination->m_height = height;
+    return true;
+}

@@ -1,0 +1,351 @@
+// The streaming renderer: placement, background, the three scale paths and their bounds.
+#include "base/memio.h"
+#include "picture/core/pngreader.h"
+#include "reference_decoder.h"
+#include "support/testsupport.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr u32 kBackground = 0xFF102030;
+constexpr u32 kUntouched = 0x5A5A5A5A;
+
+// A picture that streams as a reader does.
+class cStreamer : public cPictDummy
+{
+public:
+    using cPictBase::SetImageSize;
+};
+
+struct sTargetBuffer
+{
+    std::vector<u32> pixels;
+    sPictTarget target;
+
+    sTargetBuffer(i32 width, i32 height, u32 fill = kUntouched)
+        : pixels(size_t(width) * height, fill)
+    {
+        target.pixels = pixels.data();
+        target.width = width;
+        target.height = height;
+        target.background = kBackground;
+    }
+    u32 At(i32 x, i32 y) const { return pixels[size_t(y) * target.width + x]; }
+};
+
+// Streams a w x h image whose pixel (x, y) is `pixel(x, y)` into `buffer`.
+template <class Pixel>
+bool StreamImage(i32 w, i32 h, sTargetBuffer& buffer, Pixel pixel)
+{
+    cStreamer picture;
+    picture.SetImageSize(w, h, false);
+    if (!picture.SetTarget(&buffer.target) || !picture.BeginStreamRender()) {
+        return false;
+    }
+    for (i32 y = 0; y < h; ++y) {
+        for (i32 x = 0; x < w; ++x) {
+            EXPECT_TRUE(picture.StreamPixel(x, y, pixel(x, y)));
+        }
+    }
+    picture.EndStreamRender();
+    return !picture.IsStreaming();
+}
+
+TEST(StreamRender, LongThinImageFillsOneRowCentred)
+{
+    sTargetBuffer buffer(100, 100);
+    ASSERT_TRUE(StreamImage(1000, 10, buffer, [](i32, i32) { return 0xFF808080u; }));
+    for (i32 y = 0; y < 100; ++y) {
+        const u32 expected = y == 49 ? 0xFF808080u : kBackground;
+        for (i32 x = 0; x < 100; ++x) {
+            ASSERT_EQ(buffer.At(x, y), expected) << x << "," << y;
+        }
+    }
+}
+
+TEST(StreamRender, ImageRoundingToZeroWidthStillRenders)
+{
+    // 3 x 1000 into 100 x 100: the scaled width rounds to 0 and is taken as 1.
+    sTargetBuffer buffer(100, 100);
+    ASSERT_TRUE(StreamImage(3, 1000, buffer, [](i32, i32) { return 0xFF0000FFu; }));
+    EXPECT_EQ(buffer.At(49, 50), 0xFF0000FFu);
+    EXPECT_EQ(buffer.At(48, 50), kBackground);
+    EXPECT_EQ(buffer.At(50, 50), kBackground);
+}
+
+TEST(StreamRender, SameSizeTargetIsWrittenDirectlyWithoutBackground)
+{
+    sTargetBuffer buffer(7, 5);
+    cStreamer picture;
+    picture.SetImageSize(7, 5, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    EXPECT_TRUE(std::all_of(buffer.pixels.begin(), buffer.pixels.end(),
+                            [](u32 p) { return p == kUntouched; }));
+    EXPECT_TRUE(picture.StreamPixel(6, 4, 0x11223344));
+    // Outside the image: dropped without harm.
+    EXPECT_TRUE(picture.StreamPixel(7, 0, 1));
+    EXPECT_TRUE(picture.StreamPixel(-1, 0, 1));
+    EXPECT_TRUE(picture.StreamPixel(0, 1 << 30, 1));
+    EXPECT_EQ(buffer.At(6, 4), 0x11223344u);
+    picture.EndStreamRender();
+    EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
+}
+
+TEST(StreamRender, SmallImageIsCentredOnTheBackground)
+{
+    sTargetBuffer buffer(10, 9);
+    ASSERT_TRUE(StreamImage(4, 4, buffer, [](i32 x, i32 y) { return u32(0xFF000000 | y << 8 | x); }));
+    // Margins (10 - 4) / 2 = 3 and (9 - 4) / 2 = 2.
+    EXPECT_EQ(buffer.At(3, 2), 0xFF000000u);
+    EXPECT_EQ(buffer.At(6, 5), 0xFF000303u);
+    EXPECT_EQ(buffer.At(2, 2), kBackground);
+    EXPECT_EQ(buffer.At(3, 6), kBackground);
+}
+
+TEST(StreamRender, ZoomIsCappedAtOneAndMustBePositive)
+{
+    sTargetBuffer buffer(10, 10);
+    buffer.target.mode = kPictTargetZoom;
+    buffer.target.zoom = 2.0;
+    buffer.target.panX = 5;
+    buffer.target.panY = -3;
+    cStreamer picture;
+    picture.SetImageSize(30, 20, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    EXPECT_EQ(buffer.target.zoom, 1.0);
+    EXPECT_EQ(buffer.target.panX, 5);
+    EXPECT_EQ(buffer.target.panY, 0);
+    // At scale 1 the pan moves the image: source (5, 0) lands on the first column.
+    EXPECT_TRUE(picture.StreamPixel(5, 0, 0xFFABCDEF));
+    EXPECT_EQ(buffer.At(0, 0), 0xFFABCDEFu);
+    picture.EndStreamRender();
+
+    buffer.target.zoom = 0.0;
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    EXPECT_FALSE(picture.BeginStreamRender());
+    EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
+    EXPECT_FALSE(picture.IsStreaming());
+}
+
+TEST(StreamRender, PanIsClampedToTheScaledExcess)
+{
+    sTargetBuffer buffer(10, 10);
+    buffer.target.mode = kPictTargetZoom;
+    buffer.target.zoom = 0.5;
+    buffer.target.panX = 1000;
+    buffer.target.panY = 3;
+    cStreamer picture;
+    picture.SetImageSize(40, 12, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    EXPECT_EQ(buffer.target.panX, 10); // 20 scaled columns - 10 shown
+    EXPECT_EQ(buffer.target.panY, 0);  // 6 scaled rows fit
+    picture.EndStreamRender();
+}
+
+TEST(StreamRender, CellsNoPixelReachedEndTransparentBlack)
+{
+    sTargetBuffer buffer(4, 4);
+    cStreamer picture;
+    picture.SetImageSize(16, 16, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    EXPECT_TRUE(picture.StreamPixel(0, 0, 0xFFFFFFFF));
+    picture.EndStreamRender();
+    EXPECT_EQ(buffer.At(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(buffer.At(3, 3), 0u);
+}
+
+TEST(StreamRender, ChannelsAboveThreeAreIgnored)
+{
+    sTargetBuffer buffer(2, 2, 0);
+    cStreamer picture;
+    picture.SetImageSize(2, 2, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    EXPECT_TRUE(picture.StreamChannel(1, 1, 0x12, 0));
+    EXPECT_TRUE(picture.StreamChannel(1, 1, 0x34, 2));
+    EXPECT_TRUE(picture.StreamChannel(1, 1, 0x56, 3));
+    EXPECT_TRUE(picture.StreamChannel(1, 1, 0x78, 4));
+    EXPECT_TRUE(picture.StreamChannel64(0, 0, 0xAB00, 1));
+    picture.EndStreamRender();
+    EXPECT_EQ(buffer.At(1, 1), 0x56340012u);
+    EXPECT_EQ(buffer.At(0, 0), 0x0000AB00u);
+}
+
+// A constant image stays constant at every scale path: nearest (below 0.5), split (0.5 to
+// 1) and direct (1), both by pixels and by planes.
+TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
+{
+    for (const i32 size : {200, 130, 80, 64}) {
+        SCOPED_TRACE(size);
+        sTargetBuffer pixels(64, 64);
+        ASSERT_TRUE(StreamImage(size, size, pixels, [](i32, i32) { return 0xC8649632u; }));
+        for (u32 p : pixels.pixels) {
+            ASSERT_EQ(p, 0xC8649632u);
+        }
+        sTargetBuffer planes(64, 64, 0);
+        cStreamer picture;
+        picture.SetImageSize(size, size, false);
+        ASSERT_TRUE(picture.SetTarget(&planes.target));
+        ASSERT_TRUE(picture.BeginStreamRender());
+        for (i32 channel = 0; channel < 4; ++channel) {
+            for (i32 y = 0; y < size; ++y) {
+                for (i32 x = 0; x < size; ++x) {
+                    picture.StreamChannel(x, y, u8(0xC8649632u >> (8 * channel)), channel);
+                }
+            }
+        }
+        picture.EndStreamRender();
+        for (u32 p : planes.pixels) {
+            ASSERT_EQ(p, 0xC8649632u);
+        }
+    }
+}
+
+// Below scale 0.5 each source pixel goes whole to its nearest cell, so a cell is the
+// rounded mean of exactly the pixels that map to it: computed here with integers.
+TEST(StreamRender, NearestCellsAreTheMeanOfTheirPixels)
+{
+    const i32 w = 97;
+    const i32 h = 61;
+    const auto pixel = [](i32 x, i32 y) {
+        return u32(0xFF000000 | ((x * 37 + y * 11) & 0xFF) << 16 | ((x * y) & 0xFF) << 8 |
+                   ((x + 3 * y) & 0xFF));
+    };
+    sTargetBuffer buffer(40, 40);
+    ASSERT_TRUE(StreamImage(w, h, buffer, pixel));
+    // Fit: s = 40/97, the stored scale sw / w = 40 / 97; rendered 40 x trunc(61*40/97+0.5).
+    const f64 s = 40.0 / 97;
+    const i32 renderedHeight = i32(h * s + 0.5);
+    const i32 rowMargin = (40 - renderedHeight) / 2;
+    std::vector<u64> sums(40 * 40 * 3, 0);
+    std::vector<u32> counts(40 * 40, 0);
+    for (i32 y = 0; y < h; ++y) {
+        for (i32 x = 0; x < w; ++x) {
+            const i32 tx = i32(x * s + 0.5);
+            const i32 ty = i32(y * s + 0.5);
+            if (tx >= 40 || ty >= renderedHeight) {
+                continue;
+            }
+            const size_t cell = size_t(ty) * 40 + tx;
+            for (i32 c = 0; c < 3; ++c) {
+                sums[cell * 3 + c] += pixel(x, y) >> (8 * c) & 0xFF;
+            }
+            ++counts[cell];
+        }
+    }
+    for (i32 ty = 0; ty < renderedHeight; ++ty) {
+        for (i32 tx = 0; tx < 40; ++tx) {
+            const size_t cell = size_t(ty) * 40 + tx;
+            ASSERT_GT(counts[cell], 0u);
+            for (i32 c = 0; c < 3; ++c) {
+                // Round half up: 2 * sum + count over 2 * count.
+                const u64 mean = (2 * sums[cell * 3 + c] + counts[cell]) / (2 * counts[cell]);
+                ASSERT_EQ(buffer.At(tx, rowMargin + ty) >> (8 * c) & 0xFF, mean)
+                    << tx << "," << ty << " channel " << c;
+            }
+        }
+    }
+}
+
+// Between scales 0.5 and 1 a pixel's footprint [s*x, s*x + s) is split where it crosses a
+// cell edge: the first cell gets the part before the edge, the next cell the rest of a
+// weight of 1. 4 columns into 3 at s = 0.75, worked by hand:
+//   x = 0: [0, 0.75)     cell 0 weight 1
+//   x = 1: [0.75, 1.5)   cell 0 weight 0.25, cell 1 weight 0.75
+//   x = 2: [1.5, 2.25)   cell 1 weight 0.5,  cell 2 weight 0.5
+//   x = 3: [2.25, 3)     cell 2 weight 1 (no cell 3 to cross into)
+// With columns 0, 100, 200, 40 (rows alike): cell 0 = 25 / 1.25 = 20,
+// cell 1 = (75 + 100) / 1.25 = 140, cell 2 = (100 + 40) / 1.5 = 93.3 -> 93.
+TEST(StreamRender, SplitPathWeighsFootprintsAcrossCellEdges)
+{
+    sTargetBuffer buffer(3, 3);
+    const u32 columns[4] = {0, 100, 200, 40};
+    ASSERT_TRUE(StreamImage(4, 4, buffer, [&](i32 x, i32) { return 0xFF000000 | columns[x]; }));
+    for (i32 y = 0; y < 3; ++y) {
+        EXPECT_EQ(buffer.At(0, y), 0xFF000000u | 20);
+        EXPECT_EQ(buffer.At(1, y), 0xFF000000u | 140);
+        EXPECT_EQ(buffer.At(2, y), 0xFF000000u | 93);
+    }
+}
+
+TEST(StreamRender, StreamWindowIgnoresItsFirstColumn)
+{
+    sTargetBuffer buffer(10, 10);
+    buffer.target.mode = kPictTargetZoom;
+    buffer.target.zoom = 1.0;
+    buffer.target.panX = 20;
+    buffer.target.panY = 30;
+    cStreamer picture;
+    picture.SetImageSize(100, 100, false);
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    ASSERT_TRUE(picture.BeginStreamRender());
+    // Window: columns 20..30, rows 30..40.
+    EXPECT_TRUE(picture.IsInStreamWindow(0, 35, 36));
+    EXPECT_TRUE(picture.IsInStreamWindow(30, 40, 90));
+    EXPECT_FALSE(picture.IsInStreamWindow(31, 35, 36));
+    EXPECT_FALSE(picture.IsInStreamWindow(25, 41, 50));
+    EXPECT_FALSE(picture.IsInStreamWindow(25, 0, 29));
+    picture.EndStreamRender();
+}
+
+TEST(StreamRender, TargetsMustHavePixelsAndASize)
+{
+    cStreamer picture;
+    sPictTarget target;
+    EXPECT_FALSE(picture.SetTarget(&target));
+    EXPECT_FALSE(picture.SetTarget(nullptr));
+    u32 pixel = 0;
+    target.pixels = &pixel;
+    target.width = 1;
+    EXPECT_FALSE(picture.SetTarget(&target));
+    target.height = 1;
+    EXPECT_TRUE(picture.SetTarget(&target));
+    // No image size yet: the setup refuses and detaches.
+    EXPECT_FALSE(picture.BeginStreamRender());
+    EXPECT_FALSE(picture.IsStreaming());
+
+    const sPictTarget none = PictTargetFromPicture(nullptr);
+    EXPECT_EQ(none.pixels, nullptr);
+    EXPECT_EQ(none.width, 0);
+    EXPECT_EQ(none.zoom, 1.0);
+    cPictDummy deep;
+    ASSERT_TRUE(deep.AllocClear64(3, 2));
+    EXPECT_EQ(PictTargetFromPicture(&deep).pixels, nullptr);
+    cPictDummy plain;
+    ASSERT_TRUE(plain.AllocClear32(3, 2));
+    const sPictTarget over = PictTargetFromPicture(&plain);
+    EXPECT_EQ(over.pixels, plain.Pixels32().GetData());
+    EXPECT_EQ(over.width, 3);
+    EXPECT_EQ(over.height, 2);
+    EXPECT_EQ(over.mode, kPictTargetFit);
+}
+
+// Below scale 0.5 every pixel streams once and f32 sums of small integers are exact, so the
+// order of the pixels does not matter: an Adam7 file and its plain twin give the same
+// thumbnail.
+TEST(StreamRender, InterlacedAndPlainTwinsStreamTheSameThumbnail)
+{
+    const std::string folder = qeltest::LocalDataPath("png/corpus/");
+    for (const char* stem : {"t6_d08_33x17", "t2_d16_33x17", "t3_d04_33x17", "t0_d02_33x17"}) {
+        SCOPED_TRACE(stem);
+        std::vector<u32> thumbnails[2];
+        const char* kinds[2] = {"_adam7.png", "_plain.png"};
+        for (i32 i = 0; i < 2; ++i) {
+            sTargetBuffer buffer(10, 10);
+            cPictPNG picture;
+            ASSERT_TRUE(picture.SetTarget(&buffer.target));
+            ASSERT_TRUE(pngtest::DecodeBytes(pngtest::ReadFileBytes(folder + stem + kinds[i]),
+                                             picture));
+            thumbnails[i] = buffer.pixels;
+        }
+        EXPECT_EQ(thumbnails[0], thumbnails[1]);
+    }
+}
+
+} // namespace
