@@ -98,6 +98,10 @@ bool IsNumber(const std::string& field)
 
 bool ParseMountLine(const std::string& line, sMountEntry& entry)
 {
+    // The kernel escapes every byte that could confuse a reader; a raw NUL is damage.
+    if (line.find('\0') != std::string::npos) {
+        return false;
+    }
     std::vector<std::string> fields;
     for (size_t start = 0; start < line.size();) {
         size_t end = line.find(' ', start);
@@ -299,7 +303,8 @@ bool cFolderListing::ReadPlaces()
     // reached through a network mount, whose server may be dead: such points are taken
     // without it.
     std::vector<const sMountEntry*> disks;
-    for (const auto& [point, mount] : visible) {
+    for (const auto& [mountPoint, mount] : visible) {
+        const std::string& point = mountPoint; // lambdas cannot capture structured bindings in clang 14
         if (mount->m_source.compare(0, 5, "/dev/") != 0 || mount->m_fsType == "squashfs" ||
             IsExcludedMountPoint(point)) {
             continue;

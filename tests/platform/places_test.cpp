@@ -172,6 +172,9 @@ TEST(MountTable, FieldsEscapesAndMalformedLines)
     std::string line = "1 0 8:1 / /x rw - ext4 /dev/sda1 rw";
     EXPECT_EQ(ParseMountTable(line.data(), line.size()).size(), 1u);
     EXPECT_TRUE(ParseMountTable("", 0).empty());
+    // The kernel never writes a raw NUL: such a line is damage.
+    std::string withNul = "1 0 8:1 / /x\0y rw - ext4 /dev/sda1 rw";
+    EXPECT_TRUE(ParseMountTable(withNul.data(), withNul.size()).empty());
 }
 
 TEST(Places, FixtureGivesHomeRootDisksAndNetworkPlacesInOrder)
