@@ -136,6 +136,15 @@ BENCHMARK(BM_Blend_PixmanOver);
 
 // --- text ----------------------------------------------------------------------------
 
+bool UseSystemFonts(benchmark::State& state)
+{
+    if (!InstallSoftwareGraphics(eTextFont::System)) {
+        state.SkipWithError("no FreeType");
+        return false;
+    }
+    return true;
+}
+
 // 1,000 characters of words, every glyph already cached after the first run.
 std::string ThousandCharacters()
 {
@@ -150,8 +159,7 @@ std::string ThousandCharacters()
 
 void BM_DrawText1000_Ours(benchmark::State& state)
 {
-    if (!InstallSoftwareGraphics(eTextFont::System)) {
-        state.SkipWithError("no FreeType");
+    if (!UseSystemFonts(state)) {
         return;
     }
     const std::string narrow = ThousandCharacters();
@@ -210,8 +218,7 @@ std::u16string TenThousandWords()
 
 void BM_MeasureText10000Words(benchmark::State& state)
 {
-    if (!InstallSoftwareGraphics(eTextFont::System)) {
-        state.SkipWithError("no FreeType");
+    if (!UseSystemFonts(state)) {
         return;
     }
     const std::u16string text = TenThousandWords();
@@ -225,8 +232,7 @@ BENCHMARK(BM_MeasureText10000Words);
 
 void BM_DrawWrappedText10000Words(benchmark::State& state)
 {
-    if (!InstallSoftwareGraphics(eTextFont::System)) {
-        state.SkipWithError("no FreeType");
+    if (!UseSystemFonts(state)) {
         return;
     }
     const std::u16string text = TenThousandWords();

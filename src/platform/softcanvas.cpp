@@ -155,15 +155,9 @@ void cSoftCanvas::ApplyClip()
 
 void cSoftCanvas::FillClipped(const sRect& r, u32 pixel)
 {
-    if (r.IsEmpty()) {
-        return;
-    }
-    for (const sRect& clip : GetClipRects()) {
-        const sRect part = IntersectRects(r, clip);
-        for (i32 row = 0; row < part.height; ++row) {
-            FillSpan(m_pixels.get() + size_t(part.y + row) * size_t(m_width) + part.x, size_t(part.width), pixel);
-        }
-    }
+    ForEachClippedRow(r, [&](i32 row, const sRect& part) {
+        FillSpan(PixelRow(row) + part.x, size_t(part.width), pixel);
+    });
 }
 
 void cSoftCanvas::FillRect(i32 x, i32 y, i32 w, i32 h, u32 fill, u32 outline)
@@ -184,7 +178,7 @@ void cSoftCanvas::PlotPen(i32 canvasX, i32 canvasY, u32 pixel)
     if (m_penWidth == 1) {
         for (const sRect& clip : GetClipRects()) {
             if (clip.Contains(canvasX, canvasY)) {
-                m_pixels[size_t(canvasY) * size_t(m_width) + canvasX] = pixel;
+                PixelRow(canvasY)[canvasX] = pixel;
                 return;
             }
         }
@@ -267,20 +261,17 @@ void cSoftCanvas::DrawPicture(i32 x, i32 y, const cPicture* picture, i32 width, 
     const i64 left = i64(x) + m_origin.x;
     const i64 top = i64(y) + m_origin.y;
     const u32* source = picture->GetPixels();
-    for (const sRect& clip : GetClipRects()) {
-        const sRect part = IntersectRects(target, clip);
-        for (i32 row = part.y; row < part.Bottom(); ++row) {
-            const i64 d = row - top;
-            const i64 sourceRow = ((2 * d + 1) * sourceHeight) / (2 * i64(targetHeight));
-            const u32* sourceLine = source + size_t(sourceRow) * size_t(sourceWidth);
-            u32* line = m_pixels.get() + size_t(row) * size_t(m_width);
-            for (i32 column = part.x; column < part.Right(); ++column) {
-                const i64 c = column - left;
-                const i64 sourceColumn = ((2 * c + 1) * sourceWidth) / (2 * i64(targetWidth));
-                line[column] = sourceLine[sourceColumn] | 0xFF000000u;
-            }
+    ForEachClippedRow(target, [&](i32 row, const sRect& part) {
+        const i64 d = row - top;
+        const i64 sourceRow = ((2 * d + 1) * sourceHeight) / (2 * i64(targetHeight));
+        const u32* sourceLine = source + size_t(sourceRow) * size_t(sourceWidth);
+        u32* line = PixelRow(row);
+        for (i32 column = part.x; column < part.Right(); ++column) {
+            const i64 c = column - left;
+            const i64 sourceColumn = ((2 * c + 1) * sourceWidth) / (2 * i64(targetWidth));
+            line[column] = sourceLine[sourceColumn] | 0xFF000000u;
         }
-    }
+    });
 }
 
 void cSoftCanvas::DrawPictureBlended(i32 x, i32 y, const cPicture* picture, u32 /*flag*/)
@@ -292,14 +283,10 @@ void cSoftCanvas::DrawPictureBlended(i32 x, i32 y, const cPicture* picture, u32 
     const i64 left = i64(x) + m_origin.x;
     const i64 top = i64(y) + m_origin.y;
     const u32* source = picture->GetPixels();
-    for (const sRect& clip : GetClipRects()) {
-        const sRect part = IntersectRects(target, clip);
-        for (i32 row = part.y; row < part.Bottom(); ++row) {
-            const u32* sourceLine =
-                source + size_t(row - top) * size_t(picture->GetWidth()) + size_t(part.x - left);
-            BlendSpan(m_pixels.get() + size_t(row) * size_t(m_width) + part.x, sourceLine, size_t(part.width));
-        }
-    }
+    ForEachClippedRow(target, [&](i32 row, const sRect& part) {
+        const u32* sourceLine = source + size_t(row - top) * size_t(picture->GetWidth()) + size_t(part.x - left);
+        BlendSpan(PixelRow(row) + part.x, sourceLine, size_t(part.width));
+    });
 }
 
 cCanvas* cSoftCanvas::CreateOffscreenCanvas(i32 width, i32 height) const
@@ -340,7 +327,7 @@ void cSoftCanvas::CopyFrom(i32 x, i32 y, const cCanvas* source, i32 sourceX, i32
         for (i32 i = 0; i < part.height; ++i) {
             const i32 row = upwards ? part.Bottom() - 1 - i : part.y + i;
             const u32* from = sourcePixels + size_t(row - shiftY) * sourceStride + size_t(part.x - shiftX);
-            std::memmove(m_pixels.get() + size_t(row) * size_t(m_width) + part.x, from,
+            std::memmove(PixelRow(row) + part.x, from,
                          size_t(part.width) * sizeof(u32));
         }
     }

@@ -62,6 +62,19 @@ private:
     // Origin-relative (x, y, w, h) in 64 bits -> canvas pixels, clamped; empty when w or
     // h is below 1.
     sRect ToCanvas(i64 x, i64 y, i64 w, i64 h) const;
+    // Calls draw(row, part) for every row of every part of `target` (canvas pixels)
+    // that the current clip keeps.
+    template <typename RowFunction>
+    void ForEachClippedRow(const sRect& target, RowFunction&& draw) const
+    {
+        for (const sRect& clip : GetClipRects()) {
+            const sRect part = IntersectRects(target, clip);
+            for (i32 row = part.y; row < part.Bottom(); ++row) {
+                draw(row, part);
+            }
+        }
+    }
+    u32* PixelRow(i32 row) { return m_pixels.get() + size_t(row) * size_t(m_width); }
     // Fills a canvas-pixel rectangle, cut to the current clip.
     void FillClipped(const sRect& r, u32 pixel);
     void PlotPen(i32 canvasX, i32 canvasY, u32 pixel);

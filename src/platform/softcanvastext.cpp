@@ -34,7 +34,6 @@ i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i3
         return 0;
     }
     const u32 textPixel = PixelFromColour(m_textColour);
-    const std::vector<sRect>& clips = GetClipRects();
     i64 penX = canvasX;
     for (i32 i = 0; i < length;) {
         const sCodePoint point = CodePointAt(text, length, i);
@@ -47,14 +46,10 @@ i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i3
             continue;
         }
         const sRect box = RectFromEdges(left, top, left + glyph->width, top + glyph->height);
-        for (const sRect& clip : clips) {
-            const sRect part = IntersectRects(box, clip);
-            for (i32 row = part.y; row < part.Bottom(); ++row) {
-                const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
-                BlendMaskSpan(m_pixels.get() + size_t(row) * size_t(m_width) + part.x, mask, size_t(part.width),
-                              textPixel);
-            }
-        }
+        ForEachClippedRow(box, [&](i32 row, const sRect& part) {
+            const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
+            BlendMaskSpan(PixelRow(row) + part.x, mask, size_t(part.width), textPixel);
+        });
     }
     return i32(std::clamp<i64>(penX - canvasX, 0, INT32_MAX));
 }

@@ -6,16 +6,6 @@
 
 namespace {
 
-bool IsHighSurrogate(char16_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 i32 SumAdvances(const i32* advances, i32 start, i32 end)
 {
     i32 sum = 0;
@@ -40,8 +30,10 @@ i32 ResolveTextLength(const char16_t* text, i32 length)
 
 sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index)
 {
+    // A high surrogate (D800-DBFF) followed by a low one (DC00-DFFF) is one code point.
     const char16_t unit = text[index];
-    if (IsHighSurrogate(unit) && index + 1 < length && IsLowSurrogate(text[index + 1])) {
+    if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < length && text[index + 1] >= 0xDC00 &&
+        text[index + 1] <= 0xDFFF) {
         const char32_t value = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (text[index + 1] - 0xDC00);
         return {value, 2};
     }
