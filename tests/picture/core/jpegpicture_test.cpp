@@ -1,0 +1,351 @@
+// The JPEG picture: pixels against the reference decoder, Exif properties against
+// exiftool, the embedded preview, streaming into a partial window, and hostile Exif.
+#include "base/memio.h"
+#include "picture/core/jpegpicture.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<u8> ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool RunShell(const std::string& command)
+{
+    return std::system((command + " 2>/dev/null").c_str()) == 0;
+}
+
+std::string Capture(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, got);
+    }
+    pclose(pipe);
+    return output;
+}
+
+// A number from exiftool's flat JSON ("Group:Name": value).
+double JsonNumber(const std::string& json, const std::string& key)
+{
+    size_t at = json.find("\"" + key + "\":");
+    if (at == std::string::npos) {
+        return NAN;
+    }
+    return std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+// A binary PPM (maxval 255) as top-down 0xFFRRGGBB pixels.
+std::vector<u32> ReadPpm(const std::string& path, int& width, int& height)
+{
+    std::vector<u8> data = ReadWholeFile(path);
+    std::istringstream header(std::string(data.begin(), data.end()));
+    std::string magic;
+    int maxval = 0;
+    header >> magic >> width >> height >> maxval;
+    const size_t offset = size_t(header.tellg()) + 1;
+    std::vector<u32> pixels;
+    if (magic != "P6" || data.size() < offset + size_t(width) * height * 3) {
+        return pixels;
+    }
+    for (size_t i = 0; i < size_t(width) * height; ++i) {
+        const u8* p = &data[offset + 3 * i];
+        pixels.push_back(0xFF000000u | (u32(p[0]) << 16) | (u32(p[1]) << 8) | p[2]);
+    }
+    return pixels;
+}
+
+// Bottom-up picture pixels equal top-down reference pixels.
+void ExpectPixels(cPictBase& picture, const std::vector<u32>& expected, int width, int height)
+{
+    ASSERT_EQ(picture.GetWidth(), width);
+    ASSERT_EQ(picture.GetHeight(), height);
+    ASSERT_TRUE(picture.HasPixels());
+    const u32* pixels = picture.Pixels32().GetData();
+    int mismatches = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            mismatches += pixels[size_t(height - 1 - y) * width + x] != expected[size_t(y) * width + x];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+class JpegPicture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE(qeltest::HaveTool("cjpeg") && qeltest::HaveTool("djpeg") &&
+                        qeltest::HaveTool("exiftool") && qeltest::PathExists("/usr/bin/convert"),
+                    "cjpeg, djpeg (libjpeg-turbo-progs), exiftool, convert (imagemagick)");
+        char pattern[] = "/tmp/qel-jpegpict-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        ASSERT_TRUE(RunShell("cd " + m_dir +
+                             " && /usr/bin/convert -seed 3 -size 83x61 plasma:fractal src.ppm"
+                             " && cjpeg -outfile plain.jpg src.ppm"
+                             " && /usr/bin/convert -seed 5 -size 16x12 plasma:fractal t.ppm"
+                             " && cjpeg -outfile t.jpg t.ppm && cp plain.jpg p.jpg"));
+    }
+    void TearDown() override
+    {
+        if (!m_dir.empty()) {
+            RunShell("rm -rf '" + m_dir + "'");
+        }
+    }
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+
+    void TagWithExif(const std::string& byteOrder)
+    {
+        ASSERT_TRUE(RunShell(
+            "exiftool -q -overwrite_original -ExifByteOrder=" + byteOrder +
+            " -Make=Maker -Model=M1 '-DateTimeOriginal=2021:02:03 04:05:06' -GPSLatitude=48.51"
+            " -GPSLatitudeRef=S -GPSLongitude=2.5 -GPSLongitudeRef=W -GPSAltitude=123.4"
+            " -ExposureTime=1/250 -FNumber=2.8 -ISO=400 -XResolution=300 -YResolution=300"
+            " -ResolutionUnit=inches -Orientation#=6 '-ThumbnailImage<=" + Path("t.jpg") + "' " +
+            Path("p.jpg")));
+    }
+
+    std::string m_dir;
+};
+
+f64 DoubleProperty(cPictBase& picture, i32 id)
+{
+    cPictProp* property = picture.GetOrCreateProperty(id, false);
+    return property != nullptr && property->GetKind() == kPictPropKindDouble
+               ? static_cast<cPictPropDouble*>(property)->m_value
+               : NAN;
+}
+
+i32 IntProperty(cPictBase& picture, i32 id)
+{
+    cPictPropInt* property = picture.FindIntProperty(id);
+    return property != nullptr ? property->m_value : -1;
+}
+
+std::u16string StringProperty(cPictBase& picture, i32 id)
+{
+    cPictPropString* property = picture.FindStringProperty(id);
+    return property != nullptr && property->m_value.Get() != nullptr ? property->m_value.Get() : u"";
+}
+
+} // namespace
+
+TEST_F(JpegPicture, LoadsBottomUpLikeTheReference)
+{
+    ASSERT_TRUE(RunShell("djpeg -dct int -nosmooth -ppm -outfile " + Path("plain.ppm") + " " +
+                         Path("plain.jpg")));
+    int width = 0;
+    int height = 0;
+    std::vector<u32> expected = ReadPpm(Path("plain.ppm"), width, height);
+    std::vector<u8> file = ReadWholeFile(Path("plain.jpg"));
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJPEG picture;
+    ASSERT_TRUE(picture.Load(&stream));
+    EXPECT_EQ(picture.GetFormatId(), kPictFormatJPEG);
+    ExpectPixels(picture, expected, width, height);
+}
+
+TEST_F(JpegPicture, ExifPropertiesMatchExiftoolInBothByteOrders)
+{
+    for (const char* order : {"MM", "II"}) {
+        SCOPED_TRACE(order);
+        ASSERT_TRUE(RunShell("cp " + Path("plain.jpg") + " " + Path("p.jpg")));
+        TagWithExif(order);
+        const std::string json = Capture("exiftool -n -j -a -G1 " + Path("p.jpg"));
+        std::vector<u8> file = ReadWholeFile(Path("p.jpg"));
+        cBufWrapperIO stream(file.data(), file.size());
+        cPictJPEG picture;
+        sPictInfo info;
+        ASSERT_TRUE(picture.ReadInfo(&stream, &info));
+        EXPECT_EQ(info.width, 83);
+        EXPECT_EQ(info.height, 61);
+        EXPECT_EQ(info.hasEmbeddedPreview, 1);
+        ASSERT_NE(picture.FindThumbnailProperty(), nullptr);
+        EXPECT_EQ(picture.FindThumbnailProperty()->GetPicture(), nullptr)
+            << "a header-only read does not decode the thumbnail";
+
+        EXPECT_EQ(StringProperty(picture, 3), u"Maker");
+        EXPECT_EQ(StringProperty(picture, 4), u"M1");
+        cPictProp* taken = picture.GetOrCreateProperty(1, false);
+        ASSERT_NE(taken, nullptr);
+        const sDateTime when = static_cast<cPictPropTimestamp*>(taken)->m_value;
+        EXPECT_EQ(when.m_year, 2021);
+        EXPECT_EQ(when.m_second, 6);
+        EXPECT_NEAR(DoubleProperty(picture, 15), JsonNumber(json, "Composite:GPSLatitude"), 1e-9);
+        EXPECT_NEAR(DoubleProperty(picture, 16), JsonNumber(json, "Composite:GPSLongitude"), 1e-9);
+        EXPECT_NEAR(DoubleProperty(picture, 17), JsonNumber(json, "GPS:GPSAltitude"), 1e-9);
+        EXPECT_NEAR(DoubleProperty(picture, 15), -48.51, 1e-9);
+        EXPECT_NEAR(DoubleProperty(picture, 5), JsonNumber(json, "ExifIFD:ExposureTime"), 1e-12);
+        EXPECT_NEAR(DoubleProperty(picture, 6), JsonNumber(json, "ExifIFD:FNumber"), 1e-12);
+        EXPECT_EQ(IntProperty(picture, 7), 400);
+        // IFD0's resolution, not the thumbnail IFD's 72.
+        EXPECT_EQ(DoubleProperty(picture, 8), JsonNumber(json, "IFD0:XResolution"));
+        EXPECT_EQ(DoubleProperty(picture, 8), 300.0);
+        EXPECT_EQ(IntProperty(picture, 10), 2);
+        EXPECT_EQ(IntProperty(picture, 11), 0);
+        EXPECT_EQ(IntProperty(picture, 12), 270);
+    }
+}
+
+TEST_F(JpegPicture, EmbeddedPreviewIsTheExifThumbnail)
+{
+    TagWithExif("MM");
+    ASSERT_TRUE(RunShell("exiftool -b -ThumbnailImage " + Path("p.jpg") + " > " + Path("thumb.jpg") +
+                         " && djpeg -dct int -nosmooth -ppm -outfile " + Path("thumb.ppm") + " " +
+                         Path("thumb.jpg")));
+    int width = 0;
+    int height = 0;
+    std::vector<u32> expected = ReadPpm(Path("thumb.ppm"), width, height);
+    std::vector<u8> file = ReadWholeFile(Path("p.jpg"));
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJPEG picture;
+    cPictDummy preview;
+    ASSERT_TRUE(picture.LoadEmbeddedPreview(&stream, &preview, nullptr, nullptr));
+    ExpectPixels(preview, expected, width, height);
+    EXPECT_FALSE(picture.HasPixels()) << "the main image is not decoded";
+
+    std::vector<u8> plain = ReadWholeFile(Path("plain.jpg"));
+    cBufWrapperIO plainStream(plain.data(), plain.size());
+    cPictJPEG withoutExif;
+    sPictInfo info;
+    ASSERT_TRUE(withoutExif.ReadInfo(&plainStream, &info));
+    EXPECT_EQ(info.hasEmbeddedPreview, 0);
+    EXPECT_FALSE(withoutExif.LoadEmbeddedPreview(&plainStream, &preview, nullptr, nullptr));
+}
+
+TEST_F(JpegPicture, DamagedExifBlockStillDecodes)
+{
+    std::vector<u8> file = ReadWholeFile(Path("plain.jpg"));
+    // An APP1 "Exif" segment whose TIFF header is garbage, right after SOI.
+    const u8 app1[] = {0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0,
+                       'X',  'X',  0x00, 0x2A, 0xFF, 0xFF, 0xFF, 0xFF};
+    file.insert(file.begin() + 2, std::begin(app1), std::end(app1));
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJPEG picture;
+    EXPECT_TRUE(picture.Load(&stream));
+    EXPECT_EQ(picture.GetWidth(), 83);
+}
+
+TEST_F(JpegPicture, StreamingIntoTheTopHalfSkipsTheBottomBands)
+{
+    ASSERT_TRUE(RunShell("cjpeg -sample 1x1 -outfile " + Path("s.jpg") + " " + Path("src.ppm") +
+                         " && djpeg -dct int -nosmooth -ppm -outfile " + Path("s.ppm") + " " +
+                         Path("s.jpg")));
+    int width = 0;
+    int height = 0;
+    std::vector<u32> expected = ReadPpm(Path("s.ppm"), width, height);
+    std::vector<u8> file = ReadWholeFile(Path("s.jpg"));
+
+    // A zoom-1 target as wide as the image and half as high, panned to the top half.
+    std::vector<u32> pixels(size_t(width) * (height / 2), 0);
+    sPictTarget target;
+    target.pixels = pixels.data();
+    target.width = width;
+    target.height = height / 2;
+    target.mode = kPictTargetZoom;
+    target.zoom = 1.0;
+    target.panY = height - height / 2;
+
+    struct cCountingJpeg : cPictJPEG
+    {
+        int m_bands = 0;
+        bool OnMcuRows(int column, int row, int count) override
+        {
+            ++m_bands;
+            return cPictJPEG::OnMcuRows(column, row, count);
+        }
+    } picture;
+    ASSERT_TRUE(picture.SetTarget(&target));
+    cBufWrapperIO stream(file.data(), file.size());
+    ASSERT_TRUE(picture.Load(&stream));
+    EXPECT_EQ(picture.m_bands, (height + 7) / 8);
+    // Target row r (bottom-up) shows image row (height/2 - 1 - r) from the top.
+    int mismatches = 0;
+    for (int r = 0; r < height / 2; ++r) {
+        for (int x = 0; x < width; ++x) {
+            mismatches += pixels[size_t(r) * width + x] != expected[size_t(height / 2 - 1 - r) * width + x];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(JpegPictureHostile, NestedExifThumbnailsDecodeOneLevelOnly)
+{
+    // A 1x1 grey baseline JPEG, the innermost level: quantisation table of ones, one DC
+    // and one AC code of length 1 for symbol 0, and a scan of one zero byte.
+    std::vector<u8> tiny = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    tiny.insert(tiny.end(), 64, 1);
+    const u8 rest[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01, 0x11, 0x00,
+                       0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01, 0,    0,    0,    0,    0,    0,
+                       0,    0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0xFF, 0xC4,
+                       0x00, 0x14, 0x10, 0x01, 0,    0,    0,    0,    0,    0,    0,    0,
+                       0,    0,    0,    0,    0,    0,    0,    0x00, 0xFF, 0xDA, 0x00, 0x08,
+                       0x01, 0x01, 0x00, 0x00, 0x3F, 0x00, 0x00, 0xFF, 0xD9};
+    tiny.insert(tiny.end(), std::begin(rest), std::end(rest));
+    // Each level: SOI, an APP1 whose IFD1 points at the previous level, the tiny tail.
+    std::vector<u8> level = tiny;
+    for (int depth = 0; depth < 300; ++depth) {
+        std::vector<u8> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 14, 0, 0, 0, // IFD0: none, next 14
+                                2, 0,                                           // IFD1: 2 entries
+                                0x01, 0x02, 4, 0, 1, 0, 0, 0, 0, 0, 0, 0,       // 0x0201 offset
+                                0x02, 0x02, 4, 0, 1, 0, 0, 0, 0, 0, 0, 0,       // 0x0202 length
+                                0, 0, 0, 0};
+        const u32 offset = u32(tiff.size());
+        const u32 length = u32(level.size());
+        for (int i = 0; i < 4; ++i) {
+            tiff[24 + i] = u8(offset >> (8 * i));
+            tiff[36 + i] = u8(length >> (8 * i));
+        }
+        tiff.insert(tiff.end(), level.begin(), level.end());
+        const u32 segment = u32(tiff.size()) + 8;
+        ASSERT_LT(segment, 65536u);
+        std::vector<u8> next = {0xFF, 0xD8, 0xFF, 0xE1, u8(segment >> 8), u8(segment), 'E', 'x', 'i', 'f', 0, 0};
+        next.insert(next.end(), tiff.begin(), tiff.end());
+        next.insert(next.end(), tiny.begin() + 2, tiny.end());
+        level = next;
+    }
+    cBufWrapperIO stream(level.data(), level.size());
+    cPictJPEG picture;
+    ASSERT_TRUE(picture.Load(&stream));
+    cPictPropImage* thumbnail = picture.FindThumbnailProperty();
+    ASSERT_NE(thumbnail, nullptr);
+    ASSERT_NE(thumbnail->GetPicture(), nullptr);
+    cPictPropImage* nested = thumbnail->GetPicture()->FindThumbnailProperty();
+    ASSERT_NE(nested, nullptr) << "the nested thumbnail is seen";
+    EXPECT_EQ(nested->GetPicture(), nullptr) << "but not decoded";
+}
+
+TEST(JpegPictureHostile, HugeFrameReportsItsSizeButDoesNotAllocate)
+{
+    // SOI, SOF0 65535 x 65535 one component, EOI.
+    const std::vector<u8> file = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x0B, 0x08, 0xFF, 0xFF, 0xFF,
+                                  0xFF, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJPEG picture;
+    sPictInfo info;
+    ASSERT_TRUE(picture.ReadInfo(&stream, &info));
+    EXPECT_EQ(info.width, 65535);
+    EXPECT_FALSE(picture.Load(&stream));
+    EXPECT_FALSE(picture.HasPixels());
+}
