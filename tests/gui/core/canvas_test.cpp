@@ -137,6 +137,13 @@ TEST_F(CanvasTest, DiagonalAndDegenerateLines)
         previousY = lit;
     }
     EXPECT_EQ(At(30, 10), kWhitePixel);
+    // A wide pen is a square brush centred on each pixel of the thin line.
+    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
+    canvas->SetPen(kBlue, 3);
+    canvas->DrawLine(5, 20, 15, 20);
+    EXPECT_EQ(Count(kBluePixel), 12 * 3);
+    EXPECT_EQ(Row(19, kBluePixel), "....############........................");
+    EXPECT_EQ(Row(22, kBluePixel), std::string(40, '.'));
     // Lines from far away cost no more than the canvas and draw the visible part.
     canvas->SetPen(kGreen, 1);
     canvas->DrawLine(-2000000000, 25, 2000000000, 25);
