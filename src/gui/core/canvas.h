@@ -110,8 +110,11 @@ public:
                                 i32 length) = 0;
     // Word-wrapped text in width w from (x, y): breaks at spaces, a line feed forces a
     // break, carriage returns are ignored, a word wider than w stands alone (clipped),
-    // spaces at a wrap are dropped. Lines advance by trunc(cell height x lineFactor).
-    // Justify (3) widens the gaps of lines that end by wrapping. Drawing is clipped to
+    // spaces at a wrap are dropped; a final line feed opens no further line and empty
+    // text has none. Lines advance by trunc(cell height x lineFactor). Justify (3)
+    // shares the spare width of a line that ends by wrapping over its g gaps, gap k
+    // getting floor((k+1)e/g) - floor(ke/g); paragraph-ending and one-word lines stay
+    // left. Drawing is clipped to
     // (x, y, w, h); *height (may be null) receives lines x advance whatever h is, so
     // h = 0 measures without drawing. False for a null text or a width below 1.
     virtual bool DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 lineFactor,
