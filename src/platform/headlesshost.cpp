@@ -144,13 +144,6 @@ void cHeadlessHost::CloseWindow(cWindowTranslator* window)
     }
 }
 
-void cHeadlessHost::SetWindowTitle(cWindowTranslator* window, const char16_t* title)
-{
-    if (sWindow* entry = Find(window)) {
-        (void)entry->title.Assign(title);
-    }
-}
-
 bool cHeadlessHost::GetWindowRect(cWindowTranslator* window, sRect& screenRect)
 {
     sWindow* entry = Find(window);

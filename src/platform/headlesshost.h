@@ -108,7 +108,6 @@ public:
     // --- cWindowRequestTarget --------------------------------------------------------------
     bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) override;
     void CloseWindow(cWindowTranslator* window) override;
-    void SetWindowTitle(cWindowTranslator* window, const char16_t* title) override;
     bool GetWindowRect(cWindowTranslator* window, sRect& screenRect) override;
     void InvalidateWindow(cWindowTranslator* window, const sRect& rect) override;
     void SetMouseCapture(cWindowTranslator* window, bool captured) override;

@@ -28,7 +28,6 @@ public:
     bool ShowHint(cChildElement* owner, const char16_t* text, sPoint screenPoint, u32 textColour,
                   u32 backColour, i32 placement);
     void HideHint();
-    bool IsShown() const { return m_window != nullptr; }
     // The element the hint is shown for; null when none is shown.
     cChildElement* GetOwner() const { return m_owner; }
     // The hint's window while shown (for tests and snapshots).

@@ -67,7 +67,7 @@ sRect Translate(const sRect& rect, sPoint by)
 
 } // namespace
 
-cWindowTranslator::cWindowTranslator(cWindowRequestTarget* host, eWindowKind kind) : m_host(host), m_kind(kind) {}
+cWindowTranslator::cWindowTranslator(cWindowRequestTarget* host) : m_host(host) {}
 
 cWindowTranslator::~cWindowTranslator()
 {

@@ -30,7 +30,7 @@ class cHintMaster;
 class cWindowTranslator
 {
 public:
-    cWindowTranslator(cWindowRequestTarget* host, eWindowKind kind);
+    explicit cWindowTranslator(cWindowRequestTarget* host);
     ~cWindowTranslator();
     cWindowTranslator(const cWindowTranslator&) = delete;
     cWindowTranslator& operator=(const cWindowTranslator&) = delete;
@@ -43,7 +43,6 @@ public:
     cChildElement* ReleaseRoot();
     cChildElement* GetRoot() const { return m_root; }
     cWindowRequestTarget* GetHost() const { return m_host; }
-    eWindowKind GetKind() const { return m_kind; }
 
     // --- host input: client coordinates, time in ms of the host's clock ----------------
     void OnMouseMove(i32 x, i32 y);
@@ -115,7 +114,6 @@ private:
     void PaintBackgroundOf(cCanvas& canvas, cChildElement* element);
 
     cWindowRequestTarget* m_host;
-    eWindowKind m_kind;
     cChildElement* m_root = nullptr;
     cChildElement* m_focus = nullptr;
     cChildElement* m_capture = nullptr;

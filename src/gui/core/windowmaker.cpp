@@ -89,7 +89,7 @@ cWindowTranslator* cWindowMaker::OpenWindow(cChildElement* root, const sWindowSp
     if (root == nullptr || m_host == nullptr) {
         return nullptr;
     }
-    auto window = std::make_unique<cWindowTranslator>(m_host, spec.kind);
+    auto window = std::make_unique<cWindowTranslator>(m_host);
     window->SetRoot(root, spec.screenRect.width, spec.screenRect.height);
     sWindowSpec opened = spec;
     // OnCreate may have set limits (a form's minimum size): the window starts within them.

@@ -26,8 +26,6 @@ public:
     cWindowMaker(const cWindowMaker&) = delete;
     cWindowMaker& operator=(const cWindowMaker&) = delete;
 
-    cWindowRequestTarget* GetHost() const { return m_host; }
-
     // Runs `form` modally in a dialog window with a client area of width x height,
     // centred over `owner`'s window, or over the screen when `owner` is null or has no
     // window. Returns the end code; -1 without a host or when no window can be opened.
@@ -41,8 +39,6 @@ public:
     cWindowTranslator* OpenWindow(cChildElement* root, const sWindowSpec& spec);
     // Closes a window from OpenWindow and deletes its translator.
     void CloseWindow(cWindowTranslator* window);
-    // The windows open now, oldest first.
-    const std::vector<cWindowTranslator*>& GetWindows() const { return m_windows; }
 
     bool GetMaxWindowSize(sSize& size);
     bool SetClipboardText(const char16_t* text, i32 length);

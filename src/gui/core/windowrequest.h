@@ -40,7 +40,6 @@ public:
     // Opens a window for `window`'s tree; false when it cannot.
     virtual bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) = 0;
     virtual void CloseWindow(cWindowTranslator* window) = 0;
-    virtual void SetWindowTitle(cWindowTranslator* window, const char16_t* title) = 0;
     // The client area in screen coordinates; false for an unknown window.
     virtual bool GetWindowRect(cWindowTranslator* window, sRect& screenRect) = 0;
     // Marks `rect` (client coordinates) for repainting; the host later calls the

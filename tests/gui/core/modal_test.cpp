@@ -119,9 +119,11 @@ TEST_F(ModalTest, NestedRunsThreeDeepEndWithTheirOwnCodes)
     });
     host->PushModalScript([](cHeadlessHost& h, cWindowTranslator& window) {
         EXPECT_EQ(h.GetTopWindow(), &window);
+        EXPECT_EQ(std::u16string(h.GetTitle(&window)), u"nested");
         window.GetRoot()->EndModal(9);
     });
     EXPECT_EQ(Run(outer), 1);
+    EXPECT_EQ(host->GetPendingScriptCount(), 0u);
     EXPECT_EQ(middleResult, 9);
     const auto& runs = host->GetRunLog();
     ASSERT_EQ(runs.size(), 3u);
