@@ -302,14 +302,19 @@ bool cChildElement::SetHint(const char16_t* text)
 
 // --- state and focus ---------------------------------------------------------------------------
 
-bool cChildElement::IsVisibleInTree() const
+bool cChildElement::IsSetUpTheTree(bool cChildElement::*flag) const
 {
     for (const cChildElement* element = this; element != nullptr; element = element->m_parent) {
-        if (!element->m_visible) {
+        if (!(element->*flag)) {
             return false;
         }
     }
     return true;
+}
+
+bool cChildElement::IsVisibleInTree() const
+{
+    return IsSetUpTheTree(&cChildElement::m_visible);
 }
 
 void cChildElement::Show(bool redraw)
@@ -339,12 +344,7 @@ void cChildElement::Hide(bool redraw)
 
 bool cChildElement::IsEnabledInTree() const
 {
-    for (const cChildElement* element = this; element != nullptr; element = element->m_parent) {
-        if (!element->m_enabled) {
-            return false;
-        }
-    }
-    return true;
+    return IsSetUpTheTree(&cChildElement::m_enabled);
 }
 
 void cChildElement::Enable(bool redraw)

@@ -325,6 +325,8 @@ private:
     void HandleMouseButtonHere(i32 x, i32 y, i32 button, bool down, bool ctrl, bool shift);
     bool MoveFocusAmongSiblings(i32 vk);
     void NotifyEnabledChanged();
+    // The flag is set on this element and on every ancestor.
+    bool IsSetUpTheTree(bool cChildElement::*flag) const;
     void InvalidateInParent();
 
     cChildElement* m_parent = nullptr;

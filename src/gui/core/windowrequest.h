@@ -37,7 +37,8 @@ public:
     virtual ~cWindowRequestTarget() = default;
 
     // --- windows ---------------------------------------------------------------------
-    // Opens a window for `window`'s tree; false when it cannot.
+    // Opens a window for `window`'s tree; false when it cannot. Dialogs and popups take
+    // the input focus as they open, hints never do.
     virtual bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) = 0;
     virtual void CloseWindow(cWindowTranslator* window) = 0;
     // The client area in screen coordinates; false for an unknown window.
