@@ -90,25 +90,17 @@ size_t DecodeSequence(const u8* p, const u8* end, u32& codePoint, bool& valid)
     return continuation + 1;
 }
 
-// Copies a run of ASCII bytes eight at a time; returns where the run ends.
-const u8* WidenAscii(const u8* p, const u8* end, char16_t*& out)
+// True when the eight bytes at `p` are all ASCII.
+bool IsAsciiWord(const u8* p)
 {
-    while (end - p >= 8) {
-        u64 word;
-        std::memcpy(&word, p, 8);
-        if ((word & 0x8080808080808080ull) != 0) {
-            break;
-        }
-        for (int i = 0; i < 8; ++i) {
-            out[i] = p[i];
-        }
-        p += 8;
-        out += 8;
-    }
-    while (p < end && *p < 0x80) {
-        *out++ = *p++;
-    }
-    return p;
+    u64 word;
+    std::memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+bool IsContinuation(u8 byte)
+{
+    return (byte & 0xC0) == 0x80;
 }
 
 template <eInvalidBytes invalid>
@@ -125,9 +117,36 @@ bool DecodeUtf8(const char* text, i64 length, _guardchar<char16_t>& out)
     const u8* end = p + count;
     char16_t* write = start;
     while (p < end) {
-        p = WidenAscii(p, end, write);
-        if (p == end) {
-            break;
+        // Fast paths first: ASCII eight bytes at a time, then the 2- and 3-byte forms whose
+        // continuation bytes may take any value 80..BF (not E0 or ED, which restrict the
+        // second byte). Everything else goes through the full table.
+        u8 lead = *p;
+        if (lead < 0x80) {
+            while (end - p >= 16 && IsAsciiWord(p) && IsAsciiWord(p + 8)) {
+                // A local copy: the output cannot alias it, so the widening vectorises.
+                u8 block[16];
+                std::memcpy(block, p, 16);
+                for (int i = 0; i < 16; ++i) {
+                    write[i] = block[i];
+                }
+                p += 16;
+                write += 16;
+            }
+            while (p < end && *p < 0x80) {
+                *write++ = *p++;
+            }
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+            *write++ = char16_t(((lead & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+            continue;
+        }
+        if ((lead & 0xF0) == 0xE0 && lead != 0xE0 && lead != 0xED && end - p >= 3 &&
+            IsContinuation(p[1]) && IsContinuation(p[2])) {
+            *write++ = char16_t(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            p += 3;
+            continue;
         }
         u32 codePoint;
         bool valid;
