@@ -33,7 +33,7 @@ bool cHttpTransport::VerifyCertificateVerify(const u8* message, u32 size, const 
     return true;
 }
 
-bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
+bool cHttpTransport::StartSession()
 {
     // A transport may serve a second exchange (a redirect): nothing of the last session
     // may survive, least of all plaintext that would start the next response.
@@ -45,9 +45,11 @@ bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
         SetLastError(1);
         return false;
     }
-    if (!cTCPClient::Connect(address, port, timeoutMs)) {
-        return false;
-    }
+    return true;
+}
+
+bool cHttpTransport::SecureConnection()
+{
     if (m_useTls && !TlsHandshake(*this)) {
         m_session->m_failed = true;
         m_tlsState = eTlsState::Plain;
@@ -55,6 +57,22 @@ bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
         return false;
     }
     return true;
+}
+
+bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
+{
+    return StartSession() && cTCPClient::Connect(address, port, timeoutMs) && SecureConnection();
+}
+
+bool cHttpTransport::ConnectAdoptedForTesting(int handle)
+{
+    const bool started = StartSession();
+    AdoptHandleForTesting(handle); // owned from here on, closed on failure
+    if (!started) {
+        Close();
+        return false;
+    }
+    return SecureConnection();
 }
 
 i32 cHttpTransport::Send(const void* buffer, i32 length)

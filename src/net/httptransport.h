@@ -48,9 +48,15 @@ public:
     bool HasFailed() const { return m_session != nullptr && m_session->m_failed; }
 
     void SetHandshakeSeamsForTesting(const sTlsHandshakeSeams* seams) { m_seams = seams; }
+    // Tests only: Connect over an already connected stream socket (a socketpair end).
+    bool ConnectAdoptedForTesting(int handle);
     const sTlsHandshakeSeams* GetHandshakeSeams() const { return m_seams; }
 
 private:
+    // Drops the last session and makes a new one, TLS state plain.
+    bool StartSession();
+    // The handshake when the use-TLS flag is set; a failure closes the socket.
+    bool SecureConnection();
     i32 ReceiveTls(u8* buffer, i32 length);
     // Reads the next record with application data into the session's plaintext; false at
     // the end of the data or on failure.

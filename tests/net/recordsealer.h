@@ -1,0 +1,103 @@
+#pragma once
+// Records sealed by libcrypto, as an independent server would send them: TLS 1.3
+// AES-GCM records (RFC 8446 5.2) and TLS 1.2 AES-CBC + HMAC-SHA1 records (RFC 5246
+// 6.2.3.2), with the keys given.
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace nettest {
+
+using Bytes = std::vector<uint8_t>;
+
+// `inner` is the data followed by its content type and any zero padding.
+inline Bytes SealTls13Record(const Bytes& key, const Bytes& iv, uint64_t sequence, const Bytes& inner)
+{
+    Bytes nonce = iv;
+    for (int i = 0; i < 8; ++i) {
+        nonce[4 + i] ^= static_cast<uint8_t>(sequence >> (56 - 8 * i));
+    }
+    const size_t length = inner.size() + 16;
+    Bytes record = {0x17, 0x03, 0x03, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    const EVP_CIPHER* cipher = key.size() == 16 ? EVP_aes_128_gcm() : EVP_aes_256_gcm();
+    int out = 0;
+    Bytes sealed(inner.size() + 16);
+    EVP_EncryptInit_ex(ctx, cipher, nullptr, key.data(), nonce.data());
+    EVP_EncryptUpdate(ctx, nullptr, &out, record.data(), 5);
+    EVP_EncryptUpdate(ctx, sealed.data(), &out, inner.data(), int(inner.size()));
+    EVP_EncryptFinal_ex(ctx, sealed.data() + out, &out);
+    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, sealed.data() + inner.size());
+    EVP_CIPHER_CTX_free(ctx);
+    record.insert(record.end(), sealed.begin(), sealed.end());
+    return record;
+}
+
+// Opens a TLS 1.3 record; empty when the tag does not verify.
+inline Bytes OpenTls13RecordWithLibcrypto(const Bytes& key, const Bytes& iv, uint64_t sequence,
+                                          const Bytes& record)
+{
+    if (record.size() < 5 + 16) {
+        return {};
+    }
+    Bytes nonce = iv;
+    for (int i = 0; i < 8; ++i) {
+        nonce[4 + i] ^= static_cast<uint8_t>(sequence >> (56 - 8 * i));
+    }
+    const size_t length = record.size() - 5 - 16;
+    Bytes plain(length + 1);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int out = 0;
+    EVP_DecryptInit_ex(ctx, key.size() == 16 ? EVP_aes_128_gcm() : EVP_aes_256_gcm(), nullptr,
+                       key.data(), nonce.data());
+    EVP_DecryptUpdate(ctx, nullptr, &out, record.data(), 5);
+    EVP_DecryptUpdate(ctx, plain.data(), &out, record.data() + 5, int(length));
+    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, 16, const_cast<uint8_t*>(record.data() + 5 + length));
+    const bool ok = EVP_DecryptFinal_ex(ctx, plain.data() + out, &out) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    plain.resize(length);
+    return ok ? plain : Bytes{};
+}
+
+// A TLS 1.2 CBC record of `type` with the given padding length byte value (every padding
+// byte holds it), MAC key and IV.
+inline Bytes SealTls12Record(const Bytes& key, const Bytes& macKey, const Bytes& iv, uint64_t sequence,
+                             uint8_t type, const Bytes& data, uint8_t padding)
+{
+    uint8_t header[13];
+    for (int i = 0; i < 8; ++i) {
+        header[i] = static_cast<uint8_t>(sequence >> (56 - 8 * i));
+    }
+    header[8] = type;
+    header[9] = 3;
+    header[10] = 3;
+    header[11] = static_cast<uint8_t>(data.size() >> 8);
+    header[12] = static_cast<uint8_t>(data.size());
+    Bytes macInput(header, header + 13);
+    macInput.insert(macInput.end(), data.begin(), data.end());
+    uint8_t mac[20];
+    unsigned int macSize = 0;
+    HMAC(EVP_sha1(), macKey.data(), int(macKey.size()), macInput.data(), macInput.size(), mac, &macSize);
+    Bytes plain = data;
+    plain.insert(plain.end(), mac, mac + 20);
+    plain.insert(plain.end(), size_t(padding) + 1, padding);
+    Bytes sealed(plain.size() + 16);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int out = 0, tail = 0;
+    EVP_EncryptInit_ex(ctx, key.size() == 16 ? EVP_aes_128_cbc() : EVP_aes_256_cbc(), nullptr,
+                       key.data(), iv.data());
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EVP_EncryptUpdate(ctx, sealed.data(), &out, plain.data(), int(plain.size()));
+    EVP_EncryptFinal_ex(ctx, sealed.data() + out, &tail);
+    EVP_CIPHER_CTX_free(ctx);
+    sealed.resize(size_t(out + tail));
+    const size_t length = iv.size() + sealed.size();
+    Bytes record = {type, 0x03, 0x03, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    record.insert(record.end(), iv.begin(), iv.end());
+    record.insert(record.end(), sealed.begin(), sealed.end());
+    return record;
+}
+
+} // namespace nettest

@@ -1,0 +1,392 @@
+// The TLS handshake against the RFC 8448 traces (replayed byte for byte with the client's
+// key and ClientHello injected), against re-framed server flights sealed by libcrypto,
+// and against scripted hostile ServerHellos.
+#include "net/httptransport.h"
+#include "net/tlsrecord.h"
+#include "net/tlstesting.h"
+#include "recordsealer.h"
+#include "rfc8448trace.h"
+#include "scriptedpeer.h"
+#include "vectors.h"
+
+#include <sys/socket.h>
+
+using namespace nettest;
+
+namespace {
+
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+Bytes Slice(const Bytes& bytes, size_t start, size_t end)
+{
+    return Bytes(bytes.begin() + long(start), bytes.begin() + long(end));
+}
+
+// A transport whose hooks record what they were given, and refuse when told to.
+class cRecordingTransport : public cHttpTransport
+{
+public:
+    bool VerifyCertificate(const u8* message, u32 size) override
+    {
+        m_certificate.assign(message, message + size);
+        return m_accept;
+    }
+    bool VerifyCertificateVerify(const u8* message, u32 size, const u8* content, u32 contentSize) override
+    {
+        m_verifyMessage.assign(message, message + size);
+        m_signedContent.assign(content, content + contentSize);
+        return m_accept;
+    }
+    Bytes m_certificate;
+    Bytes m_verifyMessage;
+    Bytes m_signedContent;
+    bool m_accept = true;
+};
+
+// The values of one RFC 8448 example (section 3 or 7).
+struct sTraceExample
+{
+    Bytes m_clientPrivate;
+    Bytes m_clientHello;        // message
+    Bytes m_clientHelloRecord;
+    Bytes m_serverHelloRecord;
+    Bytes m_serverChangeCipherSpec; // section 7 only
+    Bytes m_flightRecord;
+    Bytes m_flightPlaintext;    // EE | Certificate | CertificateVerify | Finished
+    Bytes m_clientFinishedRecord;
+};
+
+sTraceExample ReadSimpleExample(cRfc8448Trace& trace)
+{
+    sTraceExample example;
+    EXPECT_TRUE(trace.EnterSection("3.  Simple 1-RTT Handshake"));
+    example.m_clientPrivate = trace.Read("{client}  create an ephemeral x25519 key pair:", "private key");
+    example.m_clientHello = trace.Read("{client}  send handshake record:", "payload");
+    example.m_clientHelloRecord = trace.Read("", "complete record");
+    example.m_serverHelloRecord = trace.Read("{server}  send handshake record:", "complete record");
+    example.m_flightPlaintext = trace.Read("{server}  send handshake record:", "payload");
+    example.m_flightRecord = trace.Read("", "complete record");
+    example.m_clientFinishedRecord = trace.Read("{client}  send handshake record:", "complete record");
+    return example;
+}
+
+// The server side of a replay: check the ClientHello record, play `flight`, and keep what
+// the client sends until it has sent `expectedBytes`. With eFlightEnd::Close nothing
+// follows the flight, so a client that waits for more sees the end at once.
+enum class eFlightEnd { Close, KeepOpen };
+
+Bytes PlayServer(int handle, const Bytes& clientHelloRecord, const Bytes& flight,
+                 size_t expectedBytes, eFlightEnd end)
+{
+    const Bytes hello = ReadTlsRecordFd(handle);
+    EXPECT_EQ(ToHex(hello), ToHex(clientHelloRecord));
+    WriteAllFd(handle, flight);
+    if (end == eFlightEnd::Close) {
+        ::shutdown(handle, SHUT_WR);
+    }
+    return ReadFd(handle, expectedBytes);
+}
+
+// The client over one end of a socketpair, a server thread on the other.
+struct sSocketPairRun
+{
+    bool m_connected;
+    Bytes m_clientSent;
+};
+
+sSocketPairRun RunAgainstFlight(const sTraceExample& example, const Bytes& flight,
+                                cHttpTransport& transport, size_t expectedBytes)
+{
+    int ends[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    SetReceiveTimeoutMs(ends[1], 3000);
+    Bytes sent;
+    std::thread server([&] {
+        sent = PlayServer(ends[1], example.m_clientHelloRecord, flight, expectedBytes, eFlightEnd::Close);
+        ::shutdown(ends[1], SHUT_RDWR);
+    });
+    sTlsHandshakeSeams seams;
+    seams.m_privateKey = example.m_clientPrivate.data();
+    seams.m_clientHello = example.m_clientHello.data();
+    seams.m_clientHelloSize = u32(example.m_clientHello.size());
+    transport.SetHandshakeSeamsForTesting(&seams);
+    EXPECT_TRUE(transport.SetHost("server"));
+    transport.SetUseTls(true);
+    const bool connected = transport.ConnectAdoptedForTesting(ends[0]);
+    server.join();
+    ::close(ends[1]);
+    transport.SetHandshakeSeamsForTesting(nullptr);
+    return {connected, sent};
+}
+
+const Bytes kChangeCipherSpec = {0x14, 0x03, 0x03, 0x00, 0x01, 0x01};
+
+// The RFC 8448 3 server handshake key and IV (the server's write keys for handshake data).
+struct sFlightKeys
+{
+    Bytes m_key;
+    Bytes m_iv;
+};
+
+sFlightKeys ReadFlightKeys(cRfc8448Trace& trace)
+{
+    EXPECT_TRUE(trace.EnterSection("3.  Simple 1-RTT Handshake"));
+    sFlightKeys keys;
+    keys.m_key = trace.Read("{server}  derive write traffic keys for handshake data:", "key expanded");
+    keys.m_iv = trace.Read("", "iv expanded");
+    return keys;
+}
+
+// The four messages of the server flight, split by their headers.
+std::vector<Bytes> SplitMessages(const Bytes& plaintext)
+{
+    std::vector<Bytes> messages;
+    size_t at = 0;
+    while (at + 4 <= plaintext.size()) {
+        const size_t size = 4 + ((size_t(plaintext[at + 1]) << 16) | (size_t(plaintext[at + 2]) << 8) |
+                                 plaintext[at + 3]);
+        messages.push_back(Slice(plaintext, at, at + size));
+        at += size;
+    }
+    return messages;
+}
+
+// Seals each piece (handshake content, inner type 22) as its own record, in order.
+Bytes SealPieces(const sFlightKeys& keys, const std::vector<Bytes>& pieces, size_t padding = 0)
+{
+    Bytes flight;
+    uint64_t sequence = 0;
+    for (const Bytes& piece : pieces) {
+        Bytes inner = piece;
+        inner.push_back(22);
+        inner.insert(inner.end(), padding, 0);
+        const Bytes record = SealTls13Record(keys.m_key, keys.m_iv, sequence++, inner);
+        flight.insert(flight.end(), record.begin(), record.end());
+    }
+    return flight;
+}
+
+class TlsHandshakeReplay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE(m_trace.Loaded(), "RFC 8448 trace in the shared test data");
+        m_example = ReadSimpleExample(m_trace);
+        m_keys = ReadFlightKeys(m_trace);
+        m_messages = SplitMessages(m_example.m_flightPlaintext);
+        ASSERT_EQ(m_messages.size(), 4u);
+        m_expected = Concat({kChangeCipherSpec, m_example.m_clientFinishedRecord});
+    }
+
+    // The client must finish with exactly the trace's client Finished record.
+    void ExpectFinishes(const Bytes& flight)
+    {
+        cHttpTransport transport;
+        const sSocketPairRun run = RunAgainstFlight(
+            m_example, Concat({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
+        EXPECT_TRUE(run.m_connected);
+        EXPECT_EQ(ToHex(run.m_clientSent), ToHex(m_expected));
+        EXPECT_EQ(transport.GetTlsState(), eTlsState::Tls13);
+    }
+    void ExpectFails(const Bytes& flight)
+    {
+        cHttpTransport transport;
+        const sSocketPairRun run = RunAgainstFlight(
+            m_example, Concat({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
+        EXPECT_FALSE(run.m_connected);
+        EXPECT_FALSE(transport.IsConnected());
+        // Nothing protected went out: at most the ChangeCipherSpec.
+        EXPECT_LE(run.m_clientSent.size(), kChangeCipherSpec.size());
+    }
+
+    cRfc8448Trace m_trace;
+    sTraceExample m_example;
+    sFlightKeys m_keys;
+    std::vector<Bytes> m_messages;
+    Bytes m_expected;
+};
+
+} // namespace
+
+// RFC 8448 3 over a real loopback connection: the server sends no ChangeCipherSpec. After
+// the handshake, application data goes both ways as in the trace, the NewSessionTicket
+// is skipped and the close_notify alert ends the data.
+TEST(TlsHandshakeTrace, SimpleHandshakeReplaysByteForByte)
+{
+    cRfc8448Trace trace;
+    QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
+    const sTraceExample example = ReadSimpleExample(trace);
+    const Bytes ticketRecord = trace.Read("{server}  send handshake record:", "complete record");
+    const Bytes clientData = trace.Read("{client}  send application_data record:", "payload");
+    const Bytes clientDataRecord = trace.Read("", "complete record");
+    const Bytes serverData = trace.Read("{server}  send application_data record:", "payload");
+    const Bytes serverDataRecord = trace.Read("", "complete record");
+    const Bytes serverAlertRecord = trace.Read("{server}  send alert record:", "complete record");
+    ASSERT_EQ(clientData.size(), 50u);
+    for (size_t i = 0; i < clientData.size(); ++i) {
+        ASSERT_EQ(clientData[i], i); // the 50 bytes 00..31
+    }
+
+    cLoopbackServer server;
+    Bytes finished;
+    Bytes application;
+    server.Serve([&](int handle) {
+        finished = PlayServer(handle, example.m_clientHelloRecord,
+                              Concat({example.m_serverHelloRecord, example.m_flightRecord}),
+                              kChangeCipherSpec.size() + example.m_clientFinishedRecord.size(),
+                              eFlightEnd::KeepOpen);
+        WriteAllFd(handle, Concat({ticketRecord, serverDataRecord, serverAlertRecord}));
+        application = ReadFd(handle, clientDataRecord.size());
+    });
+    cRecordingTransport transport;
+    sTlsHandshakeSeams seams;
+    seams.m_privateKey = example.m_clientPrivate.data();
+    seams.m_clientHello = example.m_clientHello.data();
+    seams.m_clientHelloSize = u32(example.m_clientHello.size());
+    transport.SetHandshakeSeamsForTesting(&seams);
+    ASSERT_TRUE(transport.SetHost("server"));
+    transport.SetUseTls(true);
+    const u8 loopback[4] = {127, 0, 0, 1};
+    ASSERT_TRUE(transport.Connect(loopback, server.Port(), 5000));
+    EXPECT_EQ(transport.GetTlsState(), eTlsState::Tls13);
+    EXPECT_EQ(transport.Send(clientData.data(), i32(clientData.size())), 50);
+
+    u8 received[100];
+    EXPECT_EQ(transport.Receive(received, sizeof(received), nullptr), 50);
+    EXPECT_EQ(Bytes(received, received + 50), serverData);
+    EXPECT_EQ(transport.Receive(received, sizeof(received), nullptr), 0);
+    EXPECT_FALSE(transport.HasFailed()) << "close_notify is an orderly end";
+    server.Join();
+    EXPECT_EQ(ToHex(finished),
+              ToHex(Concat({kChangeCipherSpec, example.m_clientFinishedRecord})));
+    EXPECT_EQ(ToHex(application), ToHex(clientDataRecord));
+
+    // The hooks saw the Certificate and the content the CertificateVerify signs.
+    ASSERT_GT(transport.m_certificate.size(), 4u);
+    EXPECT_EQ(transport.m_certificate[0], 11);
+    EXPECT_EQ(transport.m_verifyMessage[0], 15);
+    ASSERT_EQ(transport.m_signedContent.size(), 64 + 34 + 32u);
+    EXPECT_EQ(Bytes(transport.m_signedContent.begin(), transport.m_signedContent.begin() + 64), Bytes(64, 0x20));
+    EXPECT_EQ(std::string(transport.m_signedContent.begin() + 64, transport.m_signedContent.begin() + 98),
+              std::string("TLS 1.3, server CertificateVerify", 34));
+    const Bytes skipped(transport.GetSession()->m_skippedMessage.GetData(),
+                        transport.GetSession()->m_skippedMessage.GetData() +
+                            transport.GetSession()->m_skippedMessage.GetCount());
+    ASSERT_FALSE(skipped.empty());
+    EXPECT_EQ(skipped[0], 4) << "the NewSessionTicket is kept as the skipped message";
+}
+
+// RFC 8448 7: the server sends a ChangeCipherSpec after its ServerHello.
+TEST(TlsHandshakeTrace, CompatibilityModeReplaysByteForByte)
+{
+    cRfc8448Trace trace;
+    QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
+    ASSERT_TRUE(trace.EnterSection("7.  Compatibility Mode"));
+    sTraceExample example;
+    example.m_clientPrivate = trace.Read("{client}  create an ephemeral x25519 key pair:", "private key");
+    example.m_clientHello = trace.Read("{client}  send handshake record:", "payload");
+    example.m_clientHelloRecord = trace.Read("", "complete record");
+    example.m_serverHelloRecord = trace.Read("{server}  send handshake record:", "complete record");
+    example.m_serverChangeCipherSpec = trace.Read("{server}  send change_cipher_spec record:", "complete record");
+    example.m_flightRecord = trace.Read("{server}  send handshake record:", "complete record");
+    const Bytes clientChangeCipherSpec = trace.Read("{client}  send change_cipher_spec record:", "complete record");
+    example.m_clientFinishedRecord = trace.Read("{client}  send handshake record:", "complete record");
+    ASSERT_EQ(clientChangeCipherSpec, kChangeCipherSpec);
+
+    cHttpTransport transport;
+    const Bytes expected = Concat({clientChangeCipherSpec, example.m_clientFinishedRecord});
+    const sSocketPairRun run = RunAgainstFlight(
+        example, Concat({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord}),
+        transport, expected.size());
+    EXPECT_TRUE(run.m_connected);
+    EXPECT_EQ(ToHex(run.m_clientSent), ToHex(expected));
+}
+
+TEST_F(TlsHandshakeReplay, OneRecordPerMessage) { ExpectFinishes(SealPieces(m_keys, m_messages)); }
+
+TEST_F(TlsHandshakeReplay, TwoMessagesPerRecord)
+{
+    ExpectFinishes(SealPieces(m_keys, {Concat({m_messages[0], m_messages[1]}),
+                                       Concat({m_messages[2], m_messages[3]})}));
+}
+
+TEST_F(TlsHandshakeReplay, CertificateSplitAtEveryOffset)
+{
+    const Bytes& certificate = m_messages[1];
+    for (size_t cut = 1; cut < certificate.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        ExpectFinishes(SealPieces(m_keys, {Concat({m_messages[0], Slice(certificate, 0, cut)}),
+                                           Concat({Slice(certificate, cut, certificate.size()),
+                                                   m_messages[2], m_messages[3]})}));
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
+TEST_F(TlsHandshakeReplay, PaddedRecords)
+{
+    ExpectFinishes(SealPieces(m_keys, m_messages, 100));
+}
+
+TEST_F(TlsHandshakeReplay, ChangeCipherSpecBetweenEncryptedRecords)
+{
+    const Bytes first = SealPieces(m_keys, {Concat({m_messages[0], m_messages[1]})});
+    Bytes inner = Concat({m_messages[2], m_messages[3]});
+    inner.push_back(22);
+    const Bytes second = SealTls13Record(m_keys.m_key, m_keys.m_iv, 1, inner);
+    ExpectFinishes(Concat({first, kChangeCipherSpec, second}));
+    // A second ChangeCipherSpec is one too many.
+    ExpectFails(Concat({kChangeCipherSpec, first, kChangeCipherSpec, second}));
+}
+
+TEST_F(TlsHandshakeReplay, CorruptedServerFinishedFails)
+{
+    Bytes finished = m_messages[3];
+    finished.back() ^= 0x01;
+    ExpectFails(SealPieces(m_keys, {m_messages[0], m_messages[1], m_messages[2], finished}));
+}
+
+TEST_F(TlsHandshakeReplay, InsertedCertificateRequestFails)
+{
+    // certificate_request_context empty, extensions: signature_algorithms rsa_pss_rsae_sha256.
+    const Bytes request = {13, 0, 0, 11, 0, 0, 8, 0, 13, 0, 4, 0, 2, 8, 4};
+    ExpectFails(SealPieces(m_keys, {m_messages[0], request, m_messages[1], m_messages[2], m_messages[3]}));
+}
+
+TEST_F(TlsHandshakeReplay, MessagesOutOfOrderOrTrailingFail)
+{
+    ExpectFails(SealPieces(m_keys, {m_messages[1], m_messages[0], m_messages[2], m_messages[3]}));
+    // Bytes of a further message after the Finished would span the key change.
+    ExpectFails(SealPieces(m_keys, {m_messages[0], m_messages[1], m_messages[2],
+                                    Concat({m_messages[3], Bytes{8, 0}})}));
+    // An alert in the flight, and a flight cut short.
+    ExpectFails(Concat({SealPieces(m_keys, {m_messages[0]}), Bytes{0x15, 3, 3, 0, 2, 2, 40}}));
+    ExpectFails(SealPieces(m_keys, {m_messages[0], m_messages[1]}));
+}
+
+TEST_F(TlsHandshakeReplay, BadRecordsInTheFlightFail)
+{
+    const Bytes good = SealPieces(m_keys, m_messages);
+    Bytes tampered = good;
+    tampered[20] ^= 0x80; // inside the first record's cipher text
+    ExpectFails(tampered);
+    // An all-zero inner plaintext has no content type.
+    ExpectFails(SealTls13Record(m_keys.m_key, m_keys.m_iv, 0, Bytes(40, 0)));
+    // Application data before the handshake is done.
+    Bytes inner = m_messages[0];
+    inner.push_back(23);
+    ExpectFails(SealTls13Record(m_keys.m_key, m_keys.m_iv, 0, inner));
+    // A record longer than 2^14 + 256 is refused from its header.
+    ExpectFails(Bytes{0x17, 3, 3, 0x41, 0x01});
+    // A body of exactly one tag.
+    ExpectFails(Concat({Bytes{0x17, 3, 3, 0, 16}, Bytes(16, 0)}));
+}
