@@ -81,18 +81,25 @@ void Fe25519Square(sFieldElem25519& out, const sFieldElem25519& a)
     Reduce(out, t);
 }
 
-void Fe25519Invert(sFieldElem25519& out, const sFieldElem25519& x)
+void Fe25519InvertWith(const sFe25519Multiply& multiply, sFieldElem25519& out,
+                       const sFieldElem25519& x)
 {
     // p - 2 = 2^255 - 21: every bit from 254 down to 0 is set except bits 2 and 4. The
     // exponent is public, so its bits may steer the loop.
     sFieldElem25519 c = x;
     for (int bit = 253; bit >= 0; --bit) {
-        Fe25519Square(c, c);
+        multiply.m_square(c, c);
         if (bit != 2 && bit != 4) {
-            Fe25519Mul(c, c, x);
+            multiply.m_multiply(c, c, x);
         }
     }
     out = c;
+}
+
+void Fe25519Invert(sFieldElem25519& out, const sFieldElem25519& x)
+{
+    static constexpr sFe25519Multiply kPortable = {Fe25519Mul, Fe25519Square};
+    Fe25519InvertWith(kPortable, out, x);
 }
 
 void Fe25519CondSwap(sFieldElem25519& a, sFieldElem25519& b, u32 bit)

@@ -32,3 +32,15 @@ void Fe25519Square(sFieldElem25519& out, const sFieldElem25519& a);
 void Fe25519Invert(sFieldElem25519& out, const sFieldElem25519& x);
 // Swaps a and b when bit is 1, by masks.
 void Fe25519CondSwap(sFieldElem25519& a, sFieldElem25519& b, u32 bit);
+
+// A multiplication and a squaring: Fe25519Mul and Fe25519Square, or the AVX2 forms of
+// x25519avx2.cpp. Both give the same field values; the AVX2 limbs are carried in parallel
+// rather than in series, so they may differ before packing.
+struct sFe25519Multiply
+{
+    void (*m_multiply)(sFieldElem25519& out, const sFieldElem25519& a, const sFieldElem25519& b);
+    void (*m_square)(sFieldElem25519& out, const sFieldElem25519& a);
+};
+// Fe25519Invert on the given multiplications.
+void Fe25519InvertWith(const sFe25519Multiply& multiply, sFieldElem25519& out,
+                       const sFieldElem25519& x);

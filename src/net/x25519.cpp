@@ -4,9 +4,10 @@
 #include "net/x25519.h"
 
 #include "net/consttime.h"
-#include "net/fe25519.h"
 #include "net/randompool.h"
+#include "net/x25519ladder.h"
 
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 
@@ -23,20 +24,11 @@ void MulA24(sFieldElem25519& out, const sFieldElem25519& a)
     Fe25519Carry(out);
 }
 
-} // namespace
-
-void X25519ScalarMult(const u8* scalar, u8* out, const u8* point)
+void PortableLadder(const u8* k, const sFieldElem25519& x1, sFieldElem25519& x2, sFieldElem25519& z2)
 {
-    // RFC 7748 5, decodeScalar25519.
-    u8 k[32];
-    std::memcpy(k, scalar, 32);
-    k[0] &= 248;
-    k[31] &= 127;
-    k[31] |= 64;
-
-    sFieldElem25519 x1;
-    Fe25519Unpack(x1, point);
-    sFieldElem25519 x2 = {}, z2 = {}, x3 = x1, z3 = {};
+    sFieldElem25519 x3 = x1, z3 = {};
+    x2 = {};
+    z2 = {};
     x2.m_limbs[0] = 1;
     z3.m_limbs[0] = 1;
     sFieldElem25519 a, aa, b, bb, e, c, d, da, cb, t;
@@ -65,15 +57,55 @@ void X25519ScalarMult(const u8* scalar, u8* out, const u8* point)
         Fe25519CondSwap(x2, x3, kt);
         Fe25519CondSwap(z2, z3, kt);
     }
+    for (sFieldElem25519* secret : {&x3, &z3, &a, &aa, &b, &bb, &e, &c, &d, &da, &cb, &t}) {
+        ct::Wipe(secret, sizeof(*secret));
+    }
+}
+
+constexpr sX25519Ladder kPortableLadder = {"portable", PortableLadder, {Fe25519Mul, Fe25519Square}};
+
+std::atomic<const sX25519Ladder*> g_forcedLadder{nullptr};
+
+} // namespace
+
+const sX25519Ladder& X25519PortableLadder() { return kPortableLadder; }
+
+const sX25519Ladder& X25519ActiveLadder()
+{
+    if (const sX25519Ladder* forced = g_forcedLadder.load(std::memory_order_acquire)) {
+        return *forced;
+    }
+    static const sX25519Ladder& chosen =
+        X25519Avx2Ladder() != nullptr ? *X25519Avx2Ladder() : kPortableLadder;
+    return chosen;
+}
+
+void SelectX25519LadderForTesting(const sX25519Ladder* ladder)
+{
+    g_forcedLadder.store(ladder, std::memory_order_release);
+}
+
+void X25519ScalarMult(const u8* scalar, u8* out, const u8* point)
+{
+    // RFC 7748 5, decodeScalar25519.
+    u8 k[32];
+    std::memcpy(k, scalar, 32);
+    k[0] &= 248;
+    k[31] &= 127;
+    k[31] |= 64;
+
+    const sX25519Ladder& ladder = X25519ActiveLadder();
+    sFieldElem25519 x1, x2, z2;
+    Fe25519Unpack(x1, point);
+    ladder.m_run(k, x1, x2, z2);
     // The ladder ends here; the inversion's exponent is public.
-    Fe25519Invert(z2, z2);
-    Fe25519Mul(x2, x2, z2);
+    Fe25519InvertWith(ladder.m_field, z2, z2);
+    ladder.m_field.m_multiply(x2, x2, z2);
     Fe25519Pack(out, x2);
 
     ct::Wipe(k, sizeof(k));
-    for (sFieldElem25519* secret : {&x2, &z2, &x3, &z3, &a, &aa, &b, &bb, &e, &c, &d, &da, &cb, &t}) {
-        ct::Wipe(secret, sizeof(*secret));
-    }
+    ct::Wipe(&x2, sizeof(x2));
+    ct::Wipe(&z2, sizeof(z2));
 }
 
 bool X25519KeyPair(u8* privateKey, u8* publicKey)

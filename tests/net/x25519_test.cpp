@@ -3,6 +3,7 @@
 #include "net/fe25519.h"
 #include "net/randompool.h"
 #include "net/x25519.h"
+#include "net/x25519ladder.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>
@@ -57,9 +58,27 @@ Bytes ReferenceShared(const Bytes& privateKey, const Bytes& peerPublic)
     return out;
 }
 
+enum class eLadder { Portable, Avx2 };
+
+// Runs a test on each ladder (the AVX2 one is skipped where the processor lacks AVX2).
+class X25519Ladders : public ::testing::TestWithParam<eLadder>
+{
+protected:
+    void SetUp() override
+    {
+        const sX25519Ladder* ladder =
+            GetParam() == eLadder::Portable ? &X25519PortableLadder() : X25519Avx2Ladder();
+        if (ladder == nullptr) {
+            GTEST_SKIP() << "no AVX2 on this processor";
+        }
+        SelectX25519LadderForTesting(ladder);
+    }
+    void TearDown() override { SelectX25519LadderForTesting(nullptr); }
+};
+
 } // namespace
 
-TEST(X25519, Rfc7748Section5Vectors)
+TEST_P(X25519Ladders, Rfc7748Section5Vectors)
 {
     const std::string path = CavpPath("asymmetric/X25519/rfc7748.txt");
     const auto records = ReadVectorFile(path);
@@ -71,7 +90,7 @@ TEST(X25519, Rfc7748Section5Vectors)
     }
 }
 
-TEST(X25519, Rfc7748IteratedOnceAndAThousandTimes)
+TEST_P(X25519Ladders, Rfc7748IteratedOnceAndAThousandTimes)
 {
     EXPECT_EQ(Iterate(1), "422c8e7a6227d7bca1350b3e2bb7279f7897b87bb6854b783c60e80311ae3079");
     EXPECT_EQ(Iterate(1000), "684cf59ba83309552800ef566f2f4d3c1c3887c49360e3875f2eb94d99532c51");
@@ -85,7 +104,7 @@ TEST(X25519Slow, DISABLED_Rfc7748IteratedAMillionTimes)
 }
 
 // RFC 7748 6.1: Alice and Bob reach the same secret.
-TEST(X25519, Rfc7748Section6KeyAgreement)
+TEST_P(X25519Ladders, Rfc7748Section6KeyAgreement)
 {
     const Bytes alice = Hex("77076d0a7318a57d3c16c17251b26645df4c2f87ebc0992ab177fba51db92c2a");
     const Bytes bob = Hex("5dab087e624a8a4b79e17f8b83800ee66f3bb1292618b6fd1c2f8b27ff88e0eb");
@@ -102,7 +121,7 @@ TEST(X25519, Rfc7748Section6KeyAgreement)
 
 // All 518 cases, valid and acceptable alike, give exactly `shared`; low-order points give
 // zeros, which the handshake (not this function) refuses.
-TEST(X25519, Wycheproof)
+TEST_P(X25519Ladders, Wycheproof)
 {
     const std::string path = SharedDataPath("wycheproof/x25519_test.json");
     const sJson root = ReadJsonFile(path);
@@ -116,6 +135,11 @@ TEST(X25519, Wycheproof)
     EXPECT_EQ(count, 518u);
     EXPECT_EQ(zeros, 31u);
 }
+
+INSTANTIATE_TEST_SUITE_P(X25519, X25519Ladders, ::testing::Values(eLadder::Portable, eLadder::Avx2),
+                         [](const auto& info) {
+                             return std::string(info.param == eLadder::Portable ? "Portable" : "Avx2");
+                         });
 
 // The top bit of the point is ignored; a clamped scalar equals its unclamped form.
 TEST(X25519, TopBitOfPointAndClampingAreIgnored)
@@ -135,11 +159,13 @@ TEST(X25519, TopBitOfPointAndClampingAreIgnored)
     }
 }
 
-// 10^4 random pairs against libcrypto's X25519.
-TEST(X25519, RandomPairsMatchLibcrypto)
+// 10^4 random pairs against libcrypto's X25519 on the AVX2 ladder, 3,000 on the slower
+// portable one.
+TEST_P(X25519Ladders, RandomPairsMatchLibcrypto)
 {
     std::mt19937_64 random(0x25519);
-    for (int n = 0; n < 10000; ++n) {
+    const int pairs = GetParam() == eLadder::Avx2 ? 10000 : 3000;
+    for (int n = 0; n < pairs; ++n) {
         const Bytes own = RandomBytes(random, 32);
         const Bytes peerPublic = ReferencePublic(RandomBytes(random, 32));
         ASSERT_EQ(ToHex(Shared(own, peerPublic)), ToHex(ReferenceShared(own, peerPublic))) << n;
@@ -207,5 +233,34 @@ TEST(Fe25519, InvertTimesValueIsOne)
         u8 out[32];
         Fe25519Pack(out, product);
         EXPECT_EQ(ToHex(out, 32), "01" + std::string(62, '0'));
+    }
+}
+
+// The AVX2 multiplication gives the portable one's field values on random limbs up to the
+// ladder's bounds (|limb| < 2^18), signed.
+TEST(Fe25519, Avx2MultiplyMatchesPortable)
+{
+    const sX25519Ladder* avx2 = X25519Avx2Ladder();
+    if (avx2 == nullptr) {
+        GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    std::mt19937_64 random(0xa2);
+    for (int n = 0; n < 20000; ++n) {
+        sFieldElem25519 a, b, portable, vector;
+        for (int i = 0; i < 16; ++i) {
+            a.m_limbs[i] = static_cast<i64>(random() % (1u << 19)) - (1 << 18);
+            b.m_limbs[i] = static_cast<i64>(random() % (1u << 19)) - (1 << 18);
+        }
+        u8 expected[32], got[32];
+        Fe25519Mul(portable, a, b);
+        avx2->m_field.m_multiply(vector, a, b);
+        Fe25519Pack(expected, portable);
+        Fe25519Pack(got, vector);
+        ASSERT_EQ(ToHex(got, 32), ToHex(expected, 32)) << n;
+        Fe25519Square(portable, a);
+        avx2->m_field.m_square(vector, a);
+        Fe25519Pack(expected, portable);
+        Fe25519Pack(got, vector);
+        ASSERT_EQ(ToHex(got, 32), ToHex(expected, 32)) << n;
     }
 }
