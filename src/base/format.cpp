@@ -128,7 +128,7 @@ sConversionSpec ParseConversionSpec(const Unit*& p)
     return spec;
 }
 
-// Writes a field of `length` units produced by `put`, padded with spaces to the width.
+// Writes a field of `length` units produced by `putBody`, padded with spaces to the width.
 template <typename Unit, typename PutBody>
 void PutPaddedField(cFormatOutput<Unit>& out, const sConversionSpec& spec, size_t length,
                     PutBody putBody)
@@ -368,15 +368,6 @@ size_t FormatNarrow(char* buffer, size_t capacity, const char* format, ...)
 }
 
 i32 ScanNarrow(const char* text, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    i32 fields = ScanUnits(text, format, args);
-    va_end(args);
-    return fields;
-}
-
-i32 ScanNarrow2(const char* text, const char* format, ...)
 {
     va_list args;
     va_start(args, format);

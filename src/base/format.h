@@ -23,7 +23,8 @@ size_t FormatNarrow(char* buffer, size_t capacity, const char* format, ...)
 // first mismatch, at a %d without digits or whose value leaves the int range, and at any
 // other conversion. Returns the number of fields stored; 0 (never -1) when none was.
 i32 ScanNarrow(const char* text, const char* format, ...);
-i32 ScanNarrow2(const char* text, const char* format, ...);
+// The same routine under its second name.
+inline constexpr auto& ScanNarrow2 = ScanNarrow;
 i32 ScanWide(const char16_t* text, const char16_t* format, ...);
 
 // The signed 64-bit value at the start of `text`: tab, LF, CR and space skipped, then an
