@@ -180,13 +180,6 @@ void SetDispatchHost(cWindowRequestTarget* host)
     }
 }
 
-bool IsGuiThread()
-{
-    sDispatchState& state = State();
-    cSafeCriticalSectionAccess guard(state.lock);
-    return state.host == nullptr || state.guiThread == std::this_thread::get_id();
-}
-
 bool DispatchNextAction()
 {
     sDispatchState& state = State();
@@ -254,16 +247,22 @@ bool IsElementLive(const cChildElement* element, u64 serial)
     return state.IsLive(element, serial);
 }
 
-void QueueRepaintRequest(cChildElement* element, u64 serial, const sRect* rect)
+bool QueueRepaintUnlessGuiThread(cChildElement* element, u64 serial, const sRect* rect)
 {
     sDispatchState& state = State();
     cSafeCriticalSectionAccess guard(state.lock);
-    if (state.host == nullptr || !state.IsLive(element, serial)) {
-        return;
+    if (state.host == nullptr) {
+        return false;
     }
-    bool wasIdle = state.NothingPending();
-    state.repaints.push_back({element, serial, rect == nullptr, rect != nullptr ? *rect : sRect{}});
-    if (wasIdle) {
-        state.host->Wake();
+    if (state.guiThread == std::this_thread::get_id()) {
+        return true;
     }
+    if (state.IsLive(element, serial)) {
+        bool wasIdle = state.NothingPending();
+        state.repaints.push_back({element, serial, rect == nullptr, rect != nullptr ? *rect : sRect{}});
+        if (wasIdle) {
+            state.host->Wake();
+        }
+    }
+    return false;
 }

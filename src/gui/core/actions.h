@@ -101,8 +101,6 @@ bool SendJobAction(cChildElement* element, cChildElement::cSentChildAction* acti
 // repaint requests are forgotten. The host's Wake is called, under the process-wide lock,
 // whenever work arrives while none was pending, so Wake MUST NOT wait for that lock.
 void SetDispatchHost(cWindowRequestTarget* host);
-// True on the GUI thread, and on any thread while no host is installed.
-bool IsGuiThread();
 // Runs one queued action (GUI queue first); false when both queues were empty. GUI thread
 // only.
 bool DispatchNextAction();
@@ -116,5 +114,7 @@ void ResolveRepaintRequests();
 u64 RegisterLiveElement(const cChildElement* element);
 void UnregisterLiveElement(const cChildElement* element);
 bool IsElementLive(const cChildElement* element, u64 serial);
-// Queues a repaint request made off the GUI thread (rect null = the whole element).
-void QueueRepaintRequest(cChildElement* element, u64 serial, const sRect* rect);
+// Routes a repaint request (rect null = the whole element): true when the caller is on
+// the GUI thread and resolves it at once; otherwise it is queued for the GUI thread, or
+// dropped while no host is installed (no window can show it then).
+bool QueueRepaintUnlessGuiThread(cChildElement* element, u64 serial, const sRect* rect);

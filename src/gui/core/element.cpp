@@ -463,9 +463,8 @@ i32 cChildElement::GetCursorKind()
 
 void cChildElement::Invalidate(const sRect* rect)
 {
-    if (!IsGuiThread()) {
-        // Geometry belongs to the GUI thread: it resolves the request.
-        QueueRepaintRequest(this, m_serial, rect);
+    // Geometry belongs to the GUI thread: a request from elsewhere waits for it.
+    if (!QueueRepaintUnlessGuiThread(this, m_serial, rect)) {
         return;
     }
     if (cWindowTranslator* window = GetWindow()) {
