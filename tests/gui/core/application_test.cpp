@@ -1,0 +1,102 @@
+// The application object: one per process, the runner's three operations, and the
+// configuration pair reached from anywhere.
+#include "base/config.h"
+#include "gui/core/application.h"
+#include "gui/core/windowmaker.h"
+#include "platform/headlesshost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+struct sSteps
+{
+    std::string order;
+    bool deleted = false;
+};
+
+class cScriptedApp : public cCIApplication
+{
+public:
+    cScriptedApp(sSteps* steps, bool start, i32 code) : m_steps(steps), m_start(start), m_code(code) {}
+    ~cScriptedApp() override { m_steps->deleted = true; }
+    bool OnStart() override
+    {
+        m_steps->order += "start ";
+        return m_start;
+    }
+    i32 Run() override
+    {
+        // The window system is up while the mode runs.
+        m_steps->order += GetWindowMaker() != nullptr && GetApplication() == this ? "run " : "run-without-windows ";
+        return m_code;
+    }
+    void OnFinish() override { m_steps->order += "finish"; }
+
+private:
+    sSteps* m_steps;
+    bool m_start;
+    i32 m_code;
+};
+
+TEST(Application, TheRunnerCallsTheThreeOperationsAndDeletesTheApplication)
+{
+    cHeadlessHost host;
+    sSteps steps;
+    EXPECT_EQ(RunApplication(new cScriptedApp(&steps, true, 5), nullptr, &host), 5);
+    EXPECT_EQ(steps.order, "start run finish");
+    EXPECT_TRUE(steps.deleted);
+    EXPECT_EQ(GetApplication(), nullptr);
+
+    sSteps refused;
+    EXPECT_EQ(RunApplication(new cScriptedApp(&refused, false, 5), nullptr, &host), 1);
+    EXPECT_EQ(refused.order, "start ");
+    EXPECT_TRUE(refused.deleted);
+    EXPECT_EQ(RunApplication(nullptr, nullptr, &host), 1);
+}
+
+TEST(Application, OnlyTheFirstInstanceIsTheProcesssApplication)
+{
+    cHeadlessHost host;
+    cCIApplication first;
+    cCIApplication second;
+    EXPECT_EQ(GetApplication(), &first);
+    EXPECT_FALSE(second.SetUpWindowSystem(&host));
+    EXPECT_TRUE(first.SetUpWindowSystem(&host));
+    EXPECT_EQ(GetWindowMaker(), first.GetWindowMaker());
+}
+
+// The pair opens lazily from the environment's folders, so a value written through one
+// application is read back by the next.
+TEST(Application, TheConfigurationPairOpensFromTheEnvironment)
+{
+    std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("qel_application_config_" + std::to_string(getpid()));
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "machine");
+    ASSERT_EQ(setenv("QEL_CONFIG_HOME", (root / "user").c_str(), 1), 0);
+    ASSERT_EQ(setenv("QEL_CONFIG_MACHINE", (root / "machine").c_str(), 1), 0);
+    {
+        cCIApplication application;
+        cApplicationConfig* config = application.GetConfig();
+        ASSERT_NE(config, nullptr);
+        EXPECT_EQ(application.GetConfig(), config);
+        ASSERT_TRUE(config->SetString("installer/temp", u"/tmp/x", -1));
+        ASSERT_TRUE(config->Save());
+    }
+    {
+        cCIApplication application;
+        _guardchar<char16_t> text;
+        ASSERT_TRUE(application.GetConfig()->GetString("installer/temp", text));
+        EXPECT_EQ(std::u16string(text.Get()), u"/tmp/x");
+    }
+    unsetenv("QEL_CONFIG_HOME");
+    unsetenv("QEL_CONFIG_MACHINE");
+    std::filesystem::remove_all(root);
+}
+
+} // namespace
