@@ -56,17 +56,7 @@ def file_name(key):
 
 
 def key_of_file_name(name):
-    stem = name[: -len(".qelc")]
-    out = bytearray()
-    index = 0
-    while index < len(stem):
-        if stem[index] == "%":
-            out.append(int(stem[index + 1 : index + 3], 16))
-            index += 3
-        else:
-            out += stem[index].encode("ascii")
-            index += 1
-    return bytes(out)
+    return unescape(name[: -len(".qelc")])
 
 
 def parse(image, key):

@@ -69,8 +69,8 @@ public:
         u8 type;
         u32 valueLength;
         u32 childCount;
-        if (!ReadU16(nameLength) || nameLength == 0 || !ReadBytes(nameLength, node.m_name) ||
-            !IsValidName(node.m_name) || !ReadU8(type) || !ReadU32(valueLength)) {
+        if (!ReadInteger(nameLength) || nameLength == 0 || !ReadBytes(nameLength, node.m_name) ||
+            !IsValidName(node.m_name) || !ReadInteger(type) || !ReadInteger(valueLength)) {
             return false;
         }
         i64 fixed = FixedValueLength(type);
@@ -78,7 +78,7 @@ public:
             return false;
         }
         node.m_type = eConfigValueType(type);
-        if (!ReadBytes(valueLength, node.m_value) || !ReadU32(childCount)) {
+        if (!ReadBytes(valueLength, node.m_value) || !ReadInteger(childCount)) {
             return false;
         }
         // The smallest node takes 12 bytes (name length, one name byte, type, value
@@ -102,31 +102,18 @@ public:
     bool AtEnd() const { return m_left == 0; }
 
 private:
-    bool ReadU8(u8& value)
+    // A little-endian unsigned integer.
+    template <typename T>
+    bool ReadInteger(T& value)
     {
-        if (m_left < 1) {
+        if (m_left < sizeof(T)) {
             return false;
         }
-        value = *m_data;
-        Advance(1);
-        return true;
-    }
-    bool ReadU16(u16& value)
-    {
-        if (m_left < 2) {
-            return false;
+        value = 0;
+        for (size_t index = 0; index < sizeof(T); ++index) {
+            value = T(value | T(m_data[index]) << (8 * index));
         }
-        value = LoadU16(m_data);
-        Advance(2);
-        return true;
-    }
-    bool ReadU32(u32& value)
-    {
-        if (m_left < 4) {
-            return false;
-        }
-        value = LoadU32(m_data);
-        Advance(4);
+        Advance(sizeof(T));
         return true;
     }
     bool ReadBytes(u64 count, std::string& out)

@@ -1,7 +1,7 @@
 #include "base/config.h"
 #include "base/configfile.h"
 
-#include "scratch_folder.h"
+#include "file_helpers.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +19,11 @@
 
 namespace {
 
+using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
+using qeltest::ReadText;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
@@ -385,7 +379,7 @@ TEST(ConfigInterop, RandomTreesRoundTripThroughTheSecondImplementation)
         ASSERT_EQ(files, FolderFiles(folder.Join("theirs")));
         ASSERT_EQ(files.size(), 3u);
         for (const std::string& file : files) {
-            EXPECT_TRUE(ReadFile(folder.Join("ours/" + file)) == ReadFile(folder.Join("theirs/" + file))) << file;
+            EXPECT_TRUE(ReadText(folder.Join("ours/" + file)) == ReadText(folder.Join("theirs/" + file))) << file;
         }
         cCIAppConfig theirs(folder.Join("theirs"), kConfigPerUser);
         for (const auto& [path, value] : model) {
@@ -433,7 +427,7 @@ TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
         ASSERT_TRUE(store.SetInt32("install/b/c", 9));
         ASSERT_TRUE(store.Save());
     }
-    const std::string good = ReadFile(file);
+    const std::string good = ReadText(file);
     ASSERT_GT(good.size(), 16u);
 
     auto expectEmptyAndUntouched = [&](const std::string& bytes, const std::string& what, bool saveOtherKey) {
@@ -450,7 +444,7 @@ TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
                 EXPECT_TRUE(store.Save());
             }
         }
-        EXPECT_TRUE(ReadFile(file) == bytes) << what;
+        EXPECT_TRUE(ReadText(file) == bytes) << what;
     };
     for (size_t index = 0; index < good.size(); ++index) {
         std::string flipped = good;
@@ -458,7 +452,7 @@ TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
         expectEmptyAndUntouched(flipped, "flip at " + std::to_string(index), index % 16 == 0);
         expectEmptyAndUntouched(good.substr(0, index), "cut at " + std::to_string(index), index % 16 == 8);
     }
-    EXPECT_TRUE(ReadFile(file) == good.substr(0, good.size() - 1));
+    EXPECT_TRUE(ReadText(file) == good.substr(0, good.size() - 1));
     EXPECT_FALSE(qeltest::PathExists(file + ".bad"));
 
     std::string damaged = good;
@@ -470,7 +464,7 @@ TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
         ASSERT_TRUE(store.SetInt64("install/new", 5));
         ASSERT_TRUE(store.Save());
     }
-    EXPECT_TRUE(ReadFile(file + ".bad") == damaged);
+    EXPECT_TRUE(ReadText(file + ".bad") == damaged);
     cCIAppConfig store(folder.Path(), kConfigPerUser);
     i64 value = 0;
     EXPECT_TRUE(store.GetInt64("install/new", value));
@@ -531,7 +525,7 @@ TEST(ConfigCrash, SavesKilledAtRandomNeverTearTheFile)
         int status;
         ::waitpid(child, &status, 0);
 
-        std::string bytes = ReadFile(folder.Join("install.qelc"));
+        std::string bytes = ReadText(folder.Join("install.qelc"));
         sConfigNode root;
         ASSERT_TRUE(ParseConfigFile(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), "install", root))
             << "round " << round;
@@ -633,49 +627,13 @@ TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
     EXPECT_EQ(Qelc("get " + ShellQuote(machine) + " install/prod/ver"), "281483566841860\n");
 }
 
-namespace {
-
-// Sets environment variables for one test and puts the old values back.
-class cEnvironment
-{
-public:
-    ~cEnvironment()
-    {
-        for (const auto& [name, value] : m_saved) {
-            if (value.first) {
-                ::setenv(name.c_str(), value.second.c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-    void Set(const std::string& name, const char* value)
-    {
-        if (m_saved.find(name) == m_saved.end()) {
-            const char* old = std::getenv(name.c_str());
-            m_saved[name] = {old != nullptr, old != nullptr ? old : ""};
-        }
-        if (value != nullptr) {
-            ::setenv(name.c_str(), value, 1);
-        } else {
-            ::unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::pair<bool, std::string>> m_saved;
-};
-
-} // namespace
-
 TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
 {
     cScratchFolder folder;
-    cEnvironment environment;
-    environment.Set("QEL_CONFIG_HOME", nullptr);
-    environment.Set("QEL_CONFIG_MACHINE", nullptr);
-    environment.Set("HOME", folder.Join("home").c_str());
-    environment.Set("XDG_CONFIG_HOME", folder.Join("x").c_str());
+    cEnvironmentVariable configHome("QEL_CONFIG_HOME", nullptr);
+    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", nullptr);
+    cEnvironmentVariable home("HOME", folder.Join("home").c_str());
+    cEnvironmentVariable xdg("XDG_CONFIG_HOME", folder.Join("x").c_str());
     std::string user;
     std::string machine;
     GetConfigStoreFolders("qel", user, machine);
@@ -688,12 +646,12 @@ TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
     }
     EXPECT_TRUE(qeltest::PathExists(folder.Join("x/Kestrix Laboratories/qel/installer.qelc")));
 
-    environment.Set("XDG_CONFIG_HOME", "relative/x");
+    xdg.Set("relative/x");
     GetConfigStoreFolders("qel", user, machine);
     EXPECT_EQ(user, folder.Join("home/.config/Kestrix Laboratories/qel"));
 
-    environment.Set("QEL_CONFIG_HOME", folder.Join("u").c_str());
-    environment.Set("QEL_CONFIG_MACHINE", folder.Join("m").c_str());
+    configHome.Set(folder.Join("u").c_str());
+    configMachine.Set(folder.Join("m").c_str());
     GetConfigStoreFolders("qel", user, machine);
     EXPECT_EQ(user, folder.Join("u"));
     EXPECT_EQ(machine, folder.Join("m"));
@@ -703,9 +661,8 @@ TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
 TEST(ConfigPair, ASecondProcessReadsWhatTheFirstSaved)
 {
     cScratchFolder folder;
-    cEnvironment environment;
-    environment.Set("QEL_CONFIG_HOME", folder.Join("u").c_str());
-    environment.Set("QEL_CONFIG_MACHINE", folder.Join("m").c_str());
+    cEnvironmentVariable configHome("QEL_CONFIG_HOME", folder.Join("u").c_str());
+    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", folder.Join("m").c_str());
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

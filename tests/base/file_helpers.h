@@ -1,9 +1,15 @@
 #pragma once
-// A temporary folder removed with everything in it at the end of a test, and a way to run
-// a reference tool and read what it prints. Shared by the base and platform tests.
+// Test helpers for files: a temporary folder removed with everything in it at the end of
+// a test, running a reference tool and reading what it prints, file names between bytes
+// and wide text, and environment variables set for one test. Shared by the base and
+// platform tests.
+#include "base/utf.h"
+
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <ftw.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,5 +87,61 @@ inline std::string RunCommand(const std::string& command, int* status = nullptr)
     }
     return output;
 }
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// File-name bytes as wide text and back, through the lossless conversion.
+inline std::u16string WideName(const std::string& bytes)
+{
+    _guardchar<char16_t> wide;
+    return FileNameToWide(bytes.c_str(), i64(bytes.size()), wide) ? wide.GetOrEmpty() : u"<unconvertible>";
+}
+
+inline std::string NameBytes(const char16_t* wide)
+{
+    _guardchar<char> bytes;
+    return WideToFileName(wide, -1, bytes) ? bytes.GetOrEmpty() : "<unencodable>";
+}
+
+// Sets (or, with null, removes) an environment variable and puts the old state back at
+// the end of the test.
+class cEnvironmentVariable
+{
+public:
+    cEnvironmentVariable(const char* name, const char* value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        m_old = m_had ? old : "";
+        Set(value);
+    }
+    ~cEnvironmentVariable()
+    {
+        Set(m_had ? m_old.c_str() : nullptr);
+    }
+    cEnvironmentVariable(const cEnvironmentVariable&) = delete;
+    cEnvironmentVariable& operator=(const cEnvironmentVariable&) = delete;
+
+    void Set(const char* value)
+    {
+        if (value != nullptr) {
+            ::setenv(m_name.c_str(), value, 1);
+        } else {
+            ::unsetenv(m_name.c_str());
+        }
+    }
+
+private:
+    std::string m_name;
+    bool m_had;
+    std::string m_old;
+};
 
 } // namespace qeltest

@@ -1,7 +1,7 @@
 #include "base/paths.h"
 #include "base/utf.h"
 
-#include "scratch_folder.h"
+#include "file_helpers.h"
 #include "support/testsupport.h"
 #include "wildcard_pairs.h"
 
@@ -15,16 +15,11 @@
 
 namespace {
 
+using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
+using qeltest::WideName;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
-
-std::u16string Wide(const std::string& bytes)
-{
-    _guardchar<char16_t> wide;
-    EXPECT_TRUE(FileNameToWide(bytes.c_str(), -1, wide));
-    return wide.GetOrEmpty();
-}
 
 std::u16string Cleaned(const char16_t* text)
 {
@@ -33,30 +28,6 @@ std::u16string Cleaned(const char16_t* text)
     CleanPathText(holder);
     return holder.GetOrEmpty();
 }
-
-// Restores $HOME at the end of a test.
-class cHomeGuard
-{
-public:
-    cHomeGuard()
-    {
-        const char* home = std::getenv("HOME");
-        m_had = home != nullptr;
-        m_home = m_had ? home : "";
-    }
-    ~cHomeGuard()
-    {
-        if (m_had) {
-            ::setenv("HOME", m_home.c_str(), 1);
-        } else {
-            ::unsetenv("HOME");
-        }
-    }
-
-private:
-    bool m_had;
-    std::string m_home;
-};
 
 } // namespace
 
@@ -86,7 +57,7 @@ TEST(PathKind, EveryKindOfEntryFollowingLinks)
                                sCase{"ld", kPathFolder}, sCase{"broken", kPathMissing}, sCase{"loop", kPathMissing},
                                sCase{"p", kPathDevice}, sCase{"s", kPathDevice}, sCase{"\xff\xfe.bin", kPathFile},
                                sCase{"missing", kPathMissing}, sCase{"f/below", kPathMissing}}) {
-        EXPECT_EQ(GetPathKind(Wide(base + entry.m_name).c_str()), entry.m_kind) << entry.m_name;
+        EXPECT_EQ(GetPathKind(WideName(base + entry.m_name).c_str()), entry.m_kind) << entry.m_name;
     }
     ::close(listener);
     EXPECT_EQ(GetPathKind(u"/dev/null"), kPathDevice);
@@ -94,7 +65,7 @@ TEST(PathKind, EveryKindOfEntryFollowingLinks)
     EXPECT_EQ(GetPathKind(nullptr), kPathMissing);
     EXPECT_EQ(GetPathKind(u""), kPathMissing);
     // A lone surrogate that no byte stands for cannot name a file.
-    std::u16string unencodable = Wide(base) + u"f\xD800";
+    std::u16string unencodable = WideName(base) + u"f\xD800";
     EXPECT_EQ(GetPathKind(unencodable.c_str()), kPathMissing);
 }
 
@@ -122,15 +93,14 @@ TEST(CleanPathText, QuotesBackslashesAndTrailingBlanks)
 
 TEST(HomeFolder, EnvironmentFirstThenThePasswordDatabase)
 {
-    cHomeGuard guard;
+    cEnvironmentVariable variable("HOME", "/x/y//");
     _guardchar<char16_t> home;
-    ::setenv("HOME", "/x/y//", 1);
     ASSERT_TRUE(GetHomeFolder(home));
     EXPECT_EQ(std::u16string(home.Get()), u"/x/y");
-    ::setenv("HOME", "///", 1);
+    variable.Set("///");
     ASSERT_TRUE(GetHomeFolder(home));
     EXPECT_EQ(std::u16string(home.Get()), u"/");
-    ::setenv("HOME", "/h\xff\xc3\xa9", 1);
+    variable.Set("/h\xff\xc3\xa9");
     ASSERT_TRUE(GetHomeFolder(home));
     EXPECT_EQ(std::u16string(home.Get()), u"/h\xDCFF\u00e9");
 
@@ -141,13 +111,9 @@ TEST(HomeFolder, EnvironmentFirstThenThePasswordDatabase)
         expected.pop_back();
     }
     for (const char* unset : {static_cast<const char*>(""), static_cast<const char*>(nullptr)}) {
-        if (unset != nullptr) {
-            ::setenv("HOME", unset, 1);
-        } else {
-            ::unsetenv("HOME");
-        }
+        variable.Set(unset);
         ASSERT_TRUE(GetHomeFolder(home));
-        EXPECT_EQ(std::u16string(home.Get()), Wide(expected));
+        EXPECT_EQ(std::u16string(home.Get()), WideName(expected));
     }
 }
 
@@ -156,19 +122,19 @@ TEST(CreateDirectoryPath, OneLevelAndOnlyOverFolders)
     cScratchFolder folder;
     std::string base = folder.Path() + "/";
     mode_t old = ::umask(022);
-    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "new \xff").c_str()));
+    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "new \xff").c_str()));
     ::umask(old);
     EXPECT_EQ(RunCommand("stat -c %a " + ShellQuote(base + "new \xff")), "755\n");
-    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "new \xff").c_str()));
+    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "new \xff").c_str()));
     ASSERT_EQ(::symlink("new \xff", (base + "link").c_str()), 0);
-    EXPECT_TRUE(CreateDirectoryPath(Wide(base + "link").c_str()));
+    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "link").c_str()));
     ASSERT_EQ(RunCommand("touch " + ShellQuote(base + "file") + " && echo ok"), "ok\n");
-    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "file").c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "file").c_str()));
     ASSERT_EQ(::symlink("nowhere", (base + "broken").c_str()), 0);
-    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "broken").c_str()));
-    EXPECT_FALSE(CreateDirectoryPath(Wide(base + "a/b").c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "broken").c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "a/b").c_str()));
     EXPECT_FALSE(qeltest::PathExists(base + "a"));
-    std::u16string unencodable = Wide(base) + u"x\xDBFF";
+    std::u16string unencodable = WideName(base) + u"x\xDBFF";
     EXPECT_FALSE(CreateDirectoryPath(unencodable.c_str()));
     EXPECT_FALSE(CreateDirectoryPath(nullptr));
     EXPECT_FALSE(CreateDirectoryPath(u""));

@@ -1,23 +1,15 @@
 #include "platform/access.h"
 
-#include "base/utf.h"
-
-#include "../base/scratch_folder.h"
+#include "../base/file_helpers.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using qeltest::cScratchFolder;
+using qeltest::WideName;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
-
-std::u16string Wide(const std::string& bytes)
-{
-    _guardchar<char16_t> wide;
-    EXPECT_TRUE(FileNameToWide(bytes.c_str(), -1, wide));
-    return wide.GetOrEmpty();
-}
 
 std::string Mode(const std::string& path)
 {
@@ -55,7 +47,7 @@ TEST(GrantAccess, ModesAsStatShowsThem)
          }) {
         ASSERT_EQ(RunCommand("chmod " + std::string(grant.m_before) + " " + ShellQuote(grant.m_path) + " && echo ok"),
                   "ok\n");
-        EXPECT_TRUE(GrantAccess(Wide(grant.m_path).c_str(), grant.m_user, grant.m_admins, grant.m_everyone));
+        EXPECT_TRUE(GrantAccess(WideName(grant.m_path).c_str(), grant.m_user, grant.m_admins, grant.m_everyone));
         EXPECT_EQ(Mode(grant.m_path), grant.m_after)
             << grant.m_path << " " << grant.m_user << grant.m_admins << grant.m_everyone;
     }
@@ -68,10 +60,10 @@ TEST(GrantAccess, FollowsLinksAndFailsCleanly)
     ASSERT_EQ(RunCommand("touch " + ShellQuote(file) + " && chmod 600 " + ShellQuote(file) + " && ln -s target " +
                          ShellQuote(folder.Join("link")) + " && echo ok"),
               "ok\n");
-    EXPECT_TRUE(GrantAccess(Wide(folder.Join("link")).c_str(), 7, 5, 5));
+    EXPECT_TRUE(GrantAccess(WideName(folder.Join("link")).c_str(), 7, 5, 5));
     EXPECT_EQ(Mode(file), "755\n");
-    EXPECT_FALSE(GrantAccess(Wide(folder.Join("missing")).c_str(), 7, 7, 5));
-    std::u16string unencodable = Wide(folder.Path()) + u"/\xDA00";
+    EXPECT_FALSE(GrantAccess(WideName(folder.Join("missing")).c_str(), 7, 7, 5));
+    std::u16string unencodable = WideName(folder.Path()) + u"/\xDA00";
     EXPECT_FALSE(GrantAccess(unencodable.c_str(), 7, 7, 5));
     EXPECT_FALSE(GrantAccess(nullptr, 7, 7, 5));
 }

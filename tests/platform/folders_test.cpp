@@ -1,8 +1,6 @@
 #include "platform/folders.h"
 
-#include "base/utf.h"
-
-#include "../base/scratch_folder.h"
+#include "../base/file_helpers.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +15,12 @@
 
 namespace {
 
+using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
+using qeltest::NameBytes;
+using qeltest::WideName;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
-
-std::string Bytes(const char16_t* text)
-{
-    _guardchar<char> bytes;
-    EXPECT_TRUE(WideToFileName(text, -1, bytes));
-    return bytes.GetOrEmpty();
-}
-
-std::u16string Wide(const std::string& bytes)
-{
-    _guardchar<char16_t> wide;
-    EXPECT_TRUE(FileNameToWide(bytes.c_str(), -1, wide));
-    return wide.GetOrEmpty();
-}
 
 std::vector<std::string> SplitOnNul(const std::string& text)
 {
@@ -110,31 +97,6 @@ std::string DateText(const sDateTime& date)
     return text;
 }
 
-class cZone
-{
-public:
-    explicit cZone(const std::string& zone)
-    {
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        m_old = m_had ? old : "";
-        ::setenv("TZ", zone.c_str(), 1);
-    }
-    ~cZone()
-    {
-        if (m_had) {
-            ::setenv("TZ", m_old.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    bool m_had;
-    std::string m_old;
-};
-
 } // namespace
 
 // find -L is the oracle for kinds, sizes and local dates, in two zones (Kathmandu was
@@ -145,22 +107,22 @@ TEST(FolderListing, FullEntriesAgreeWithFind)
     ASSERT_TRUE(tree.IsReady());
     QEL_REQUIRE(qeltest::PathExists("/usr/share/zoneinfo/Asia/Kathmandu"), "tzdata");
     for (const char* zone : {"UTC", "Asia/Kathmandu"}) {
-        cZone setZone(zone);
+        cEnvironmentVariable setZone("TZ", zone);
         std::map<std::string, sFindLine> expected = FindListing(tree.Path(), zone);
         cFolderListing listing;
-        ASSERT_TRUE(listing.Enumerate(Wide(tree.Path()).c_str(), kListFullEntries));
+        ASSERT_TRUE(listing.Enumerate(WideName(tree.Path()).c_str(), kListFullEntries));
         ASSERT_EQ(listing.GetCount(), 16);
         std::vector<std::string> names;
         for (i32 index = 0; index < listing.GetCount(); ++index) {
             const sFolderEntry* entry = listing.GetEntry(index);
-            std::string name = Bytes(entry->m_name.Get());
+            std::string name = NameBytes(entry->m_name.Get());
             names.push_back(name);
             EXPECT_EQ(entry->m_hidden, name[0] == '.' ? 1 : 0) << name;
             EXPECT_TRUE(entry->m_label.IsEmpty());
             // Every listed name opens again, byte for byte the same.
             _guardchar<char16_t> path;
             ASSERT_TRUE(listing.GetEntryPath(index, path));
-            int handle = ::open(Bytes(path.Get()).c_str(), O_PATH | O_NOFOLLOW);
+            int handle = ::open(NameBytes(path.Get()).c_str(), O_PATH | O_NOFOLLOW);
             EXPECT_GE(handle, 0) << name;
             ::close(handle);
             if (name == "loop") {
@@ -192,14 +154,14 @@ TEST(FolderListing, KindsOnlyListingSkipsSizesAndDates)
     ASSERT_TRUE(tree.IsReady());
     cFolderListing full;
     cFolderListing kinds;
-    ASSERT_TRUE(full.Enumerate(Wide(tree.Path()).c_str(), kListFullEntries));
-    ASSERT_TRUE(kinds.Enumerate(Wide(tree.Path()).c_str()));
+    ASSERT_TRUE(full.Enumerate(WideName(tree.Path()).c_str(), kListFullEntries));
+    ASSERT_TRUE(kinds.Enumerate(WideName(tree.Path()).c_str()));
     ASSERT_EQ(kinds.GetCount(), full.GetCount());
     for (i32 index = 0; index < kinds.GetCount(); ++index) {
         const sFolderEntry* a = kinds.GetEntry(index);
         const sFolderEntry* b = full.GetEntry(index);
-        EXPECT_EQ(Bytes(a->m_name.Get()), Bytes(b->m_name.Get()));
-        EXPECT_EQ(a->m_kind, b->m_kind) << Bytes(a->m_name.Get());
+        EXPECT_EQ(NameBytes(a->m_name.Get()), NameBytes(b->m_name.Get()));
+        EXPECT_EQ(a->m_kind, b->m_kind) << NameBytes(a->m_name.Get());
         EXPECT_EQ(a->m_hidden, b->m_hidden);
         EXPECT_EQ(a->m_size, 0u);
         EXPECT_EQ(a->m_date.m_year, 0);
@@ -215,12 +177,12 @@ TEST(FolderListing, FailuresLeaveAnEmptyListingAndKeepTheFolder)
     ASSERT_TRUE(listing.Enumerate(u"/"));
     ASSERT_GT(listing.GetCount(), 0);
     for (const std::string& bad : {folder.Join("missing"), folder.Join("file")}) {
-        EXPECT_FALSE(listing.Enumerate(Wide(bad).c_str(), kListFullEntries)) << bad;
+        EXPECT_FALSE(listing.Enumerate(WideName(bad).c_str(), kListFullEntries)) << bad;
         EXPECT_EQ(listing.GetCount(), 0);
         EXPECT_EQ(listing.GetEntry(0), nullptr);
-        EXPECT_EQ(Bytes(listing.GetFolder()), bad);
+        EXPECT_EQ(NameBytes(listing.GetFolder()), bad);
     }
-    std::u16string unencodable = Wide(folder.Path()) + u"/\xD800";
+    std::u16string unencodable = WideName(folder.Path()) + u"/\xD800";
     EXPECT_FALSE(listing.Enumerate(unencodable.c_str()));
     EXPECT_EQ(std::u16string(listing.GetFolder()), unencodable);
     EXPECT_FALSE(listing.Enumerate(nullptr));
@@ -233,21 +195,21 @@ TEST(FolderListing, EntryPathsJoinWithOneSeparator)
     ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.Join("b")) + " && echo ok"), "ok\n");
     cFolderListing listing;
     for (const std::string& form : {folder.Path(), folder.Path() + "/"}) {
-        ASSERT_TRUE(listing.Enumerate(Wide(form).c_str()));
+        ASSERT_TRUE(listing.Enumerate(WideName(form).c_str()));
         ASSERT_EQ(listing.GetCount(), 1);
         _guardchar<char16_t> path;
         ASSERT_TRUE(listing.GetEntryPath(0, path));
-        EXPECT_EQ(Bytes(path.Get()), folder.Join("b"));
+        EXPECT_EQ(NameBytes(path.Get()), folder.Join("b"));
         EXPECT_FALSE(listing.GetEntryPath(1, path));
         EXPECT_FALSE(listing.GetEntryPath(-1, path));
         EXPECT_EQ(listing.GetEntry(-1), nullptr);
     }
     ASSERT_TRUE(listing.Enumerate(u"/"));
     auto root = std::find_if(listing.GetEntry(0), listing.GetEntry(0) + listing.GetCount(),
-                             [](const sFolderEntry& entry) { return Bytes(entry.m_name.Get()) == "tmp"; });
+                             [](const sFolderEntry& entry) { return NameBytes(entry.m_name.Get()) == "tmp"; });
     _guardchar<char16_t> path;
     ASSERT_TRUE(listing.GetEntryPath(i32(root - listing.GetEntry(0)), path));
-    EXPECT_EQ(Bytes(path.Get()), "/tmp");
+    EXPECT_EQ(NameBytes(path.Get()), "/tmp");
 }
 
 TEST(FolderListing, MovesAndSwapsBetweenOwners)
@@ -255,17 +217,17 @@ TEST(FolderListing, MovesAndSwapsBetweenOwners)
     cScratchFolder folder;
     ASSERT_EQ(RunCommand("touch " + ShellQuote(folder.Join("x")) + " && echo ok"), "ok\n");
     cFolderListing job;
-    ASSERT_TRUE(job.Enumerate(Wide(folder.Path()).c_str()));
+    ASSERT_TRUE(job.Enumerate(WideName(folder.Path()).c_str()));
     cFolderListing shown(std::move(job));
     EXPECT_EQ(shown.GetCount(), 1);
-    EXPECT_EQ(Bytes(shown.GetFolder()), folder.Path());
+    EXPECT_EQ(NameBytes(shown.GetFolder()), folder.Path());
     cFolderListing other;
     ASSERT_TRUE(other.Enumerate(u"/"));
     other.Swap(shown);
     EXPECT_EQ(other.GetCount(), 1);
     EXPECT_EQ(std::u16string(shown.GetFolder()), u"/");
     shown = std::move(other);
-    EXPECT_EQ(Bytes(shown.GetEntry(0)->m_name.Get()), "x");
+    EXPECT_EQ(NameBytes(shown.GetEntry(0)->m_name.Get()), "x");
 }
 
 // A stop request ends the listing of a large folder quickly, with an empty listing.
@@ -281,7 +243,7 @@ TEST(FolderListing, StopEndsAListingEarly)
     }
     std::atomic<bool> stop{true};
     cFolderListing listing;
-    EXPECT_FALSE(listing.Enumerate(Wide(folder.Path()).c_str(), kListFullEntries, &stop));
+    EXPECT_FALSE(listing.Enumerate(WideName(folder.Path()).c_str(), kListFullEntries, &stop));
     EXPECT_EQ(listing.GetCount(), 0);
 
     stop = false;
@@ -291,7 +253,7 @@ TEST(FolderListing, StopEndsAListingEarly)
         stopped = std::chrono::steady_clock::now();
         stop = true;
     });
-    bool listed = listing.Enumerate(Wide(folder.Path()).c_str(), kListFullEntries, &stop);
+    bool listed = listing.Enumerate(WideName(folder.Path()).c_str(), kListFullEntries, &stop);
     auto ended = std::chrono::steady_clock::now();
     stopper.join();
     if (!listed) {

@@ -2,7 +2,7 @@
 
 #include "base/utf.h"
 
-#include "../base/scratch_folder.h"
+#include "../base/file_helpers.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,9 @@
 
 namespace {
 
+using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
+using qeltest::ReadText;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
 
@@ -25,14 +27,6 @@ std::u16string Wide(const std::string& utf8)
     _guardchar<char16_t> wide;
     EXPECT_TRUE(Utf8ToWideString(utf8.c_str(), i64(utf8.size()), wide));
     return wide.GetOrEmpty();
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The NUL-terminated lines of `log`, sorted.
@@ -66,39 +60,14 @@ bool WaitFor(Condition condition)
     return condition();
 }
 
-class cVariable
-{
-public:
-    cVariable(const char* name, const std::string& value) : m_name(name)
-    {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        m_old = m_had ? old : "";
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~cVariable()
-    {
-        if (m_had) {
-            ::setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
-
-private:
-    std::string m_name;
-    bool m_had;
-    std::string m_old;
-};
-
 // A fake xdg-open first on PATH: it logs its arguments (NUL-terminated) and its process
 // id, then sleeps for $QEL_TEST_XDG_SLEEP seconds.
 class cFakeDesktop
 {
 public:
     cFakeDesktop()
-        : m_path("PATH", m_folder.Path() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")),
-          m_log("QEL_TEST_XDG_LOG", m_folder.Join("log"))
+        : m_path("PATH", (m_folder.Path() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")).c_str()),
+          m_log("QEL_TEST_XDG_LOG", m_folder.Join("log").c_str())
     {
         std::ofstream(m_folder.Join("xdg-open"))
             << "#!/bin/sh\nprintf '%s\\0' \"$@\" >> \"$QEL_TEST_XDG_LOG\"\necho $$ >> \"$QEL_TEST_XDG_LOG.pids\"\n"
@@ -112,8 +81,8 @@ public:
 
 private:
     cScratchFolder m_folder;
-    cVariable m_path;
-    cVariable m_log;
+    cEnvironmentVariable m_path;
+    cEnvironmentVariable m_log;
 };
 
 } // namespace
@@ -143,7 +112,7 @@ TEST(ShellOpenLink, AllowListOpensOnlyAddressesAndExistingPaths)
 TEST(ShellOpen, DesktopChildrenAreDetachedAndReaped)
 {
     cFakeDesktop desktop;
-    cVariable sleep("QEL_TEST_XDG_SLEEP", "1");
+    cEnvironmentVariable sleep("QEL_TEST_XDG_SLEEP", "1");
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(ShellOpen(u"https://example.com/"));
     auto elapsed = std::chrono::steady_clock::now() - start;
@@ -216,7 +185,7 @@ TEST(ShellOpen, ProgramsStartInTheirFolderAndOtherPathsOpen)
 TEST(ShellOpen, FailsWithoutADesktopHandler)
 {
     cScratchFolder empty;
-    cVariable path("PATH", empty.Path());
+    cEnvironmentVariable path("PATH", empty.Path().c_str());
     EXPECT_FALSE(ShellOpen(u"https://example.com/"));
     EXPECT_FALSE(ShellOpenLink(u"https://example.com/"));
 }
