@@ -1,0 +1,238 @@
+// The TCP client and the socket stream on loopback: the error codes of refused, timed-out
+// and closed connections, the strict dotted-quad parse before the resolver, sends after
+// the peer has gone, and Abort from another thread.
+#include "base/streams.h"
+#include "net/socketio.h"
+#include "net/tcpsocket.h"
+#include "scriptedpeer.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+
+using namespace nettest;
+
+namespace {
+
+const u8 kLoopback[4] = {127, 0, 0, 1};
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::vector<std::string> g_resolved;
+
+bool RecordingResolver(const char* host, u8* address)
+{
+    g_resolved.push_back(host);
+    const u8 answer[4] = {192, 0, 2, 7};
+    std::memcpy(address, answer, 4);
+    return std::string(host) != "nowhere.invalid";
+}
+
+class cResolverScope
+{
+public:
+    cResolverScope()
+    {
+        g_resolved.clear();
+        SetHostResolverForTesting(RecordingResolver);
+    }
+    ~cResolverScope() { SetHostResolverForTesting(nullptr); }
+};
+
+} // namespace
+
+TEST(TcpClient, RefusedConnectGivesCode3Or5)
+{
+    const uint16_t port = FindFreeLoopbackPort();
+    cTCPClient client;
+    EXPECT_FALSE(client.Connect(kLoopback, port, 2000));
+    EXPECT_TRUE(client.GetLastError() == 3 || client.GetLastError() == 5) << client.GetLastError();
+    EXPECT_FALSE(client.IsConnected());
+}
+
+// listen(fd, 0) and no accept: once the queue is full the next SYN gets no answer.
+TEST(TcpClient, UnansweredConnectTimesOutWithCode2)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const uint16_t port = ntohs(address.sin_port);
+
+    std::vector<std::unique_ptr<cTCPClient>> fillers;
+    bool timedOut = false;
+    for (int attempt = 0; attempt < 8 && !timedOut; ++attempt) {
+        auto client = std::make_unique<cTCPClient>();
+        const auto start = std::chrono::steady_clock::now();
+        if (client->Connect(kLoopback, port, 300)) {
+            fillers.push_back(std::move(client));
+            continue;
+        }
+        EXPECT_EQ(client->GetLastError(), 2);
+        EXPECT_GE(SecondsSince(start), 0.25);
+        EXPECT_LT(SecondsSince(start), 2.0);
+        timedOut = true;
+    }
+    EXPECT_TRUE(timedOut);
+    ::close(listener);
+}
+
+TEST(TcpClient, SilentPeerTimesOutThenCloseGivesCode4)
+{
+    cLoopbackServer server;
+    std::atomic<bool> release{false};
+    server.Serve([&](int) {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    cTCPClient client;
+    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    char buffer[16];
+    const sSocketTimeout oneSecond = {1, 0};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
+    EXPECT_EQ(client.GetLastError(), 5);
+    EXPECT_GE(SecondsSince(start), 0.9);
+    release = true;
+    server.Join();
+    EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
+    EXPECT_EQ(client.GetLastError(), 4);
+}
+
+TEST(TcpClient, SendsAfterThePeerClosedFailWithoutSigpipe)
+{
+    cLoopbackServer server;
+    server.Serve([](int) {});
+    cTCPClient client;
+    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    server.Join();
+    // The first send may still be taken by the kernel; a reset follows and later sends
+    // fail (EPIPE) instead of raising SIGPIPE.
+    const char data[1024] = {};
+    int failures = 0;
+    for (int i = 0; i < 20 && failures < 2; ++i) {
+        if (client.Send(data, sizeof(data)) == 0) {
+            EXPECT_EQ(client.GetLastError(), 1);
+            ++failures;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(failures, 2);
+}
+
+TEST(TcpClient, AbortFromAnotherThreadEndsAWaitingReceive)
+{
+    cLoopbackServer server;
+    std::atomic<bool> release{false};
+    server.Serve([&](int) {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    cTCPClient client;
+    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client.Abort();
+    });
+    char buffer[16];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Receive(buffer, sizeof(buffer), nullptr), 0); // 20 s time-out otherwise
+    EXPECT_LT(SecondsSince(start), 5.0);
+    stopper.join();
+    release = true;
+}
+
+TEST(TcpClient, NoSocketGivesCode4)
+{
+    cTCPClient client;
+    char buffer[4] = {};
+    EXPECT_EQ(client.Send(buffer, 4), 0);
+    EXPECT_EQ(client.GetLastError(), 4);
+    EXPECT_EQ(client.Receive(buffer, 4, nullptr), 0);
+    EXPECT_EQ(client.GetLastError(), 4);
+    EXPECT_EQ(ReceiveExact(client, buffer, 4), 0);
+    EXPECT_EQ(ReceiveRawExact(client, buffer, 4), 0);
+}
+
+TEST(ResolveHostAddress, DottedQuadsAreParsedStrictlyBeforeTheResolver)
+{
+    cResolverScope scope;
+    u8 address[4] = {};
+    ASSERT_TRUE(ResolveHostAddress("10.0.0.1", address));
+    EXPECT_EQ(Bytes(address, address + 4), (Bytes{10, 0, 0, 1}));
+    ASSERT_TRUE(ResolveHostAddress("255.255.255.255", address));
+    EXPECT_TRUE(g_resolved.empty()) << "no look-up for a dotted quad";
+
+    for (const char* name : {"256.1.1.1", "1.2.3", "1.2.3.4.example.com", "-1.2.3.4", "1.2.3.4 "}) {
+        g_resolved.clear();
+        ASSERT_TRUE(ResolveHostAddress(name, address)) << name;
+        EXPECT_EQ(g_resolved, std::vector<std::string>{name});
+        EXPECT_EQ(Bytes(address, address + 4), (Bytes{192, 0, 2, 7})) << name;
+    }
+    EXPECT_FALSE(ResolveHostAddress("nowhere.invalid", address));
+    EXPECT_FALSE(ResolveHostAddress("", address));
+    EXPECT_FALSE(ResolveHostAddress(nullptr, address));
+
+    cTCPClient client;
+    EXPECT_FALSE(ConnectToHost(client, "nowhere.invalid", 80));
+    EXPECT_EQ(client.GetLastError(), 4);
+}
+
+TEST(ResolveHostAddress, LocalhostResolvesForReal)
+{
+    u8 address[4] = {};
+    ASSERT_TRUE(ResolveHostAddress("localhost", address));
+    EXPECT_EQ(address[0], 127);
+}
+
+TEST(SocketIO, WithoutConnection)
+{
+    cSocketIO stream(nullptr);
+    char buffer[8] = {};
+    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_EQ(stream.Read(buffer, sizeof(buffer)), 0u);
+    EXPECT_EQ(stream.Write(buffer, sizeof(buffer)), 0u);
+    EXPECT_EQ(stream.GetSize(), kUnknownStreamSize);
+    EXPECT_FALSE(stream.Seek(0));
+    EXPECT_FALSE(stream.SeekFromEnd(0));
+    EXPECT_FALSE(stream.SetSize(0));
+    EXPECT_FALSE(stream.SetTime(0));
+    EXPECT_EQ(stream.Clone(), nullptr);
+    EXPECT_EQ(stream.GetKind(), 0);
+
+    cTCPClient unconnected;
+    cSocketIO overUnconnected(&unconnected);
+    EXPECT_FALSE(overUnconnected.IsOpen());
+}
+
+TEST(SocketIO, ReadsWritesAndClosesTheConnection)
+{
+    cLoopbackServer server;
+    Bytes received;
+    server.Serve([&](int handle) {
+        received = ReadFd(handle, 4);
+        WriteAllFd(handle, std::string("pong"));
+    });
+    cTCPClient client;
+    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    cSocketIO stream(&client);
+    EXPECT_TRUE(stream.IsOpen());
+    EXPECT_TRUE(stream.WriteExact("ping", 4));
+    char buffer[4];
+    EXPECT_TRUE(stream.ReadExact(buffer, 4));
+    EXPECT_EQ(std::string(buffer, 4), "pong");
+    stream.Close();
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_FALSE(stream.IsOpen());
+    server.Join();
+    EXPECT_EQ(std::string(received.begin(), received.end()), "ping");
+}
