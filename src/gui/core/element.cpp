@@ -600,15 +600,16 @@ bool cChildElement::OnAction(cChildElement* source, cChildAction* action)
 
 // --- input routing -------------------------------------------------------------------------------------
 
+// A capture holder gets every press of its window here, and still hands a press over its
+// own children to them: a popup that grabs the mouse lets its entries take the press
+// (and the capture with it).
 void cChildElement::MouseButton(i32 x, i32 y, i32 button, bool down, bool ctrl, bool shift)
 {
-    if (!HasMouseCapture()) {
-        if (cChildElement* child = ChildAt(x, y)) {
-            sPoint origin = ChildOrigin(child);
-            child->MouseButton(ClampToI32(i64(x) - origin.x), ClampToI32(i64(y) - origin.y), button, down,
-                               ctrl, shift);
-            return;
-        }
+    if (cChildElement* child = ChildAt(x, y)) {
+        sPoint origin = ChildOrigin(child);
+        child->MouseButton(ClampToI32(i64(x) - origin.x), ClampToI32(i64(y) - origin.y), button, down, ctrl,
+                           shift);
+        return;
     }
     HandleMouseButtonHere(x, y, button, down, ctrl, shift);
 }

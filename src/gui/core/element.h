@@ -228,8 +228,8 @@ public:
 
     // --- input routing -----------------------------------------------------------------
     // Presses and releases (button 1 left, 2 right) in element coordinates. The base
-    // forwards to the topmost visible child under the point (unless this element holds
-    // the capture) and otherwise handles it here: a press gives the focus by click and
+    // forwards to the topmost visible child under the point and otherwise handles it
+    // here: a press gives the focus by click and
     // calls OnMouseButton (OnDoubleClick for the second press of a double click); a
     // release calls OnMouseButton and, for the right button inside the element, posts a
     // cContextAction (code 2) with the point.

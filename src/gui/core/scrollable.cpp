@@ -314,11 +314,13 @@ void cScrollableElement::MouseButton(i32 x, i32 y, i32 button, bool down, bool c
         ReleaseMouse();
         return;
     }
-    if (!HasMouseCapture() && !GetViewRect().Contains(x, y) && ContainsPoint(x, y)) {
-        // On a bar or in the corner between them.
+    // Presses on a bar or in the corner between the bars stay here, even while this
+    // element holds the capture (a popup grabs the mouse and still scrolls); releases go
+    // on, so that a drag the content started can end over a bar.
+    if (down && !GetViewRect().Contains(x, y) && ContainsPoint(x, y)) {
         for (eAxis axis : {eAxis::Vertical, eAxis::Horizontal}) {
             sBarLayout layout;
-            if (down && button == kMouseLeft && GetBarLayout(axis, layout) && layout.bar.Contains(x, y)) {
+            if (button == kMouseLeft && GetBarLayout(axis, layout) && layout.bar.Contains(x, y)) {
                 PressBar(axis, axis == eAxis::Vertical ? y - layout.bar.y : x - layout.bar.x);
             }
         }

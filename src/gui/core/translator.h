@@ -7,7 +7,7 @@
 //
 // Mouse: presses and releases go to the capture holder, else to the root, as
 // MouseButton(x, y, ...) in the receiver's coordinates (points outside the window
-// included). Moves go to the capture holder, else to the deepest visible element under
+// included); from there they are routed down as usual. Moves go to the capture holder, else to the deepest visible element under
 // the pointer, as MouseMove. The hovered element is the deepest visible element under
 // the pointer (OnHoverEnd before OnHoverStart; all end when the pointer leaves). A
 // double click is the second left press on the same element within 500 ms and 4 pixels

@@ -190,4 +190,36 @@ TEST_F(ScrollView, TheBarsArrowsTrackAndThumbScroll)
     EXPECT_TRUE(log.empty()) << "presses on the bar reach no child";
 }
 
+// A popup grabs the mouse and still scrolls with its bar; a drag that the content
+// started ends even when released over a bar.
+TEST_F(ScrollView, BarsWorkUnderTheViewsOwnCapture)
+{
+    struct cDragging : cScrollableElement
+    {
+        void OnMouseButton(i32 x, i32 y, i32 button, bool down) override
+        {
+            if (down) {
+                CaptureMouse();
+            } else {
+                m_released = true;
+                ReleaseMouse();
+            }
+        }
+        bool m_released = false;
+    };
+    cDragging dragging;
+    root.AttachChild(&dragging, 0, 100, 100, 80);
+    dragging.SetContentHeight(400);
+    dragging.CaptureMouse();
+    host->Click(90, 170);
+    EXPECT_EQ(dragging.GetScrollY(), 16);
+
+    dragging.m_released = false;
+    host->MouseDown(20, 120);
+    ASSERT_TRUE(dragging.HasMouseCapture());
+    host->MouseUp(90, 120);
+    EXPECT_TRUE(dragging.m_released);
+    EXPECT_FALSE(dragging.HasMouseCapture());
+}
+
 } // namespace
