@@ -80,6 +80,11 @@ public:
     {
         return false;
     }
+    // A thumbnail of `page` fitted into maxW x maxH in `out` (see thumbnail.h). The base
+    // serves page 0 only: ReadInfo, then PictRenderThumbnail; true when that answers 0.
+    [[nodiscard]] virtual bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out,
+                                                   i32 maxW, i32 maxH, i32 page,
+                                                   bool allowFullDecode, u32 background);
     void Delete() { delete this; }
 
     // ---- Pixels ----
@@ -191,7 +196,9 @@ public:
     [[nodiscard]] bool IsInStreamWindow(i32 x, i32 firstRow, i32 lastRow) const;
     // Writes the accumulated cells into the target, frees the accumulators and detaches.
     void EndStreamRender();
-    [[nodiscard]] bool IsStreaming() const { return m_target != nullptr; }
+    // True while a target is attached: from SetTarget to EndStreamRender or a refused
+    // BeginStreamRender.
+    [[nodiscard]] bool HasTarget() const { return m_target != nullptr; }
 
 protected:
     // For readers: the size and deep flag of the image about to be decoded or streamed.
@@ -215,7 +222,11 @@ private:
     [[nodiscard]] bool BuildSplitSteps(_typebuf<sSplitStep>& steps, i32 cells);
     void DetachTarget();
     void AccumulateNearest(i32 x, i32 y, u32 pixel);
+    void SetNearestRow(i32 y);
     void AccumulateSplit(i32 x, i32 y, u32 pixel);
+    // Calls add(cell, weight) for each cell the footprint of source pixel (x, y) covers.
+    template <class Add>
+    void SplitFootprint(i32 x, i32 y, Add add);
     void AddToCell(i64 cell, u32 pixel, f64 weight);
     void AddChannelToCell(i64 cell, u32 value, i32 channel, f64 weight);
 
@@ -250,7 +261,7 @@ private:
     _typebuf<sSplitStep> m_columnSteps;
     _typebuf<sSplitStep> m_rowSteps;
     // Nearest path: the target row of the last source row streamed.
-    i32 m_nearestRowY = -1;
+    i32 m_nearestRowY = INT32_MIN;
     i64 m_nearestRowCell = -1;
 };
 
@@ -284,4 +295,27 @@ inline bool cPictBase::StreamPixel(i32 x, i32 y, u32 pixel)
         AccumulateSplit(x, y, pixel);
     }
     return true;
+}
+
+// Below scale 0.5 each pixel goes whole (weight 1) to the cell nearest its scaled position.
+inline void cPictBase::AccumulateNearest(i32 x, i32 y, u32 pixel)
+{
+    if (y != m_nearestRowY) {
+        SetNearestRow(y);
+    }
+    if (m_nearestRowCell < 0) {
+        return;
+    }
+    const i64 column = i64((f64(x) - m_panX) * m_scale + 0.5);
+    if (column < 0 || column >= m_renderedWidth) {
+        return;
+    }
+    // Adding whole channel values to f32 sums is what adding them times a weight of 1.0 in
+    // f64 and storing the f32 result gives.
+    f32* sum = m_accumulators.GetData() + (m_nearestRowCell + column) * 4;
+    sum[0] += f32(pixel & 0xFF);
+    sum[1] += f32(pixel >> 8 & 0xFF);
+    sum[2] += f32(pixel >> 16 & 0xFF);
+    sum[3] += f32(pixel >> 24);
+    m_weights.GetData()[m_nearestRowCell + column] += 1.0;
 }

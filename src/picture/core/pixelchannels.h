@@ -41,3 +41,17 @@ inline u32 TruncateChannel(f64 value)
     }
     return value >= f64(sPixelChannels<T>::kMax) ? sPixelChannels<T>::kMax : u32(value);
 }
+
+// A mean of whole numbers computed in doubles can land a hair below the whole number it
+// equals (a row of 150s averaged with weights 1/3 can give 149.99999999999997), and
+// truncation would then lose 1: a constant picture would not stay constant. Means within
+// kMeanTolerance below a whole number count as that number; the rounding error of the sums
+// involved is orders of magnitude smaller, and no mean of 8- or 16-bit samples that is
+// not whole comes that close to one in practice.
+inline constexpr f64 kMeanTolerance = 1e-6;
+
+template <class T>
+inline u32 TruncateMean(f64 mean)
+{
+    return TruncateChannel<T>(mean + kMeanTolerance);
+}

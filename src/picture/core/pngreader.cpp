@@ -431,7 +431,7 @@ bool sPngContext::StartImage()
     m_format.paletteCount = m_palette.GetCount();
 
     m_picture.SetImageSize(i32(m_width), i32(m_height), deep);
-    m_streaming = m_picture.IsStreaming() && m_picture.BeginStreamRender();
+    m_streaming = m_picture.BeginStreamRender();
     if (m_streaming) {
         if (deep ? !m_line64.Alloc(m_width) : !m_line32.Alloc(m_width)) {
             return false;

@@ -10,7 +10,7 @@
 // footprint; a vertical pass takes the mean of those over each row footprint, in source
 // row order. When a destination size equals the picture's, that pass takes the samples as
 // they are. Over equal heights the result is rounded (+0.5); otherwise the vertical mean is
-// truncated.
+// truncated (see TruncateMean).
 #include "picture/core/resample.h"
 
 #include "picture/core/pixelchannels.h"
@@ -158,7 +158,7 @@ struct sAreaAverager
                 u32 pixel = 0;
                 for (i32 channel = 0; channel < 4; ++channel) {
                     const f64 mean = total[i * 4 + channel] / coveredRows;
-                    pixel |= TruncateChannel<u32>(roundRows ? mean + 0.5 : mean) << (8 * channel);
+                    pixel |= TruncateMean<u32>(roundRows ? mean + 0.5 : mean) << (8 * channel);
                 }
                 out[i] = pixel;
             }

@@ -7,7 +7,7 @@
 //   1.5 - f and f - 0.5); at f = 0.5 and at the row ends it is src[k];
 // - reducing (S > D): output i is the area mean of [p, p + S / D): a partial first sample
 //   weighs its covered part, whole samples 1, a partial last sample its covered part.
-// Each channel is truncated. The positions are sums of repeated additions, not i * step:
+// Each channel is truncated (see TruncateMean). The positions are sums of repeated additions, not i * step:
 // the exact sums decide the f = 0.5 cases.
 #include "picture/core/picture.h"
 #include "picture/core/pixelchannels.h"
@@ -96,7 +96,7 @@ T ResampleOne(const cTapTable& table, i32 i, const T* src, i64 stride)
         for (const sTap* tap = table.TapsBegin(i); tap != table.TapsEnd(i); ++tap) {
             sum += f64(GetChannel(src[tap->index * stride], channel)) * tap->weight;
         }
-        result |= ChannelBits<T>(TruncateChannel<T>(sum * table.Norm(i)), channel);
+        result |= ChannelBits<T>(TruncateMean<T>(sum * table.Norm(i)), channel);
     }
     return result;
 }

@@ -94,7 +94,8 @@ bool cPictBase::BeginStreamRender()
     const i32 th = target->height;
     m_target = target;
     m_streamDeepMapping = GetDeepMapping();
-    m_nearestRowY = -1;
+    m_nearestRowY = INT32_MIN; // no row cached: any row maps to no cell or a fresh one
+    m_nearestRowCell = -1;
     m_windowFirstCol = 0;
     m_windowLastCol = w - 1;
     m_windowFirstRow = 0;
@@ -228,23 +229,15 @@ void cPictBase::AddChannelToCell(i64 cell, u32 value, i32 channel, f64 weight)
     }
 }
 
-void cPictBase::AccumulateNearest(i32 x, i32 y, u32 pixel)
+void cPictBase::SetNearestRow(i32 y)
 {
-    if (y != m_nearestRowY) {
-        m_nearestRowY = y;
-        const i64 row = Truncate((f64(y) - m_panY) * m_scale + 0.5);
-        m_nearestRowCell = row >= 0 && row < m_renderedHeight ? row * m_renderedWidth : -1;
-    }
-    if (m_nearestRowCell < 0) {
-        return;
-    }
-    const i64 column = Truncate((f64(x) - m_panX) * m_scale + 0.5);
-    if (column >= 0 && column < m_renderedWidth) {
-        AddToCell(m_nearestRowCell + column, pixel, 1.0);
-    }
+    m_nearestRowY = y;
+    const i64 row = Truncate((f64(y) - m_panY) * m_scale + 0.5);
+    m_nearestRowCell = row >= 0 && row < m_renderedHeight ? row * m_renderedWidth : -1;
 }
 
-void cPictBase::AccumulateSplit(i32 x, i32 y, u32 pixel)
+template <class Add>
+void cPictBase::SplitFootprint(i32 x, i32 y, Add add)
 {
     const i64 columnIndex = i64(x) - m_panX;
     const i64 rowIndex = i64(y) - m_panY;
@@ -258,19 +251,24 @@ void cPictBase::AccumulateSplit(i32 x, i32 y, u32 pixel)
     const f64 fx = column.share;
     const f64 fy = row.share;
     if (row.crosses && column.crosses) {
-        AddToCell(cell, pixel, fx * fy);
-        AddToCell(cell + 1, pixel, (1 - fx) * fy);
-        AddToCell(cell + m_renderedWidth, pixel, fx * (1 - fy));
-        AddToCell(cell + m_renderedWidth + 1, pixel, (1 - fx) * (1 - fy));
+        add(cell, fx * fy);
+        add(cell + 1, (1 - fx) * fy);
+        add(cell + m_renderedWidth, fx * (1 - fy));
+        add(cell + m_renderedWidth + 1, (1 - fx) * (1 - fy));
     } else if (row.crosses) {
-        AddToCell(cell, pixel, fy);
-        AddToCell(cell + m_renderedWidth, pixel, 1 - fy);
+        add(cell, fy);
+        add(cell + m_renderedWidth, 1 - fy);
     } else if (column.crosses) {
-        AddToCell(cell, pixel, fx);
-        AddToCell(cell + 1, pixel, 1 - fx);
+        add(cell, fx);
+        add(cell + 1, 1 - fx);
     } else {
-        AddToCell(cell, pixel, 1.0);
+        add(cell, 1.0);
     }
+}
+
+void cPictBase::AccumulateSplit(i32 x, i32 y, u32 pixel)
+{
+    SplitFootprint(x, y, [&](i64 cell, f64 weight) { AddToCell(cell, pixel, weight); });
 }
 
 bool cPictBase::StreamChannel(i32 x, i32 y, u8 value, i32 channel)
@@ -301,31 +299,9 @@ bool cPictBase::StreamChannel(i32 x, i32 y, u8 value, i32 channel)
         }
         return true;
     }
-    const i64 columnIndex = i64(x) - m_panX;
-    const i64 rowIndex = i64(y) - m_panY;
-    if (columnIndex < 0 || columnIndex >= m_columnSteps.GetCount() || rowIndex < 0 ||
-        rowIndex >= m_rowSteps.GetCount()) {
-        return true;
-    }
-    const sSplitStep& columnStep = m_columnSteps.GetData()[columnIndex];
-    const sSplitStep& rowStep = m_rowSteps.GetData()[rowIndex];
-    const i64 cell = i64(rowStep.cell) * m_renderedWidth + columnStep.cell;
-    const f64 fx = columnStep.share;
-    const f64 fy = rowStep.share;
-    if (rowStep.crosses && columnStep.crosses) {
-        AddChannelToCell(cell, value, channel, fx * fy);
-        AddChannelToCell(cell + 1, value, channel, (1 - fx) * fy);
-        AddChannelToCell(cell + m_renderedWidth, value, channel, fx * (1 - fy));
-        AddChannelToCell(cell + m_renderedWidth + 1, value, channel, (1 - fx) * (1 - fy));
-    } else if (rowStep.crosses) {
-        AddChannelToCell(cell, value, channel, fy);
-        AddChannelToCell(cell + m_renderedWidth, value, channel, 1 - fy);
-    } else if (columnStep.crosses) {
-        AddChannelToCell(cell, value, channel, fx);
-        AddChannelToCell(cell + 1, value, channel, 1 - fx);
-    } else {
-        AddChannelToCell(cell, value, channel, 1.0);
-    }
+    SplitFootprint(x, y, [&](i64 cell, f64 weight) {
+        AddChannelToCell(cell, value, channel, weight);
+    });
     return true;
 }
 

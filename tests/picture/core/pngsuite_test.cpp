@@ -92,7 +92,7 @@ TEST(PngSuite, ValidFilesMatchReferenceDecoders)
         cPictPNG streamed;
         ASSERT_TRUE(streamed.SetTarget(&target));
         ASSERT_TRUE(DecodeBytes(bytes, streamed));
-        EXPECT_FALSE(streamed.IsStreaming());
+        EXPECT_FALSE(streamed.HasTarget());
         EXPECT_EQ(streamed.Pixels32().GetData(), nullptr);
         EXPECT_EQ(targetPixels, std::vector<u32>(expected.GetData(), expected.GetData() + w * h));
         ++checked;

@@ -50,7 +50,7 @@ bool StreamImage(i32 w, i32 h, sTargetBuffer& buffer, Pixel pixel)
         }
     }
     picture.EndStreamRender();
-    return !picture.IsStreaming();
+    return !picture.HasTarget();
 }
 
 TEST(StreamRender, LongThinImageFillsOneRowCentred)
@@ -128,7 +128,7 @@ TEST(StreamRender, ZoomIsCappedAtOneAndMustBePositive)
     ASSERT_TRUE(picture.SetTarget(&buffer.target));
     EXPECT_FALSE(picture.BeginStreamRender());
     EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
-    EXPECT_FALSE(picture.IsStreaming());
+    EXPECT_FALSE(picture.HasTarget());
 }
 
 TEST(StreamRender, PanIsClampedToTheScaledExcess)
@@ -308,7 +308,7 @@ TEST(StreamRender, TargetsMustHavePixelsAndASize)
     EXPECT_TRUE(picture.SetTarget(&target));
     // No image size yet: the setup refuses and detaches.
     EXPECT_FALSE(picture.BeginStreamRender());
-    EXPECT_FALSE(picture.IsStreaming());
+    EXPECT_FALSE(picture.HasTarget());
 
     const sPictTarget none = PictTargetFromPicture(nullptr);
     EXPECT_EQ(none.pixels, nullptr);
