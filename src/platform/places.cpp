@@ -324,7 +324,7 @@ bool cFolderListing::ReadPlaces()
     }
     auto labelOf = [&](const sMountEntry& mount) -> const std::string* {
         auto found = labels.find(ResolvedPath(mount.m_source));
-        return found != labels.end() && !found->first.empty() ? &found->second : nullptr;
+        return found != labels.end() ? &found->second : nullptr;
     };
 
     // "/" is always a place; its base name is empty, so without a disk label it has none.

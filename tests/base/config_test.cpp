@@ -584,6 +584,23 @@ TEST(ConfigStore, UnwritableStoresWorkInMemoryAndFailToSave)
     EXPECT_EQ(FolderFiles(folder.Join("ok")), std::vector<std::string>{"short.qelc"});
 }
 
+// A file the reader would refuse is never written: the old file stays and Save fails.
+TEST(ConfigStore, KeysTooLargeForOneFileAreNotSaved)
+{
+    cScratchFolder folder;
+    cCIAppConfig store(folder.Path(), kConfigPerUser);
+    ASSERT_TRUE(store.SetInt32("big/small", 1));
+    ASSERT_TRUE(store.Save());
+    const std::string saved = ReadText(folder.Join("big.qelc"));
+    std::string half(9 << 20, 'x');
+    EXPECT_FALSE(store.SetBytes("big/whole", std::string((16 << 20) + 1, 'x').data(), (16 << 20) + 1));
+    ASSERT_TRUE(store.SetBytes("big/a", half.data(), u32(half.size())));
+    ASSERT_TRUE(store.SetBytes("big/b", half.data(), u32(half.size())));
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(ReadText(folder.Join("big.qelc")) == saved);
+    EXPECT_EQ(FolderFiles(folder.Path()), std::vector<std::string>{"big.qelc"});
+}
+
 TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
 {
     QEL_REQUIRE(HavePython(), "/usr/bin/python3");
