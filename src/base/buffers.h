@@ -85,38 +85,87 @@ void DestroyAllocated(T* object)
 
 namespace buffers_detail {
 
-// What both buffer templates share: the {pointer; count} pair, moving it, and the
-// bounds test of `[]`.
-template <class T>
-class cElementArray
+enum class eElementKind
 {
+    Plain,   // trivially copyable values, left uninitialised
+    Objects, // default-constructed on Alloc, destroyed on Free
+};
+
+// Both buffer templates: {pointer; i32 count}, owned.
+template <class T, eElementKind Kind>
+class cOwnedArray
+{
+    static_assert(Kind == eElementKind::Objects || std::is_trivially_copyable_v<T>);
+    static_assert(Kind == eElementKind::Plain || std::is_nothrow_default_constructible_v<T>);
+    static_assert(std::is_nothrow_destructible_v<T>);
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    static constexpr const char* kOutOfBounds =
+        Kind == eElementKind::Plain ? "_typebuf::Out of bounds" : "_classbuf::Out of bounds";
+
 public:
-    cElementArray(const cElementArray&) = delete;
-    cElementArray& operator=(const cElementArray&) = delete;
+    cOwnedArray() = default;
+    ~cOwnedArray() { Free(); }
+    cOwnedArray(const cOwnedArray&) = delete;
+    cOwnedArray& operator=(const cOwnedArray&) = delete;
+    cOwnedArray(cOwnedArray&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0))
+    {
+    }
+    cOwnedArray& operator=(cOwnedArray&& other) noexcept
+    {
+        if (this != &other) {
+            Free();
+            m_data = std::exchange(other.m_data, nullptr);
+            m_count = std::exchange(other.m_count, 0);
+        }
+        return *this;
+    }
+
+    // Discards the old contents and allocates `count` elements: plain values are not
+    // cleared, objects are default-constructed. False, with the buffer empty (null, 0),
+    // when count <= 0, count > INT32_MAX or memory is short.
+    [[nodiscard]] bool Alloc(i64 count)
+    {
+        Free();
+        T* data = static_cast<T*>(AllocateElements(count, sizeof(T)));
+        if (data == nullptr) {
+            return false;
+        }
+        if constexpr (Kind == eElementKind::Objects) {
+            for (i64 i = 0; i < count; ++i) {
+                ::new (static_cast<void*>(data + i)) T();
+            }
+        }
+        m_data = data;
+        m_count = static_cast<i32>(count);
+        return true;
+    }
+
+    // Destroys objects, last first, and frees the array.
+    void Free()
+    {
+        if constexpr (Kind == eElementKind::Objects) {
+            for (i32 i = m_count; i > 0; --i) {
+                m_data[i - 1].~T();
+            }
+        }
+        FreeBytes(m_data);
+        m_data = nullptr;
+        m_count = 0;
+    }
 
     T* GetData() { return m_data; }
     const T* GetData() const { return m_data; }
     i32 GetCount() const { return m_count; }
 
-protected:
-    cElementArray() = default;
-    cElementArray(cElementArray&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0))
-    {
-    }
-    ~cElementArray() = default;
+    T& operator[](i64 index) { return At(index); }
+    const T& operator[](i64 index) const { return At(index); }
 
-    // Takes over `other`'s elements; the caller has freed its own.
-    void Adopt(cElementArray& other)
-    {
-        m_data = std::exchange(other.m_data, nullptr);
-        m_count = std::exchange(other.m_count, 0);
-    }
-
-    T& At(i64 index, const char* message, i32 line) const
+private:
+    T& At(i64 index) const
     {
         if (index < 0 || index >= m_count) {
-            ThrowOutOfBounds(message, line);
+            ThrowOutOfBounds(kOutOfBounds, __LINE__);
         }
         return m_data[index];
     }
@@ -128,104 +177,6 @@ protected:
 } // namespace buffers_detail
 
 template <class T>
-class _typebuf : public buffers_detail::cElementArray<T>
-{
-    static_assert(std::is_trivially_copyable_v<T>);
-    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-    using Base = buffers_detail::cElementArray<T>;
-
-public:
-    _typebuf() = default;
-    ~_typebuf() { Free(); }
-    _typebuf(_typebuf&& other) noexcept = default;
-    _typebuf& operator=(_typebuf&& other) noexcept
-    {
-        if (this != &other) {
-            Free();
-            Base::Adopt(other);
-        }
-        return *this;
-    }
-
-    // Discards the old contents and allocates `count` elements, not cleared. False, with
-    // the buffer empty (null, 0), when count <= 0, count > INT32_MAX or memory is short.
-    [[nodiscard]] bool Alloc(i64 count)
-    {
-        Free();
-        this->m_data = static_cast<T*>(AllocateElements(count, sizeof(T)));
-        if (this->m_data == nullptr) {
-            return false;
-        }
-        this->m_count = static_cast<i32>(count);
-        return true;
-    }
-
-    void Free()
-    {
-        FreeBytes(this->m_data);
-        this->m_data = nullptr;
-        this->m_count = 0;
-    }
-
-    T& operator[](i64 index) { return Base::At(index, "_typebuf::Out of bounds", __LINE__); }
-    const T& operator[](i64 index) const
-    {
-        return Base::At(index, "_typebuf::Out of bounds", __LINE__);
-    }
-};
-
+using _typebuf = buffers_detail::cOwnedArray<T, buffers_detail::eElementKind::Plain>;
 template <class T>
-class _classbuf : public buffers_detail::cElementArray<T>
-{
-    static_assert(std::is_nothrow_default_constructible_v<T>);
-    static_assert(std::is_nothrow_destructible_v<T>);
-    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-    using Base = buffers_detail::cElementArray<T>;
-
-public:
-    _classbuf() = default;
-    ~_classbuf() { Free(); }
-    _classbuf(_classbuf&& other) noexcept = default;
-    _classbuf& operator=(_classbuf&& other) noexcept
-    {
-        if (this != &other) {
-            Free();
-            Base::Adopt(other);
-        }
-        return *this;
-    }
-
-    // Destroys the old objects and makes `count` default-constructed ones. False, with
-    // the buffer empty, when count <= 0, count > INT32_MAX or memory is short.
-    [[nodiscard]] bool Alloc(i64 count)
-    {
-        Free();
-        T* data = static_cast<T*>(AllocateElements(count, sizeof(T)));
-        if (data == nullptr) {
-            return false;
-        }
-        for (i64 i = 0; i < count; ++i) {
-            ::new (static_cast<void*>(data + i)) T();
-        }
-        this->m_data = data;
-        this->m_count = static_cast<i32>(count);
-        return true;
-    }
-
-    // Destroys the objects, last first, and frees the array.
-    void Free()
-    {
-        for (i32 i = this->m_count; i > 0; --i) {
-            this->m_data[i - 1].~T();
-        }
-        FreeBytes(this->m_data);
-        this->m_data = nullptr;
-        this->m_count = 0;
-    }
-
-    T& operator[](i64 index) { return Base::At(index, "_classbuf::Out of bounds", __LINE__); }
-    const T& operator[](i64 index) const
-    {
-        return Base::At(index, "_classbuf::Out of bounds", __LINE__);
-    }
-};
+using _classbuf = buffers_detail::cOwnedArray<T, buffers_detail::eElementKind::Objects>;
