@@ -62,9 +62,10 @@ inline Bytes OpenTls13RecordWithLibcrypto(const Bytes& key, const Bytes& iv, uin
 }
 
 // A TLS 1.2 CBC record of `type` with the given padding length byte value (every padding
-// byte holds it), MAC key and IV.
+// byte holds it, except the first when `spoilPadding`), MAC key and IV. The data, the
+// MAC and the padding MUST fill whole blocks.
 inline Bytes SealTls12Record(const Bytes& key, const Bytes& macKey, const Bytes& iv, uint64_t sequence,
-                             uint8_t type, const Bytes& data, uint8_t padding)
+                             uint8_t type, const Bytes& data, uint8_t padding, bool spoilPadding = false)
 {
     uint8_t header[13];
     for (int i = 0; i < 8; ++i) {
@@ -83,6 +84,9 @@ inline Bytes SealTls12Record(const Bytes& key, const Bytes& macKey, const Bytes&
     Bytes plain = data;
     plain.insert(plain.end(), mac, mac + 20);
     plain.insert(plain.end(), size_t(padding) + 1, padding);
+    if (spoilPadding) {
+        plain[data.size() + 20] ^= 1;
+    }
     Bytes sealed(plain.size() + 16);
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     int out = 0, tail = 0;

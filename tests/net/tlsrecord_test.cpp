@@ -1,0 +1,419 @@
+// The record layer with fixed keys over a socketpair: record sizes and sequence numbers
+// checked by libcrypto opening what we send, and records sealed by libcrypto (good,
+// padded, empty, split tickets, tampered, cut, oversized) as we receive them.
+#include "net/aescipher.h"
+#include "net/httptransport.h"
+#include "net/tlscbcmac.h"
+#include "recordsealer.h"
+#include "rfc8448trace.h"
+#include "scriptedpeer.h"
+#include "vectors.h"
+
+#include <openssl/hmac.h>
+#include <random>
+#include <sys/socket.h>
+
+using namespace nettest;
+
+namespace {
+
+const Bytes kKey128 = Hex("000102030405060708090a0b0c0d0e0f");
+const Bytes kKey256 = Hex("101112131415161718191a1b1c1d1e1f202122232425262728292a2b2c2d2e2f");
+const Bytes kIv12 = Hex("a0a1a2a3a4a5a6a7a8a9aaab");
+const Bytes kClientMac = Hex("c0c1c2c3c4c5c6c7c8c9cacbcccdcecfd0d1d2d3");
+const Bytes kServerMac = Hex("e0e1e2e3e4e5e6e7e8e9eaebecedeeeff0f1f2f3");
+
+// A transport in a given TLS state over one end of a socketpair; the test plays the
+// server on the other end.
+class cKeyedPair
+{
+public:
+    cKeyedPair()
+    {
+        int ends[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        m_peer = ends[1];
+        SetReceiveTimeoutMs(m_peer, 3000);
+        EXPECT_TRUE(m_transport.ConnectAdoptedForTesting(ends[0]));
+        const sSocketTimeout shortWait = {3, 0};
+        m_transport.SetReceiveTimeout(shortWait);
+    }
+    ~cKeyedPair() { ::close(m_peer); }
+
+    // TLS 1.3 with the same key and IV for reading and writing.
+    void Tls13(const Bytes& key, const Bytes& iv)
+    {
+        sTlsSession& session = *m_transport.GetSession();
+        for (sTlsGcmContext* context : {&session.m_readKey, &session.m_writeKey}) {
+            ASSERT_TRUE(GcmSetKey(context->m_key, key.data(), u32(key.size() * 8)));
+            std::memcpy(context->m_iv, iv.data(), 12);
+        }
+        m_transport.SetTlsState(eTlsState::Tls13);
+    }
+    // TLS 1.2 with the same AES key both ways and the client and server MAC keys.
+    void Tls12(const Bytes& key)
+    {
+        sTlsSession& session = *m_transport.GetSession();
+        for (cBlockCBC* cbc : {&session.m_writeCbc, &session.m_readCbc}) {
+            auto* cipher = new cAESCipher;
+            ASSERT_TRUE(cipher->SetKey(key.data(), u32(key.size() * 8)));
+            ASSERT_TRUE(cbc->SetCipherOwned(cipher));
+        }
+        std::memcpy(session.m_clientMacKey, kClientMac.data(), 20);
+        std::memcpy(session.m_serverMacKey, kServerMac.data(), 20);
+        m_transport.SetTlsState(eTlsState::Tls12);
+    }
+
+    void PeerSends(const Bytes& bytes) { ASSERT_TRUE(WriteAllFd(m_peer, bytes)); }
+    void PeerCloses() { ::shutdown(m_peer, SHUT_WR); }
+    // Everything the client has for us, as far as Receive can take it in one call.
+    std::string ReceiveOnce(size_t capacity = 1 << 16)
+    {
+        std::string buffer(capacity, '\0');
+        const i32 got = m_transport.Receive(buffer.data(), i32(capacity), nullptr);
+        buffer.resize(size_t(got > 0 ? got : 0));
+        return buffer;
+    }
+
+    int m_peer = -1;
+    cHttpTransport m_transport;
+};
+
+Bytes Inner(const std::string& data, uint8_t type, size_t padding = 0)
+{
+    Bytes inner(data.begin(), data.end());
+    inner.push_back(type);
+    inner.insert(inner.end(), padding, 0);
+    return inner;
+}
+
+// Decrypts and checks one TLS 1.2 record with libcrypto: the data, or empty with a failure.
+Bytes OpenTls12WithLibcrypto(const Bytes& key, const Bytes& record, uint64_t sequence)
+{
+    const size_t size = record.size() - 5 - 16;
+    Bytes plain(size + 16);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int out = 0, tail = 0;
+    EVP_DecryptInit_ex(ctx, key.size() == 16 ? EVP_aes_128_cbc() : EVP_aes_256_cbc(), nullptr,
+                       key.data(), record.data() + 5);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EVP_DecryptUpdate(ctx, plain.data(), &out, record.data() + 21, int(size));
+    EVP_DecryptFinal_ex(ctx, plain.data() + out, &tail);
+    EVP_CIPHER_CTX_free(ctx);
+    plain.resize(size);
+    const uint8_t padding = plain.back();
+    EXPECT_LT(padding, 16);
+    for (size_t i = 0; i <= padding; ++i) {
+        EXPECT_EQ(plain[size - 1 - i], padding);
+    }
+    const size_t dataSize = size - 21 - padding;
+    Bytes macInput(8);
+    for (int i = 0; i < 8; ++i) {
+        macInput[i] = uint8_t(sequence >> (56 - 8 * i));
+    }
+    macInput.insert(macInput.end(), {record[0], 3, 3, uint8_t(dataSize >> 8), uint8_t(dataSize)});
+    macInput.insert(macInput.end(), plain.begin(), plain.begin() + long(dataSize));
+    uint8_t mac[20];
+    unsigned int macSize = 0;
+    HMAC(EVP_sha1(), kClientMac.data(), 20, macInput.data(), macInput.size(), mac, &macSize);
+    EXPECT_EQ(Bytes(mac, mac + 20), Bytes(plain.begin() + long(dataSize), plain.begin() + long(dataSize) + 20));
+    return Bytes(plain.begin(), plain.begin() + long(dataSize));
+}
+
+Bytes Concat2(const Bytes& a, const Bytes& b)
+{
+    Bytes out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+Bytes Counting(size_t size)
+{
+    Bytes data(size);
+    for (size_t i = 0; i < size; ++i) {
+        data[i] = uint8_t(i * 7 + 3);
+    }
+    return data;
+}
+
+} // namespace
+
+TEST(TlsRecordWrite, Tls13SizesAndSequenceNumbers)
+{
+    cKeyedPair pair;
+    pair.Tls13(kKey128, kIv12);
+    const Bytes hundred = Counting(100);
+    ASSERT_EQ(pair.m_transport.Send(hundred.data(), 100), 100);
+    const Bytes record = ReadTlsRecordFd(pair.m_peer);
+    ASSERT_EQ(record.size(), 5 + 101 + 16u);
+    EXPECT_EQ(Bytes(record.begin(), record.begin() + 5), (Bytes{0x17, 3, 3, 0, 117}));
+    Bytes expected = hundred;
+    expected.push_back(23);
+    EXPECT_EQ(OpenTls13RecordWithLibcrypto(kKey128, kIv12, 0, record), expected);
+
+    // 40000 bytes: 16384 + 16384 + 7232, one record each, consecutive sequence numbers.
+    const Bytes large = Counting(40000);
+    ASSERT_EQ(pair.m_transport.Send(large.data(), 40000), 40000);
+    size_t at = 0;
+    for (uint64_t sequence = 1; sequence <= 3; ++sequence) {
+        const Bytes piece = OpenTls13RecordWithLibcrypto(kKey128, kIv12, sequence, ReadTlsRecordFd(pair.m_peer));
+        ASSERT_EQ(piece.size(), (sequence < 3 ? 16384u : 7232u) + 1);
+        EXPECT_EQ(Bytes(piece.begin(), piece.end() - 1), Bytes(large.begin() + long(at), large.begin() + long(at + piece.size() - 1)));
+        at += piece.size() - 1;
+    }
+    EXPECT_EQ(pair.m_transport.Send(large.data(), 0), 0);
+}
+
+TEST(TlsRecordWrite, Tls12SizesMacAndPadding)
+{
+    for (const Bytes& key : {kKey128, kKey256}) {
+        cKeyedPair pair;
+        pair.Tls12(key);
+        const Bytes hundred = Counting(100);
+        ASSERT_EQ(pair.m_transport.Send(hundred.data(), 100), 100);
+        const Bytes record = ReadTlsRecordFd(pair.m_peer);
+        // 100 data + 20 MAC + 8 padding bytes of value 7 = 128, after a 16-byte IV.
+        ASSERT_EQ(record.size(), 5 + 16 + 128u);
+        EXPECT_EQ(OpenTls12WithLibcrypto(key, record, 0), hundred);
+
+        const Bytes large = Counting(40000);
+        ASSERT_EQ(pair.m_transport.Send(large.data(), 40000), 40000);
+        Bytes joined;
+        for (uint64_t sequence = 1; sequence <= 3; ++sequence) {
+            const Bytes piece = OpenTls12WithLibcrypto(key, ReadTlsRecordFd(pair.m_peer), sequence);
+            EXPECT_EQ(piece.size(), sequence < 3 ? 16384u : 7232u);
+            joined.insert(joined.end(), piece.begin(), piece.end());
+        }
+        EXPECT_EQ(joined, large);
+    }
+}
+
+TEST(TlsRecordRead, HandsOutARecordPieceByPiece)
+{
+    cKeyedPair pair;
+    pair.Tls13(kKey256, kIv12);
+    pair.PeerSends(Concat2(SealTls13Record(kKey256, kIv12, 0, Inner("0123456789abcdefghijklmno", 23)),
+                           SealTls13Record(kKey256, kIv12, 1, Inner("next", 23))));
+    EXPECT_EQ(pair.ReceiveOnce(10), "0123456789");
+    EXPECT_EQ(pair.ReceiveOnce(10), "abcdefghij");
+    EXPECT_EQ(pair.ReceiveOnce(10), "klmno");
+    EXPECT_EQ(pair.ReceiveOnce(10), "next");
+}
+
+// Records sealed with the RFC 8448 3 server application key, as after the handshake.
+class TlsRecordReframed : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cRfc8448Trace trace;
+        QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
+        ASSERT_TRUE(trace.EnterSection("3.  Simple 1-RTT Handshake"));
+        m_key = trace.Read("{server}  derive write traffic keys for application data:", "key expanded");
+        m_iv = trace.Read("", "iv expanded");
+        ASSERT_EQ(ToHex(m_key).substr(0, 8), "bbe6b3fc");
+        ASSERT_EQ(ToHex(m_iv).substr(0, 8), "8057dc46");
+        m_pair.Tls13(m_key, m_iv);
+    }
+    Bytes Seal(const Bytes& inner) { return SealTls13Record(m_key, m_iv, m_sequence++, inner); }
+
+    Bytes m_key;
+    Bytes m_iv;
+    uint64_t m_sequence = 0;
+    cKeyedPair m_pair;
+};
+
+TEST_F(TlsRecordReframed, PaddingEmptyRecordsAndSplitTickets)
+{
+    // A NewSessionTicket split over two records, with its header split too.
+    const Bytes ticket = {4, 0, 0, 9, 0, 0, 0, 30, 1, 2, 3, 4, 0};
+    Bytes first(ticket.begin(), ticket.begin() + 2);
+    first.push_back(22);
+    Bytes second(ticket.begin() + 2, ticket.end());
+    second.push_back(22);
+    m_pair.PeerSends(Seal(first));
+    m_pair.PeerSends(Seal(second));
+    m_pair.PeerSends(Seal(Inner("", 23)));                // empty: skipped
+    m_pair.PeerSends(Seal(Inner("padded data", 23, 200))); // zeros after the type
+    EXPECT_EQ(m_pair.ReceiveOnce(), "padded data");
+    const sTlsSession& session = *m_pair.m_transport.GetSession();
+    EXPECT_EQ(Bytes(session.m_skippedMessage.GetData(), session.m_skippedMessage.GetData() + session.m_skippedMessage.GetCount()),
+              ticket);
+
+    // 32 empty records in a row are still waited through.
+    for (int i = 0; i < 32; ++i) {
+        m_pair.PeerSends(Seal(Inner("", 23)));
+    }
+    m_pair.PeerSends(Seal(Inner("after 32", 23)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "after 32");
+
+    // The close_notify alert ends the data in order.
+    m_pair.PeerSends(Seal(Inner(std::string("\x01\x00", 2), 21)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "");
+    EXPECT_FALSE(m_pair.m_transport.HasFailed());
+}
+
+TEST_F(TlsRecordReframed, FortyEmptyRecordsEndTheData)
+{
+    for (int i = 0; i < 40; ++i) {
+        m_pair.PeerSends(Seal(Inner("", 23)));
+    }
+    m_pair.PeerSends(Seal(Inner("late", 23)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "");
+    EXPECT_TRUE(m_pair.m_transport.HasFailed());
+    EXPECT_EQ(m_pair.ReceiveOnce(), "") << "failures are sticky";
+}
+
+TEST_F(TlsRecordReframed, RecordsThatEndTheConnection)
+{
+    struct sBad
+    {
+        const char* m_name;
+        Bytes m_record;
+    };
+    Bytes tampered = Seal(Inner("data", 23));
+    tampered[7] ^= 1;
+    m_sequence = 0;
+    const std::vector<sBad> bad = {
+        {"AllZeroInnerPlaintext", Seal(Bytes(20, 0))},
+        {"TamperedCipherText", tampered},
+        {"WrongSequenceNumber", SealTls13Record(m_key, m_iv, 5, Inner("data", 23))},
+        {"KeyUpdate", Seal(Inner(std::string("\x18\x00\x00\x01\x00", 5), 22))},
+        {"FatalAlert", Seal(Inner(std::string("\x02\x28", 2), 21))},
+        {"UnknownInnerType", Seal(Inner("data", 24))},
+        {"PlainHandshakeRecord", Bytes{22, 3, 3, 0, 4, 4, 0, 0, 0}},
+        {"OversizedLength", Bytes{23, 3, 3, 0x41, 0x01}},
+        {"OnlyATag", Concat2(Bytes{23, 3, 3, 0, 16}, Bytes(16, 0))},
+        {"CutShort", Bytes{23, 3, 3, 0, 40, 1, 2, 3}},
+        {"BadVersion", Concat2(Bytes{23, 2, 0, 0, 17}, Bytes(17, 0))},
+        {"TooMuchData", Seal(Inner(std::string(16385, 'x'), 23))},
+    };
+    for (const sBad& test : bad) {
+        SCOPED_TRACE(test.m_name);
+        cKeyedPair pair;
+        pair.Tls13(m_key, m_iv);
+        pair.PeerSends(test.m_record);
+        pair.PeerSends(SealTls13Record(m_key, m_iv, 1, Inner("good", 23)));
+        pair.PeerCloses();
+        EXPECT_EQ(pair.ReceiveOnce(), "");
+        EXPECT_TRUE(pair.m_transport.HasFailed());
+        EXPECT_EQ(pair.ReceiveOnce(), "") << "the good record after it is never handed out";
+        m_sequence = 1;
+    }
+}
+
+TEST(TlsRecordRead, Tls12RecordsFromLibcrypto)
+{
+    const Bytes iv = Hex("5f5e5d5c5b5a59585756555453525150");
+    cKeyedPair pair;
+    pair.Tls12(kKey128);
+    // Every padding length below 16 that fits: data length chosen to fill whole blocks.
+    uint64_t sequence = 0;
+    for (uint8_t padding = 0; padding < 16; ++padding) {
+        const size_t size = 48 - 21 - padding + 16 * (padding % 3);
+        std::string data(size, char('a' + padding));
+        pair.PeerSends(SealTls12Record(kKey128, kServerMac, iv, sequence++, 23, Bytes(data.begin(), data.end()), padding));
+        EXPECT_EQ(pair.ReceiveOnce(), data) << int(padding);
+    }
+    pair.PeerSends(SealTls12Record(kKey128, kServerMac, iv, sequence++, 21, Bytes{1, 0}, 9));
+    EXPECT_EQ(pair.ReceiveOnce(), "");
+    EXPECT_FALSE(pair.m_transport.HasFailed()) << "close_notify";
+}
+
+TEST(TlsRecordRead, Tls12RecordsThatFail)
+{
+    const Bytes iv = Hex("5f5e5d5c5b5a59585756555453525150");
+    const Bytes data(11, 'd'); // 11 + 20 MAC + 1 = 32 bytes: padding length 0
+    const Bytes data5(27, 'd'); // 27 + 20 + 6 = 48 bytes: padding length 5
+    Bytes flippedLast = SealTls12Record(kKey128, kServerMac, iv, 0, 23, data, 0);
+    flippedLast.back() ^= 0x40; // the padding length byte changes
+    Bytes flippedFirstBlock = SealTls12Record(kKey128, kServerMac, iv, 0, 23, data, 0);
+    flippedFirstBlock[5 + 16 + 2] ^= 0x01; // garbles block 1 and flips a MAC byte of block 2
+    struct sBad
+    {
+        const char* m_name;
+        Bytes m_record;
+    };
+    const std::vector<sBad> bad = {
+        {"WrongMacKey", SealTls12Record(kKey128, kClientMac, iv, 0, 23, data, 0)},
+        {"PaddingOf16", SealTls12Record(kKey128, kServerMac, iv, 0, 23, Bytes(11, 'd'), 16)},
+        {"PaddingBytesDisagree", SealTls12Record(kKey128, kServerMac, iv, 0, 23, data5, 5, true)},
+        {"WrongSequenceNumber", SealTls12Record(kKey128, kServerMac, iv, 9, 23, data, 0)},
+        {"HandshakeTypeAfterHandshake", SealTls12Record(kKey128, kServerMac, iv, 0, 22, data, 0)},
+        {"FlippedLastByte", flippedLast},
+        {"FlippedFirstBlock", flippedFirstBlock},
+        {"NotWholeBlocks", Concat2(Bytes{23, 3, 3, 0, 40}, Bytes(40, 1))},
+        {"OnlyAnIv", Concat2(Bytes{23, 3, 3, 0, 16}, Bytes(16, 1))},
+        {"Oversized", Bytes{23, 3, 3, 0x48, 0x10}},
+        {"CutShort", Bytes{23, 3, 3, 0, 48, 1, 2}},
+        {"Tls13Version", Concat2(Bytes{23, 3, 4, 0, 48}, Bytes(48, 1))},
+    };
+    for (const sBad& test : bad) {
+        SCOPED_TRACE(test.m_name);
+        cKeyedPair pair;
+        pair.Tls12(kKey128);
+        pair.PeerSends(test.m_record);
+        pair.PeerCloses();
+        EXPECT_EQ(pair.ReceiveOnce(), "");
+        EXPECT_TRUE(pair.m_transport.HasFailed());
+    }
+}
+
+// The constant-time MAC over a secret length agrees with libcrypto's HMAC-SHA1 for every
+// length in every window the record check uses.
+TEST(TlsCbcMac, SecretLengthHmacMatchesLibcrypto)
+{
+    std::mt19937 random(5);
+    Bytes data(400);
+    for (auto& byte : data) {
+        byte = uint8_t(random());
+    }
+    const uint8_t header[13] = {0, 0, 0, 0, 0, 0, 0, 7, 23, 3, 3, 0, 0};
+    for (u32 maxLength = 0; maxLength < 300; ++maxLength) {
+        const u32 minLength = maxLength > 15 ? maxLength - 15 : 0;
+        for (u32 length = minLength; length <= maxLength; ++length) {
+            u8 ours[20];
+            HmacSha1SecretLength(kServerMac.data(), header, data.data(), length, minLength, maxLength, ours);
+            Bytes input(header, header + 13);
+            input.insert(input.end(), data.begin(), data.begin() + length);
+            uint8_t theirs[20];
+            unsigned int size = 0;
+            HMAC(EVP_sha1(), kServerMac.data(), 20, input.data(), input.size(), theirs, &size);
+            ASSERT_EQ(Bytes(ours, ours + 20), Bytes(theirs, theirs + 20)) << length << " in " << minLength << ".." << maxLength;
+        }
+    }
+}
+
+TEST(TlsCbcMac, RecordCheckFindsDataLengthAndRefusesBadPadding)
+{
+    for (u32 padding = 0; padding < 20; ++padding) {
+        for (u32 dataLength = 0; dataLength < 40; ++dataLength) {
+            const u32 size = dataLength + 20 + padding + 1;
+            Bytes plain(size);
+            for (u32 i = 0; i < dataLength; ++i) {
+                plain[i] = uint8_t(i);
+            }
+            uint8_t header[13] = {0, 0, 0, 0, 0, 0, 0, 3, 23, 3, 3, uint8_t(dataLength >> 8), uint8_t(dataLength)};
+            Bytes input(header, header + 13);
+            input.insert(input.end(), plain.begin(), plain.begin() + dataLength);
+            unsigned int macSize = 0;
+            HMAC(EVP_sha1(), kServerMac.data(), 20, input.data(), input.size(), plain.data() + dataLength, &macSize);
+            for (u32 i = 0; i <= padding; ++i) {
+                plain[dataLength + 20 + i] = uint8_t(padding);
+            }
+            u32 found = 0;
+            const u32 good = CheckTls12CbcRecord(kServerMac.data(), 3, 23, plain.data(), size, found);
+            EXPECT_EQ(good, padding < 16 ? 1u : 0u) << padding << " " << dataLength;
+            if (good != 0) {
+                EXPECT_EQ(found, dataLength);
+            }
+            if (padding > 0 && padding < 16) {
+                plain[dataLength + 20] ^= 1; // the first padding byte
+                EXPECT_EQ(CheckTls12CbcRecord(kServerMac.data(), 3, 23, plain.data(), size, found), 0u);
+                plain[dataLength + 20] ^= 1;
+            }
+            plain[dataLength] ^= 0x80; // the MAC
+            EXPECT_EQ(CheckTls12CbcRecord(kServerMac.data(), 3, 23, plain.data(), size, found), 0u);
+        }
+    }
+}
