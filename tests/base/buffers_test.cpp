@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
@@ -107,30 +106,20 @@ TEST(TypeBuf, AllocRefusesCountsOutsideOneToInt32Max)
     EXPECT_EQ(buffer.GetCount(), 0);
 }
 
-TEST(TypeBuf, HoldsFloatingPointAccumulatorsAndRequestsTheirByteSize)
+TEST(TypeBuf, HoldsFloatingPointAccumulatorsAndWeights)
 {
-    static u64 s_lastRequest;
-    SetAllocationHook([](u64 bytes) {
-        s_lastRequest = bytes;
-        return true;
-    });
+    // Every element is written, so ASan sees an allocation of too few bytes.
     _typebuf<f32> accumulators;
-    bool allocated = accumulators.Alloc(4 * 1000);
-    u64 floatRequest = s_lastRequest;
     _typebuf<f64> weights;
-    bool weightsAllocated = weights.Alloc(333);
-    u64 doubleRequest = s_lastRequest;
-    SetAllocationHook(nullptr);
-
-    ASSERT_TRUE(allocated && weightsAllocated);
-    EXPECT_EQ(floatRequest, 16000u);
-    EXPECT_EQ(doubleRequest, 2664u);
+    ASSERT_TRUE(accumulators.Alloc(4 * 1000) && weights.Alloc(333));
     for (i32 i = 0; i < accumulators.GetCount(); ++i) {
         accumulators[i] = 0.25f * static_cast<f32>(i);
     }
+    for (i32 i = 0; i < weights.GetCount(); ++i) {
+        weights[i] = -1.5 * i;
+    }
     EXPECT_FLOAT_EQ(accumulators[3999], 999.75f);
-    weights[332] = -1.5;
-    EXPECT_EQ(weights.GetData()[332], -1.5);
+    EXPECT_EQ(weights.GetData()[332], -498.0);
 }
 
 TEST(TypeBuf, IndexOutsideTheCountThrowsNamedException)
@@ -169,17 +158,13 @@ TEST(TypeBuf, MoveTransfersOwnershipAndEmptiesTheSource)
     _typebuf<u64> first;
     ASSERT_TRUE(first.Alloc(2));
     first[1] = 77;
-    _typebuf<u64> second(std::move(first));
+    _typebuf<u64> second;
+    ASSERT_TRUE(second.Alloc(9)); // freed by the assignment, else LSan reports it
+    second = std::move(first);
     EXPECT_EQ(first.GetCount(), 0);
     EXPECT_EQ(first.GetData(), nullptr);
+    EXPECT_EQ(second.GetCount(), 2);
     EXPECT_EQ(second[1], 77u);
-    _typebuf<u64> third;
-    ASSERT_TRUE(third.Alloc(9));
-    third = std::move(second);
-    EXPECT_EQ(third.GetCount(), 2);
-    EXPECT_EQ(third[1], 77u);
-    third = std::move(third);
-    EXPECT_EQ(third.GetCount(), 2);
 }
 
 TEST(ClassBuf, ConstructsEveryObjectAndDestroysThemOnReallocFreeAndDestruction)
@@ -193,6 +178,8 @@ TEST(ClassBuf, ConstructsEveryObjectAndDestroysThemOnReallocFreeAndDestruction)
             EXPECT_EQ(objects[i].m_tag, -1);
             objects[i].m_tag = i;
         }
+        ExpectOutOfBounds(objects, 4, "_classbuf::Out of bounds");
+        ExpectOutOfBounds(objects, -1, "_classbuf::Out of bounds");
         sCounted::s_destroyed.clear();
         ASSERT_TRUE(objects.Alloc(2));
         EXPECT_EQ(sCounted::s_live, 2);
@@ -219,14 +206,4 @@ TEST(ClassBuf, FailedAllocationLeavesItEmptyWithOldObjectsDestroyed)
     EXPECT_EQ(sCounted::s_live, 0);
     EXPECT_EQ(objects.GetCount(), 0);
     ExpectOutOfBounds(objects, 0, "_classbuf::Out of bounds");
-}
-
-TEST(ClassBuf, IndexOutsideTheCountThrowsNamedException)
-{
-    _classbuf<std::string> texts;
-    ASSERT_TRUE(texts.Alloc(2));
-    texts[1] = "kept";
-    ExpectOutOfBounds(texts, 2, "_classbuf::Out of bounds");
-    ExpectOutOfBounds(texts, -1, "_classbuf::Out of bounds");
-    EXPECT_EQ(texts[1], "kept");
 }

@@ -205,6 +205,8 @@ TEST(KeyTree, DepthLimitThreeHoldsSevenAscendingKeysAndRefusesTheEighth)
     }
     EXPECT_EQ(tree.GetOrAdd(8), nullptr);
     EXPECT_EQ(tree.GetCount(), 7);
+    EXPECT_EQ(tree.Next(tree.Last()), nullptr);
+    EXPECT_EQ(tree.Prev(tree.First()), nullptr);
     EXPECT_EQ(KeysInOrder(tree), (std::vector<i32>{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(tree.MeasureDepth(), 3);
     EXPECT_EQ(tree.Find(8), nullptr);
@@ -393,17 +395,4 @@ TEST(KeyTree, OutOfMemoryGivesNullAndLeavesTheEntriesUnchanged)
     EXPECT_EQ(tree.Find(absent), nullptr);
     EXPECT_NE(tree.GetOrAdd(absent), nullptr);
     EXPECT_EQ(tree.GetCount(), 2);
-}
-
-TEST(KeyTree, EmptyTreeAnswersNull)
-{
-    const tIntTree tree;
-    EXPECT_EQ(tree.First(), nullptr);
-    EXPECT_EQ(tree.Last(), nullptr);
-    EXPECT_EQ(tree.Find(0), nullptr);
-    EXPECT_EQ(tree.FindIntKeyValue(0), nullptr);
-    EXPECT_EQ(tIntTree::Next(nullptr), nullptr);
-    EXPECT_EQ(tIntTree::Prev(nullptr), nullptr);
-    EXPECT_EQ(tree.MeasureDepth(), 0);
-    EXPECT_EQ(tIntTree(0).GetDepthLimit(), 1);
 }

@@ -229,16 +229,3 @@ TEST(PackedKey, AllocationFailureLeavesTheKeyEmpty)
     EXPECT_TRUE(key.InitFromBytes("", 0));
     EXPECT_TRUE(key.CopyFrom(sPackedKey()));
 }
-
-TEST(PackedKey, CopyAndMoveKeepTheKey)
-{
-    sPackedKey source = KeyOf("\xff\x80 move me");
-    sPackedKey copy;
-    ASSERT_TRUE(copy.CopyFrom(source));
-    EXPECT_EQ(copy.Compare(source), 0);
-    sPackedKey moved(std::move(source));
-    EXPECT_EQ(source.GetByteLength(), 0);
-    EXPECT_EQ(moved.Compare(copy), 0);
-    source = std::move(moved);
-    EXPECT_EQ(BytesOf(source), "\xff\x80 move me");
-}
