@@ -153,6 +153,8 @@ def make_crafted(folder):
          chunk(b"IDAT", zlib.compress(raw + rgb_rows(8, 3, seed=9), 9)) + iend())
     save("ok_trailing_bytes_after_stream.png", SIGNATURE + ihdr(8, 6) +
          chunk(b"IDAT", stream + b"\x00garbage") + iend())
+    save("ok_idat_after_the_last_row.png", SIGNATURE + ihdr(8, 6) + chunk(b"IDAT", stream) +
+         chunk(b"IDAT", b"not zlib at all") + iend())
     save("ok_stored_deflate.png", SIGNATURE + ihdr(8, 6) + chunk(b"IDAT", zlib.compress(raw, 0)) +
          iend())
     # A filter type above 4 leaves the row's bytes as they are: the twin has filter 0.
@@ -162,6 +164,14 @@ def make_crafted(folder):
     first = bytes(rng.randrange(256) for _ in range(8 * 3))
     save("ok_paeth_first_row.png", SIGNATURE + ihdr(8, 1) + idat(b"\x04" + first) + iend())
     save("twin_sub_first_row.png", SIGNATURE + ihdr(8, 1) + idat(b"\x01" + first) + iend())
+
+    # A palette with an empty tRNS stays opaque; a short one sets the first entries' alpha.
+    palette_rows = b"\x00\x00\x01\x02\x03"
+    save("ok_palette_empty_trns.png", SIGNATURE + ihdr(4, 1, colour_type=3) +
+         chunk(b"PLTE", bytes(range(12))) + chunk(b"tRNS", b"") + idat(palette_rows) + iend())
+    save("ok_palette_short_trns.png", SIGNATURE + ihdr(4, 1, colour_type=3) +
+         chunk(b"PLTE", bytes(range(12))) + chunk(b"tRNS", b"\x10\x20") + idat(palette_rows) +
+         iend())
 
     # Size from the header only.
     save("info_ihdr_then_garbage.png", SIGNATURE + ihdr(8, 6) + b"\xde\xad\xbe\xef" * 8)

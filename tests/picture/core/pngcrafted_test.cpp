@@ -87,6 +87,7 @@ TEST(PngCrafted, TolerableOddFilesDecodeLikeTheirTwins)
     for (const char* name : {"ok_one_byte_idats.png", "ok_zero_length_idat.png",
                              "ok_unknown_chunk_good_crc.png", "ok_interlace_255.png",
                              "ok_extra_zlib_data.png", "ok_trailing_bytes_after_stream.png",
+                             "ok_idat_after_the_last_row.png",
                              "ok_stored_deflate.png"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Decode32(Crafted(name)), twin);
@@ -94,6 +95,54 @@ TEST(PngCrafted, TolerableOddFilesDecodeLikeTheirTwins)
     const std::vector<u32> sub = Decode32(Crafted("twin_sub_first_row.png"));
     ASSERT_EQ(sub.size(), 8u);
     EXPECT_EQ(Decode32(Crafted("ok_paeth_first_row.png")), sub);
+}
+
+// PLTE bytes 0..11 are entries (0,1,2), (3,4,5), (6,7,8), (9,10,11); the row uses each once.
+TEST(PngCrafted, PaletteTransparencyCoversOnlyItsEntries)
+{
+    EXPECT_EQ(Decode32(Crafted("ok_palette_empty_trns.png")),
+              (std::vector<u32>{0xFF000102, 0xFF030405, 0xFF060708, 0xFF090A0B}));
+    EXPECT_EQ(Decode32(Crafted("ok_palette_short_trns.png")),
+              (std::vector<u32>{0x10000102, 0x20030405, 0xFF060708, 0xFF090A0B}));
+}
+
+// A hook that claims a row leaves it as the cleared buffer had it.
+class cHookedPng : public cPictPNG
+{
+public:
+    bool ConvertRowHook32(u32* row, i32 width) override
+    {
+        ++m_calls;
+        return row == Pixels32().GetData(); // the bottom row
+    }
+    i32 m_calls = 0;
+};
+
+TEST(PngCrafted, RowHooksAreAskedBeforeEachRow)
+{
+    cHookedPng picture;
+    ASSERT_TRUE(pngtest::DecodeBytes(pngtest::ReadFileBytes(Crafted("twin_rgb8.png")), picture));
+    EXPECT_EQ(picture.m_calls, 6);
+    const std::vector<u32> plain = Decode32(Crafted("twin_rgb8.png"));
+    for (i32 i = 0; i < 48; ++i) {
+        EXPECT_EQ(picture.Pixels32().GetData()[i], i < 8 ? 0u : plain[size_t(i)]) << i;
+    }
+}
+
+TEST(PngCrafted, ReadInfoAndLoadStartFromTheBeginning)
+{
+    const std::vector<u8> bytes = pngtest::ReadFileBytes(Crafted("twin_rgb8.png"));
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    ASSERT_TRUE(stream.Seek(bytes.size()));
+    sPictInfo info;
+    cPictPNG picture;
+    ASSERT_TRUE(picture.ReadInfo(&stream, &info));
+    EXPECT_EQ(info.height, 6);
+    ASSERT_TRUE(stream.Seek(17));
+    EXPECT_TRUE(picture.Load(&stream));
+    // ParseStream itself reads on from where the stream is.
+    ASSERT_TRUE(stream.Seek(1));
+    EXPECT_FALSE(picture.ParseStream(&stream));
 }
 
 TEST(PngCrafted, FilterTypeAboveFourLeavesTheRowAsItIs)
