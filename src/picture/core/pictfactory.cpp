@@ -1,0 +1,111 @@
+#include "picture/core/pictfactory.h"
+
+#include "package/zipreader.h"
+#include "picture/core/jpegpicture.h"
+#include "picture/core/pngreader.h"
+#include "picture/core/zippreview.h"
+
+#include <new>
+
+namespace {
+
+using tProbe = bool (*)(cFileIOTarget* stream, sPictInfo* info);
+using tZipProbe = bool (*)(cZIPFileContainer* container, cSiArchTarget* target,
+                           sPictInfo* info);
+
+template <class tPicture, tProbe Probe>
+cPictBase* ProbeAndCreate(cFileIOTarget* stream, sPictInfo* info)
+{
+    (void)stream->Seek(0);
+    if (!Probe(stream, info)) {
+        return nullptr;
+    }
+    // Always the cPictBase part, whatever the class derives from first.
+    cPictBase* picture = static_cast<cPictBase*>(new (std::nothrow) tPicture);
+    if (picture == nullptr || info != nullptr) {
+        return picture;
+    }
+    (void)stream->Seek(0);
+    if (!picture->Load(stream)) {
+        picture->Delete();
+        return nullptr;
+    }
+    return picture;
+}
+
+// Ordered by the fixed place of each format in the chain; formats not built yet have no
+// step, and their places stay free.
+constexpr sPictFactoryStep kSteps[] = {
+    {1, kPictFormatJPEG, ProbeAndCreate<cPictJPEG, ProbeJPEG>},
+    {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
+};
+
+template <class tFormat, tZipProbe Probe>
+cPictBase* ProbeAndCreateFromZip(cZIPFileContainer* container, cSiArchTarget* target,
+                                 sPictInfo* info)
+{
+    if (!Probe(container, target, info)) {
+        return nullptr;
+    }
+    tFormat* picture = new (std::nothrow) tFormat;
+    if (picture == nullptr || info != nullptr) {
+        return picture;
+    }
+    if (!picture->DecodePreviewMember(container, target)) {
+        picture->Delete();
+        return nullptr;
+    }
+    return picture;
+}
+
+using tZipStep = cPictBase* (*)(cZIPFileContainer* container, cSiArchTarget* target,
+                                sPictInfo* info);
+
+constexpr tZipStep kZipSteps[] = {
+    ProbeAndCreateFromZip<cPict3MF, Probe3MFPreview>,
+    ProbeAndCreateFromZip<cPictF3D, ProbeF3DPreview>,
+    ProbeAndCreateFromZip<cPictHWPX, ProbeHwpxPreview>,
+};
+
+// The archive is opened once for the three formats.
+cPictBase* CreateFromZip(cFileIOTarget* stream, sPictInfo* info)
+{
+    (void)stream->Seek(0);
+    if (!IsZipStream(stream)) {
+        return nullptr;
+    }
+    cSiArchTarget target;
+    cZIPFileContainer container;
+    if (container.Open(stream, &target, 0, nullptr) != kZipOk) {
+        return nullptr;
+    }
+    for (tZipStep step : kZipSteps) {
+        if (cPictBase* picture = step(&container, &target, info)) {
+            return picture;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::span<const sPictFactoryStep> PictFactorySteps()
+{
+    return kSteps;
+}
+
+cPictBase* PictCreateFromStream(cFileIOTarget* stream, sPictInfo* info)
+{
+    if (info != nullptr) {
+        *info = {};
+    }
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    for (const sPictFactoryStep& step : kSteps) {
+        if (cPictBase* picture = step.run(stream, info)) {
+            return picture;
+        }
+    }
+    return CreateFromZip(stream, info);
+}

@@ -1,0 +1,523 @@
+// Thumbnails: the fitting rule, every result code, the three roads (embedded preview,
+// streaming decode, full decode and resample) on test pictures that count what is asked of
+// them, PNG thumbnails against ImageMagick's box filter, JPEG Exif previews made by
+// exiftool, and a decode stopped by closing its file from another thread.
+#include "base/fileio.h"
+#include "factory_support.h"
+#include "picture/core/jpegpicture.h"
+#include "picture/core/pictfactory.h"
+#include "picture/core/thumbnail.h"
+#include "reference_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using factorytest::cCountingStream;
+using factorytest::PixelsOf;
+
+constexpr u32 kRed = 0xFFFF0000;
+constexpr u32 kGreen = 0xFF00FF00;
+
+// A picture of one colour whose roads are chosen by the test: an embedded preview of a
+// given size (none when 0), streaming or whole decoding, and a decode that fails after
+// writing half of the image.
+class cTestPicture : public cPictBase
+{
+public:
+    bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override
+    {
+        ++m_readInfos;
+        *info = m_info;
+        return true;
+    }
+    bool Load(cFileIOTarget* stream) override
+    {
+        ++m_loads;
+        const i32 w = m_info.width;
+        const i32 h = m_info.height;
+        if (HasTarget()) {
+            SetImageSize(w, h, false);
+            if (!BeginStreamRender()) {
+                return false;
+            }
+            for (i32 y = 0; y < (m_failLoad ? h / 2 : h); ++y) {
+                for (i32 x = 0; x < w; ++x) {
+                    StreamPixel(x, y, kRed);
+                }
+            }
+            EndStreamRender();
+            return !m_failLoad;
+        }
+        if (m_failLoad || !AllocClear32(w, h)) {
+            return false;
+        }
+        std::fill_n(Pixels32().GetData(), Pixels32().GetCount(), kRed);
+        return true;
+    }
+    bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
+                             i32* height) override
+    {
+        m_askedWidth = *width;
+        m_askedHeight = *height;
+        if (m_previewWidth == 0 || !out->AllocClear32(m_previewWidth, m_previewHeight)) {
+            return false;
+        }
+        std::fill_n(out->Pixels32().GetData(), out->Pixels32().GetCount(), kGreen);
+        return true;
+    }
+    bool RendersWhileDecoding() override { return m_streams; }
+
+    sPictInfo m_info{1000, 750, 0};
+    i32 m_previewWidth = 0;
+    i32 m_previewHeight = 0;
+    bool m_streams = true;
+    bool m_failLoad = false;
+    i32 m_loads = 0;
+    i32 m_readInfos = 0;
+    i32 m_askedWidth = 0;
+    i32 m_askedHeight = 0;
+};
+
+bool AllPixelsAre(cPictBase& picture, u32 value)
+{
+    const std::vector<u32> pixels = PixelsOf(picture);
+    return !pixels.empty() &&
+           std::all_of(pixels.begin(), pixels.end(), [&](u32 p) { return p == value; });
+}
+
+class Thumbnail : public ::testing::Test
+{
+protected:
+    i32 Render(i32 maxW, i32 maxH, bool allowFullDecode = true)
+    {
+        return PictRenderThumbnail(m_picture.m_info, &m_picture, &m_stream, &m_out, maxW, maxH,
+                                   allowFullDecode, 0x00FFFFFF);
+    }
+
+    u8 m_byte = 0;
+    cBufWrapperIO m_stream{&m_byte, 1};
+    cTestPicture m_picture;
+    cPictDummy m_out;
+};
+
+TEST(ThumbnailFit, ScalesDownOnlyAndRoundsEachSide)
+{
+    i32 w = -1;
+    i32 h = -1;
+    ASSERT_TRUE(PictFitSize(100, 50, 200, 200, &w, &h));
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 50);
+    ASSERT_TRUE(PictFitSize(1000, 5, 100, 100, &w, &h));
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 1);
+    ASSERT_TRUE(PictFitSize(2000, 1500, 256, 256, &w, &h));
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 192);
+    // trunc(333 * 100/1000 + 0.5) = trunc(33.8) = 33.
+    ASSERT_TRUE(PictFitSize(1000, 333, 100, 100, &w, &h));
+    EXPECT_EQ(h, 33);
+    ASSERT_TRUE(PictFitSize(65535, 1, 0x7FFFFFFF, 0x7FFFFFFF, &w, &h));
+    EXPECT_EQ(w, 65535);
+    w = -1;
+    EXPECT_FALSE(PictFitSize(1000, 3, 100, 100, &w, &h));
+    EXPECT_FALSE(PictFitSize(100, 100, 0, 100, &w, &h));
+    EXPECT_FALSE(PictFitSize(100, 100, -5, 100, &w, &h));
+    EXPECT_FALSE(PictFitSize(0, 100, 100, 100, &w, &h));
+    EXPECT_FALSE(PictFitSize(100, -1, 100, 100, &w, &h));
+    EXPECT_EQ(w, -1);
+}
+
+TEST_F(Thumbnail, EmptyBoxesMissingObjectsAndThinPicturesAreCodeOne)
+{
+    EXPECT_EQ(Render(0, 100), kThumbEmpty);
+    EXPECT_EQ(Render(100, -1), kThumbEmpty);
+    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, nullptr, &m_stream, &m_out, 9, 9, true, 0),
+              kThumbEmpty);
+    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, &m_picture, nullptr, &m_out, 9, 9, true, 0),
+              kThumbEmpty);
+    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, &m_picture, &m_stream, nullptr, 9, 9, true,
+                                  0),
+              kThumbEmpty);
+    m_picture.m_info = {1000, 3, 0};
+    EXPECT_EQ(Render(100, 100), kThumbEmpty);
+    m_picture.m_info = {0, 30, 0};
+    EXPECT_EQ(Render(100, 100), kThumbEmpty);
+    EXPECT_EQ(m_picture.m_loads, 0);
+    EXPECT_EQ(m_out.GetWidth(), 0);
+}
+
+TEST_F(Thumbnail, PreviewThatFitsTheBoxIsTakenAsItIs)
+{
+    m_picture.m_info.hasEmbeddedPreview = 1;
+    m_picture.m_previewWidth = 160;
+    m_picture.m_previewHeight = 120;
+    ASSERT_EQ(Render(200, 200), kThumbOk);
+    // Smaller than the fitted 200 x 150 of the main image, and kept so.
+    EXPECT_EQ(m_out.GetWidth(), 160);
+    EXPECT_EQ(m_out.GetHeight(), 120);
+    EXPECT_TRUE(AllPixelsAre(m_out, kGreen));
+    EXPECT_EQ(m_picture.m_askedWidth, 200);
+    EXPECT_EQ(m_picture.m_askedHeight, 150);
+    EXPECT_EQ(m_picture.m_loads, 0);
+}
+
+TEST_F(Thumbnail, LargerPreviewIsFittedByItsOwnSize)
+{
+    m_picture.m_info = {1000, 1000, 1};
+    m_picture.m_previewWidth = 160;
+    m_picture.m_previewHeight = 120;
+    ASSERT_EQ(Render(100, 100), kThumbOk);
+    EXPECT_EQ(m_out.GetWidth(), 100);
+    EXPECT_EQ(m_out.GetHeight(), 75);
+    EXPECT_TRUE(AllPixelsAre(m_out, kGreen));
+    EXPECT_EQ(m_picture.m_loads, 0);
+}
+
+TEST_F(Thumbnail, NoPreviewAndNoFullDecodeIsCodeFiveWithNothingDecoded)
+{
+    m_picture.m_info.hasEmbeddedPreview = 1; // announced, but the preview fails
+    EXPECT_EQ(Render(100, 100, false), kThumbNoPreview);
+    m_picture.m_info.hasEmbeddedPreview = 0;
+    EXPECT_EQ(Render(100, 100, false), kThumbNoPreview);
+    EXPECT_EQ(m_picture.m_loads, 0);
+    EXPECT_EQ(m_out.GetWidth(), 0);
+}
+
+TEST_F(Thumbnail, AFailedPreviewFallsBackToTheDecode)
+{
+    m_picture.m_info.hasEmbeddedPreview = 1;
+    ASSERT_EQ(Render(100, 100), kThumbOk);
+    EXPECT_EQ(m_picture.m_loads, 1);
+    EXPECT_EQ(m_out.GetWidth(), 100);
+    EXPECT_EQ(m_out.GetHeight(), 75);
+    EXPECT_TRUE(AllPixelsAre(m_out, kRed));
+}
+
+TEST_F(Thumbnail, StreamsOrDecodesWholeIntoTheFittedSize)
+{
+    for (bool streams : {true, false}) {
+        m_picture.m_streams = streams;
+        ASSERT_EQ(Render(64, 64), kThumbOk) << streams;
+        EXPECT_EQ(m_out.GetWidth(), 64);
+        EXPECT_EQ(m_out.GetHeight(), 48);
+        EXPECT_TRUE(AllPixelsAre(m_out, kRed)) << streams;
+        // Only the whole decode leaves the image in the picture; a stream never holds it.
+        EXPECT_EQ(m_picture.HasPixels(), !streams);
+        EXPECT_FALSE(m_picture.HasTarget());
+    }
+}
+
+TEST_F(Thumbnail, AFailedDecodeIsCodeFourWithTheOutPictureCleared)
+{
+    m_picture.m_failLoad = true;
+    for (bool streams : {true, false}) {
+        m_picture.m_streams = streams;
+        ASSERT_EQ(Render(64, 64), kThumbDecodeFailed);
+        EXPECT_EQ(m_out.GetWidth(), 64);
+        EXPECT_TRUE(AllPixelsAre(m_out, 0)) << streams;
+        EXPECT_FALSE(m_picture.HasTarget());
+    }
+}
+
+TEST_F(Thumbnail, AnOutPictureAboveThePixelCapIsCodeTwo)
+{
+    m_picture.m_info = {60000, 60000, 0};
+    EXPECT_EQ(Render(0x7FFFFFFF, 0x7FFFFFFF), kThumbNoMemory);
+    EXPECT_EQ(m_picture.m_loads, 0);
+}
+
+TEST_F(Thumbnail, RenderPageThumbnailServesPageZeroOnly)
+{
+    cCountingStream stream(&m_stream);
+    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 2, true, 0));
+    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, -1, true, 0));
+    EXPECT_EQ(stream.m_seeks + stream.m_reads, 0u);
+    EXPECT_EQ(m_picture.m_readInfos, 0);
+    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 0, false, 0));
+    ASSERT_TRUE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 0, true, 0));
+    EXPECT_EQ(m_out.GetWidth(), 100);
+    EXPECT_EQ(m_out.GetHeight(), 75);
+    EXPECT_EQ(m_picture.m_readInfos, 2);
+}
+
+// ---- PictFitToBox ----
+
+TEST(ThumbnailFitToBox, APictureThatFitsMovesItsPixels)
+{
+    cPictDummy source;
+    ASSERT_TRUE(source.AllocClear32(30, 20));
+    std::fill_n(source.Pixels32().GetData(), 600, kGreen);
+    cPictDummy out;
+    ASSERT_TRUE(PictFitToBox(&source, 30, 20, &out));
+    EXPECT_EQ(out.GetWidth(), 30);
+    EXPECT_TRUE(AllPixelsAre(out, kGreen));
+    EXPECT_FALSE(source.HasPixels());
+}
+
+TEST(ThumbnailFitToBox, ALargerPictureIsResampledAndGivesItsPixelsUp)
+{
+    for (bool inPlace : {false, true}) {
+        cPictDummy source;
+        ASSERT_TRUE(source.AllocClear32(300, 200));
+        std::fill_n(source.Pixels32().GetData(), 60000, kGreen);
+        cPictDummy other;
+        cPictBase* out = inPlace ? static_cast<cPictBase*>(&source) : &other;
+        ASSERT_TRUE(PictFitToBox(&source, 30, 30, out, 0xFFFFFF));
+        EXPECT_EQ(out->GetWidth(), 30);
+        EXPECT_EQ(out->GetHeight(), 20);
+        EXPECT_TRUE(AllPixelsAre(*out, kGreen)) << inPlace;
+        if (!inPlace) {
+            EXPECT_FALSE(source.HasPixels());
+        }
+    }
+}
+
+TEST(ThumbnailFitToBox, RefusesEmptyDeepAndUnfittablePictures)
+{
+    cPictDummy source;
+    cPictDummy out;
+    EXPECT_FALSE(PictFitToBox(&source, 10, 10, &out));
+    EXPECT_FALSE(PictFitToBox(nullptr, 10, 10, &out));
+    ASSERT_TRUE(source.AllocClear64(20, 20));
+    EXPECT_FALSE(PictFitToBox(&source, 10, 10, &out));
+    ASSERT_TRUE(source.AllocClear32(1000, 3));
+    EXPECT_FALSE(PictFitToBox(&source, 100, 100, &out));
+    EXPECT_FALSE(PictFitToBox(&source, 100, 100, nullptr));
+    EXPECT_TRUE(source.HasPixels());
+    EXPECT_EQ(out.GetWidth(), 0);
+}
+
+// ---- Through the factory ----
+
+TEST(ThumbnailFromStream, EmptyBoxReadsNothingAndUnknownStreamsAreCodeThree)
+{
+    const std::vector<u8> png =
+        pngtest::ReadFileBytes(factorytest::PreviewSample("thumb.png"));
+    cBufWrapperIO memory(png.data(), png.size());
+    cCountingStream stream(&memory);
+    cPictDummy out;
+    EXPECT_EQ(PictThumbnailFromStream(&stream, &out, 0, 50), kThumbEmpty);
+    EXPECT_EQ(PictThumbnailFromStream(&stream, &out, 50, -50), kThumbEmpty);
+    EXPECT_EQ(stream.m_seeks + stream.m_reads, 0u);
+    EXPECT_EQ(PictThumbnailFromStream(nullptr, &out, 50, 50), kThumbEmpty);
+
+    const std::string text(3000, 't');
+    cBufWrapperIO notAPicture(text.data(), text.size());
+    EXPECT_EQ(PictThumbnailFromStream(&notAPicture, &out, 50, 50), kThumbUnknown);
+    EXPECT_EQ(out.GetWidth(), 0);
+
+    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 50, 40), kThumbOk);
+    EXPECT_EQ(out.GetWidth(), 40);
+    EXPECT_EQ(out.GetHeight(), 40);
+}
+
+// The ZIP previews cannot stream: decoded whole and resampled. The gradient runs from red
+// at the top to blue at the bottom.
+TEST(ThumbnailFromStream, ZipPreviewsDecodeWholeAndResample)
+{
+    const std::vector<u8> bytes =
+        pngtest::ReadFileBytes(factorytest::PreviewSample("hwpx_deflated.zip"));
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    cPictDummy out;
+    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 64, 100), kThumbOk);
+    ASSERT_EQ(out.GetWidth(), 64);
+    ASSERT_EQ(out.GetHeight(), 64);
+    const u32* pixels = out.Pixels32().GetData();
+    const u32 top = pixels[63 * 64 + 10];
+    const u32 bottom = pixels[10];
+    EXPECT_GE((top >> 16) & 0xFF, 240u);
+    EXPECT_LE(top & 0xFF, 15u);
+    EXPECT_LE((bottom >> 16) & 0xFF, 15u);
+    EXPECT_GE(bottom & 0xFF, 240u);
+}
+
+class ThumbnailAgainstTools : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE(qeltest::PathExists("/usr/bin/convert"), "convert (imagemagick)");
+        char pattern[] = "/tmp/qel-thumb-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override
+    {
+        if (!m_dir.empty()) {
+            (void)pngtest::RunCommand("rm -rf '" + m_dir + "'");
+        }
+    }
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    bool Run(const std::string& command)
+    {
+        return !pngtest::RunCommand("cd " + m_dir + " && " + command + " && echo ok").empty();
+    }
+
+    std::string m_dir;
+};
+
+// A streamed thumbnail of a smooth picture against ImageMagick's box filter. The streaming
+// render accumulates source pixels into cells rather than filtering by area, so this only
+// guards against gross errors: a wrong row order, channel swap or offset.
+TEST_F(ThumbnailAgainstTools, StreamedPngMatchesImageMagickBoxFilter)
+{
+    ASSERT_TRUE(Run("/usr/bin/convert -seed 5 -size 2000x1500 plasma:fractal -blur 0x2 "
+                    "PNG24:p.png"));
+    const std::vector<u8> reference = pngtest::RunCommand(
+        "/usr/bin/convert " + Path("p.png") + " -filter box -resize 256x192! -depth 8 rgb:-");
+    ASSERT_EQ(reference.size(), 256u * 192 * 3);
+    cFileIO file;
+    ASSERT_TRUE(file.Create(Path("p.png").c_str(), FileMode::Read));
+    cPictDummy out;
+    ASSERT_EQ(PictThumbnailFromStream(&file, &out, 256, 256), kThumbOk);
+    ASSERT_EQ(out.GetWidth(), 256);
+    ASSERT_EQ(out.GetHeight(), 192);
+    f64 total = 0;
+    i32 worst = 0;
+    for (i32 row = 0; row < 192; ++row) {
+        for (i32 x = 0; x < 256; ++x) {
+            const u32 pixel = out.Pixels32().GetData()[(191 - row) * 256 + x];
+            EXPECT_EQ(pixel >> 24, 0xFFu);
+            const u8* expected = &reference[(size_t(row) * 256 + x) * 3];
+            for (i32 c = 0; c < 3; ++c) {
+                const i32 difference =
+                    std::abs(i32((pixel >> (16 - 8 * c)) & 0xFF) - i32(expected[c]));
+                total += difference;
+                worst = std::max(worst, difference);
+            }
+        }
+    }
+    EXPECT_LT(total / (256.0 * 192 * 3), 4.0) << "worst " << worst;
+    EXPECT_LE(worst, 24);
+}
+
+// The Exif thumbnail (160 x 120) that exiftool writes into a JPEG serves as the preview:
+// kept as it is where it fits, resampled where it does not; without Exif the main image
+// streams.
+TEST_F(ThumbnailAgainstTools, JpegExifThumbnailServesAsThePreview)
+{
+    QEL_REQUIRE(qeltest::HaveTool("cjpeg") && qeltest::HaveTool("exiftool"),
+                "cjpeg (libjpeg-turbo-progs), exiftool");
+    ASSERT_TRUE(Run("/usr/bin/convert -seed 3 -size 83x61 plasma:fractal ppm:- | cjpeg > "
+                    "plain.jpg && /usr/bin/convert -size 160x120 gradient:yellow-navy ppm:- | "
+                    "cjpeg > t.jpg && cp plain.jpg p.jpg && exiftool -q -overwrite_original "
+                    "'-ThumbnailImage<=t.jpg' p.jpg"));
+    const std::vector<u8> tagged = pngtest::ReadFileBytes(Path("p.jpg"));
+    struct sCase
+    {
+        i32 box;
+        i32 width;
+        i32 height;
+    };
+    for (const sCase& c : {sCase{200, 160, 120}, sCase{100, 100, 75}}) {
+        cBufWrapperIO stream(tagged.data(), tagged.size());
+        cPictDummy out;
+        ASSERT_EQ(PictThumbnailFromStream(&stream, &out, c.box, c.box), kThumbOk);
+        EXPECT_EQ(out.GetWidth(), c.width);
+        EXPECT_EQ(out.GetHeight(), c.height);
+    }
+    // Without the full decode the preview is still there; the untagged file has none.
+    const std::vector<u8> plain = pngtest::ReadFileBytes(Path("plain.jpg"));
+    for (const std::vector<u8>* bytes : {&tagged, &plain}) {
+        cBufWrapperIO stream(bytes->data(), bytes->size());
+        sPictInfo info;
+        factorytest::tPicture picture(PictCreateFromStream(&stream, &info));
+        ASSERT_NE(picture, nullptr);
+        cPictDummy out;
+        EXPECT_EQ(PictRenderThumbnail(info, picture.get(), &stream, &out, 100, 100, false, 0),
+                  bytes == &tagged ? kThumbOk : kThumbNoPreview);
+    }
+    // The main image fits 200 x 200: streamed at scale 1 it equals the full decode.
+    cBufWrapperIO stream(plain.data(), plain.size());
+    cPictDummy out;
+    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 200, 200), kThumbOk);
+    cPictJPEG whole;
+    ASSERT_TRUE(pngtest::DecodeBytes(plain, whole));
+    EXPECT_EQ(out.GetWidth(), 83);
+    EXPECT_EQ(out.GetHeight(), 61);
+    EXPECT_EQ(PixelsOf(out), PixelsOf(whole));
+}
+
+// ---- The stream guard ----
+
+// Signals once reading has passed `trigger` bytes and waits until the file has been closed
+// by the other thread, so the close always lands in the middle of the image data.
+class cCloseMidwayStream : public cCountingStream
+{
+public:
+    cCloseMidwayStream(cFileIO* file, u64 trigger) : cCountingStream(file), m_trigger(trigger) {}
+
+    u32 Read(void* buffer, u32 length) override
+    {
+        if (m_bytesRead >= m_trigger) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_closeWanted = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return m_closed; });
+        }
+        return cCountingStream::Read(buffer, length);
+    }
+
+    // The other thread's side: waits for the signal, closes the file.
+    void CloseWhenAsked(cFileIO* file)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_closeWanted; });
+        file->Close();
+        m_closed = true;
+        m_changed.notify_all();
+    }
+
+private:
+    u64 m_trigger;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_closeWanted = false;
+    bool m_closed = false;
+};
+
+TEST(StreamGuard, AnswersWhetherTheStreamIsOpen)
+{
+    cStreamGuardProgressTarget none(nullptr);
+    EXPECT_FALSE(none.SetProgress(0.5));
+    EXPECT_TRUE(none.IsCancelled());
+    cFileIO file;
+    ASSERT_TRUE(file.Create("/proc/self/exe", FileMode::Read));
+    cStreamGuardProgressTarget guard(&file);
+    guard.SetStage(3);
+    EXPECT_TRUE(guard.SetProgress(0.25));
+    EXPECT_FALSE(guard.IsCancelled());
+    file.Close();
+    EXPECT_FALSE(guard.SetProgress(0.25));
+    EXPECT_TRUE(guard.IsCancelled());
+}
+
+TEST_F(ThumbnailAgainstTools, ClosingTheFileStopsTheDecodeWithCodeFour)
+{
+    ASSERT_TRUE(Run("/usr/bin/convert -seed 9 -size 1500x1000 xc: +noise Random PNG24:big.png"));
+    cFileIO file;
+    ASSERT_TRUE(file.Create(Path("big.png").c_str(), FileMode::Read));
+    const u64 size = file.GetSize();
+    ASSERT_GT(size, 1000000u);
+    cCloseMidwayStream stream(&file, size / 2);
+    cStreamGuardProgressTarget guard(&stream);
+    EXPECT_TRUE(guard.SetProgress(0.0));
+    std::thread closer([&] { stream.CloseWhenAsked(&file); });
+    cPictDummy out;
+    const i32 result = PictThumbnailFromStream(&stream, &out, 150, 150);
+    closer.join();
+    EXPECT_EQ(result, kThumbDecodeFailed);
+    EXPECT_EQ(out.GetWidth(), 150);
+    EXPECT_EQ(out.GetHeight(), 100);
+    EXPECT_TRUE(AllPixelsAre(out, 0));
+    EXPECT_TRUE(guard.IsCancelled());
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// The ZIP-based preview formats through the factory, on archives made by Python's zipfile,
+// Info-ZIP and 7-Zip (tools/testdata/make_zip_previews.sh): ids and sizes, pixels equal to
+// the preview PNG's own decode for every method, the order of the three formats, and
+// archives that must not be taken as pictures.
+#include "factory_support.h"
+#include "picture/core/pictfactory.h"
+#include "picture/core/zippreview.h"
+#include "reference_decoder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using factorytest::PreviewSample;
+using factorytest::tPicture;
+
+tPicture Create(const std::vector<u8>& bytes, sPictInfo* info)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    return tPicture(PictCreateFromStream(&stream, info));
+}
+
+tPicture CreateFromSample(const std::string& name, sPictInfo* info)
+{
+    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample(name));
+    EXPECT_FALSE(bytes.empty()) << name;
+    return Create(bytes, info);
+}
+
+// The preview as the PNG reader decodes it on its own.
+std::vector<u32> PreviewPixels()
+{
+    cPictPNG png;
+    EXPECT_TRUE(pngtest::DecodeBytes(pngtest::ReadFileBytes(PreviewSample("thumb.png")), png));
+    return factorytest::PixelsOf(png);
+}
+
+struct sPreviewCase
+{
+    const char* archive;
+    i32 formatId;
+};
+
+class ZipPreview : public ::testing::TestWithParam<sPreviewCase>
+{
+};
+
+TEST_P(ZipPreview, ProbesAndDecodesThePreviewMember)
+{
+    const sPreviewCase& sample = GetParam();
+    sPictInfo info;
+    tPicture probed = CreateFromSample(sample.archive, &info);
+    ASSERT_NE(probed, nullptr);
+    EXPECT_EQ(probed->GetFormatId(), sample.formatId);
+    EXPECT_EQ(info.width, 256);
+    EXPECT_EQ(info.height, 256);
+    EXPECT_EQ(info.hasEmbeddedPreview, 0);
+    EXPECT_EQ(probed->GetWidth(), 0);
+    EXPECT_FALSE(probed->RendersWhileDecoding());
+
+    tPicture loaded = CreateFromSample(sample.archive, nullptr);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetFormatId(), sample.formatId);
+    ASSERT_EQ(loaded->GetWidth(), 256);
+    ASSERT_EQ(loaded->GetHeight(), 256);
+    EXPECT_EQ(factorytest::PixelsOf(*loaded), PreviewPixels());
+
+    // The object the factory returned unloaded loads the same pixels itself.
+    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample(sample.archive));
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    ASSERT_TRUE(probed->Load(&stream));
+    EXPECT_EQ(factorytest::PixelsOf(*probed), PreviewPixels());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, ZipPreview,
+    ::testing::Values(sPreviewCase{"3mf_stored.zip", kPictFormat3MF},
+                      sPreviewCase{"3mf_deflated.zip", kPictFormat3MF},
+                      sPreviewCase{"3mf_bzip2.zip", kPictFormat3MF},
+                      sPreviewCase{"3mf_lzma.zip", kPictFormat3MF},
+                      sPreviewCase{"3mf_descriptors.zip", kPictFormat3MF},
+                      sPreviewCase{"hwpx_stored.zip", kPictFormatHWPX},
+                      sPreviewCase{"hwpx_deflated.zip", kPictFormatHWPX},
+                      sPreviewCase{"f3d_infozip.zip", kPictFormatF3D},
+                      sPreviewCase{"all_three.zip", kPictFormat3MF},
+                      sPreviewCase{"f3d_and_hwpx.zip", kPictFormatF3D}),
+    [](const ::testing::TestParamInfo<sPreviewCase>& info) {
+        std::string name = info.param.archive;
+        return name.substr(0, name.size() - 4);
+    });
+
+// A JPEG under the PNG name, a name without its brackets, the name as a folder, a member
+// in Deflate64 (not read) and an archive of texts: not pictures.
+TEST(ZipPreviewRefused, ArchivesWithoutAUsablePreview)
+{
+    for (const char* name : {"jpeg_as_png.zip", "f3d_no_brackets.zip", "preview_folder.zip",
+                             "3mf_deflate64.zip", "text_only.zip"}) {
+        sPictInfo info;
+        EXPECT_EQ(CreateFromSample(name, &info), nullptr) << name;
+        EXPECT_EQ(CreateFromSample(name, nullptr), nullptr) << name;
+    }
+}
+
+TEST(ZipPreviewRefused, NullStreamsAndOtherContainers)
+{
+    cPict3MF picture;
+    sPictInfo info;
+    EXPECT_FALSE(picture.ReadInfo(nullptr, &info));
+    EXPECT_FALSE(picture.Load(nullptr));
+    EXPECT_FALSE(Probe3MFPreview(nullptr, nullptr, &info));
+    // The PNG itself is no archive.
+    const std::vector<u8> png = pngtest::ReadFileBytes(PreviewSample("thumb.png"));
+    cBufWrapperIO stream(png.data(), png.size());
+    EXPECT_FALSE(picture.ReadInfo(&stream, &info));
+    EXPECT_FALSE(picture.Load(&stream));
+}
+
+// The probes answer on a directory opened once; each reports only its own member.
+TEST(ZipPreviewProbes, EachFindsOnlyItsOwnMember)
+{
+    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample("f3d_and_hwpx.zip"));
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    cSiArchTarget target;
+    cZIPFileContainer container;
+    ASSERT_EQ(container.Open(&stream, &target, 0, nullptr), kZipOk);
+    sPictInfo info;
+    EXPECT_FALSE(Probe3MFPreview(&container, &target, &info));
+    EXPECT_TRUE(ProbeF3DPreview(&container, &target, &info));
+    EXPECT_EQ(info.width, 256);
+    EXPECT_TRUE(ProbeHwpxPreview(&container, &target, nullptr));
+}
+
+// Cut at every 1/32 of its length, or with one byte changed anywhere, an archive either
+// still gives the preview or is refused cleanly.
+TEST(ZipPreviewHostile, TruncatedAndFlippedArchivesFailCleanly)
+{
+    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample("hwpx_deflated.zip"));
+    ASSERT_FALSE(bytes.empty());
+    for (size_t cut = 1; cut < 32; ++cut) {
+        const std::vector<u8> part(bytes.begin(), bytes.begin() + bytes.size() * cut / 32);
+        EXPECT_EQ(Create(part, nullptr), nullptr) << cut;
+    }
+    const std::vector<u32> expected = PreviewPixels();
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        std::vector<u8> changed = bytes;
+        changed[at] ^= 0x5A;
+        sPictInfo info;
+        if (tPicture probed = Create(changed, &info)) {
+            EXPECT_GT(info.width, 0);
+        }
+        if (tPicture loaded = Create(changed, nullptr)) {
+            // Only bytes the reader never checks (times, unused fields) can change unseen.
+            EXPECT_EQ(factorytest::PixelsOf(*loaded), expected) << at;
+        }
+    }
+}
+
+} // namespace
