@@ -89,15 +89,6 @@ const std::vector<u8>& InputBytes(const std::string& name)
     return cache[name] = std::vector<u8>(std::istreambuf_iterator<char>(file), {});
 }
 
-bool SkipWithoutInput(benchmark::State& state, const std::vector<u8>& bytes)
-{
-    if (bytes.empty()) {
-        state.SkipWithError("input missing: ImageMagick's convert is needed to make it");
-        return true;
-    }
-    return false;
-}
-
 void ReportPixels(benchmark::State& state, i64 pixels)
 {
     state.counters["ns_per_pixel"] = benchmark::Counter(
@@ -105,24 +96,35 @@ void ReportPixels(benchmark::State& state, i64 pixels)
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_Ours(benchmark::State& state, const char* name)
+// Times `decode` (the input's bytes -> pixels decoded, or -1 on failure) on input `name`.
+template <class Decode>
+void RunDecode(benchmark::State& state, const char* name, Decode decode)
 {
     const std::vector<u8>& bytes = InputBytes(name);
-    if (SkipWithoutInput(state, bytes)) {
+    if (bytes.empty()) {
+        state.SkipWithError("input missing: ImageMagick's convert is needed to make it");
         return;
     }
     i64 pixels = 0;
     for (auto _ : state) {
-        cBufWrapperIO stream(bytes.data(), bytes.size());
-        cPictPNG picture;
-        if (!picture.Load(&stream)) {
+        pixels = decode(bytes);
+        if (pixels < 0) {
             state.SkipWithError("decode failed");
             return;
         }
-        pixels = i64(picture.GetWidth()) * picture.GetHeight();
-        benchmark::DoNotOptimize(picture.Pixels32().GetData());
     }
     ReportPixels(state, pixels);
+}
+
+i64 DecodeWithOurs(const std::vector<u8>& bytes)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    cPictPNG picture;
+    if (!picture.Load(&stream)) {
+        return -1;
+    }
+    benchmark::DoNotOptimize(picture.Pixels32().GetData());
+    return i64(picture.GetWidth()) * picture.GetHeight();
 }
 
 struct sMemoryReader
@@ -144,15 +146,16 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count)
 
 // libpng with the expansions that give our output: palette and low grey depths to 8 bits,
 // tRNS to alpha, grey to RGB, an opaque filler, BGR order, 16-bit samples little-endian.
-bool DecodeWithLibpng(const std::vector<u8>& bytes, std::vector<u8>& out, i64& pixels)
+i64 DecodeWithLibpng(const std::vector<u8>& bytes)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     sMemoryReader reader = {bytes.data(), bytes.size(), 0};
+    std::vector<u8> out;
     std::vector<png_bytep> rows;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        return false;
+        return -1;
     }
     png_set_read_fn(png, &reader, ReadFromMemory);
     png_read_info(png, info);
@@ -180,87 +183,46 @@ bool DecodeWithLibpng(const std::vector<u8>& bytes, std::vector<u8>& out, i64& p
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
-    pixels = i64(width) * height;
-    return true;
+    benchmark::DoNotOptimize(out.data());
+    return i64(width) * height;
 }
 
-void BM_Libpng(benchmark::State& state, const char* name)
+i64 DecodeWithLibspng(const std::vector<u8>& bytes)
 {
-    const std::vector<u8>& bytes = InputBytes(name);
-    if (SkipWithoutInput(state, bytes)) {
-        return;
-    }
+    spng_ctx* context = spng_ctx_new(0);
+    spng_set_png_buffer(context, bytes.data(), bytes.size());
+    spng_ihdr header;
+    size_t size = 0;
     std::vector<u8> out;
-    i64 pixels = 0;
-    for (auto _ : state) {
-        if (!DecodeWithLibpng(bytes, out, pixels)) {
-            state.SkipWithError("libpng failed");
-            return;
-        }
-        benchmark::DoNotOptimize(out.data());
-    }
-    ReportPixels(state, pixels);
-}
-
-void BM_Libspng(benchmark::State& state, const char* name)
-{
-    const std::vector<u8>& bytes = InputBytes(name);
-    if (SkipWithoutInput(state, bytes)) {
-        return;
-    }
-    std::vector<u8> out;
-    i64 pixels = 0;
-    for (auto _ : state) {
-        spng_ctx* context = spng_ctx_new(0);
-        spng_set_png_buffer(context, bytes.data(), bytes.size());
-        spng_ihdr header;
-        size_t size = 0;
-        const bool ok = spng_get_ihdr(context, &header) == 0;
-        const int format = ok && header.bit_depth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
-        if (!ok || spng_decoded_image_size(context, format, &size) != 0) {
-            spng_ctx_free(context);
-            state.SkipWithError("libspng failed");
-            return;
-        }
+    bool ok = spng_get_ihdr(context, &header) == 0;
+    const int format = ok && header.bit_depth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+    ok = ok && spng_decoded_image_size(context, format, &size) == 0;
+    if (ok) {
         out.resize(size);
-        const int result =
-            spng_decode_image(context, out.data(), size, format, SPNG_DECODE_TRNS);
-        spng_ctx_free(context);
-        if (result != 0) {
-            state.SkipWithError("libspng failed");
-            return;
-        }
-        pixels = i64(header.width) * header.height;
-        benchmark::DoNotOptimize(out.data());
+        ok = spng_decode_image(context, out.data(), size, format, SPNG_DECODE_TRNS) == 0;
     }
-    ReportPixels(state, pixels);
+    spng_ctx_free(context);
+    benchmark::DoNotOptimize(out.data());
+    return ok ? i64(header.width) * header.height : -1;
 }
 
-void BM_StbImage(benchmark::State& state, const char* name)
+i64 DecodeWithStbImage(const std::vector<u8>& bytes)
 {
-    const std::vector<u8>& bytes = InputBytes(name);
-    if (SkipWithoutInput(state, bytes)) {
-        return;
+    const int size = int(bytes.size());
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    void* out = stbi_is_16_bit_from_memory(bytes.data(), size)
+                    ? static_cast<void*>(stbi_load_16_from_memory(bytes.data(), size, &width,
+                                                                  &height, &channels, 4))
+                    : static_cast<void*>(
+                          stbi_load_from_memory(bytes.data(), size, &width, &height, &channels, 4));
+    if (out == nullptr) {
+        return -1;
     }
-    const bool deep = stbi_is_16_bit_from_memory(bytes.data(), int(bytes.size())) != 0;
-    i64 pixels = 0;
-    for (auto _ : state) {
-        int width = 0;
-        int height = 0;
-        int channels = 0;
-        void* out = deep ? static_cast<void*>(stbi_load_16_from_memory(
-                               bytes.data(), int(bytes.size()), &width, &height, &channels, 4))
-                         : static_cast<void*>(stbi_load_from_memory(
-                               bytes.data(), int(bytes.size()), &width, &height, &channels, 4));
-        if (out == nullptr) {
-            state.SkipWithError("stb_image failed");
-            return;
-        }
-        benchmark::DoNotOptimize(out);
-        stbi_image_free(out);
-        pixels = i64(width) * height;
-    }
-    ReportPixels(state, pixels);
+    benchmark::DoNotOptimize(out);
+    stbi_image_free(out);
+    return i64(width) * height;
 }
 
 // A 6000 x 4000 picture of smooth colour, made in memory.
@@ -345,18 +307,24 @@ void BM_StbResizeBox(benchmark::State& state)
 
 void RegisterDecoders()
 {
+    struct sDecoder
+    {
+        const char* name;
+        i64 (*decode)(const std::vector<u8>&);
+    };
+    constexpr sDecoder kDecoders[] = {{"libpng", DecodeWithLibpng},
+                                      {"ours", DecodeWithOurs},
+                                      {"libspng", DecodeWithLibspng},
+                                      {"stb_image", DecodeWithStbImage}};
     for (const sInput& input : kInputs) {
-        const std::string suffix = std::string("/") + input.name;
-        benchmark::RegisterBenchmark(("PngDecode/libpng" + suffix).c_str(), BM_Libpng, input.name)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("PngDecode/ours" + suffix).c_str(), BM_Ours, input.name)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("PngDecode/libspng" + suffix).c_str(), BM_Libspng,
-                                     input.name)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("PngDecode/stb_image" + suffix).c_str(), BM_StbImage,
-                                     input.name)
-            ->Unit(benchmark::kMillisecond);
+        for (const sDecoder& decoder : kDecoders) {
+            const std::string title = std::string("PngDecode/") + decoder.name + "/" + input.name;
+            benchmark::RegisterBenchmark(title.c_str(),
+                                         [decoder, &input](benchmark::State& state) {
+                                             RunDecode(state, input.name, decoder.decode);
+                                         })
+                ->Unit(benchmark::kMillisecond);
+        }
     }
 }
 

@@ -44,6 +44,19 @@ T StretchPixel(T pixel, const sStretch& stretch)
     return result;
 }
 
+// `to` sized and filled with the stretched pixels of `from`; `to` may be `from`.
+template <class T>
+bool StretchInto(const _typebuf<T>& from, _typebuf<T>& to, i64 count, const sStretch& stretch)
+{
+    if (&to != &from && !to.Alloc(count)) {
+        return false;
+    }
+    for (i64 i = 0; i < count; ++i) {
+        to.GetData()[i] = StretchPixel(from.GetData()[i], stretch);
+    }
+    return true;
+}
+
 } // namespace
 
 bool cPictBase::CopyNormalized(cPictBase* source)
@@ -72,27 +85,15 @@ bool cPictBase::CopyNormalized(cPictBase* source)
         return true;
     }
     // Into this picture's own buffer; in place when the source is this picture.
+    const bool written = deep ? StretchInto(source->m_pixels64, m_pixels64, count, stretch)
+                              : StretchInto(source->m_pixels32, m_pixels32, count, stretch);
+    if (!written) {
+        ClearPixels();
+        return false;
+    }
     if (deep) {
-        if (source != this && !m_pixels64.Alloc(count)) {
-            ClearPixels();
-            return false;
-        }
-        const u64* from = source->m_pixels64.GetData();
-        u64* to = m_pixels64.GetData();
-        for (i64 i = 0; i < count; ++i) {
-            to[i] = StretchPixel(from[i], stretch);
-        }
         m_pixels32.Free();
     } else {
-        if (source != this && !m_pixels32.Alloc(count)) {
-            ClearPixels();
-            return false;
-        }
-        const u32* from = source->m_pixels32.GetData();
-        u32* to = m_pixels32.GetData();
-        for (i64 i = 0; i < count; ++i) {
-            to[i] = StretchPixel(from[i], stretch);
-        }
         m_pixels64.Free();
     }
     return true;

@@ -101,36 +101,28 @@ T ResampleOne(const cTapTable& table, i32 i, const T* src, i64 stride)
     return result;
 }
 
-// Every row from S to D samples.
-template <class T>
-bool ResampleRows(const T* src, i32 S, i32 rows, T* dst, i32 D)
+enum class eAxis
 {
-    cTapTable plan;
-    if (!BuildTaps(S, D, plan)) {
-        return false;
-    }
-    for (i32 row = 0; row < rows; ++row) {
-        const T* in = src + i64(row) * S;
-        T* out = dst + i64(row) * D;
-        for (i32 i = 0; i < D; ++i) {
-            out[i] = ResampleOne(plan, i, in, 1);
-        }
-    }
-    return true;
-}
+    kRows,    // each row's samples are neighbours
+    kColumns, // each column from buffer row 0 up
+};
 
-// Every column from S to D samples; index 0 is buffer row 0.
+// Resamples every line along `axis` of a buffer with `lines` lines from S to D samples.
+// Both loops run along the buffer's rows, so that memory is read and written in order.
 template <class T>
-bool ResampleColumns(const T* src, i32 width, i32 S, T* dst, i32 D)
+bool ResampleAxis(const T* src, i32 lines, i32 S, T* dst, i32 D, eAxis axis)
 {
     cTapTable plan;
     if (!BuildTaps(S, D, plan)) {
         return false;
     }
-    for (i32 i = 0; i < D; ++i) {
-        T* out = dst + i64(i) * width;
-        for (i32 x = 0; x < width; ++x) {
-            out[x] = ResampleOne(plan, i, src + x, width);
+    const i32 outer = axis == eAxis::kRows ? lines : D;
+    const i32 inner = axis == eAxis::kRows ? D : lines;
+    for (i32 o = 0; o < outer; ++o) {
+        T* out = dst + i64(o) * inner;
+        for (i32 n = 0; n < inner; ++n) {
+            out[n] = axis == eAxis::kRows ? ResampleOne(plan, n, src + i64(o) * S, 1)
+                                          : ResampleOne(plan, o, src + n, lines);
         }
     }
     return true;
@@ -143,7 +135,7 @@ bool ResizeBuffer(const T* src, i32 w, i32 h, i32 newWidth, i32 newHeight, _type
     const T* rows = src;
     if (newWidth != w) {
         if (!widened.Alloc(i64(newWidth) * h) ||
-            !ResampleRows(src, w, h, widened.GetData(), newWidth)) {
+            !ResampleAxis(src, h, w, widened.GetData(), newWidth, eAxis::kRows)) {
             return false;
         }
         rows = widened.GetData();
@@ -152,7 +144,7 @@ bool ResizeBuffer(const T* src, i32 w, i32 h, i32 newWidth, i32 newHeight, _type
         return false;
     }
     if (newHeight != h) {
-        return ResampleColumns(rows, newWidth, h, out.GetData(), newHeight);
+        return ResampleAxis(rows, newWidth, h, out.GetData(), newHeight, eAxis::kColumns);
     }
     std::memcpy(out.GetData(), rows, size_t(newWidth) * size_t(h) * sizeof(T));
     return true;

@@ -3,8 +3,6 @@
 #include "reference_decoder.h"
 #include "support/testsupport.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -13,18 +11,11 @@ namespace {
 
 std::vector<std::string> CorpusFiles()
 {
-    std::vector<std::string> paths;
     const std::string folder = qeltest::LocalDataPath("png/corpus/");
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
-                paths.push_back(folder + name);
-            }
-        }
-        ::closedir(dir);
+    std::vector<std::string> paths;
+    for (const std::string& name : pngtest::ListPngFiles(folder)) {
+        paths.push_back(folder + name);
     }
-    std::sort(paths.begin(), paths.end());
     return paths;
 }
 

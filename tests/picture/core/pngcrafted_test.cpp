@@ -4,8 +4,6 @@
 #include "reference_decoder.h"
 #include "support/testsupport.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -19,18 +17,7 @@ std::string Crafted(const std::string& name)
 
 std::vector<std::string> CraftedNames()
 {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(Crafted("").c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return pngtest::ListPngFiles(Crafted(""));
 }
 
 bool StartsWith(const std::string& text, const char* prefix)

@@ -5,8 +5,6 @@
 #include "reference_decoder.h"
 #include "support/testsupport.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -20,18 +18,7 @@ std::string SuitePath(const std::string& name)
 
 std::vector<std::string> SuiteFiles()
 {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(SuitePath("").c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return pngtest::ListPngFiles(SuitePath(""));
 }
 
 using pngtest::DecodeBytes;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,23 @@
 #include <vector>
 
 namespace pngtest {
+
+// The names of the .png files in `folder` (ending in '/'), sorted.
+inline std::vector<std::string> ListPngFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline std::vector<u8> ReadFileBytes(const std::string& path)
 {
