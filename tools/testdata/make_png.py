@@ -173,6 +173,13 @@ def make_crafted(folder):
          chunk(b"PLTE", bytes(range(12))) + chunk(b"tRNS", b"\x10\x20") + idat(palette_rows) +
          iend())
 
+    # A second palette between image data chunks, with fewer entries than the first.
+    indexes = b"".join(b"\x00" + bytes([i % 4 for i in range(16)]) for _ in range(16))
+    packed = zlib.compress(indexes, 9)
+    save("ok_plte_between_idats.png", SIGNATURE + ihdr(16, 16, colour_type=3) +
+         chunk(b"PLTE", bytes(i % 256 for i in range(3 * 200))) + chunk(b"IDAT", packed[:12]) +
+         chunk(b"PLTE", bytes(range(100, 112))) + chunk(b"IDAT", packed[12:]) + iend())
+
     # Size from the header only.
     save("info_ihdr_then_garbage.png", SIGNATURE + ihdr(8, 6) + b"\xde\xad\xbe\xef" * 8)
     save("info_ihdr_65535x65535.png", SIGNATURE + ihdr(65535, 65535) +

@@ -360,6 +360,9 @@ bool sPngContext::ProcessPalette(const u8* data, u32 length)
     for (u32 i = 0; i < count; ++i, data += 3) {
         entries[i] = 0xFF000000 | u32(data[0]) << 16 | u32(data[1]) << 8 | data[2];
     }
+    // A palette may come again between image data chunks: the rows after it use it.
+    m_format.palette = entries;
+    m_format.paletteCount = i32(count);
     return true;
 }
 
@@ -427,8 +430,6 @@ bool sPngContext::StartImage()
     m_bpp = std::max<i32>(1, i32((u32(m_depth) * u32(m_channels) + 7) >> 3));
     m_format.colourType = m_colourType;
     m_format.depth = m_depth;
-    m_format.palette = m_palette.GetData();
-    m_format.paletteCount = m_palette.GetCount();
 
     m_picture.SetImageSize(i32(m_width), i32(m_height), deep);
     m_streaming = m_picture.BeginStreamRender();

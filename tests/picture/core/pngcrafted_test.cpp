@@ -132,6 +132,18 @@ TEST(PngCrafted, ReadInfoAndLoadStartFromTheBeginning)
     EXPECT_FALSE(picture.ParseStream(&stream));
 }
 
+// The rows after a second palette use it; the first one is gone (a converter still reading
+// it would read freed memory).
+TEST(PngCrafted, PaletteBetweenImageDataChunksReplacesTheFirst)
+{
+    const std::vector<u32> pixels = Decode32(Crafted("ok_plte_between_idats.png"));
+    ASSERT_EQ(pixels.size(), 256u);
+    // The top row (last in the buffer) may have been converted with either palette; the
+    // bottom row only with the second: entries (100,101,102) .. (109,110,111).
+    EXPECT_EQ(pixels[0], 0xFF646566u);
+    EXPECT_EQ(pixels[3], 0xFF6D6E6Fu);
+}
+
 TEST(PngCrafted, FilterTypeAboveFourLeavesTheRowAsItIs)
 {
     // Both files carry the same row bytes; the twin marks them unfiltered (type 0).
