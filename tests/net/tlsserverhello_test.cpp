@@ -1,0 +1,269 @@
+// Scripted servers against the ClientHello and the ServerHello parser: the ClientHello's
+// layout, hostile ServerHellos, and a scripted TLS 1.2 flight. What the client does next
+// tells how far it got: the handshake keys it logs (TLS 1.3) or the ClientKeyExchange it
+// sends (TLS 1.2).
+#include "net/httptransport.h"
+#include "net/tlstesting.h"
+#include "scriptedpeer.h"
+#include "vectors.h"
+
+#include <sys/socket.h>
+
+using namespace nettest;
+
+namespace {
+
+Bytes Join(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+Bytes Message(uint8_t type, const Bytes& body)
+{
+    return Join({{type, uint8_t(body.size() >> 16), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+}
+
+Bytes Record(uint8_t type, const Bytes& body, uint8_t minor = 3)
+{
+    return Join({{type, 3, minor, uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+}
+
+Bytes Extension(uint16_t type, const Bytes& body)
+{
+    return Join({{uint8_t(type >> 8), uint8_t(type), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+}
+
+const Bytes kServerKey = Hex("de9edb7d7b7dc1b4d35b61c2ece435373f8343c85b78674dadfc7e146f882b4f"); // RFC 7748 6.1
+const Bytes kServerRandom(32, 0x5a);
+
+// A ServerHello body: version, random, session id, suite, compression, extensions.
+Bytes ServerHelloBody(const Bytes& random, const Bytes& sessionId, Bytes suite, const Bytes& extensions,
+                      bool withExtensions = true)
+{
+    Bytes body = Join({{3, 3}, random, {uint8_t(sessionId.size())}, sessionId, suite, {0}});
+    if (withExtensions) {
+        body = Join({body, {uint8_t(extensions.size() >> 8), uint8_t(extensions.size())}, extensions});
+    }
+    return body;
+}
+
+Bytes Tls13Extensions(const Bytes& versions, const Bytes& keyShare)
+{
+    return Join({Extension(43, versions), Extension(51, keyShare)});
+}
+
+const Bytes kVersions13 = {3, 4};
+const Bytes kShare = Join({{0x00, 0x1d, 0x00, 0x20}, kServerKey});
+
+struct sRun
+{
+    bool m_connected;
+    Bytes m_clientHello;        // the record
+    Bytes m_afterHello;         // what the client sent after it
+    std::vector<std::string> m_keyLog;
+};
+
+void CollectKeyLog(void* context, const char* line)
+{
+    static_cast<std::vector<std::string>*>(context)->push_back(line);
+}
+
+// A transport that records its hooks' arguments.
+class cHookRecorder : public cHttpTransport
+{
+public:
+    bool VerifyCertificate(const u8* message, u32 size) override
+    {
+        m_certificate.assign(message, message + size);
+        return true;
+    }
+    bool VerifyCertificateVerify(const u8* message, u32 size, const u8* content, u32 contentSize) override
+    {
+        m_keyExchange.assign(message, message + size);
+        m_signedContent.assign(content, content + contentSize);
+        return true;
+    }
+    Bytes m_certificate;
+    Bytes m_keyExchange;
+    Bytes m_signedContent;
+};
+
+// The server sends `flight` after the ClientHello, then closes its side.
+sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test", cHttpTransport* client = nullptr)
+{
+    cHttpTransport own;
+    cHttpTransport& transport = client != nullptr ? *client : own;
+    int ends[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    SetReceiveTimeoutMs(ends[1], 3000);
+    sRun run;
+    std::thread server([&] {
+        run.m_clientHello = ReadTlsRecordFd(ends[1]);
+        WriteAllFd(ends[1], flight);
+        ::shutdown(ends[1], SHUT_WR);
+        run.m_afterHello = ReadToEndFd(ends[1]);
+    });
+    sTlsHandshakeSeams seams;
+    seams.m_keyLog = CollectKeyLog;
+    seams.m_keyLogContext = &run.m_keyLog;
+    transport.SetHandshakeSeamsForTesting(&seams);
+    EXPECT_TRUE(transport.SetHost(host.c_str()));
+    transport.SetUseTls(true);
+    run.m_connected = transport.ConnectAdoptedForTesting(ends[0]);
+    transport.Close();
+    server.join();
+    ::close(ends[1]);
+    transport.SetHandshakeSeamsForTesting(nullptr);
+    return run;
+}
+
+Bytes ServerHelloRecord(const Bytes& body) { return Record(22, Message(2, body)); }
+
+} // namespace
+
+TEST(TlsClientHello, LayoutForA20ByteHost)
+{
+    const std::string host = "abcdefghij.example.t"; // 20 bytes
+    const sRun run = PlayFlight({}, host);
+    EXPECT_FALSE(run.m_connected);
+    const Bytes& hello = run.m_clientHello;
+    ASSERT_EQ(hello.size(), 212u);
+    EXPECT_EQ(ToHex(Bytes(hello.begin(), hello.begin() + 11)), "16030100cf010000cb0303");
+    EXPECT_EQ(hello[43], 32);
+    EXPECT_NE(Bytes(hello.begin() + 11, hello.begin() + 43), Bytes(hello.begin() + 44, hello.begin() + 76))
+        << "random and session id are different draws";
+    EXPECT_EQ(ToHex(Bytes(hello.begin() + 76, hello.begin() + 151)),
+              "000813011302c013c014" "0100"
+              "007a"                              // extensions: 102 + 20
+              "000b000201000" "00a00040002001d" "00230000"
+              "000d000e000c040105010601080408050806" "002d00020101" "002b0005040304" "0303"
+              "003300260024001d0020");
+    EXPECT_EQ(ToHex(Bytes(hello.begin() + 183, hello.begin() + 192)), "000000190017000014");
+    EXPECT_EQ(std::string(hello.begin() + 192, hello.end()), host);
+}
+
+TEST(TlsClientHello, HostNamesAtAndBeyondTheLimit)
+{
+    EXPECT_EQ(PlayFlight({}, "127.0.0.1").m_clientHello.size(), 192u + 9) << "server name also for an address";
+    EXPECT_EQ(PlayFlight({}, std::string(253, 'a')).m_clientHello.size(), 192u + 253);
+    EXPECT_TRUE(PlayFlight({}, std::string(254, 'a')).m_clientHello.empty());
+}
+
+TEST(TlsServerHello, ValidTls13HelloReachesTheHandshakeKeys)
+{
+    const sRun run = PlayFlight(ServerHelloRecord(ServerHelloBody(kServerRandom, Bytes(32, 1), {0x13, 0x01},
+                                                           Tls13Extensions(kVersions13, kShare))));
+    EXPECT_FALSE(run.m_connected);
+    EXPECT_EQ(run.m_keyLog.size(), 2u);
+    // The same in two records, the message header split between them.
+    const Bytes message = Message(2, ServerHelloBody(kServerRandom, Bytes(32, 1), {0x13, 0x02},
+                                                     Tls13Extensions(kVersions13, kShare)));
+    const sRun split = PlayFlight(Join({Record(22, Bytes(message.begin(), message.begin() + 2), 1),
+                                 Record(22, Bytes(message.begin() + 2, message.end()))}));
+    EXPECT_EQ(split.m_keyLog.size(), 2u);
+}
+
+TEST(TlsServerHello, HostileHellosFailBeforeAnyKey)
+{
+    const Bytes sid(32, 1);
+    const Bytes good = Tls13Extensions(kVersions13, kShare);
+    Bytes claimsSid = ServerHelloBody(kServerRandom, Bytes(), {0x13, 0x01}, good, false);
+    claimsSid.resize(38); // version, random, then a 32-byte session id that is not there
+    claimsSid.push_back(32);
+    claimsSid.resize(44 - 4, 0);
+    struct sHostile
+    {
+        const char* m_name;
+        Bytes m_flight;
+    };
+    const std::vector<sHostile> hostile = {
+        {"SessionIdOf33", ServerHelloRecord(ServerHelloBody(kServerRandom, Bytes(33, 1), {0x13, 0x01}, good))},
+        {"BodyShorterThanItsSessionId", ServerHelloRecord(claimsSid)},
+        {"OnlyTls12InSupportedVersions", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions({3, 3}, kShare)))},
+        {"AllZeroKeyShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions(kVersions13, Join({{0, 0x1d, 0, 0x20}, Bytes(32, 0)}))))},
+        {"HelloRetryRequestShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions(kVersions13, {0, 0x17})))},
+        {"NoKeyShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Extension(43, kVersions13)))},
+        {"SuiteNotOffered", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x03}, good))},
+        {"Compression", [&] { Bytes b = ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good); b[2 + 32 + 1 + 32 + 2] = 1; return ServerHelloRecord(b); }()},
+        {"ExtensionPastTheEnd", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Join({good, {0, 0x2b, 0, 9, 3}})))},
+        {"WrongMessageType", Record(22, Message(11, ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good)))},
+        {"AlertInstead", Record(21, {2, 40})},
+        {"Sslv3Record", Record(22, Message(2, ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good)), 0)},
+        {"MessageOver64KiB", Record(22, {2, 1, 0, 1})},
+    };
+    for (const sHostile& test : hostile) {
+        SCOPED_TRACE(test.m_name);
+        const sRun run = PlayFlight(test.m_flight);
+        EXPECT_FALSE(run.m_connected);
+        EXPECT_TRUE(run.m_keyLog.empty());
+        EXPECT_TRUE(run.m_afterHello.empty());
+    }
+}
+
+namespace {
+
+// A TLS 1.2 flight in one record: ServerHello without extensions, Certificate,
+// ServerKeyExchange (x25519 with a dummy signature) and ServerHelloDone.
+Bytes Tls12Flight(const Bytes& random, Bytes suite, const Bytes& serverKey, const Bytes& extra = {})
+{
+    const Bytes certificate = Message(11, {0, 0, 3, 0, 0, 0});
+    const Bytes keyExchange = Message(12, Join({{3, 0, 0x1d, 32}, serverKey, {4, 1, 0, 2, 0xab, 0xcd}}));
+    return Record(22, Join({Message(2, ServerHelloBody(random, Bytes(32, 2), suite, {}, false)), certificate,
+                            extra, keyExchange, Message(14, {})}));
+}
+
+} // namespace
+
+TEST(TlsServerHello, Tls12HelloSharingItsRecordWithTheCertificate)
+{
+    cHookRecorder transport;
+    const sRun run = PlayFlight(Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey), "example.test", &transport);
+    EXPECT_FALSE(run.m_connected); // the server stops before its ChangeCipherSpec
+    // ClientKeyExchange (42), ChangeCipherSpec (6), Finished (5 + 16 IV + 48).
+    ASSERT_EQ(run.m_afterHello.size(), 42u + 6 + 69);
+    EXPECT_EQ(ToHex(Bytes(run.m_afterHello.begin(), run.m_afterHello.begin() + 10)), "16030300251000002120");
+    EXPECT_EQ(ToHex(Bytes(run.m_afterHello.begin() + 42, run.m_afterHello.begin() + 53)), "1403030001011603030040");
+    EXPECT_EQ(run.m_keyLog.size(), 1u);
+    EXPECT_EQ(transport.m_certificate, Message(11, {0, 0, 3, 0, 0, 0}));
+    ASSERT_EQ(transport.m_signedContent.size(), 32u + 32 + 36);
+    EXPECT_EQ(Bytes(transport.m_signedContent.begin(), transport.m_signedContent.begin() + 32),
+              Bytes(run.m_clientHello.begin() + 11, run.m_clientHello.begin() + 43));
+    EXPECT_EQ(Bytes(transport.m_signedContent.begin() + 32, transport.m_signedContent.begin() + 64), kServerRandom);
+    EXPECT_EQ(ToHex(Bytes(transport.m_signedContent.begin() + 64, transport.m_signedContent.begin() + 68)), "03001d20");
+}
+
+TEST(TlsServerHello, Tls12FlightsThatFailBeforeTheKeyExchange)
+{
+    Bytes sentinel = kServerRandom;
+    const Bytes downgrade = Hex("444f574e47524401");
+    std::copy(downgrade.begin(), downgrade.end(), sentinel.begin() + 24);
+    Bytes sentinel11 = sentinel;
+    sentinel11[31] = 0;
+    // Wycheproof x25519 tcId 32: a low-order point whose shared secret is all zero.
+    const Bytes lowOrder = Hex("0000000000000000000000000000000000000000000000000000000000000000");
+    const Bytes request = Message(13, {1, 1, 0, 0});
+    struct sHostile
+    {
+        const char* m_name;
+        Bytes m_flight;
+    };
+    const std::vector<sHostile> hostile = {
+        {"DowngradeSentinel", Tls12Flight(sentinel, {0xc0, 0x13}, kServerKey)},
+        {"DowngradeSentinelTls11", Tls12Flight(sentinel11, {0xc0, 0x14}, kServerKey)},
+        {"Tls13SuiteWithoutSupportedVersions", Tls12Flight(kServerRandom, {0x13, 0x01}, kServerKey)},
+        {"GcmSuite", Tls12Flight(kServerRandom, {0xc0, 0x2f}, kServerKey)},
+        {"ZeroServerKey", Tls12Flight(kServerRandom, {0xc0, 0x13}, lowOrder)},
+        {"CertificateRequest", Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey, request)},
+    };
+    for (const sHostile& test : hostile) {
+        SCOPED_TRACE(test.m_name);
+        const sRun run = PlayFlight(test.m_flight);
+        EXPECT_FALSE(run.m_connected);
+        EXPECT_TRUE(run.m_afterHello.empty());
+        EXPECT_TRUE(run.m_keyLog.empty());
+    }
+}
