@@ -7,12 +7,13 @@
 // --repeat N   decodes each file N times (from memory) and reports the mean time.
 // --pam OUT    writes the decoded picture top-down as a PAM file (TUPLTYPE RGB_ALPHA,
 //              MAXVAL 255, or 65535 for deep pictures); with several files, the last one.
-// --thumb WxH  streams the decode into a W x H fit-mode render target instead of a buffer
-//              and writes (with --pam) that target.
+// --thumb WxH  makes the thumbnail fitted into W x H (PictThumbnailFromStream) instead and
+//              reports and writes (with --pam) it; the format id comes from a probe.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/memio.h"
-#include "picture/core/pngreader.h"
+#include "picture/core/pictfactory.h"
+#include "picture/core/thumbnail.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,13 +57,6 @@ bool ParseOptions(int argc, char** argv, sOptions& options)
            (options.thumbWidth == 0 || (options.thumbWidth > 0 && options.thumbHeight > 0));
 }
 
-// The public entry point for a picture file. The format factory takes this place once it
-// exists; until then every file goes to the PNG reader.
-std::unique_ptr<cPictBase> NewPictureFor(cFileIOTarget&)
-{
-    return std::make_unique<cPictPNG>();
-}
-
 bool WritePam(const char* path, cPictBase& picture)
 {
     const i32 w = picture.GetWidth();
@@ -97,16 +91,25 @@ bool WritePam(const char* path, cPictBase& picture)
     return std::fclose(file) == 0;
 }
 
-// Decodes `bytes` once; streamed into `thumb` when it has pixels.
-bool DecodeOnce(const std::vector<u8>& bytes, cPictBase& thumb, std::unique_ptr<cPictBase>& out)
+// Decodes `bytes` once through the format factory, or makes its thumbnail.
+bool DecodeOnce(const std::vector<u8>& bytes, const sOptions& options, cPictBase& thumb,
+                std::unique_ptr<cPictBase>& out)
 {
     cBufWrapperIO stream(bytes.data(), bytes.size());
-    out = NewPictureFor(stream);
-    sPictTarget target = PictTargetFromPicture(&thumb);
-    if (thumb.HasPixels() && !out->SetTarget(&target)) {
-        return false;
+    if (options.thumbWidth > 0) {
+        return PictThumbnailFromStream(&stream, &thumb, options.thumbWidth,
+                                       options.thumbHeight) == kThumbOk;
     }
-    return out->Load(&stream);
+    out.reset(PictCreateFromStream(&stream, nullptr));
+    return out != nullptr;
+}
+
+i32 ProbedFormatId(const std::vector<u8>& bytes)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    sPictInfo info;
+    const std::unique_ptr<cPictBase> picture(PictCreateFromStream(&stream, &info));
+    return picture != nullptr ? picture->GetFormatId() : -1;
 }
 
 } // namespace
@@ -128,10 +131,7 @@ int main(int argc, char** argv)
         bool ok = !bytes.empty();
         const u64 start = MicrosecondClock();
         for (i32 i = 0; ok && i < options.repeat; ++i) {
-            // A thumbnail target starts cleared: the renderer fills what the image covers.
-            ok = (options.thumbWidth == 0 ||
-                  thumb.AllocClear32(options.thumbWidth, options.thumbHeight)) &&
-                 DecodeOnce(bytes, thumb, picture);
+            ok = DecodeOnce(bytes, options, thumb, picture);
         }
         const f64 milliseconds = f64(MicrosecondClock() - start) / 1000.0 / options.repeat;
         if (!ok) {
@@ -139,9 +139,11 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        std::printf("%s %d %d %d %.3f\n", path, picture->GetFormatId(), picture->GetWidth(),
-                    picture->GetHeight(), milliseconds);
         cPictBase& written = options.thumbWidth > 0 ? static_cast<cPictBase&>(thumb) : *picture;
+        const i32 formatId =
+            options.thumbWidth > 0 ? ProbedFormatId(bytes) : picture->GetFormatId();
+        std::printf("%s %d %d %d %.3f\n", path, formatId, written.GetWidth(), written.GetHeight(),
+                    milliseconds);
         if (options.pamPath != nullptr && !WritePam(options.pamPath, written)) {
             std::fprintf(stderr, "cannot write %s\n", options.pamPath);
             return 1;

@@ -1,0 +1,67 @@
+// thumbnail: one thumbnail of a picture file through PictThumbnailFromStream, read from the
+// file as it decodes (not from memory), with the time and the peak resident memory.
+//
+//   thumbnail FILE WxH [OUT.pam]
+//
+// Prints "FILE CODE WIDTH HEIGHT MS PEAK_RSS_KB" and writes the thumbnail top-down as a PAM
+// (TUPLTYPE RGB_ALPHA) when asked. Exit code 0 when the thumbnail was made.
+// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+#include "base/clock.h"
+#include "base/fileio.h"
+#include "picture/core/thumbnail.h"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+bool WritePam(const char* path, cPictBase& picture)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const i32 w = picture.GetWidth();
+    const i32 h = picture.GetHeight();
+    std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+                 w, h);
+    for (i32 row = h - 1; row >= 0; --row) {
+        for (i32 x = 0; x < w; ++x) {
+            const u32 p = picture.Pixels32().GetData()[i64(row) * w + x];
+            const u8 rgba[4] = {u8(p >> 16), u8(p >> 8), u8(p), u8(p >> 24)};
+            std::fwrite(rgba, 1, 4, file);
+        }
+    }
+    return std::fclose(file) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    i32 maxW = 0;
+    i32 maxH = 0;
+    if ((argc != 3 && argc != 4) || std::sscanf(argv[2], "%dx%d", &maxW, &maxH) != 2) {
+        std::fprintf(stderr, "usage: thumbnail FILE WxH [OUT.pam]\n");
+        return 2;
+    }
+    cFileIO file;
+    if (!file.Create(argv[1], FileMode::Read)) {
+        std::fprintf(stderr, "thumbnail: cannot open %s\n", argv[1]);
+        return 1;
+    }
+    cPictDummy out;
+    const u64 start = MicrosecondClock();
+    const i32 code = PictThumbnailFromStream(&file, &out, maxW, maxH);
+    const f64 milliseconds = f64(MicrosecondClock() - start) / 1000.0;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s %d %d %d %.1f %ld\n", argv[1], code, out.GetWidth(), out.GetHeight(),
+                milliseconds, usage.ru_maxrss);
+    if (code == kThumbOk && argc == 4 && !WritePam(argv[3], out)) {
+        std::fprintf(stderr, "thumbnail: cannot write %s\n", argv[3]);
+        return 1;
+    }
+    return code == kThumbOk ? 0 : 1;
+}
