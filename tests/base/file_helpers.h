@@ -20,10 +20,11 @@ namespace qeltest {
 class cScratchFolder
 {
 public:
-    cScratchFolder()
+    // In `parent`, /tmp unless a test needs a faster file system (/dev/shm).
+    explicit cScratchFolder(const std::string& parent = "/tmp")
     {
-        char pattern[] = "/tmp/qeltest.XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) {
+        std::string pattern = parent + "/qeltest.XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
             m_path = pattern;
         }
     }

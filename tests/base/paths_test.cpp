@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <fnmatch.h>
 #include <locale.h>
 #include <sys/socket.h>
@@ -204,20 +206,29 @@ TEST(MatchWildcardList, AgreesWithFnmatchOnRandomPairs)
     EXPECT_LT(matches, 80000u);
 }
 
+// The best of five runs, so that a busy machine does not fail the bound.
+template <typename Work>
+long BestMicroseconds(Work work)
+{
+    long best = LONG_MAX;
+    for (int round = 0; round < 5; ++round) {
+        auto start = std::chrono::steady_clock::now();
+        work();
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        best = std::min(best, long(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
+    }
+    return best;
+}
+
 TEST(MatchWildcardList, AdversarialPatternsStayLinear)
 {
     std::u16string name(10000, u'a');
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*b"));
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 10);
-    start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*a"));
     std::u16string stars;
     for (int index = 0; index < 200; ++index) {
         stars += u"*a";
     }
-    EXPECT_FALSE(MatchWildcardList(name.c_str(), (stars + u"b").c_str()));
-    elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 30);
+    EXPECT_LT(BestMicroseconds([&] { EXPECT_FALSE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*b")); }), 10000);
+    EXPECT_LT(BestMicroseconds([&] { EXPECT_TRUE(MatchWildcardList(name.c_str(), u"*a*a*a*a*a*a*a")); }), 10000);
+    EXPECT_LT(BestMicroseconds([&] { EXPECT_FALSE(MatchWildcardList(name.c_str(), (stars + u"b").c_str())); }),
+              30000);
 }
