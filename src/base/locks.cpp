@@ -4,10 +4,10 @@
 
 void cSyncEvent::Set()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_set = true;
-    }
+    // Notified under the lock: a waiter may own the event on its stack and destroy it as
+    // soon as it sees the flag, which must not happen while notify_all still runs.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_set = true;
     m_changed.notify_all();
 }
 
