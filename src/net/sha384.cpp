@@ -58,6 +58,7 @@ void CompressBlocks(u64* state, const u8* data, size_t blocks)
         const u8* p = data + 128 * block;
         u64 a = state[0], b = state[1], c = state[2], d = state[3];
         u64 e = state[4], f = state[5], g = state[6], h = state[7];
+#pragma GCC unroll 2
         for (int i = 0; i < 16; i += 8) {
             SHA512_ROUND(a, b, c, d, e, f, g, h, i + 0, W[i + 0] = LoadBe64(p + 8 * (i + 0)));
             SHA512_ROUND(h, a, b, c, d, e, f, g, i + 1, W[i + 1] = LoadBe64(p + 8 * (i + 1)));
@@ -71,6 +72,7 @@ void CompressBlocks(u64* state, const u8* data, size_t blocks)
 #define SHA512_SCHEDULE(i)                                                          \
     (W[(i) & 15] += SmallSigma1(W[((i) - 2) & 15]) + W[((i) - 7) & 15] +            \
                     SmallSigma0(W[((i) - 15) & 15]))
+#pragma GCC unroll 8
         for (int i = 16; i < 80; i += 8) {
             SHA512_ROUND(a, b, c, d, e, f, g, h, i + 0, SHA512_SCHEDULE(i + 0));
             SHA512_ROUND(h, a, b, c, d, e, f, g, i + 1, SHA512_SCHEDULE(i + 1));
