@@ -94,6 +94,16 @@ TEST_F(RandomPool, DrawsFromOffset20AndStirsEvery1180Bytes)
     EXPECT_GT(DifferingBytes(drained, restirred), 1100u);
 }
 
+// The bytes an independent model of the design gives on the stopped clock with zero OS
+// randomness: /usr/bin/python3 tools/testdata/make_randompool_reference.py
+TEST_F(RandomPool, MatchesTheReferenceModel)
+{
+    EXPECT_EQ(ToHex(Draw(32)), "dda0b782a25f3499e27e93c4f36a3ac708a87a64cb8d6060295c6bd53c92a7b3");
+    (void)Draw(1176 - 32);
+    EXPECT_EQ(ToHex(Draw(32)), "47c2a35a660738778a9abaeaa2e6e576175e0efc567e129acd4e13e191789311")
+        << "the 32 bytes across the second stir";
+}
+
 // Fewer bytes than the input block lacks are only buffered; a full block changes exactly
 // the 20 bytes at the read position.
 TEST_F(RandomPool, AddBuffersThenMixesTwentyBytes)
