@@ -14,7 +14,7 @@
 #include "picture/core/resample.h"
 
 #include "picture/core/pixelchannels.h"
-#include "picture/core/tap_table.h"
+#include "picture/core/samplespan.h"
 
 #include <algorithm>
 
@@ -65,41 +65,39 @@ void CopyBlock(i32 w, i32 h, i32 x0, i32 y0, const sPictTarget& target, const sA
 
 // Footprints of `outputs` destination samples along an axis of `limit` source samples,
 // starting at source sample `origin`. Norm: the weight covered (0 when none).
-bool BuildAreaTaps(i32 outputs, f64 factor, i32 origin, i32 limit, bool asIs, cTapTable& table)
+bool BuildAreaSpans(i32 outputs, f64 factor, i32 origin, i32 limit, bool asIs,
+                    _typebuf<sSampleSpan>& spans)
 {
-    if (!table.Reserve(outputs, (i64(factor) + 3) * outputs)) {
+    if (!spans.Alloc(outputs)) {
         return false;
     }
     for (i32 i = 0; i < outputs; ++i) {
-        table.Begin(i);
-        f64 total = 0.0;
+        sSampleSpan& span = spans.GetData()[i] = {};
         const auto add = [&](i64 offset, f64 weight) {
             const i64 index = origin + offset;
-            if (index >= 0 && index < limit) {
-                table.Add(i32(index), weight);
-                total += weight;
+            if (index < limit) {
+                span.Add(i32(index), weight);
+                span.norm += weight;
             }
         };
         if (asIs) {
             add(i, 1.0);
-        } else {
-            const f64 start = i * factor;
-            const f64 end = (i + 1) * factor;
-            i64 sample = i64(start);
-            if (start > f64(sample)) {
-                add(sample, std::min(end, f64(sample) + 1.0) - start);
-                ++sample;
-            }
-            for (; f64(sample) + 1.0 <= end; ++sample) {
-                add(sample, 1.0);
-            }
-            if (end - f64(sample) > kIgnoredLastShare) {
-                add(sample, end - f64(sample));
-            }
+            continue;
         }
-        table.SetNorm(i, total);
+        const f64 start = i * factor;
+        const f64 end = (i + 1) * factor;
+        i64 sample = i64(start);
+        if (start > f64(sample)) {
+            add(sample, std::min(end, f64(sample) + 1.0) - start);
+            ++sample;
+        }
+        for (; f64(sample) + 1.0 <= end && origin + sample < limit; ++sample) {
+            add(sample, 1.0);
+        }
+        if (end - f64(sample) > kIgnoredLastShare) {
+            add(sample, end - f64(sample));
+        }
     }
-    table.Finish();
     return true;
 }
 
@@ -110,8 +108,8 @@ struct sAreaAverager
     i32 w;
     i32 h;
     f64 channelScale; // 1 for 32-bit pixels, 1/256 for deep ones
-    cTapTable columns;
-    cTapTable rows;
+    _typebuf<sSampleSpan> columns;
+    _typebuf<sSampleSpan> rows;
     _typebuf<f64> rowMeans; // 4 per destination column: the means of one source row
     _typebuf<f64> sums;     // 4 per destination column: the weighted sum of row means
     i32 meansRow = -1;      // the source row whose means rowMeans holds
@@ -125,13 +123,11 @@ struct sAreaAverager
         const T* line = pixels + i64(row) * w;
         f64* means = rowMeans.GetData();
         for (i32 i = 0; i < outputs; ++i) {
-            const f64 covered = columns.Norm(i);
+            const sSampleSpan& span = columns.GetData()[i];
             for (i32 channel = 0; channel < 4; ++channel) {
-                f64 sum = 0.0;
-                for (const sTap* tap = columns.TapsBegin(i); tap != columns.TapsEnd(i); ++tap) {
-                    sum += f64(GetChannel(line[tap->index], channel)) * channelScale * tap->weight;
-                }
-                means[i * 4 + channel] = covered > 0.0 ? sum / covered : 0.0;
+                const f64 sum = span.WeightedSum(
+                    [&](i32 x) { return f64(GetChannel(line[x], channel)) * channelScale; });
+                means[i * 4 + channel] = span.norm > 0.0 ? sum / span.norm : 0.0;
             }
         }
     }
@@ -141,23 +137,26 @@ struct sAreaAverager
         f64* total = sums.GetData();
         for (i32 j = 0; j < area.height; ++j) {
             u32* out = target.pixels + i64(area.bottom + j) * target.width + area.left;
-            const f64 coveredRows = rows.Norm(j);
+            const sSampleSpan& rowSpan = rows.GetData()[j];
             std::fill(total, total + i64(area.width) * 4, 0.0);
-            for (const sTap* tap = rows.TapsBegin(j); tap != rows.TapsEnd(j); ++tap) {
-                ComputeRowMeans(tap->index, area.width);
+            for (i32 k = 0; k < rowSpan.count; ++k) {
+                const f64 weight = k == 0 ? rowSpan.firstWeight
+                                   : k == rowSpan.count - 1 ? rowSpan.lastWeight
+                                                            : 1.0;
+                ComputeRowMeans(rowSpan.first + k, area.width);
                 const f64* means = rowMeans.GetData();
-                for (i32 k = 0; k < area.width * 4; ++k) {
-                    total[k] += tap->weight * means[k];
+                for (i32 m = 0; m < area.width * 4; ++m) {
+                    total[m] += weight * means[m];
                 }
             }
             for (i32 i = 0; i < area.width; ++i) {
-                if (coveredRows <= 0.0 || columns.Norm(i) <= 0.0) {
+                if (rowSpan.norm <= 0.0 || columns.GetData()[i].norm <= 0.0) {
                     out[i] = target.background;
                     continue;
                 }
                 u32 pixel = 0;
                 for (i32 channel = 0; channel < 4; ++channel) {
-                    const f64 mean = total[i * 4 + channel] / coveredRows;
+                    const f64 mean = total[i * 4 + channel] / rowSpan.norm;
                     pixel |= TruncateMean<u32>(roundRows ? mean + 0.5 : mean) << (8 * channel);
                 }
                 out[i] = pixel;
@@ -172,8 +171,8 @@ bool AreaResample(const T* pixels, i32 w, i32 h, f64 channelScale, i32 x0, i32 y
                   const sPictTarget& target, const sArea& area)
 {
     sAreaAverager<T> averager{pixels, w, h, channelScale, {}, {}, {}, {}, -1};
-    if (!BuildAreaTaps(area.width, factor, x0, w, area.width == w, averager.columns) ||
-        !BuildAreaTaps(area.height, factor, y0, h, area.height == h, averager.rows) ||
+    if (!BuildAreaSpans(area.width, factor, x0, w, area.width == w, averager.columns) ||
+        !BuildAreaSpans(area.height, factor, y0, h, area.height == h, averager.rows) ||
         !averager.rowMeans.Alloc(i64(area.width) * 4) || !averager.sums.Alloc(i64(area.width) * 4)) {
         return false;
     }

@@ -11,7 +11,7 @@
 // the exact sums decide the f = 0.5 cases.
 #include "picture/core/picture.h"
 #include "picture/core/pixelchannels.h"
-#include "picture/core/tap_table.h"
+#include "picture/core/samplespan.h"
 
 #include <algorithm>
 
@@ -20,83 +20,79 @@
 namespace {
 
 // Norm: the factor the weighted sum is multiplied by.
-bool BuildEnlargeTaps(i32 S, i32 D, cTapTable& table)
+bool BuildEnlargeSpans(i32 S, i32 D, _typebuf<sSampleSpan>& spans)
 {
-    if (!table.Reserve(D, i64(D) * 2)) {
+    if (!spans.Alloc(D)) {
         return false;
     }
     const f64 step = f64(S) / D;
     f64 p = 0.0;
     for (i32 i = 0; i < D; ++i, p += step) {
-        table.Begin(i);
-        table.SetNorm(i, 1.0);
+        sSampleSpan& span = spans.GetData()[i] = {};
+        span.norm = 1.0;
         const i32 k = std::min(i32(p), S - 1);
         const f64 f = p - k;
+        // Sums of two terms do not depend on their order: the neighbour may come first.
         if (f < 0.5 && k >= 1) {
-            table.Add(k, f + 0.5);
-            table.Add(k - 1, 0.5 - f);
+            span.Add(k - 1, 0.5 - f);
+            span.Add(k, f + 0.5);
         } else if (f > 0.5 && k < S - 1) {
-            table.Add(k, 1.5 - f);
-            table.Add(k + 1, f - 0.5);
+            span.Add(k, 1.5 - f);
+            span.Add(k + 1, f - 0.5);
         } else {
-            table.Add(k, 1.0);
+            span.Add(k, 1.0);
         }
     }
-    table.Finish();
     return true;
 }
 
-bool BuildReduceTaps(i32 S, i32 D, cTapTable& table)
+bool BuildReduceSpans(i32 S, i32 D, _typebuf<sSampleSpan>& spans)
 {
-    // Each output touches at most trunc(S / D) + 3 samples.
-    if (!table.Reserve(D, (i64(S / D) + 3) * D)) {
+    if (!spans.Alloc(D)) {
         return false;
     }
     const f64 step = f64(S) / D;
     f64 p = 0.0;
     for (i32 i = 0; i < D; ++i) {
         const f64 end = p + step;
-        table.Begin(i);
+        sSampleSpan& span = spans.GetData()[i] = {};
         f64 total = 0.0;
         i64 index = i64(p);
         if (p > f64(index) && index < S) {
             const f64 weight = 1.0 - (p - f64(index));
-            table.Add(i32(index), weight);
+            span.Add(i32(index), weight);
             total += weight;
             ++index;
         }
         for (; f64(index) + 1.0 <= end && index < S; ++index) {
-            table.Add(i32(index), 1.0);
+            span.Add(i32(index), 1.0);
             total += 1.0;
         }
         if (end > f64(index) && index < S) {
             const f64 weight = end - f64(index);
-            table.Add(i32(index), weight);
+            span.Add(i32(index), weight);
             total += weight;
         }
-        table.SetNorm(i, total > 0.0 ? 1.0 / total : 0.0);
+        span.norm = total > 0.0 ? 1.0 / total : 0.0;
         p = end;
     }
-    table.Finish();
     return true;
 }
 
-bool BuildTaps(i32 S, i32 D, cTapTable& table)
+bool BuildSpans(i32 S, i32 D, _typebuf<sSampleSpan>& spans)
 {
-    return S < D ? BuildEnlargeTaps(S, D, table) : BuildReduceTaps(S, D, table);
+    return S < D ? BuildEnlargeSpans(S, D, spans) : BuildReduceSpans(S, D, spans);
 }
 
-// Output sample i from the source samples at src[index * stride].
+// An output sample from the source samples at src[index * stride].
 template <class T>
-T ResampleOne(const cTapTable& table, i32 i, const T* src, i64 stride)
+T ResampleOne(const sSampleSpan& span, const T* src, i64 stride)
 {
     T result = 0;
     for (i32 channel = 0; channel < 4; ++channel) {
-        f64 sum = 0.0;
-        for (const sTap* tap = table.TapsBegin(i); tap != table.TapsEnd(i); ++tap) {
-            sum += f64(GetChannel(src[tap->index * stride], channel)) * tap->weight;
-        }
-        result |= ChannelBits<T>(TruncateMean<T>(sum * table.Norm(i)), channel);
+        const f64 sum =
+            span.WeightedSum([&](i32 index) { return f64(GetChannel(src[index * stride], channel)); });
+        result |= ChannelBits<T>(TruncateMean<T>(sum * span.norm), channel);
     }
     return result;
 }
@@ -112,17 +108,18 @@ enum class eAxis
 template <class T>
 bool ResampleAxis(const T* src, i32 lines, i32 S, T* dst, i32 D, eAxis axis)
 {
-    cTapTable plan;
-    if (!BuildTaps(S, D, plan)) {
+    _typebuf<sSampleSpan> spans;
+    if (!BuildSpans(S, D, spans)) {
         return false;
     }
+    const sSampleSpan* span = spans.GetData();
     const i32 outer = axis == eAxis::kRows ? lines : D;
     const i32 inner = axis == eAxis::kRows ? D : lines;
     for (i32 o = 0; o < outer; ++o) {
         T* out = dst + i64(o) * inner;
         for (i32 n = 0; n < inner; ++n) {
-            out[n] = axis == eAxis::kRows ? ResampleOne(plan, n, src + i64(o) * S, 1)
-                                          : ResampleOne(plan, o, src + n, lines);
+            out[n] = axis == eAxis::kRows ? ResampleOne(span[n], src + i64(o) * S, 1)
+                                          : ResampleOne(span[o], src + n, lines);
         }
     }
     return true;

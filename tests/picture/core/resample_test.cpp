@@ -142,6 +142,33 @@ TEST(PictResample, FootprintsPastThePictureAreClipped)
     }
 }
 
+u64 g_largestAllocation = 0;
+bool RecordAllocation(u64 bytes)
+{
+    g_largestAllocation = std::max(g_largestAllocation, bytes);
+    return true;
+}
+
+// Reducing a long line takes memory per output sample, not per source sample.
+TEST(PictResample, LongLinesNeedNoTablePerSourceSample)
+{
+    const i32 length = 1 << 22;
+    cPictDummy picture;
+    FillConstant(picture, 1, length, 0xFF123456);
+    sTargetBuffer buffer(3, 3);
+    g_largestAllocation = 0;
+    SetAllocationHook(RecordAllocation);
+    const bool resampled = PictResample(&buffer.target, &picture);
+    cPictDummy resized;
+    const bool resizedOk = picture.ResizeInto(1, 3, &resized);
+    SetAllocationHook(nullptr);
+    ASSERT_TRUE(resampled);
+    ASSERT_TRUE(resizedOk);
+    EXPECT_LT(g_largestAllocation, u64(1) << 16);
+    EXPECT_EQ(buffer.At(1, 1), 0xFF123456u);
+    EXPECT_EQ(resized.Pixels32().GetData()[2], 0xFF123456u);
+}
+
 TEST(PictResample, ConstantPicturesStayConstant)
 {
     for (const i32 w : {7, 13, 64, 301}) {
