@@ -47,7 +47,7 @@ private:
 bool WriteFormBody(const cHttpRequest& request, const char* boundary, cMemIOTarget& body)
 {
     cRequestWriter out(body);
-    for (const sHttpFormPart* part = request.m_firstPart; part != nullptr; part = part->m_next) {
+    for (const sHttpFormPart* part : request.m_formParts) {
         out.Text("--");
         out.Text(boundary);
         out.Text("\r\nContent-Disposition: form-data; name=\"");
@@ -96,32 +96,6 @@ cHttpRequest::cHttpRequest(const char* url)
     if (url != nullptr) {
         (void)ParseUrl(url, *this);
     }
-}
-
-cHttpRequest::~cHttpRequest() { ClearFormParts(); }
-
-void cHttpRequest::AddFormPart(sHttpFormPart* part)
-{
-    if (part == nullptr) {
-        return;
-    }
-    part->m_next = nullptr;
-    if (m_lastPart != nullptr) {
-        m_lastPart->m_next = part;
-    } else {
-        m_firstPart = part;
-    }
-    m_lastPart = part;
-}
-
-void cHttpRequest::ClearFormParts()
-{
-    while (m_firstPart != nullptr) {
-        sHttpFormPart* next = m_firstPart->m_next;
-        delete m_firstPart;
-        m_firstPart = next;
-    }
-    m_lastPart = nullptr;
 }
 
 bool ParseUrl(const char* url, cHttpRequest& request)
@@ -184,7 +158,7 @@ bool ResetForUrl(cHttpRequest& request, const char* url)
     request.m_userAgent.Clear();
     request.m_host.Clear();
     request.m_extraHeaders.Clear();
-    request.ClearFormParts();
+    request.m_formParts.DeleteAll();
     request.m_path.Clear();
     request.m_authority.Clear();
     request.m_method = static_cast<i32>(eHttpMethod::Get);
@@ -230,7 +204,7 @@ bool WriteHttpRequest(const cHttpRequest& request, _typebuf<u8>& out)
         writer.Text("\r\n");
     }
 
-    if (post && request.m_firstPart != nullptr) {
+    if (post && !request.m_formParts.IsEmpty()) {
         char boundary[64];
         FormatNarrow(boundary, sizeof(boundary), "----qelnethttp%llx----",
                      static_cast<unsigned long long>(MicrosecondClock()));

@@ -4,6 +4,7 @@
 // headers and an optional multipart/form-data body (RFC 7578).
 #include "base/buffers.h"
 #include "base/keytree.h"
+#include "base/lists.h"
 #include "base/packedkey.h"
 #include "base/texts.h"
 
@@ -17,7 +18,6 @@ struct sHttpFormPart
     _guardchar<char> m_contentType;          // null: no Content-Type line
     _guardchar<char> m_dispositionParameters; // written as they stand after "; "
     _typebuf<u8> m_data;
-    sHttpFormPart* m_next = nullptr;
 };
 
 enum class eHttpMethod : i32 { Get = 0, Post = 1 };
@@ -31,11 +31,7 @@ public:
     explicit cHttpRequest(const char* url = nullptr);
     cHttpRequest(const cHttpRequest&) = delete;
     cHttpRequest& operator=(const cHttpRequest&) = delete;
-    virtual ~cHttpRequest();
-
-    // Appends a part to the form (POST bodies); the request takes it in ownership.
-    void AddFormPart(sHttpFormPart* part);
-    void ClearFormParts();
+    virtual ~cHttpRequest() = default;
 
     i32 m_method = static_cast<i32>(eHttpMethod::Get); // other values make the writer fail
     _guardchar<char> m_userAgent;                       // null: kDefaultUserAgent
@@ -46,8 +42,8 @@ public:
     i32 m_version = static_cast<i32>(eHttpVersion::Http11);
     u8 m_secure = 0;
     _keytree<sPackedKey, _guardchar<char>> m_extraHeaders{kHttpHeaderMapDepthLimit};
-    sHttpFormPart* m_firstPart = nullptr;
-    sHttpFormPart* m_lastPart = nullptr;
+    // The parts of a POST body, in order; the list deletes them.
+    _linklist<sHttpFormPart*> m_formParts;
 };
 
 // Fills the secure flag, host, authority, port and path of `request` from `url`:

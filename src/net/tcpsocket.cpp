@@ -89,15 +89,16 @@ void cTCPSocket::Abort()
     }
 }
 
+bool cTCPSocket::CanTransfer(int handle, i32 length)
+{
+    m_lastError = handle < 0 ? 4 : 0;
+    return handle >= 0 && length > 0;
+}
+
 i32 cTCPSocket::Send(const void* buffer, i32 length)
 {
     const int handle = m_handle.load();
-    if (handle < 0) {
-        m_lastError = 4;
-        return 0;
-    }
-    if (length <= 0) {
-        m_lastError = 0;
+    if (!CanTransfer(handle, length)) {
         return 0;
     }
     ssize_t sent;
@@ -131,12 +132,7 @@ bool cTCPSocket::ApplyReceiveTimeout(const sSocketTimeout& timeout)
 i32 cTCPSocket::RecvOnce(void* buffer, i32 length)
 {
     const int handle = m_handle.load();
-    if (handle < 0) {
-        m_lastError = 4;
-        return 0;
-    }
-    if (length <= 0) {
-        m_lastError = 0;
+    if (!CanTransfer(handle, length)) {
         return 0;
     }
     ssize_t received;
@@ -281,19 +277,6 @@ bool ConnectToHost(cTCPClient& client, const char* host, u16 port)
 }
 
 void CloseConnection(cTCPSocket& socket) { socket.Close(); }
-
-i32 ReceiveExact(cTCPSocket& socket, void* buffer, i32 length)
-{
-    i32 done = 0;
-    while (done < length) {
-        const i32 got = socket.Receive(static_cast<u8*>(buffer) + done, length - done, nullptr);
-        if (got <= 0) {
-            break;
-        }
-        done += got;
-    }
-    return done;
-}
 
 i32 ReceiveRawExact(cTCPSocket& socket, void* buffer, i32 length)
 {

@@ -49,10 +49,8 @@ public:
     i32 GetLastError() const { return m_lastError; }
     void SetLastError(i32 code) { m_lastError = code; }
     void SetReceiveTimeout(const sSocketTimeout& timeout) { m_receiveTimeout = timeout; }
-    const sSocketTimeout& GetReceiveTimeout() const { return m_receiveTimeout; }
     // The HTTP layer's second pair; no socket option is set from it.
     void SetSecondTimeout(const sSocketTimeout& timeout) { m_secondTimeout = timeout; }
-    const sSocketTimeout& GetSecondTimeout() const { return m_secondTimeout; }
 
     // Shutdown both ways, close, handle -1. Nothing when there is no socket.
     void Close();
@@ -64,7 +62,6 @@ public:
 protected:
     // Stores a new handle, closing any other first.
     void SetHandle(int handle);
-    int GetHandle() const { return m_handle.load(); }
     sockaddr_in& PeerAddress() { return m_peerAddress; }
 
 private:
@@ -72,6 +69,8 @@ private:
     bool ApplyReceiveTimeout(const sSocketTimeout& timeout);
     // recv with EINTR retried; sets the last error.
     i32 RecvOnce(void* buffer, i32 length);
+    // False, with code 4 without a socket, when there is nothing to transfer.
+    bool CanTransfer(int handle, i32 length);
 
     // Read atomically so that Abort may run on another thread.
     std::atomic<int> m_handle{-1};
@@ -102,10 +101,8 @@ public:
 // Shutdown both ways and close; nothing when there is no socket.
 void CloseConnection(cTCPSocket& socket);
 
-// The socket's virtual Receive (own time-out) until `length` bytes came or a call gave
-// 0; the bytes read.
-i32 ReceiveExact(cTCPSocket& socket, void* buffer, i32 length);
-// The same loop on recv directly (ReceiveRaw); the bytes read so far.
+// ReceiveRaw until `length` bytes came or a call gave 0; the bytes read so far. The TLS
+// record layer reads every record, plain or protected, through it.
 i32 ReceiveRawExact(cTCPSocket& socket, void* buffer, i32 length);
 
 // Network start-up before the first connection. POSIX sockets need no library start-up,

@@ -136,6 +136,23 @@ bool ReadServerFlight(cHttpTransport& transport, sHandshakeState& state, sTLSHas
     return state.m_reader.IsEmpty();
 }
 
+// Keys both directions from the block and hands the two traffic secrets to the key log.
+bool InstallTrafficKeys(cHttpTransport& transport, const sHandshakeState& state,
+                        const sTls13KeyBlock& block, size_t hashSize, const char* clientLabel,
+                        const char* serverLabel)
+{
+    sTlsSession& session = *transport.GetSession();
+    if (!SetupRecordKey(block, session.m_readKey, eRecordDirection::Reading) ||
+        !SetupRecordKey(block, session.m_writeKey, eRecordDirection::Writing)) {
+        return false;
+    }
+    LogTlsSecret(transport, clientLabel, state.m_clientRandom, block.m_clientSecret, hashSize);
+    LogTlsSecret(transport, serverLabel, state.m_clientRandom, block.m_serverSecret, hashSize);
+    session.m_readSequence = 0;
+    session.m_writeSequence = 0;
+    return true;
+}
+
 } // namespace
 
 bool Tls13Handshake(cHttpTransport& transport, sHandshakeState& state)
@@ -156,17 +173,9 @@ bool Tls13Handshake(cHttpTransport& transport, sHandshakeState& state)
     TranscriptUpdate(transcript, state.m_serverHello.GetData(), u32(state.m_serverHello.GetCount()));
     if (!DeriveHandshakeSecrets(transcript, secrets.m_shared, secrets.m_block,
                                 secrets.m_handshakeSecret) ||
-        !SetupRecordKey(secrets.m_block, session.m_readKey, eRecordDirection::Reading) ||
-        !SetupRecordKey(secrets.m_block, session.m_writeKey, eRecordDirection::Writing)) {
-        return false;
-    }
-    LogTlsSecret(transport, "CLIENT_HANDSHAKE_TRAFFIC_SECRET", state.m_clientRandom,
-                 secrets.m_block.m_clientSecret, hashSize);
-    LogTlsSecret(transport, "SERVER_HANDSHAKE_TRAFFIC_SECRET", state.m_clientRandom,
-                 secrets.m_block.m_serverSecret, hashSize);
-    session.m_readSequence = 0;
-    session.m_writeSequence = 0;
-    if (!ReadServerFlight(transport, state, transcript, secrets)) {
+        !InstallTrafficKeys(transport, state, secrets.m_block, hashSize,
+                            "CLIENT_HANDSHAKE_TRAFFIC_SECRET", "SERVER_HANDSHAKE_TRAFFIC_SECRET") ||
+        !ReadServerFlight(transport, state, transcript, secrets)) {
         return false;
     }
 
@@ -185,16 +194,10 @@ bool Tls13Handshake(cHttpTransport& transport, sHandshakeState& state)
                                        kContentHandshake);
     ct::Wipe(finished, sizeof(finished));
     if (!sent || !DeriveApplicationSecrets(transcript, secrets.m_handshakeSecret, secrets.m_block) ||
-        !SetupRecordKey(secrets.m_block, session.m_readKey, eRecordDirection::Reading) ||
-        !SetupRecordKey(secrets.m_block, session.m_writeKey, eRecordDirection::Writing)) {
+        !InstallTrafficKeys(transport, state, secrets.m_block, hashSize, "CLIENT_TRAFFIC_SECRET_0",
+                            "SERVER_TRAFFIC_SECRET_0")) {
         return false;
     }
-    LogTlsSecret(transport, "CLIENT_TRAFFIC_SECRET_0", state.m_clientRandom,
-                 secrets.m_block.m_clientSecret, hashSize);
-    LogTlsSecret(transport, "SERVER_TRAFFIC_SECRET_0", state.m_clientRandom,
-                 secrets.m_block.m_serverSecret, hashSize);
-    session.m_readSequence = 0;
-    session.m_writeSequence = 0;
     transport.SetTlsState(eTlsState::Tls13);
     return true;
 }

@@ -43,6 +43,11 @@ sHttpFormPart* Part(const char* name, const char* type, const char* parameters, 
     return part;
 }
 
+void AddPart(cHttpRequest& request, sHttpFormPart* part)
+{
+    ASSERT_TRUE(request.m_formParts.Append(part));
+}
+
 void AddHeader(cHttpRequest& request, const char* name, const char* value)
 {
     sPackedKey key;
@@ -133,8 +138,8 @@ TEST(WriteHttpRequest, PostWithAndWithoutParts)
 
     const sClockHook hook = {FixedMicroseconds, NoSleep, nullptr};
     SetClockHook(&hook);
-    request.AddFormPart(Part("file", "application/octet-stream", "filename=\"a.bin\"", std::string("\0\x01\r\n", 4)));
-    request.AddFormPart(Part("note", nullptr, nullptr, "hi"));
+    AddPart(request, Part("file", "application/octet-stream", "filename=\"a.bin\"", std::string("\0\x01\r\n", 4)));
+    AddPart(request, Part("note", nullptr, nullptr, "hi"));
     const std::string written = Written(request);
     SetClockHook(nullptr);
     const std::string boundary = "----qelnethttp1234abcd----";
@@ -158,7 +163,7 @@ TEST(ResetForUrl, ClearsWhatTheLastRequestHad)
     request.m_version = 0;
     ASSERT_TRUE(request.m_userAgent.Assign("agent"));
     AddHeader(request, "X", "y");
-    request.AddFormPart(Part("n", nullptr, nullptr, "v"));
+    AddPart(request, Part("n", nullptr, nullptr, "v"));
     ASSERT_TRUE(ResetForUrl(request, "http://b/y"));
     EXPECT_EQ(Written(request), "GET /y HTTP/1.1\r\nHost: b\r\n"
                                 "User-Agent: QELNetHTTP (compatible; cross-platform)\r\n\r\n");
@@ -195,7 +200,7 @@ TEST(PerformRequest, PostArrivesByteForByte)
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/form";
     cHttpRequest request(url.c_str());
     request.m_method = 1;
-    request.AddFormPart(Part("field", "text/plain", nullptr, "value"));
+    AddPart(request, Part("field", "text/plain", nullptr, "value"));
     const sClockHook hook = {FixedMicroseconds, NoSleep, nullptr};
     SetClockHook(&hook);
     const std::string expected = Written(request);

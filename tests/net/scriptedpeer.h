@@ -5,6 +5,7 @@
 #include "peers.h"
 
 #include <functional>
+#include <initializer_list>
 #include <netinet/tcp.h>
 #include <string>
 #include <thread>
@@ -13,6 +14,15 @@
 namespace nettest {
 
 using Bytes = std::vector<uint8_t>;
+
+inline Bytes JoinBytes(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
 
 inline void SetReceiveTimeoutMs(int handle, int milliseconds)
 {

@@ -42,6 +42,33 @@ public:
     ~cResolverScope() { SetHostResolverForTesting(nullptr); }
 };
 
+// A connected peer that sends nothing until released.
+class cSilentPeer
+{
+public:
+    cSilentPeer()
+    {
+        m_server.Serve([this](int) {
+            while (!m_release) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        EXPECT_TRUE(m_client.Connect(kLoopback, m_server.Port(), 2000));
+    }
+    ~cSilentPeer() { Release(); }
+    void Release()
+    {
+        m_release = true;
+        m_server.Join();
+    }
+    cTCPClient& Client() { return m_client; }
+
+private:
+    cLoopbackServer m_server;
+    std::atomic<bool> m_release{false};
+    cTCPClient m_client;
+};
+
 } // namespace
 
 TEST(TcpClient, RefusedConnectGivesCode3Or5)
@@ -86,23 +113,15 @@ TEST(TcpClient, UnansweredConnectTimesOutWithCode2)
 
 TEST(TcpClient, SilentPeerTimesOutThenCloseGivesCode4)
 {
-    cLoopbackServer server;
-    std::atomic<bool> release{false};
-    server.Serve([&](int) {
-        while (!release) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    cTCPClient client;
-    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    cSilentPeer peer;
+    cTCPClient& client = peer.Client();
     char buffer[16];
     const sSocketTimeout oneSecond = {1, 0};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
     EXPECT_EQ(client.GetLastError(), 5);
     EXPECT_GE(SecondsSince(start), 0.9);
-    release = true;
-    server.Join();
+    peer.Release();
     EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
     EXPECT_EQ(client.GetLastError(), 4);
 }
@@ -130,15 +149,8 @@ TEST(TcpClient, SendsAfterThePeerClosedFailWithoutSigpipe)
 
 TEST(TcpClient, AbortFromAnotherThreadEndsAWaitingReceive)
 {
-    cLoopbackServer server;
-    std::atomic<bool> release{false};
-    server.Serve([&](int) {
-        while (!release) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    cTCPClient client;
-    ASSERT_TRUE(client.Connect(kLoopback, server.Port(), 2000));
+    cSilentPeer peer;
+    cTCPClient& client = peer.Client();
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         client.Abort();
@@ -148,7 +160,6 @@ TEST(TcpClient, AbortFromAnotherThreadEndsAWaitingReceive)
     EXPECT_EQ(client.Receive(buffer, sizeof(buffer), nullptr), 0); // 20 s time-out otherwise
     EXPECT_LT(SecondsSince(start), 5.0);
     stopper.join();
-    release = true;
 }
 
 TEST(TcpClient, NoSocketGivesCode4)
@@ -159,7 +170,6 @@ TEST(TcpClient, NoSocketGivesCode4)
     EXPECT_EQ(client.GetLastError(), 4);
     EXPECT_EQ(client.Receive(buffer, 4, nullptr), 0);
     EXPECT_EQ(client.GetLastError(), 4);
-    EXPECT_EQ(ReceiveExact(client, buffer, 4), 0);
     EXPECT_EQ(ReceiveRawExact(client, buffer, 4), 0);
 }
 

@@ -1,6 +1,7 @@
 // The TLS handshake against the RFC 8448 traces (replayed byte for byte with the client's
 // key and ClientHello injected), against re-framed server flights sealed by libcrypto,
 // and against scripted hostile ServerHellos.
+#include "hookrecorder.h"
 #include "net/httptransport.h"
 #include "net/tlsrecord.h"
 #include "net/tlstesting.h"
@@ -15,40 +16,10 @@ using namespace nettest;
 
 namespace {
 
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
 Bytes Slice(const Bytes& bytes, size_t start, size_t end)
 {
     return Bytes(bytes.begin() + long(start), bytes.begin() + long(end));
 }
-
-// A transport whose hooks record what they were given, and refuse when told to.
-class cRecordingTransport : public cHttpTransport
-{
-public:
-    bool VerifyCertificate(const u8* message, u32 size) override
-    {
-        m_certificate.assign(message, message + size);
-        return m_accept;
-    }
-    bool VerifyCertificateVerify(const u8* message, u32 size, const u8* content, u32 contentSize) override
-    {
-        m_verifyMessage.assign(message, message + size);
-        m_signedContent.assign(content, content + contentSize);
-        return m_accept;
-    }
-    Bytes m_certificate;
-    Bytes m_verifyMessage;
-    Bytes m_signedContent;
-    bool m_accept = true;
-};
 
 // The values of one RFC 8448 example (section 3 or 7).
 struct sTraceExample
@@ -183,7 +154,7 @@ protected:
         m_keys = ReadFlightKeys(m_trace);
         m_messages = SplitMessages(m_example.m_flightPlaintext);
         ASSERT_EQ(m_messages.size(), 4u);
-        m_expected = Concat({kChangeCipherSpec, m_example.m_clientFinishedRecord});
+        m_expected = JoinBytes({kChangeCipherSpec, m_example.m_clientFinishedRecord});
     }
 
     // The client must finish with exactly the trace's client Finished record.
@@ -191,7 +162,7 @@ protected:
     {
         cHttpTransport transport;
         const sSocketPairRun run = RunAgainstFlight(
-            m_example, Concat({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
+            m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
         EXPECT_TRUE(run.m_connected);
         EXPECT_EQ(ToHex(run.m_clientSent), ToHex(m_expected));
         EXPECT_EQ(transport.GetTlsState(), eTlsState::Tls13);
@@ -200,7 +171,7 @@ protected:
     {
         cHttpTransport transport;
         const sSocketPairRun run = RunAgainstFlight(
-            m_example, Concat({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
+            m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
         EXPECT_FALSE(run.m_connected);
         EXPECT_FALSE(transport.IsConnected());
         // Nothing protected went out: at most the ChangeCipherSpec.
@@ -240,13 +211,13 @@ TEST(TlsHandshakeTrace, SimpleHandshakeReplaysByteForByte)
     Bytes application;
     server.Serve([&](int handle) {
         finished = PlayServer(handle, example.m_clientHelloRecord,
-                              Concat({example.m_serverHelloRecord, example.m_flightRecord}),
+                              JoinBytes({example.m_serverHelloRecord, example.m_flightRecord}),
                               kChangeCipherSpec.size() + example.m_clientFinishedRecord.size(),
                               eFlightEnd::KeepOpen);
-        WriteAllFd(handle, Concat({ticketRecord, serverDataRecord, serverAlertRecord}));
+        WriteAllFd(handle, JoinBytes({ticketRecord, serverDataRecord, serverAlertRecord}));
         application = ReadFd(handle, clientDataRecord.size());
     });
-    cRecordingTransport transport;
+    cHookRecorder transport;
     sTlsHandshakeSeams seams;
     seams.m_privateKey = example.m_clientPrivate.data();
     seams.m_clientHello = example.m_clientHello.data();
@@ -266,7 +237,7 @@ TEST(TlsHandshakeTrace, SimpleHandshakeReplaysByteForByte)
     EXPECT_FALSE(transport.HasFailed()) << "close_notify is an orderly end";
     server.Join();
     EXPECT_EQ(ToHex(finished),
-              ToHex(Concat({kChangeCipherSpec, example.m_clientFinishedRecord})));
+              ToHex(JoinBytes({kChangeCipherSpec, example.m_clientFinishedRecord})));
     EXPECT_EQ(ToHex(application), ToHex(clientDataRecord));
 
     // The hooks saw the Certificate and the content the CertificateVerify signs.
@@ -302,9 +273,9 @@ TEST(TlsHandshakeTrace, CompatibilityModeReplaysByteForByte)
     ASSERT_EQ(clientChangeCipherSpec, kChangeCipherSpec);
 
     cHttpTransport transport;
-    const Bytes expected = Concat({clientChangeCipherSpec, example.m_clientFinishedRecord});
+    const Bytes expected = JoinBytes({clientChangeCipherSpec, example.m_clientFinishedRecord});
     const sSocketPairRun run = RunAgainstFlight(
-        example, Concat({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord}),
+        example, JoinBytes({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord}),
         transport, expected.size());
     EXPECT_TRUE(run.m_connected);
     EXPECT_EQ(ToHex(run.m_clientSent), ToHex(expected));
@@ -314,8 +285,8 @@ TEST_F(TlsHandshakeReplay, OneRecordPerMessage) { ExpectFinishes(SealPieces(m_ke
 
 TEST_F(TlsHandshakeReplay, TwoMessagesPerRecord)
 {
-    ExpectFinishes(SealPieces(m_keys, {Concat({m_messages[0], m_messages[1]}),
-                                       Concat({m_messages[2], m_messages[3]})}));
+    ExpectFinishes(SealPieces(m_keys, {JoinBytes({m_messages[0], m_messages[1]}),
+                                       JoinBytes({m_messages[2], m_messages[3]})}));
 }
 
 TEST_F(TlsHandshakeReplay, CertificateSplitAtEveryOffset)
@@ -323,8 +294,8 @@ TEST_F(TlsHandshakeReplay, CertificateSplitAtEveryOffset)
     const Bytes& certificate = m_messages[1];
     for (size_t cut = 1; cut < certificate.size(); ++cut) {
         SCOPED_TRACE(cut);
-        ExpectFinishes(SealPieces(m_keys, {Concat({m_messages[0], Slice(certificate, 0, cut)}),
-                                           Concat({Slice(certificate, cut, certificate.size()),
+        ExpectFinishes(SealPieces(m_keys, {JoinBytes({m_messages[0], Slice(certificate, 0, cut)}),
+                                           JoinBytes({Slice(certificate, cut, certificate.size()),
                                                    m_messages[2], m_messages[3]})}));
         if (HasFailure()) {
             break;
@@ -339,13 +310,13 @@ TEST_F(TlsHandshakeReplay, PaddedRecords)
 
 TEST_F(TlsHandshakeReplay, ChangeCipherSpecBetweenEncryptedRecords)
 {
-    const Bytes first = SealPieces(m_keys, {Concat({m_messages[0], m_messages[1]})});
-    Bytes inner = Concat({m_messages[2], m_messages[3]});
+    const Bytes first = SealPieces(m_keys, {JoinBytes({m_messages[0], m_messages[1]})});
+    Bytes inner = JoinBytes({m_messages[2], m_messages[3]});
     inner.push_back(22);
     const Bytes second = SealTls13Record(m_keys.m_key, m_keys.m_iv, 1, inner);
-    ExpectFinishes(Concat({first, kChangeCipherSpec, second}));
+    ExpectFinishes(JoinBytes({first, kChangeCipherSpec, second}));
     // A second ChangeCipherSpec is one too many.
-    ExpectFails(Concat({kChangeCipherSpec, first, kChangeCipherSpec, second}));
+    ExpectFails(JoinBytes({kChangeCipherSpec, first, kChangeCipherSpec, second}));
 }
 
 TEST_F(TlsHandshakeReplay, CorruptedServerFinishedFails)
@@ -367,9 +338,9 @@ TEST_F(TlsHandshakeReplay, MessagesOutOfOrderOrTrailingFail)
     ExpectFails(SealPieces(m_keys, {m_messages[1], m_messages[0], m_messages[2], m_messages[3]}));
     // Bytes of a further message after the Finished would span the key change.
     ExpectFails(SealPieces(m_keys, {m_messages[0], m_messages[1], m_messages[2],
-                                    Concat({m_messages[3], Bytes{8, 0}})}));
+                                    JoinBytes({m_messages[3], Bytes{8, 0}})}));
     // An alert in the flight, and a flight cut short.
-    ExpectFails(Concat({SealPieces(m_keys, {m_messages[0]}), Bytes{0x15, 3, 3, 0, 2, 2, 40}}));
+    ExpectFails(JoinBytes({SealPieces(m_keys, {m_messages[0]}), Bytes{0x15, 3, 3, 0, 2, 2, 40}}));
     ExpectFails(SealPieces(m_keys, {m_messages[0], m_messages[1]}));
 }
 
@@ -388,5 +359,5 @@ TEST_F(TlsHandshakeReplay, BadRecordsInTheFlightFail)
     // A record longer than 2^14 + 256 is refused from its header.
     ExpectFails(Bytes{0x17, 3, 3, 0x41, 0x01});
     // A body of exactly one tag.
-    ExpectFails(Concat({Bytes{0x17, 3, 3, 0, 16}, Bytes(16, 0)}));
+    ExpectFails(JoinBytes({Bytes{0x17, 3, 3, 0, 16}, Bytes(16, 0)}));
 }

@@ -120,13 +120,6 @@ Bytes OpenTls12WithLibcrypto(const Bytes& key, const Bytes& record, uint64_t seq
     return Bytes(plain.begin(), plain.begin() + long(dataSize));
 }
 
-Bytes Concat2(const Bytes& a, const Bytes& b)
-{
-    Bytes out = a;
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
-
 Bytes Counting(size_t size)
 {
     Bytes data(size);
@@ -192,8 +185,8 @@ TEST(TlsRecordRead, HandsOutARecordPieceByPiece)
 {
     cKeyedPair pair;
     pair.Tls13(kKey256, kIv12);
-    pair.PeerSends(Concat2(SealTls13Record(kKey256, kIv12, 0, Inner("0123456789abcdefghijklmno", 23)),
-                           SealTls13Record(kKey256, kIv12, 1, Inner("next", 23))));
+    pair.PeerSends(JoinBytes({SealTls13Record(kKey256, kIv12, 0, Inner("0123456789abcdefghijklmno", 23)),
+                              SealTls13Record(kKey256, kIv12, 1, Inner("next", 23))}));
     EXPECT_EQ(pair.ReceiveOnce(10), "0123456789");
     EXPECT_EQ(pair.ReceiveOnce(10), "abcdefghij");
     EXPECT_EQ(pair.ReceiveOnce(10), "klmno");
@@ -283,9 +276,9 @@ TEST_F(TlsRecordReframed, RecordsThatEndTheConnection)
         {"UnknownInnerType", Seal(Inner("data", 24))},
         {"PlainHandshakeRecord", Bytes{22, 3, 3, 0, 4, 4, 0, 0, 0}},
         {"OversizedLength", Bytes{23, 3, 3, 0x41, 0x01}},
-        {"OnlyATag", Concat2(Bytes{23, 3, 3, 0, 16}, Bytes(16, 0))},
+        {"OnlyATag", JoinBytes({Bytes{23, 3, 3, 0, 16}, Bytes(16, 0)})},
         {"CutShort", Bytes{23, 3, 3, 0, 40, 1, 2, 3}},
-        {"BadVersion", Concat2(Bytes{23, 2, 0, 0, 17}, Bytes(17, 0))},
+        {"BadVersion", JoinBytes({Bytes{23, 2, 0, 0, 17}, Bytes(17, 0)})},
         {"TooMuchData", Seal(Inner(std::string(16385, 'x'), 23))},
     };
     for (const sBad& test : bad) {
@@ -342,11 +335,11 @@ TEST(TlsRecordRead, Tls12RecordsThatFail)
         {"HandshakeTypeAfterHandshake", SealTls12Record(kKey128, kServerMac, iv, 0, 22, data, 0)},
         {"FlippedLastByte", flippedLast},
         {"FlippedFirstBlock", flippedFirstBlock},
-        {"NotWholeBlocks", Concat2(Bytes{23, 3, 3, 0, 40}, Bytes(40, 1))},
-        {"OnlyAnIv", Concat2(Bytes{23, 3, 3, 0, 16}, Bytes(16, 1))},
+        {"NotWholeBlocks", JoinBytes({Bytes{23, 3, 3, 0, 40}, Bytes(40, 1)})},
+        {"OnlyAnIv", JoinBytes({Bytes{23, 3, 3, 0, 16}, Bytes(16, 1)})},
         {"Oversized", Bytes{23, 3, 3, 0x48, 0x10}},
         {"CutShort", Bytes{23, 3, 3, 0, 48, 1, 2}},
-        {"Tls13Version", Concat2(Bytes{23, 3, 4, 0, 48}, Bytes(48, 1))},
+        {"Tls13Version", JoinBytes({Bytes{23, 3, 4, 0, 48}, Bytes(48, 1)})},
     };
     for (const sBad& test : bad) {
         SCOPED_TRACE(test.m_name);

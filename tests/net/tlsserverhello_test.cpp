@@ -2,6 +2,7 @@
 // layout, hostile ServerHellos, and a scripted TLS 1.2 flight. What the client does next
 // tells how far it got: the handshake keys it logs (TLS 1.3) or the ClientKeyExchange it
 // sends (TLS 1.2).
+#include "hookrecorder.h"
 #include "net/httptransport.h"
 #include "net/tlstesting.h"
 #include "scriptedpeer.h"
@@ -13,28 +14,19 @@ using namespace nettest;
 
 namespace {
 
-Bytes Join(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
 Bytes Message(uint8_t type, const Bytes& body)
 {
-    return Join({{type, uint8_t(body.size() >> 16), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+    return JoinBytes({{type, uint8_t(body.size() >> 16), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
 }
 
 Bytes Record(uint8_t type, const Bytes& body, uint8_t minor = 3)
 {
-    return Join({{type, 3, minor, uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+    return JoinBytes({{type, 3, minor, uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
 }
 
 Bytes Extension(uint16_t type, const Bytes& body)
 {
-    return Join({{uint8_t(type >> 8), uint8_t(type), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
+    return JoinBytes({{uint8_t(type >> 8), uint8_t(type), uint8_t(body.size() >> 8), uint8_t(body.size())}, body});
 }
 
 const Bytes kServerKey = Hex("de9edb7d7b7dc1b4d35b61c2ece435373f8343c85b78674dadfc7e146f882b4f"); // RFC 7748 6.1
@@ -44,20 +36,20 @@ const Bytes kServerRandom(32, 0x5a);
 Bytes ServerHelloBody(const Bytes& random, const Bytes& sessionId, Bytes suite, const Bytes& extensions,
                       bool withExtensions = true)
 {
-    Bytes body = Join({{3, 3}, random, {uint8_t(sessionId.size())}, sessionId, suite, {0}});
+    Bytes body = JoinBytes({{3, 3}, random, {uint8_t(sessionId.size())}, sessionId, suite, {0}});
     if (withExtensions) {
-        body = Join({body, {uint8_t(extensions.size() >> 8), uint8_t(extensions.size())}, extensions});
+        body = JoinBytes({body, {uint8_t(extensions.size() >> 8), uint8_t(extensions.size())}, extensions});
     }
     return body;
 }
 
 Bytes Tls13Extensions(const Bytes& versions, const Bytes& keyShare)
 {
-    return Join({Extension(43, versions), Extension(51, keyShare)});
+    return JoinBytes({Extension(43, versions), Extension(51, keyShare)});
 }
 
 const Bytes kVersions13 = {3, 4};
-const Bytes kShare = Join({{0x00, 0x1d, 0x00, 0x20}, kServerKey});
+const Bytes kShare = JoinBytes({{0x00, 0x1d, 0x00, 0x20}, kServerKey});
 
 struct sRun
 {
@@ -71,26 +63,6 @@ void CollectKeyLog(void* context, const char* line)
 {
     static_cast<std::vector<std::string>*>(context)->push_back(line);
 }
-
-// A transport that records its hooks' arguments.
-class cHookRecorder : public cHttpTransport
-{
-public:
-    bool VerifyCertificate(const u8* message, u32 size) override
-    {
-        m_certificate.assign(message, message + size);
-        return true;
-    }
-    bool VerifyCertificateVerify(const u8* message, u32 size, const u8* content, u32 contentSize) override
-    {
-        m_keyExchange.assign(message, message + size);
-        m_signedContent.assign(content, content + contentSize);
-        return true;
-    }
-    Bytes m_certificate;
-    Bytes m_keyExchange;
-    Bytes m_signedContent;
-};
 
 // The server sends `flight` after the ClientHello, then closes its side.
 sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test", cHttpTransport* client = nullptr)
@@ -162,7 +134,7 @@ TEST(TlsServerHello, ValidTls13HelloReachesTheHandshakeKeys)
     // The same in two records, the message header split between them.
     const Bytes message = Message(2, ServerHelloBody(kServerRandom, Bytes(32, 1), {0x13, 0x02},
                                                      Tls13Extensions(kVersions13, kShare)));
-    const sRun split = PlayFlight(Join({Record(22, Bytes(message.begin(), message.begin() + 2), 1),
+    const sRun split = PlayFlight(JoinBytes({Record(22, Bytes(message.begin(), message.begin() + 2), 1),
                                  Record(22, Bytes(message.begin() + 2, message.end()))}));
     EXPECT_EQ(split.m_keyLog.size(), 2u);
 }
@@ -184,12 +156,12 @@ TEST(TlsServerHello, HostileHellosFailBeforeAnyKey)
         {"SessionIdOf33", ServerHelloRecord(ServerHelloBody(kServerRandom, Bytes(33, 1), {0x13, 0x01}, good))},
         {"BodyShorterThanItsSessionId", ServerHelloRecord(claimsSid)},
         {"OnlyTls12InSupportedVersions", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions({3, 3}, kShare)))},
-        {"AllZeroKeyShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions(kVersions13, Join({{0, 0x1d, 0, 0x20}, Bytes(32, 0)}))))},
+        {"AllZeroKeyShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions(kVersions13, JoinBytes({{0, 0x1d, 0, 0x20}, Bytes(32, 0)}))))},
         {"HelloRetryRequestShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Tls13Extensions(kVersions13, {0, 0x17})))},
         {"NoKeyShare", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Extension(43, kVersions13)))},
         {"SuiteNotOffered", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x03}, good))},
         {"Compression", [&] { Bytes b = ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good); b[2 + 32 + 1 + 32 + 2] = 1; return ServerHelloRecord(b); }()},
-        {"ExtensionPastTheEnd", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, Join({good, {0, 0x2b, 0, 9, 3}})))},
+        {"ExtensionPastTheEnd", ServerHelloRecord(ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, JoinBytes({good, {0, 0x2b, 0, 9, 3}})))},
         {"WrongMessageType", Record(22, Message(11, ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good)))},
         {"AlertInstead", Record(21, {2, 40})},
         {"Sslv3Record", Record(22, Message(2, ServerHelloBody(kServerRandom, sid, {0x13, 0x01}, good)), 0)},
@@ -211,8 +183,8 @@ namespace {
 Bytes Tls12Flight(const Bytes& random, Bytes suite, const Bytes& serverKey, const Bytes& extra = {})
 {
     const Bytes certificate = Message(11, {0, 0, 3, 0, 0, 0});
-    const Bytes keyExchange = Message(12, Join({{3, 0, 0x1d, 32}, serverKey, {4, 1, 0, 2, 0xab, 0xcd}}));
-    return Record(22, Join({Message(2, ServerHelloBody(random, Bytes(32, 2), suite, {}, false)), certificate,
+    const Bytes keyExchange = Message(12, JoinBytes({{3, 0, 0x1d, 32}, serverKey, {4, 1, 0, 2, 0xab, 0xcd}}));
+    return Record(22, JoinBytes({Message(2, ServerHelloBody(random, Bytes(32, 2), suite, {}, false)), certificate,
                             extra, keyExchange, Message(14, {})}));
 }
 
