@@ -12,7 +12,6 @@ namespace {
 // keep the reader spinning, so a long run of them ends the data.
 constexpr u32 kMaxEmptyRecordsInRow = 32;
 
-enum : u8 { kHandshakeNewSessionTicket = 4 };
 enum : u8 { kAlertCloseNotify = 0 };
 
 } // namespace
@@ -174,17 +173,15 @@ bool cHttpTransport::ReadApplicationRecord()
             session.m_failed = true;
             return false;
         }
-        // NewSessionTicket is skipped whole, even across records; we never resume.
-        // Any other post-handshake message (KeyUpdate, CertificateRequest) ends the data.
+        // A NewSessionTicket is skipped whole, even across records. Any other
+        // post-handshake message (KeyUpdate, CertificateRequest) ends the data.
         sTlsMessage message;
         eMessageRead next;
         while ((next = session.m_postHandshake.Next(message)) == eMessageRead::Message) {
-            if (message.m_type != kHandshakeNewSessionTicket ||
-                !session.m_skippedMessage.Alloc(message.m_size)) {
+            if (!SkipSessionTicket(session, message)) {
                 session.m_failed = true;
                 return false;
             }
-            std::memcpy(session.m_skippedMessage.GetData(), message.m_message, message.m_size);
         }
         if (next == eMessageRead::Error) {
             session.m_failed = true;

@@ -113,8 +113,8 @@ bool SetupCbc(cBlockCBC& cbc, const u8* key, u32 bits)
     return cbc.SetCipherOwned(cipher);
 }
 
-// Plain records up to the server's ChangeCipherSpec: a NewSessionTicket (RFC 5077 3.3)
-// is kept as the last skipped message and enters the transcript.
+// Plain records up to the server's ChangeCipherSpec: a NewSessionTicket is kept as the
+// last skipped message and enters the transcript.
 bool ReadUntilChangeCipherSpec(cHttpTransport& transport, sHandshakeState& state,
                                sSha256Ctx& transcript)
 {
@@ -134,11 +134,9 @@ bool ReadUntilChangeCipherSpec(cHttpTransport& transport, sHandshakeState& state
         sTlsMessage message;
         eMessageRead next;
         while ((next = state.m_reader.Next(message)) == eMessageRead::Message) {
-            if (message.m_type != kHandshakeNewSessionTicket ||
-                !session.m_skippedMessage.Alloc(message.m_size)) {
+            if (!SkipSessionTicket(session, message)) {
                 return false;
             }
-            std::memcpy(session.m_skippedMessage.GetData(), message.m_message, message.m_size);
             Sha256UpdateLarge(transcript, message.m_message, message.m_size);
         }
         if (next == eMessageRead::Error) {

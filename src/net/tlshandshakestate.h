@@ -8,9 +8,7 @@
 class cHttpTransport;
 
 enum : u8 {
-    kHandshakeClientHello = 1,
     kHandshakeServerHello = 2,
-    kHandshakeNewSessionTicket = 4,
     kHandshakeEncryptedExtensions = 8,
     kHandshakeCertificate = 11,
     kHandshakeServerKeyExchange = 12,

@@ -65,3 +65,8 @@ struct sTlsSession
     // Sticky: once a record fails, no more I/O goes through this session.
     bool m_failed = false;
 };
+
+// Keeps a NewSessionTicket (RFC 8446 4.6.1, RFC 5077 3.3) as the session's last skipped
+// message: we never resume, so it is skipped whole. False for any other message, and
+// when memory is short.
+[[nodiscard]] bool SkipSessionTicket(sTlsSession& session, const sTlsMessage& message);

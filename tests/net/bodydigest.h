@@ -2,6 +2,7 @@
 // A response receiver for the peer tests: hashes the body with libcrypto's SHA-256, keeps
 // its first bytes, and checks that the offsets it is given are contiguous.
 #include "net/httpresponse.h"
+#include "vectors.h"
 
 #include <openssl/evp.h>
 
@@ -10,23 +11,12 @@
 
 namespace nettest {
 
-inline std::string DigestHex(const unsigned char* digest, size_t size)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string hex;
-    for (size_t i = 0; i < size; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
-    }
-    return hex;
-}
-
 inline std::string Sha256Hex(const void* data, size_t size)
 {
     unsigned char digest[32];
     unsigned int length = 0;
     EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr);
-    return DigestHex(digest, length);
+    return ToHex(digest, length);
 }
 inline std::string Sha256Hex(const std::string& data) { return Sha256Hex(data.data(), data.size()); }
 
@@ -63,7 +53,7 @@ public:
         EVP_MD_CTX_copy_ex(copy, m_hash);
         EVP_DigestFinal_ex(copy, digest, &length);
         EVP_MD_CTX_free(copy);
-        return DigestHex(digest, length);
+        return ToHex(digest, length);
     }
 
     static constexpr size_t kKeptBytes = 4096;
