@@ -39,29 +39,33 @@ i32 ResampleInto(cPictBase* source, cPictBase* out, u32 background)
     return kThumbOk;
 }
 
-// Sizes `out` to the fitted size and resamples `source` into it.
-i32 ResampleIntoFitted(cPictBase* source, i32 fittedWidth, i32 fittedHeight, cPictBase* out,
-                       u32 background)
+// A picture that fits the box moves into `out` as it is; a larger one is resampled into
+// `out` at the fitted size of its own size.
+i32 FitIntoBox(cPictBase* source, i32 maxW, i32 maxH, cPictBase* out, u32 background)
 {
-    if (!out->AllocClear32(fittedWidth, fittedHeight)) {
-        return kThumbNoMemory;
-    }
-    return ResampleInto(source, out, background);
-}
-
-i32 FromEmbeddedPreview(cPictBase* preview, i32 maxW, i32 maxH, cPictBase* out,
-                        u32 background)
-{
-    if (preview->GetWidth() <= maxW && preview->GetHeight() <= maxH) {
-        out->TakePixels(preview);
+    if (source->GetWidth() <= maxW && source->GetHeight() <= maxH) {
+        out->TakePixels(source);
         return kThumbOk;
     }
     i32 width = 0;
     i32 height = 0;
-    if (!PictFitSize(preview->GetWidth(), preview->GetHeight(), maxW, maxH, &width, &height)) {
+    if (!PictFitSize(source->GetWidth(), source->GetHeight(), maxW, maxH, &width, &height)) {
         return kThumbEmpty;
     }
-    return ResampleIntoFitted(preview, width, height, out, background);
+    // Sizing `out` frees the pixels of a source that is `out` itself.
+    cPictDummy detached;
+    if (source == out) {
+        detached.TakePixels(source);
+        source = &detached;
+    }
+    if (!out->AllocClear32(width, height)) {
+        return kThumbNoMemory;
+    }
+    const i32 result = ResampleInto(source, out, background);
+    if (result == kThumbOk) {
+        source->ClearPixels();
+    }
+    return result;
 }
 
 } // namespace
@@ -120,7 +124,7 @@ i32 PictRenderThumbnail(const sPictInfo& info, cPictBase* picture, cFileIOTarget
         i32 previewHeight = height;
         if (picture->LoadEmbeddedPreview(stream, &preview, &previewWidth, &previewHeight) &&
             preview.HasPixels()) {
-            return FromEmbeddedPreview(&preview, maxW, maxH, out, background);
+            return FitIntoBox(&preview, maxW, maxH, out, background);
         }
     }
     if (!allowFullDecode) {
@@ -153,26 +157,7 @@ bool PictFitToBox(cPictBase* source, i32 maxW, i32 maxH, cPictBase* out, u32 bac
     if (source == nullptr || out == nullptr || source->IsDeep() || !source->HasPixels()) {
         return false;
     }
-    if (source->GetWidth() <= maxW && source->GetHeight() <= maxH) {
-        out->TakePixels(source);
-        return true;
-    }
-    i32 width = 0;
-    i32 height = 0;
-    if (!PictFitSize(source->GetWidth(), source->GetHeight(), maxW, maxH, &width, &height)) {
-        return false;
-    }
-    // Sizing `out` frees the pixels of a source that is `out` itself.
-    cPictDummy detached;
-    if (source == out) {
-        detached.TakePixels(source);
-        source = &detached;
-    }
-    if (ResampleIntoFitted(source, width, height, out, background) != kThumbOk) {
-        return false;
-    }
-    source->ClearPixels();
-    return true;
+    return FitIntoBox(source, maxW, maxH, out, background) == kThumbOk;
 }
 
 bool cPictBase::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW,
