@@ -33,15 +33,28 @@ struct sTargetBuffer
         target.background = kBackground;
     }
     u32 At(i32 x, i32 y) const { return pixels[size_t(y) * target.width + x]; }
+    void Zoom(f64 zoom, i32 panX, i32 panY)
+    {
+        target.mode = kPictTargetZoom;
+        target.zoom = zoom;
+        target.panX = panX;
+        target.panY = panY;
+    }
 };
+
+// Gives the picture a w x h image and begins streaming it into the buffer's target.
+bool BeginStream(cStreamer& picture, i32 w, i32 h, sTargetBuffer& buffer)
+{
+    picture.SetImageSize(w, h, false);
+    return picture.SetTarget(&buffer.target) && picture.BeginStreamRender();
+}
 
 // Streams a w x h image whose pixel (x, y) is `pixel(x, y)` into `buffer`.
 template <class Pixel>
 bool StreamImage(i32 w, i32 h, sTargetBuffer& buffer, Pixel pixel)
 {
     cStreamer picture;
-    picture.SetImageSize(w, h, false);
-    if (!picture.SetTarget(&buffer.target) || !picture.BeginStreamRender()) {
+    if (!BeginStream(picture, w, h, buffer)) {
         return false;
     }
     for (i32 y = 0; y < h; ++y) {
@@ -79,9 +92,7 @@ TEST(StreamRender, SameSizeTargetIsWrittenDirectlyWithoutBackground)
 {
     sTargetBuffer buffer(7, 5);
     cStreamer picture;
-    picture.SetImageSize(7, 5, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 7, 5, buffer));
     EXPECT_TRUE(std::all_of(buffer.pixels.begin(), buffer.pixels.end(),
                             [](u32 p) { return p == kUntouched; }));
     EXPECT_TRUE(picture.StreamPixel(6, 4, 0x11223344));
@@ -108,14 +119,9 @@ TEST(StreamRender, SmallImageIsCentredOnTheBackground)
 TEST(StreamRender, ZoomIsCappedAtOneAndMustBePositive)
 {
     sTargetBuffer buffer(10, 10);
-    buffer.target.mode = kPictTargetZoom;
-    buffer.target.zoom = 2.0;
-    buffer.target.panX = 5;
-    buffer.target.panY = -3;
+    buffer.Zoom(2.0, 5, -3);
     cStreamer picture;
-    picture.SetImageSize(30, 20, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 30, 20, buffer));
     EXPECT_EQ(buffer.target.zoom, 1.0);
     EXPECT_EQ(buffer.target.panX, 5);
     EXPECT_EQ(buffer.target.panY, 0);
@@ -134,14 +140,9 @@ TEST(StreamRender, ZoomIsCappedAtOneAndMustBePositive)
 TEST(StreamRender, PanIsClampedToTheScaledExcess)
 {
     sTargetBuffer buffer(10, 10);
-    buffer.target.mode = kPictTargetZoom;
-    buffer.target.zoom = 0.5;
-    buffer.target.panX = 1000;
-    buffer.target.panY = 3;
+    buffer.Zoom(0.5, 1000, 3);
     cStreamer picture;
-    picture.SetImageSize(40, 12, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 40, 12, buffer));
     EXPECT_EQ(buffer.target.panX, 10); // 20 scaled columns - 10 shown
     EXPECT_EQ(buffer.target.panY, 0);  // 6 scaled rows fit
     picture.EndStreamRender();
@@ -151,9 +152,7 @@ TEST(StreamRender, CellsNoPixelReachedEndTransparentBlack)
 {
     sTargetBuffer buffer(4, 4);
     cStreamer picture;
-    picture.SetImageSize(16, 16, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 16, 16, buffer));
     EXPECT_TRUE(picture.StreamPixel(0, 0, 0xFFFFFFFF));
     picture.EndStreamRender();
     EXPECT_EQ(buffer.At(0, 0), 0xFFFFFFFFu);
@@ -164,9 +163,7 @@ TEST(StreamRender, ChannelsAboveThreeAreIgnored)
 {
     sTargetBuffer buffer(2, 2, 0);
     cStreamer picture;
-    picture.SetImageSize(2, 2, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 2, 2, buffer));
     EXPECT_TRUE(picture.StreamChannel(1, 1, 0x12, 0));
     EXPECT_TRUE(picture.StreamChannel(1, 1, 0x34, 2));
     EXPECT_TRUE(picture.StreamChannel(1, 1, 0x56, 3));
@@ -190,9 +187,7 @@ TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
         }
         sTargetBuffer planes(64, 64, 0);
         cStreamer picture;
-        picture.SetImageSize(size, size, false);
-        ASSERT_TRUE(picture.SetTarget(&planes.target));
-        ASSERT_TRUE(picture.BeginStreamRender());
+        ASSERT_TRUE(BeginStream(picture, size, size, planes));
         for (i32 channel = 0; channel < 4; ++channel) {
             for (i32 y = 0; y < size; ++y) {
                 for (i32 x = 0; x < size; ++x) {
@@ -277,14 +272,9 @@ TEST(StreamRender, SplitPathWeighsFootprintsAcrossCellEdges)
 TEST(StreamRender, StreamWindowIgnoresItsFirstColumn)
 {
     sTargetBuffer buffer(10, 10);
-    buffer.target.mode = kPictTargetZoom;
-    buffer.target.zoom = 1.0;
-    buffer.target.panX = 20;
-    buffer.target.panY = 30;
+    buffer.Zoom(1.0, 20, 30);
     cStreamer picture;
-    picture.SetImageSize(100, 100, false);
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    ASSERT_TRUE(picture.BeginStreamRender());
+    ASSERT_TRUE(BeginStream(picture, 100, 100, buffer));
     // Window: columns 20..30, rows 30..40.
     EXPECT_TRUE(picture.IsInStreamWindow(0, 35, 36));
     EXPECT_TRUE(picture.IsInStreamWindow(30, 40, 90));
