@@ -66,6 +66,17 @@ void PressByMouse(cChildElement& button, bool& pressed, i32 x, i32 y, i32 mouseB
     }
 }
 
+// A button that stops acting in mid-press (disabled, made inactive) may never see the
+// release: the press ends here.
+void EndPress(cChildElement& button, bool& pressed)
+{
+    if (pressed) {
+        pressed = false;
+        button.ReleaseMouse();
+        button.Invalidate();
+    }
+}
+
 // --- painting helpers -------------------------------------------------------------------------
 
 // Lines in GDI manner (the end point left out): top and left in `topLeft` own the
@@ -508,6 +519,13 @@ bool cButtonChild::OnKeyDown(i32 vk)
     return PressByKey(*this, m_pressed, vk, IsEnabledInTree());
 }
 
+void cButtonChild::OnEnabledChanged()
+{
+    if (!IsEnabledInTree()) {
+        EndPress(*this, m_pressed);
+    }
+}
+
 void cButtonChild::OnGotFocus()
 {
     if (IsEnabledInTree()) {
@@ -528,6 +546,9 @@ void cGenButtonChild::SetInactive(bool inactive, bool redraw)
 {
     if (inactive != m_inactive) {
         m_inactive = inactive;
+        if (inactive) {
+            EndPress(*this, m_pressed);
+        }
         if (redraw) {
             Invalidate();
         }
@@ -567,6 +588,13 @@ void cGenButtonChild::OnHoverEnd()
 bool cGenButtonChild::OnKeyDown(i32 vk)
 {
     return PressByKey(*this, m_pressed, vk, CanAct());
+}
+
+void cGenButtonChild::OnEnabledChanged()
+{
+    if (!IsEnabledInTree()) {
+        EndPress(*this, m_pressed);
+    }
 }
 
 void cGenButtonChild::OnGotFocus()

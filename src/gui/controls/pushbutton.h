@@ -11,8 +11,9 @@
 //                       point lies inside the button
 //   other buttons       ignored
 // Nothing is pressed or posted while the button or an ancestor is disabled (or a
-// cGenButtonChild is inactive), but a release always ends a press that began before:
-// a button disabled in mid-press must not keep the window's mouse captured.
+// cGenButtonChild is inactive). A press that began before ends when the button is
+// disabled (or made inactive) and at the release wherever it happens: a button must
+// neither keep the window's mouse captured nor stay pressed for ever.
 #include "base/keytree.h"
 #include "base/texts.h"
 #include "base/types.h"
@@ -116,6 +117,7 @@ public:
     void OnHoverStart() override;
     void OnHoverEnd() override;
     bool OnKeyDown(i32 vk) override;
+    void OnEnabledChanged() override;
     void OnGotFocus() override;
     void OnFocusLost() override;
     bool DefaultFocusCapable() override { return true; }
@@ -169,6 +171,7 @@ public:
     void OnHoverStart() override;
     void OnHoverEnd() override;
     bool OnKeyDown(i32 vk) override;
+    void OnEnabledChanged() override;
     void OnGotFocus() override;
     void OnFocusLost() override;
 
