@@ -81,6 +81,17 @@ void SealTls12(std::vector<u8>& out, cBlockCBC& cbc, u64 sequence, u8 type, cons
     out.insert(out.end(), plain.begin(), plain.end());
 }
 
+// Attaches a new AES-128 cipher with the fixed key; false when that fails.
+bool KeyCbc(cBlockCBC& cbc)
+{
+    auto* cipher = new cAESCipher;
+    if (!cipher->SetKey(kKey, 128) || !cbc.SetCipherOwned(cipher)) {
+        delete cipher;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
@@ -98,8 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
     if (!GcmSetKey(key, kKey, 128)) {
         return 0;
     }
-    auto* cipher = new cAESCipher;
-    if (!cipher->SetKey(kKey, 128) || !cbc.SetCipherOwned(cipher)) {
+    if (!KeyCbc(cbc)) {
         return 0;
     }
     if (raw) {
@@ -144,8 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
     if (transport.ConnectAdoptedForTesting(ends[0])) {
         sTlsSession& session = *transport.GetSession();
         if (tls12) {
-            auto* read = new cAESCipher;
-            if (read->SetKey(kKey, 128) && session.m_readCbc.SetCipherOwned(read)) {
+            if (KeyCbc(session.m_readCbc)) {
                 std::memcpy(session.m_serverMacKey, kMacKey, 20);
                 transport.SetTlsState(eTlsState::Tls12);
             }

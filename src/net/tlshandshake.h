@@ -7,4 +7,6 @@
 class cHttpTransport;
 
 // The whole handshake. False on any failure; no alert is sent.
+// CT: the shared secrets, keys and Finished values are handled by the constant-time
+// primitives and compared with ct::BytesEqual; every secret is wiped when it ends.
 [[nodiscard]] bool TlsHandshake(cHttpTransport& transport);

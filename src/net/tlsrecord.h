@@ -55,19 +55,24 @@ enum class eRecordRead
 
 // TLS 1.3: seals `data` (at most 2^14 bytes) followed by `innerType` with the write key
 // and sequence number, and sends the record; the write sequence goes up by one.
+// CT: only the length and the type leak (AES-GCM as gcm.h says).
 [[nodiscard]] bool WriteTls13Record(cTCPSocket& socket, sTlsSession& session, const u8* data,
                                     u32 length, u8 innerType);
 // TLS 1.3: opens a type-23 record in place with the read key and sequence number (which
 // goes up by one). Zero padding after the inner type is removed; an all-zero inner
 // plaintext, a bad tag or more than 2^14 bytes of data fail.
+// CT: the tag is checked over all 16 bytes; after it, the padding length leaks through
+// the scan for the content type (RFC 8446 5.4 allows this), and the result leaks.
 [[nodiscard]] bool OpenTls13Record(sTlsSession& session, const sTlsRecord& record,
                                    sTlsPlaintext& out);
 
 // TLS 1.2: MAC, pad, encrypt under a fresh random IV and send one record of `type`; the
 // write sequence goes up by one.
+// CT: only the length and the type leak.
 [[nodiscard]] bool WriteTls12Record(cTCPSocket& socket, sTlsSession& session, const u8* data,
                                     u32 length, u8 type);
 // TLS 1.2: decrypts a record in place and checks its padding and MAC in constant time;
 // the read sequence goes up by one.
+// CT: only the record length and the result leak (see CheckTls12CbcRecord).
 [[nodiscard]] bool OpenTls12Record(sTlsSession& session, const sTlsRecord& record,
                                    sTlsPlaintext& out);
