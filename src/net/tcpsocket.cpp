@@ -209,7 +209,7 @@ bool cTCPClient::Connect(const u8* address, u16 port, u32 timeoutMs)
     ::clock_gettime(CLOCK_MONOTONIC, &began);
     for (;;) {
         pollfd entry = {handle, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left));
+        const int ready = ::poll(&entry, 1, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
         if (ready > 0) {
             break;
         }
