@@ -1,0 +1,22 @@
+#pragma once
+// Asks the update service for the newest version of an installed product: one HTTPS GET
+// on the caller's thread, bounded by the transport's time-outs, not retried.
+#include "base/texts.h"
+
+// The record of one check, as the update forms show it.
+struct sUpdateInfo
+{
+    _guardchar<char16_t> m_productName;    // from the configuration store
+    _guardchar<char16_t> m_newVersion;     // FormatVersion of the answer's version
+    _guardchar<char16_t> m_downloadAddress;
+    _guardchar<char16_t> m_webSiteAddress;
+    _guardchar<char16_t> m_releaseNotes;
+};
+
+// `id` is the product's code name. On success the answer's version and its three texts;
+// false for a null id, an address that does not parse (see BuildUpdateUrl), a failed
+// exchange (the server's identity included), a status other than 200, a length outside
+// 1..64 KB, and an answer that does not parse (see ParseUpdateAnswer).
+[[nodiscard]] bool CheckForUpdate(const char* id, u64& version, _guardchar<char16_t>& downloadAddress,
+                                  _guardchar<char16_t>& webSiteAddress,
+                                  _guardchar<char16_t>& releaseNotes);
