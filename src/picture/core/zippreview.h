@@ -17,11 +17,10 @@ enum : i32
 class cZIPBasedPictFormat : public cPictBase
 {
 public:
-    // Both open the archive in `stream` afresh (its own directory read) and fail for a
-    // null stream or an archive that does not open.
-    // The preview's PNG size; the preview flag is 0.
+    // ReadInfo gives the preview's PNG size (preview flag 0), Load its pixels. Each reads
+    // the archive's directory afresh and fails for a null stream or an archive that does
+    // not open.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
-    // The preview's pixels.
     bool Load(cFileIOTarget* stream) override;
     bool RendersWhileDecoding() override { return false; }
 

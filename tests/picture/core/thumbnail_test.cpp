@@ -42,6 +42,9 @@ public:
         ++m_loads;
         const i32 w = m_info.width;
         const i32 h = m_info.height;
+        if (m_failBeforeStreaming) {
+            return false;
+        }
         if (HasTarget()) {
             SetImageSize(w, h, false);
             if (!BeginStreamRender()) {
@@ -79,6 +82,7 @@ public:
     i32 m_previewHeight = 0;
     bool m_streams = true;
     bool m_failLoad = false;
+    bool m_failBeforeStreaming = false;
     i32 m_loads = 0;
     i32 m_readInfos = 0;
     i32 m_askedWidth = 0;
@@ -214,15 +218,20 @@ TEST_F(Thumbnail, StreamsOrDecodesWholeIntoTheFittedSize)
     }
 }
 
+// Half-way through a stream, or before it began: the picture never keeps the target,
+// which lives only as long as the call.
 TEST_F(Thumbnail, AFailedDecodeIsCodeFourWithTheOutPictureCleared)
 {
     m_picture.m_failLoad = true;
-    for (bool streams : {true, false}) {
-        m_picture.m_streams = streams;
-        ASSERT_EQ(Render(64, 64), kThumbDecodeFailed);
-        EXPECT_EQ(m_out.GetWidth(), 64);
-        EXPECT_TRUE(AllPixelsAre(m_out, 0)) << streams;
-        EXPECT_FALSE(m_picture.HasTarget());
+    for (bool early : {false, true}) {
+        m_picture.m_failBeforeStreaming = early;
+        for (bool streams : {true, false}) {
+            m_picture.m_streams = streams;
+            ASSERT_EQ(Render(64, 64), kThumbDecodeFailed);
+            EXPECT_EQ(m_out.GetWidth(), 64);
+            EXPECT_TRUE(AllPixelsAre(m_out, 0)) << streams;
+            EXPECT_FALSE(m_picture.HasTarget()) << early;
+        }
     }
 }
 
