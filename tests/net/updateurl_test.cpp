@@ -5,42 +5,16 @@
 #include "net/plaindatareader.h"
 #include "net/updatehosts.h"
 #include "net/updateurl.h"
+#include "scopedenvironment.h"
 #include "support/testsupport.h"
 
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+using nettest::cScopedEnvironment;
+
 namespace {
-
-// Sets or unsets an environment variable for one scope, then restores it.
-class cScopedEnvironment
-{
-public:
-    cScopedEnvironment(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~cScopedEnvironment()
-    {
-        if (m_old) {
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
 
 std::optional<std::string> UrlOf(const char* id)
 {

@@ -1,0 +1,444 @@
+// Server authentication without a network: the Certificate, CertificateVerify and
+// ServerKeyExchange framing; chains and host names against certificates made by the
+// openssl command (make_pki.sh); handshake signatures made by `openssl dgst` and the
+// RFC 8448 CertificateVerify.
+#include "authpki.h"
+#include "net/certverify.h"
+#include "net/serverauth.h"
+#include "net/truststore.h"
+#include "rfc8448trace.h"
+#include "scopedenvironment.h"
+
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+#include <openssl/x509.h>
+
+using namespace nettest;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+void PutU24(Bytes& out, size_t value)
+{
+    out.push_back(uint8_t(value >> 16));
+    out.push_back(uint8_t(value >> 8));
+    out.push_back(uint8_t(value));
+}
+void PutU16(Bytes& out, size_t value)
+{
+    out.push_back(uint8_t(value >> 8));
+    out.push_back(uint8_t(value));
+}
+
+Bytes HandshakeMessage(uint8_t type, const Bytes& body)
+{
+    Bytes message = {type};
+    PutU24(message, body.size());
+    message.insert(message.end(), body.begin(), body.end());
+    return message;
+}
+
+// A Certificate message of `ders` (RFC 8446 4.4.2 or RFC 5246 7.4.2); TLS 1.3 entries
+// carry `extensions` each.
+Bytes CertificateMessage(const std::vector<Bytes>& ders, eTlsAuthVersion version, const Bytes& extensions = {})
+{
+    Bytes list;
+    for (const Bytes& der : ders) {
+        PutU24(list, der.size());
+        list.insert(list.end(), der.begin(), der.end());
+        if (version == eTlsAuthVersion::Tls13) {
+            PutU16(list, extensions.size());
+            list.insert(list.end(), extensions.begin(), extensions.end());
+        }
+    }
+    Bytes body;
+    if (version == eTlsAuthVersion::Tls13) {
+        body.push_back(0);
+    }
+    PutU24(body, list.size());
+    body.insert(body.end(), list.begin(), list.end());
+    return HandshakeMessage(11, body);
+}
+
+// CertificateVerify (TLS 1.3) or ServerKeyExchange with 36 parameter bytes (TLS 1.2).
+Bytes SignedMessage(eTlsAuthVersion version, uint16_t scheme, const Bytes& signature, const Bytes& params = Bytes(36, 0x5A))
+{
+    Bytes body = version == eTlsAuthVersion::Tls13 ? Bytes() : params;
+    PutU16(body, scheme);
+    PutU16(body, signature.size());
+    body.insert(body.end(), signature.begin(), signature.end());
+    return HandshakeMessage(version == eTlsAuthVersion::Tls13 ? 15 : 12, body);
+}
+
+std::vector<Bytes> ReadAll(const Bytes& message, eTlsAuthVersion version, bool& opened)
+{
+    cCertificateListReader reader;
+    std::vector<Bytes> ders;
+    opened = reader.Open(message.data(), u32(message.size()), version);
+    const u8* der = nullptr;
+    u32 size = 0;
+    while (opened && reader.Next(der, size)) {
+        ders.emplace_back(der, der + size);
+    }
+    return ders;
+}
+
+bool Opens(const Bytes& message, eTlsAuthVersion version)
+{
+    cCertificateListReader reader;
+    return reader.Open(message.data(), u32(message.size()), version);
+}
+
+constexpr eTlsAuthVersion kBothVersions[] = {eTlsAuthVersion::Tls13, eTlsAuthVersion::Tls12};
+
+} // namespace
+
+TEST(CertificateList, BothLayoutsGiveTheEntriesInOrder)
+{
+    const std::vector<Bytes> ders = {Bytes{1, 2, 3}, Bytes(70000 % 4096 + 1, 0xAB), Bytes{9}};
+    for (const eTlsAuthVersion version : kBothVersions) {
+        bool opened = false;
+        EXPECT_EQ(ReadAll(CertificateMessage(ders, version, {0, 5, 0, 1, 7}), version, opened), ders);
+        EXPECT_TRUE(opened);
+    }
+}
+
+TEST(CertificateList, FramingFaultsFail)
+{
+    const std::vector<Bytes> ders = {Bytes{1, 2, 3}, Bytes{4, 5}};
+    for (const eTlsAuthVersion version : kBothVersions) {
+        SCOPED_TRACE(version == eTlsAuthVersion::Tls13 ? "TLS 1.3" : "TLS 1.2");
+        const Bytes good = CertificateMessage(ders, version);
+        ASSERT_TRUE(Opens(good, version));
+        // Cut anywhere, with the header's length left alone or made to match.
+        for (size_t size = 0; size < good.size(); ++size) {
+            Bytes cut(good.begin(), good.begin() + long(size));
+            EXPECT_FALSE(Opens(cut, version)) << size;
+            if (size >= 4) {
+                cut = HandshakeMessage(11, Bytes(good.begin() + 4, good.begin() + long(size)));
+                EXPECT_FALSE(Opens(cut, version)) << size;
+            }
+        }
+        // A trailing byte after the list, inside the message.
+        Bytes body(good.begin() + 4, good.end());
+        body.push_back(0);
+        EXPECT_FALSE(Opens(HandshakeMessage(11, body), version));
+        // Each entry length one too large or too small.
+        const size_t list = version == eTlsAuthVersion::Tls13 ? 5 : 4;
+        for (const int delta : {-1, 1}) {
+            Bytes changed = good;
+            changed[list + 3 + 2] = uint8_t(changed[list + 3 + 2] + delta);
+            EXPECT_FALSE(Opens(changed, version)) << delta;
+        }
+        EXPECT_FALSE(Opens(CertificateMessage({}, version), version)) << "empty list";
+        EXPECT_FALSE(Opens(CertificateMessage({Bytes{1}, Bytes{}}, version), version)) << "empty entry";
+        Bytes wrongType = good;
+        wrongType[0] = 12;
+        EXPECT_FALSE(Opens(wrongType, version));
+    }
+    Bytes context = CertificateMessage(ders, eTlsAuthVersion::Tls13);
+    context[4] = 1;
+    EXPECT_FALSE(Opens(context, eTlsAuthVersion::Tls13)) << "a server's context is empty";
+    EXPECT_FALSE(Opens(CertificateMessage(ders, eTlsAuthVersion::Tls13, Bytes(3, 0)), eTlsAuthVersion::Tls12));
+    EXPECT_FALSE(Opens(CertificateMessage(ders, eTlsAuthVersion::Tls12), eTlsAuthVersion::Tls13));
+    // An extensions length past its list.
+    Bytes extensions = CertificateMessage({Bytes{1}}, eTlsAuthVersion::Tls13, {0, 0});
+    extensions[extensions.size() - 3] = 3;
+    EXPECT_FALSE(Opens(extensions, eTlsAuthVersion::Tls13));
+}
+
+TEST(HandshakeSignatureFraming, SignatureEndsTheMessage)
+{
+    const Bytes signature = {1, 2, 3, 4, 5};
+    for (const eTlsAuthVersion version : kBothVersions) {
+        const Bytes good = SignedMessage(version, 0x0804, signature);
+        sHandshakeSignature read;
+        ASSERT_TRUE(ReadHandshakeSignature(good.data(), u32(good.size()), version, read));
+        EXPECT_EQ(read.m_scheme, 0x0804);
+        EXPECT_EQ(Bytes(read.m_signature, read.m_signature + read.m_signatureSize), signature);
+        for (size_t size = 0; size < good.size(); ++size) {
+            EXPECT_FALSE(ReadHandshakeSignature(good.data(), u32(size), version, read)) << size;
+            if (size >= 4) {
+                const Bytes cut = HandshakeMessage(good[0], Bytes(good.begin() + 4, good.begin() + long(size)));
+                EXPECT_FALSE(ReadHandshakeSignature(cut.data(), u32(cut.size()), version, read)) << size;
+            }
+        }
+        Bytes longer(good.begin() + 4, good.end());
+        longer.push_back(0);
+        longer = HandshakeMessage(good[0], longer);
+        EXPECT_FALSE(ReadHandshakeSignature(longer.data(), u32(longer.size()), version, read));
+    }
+    const Bytes verify = SignedMessage(eTlsAuthVersion::Tls13, 0x0804, signature);
+    sHandshakeSignature read;
+    EXPECT_FALSE(ReadHandshakeSignature(verify.data(), u32(verify.size()), eTlsAuthVersion::Tls12, read));
+}
+
+namespace {
+
+class ServerAuthentication : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pki = AuthPki();
+        QEL_REQUIRE(!m_pki.m_folder.empty(), "openssl for the test PKI");
+    }
+    Bytes Der(const std::string& name) const { return ToBytes(m_pki.Read(name + ".der")); }
+    // The chain check alone, as the transport makes it.
+    bool ChainPasses(const std::vector<std::string>& names, const char* host,
+                     eTlsAuthVersion version = eTlsAuthVersion::Tls13) const
+    {
+        std::vector<Bytes> ders;
+        for (const std::string& name : names) {
+            ders.push_back(Der(name));
+        }
+        const Bytes message = CertificateMessage(ders, version);
+        cServerAuthenticator authenticator;
+        return authenticator.VerifyCertificate(message.data(), u32(message.size()), version, host);
+    }
+    sAuthPki m_pki;
+};
+
+// The leaf's public key, straight from libcrypto.
+EVP_PKEY* KeyOf(const Bytes& der)
+{
+    const unsigned char* at = der.data();
+    X509* certificate = d2i_X509(nullptr, &at, long(der.size()));
+    EVP_PKEY* key = certificate != nullptr ? X509_get_pubkey(certificate) : nullptr;
+    X509_free(certificate);
+    return key;
+}
+
+} // namespace
+
+TEST_F(ServerAuthentication, ChainAndHostMatrix)
+{
+    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    const struct
+    {
+        std::vector<std::string> m_chain;
+        const char* m_host;
+        bool m_passes;
+    } cases[] = {
+        {{"leaf"}, "127.0.0.1", true},
+        {{"leaf"}, "localhost", true},
+        {{"leaf"}, "LocalHost", true},
+        {{"leaf"}, "127.0.0.2", false},
+        {{"leaf"}, "other.example", false},
+        {{"leaf"}, "", false},
+        {{"leaf"}, nullptr, false},
+        {{"wrong"}, "127.0.0.1", false},
+        {{"wrong"}, "localhost", false},
+        {{"wrong"}, "other.example", true},
+        {{"self"}, "localhost", false},
+        {{"expired"}, "localhost", false},
+        {{"foreign"}, "localhost", false},
+        {{"leaf2", "int"}, "127.0.0.1", true},
+        {{"leaf2", "ca", "int"}, "127.0.0.1", true},
+        {{"leaf2", "foreign", "int"}, "127.0.0.1", true},
+        {{"leaf2"}, "127.0.0.1", false},
+        {{"int", "leaf2"}, "127.0.0.1", false},
+        {{"client"}, "localhost", false},
+        {{"sha1"}, "localhost", false},
+        {{"weak"}, "localhost", false},
+        {{"ec"}, "localhost", true},
+        {{"wild"}, "a.qel.test", true},
+        {{"wild"}, "a.b.qel.test", false},
+        {{"wild"}, "qel.test", false},
+        {{"wild"}, "foo.part.qel.test", false},
+        {{"ca"}, "localhost", false},
+    };
+    for (const auto& c : cases) {
+        std::string chain;
+        for (const std::string& name : c.m_chain) {
+            chain += name + " ";
+        }
+        SCOPED_TRACE(chain + (c.m_host != nullptr ? c.m_host : "(null)"));
+        for (const eTlsAuthVersion version : kBothVersions) {
+            EXPECT_EQ(ChainPasses(c.m_chain, c.m_host, version), c.m_passes);
+        }
+    }
+}
+
+TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
+{
+    // OpenSSL's default file and folder, replaced here by a store without our CA.
+    cScopedEnvironment systemFile(X509_get_default_cert_file_env(), "/nonexistent/cert.pem");
+    cScopedEnvironment systemDir(X509_get_default_cert_dir_env(), "/nonexistent");
+    {
+        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
+        EXPECT_FALSE(ChainPasses({"leaf"}, "localhost"));
+    }
+    {
+        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
+        cScopedEnvironment system(X509_get_default_cert_file_env(), m_pki.Path("ca.pem"));
+        EXPECT_TRUE(ChainPasses({"leaf"}, "localhost")) << "the system store path";
+    }
+    {
+        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
+        cScopedEnvironment system(X509_get_default_cert_dir_env(), m_pki.m_folder);
+        EXPECT_FALSE(ChainPasses({"leaf"}, "localhost")) << "a folder without hash links";
+    }
+    // A named extra file that gives no anchor fails the check, whatever the chain.
+    for (const std::string& file : {m_pki.Path("missing.pem"), m_pki.Path("empty.pem"), m_pki.Path("leaf.key"),
+                                   m_pki.Path("content.bin"), m_pki.m_folder}) {
+        cScopedEnvironment extra(kExtraCaFileVariable, file);
+        EXPECT_EQ(AcquireTrustStore(), nullptr) << file;
+        EXPECT_FALSE(ChainPasses({"leaf"}, "localhost")) << file;
+    }
+    {
+        cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca2.pem"));
+        EXPECT_FALSE(ChainPasses({"leaf"}, "localhost"));
+        EXPECT_TRUE(ChainPasses({"foreign"}, "localhost"));
+    }
+    // The store follows the variables: the same settings share one loaded store.
+    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    x509_store_st* first = AcquireTrustStore();
+    x509_store_st* second = AcquireTrustStore();
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    ReleaseTrustStore(first);
+    ReleaseTrustStore(second);
+    EXPECT_TRUE(ChainPasses({"leaf"}, "localhost"));
+}
+
+// d2i_X509 must take exactly the entry: a byte more or less fails.
+TEST_F(ServerAuthentication, DerFillsItsEntryExactly)
+{
+    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    Bytes longer = Der("leaf");
+    longer.push_back(0);
+    const Bytes shorter(longer.begin(), longer.end() - 2);
+    for (const Bytes& der : {longer, shorter, Bytes{0x30, 0x00}}) {
+        const Bytes message = CertificateMessage({der}, eTlsAuthVersion::Tls12);
+        cServerAuthenticator authenticator;
+        EXPECT_FALSE(authenticator.VerifyCertificate(message.data(), u32(message.size()), eTlsAuthVersion::Tls12, "localhost"));
+    }
+}
+
+// Signatures made by `openssl dgst` over random content.
+TEST_F(ServerAuthentication, SignaturesFromOpenSsl)
+{
+    const Bytes content = ToBytes(m_pki.Read("content.bin"));
+    const Bytes pkcs1 = ToBytes(m_pki.Read("s1.bin"));   // rsa_pkcs1_sha256
+    const Bytes pss = ToBytes(m_pki.Read("s2.bin"));     // rsa_pss_rsae_sha384
+    const Bytes ecdsa = ToBytes(m_pki.Read("ecdsa.bin")); // ecdsa_secp256r1_sha256
+    ASSERT_EQ(pkcs1.size(), 256u);
+    EVP_PKEY* leaf = KeyOf(Der("leaf"));
+    EVP_PKEY* other = KeyOf(Der("self"));
+    EVP_PKEY* ec = KeyOf(Der("ec"));
+    ASSERT_NE(leaf, nullptr);
+    auto verifies = [&](EVP_PKEY* key, uint16_t scheme, const Bytes& signature, eTlsAuthVersion version,
+                        const Bytes& signedContent) {
+        const sHandshakeSignature framed = {scheme, signature.data(), u32(signature.size())};
+        return VerifyHandshakeSignature(key, framed, version, signedContent.data(), u32(signedContent.size()));
+    };
+    const auto tls12 = eTlsAuthVersion::Tls12;
+    const auto tls13 = eTlsAuthVersion::Tls13;
+    EXPECT_TRUE(verifies(leaf, 0x0401, pkcs1, tls12, content));
+    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls13, content)) << "PKCS#1 is not for TLS 1.3";
+    EXPECT_TRUE(verifies(leaf, 0x0805, pss, tls12, content));
+    EXPECT_TRUE(verifies(leaf, 0x0805, pss, tls13, content));
+    for (const uint16_t scheme : {0x0501, 0x0601, 0x0804, 0x0806, 0x0809, 0x0403, 0x0201, 0x0000}) {
+        EXPECT_FALSE(verifies(leaf, scheme, pkcs1, tls12, content)) << std::hex << scheme;
+        EXPECT_FALSE(verifies(leaf, scheme, pss, tls12, content)) << std::hex << scheme;
+    }
+    EXPECT_FALSE(verifies(leaf, 0x0805, pkcs1, tls12, content));
+    EXPECT_FALSE(verifies(other, 0x0401, pkcs1, tls12, content)) << "another key";
+    EXPECT_FALSE(verifies(other, 0x0805, pss, tls13, content)) << "another key";
+    Bytes changed = content;
+    changed[50] ^= 1;
+    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls12, changed));
+    EXPECT_FALSE(verifies(leaf, 0x0805, pss, tls13, changed));
+    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls12, Bytes(content.begin(), content.end() - 1)));
+    for (size_t bit = 0; bit < pkcs1.size() * 8; bit += 97) {
+        Bytes flipped = pss;
+        flipped[bit / 8] ^= uint8_t(1 << (bit % 8));
+        EXPECT_FALSE(verifies(leaf, 0x0805, flipped, tls13, content)) << bit;
+    }
+    EXPECT_FALSE(verifies(leaf, 0x0805, Bytes(), tls13, content));
+    // An ECDSA key is refused whatever the scheme: the client offers RSA schemes only.
+    EXPECT_FALSE(verifies(ec, 0x0403, ecdsa, tls12, content));
+    EXPECT_FALSE(verifies(ec, 0x0401, ecdsa, tls12, content));
+    EXPECT_FALSE(verifies(nullptr, 0x0401, pkcs1, tls12, content));
+    EVP_PKEY_free(leaf);
+    EVP_PKEY_free(other);
+    EVP_PKEY_free(ec);
+}
+
+// The authenticator keeps the key of the certificate checked last, and none after a
+// failed check: a signature never passes on a key from an earlier connection.
+TEST_F(ServerAuthentication, SignatureNeedsTheCertificateJustVerified)
+{
+    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    const Bytes content = ToBytes(m_pki.Read("content.bin"));
+    const Bytes message = SignedMessage(eTlsAuthVersion::Tls12, 0x0401, ToBytes(m_pki.Read("s1.bin")));
+    const Bytes good = CertificateMessage({Der("leaf")}, eTlsAuthVersion::Tls12);
+    const Bytes bad = CertificateMessage({Der("wrong")}, eTlsAuthVersion::Tls12);
+    cServerAuthenticator authenticator;
+    auto signatureOk = [&] {
+        return authenticator.VerifySignature(message.data(), u32(message.size()), eTlsAuthVersion::Tls12,
+                                             content.data(), u32(content.size()));
+    };
+    EXPECT_FALSE(signatureOk()) << "no certificate yet";
+    ASSERT_TRUE(authenticator.VerifyCertificate(good.data(), u32(good.size()), eTlsAuthVersion::Tls12, "localhost"));
+    EXPECT_TRUE(signatureOk());
+    EXPECT_FALSE(authenticator.VerifyCertificate(bad.data(), u32(bad.size()), eTlsAuthVersion::Tls12, "localhost"));
+    EXPECT_FALSE(signatureOk());
+    ASSERT_TRUE(authenticator.VerifyCertificate(good.data(), u32(good.size()), eTlsAuthVersion::Tls12, "localhost"));
+    authenticator.Reset();
+    EXPECT_FALSE(signatureOk());
+}
+
+// RFC 8448 3: the server's CertificateVerify (rsa_pss_rsae_sha256 by a self-signed
+// RSA-1024 key) over the transcript ClientHello..Certificate.
+TEST(HandshakeSignature, Rfc8448CertificateVerify)
+{
+    cRfc8448Trace trace;
+    QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
+    ASSERT_TRUE(trace.EnterSection("3.  Simple 1-RTT Handshake"));
+    const Bytes clientHello = trace.Read("{client}  construct a ClientHello handshake message", "ClientHello");
+    const Bytes serverHello = trace.Read("{server}  construct a ServerHello handshake message", "ServerHello");
+    const Bytes extensions = trace.Read("{server}  construct a EncryptedExtensions handshake message", "EncryptedExtensions");
+    const Bytes certificate = trace.Read("{server}  construct a Certificate handshake message", "Certificate");
+    const Bytes verify = trace.Read("{server}  construct a CertificateVerify handshake message", "CertificateVerify");
+
+    bool opened = false;
+    const std::vector<Bytes> ders = ReadAll(certificate, eTlsAuthVersion::Tls13, opened);
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(ders.size(), 1u);
+    EVP_PKEY* key = KeyOf(ders[0]);
+    ASSERT_NE(key, nullptr);
+
+    Bytes transcript;
+    for (const Bytes* message : {&clientHello, &serverHello, &extensions, &certificate}) {
+        transcript.insert(transcript.end(), message->begin(), message->end());
+    }
+    Bytes content(64, 0x20);
+    const std::string label = "TLS 1.3, server CertificateVerify";
+    content.insert(content.end(), label.begin(), label.end());
+    content.push_back(0);
+    content.resize(content.size() + SHA256_DIGEST_LENGTH);
+    SHA256(transcript.data(), transcript.size(), content.data() + content.size() - SHA256_DIGEST_LENGTH);
+
+    auto verifies = [&](const Bytes& message, const Bytes& signed_) {
+        sHandshakeSignature signature;
+        return ReadHandshakeSignature(message.data(), u32(message.size()), eTlsAuthVersion::Tls13, signature) &&
+               VerifyHandshakeSignature(key, signature, eTlsAuthVersion::Tls13, signed_.data(), u32(signed_.size()));
+    };
+    EXPECT_TRUE(verifies(verify, content));
+    Bytes flipped = verify;
+    flipped[20] ^= 0x10;
+    EXPECT_FALSE(verifies(flipped, content));
+    Bytes pkcs1 = verify;
+    pkcs1[4] = 0x04;
+    pkcs1[5] = 0x01;
+    EXPECT_FALSE(verifies(pkcs1, content));
+    Bytes otherHash = content;
+    otherHash.back() ^= 1;
+    EXPECT_FALSE(verifies(verify, otherHash));
+    EVP_PKEY_free(key);
+}
