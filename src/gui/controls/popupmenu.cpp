@@ -148,8 +148,10 @@ void cPopupMaster::ApplyStyle()
         return;
     }
     const i32 contentWidth = std::max(measured.width, GetWidth());
-    SetContentWidth(contentWidth);
+    // The height first: it decides the vertical bar, whose width the entries leave free,
+    // so that a menu cut short scrolls vertically only.
     SetContentHeight(measured.height);
+    SetContentWidth(ClampToI32(i64(contentWidth) - GetVScrollWidth()));
 
     const struct
     {

@@ -1,0 +1,254 @@
+// The message box: client sizes from the lines, where the labels, icon and buttons go,
+// each wrapper's caption, icon and buttons, and the results of every way to end it
+// (an unshown question never answers "Yes").
+#include "controlstest.h"
+#include "gui/controls/messagebox.h"
+#include "gui/core/font.h"
+#include "gui/core/keys.h"
+#include "gui/core/theme.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tScript = std::function<void(cHeadlessHost&, cWindowTranslator&)>;
+
+// The labels of the message lines, the icon label last, in the client panel.
+std::vector<cStaticElement*> Labels(cWindowTranslator& window)
+{
+    auto* form = dynamic_cast<cCustomForm*>(window.GetRoot());
+    std::vector<cStaticElement*> labels;
+    for (cChildElement* child : form->GetClientPanel()->GetChildren()) {
+        if (auto* label = dynamic_cast<cStaticElement*>(child)) {
+            labels.push_back(label);
+        }
+    }
+    return labels;
+}
+
+cToolBarChild* ToolBar(cWindowTranslator& window)
+{
+    for (cChildElement* child : window.GetRoot()->GetChildren()) {
+        if (auto* bar = dynamic_cast<cToolBarChild*>(child)) {
+            return bar;
+        }
+    }
+    return nullptr;
+}
+
+// Clicks the toolbar button of `id`.
+void ClickButton(cHeadlessHost& host, cWindowTranslator& window, i32 id)
+{
+    cButtonChild* button = ToolBar(window)->GetButton(id);
+    ASSERT_NE(button, nullptr);
+    const sPoint origin = button->GetOriginInRoot();
+    host.Click(origin.x + button->GetWidth() / 2, origin.y + button->GetHeight() / 2, kMouseLeft, &window);
+}
+
+class MessageBoxTest : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        ASSERT_NE(Open(&form, 400, 300), nullptr);
+    }
+
+    qeltest::cRecordingForm form;
+};
+
+// Width = widest line (the first one bold, plus 37) + 30; height = 115 + trunc(1.5 x
+// (lines - 1) x line height), 105 without lines. A final line feed adds no line, an
+// empty line in the middle does.
+TEST_F(MessageBoxTest, ClientSizeFollowsTheLines)
+{
+    struct sCase
+    {
+        const char16_t* text;
+        sSize size;
+        size_t lines;
+    };
+    const sCase cases[] = {
+        {u"Hello\nWorld", {30 + 37 + 30, 115 + 19}, 2},
+        {u"a\n\nb", {6 + 37 + 30, 115 + 39}, 3},
+        {u"", {30, 105}, 0},
+        {u"a\n", {6 + 37 + 30, 115}, 1},
+        {u"\n", {37 + 30, 115}, 1},
+        {u"Hi\na much longer second line", {125 + 30, 134}, 2},
+    };
+    for (const sCase& c : cases) {
+        sRect rect;
+        std::vector<std::u16string> texts;
+        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
+            h.GetWindowRect(&window, rect);
+            for (cStaticElement* label : Labels(window)) {
+                texts.push_back(label->GetText());
+            }
+            h.KeyDown(kVkEscape);
+        });
+        MessageBox(&form, c.text, u"Sizes", 0, kMessageInformation, kMessageOk);
+        EXPECT_EQ((sSize{rect.width, rect.height}), c.size) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+        ASSERT_EQ(texts.size(), c.lines + 1) << "lines and the icon label";
+        if (c.lines == 3) {
+            EXPECT_EQ(texts[1], u"");
+        }
+    }
+}
+
+// For "Hello\nWorld" (client 97 x 134, panel 87 wide): the bold first line at (42, 8),
+// the second at (5, 42), the icon at (5, 0) in the panel, the "Ok" bar at the bottom
+// right of the form: x = -(10 + 42) + 97 + 1, y = -1 - 7 - 25 + 134 + 1.
+TEST_F(MessageBoxTest, PartsSitWhereTheFormPutsThem)
+{
+    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
+        std::vector<cStaticElement*> labels = Labels(window);
+        ASSERT_EQ(labels.size(), 3u);
+        EXPECT_EQ(labels[0]->GetRect(), (sRect{42, 8, 87 - 47, 15}));
+        EXPECT_EQ(labels[0]->GetTextColour(), GetTheme()->GetColour(61));
+        EXPECT_EQ(labels[0]->GetLabelFont(), GetBoldUiFont());
+        EXPECT_EQ(labels[1]->GetRect(), (sRect{5, 42, 87 - 10, 15}));
+        EXPECT_EQ(labels[1]->GetTextColour(), GetTheme()->GetColour(4));
+        EXPECT_EQ(labels[1]->GetLabelFont(), GetDefaultUiFont());
+        EXPECT_EQ(labels[2]->GetRect(), (sRect{5, 0, 33, 29}));
+        cToolBarChild* bar = ToolBar(window);
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->GetRect(), (sRect{46, 102, 42, 25}));
+        h.Pump(); // the form's created action gives the first button the focus
+        EXPECT_TRUE(bar->GetButton(1)->HasFocus());
+        h.KeyDown(kVkEscape);
+    });
+    MessageBox(&form, u"Hello\nWorld", u"Layout", 0, kMessageInformation, kMessageOk);
+}
+
+// True when the canvas shows `picture` blended over `back` (0xAARRGGBB) at (x, y):
+// per byte (s x a + d x (255 - a) + 127) / 255.
+bool ShowsBlended(cCanvas* canvas, i32 x, i32 y, const cPicture* picture, u32 back)
+{
+    for (i32 row = 0; row < picture->GetHeight(); ++row) {
+        for (i32 column = 0; column < picture->GetWidth(); ++column) {
+            const u32 source = picture->GetPixels()[size_t(row) * size_t(picture->GetWidth()) + size_t(column)];
+            const u32 alpha = source >> 24;
+            u32 expected = 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const u32 s = (source >> shift) & 0xFF;
+                const u32 d = (back >> shift) & 0xFF;
+                expected |= ((s * alpha + d * (255 - alpha) + 127) / 255) << shift;
+            }
+            if (qeltest::PixelAt(canvas, x + column, y + row) != expected) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The Show... names keep the captions as the program expects them: ShowWarningMessage
+// says "Information" (with the information icon), ShowInfoMessage "Warning".
+TEST_F(MessageBoxTest, WrappersChooseCaptionIconAndButtons)
+{
+    using tWrapper = bool (*)(cChildElement*, const char16_t*, const char16_t*);
+    struct sCase
+    {
+        tWrapper wrapper;
+        const char16_t* title;
+        i32 themeIcon;
+        std::vector<std::u16string> buttons;
+    };
+    const sCase cases[] = {
+        {ShowWarningMessage, u"Information", 73, {u"Ok"}},
+        {ShowInfoMessage, u"Warning", 75, {u"Ok"}},
+        {ShowErrorMessage, u"Error", 76, {u"Ok"}},
+        {AskQuestion, u"Confirm", 74, {u"Yes", u"No"}},
+        {AskConfirmation, u"Confirm", 75, {u"Yes", u"No"}},
+    };
+    for (const sCase& c : cases) {
+        for (const char16_t* caption : {static_cast<const char16_t*>(nullptr), u"Given"}) {
+            std::u16string title;
+            bool iconShown = false;
+            std::vector<std::u16string> buttons;
+            host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
+                title = h.GetTitle(&window);
+                for (i32 id = 1; id <= 3; ++id) {
+                    if (cButtonChild* button = ToolBar(window)->GetButton(id)) {
+                        buttons.push_back(button->GetText());
+                    }
+                }
+                // Left-aligned: the icon sits at x 3 of its 33 x 29 label, y (29 - 29 + 1) / 2.
+                const sPoint label = Labels(window).back()->GetOriginInRoot();
+                iconShown = ShowsBlended(h.GetCanvas(&window), label.x + 3, label.y, GetTheme()->GetImage(c.themeIcon),
+                                         qeltest::ThemePixel(0));
+                h.KeyDown(kVkEscape);
+            });
+            EXPECT_FALSE(c.wrapper(&form, u"Text", caption));
+            EXPECT_EQ(title, caption != nullptr ? std::u16string(caption) : std::u16string(c.title));
+            EXPECT_EQ(buttons, c.buttons);
+            EXPECT_TRUE(iconShown) << "theme icon " << c.themeIcon;
+        }
+    }
+}
+
+// Enter and "Yes"/"Ok" end with 1, Escape and "No" with 0; a box that could not be shown
+// ends with -1, which MessageBox counts as true and the Ask wrappers as "No".
+TEST_F(MessageBoxTest, ResultsOfEveryEnding)
+{
+    const tScript enter = [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkReturn); };
+    const tScript escape = [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkEscape); };
+    const tScript clickYes = [](cHeadlessHost& h, cWindowTranslator& w) { ClickButton(h, w, 1); };
+    const tScript clickNo = [](cHeadlessHost& h, cWindowTranslator& w) { ClickButton(h, w, 2); };
+    const tScript tabEnter = [](cHeadlessHost& h, cWindowTranslator&) {
+        h.Pump(); // "Yes" takes the focus first
+        h.KeyDown(kVkTab);
+        h.KeyDown(kVkReturn);
+    };
+    const tScript nothing = [](cHeadlessHost&, cWindowTranslator&) {};
+    struct sCase
+    {
+        const char* what;
+        bool question;
+        const tScript* script; // null: no script, the run ends with -1 at once
+        bool result;
+        i32 code;
+    };
+    const sCase cases[] = {
+        {"ok: enter", false, &enter, true, 1},
+        {"ok: escape", false, &escape, false, 0},
+        {"ok: click", false, &clickYes, true, 1},
+        {"ok: left open", false, &nothing, true, -1},
+        {"ok: no script", false, nullptr, true, -1},
+        {"question: enter", true, &enter, true, 1},
+        {"question: escape", true, &escape, false, 0},
+        {"question: yes", true, &clickYes, true, 1},
+        {"question: no", true, &clickNo, false, 0},
+        {"question: tab to no, enter", true, &tabEnter, false, 0},
+        {"question: left open", true, &nothing, false, -1},
+        {"question: no script", true, nullptr, false, -1},
+    };
+    for (const sCase& c : cases) {
+        if (c.script != nullptr) {
+            host->PushModalScript(*c.script);
+        }
+        const size_t runs = host->GetRunLog().size();
+        const bool result = c.question ? AskQuestion(&form, u"Proceed?", nullptr)
+                                       : ShowErrorMessage(&form, u"Failed.", nullptr);
+        EXPECT_EQ(result, c.result) << c.what;
+        ASSERT_EQ(host->GetRunLog().size(), runs + 1) << c.what;
+        EXPECT_EQ(host->GetRunLog().back().code, c.code) << c.what;
+    }
+
+    // No window at all: the run ends with -1 without a dialog.
+    host->FailNextWindowOpen();
+    EXPECT_TRUE(MessageBox(&form, u"x", nullptr, 5, kMessageError, kMessageOk));
+    host->FailNextWindowOpen();
+    EXPECT_FALSE(AskConfirmation(&form, u"x", nullptr));
+
+    // Nothing to show: false without a run.
+    const size_t runs = host->GetRunLog().size();
+    EXPECT_FALSE(MessageBox(nullptr, u"x", nullptr, 5, kMessageError, kMessageOk));
+    EXPECT_FALSE(MessageBox(&form, nullptr, nullptr, 5, kMessageError, kMessageOk));
+    EXPECT_FALSE(AskQuestion(nullptr, u"x", nullptr));
+    EXPECT_EQ(host->GetRunLog().size(), runs);
+}
+
+} // namespace

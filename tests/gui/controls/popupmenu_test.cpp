@@ -1,0 +1,295 @@
+// Popup menus: fitting to the screen, the chosen id and every way of dismissal, focus
+// moving inside without closing, entry order, picture-only entries, separators and
+// scrolling.
+#include "controlstest.h"
+#include "gui/controls/popupmenu.h"
+#include "gui/controls/pushbutton.h"
+#include "gui/core/imagelist.h"
+#include "gui/core/keys.h"
+#include "gui/core/scrollable.h"
+#include "gui/core/theme.h"
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+using qeltest::PixelAt;
+using qeltest::SolidPicture;
+using qeltest::ThemePixel;
+
+void AddItem(tPopupItems& items, i32 id, const char16_t* text, i32 iconId = -1, bool separator = false)
+{
+    sPopupItem* item = items.GetOrAdd(id);
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->text.Assign(text));
+    item->iconId = iconId;
+    item->separator = separator;
+}
+
+// The entry buttons of a popup window, top to bottom.
+std::vector<cButtonChild*> Entries(cWindowTranslator& window)
+{
+    std::vector<cButtonChild*> entries;
+    for (cChildElement* child : window.GetRoot()->GetChildren()) {
+        if (auto* button = dynamic_cast<cButtonChild*>(child)) {
+            entries.push_back(button);
+        }
+    }
+    return entries;
+}
+
+class PopupTest : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&form, 320, 240);
+        ASSERT_NE(window, nullptr);
+        AddItem(items, 10, u"Open");
+        AddItem(items, 20, u"Save here");
+        AddItem(items, 30, u"Delete");
+    }
+
+    // Runs the popup with `script` driving it; returns the popup's result and, in
+    // `rect`, where its window was.
+    i32 RunWith(const std::function<i32()>& show, const cHeadlessHost::tModalScript& script, sRect* rect = nullptr)
+    {
+        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) {
+            if (rect != nullptr) {
+                h.GetWindowRect(&popup, *rect);
+            }
+            script(h, popup);
+        });
+        const i32 result = show();
+        EXPECT_EQ(host->GetPendingScriptCount(), 0u);
+        EXPECT_EQ(host->GetTopWindow(), window);
+        return result;
+    }
+
+    qeltest::cRecordingForm form;
+    cWindowTranslator* window = nullptr;
+    tPopupItems items;
+};
+
+TEST_F(PopupTest, NothingOpensWithoutEntriesOrElement)
+{
+    tPopupItems empty;
+    EXPECT_EQ(ShowPopupMenu(&form, empty, 10, 10), -1);
+    sPopupStyle style;
+    EXPECT_EQ(ShowPopupMenu(&form, empty, 10, 10, &style), -1);
+    EXPECT_EQ(ShowPopupMenu(nullptr, items, 10, 10), -1);
+    EXPECT_TRUE(host->GetRunLog().empty());
+}
+
+// The measured size is used as it is: "Save here" needs 45 + 10 pixels, plus 2 for
+// the frame, and three rows of 13 + 7. At (1000, 750) the menu passes both screen edges:
+// it moves left to 1024 - 57 and opens above the point, 60 + 2 high.
+TEST_F(PopupTest, UnstyledMenuTakesItsMeasuredSizeAndFitsTheScreen)
+{
+    sSize size;
+    ASSERT_TRUE(MeasurePopupItems(&form, items, nullptr, &size, form.GetDefaultFont()));
+    EXPECT_EQ(size, (sSize{57, 60}));
+    sRect rect;
+    RunWith([&] { return ShowPopupMenu(&form, items, 1000, 750); },
+            [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkEscape); }, &rect);
+    EXPECT_EQ(rect, (sRect{967, 690, 57, 62}));
+}
+
+TEST_F(PopupTest, RectangleIsFittedToTheScreen)
+{
+    struct sCase
+    {
+        sRect asked;
+        sSize screen;
+        sRect window;
+    };
+    const sCase cases[] = {
+        {{100, 100, 57, 60}, {1024, 768}, {100, 100, 57, 62}},
+        {{967, 100, 57, 60}, {1024, 768}, {967, 100, 57, 62}},   // touching the edge is fine
+        {{500, 10, 2000, 60}, {1024, 768}, {0, 10, 2000, 62}},   // wider than the screen
+        {{500, 10, 1024, 60}, {1024, 768}, {0, 10, 1024, 62}},
+        {{10, 300, 57, 600}, {1024, 768}, {10, 300, 57, 470}},   // more room below: cut to it
+        {{10, 700, 57, 1000}, {1024, 768}, {10, 0, 57, 702}},    // more room above: cut to y
+        {{10, 700, 57, 400}, {1024, 768}, {10, 300, 57, 402}},   // opens above, whole
+        {{1000, 750, 57, 60}, {0, 0}, {1000, 750, 57, 62}},      // no screen size: as asked
+    };
+    for (const sCase& c : cases) {
+        host->SetScreenSize(c.screen.width, c.screen.height);
+        sRect rect;
+        RunWith([&] { return ShowPopupMenuAt(&form, items, c.asked.x, c.asked.y, c.asked.width, c.asked.height,
+                                             sPopupStyle()); },
+                [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkEscape); }, &rect);
+        EXPECT_EQ(rect, c.window) << c.asked.x << "," << c.asked.y << " " << c.asked.width << "x" << c.asked.height;
+    }
+}
+
+// The entry pressed gives its id; Escape, a press outside, the window losing the focus
+// and a run left open give -1. Moving the focus among the entries keeps the menu open.
+TEST_F(PopupTest, ResultIsTheChosenIdOrMinusOne)
+{
+    struct sCase
+    {
+        const char* what;
+        std::function<void(cHeadlessHost&, cWindowTranslator&)> drive;
+        i32 result;
+    };
+    const sCase cases[] = {
+        {"click on the second entry", [](cHeadlessHost& h, cWindowTranslator&) { h.Click(20, 1 + 20 + 10); }, 20},
+        {"escape", [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkEscape); }, -1},
+        {"press outside", [](cHeadlessHost& h, cWindowTranslator&) { h.MouseDown(-5, 30); }, -1},
+        {"press below", [](cHeadlessHost& h, cWindowTranslator&) { h.MouseDown(20, 62); }, -1},
+        {"focus lost", [](cHeadlessHost& h, cWindowTranslator& w) { h.Activate(false, &w); }, -1},
+        {"arrows then enter",
+         [](cHeadlessHost& h, cWindowTranslator& w) {
+             h.KeyDown(kVkDown);
+             h.KeyDown(kVkDown);
+             h.Pump();
+             EXPECT_FALSE(w.IsRunEnded());
+             EXPECT_TRUE(Entries(w)[2]->HasFocus());
+             h.KeyDown(kVkReturn);
+         },
+         30},
+        {"click, focus moves into an entry, then release elsewhere",
+         [](cHeadlessHost& h, cWindowTranslator& w) {
+             h.MouseDown(20, 31);
+             h.Pump();
+             EXPECT_TRUE(Entries(w)[1]->HasFocus());
+             EXPECT_FALSE(w.IsRunEnded());
+             h.MouseUp(20, 100);
+             h.Pump();
+             EXPECT_FALSE(w.IsRunEnded());
+         },
+         -1},
+        {"a plain action of another source",
+         [](cHeadlessHost& h, cWindowTranslator& w) {
+             PostAction(w.GetRoot(), nullptr);
+             h.Pump();
+             EXPECT_FALSE(w.IsRunEnded());
+         },
+         -1},
+    };
+    for (const sCase& c : cases) {
+        sPopupStyle style;
+        style.preselectedId = 10;
+        const i32 result = RunWith([&] { return ShowPopupMenu(&form, items, 100, 100, &style); }, c.drive);
+        EXPECT_EQ(result, c.result) << c.what;
+    }
+}
+
+TEST_F(PopupTest, PreselectedEntryOrThePopupHoldsTheFocus)
+{
+    for (i32 preselected : {20, 99}) {
+        sPopupStyle style;
+        style.preselectedId = preselected;
+        RunWith([&] { return ShowPopupMenu(&form, items, 100, 100, &style); },
+                [&](cHeadlessHost& h, cWindowTranslator& w) {
+                    cChildElement* expected = preselected == 20 ? Entries(w)[1] : w.GetRoot();
+                    EXPECT_EQ(w.GetFocus(), expected) << preselected;
+                    h.Activate(false, &w);
+                    EXPECT_TRUE(w.IsRunEnded()) << "the popup closes when its window loses the focus";
+                });
+    }
+}
+
+// Entries show in id order whatever order they were added in; an entry with only a
+// picture is measured and shown, one with neither text nor a listed picture is not.
+// Rows: text 13 + 7, picture 16 + 7, a separator 3 above its entry.
+TEST_F(PopupTest, EntriesFollowTheIdsAndPictureOnlyEntriesCount)
+{
+    auto icon = SolidPicture(0xFF00FF00, 16, 16);
+    sImageList list;
+    list.Set(5, icon.get());
+    tPopupItems mixed;
+    AddItem(mixed, 40, u"Last", -1, true);
+    AddItem(mixed, 7, nullptr, 5);
+    AddItem(mixed, 3, u"First");
+    AddItem(mixed, 20, nullptr, 6); // picture 6 is not in the list: not shown
+    sPopupStyle style;
+    style.imageList = &list;
+    sSize size;
+    ASSERT_TRUE(MeasurePopupItems(&form, mixed, &list, &size, form.GetDefaultFont()));
+    EXPECT_EQ(size, (sSize{35 + 2, 20 + 23 + 3 + 20}));
+    sRect rect;
+    RunWith([&] { return ShowPopupMenuStyled(&form, mixed, 50, 50, style); },
+            [&](cHeadlessHost& h, cWindowTranslator& w) {
+                std::vector<cButtonChild*> entries = Entries(w);
+                ASSERT_EQ(entries.size(), 3u);
+                EXPECT_EQ(std::u16string(entries[0]->GetText()), u"First");
+                EXPECT_EQ(std::u16string(entries[1]->GetText()), u"");
+                EXPECT_EQ(std::u16string(entries[2]->GetText()), u"Last");
+                EXPECT_EQ(entries[0]->GetRect(), (sRect{1, 1, 35, 20}));
+                EXPECT_EQ(entries[1]->GetRect(), (sRect{1, 21, 35, 23}));
+                EXPECT_EQ(entries[2]->GetRect(), (sRect{1, 47, 35, 20}));
+                auto* view = dynamic_cast<cScrollableElement*>(w.GetRoot());
+                ASSERT_NE(view, nullptr);
+                EXPECT_EQ(view->GetVScrollWidth(), 0) << "nothing may scroll";
+                // The separator: 5 pixels of background at each end, the line between,
+                // per byte 255 x 155 / 255 + 0 x 100 / 255 = 155 on white with black text.
+                cCanvas* canvas = h.GetCanvas(&w);
+                EXPECT_EQ(PixelAt(canvas, 1 + 4, 45), ThemePixel(14));
+                EXPECT_EQ(PixelAt(canvas, 1 + 5, 45), 0xFF9B9B9Bu);
+                EXPECT_EQ(PixelAt(canvas, 1 + 29, 45), 0xFF9B9B9Bu);
+                EXPECT_EQ(PixelAt(canvas, 1 + 30, 45), ThemePixel(14));
+                // The picture-only entry's picture, centred over its whole width.
+                EXPECT_EQ(PixelAt(canvas, 1 + 9, 21 + 3), 0xFF00FF00u);
+                EXPECT_NE(PixelAt(canvas, 1 + 8, 21 + 3), 0xFF00FF00u);
+                h.Click(10, 30);
+            },
+            &rect);
+    EXPECT_EQ(rect, (sRect{50, 50, 37, 68}));
+    EXPECT_EQ(host->GetRunLog().back().code, 7);
+}
+
+// A menu cut to the room below scrolls by one average row per line, and by whole rows
+// per page; its entries leave room for the scroll bar.
+TEST_F(PopupTest, CutMenuScrollsByRows)
+{
+    tPopupItems many;
+    for (i32 id = 0; id < 60; ++id) {
+        std::u16string text = u"Entry " + std::u16string(1, char16_t(u'A' + id % 26));
+        AddItem(many, id, text.c_str());
+    }
+    sRect rect;
+    RunWith([&] { return ShowPopupMenu(&form, many, 10, 300); },
+            [](cHeadlessHost& h, cWindowTranslator& w) {
+                auto* view = dynamic_cast<cScrollableElement*>(w.GetRoot());
+                ASSERT_NE(view, nullptr);
+                EXPECT_EQ(view->GetContentHeight(), 1200);
+                EXPECT_EQ(view->GetVScrollWidth(), 16);
+                EXPECT_FALSE(view->IsHScrollShown());
+                EXPECT_EQ(Entries(w)[0]->GetWidth(), view->GetWidth() - 16 - 2);
+                view->ScrollByLines(0, 1);
+                EXPECT_EQ(view->GetScrollY(), 20);
+                view->ScrollByPages(0, 1);
+                EXPECT_EQ(view->GetScrollY(), 20 + 460); // (470 / 20) x 20
+                h.KeyDown(kVkEscape);
+            },
+            &rect);
+    EXPECT_EQ(rect.height, 768 - 300 + 2);
+}
+
+// Hovered and pressed entries show the style's state colours as their face.
+TEST_F(PopupTest, StateColoursColourTheEntries)
+{
+    sPopupStyle style;
+    style.backColour = 0x102030;
+    style.frameColour = 0x0000FF;
+    style.hoverBackColour = 0x00FF00;
+    style.hoverTextColour = 0xFF0000;
+    RunWith([&] { return ShowPopupMenu(&form, items, 100, 100, &style); },
+            [](cHeadlessHost& h, cWindowTranslator& w) {
+                cCanvas* canvas = h.GetCanvas(&w);
+                EXPECT_EQ(PixelAt(canvas, 0, 0), 0xFFFF0000u);
+                EXPECT_EQ(PixelAt(canvas, 50, 5), PixelFromColour(0x102030));
+                h.MouseMove(50, 25);
+                canvas = h.GetCanvas(&w);
+                EXPECT_EQ(PixelAt(canvas, 50, 22), 0xFF00FF00u);
+                // "Save here" ink in the hover text colour: text band from 1 + 2 + 3.
+                EXPECT_EQ(PixelAt(canvas, 6, 21 + 5), 0xFF0000FFu);
+                h.KeyDown(kVkEscape);
+            });
+}
+
+} // namespace

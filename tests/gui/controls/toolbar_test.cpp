@@ -1,0 +1,444 @@
+// Toolbar: the overflow layouts (worked examples and random widths against the
+// invariants), SetButton's add/change/remove rules, presses and the bar's own codes, the
+// overflow menu's place, size and choices, and the clean-up of RemoveAllButtons.
+#include "controlstest.h"
+#include "gui/controls/toolbar.h"
+#include "gui/core/imagelist.h"
+#include "gui/core/keys.h"
+#include "gui/core/theme.h"
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using qeltest::ElementPixel;
+using qeltest::SolidPicture;
+using qeltest::ThemePixel;
+
+// A caption of n characters: 5n + 10 pixels wide with the test font.
+std::u16string Caption(i32 characters)
+{
+    return std::u16string(size_t(characters), u'x');
+}
+
+// A toolbar that counts its paints, to see when it lays out.
+class cCountingToolBar : public cToolBarChild
+{
+public:
+    void OnPaint(cCanvas& canvas) override
+    {
+        ++paints;
+        cToolBarChild::OnPaint(canvas);
+    }
+    i32 paints = 0;
+};
+
+class ToolBarTest : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&form, 600, 300);
+        ASSERT_NE(window, nullptr);
+        form.AttachChild(&bar, 10, 50, 130, 25);
+        overflowWidth = GetTheme()->GetImage(72)->GetWidth() + 11;
+    }
+
+    // Buttons 1..count with 6-character captions, 40 pixels wide each.
+    void AddFortyPixelButtons(i32 count)
+    {
+        for (i32 id = 1; id <= count; ++id) {
+            ASSERT_TRUE(bar.SetButton(id, u"Button", -1));
+        }
+    }
+
+    // id -> x of every shown button, and the overflow button's x (-1 while hidden).
+    std::map<i32, i32> ShownAt(i32& overflowX)
+    {
+        std::map<i32, i32> shown;
+        for (i32 id = 0; id < 64; ++id) {
+            if (cButtonChild* button = bar.GetButton(id); button != nullptr && button->IsVisible()) {
+                shown[id] = button->GetRect().x;
+            }
+        }
+        overflowX = bar.GetOverflowButton()->IsVisible() ? bar.GetOverflowButton()->GetRect().x : -1;
+        return shown;
+    }
+
+    qeltest::cRecordingForm form;
+    cWindowTranslator* window = nullptr;
+    cCountingToolBar bar;
+    i32 overflowWidth = 0;
+};
+
+// W = 130, five 40-pixel buttons. Mode 1 with limit 2 keeps 1, then the overflow
+// button, then as many of the last ids as fit (5); mode 2 keeps 1 and 2 and puts the
+// overflow button at 80; mode 0 runs past the edge.
+TEST_F(ToolBarTest, OverflowModesPlaceTheWorkedExample)
+{
+    AddFortyPixelButtons(5);
+    EXPECT_EQ(bar.GetTotalWidth(), 200);
+    i32 overflowX = 0;
+    std::map<i32, i32> shown = ShownAt(overflowX);
+    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {2, 40}, {3, 80}, {4, 120}, {5, 160}}));
+    EXPECT_EQ(overflowX, -1);
+
+    bar.SetLeadingIdLimit(2);
+    bar.SetOverflowMode(kOverflowKeepEnds);
+    shown = ShownAt(overflowX);
+    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {5, 40 + overflowWidth}}));
+    EXPECT_EQ(overflowX, 40);
+
+    bar.SetOverflowMode(kOverflowKeepLeading);
+    shown = ShownAt(overflowX);
+    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {2, 40}}));
+    EXPECT_EQ(overflowX, 80);
+
+    // Wide enough again: a resize in an overflow mode lays out and shows everything.
+    bar.SetBounds(10, 50, 200, 25);
+    shown = ShownAt(overflowX);
+    EXPECT_EQ(shown.size(), 5u);
+    EXPECT_EQ(overflowX, -1);
+}
+
+// Random widths, ids, insertion orders and limits: whatever is shown lies in id order
+// without overlap and, in both overflow modes, within the bar; the hidden ids are one
+// run (a suffix in mode 2, the run after the leading ids in mode 1) that could not have
+// been shown; the menu lists exactly the hidden enabled ids in ascending order.
+TEST_F(ToolBarTest, RandomLayoutsKeepTheInvariants)
+{
+    auto icon = SolidPicture(0xFF00FF00, 16, 16);
+    sImageList list;
+    list.Set(0, icon.get());
+    bar.SetStateImageList(kButtonNormal, &list);
+    std::mt19937 random(20240611);
+    for (i32 round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        bar.RemoveAllButtons(false);
+        const i32 mode = 1 + i32(random() % 2);
+        const i32 limit = i32(random() % 40);
+        const i32 width = i32(random() % 400);
+        std::vector<i32> ids;
+        for (i32 id = 0; id < 40; ++id) {
+            if (random() % 3 == 0) {
+                ids.push_back(id);
+            }
+        }
+        std::shuffle(ids.begin(), ids.end(), random);
+        std::set<i32> disabled;
+        for (i32 id : ids) {
+            const i32 characters = i32(random() % 12);
+            const i32 picture = characters == 0 || random() % 2 ? 0 : -1;
+            ASSERT_TRUE(bar.SetButton(id, characters > 0 ? Caption(characters).c_str() : nullptr, picture));
+            if (random() % 4 == 0) {
+                disabled.insert(id);
+                bar.EnableButton(id, false);
+            }
+        }
+        bar.SetBounds(0, 0, width, 25);
+        bar.SetLeadingIdLimit(limit);
+        bar.SetOverflowMode(mode);
+        std::sort(ids.begin(), ids.end());
+
+        i64 total = 0;
+        for (i32 id : ids) {
+            total += bar.GetButton(id)->GetPreferredWidth();
+        }
+        cButtonChild* overflow = bar.GetOverflowButton();
+        std::vector<i32> hidden;
+        i64 right = 0;
+        i64 leadingWidth = 0;
+        for (i32 id : ids) {
+            cButtonChild* button = bar.GetButton(id);
+            if (!button->IsVisible()) {
+                hidden.push_back(id);
+                continue;
+            }
+            const sRect rect = button->GetRect();
+            EXPECT_EQ(rect.width, button->GetPreferredWidth());
+            if (overflow->IsVisible() && rect.x >= overflow->GetRect().x) {
+                right = std::max<i64>(right, overflow->GetRect().Right());
+            }
+            EXPECT_GE(rect.x, right) << "id " << id << " overlaps or is out of order";
+            right = rect.Right();
+            leadingWidth += id < limit ? rect.width : 0;
+        }
+        if (overflow->IsVisible()) {
+            right = std::max<i64>(right, overflow->GetRect().Right());
+        }
+
+        // Nothing can overflow when the buttons fit, or when in mode 1 they are all
+        // leading ones.
+        if (total <= width || (mode == kOverflowKeepEnds && ids.back() < limit)) {
+            EXPECT_TRUE(hidden.empty());
+            EXPECT_FALSE(overflow->IsVisible());
+            continue;
+        }
+        ASSERT_TRUE(overflow->IsVisible());
+        ASSERT_FALSE(hidden.empty());
+        const size_t first = size_t(std::find(ids.begin(), ids.end(), hidden.front()) - ids.begin());
+        EXPECT_EQ(std::vector<i32>(ids.begin() + i64(first), ids.begin() + i64(first + hidden.size())), hidden)
+            << "the hidden ids are one run";
+        if (mode == kOverflowKeepLeading) {
+            EXPECT_EQ(hidden.back(), ids.back());
+            if (overflowWidth <= width) {
+                EXPECT_LE(right, width);
+            }
+            EXPECT_GT(overflow->GetRect().x + bar.GetButton(hidden.front())->GetPreferredWidth() + overflowWidth,
+                      width)
+                << "the first hidden button would have fitted";
+        } else {
+            EXPECT_GE(hidden.front(), limit);
+            EXPECT_TRUE(first == 0 || ids[first - 1] < limit);
+            if (leadingWidth + overflowWidth <= width) {
+                EXPECT_LE(right, width);
+                EXPECT_GT(right - width + bar.GetButton(hidden.back())->GetPreferredWidth(), 0)
+                    << "the last hidden button would have fitted";
+            }
+        }
+
+        tPopupItems items;
+        sSize size;
+        bar.BuildOverflowMenu(items, size);
+        std::vector<i32> listed;
+        i32 widest = 0;
+        for (const tPopupItems::cNode* node = items.First(); node != nullptr; node = tPopupItems::Next(node)) {
+            listed.push_back(node->GetKey());
+            EXPECT_EQ(node->GetValue().rowHeight, 25);
+            widest = std::max(widest, bar.GetButton(node->GetKey())->GetPreferredWidth());
+        }
+        std::vector<i32> expected;
+        std::copy_if(hidden.begin(), hidden.end(), std::back_inserter(expected),
+                     [&](i32 id) { return disabled.count(id) == 0; });
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(size, (sSize{widest, 25 * i32(listed.size())}));
+    }
+}
+
+TEST_F(ToolBarTest, SetButtonAddsChangesAndRemoves)
+{
+    auto icon = SolidPicture(0xFF00FF00, 16, 16);
+    sImageList list;
+    list.Set(3, icon.get());
+    bar.SetStateImageList(kButtonNormal, &list);
+    const size_t children = bar.GetChildren().size();
+    EXPECT_FALSE(bar.SetButton(9, nullptr, -1)) << "removing a button that is not there";
+    EXPECT_FALSE(bar.SetButton(-1, u"No", -1)) << "negative ids answer for 'none' in the menu";
+    EXPECT_EQ(bar.GetChildren().size(), children);
+
+    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
+    cButtonChild* button = bar.GetButton(3);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->GetText()[0], 0);
+    EXPECT_EQ(button->GetStatePicture(kButtonNormal), icon.get());
+    EXPECT_EQ(button->GetRect(), (sRect{0, 0, 16 + 11, 25}));
+
+    host->Pump();
+    bar.paints = 0;
+    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
+    host->Pump();
+    EXPECT_EQ(bar.paints, 0) << "the same call again lays nothing out";
+    ASSERT_TRUE(bar.SetButton(3, u"Open", 3));
+    host->Pump();
+    EXPECT_EQ(bar.paints, 1);
+    EXPECT_EQ(button->GetRect().width, 20 + 16 + 16);
+    ASSERT_TRUE(bar.SetButton(3, nullptr, -1)); // null text, no picture: removal
+    EXPECT_EQ(bar.GetButton(3), nullptr);
+
+    // Buttons are taken in id order whatever order they come in.
+    ASSERT_TRUE(bar.SetButton(8, u"Eight", -1));
+    ASSERT_TRUE(bar.SetButton(2, u"Two", -1));
+    ASSERT_TRUE(bar.SetButton(5, u"Five", -1));
+    EXPECT_EQ(bar.GetButton(2)->GetRect().x, 0);
+    EXPECT_EQ(bar.GetButton(5)->GetRect().x, 25);
+    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25 + 30);
+    EXPECT_TRUE(bar.RemoveButton(5));
+    EXPECT_FALSE(bar.RemoveButton(5));
+    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25);
+
+    // Modes and limits lay out only when the buttons are wider than the bar.
+    host->Pump();
+    bar.paints = 0;
+    bar.SetOverflowMode(kOverflowKeepLeading);
+    bar.SetLeadingIdLimit(-4);
+    host->Pump();
+    EXPECT_EQ(bar.paints, 0);
+}
+
+TEST_F(ToolBarTest, RefusedAndFailedButtonsLeaveNoTrace)
+{
+    class cPickyToolBar : public cToolBarChild
+    {
+    public:
+        cButtonChild* CreateButton() override { return failCreate ? nullptr : cToolBarChild::CreateButton(); }
+        bool OnButtonAdded(i32 id, cButtonChild* button) override { return id != 13; }
+        bool failCreate = false;
+    };
+    cPickyToolBar picky;
+    form.AttachChild(&picky, 0, 100, 300, 25);
+    const size_t children = picky.GetChildren().size();
+    EXPECT_FALSE(picky.SetButton(13, u"Unlucky", -1));
+    EXPECT_EQ(picky.GetButton(13), nullptr);
+    picky.failCreate = true;
+    EXPECT_FALSE(picky.SetButton(1, u"One", -1));
+    EXPECT_EQ(picky.GetButton(1), nullptr);
+    EXPECT_EQ(picky.GetChildren().size(), children);
+    EXPECT_EQ(picky.GetTotalWidth(), 0);
+}
+
+// A button press reaches the form as the toolbar's action 7 with the id; a disabled
+// button posts nothing; a left press between buttons posts code 8, a right one nothing.
+TEST_F(ToolBarTest, PressesBecomeButtonActions)
+{
+    AddFortyPixelButtons(2);
+    host->Click(10 + 45, 60);
+    host->Pump();
+    EXPECT_EQ(form.Find(cToolBarChild::cTbButtonAction::kCode),
+              (std::vector<qeltest::sActionRecord>{{&bar, 7, 2}}));
+    EXPECT_TRUE(form.Find(0).empty()) << "the plain press stops at the toolbar";
+
+    ASSERT_TRUE(bar.EnableButton(2, false));
+    EXPECT_FALSE(bar.EnableButton(7, false));
+    host->Click(10 + 45, 60);
+    host->Pump();
+    EXPECT_EQ(form.Find(7).size(), 1u);
+
+    // Enter on a focused button.
+    host->Click(10 + 5, 60);
+    host->KeyDown(kVkReturn);
+    host->Pump();
+    EXPECT_EQ(form.Find(7, &bar).size(), 3u);
+
+    host->Click(10 + 100, 60, kMouseRight);
+    host->Click(10 + 100, 60);
+    host->Pump();
+    EXPECT_EQ(form.Find(cToolBarChild::kBarPressCode, &bar).size(), 1u);
+}
+
+// The overflow button opens the menu at its screen origin, its height + 1 lower, 1.1 x
+// as wide as the widest hidden button and as high as the rows (+ 2 for the frame); the
+// choice is posted as a button action unless that button was disabled meanwhile.
+TEST_F(ToolBarTest, OverflowMenuOpensBelowAndPostsTheChoice)
+{
+    AddFortyPixelButtons(5);
+    bar.SetOverflowMode(kOverflowKeepLeading);
+    struct sCase
+    {
+        const char* what;
+        i32 clickRow; // -1: Escape
+        bool disableFirst;
+        i32 posted;   // -1: nothing
+    };
+    const sCase cases[] = {
+        {"second row", 1, false, 4},
+        {"escape", -1, false, -1},
+        {"disabled while open", 1, true, -1},
+    };
+    for (const sCase& c : cases) {
+        form.actions.clear();
+        bar.EnableButton(4, true);
+        sRect rect;
+        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) {
+            h.GetWindowRect(&popup, rect);
+            if (c.disableFirst) {
+                bar.EnableButton(4, false);
+            }
+            if (c.clickRow < 0) {
+                h.KeyDown(kVkEscape);
+            } else {
+                h.Click(10, 1 + 25 * c.clickRow + 10);
+            }
+        });
+        host->Click(10 + 80 + 5, 60);
+        host->Pump();
+        EXPECT_EQ(rect, (sRect{10 + 80, 50 + 25 + 1, i32(1.1 * 40), 3 * 25 + 2})) << c.what;
+        std::vector<qeltest::sActionRecord> expected;
+        if (c.posted >= 0) {
+            expected.push_back({&bar, 7, c.posted});
+        }
+        EXPECT_EQ(form.Find(7), expected) << c.what;
+    }
+
+    // Ten hidden rows pass the 200-pixel limit: the menu is cut to it and widened by
+    // the scroll bar.
+    for (i32 id = 6; id <= 12; ++id) {
+        ASSERT_TRUE(bar.SetButton(id, u"Button", -1));
+    }
+    sRect rect;
+    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) {
+        h.GetWindowRect(&popup, rect);
+        h.KeyDown(kVkEscape);
+    });
+    host->Click(10 + 80 + 5, 60);
+    host->Pump();
+    EXPECT_EQ(rect, (sRect{10 + 80, 50 + 25 + 1, i32(1.1 * (40 + 16)), 200 + 2}));
+}
+
+// Without buttons the overflow button and its menu must go too.
+TEST_F(ToolBarTest, RemoveAllButtonsTakesTheOverflowAlong)
+{
+    AddFortyPixelButtons(5);
+    bar.SetOverflowMode(kOverflowKeepEnds);
+    ASSERT_TRUE(bar.GetOverflowButton()->IsVisible());
+    bar.RemoveAllButtons(true);
+    EXPECT_FALSE(bar.GetOverflowButton()->IsVisible());
+    tPopupItems items;
+    sSize size{-1, -1};
+    bar.BuildOverflowMenu(items, size);
+    EXPECT_EQ(items.GetCount(), 0);
+    EXPECT_EQ(size, (sSize{0, 0}));
+    EXPECT_EQ(bar.GetTotalWidth(), 0);
+    EXPECT_EQ(bar.GetButton(1), nullptr);
+}
+
+// The buttons take the bar's height whenever it changes, in every mode.
+TEST_F(ToolBarTest, ButtonsFollowTheBarsHeight)
+{
+    AddFortyPixelButtons(2);
+    bar.SetBounds(10, 50, 130, 40);
+    EXPECT_EQ(bar.GetButton(1)->GetHeight(), 40);
+    EXPECT_EQ(bar.GetButton(2)->GetRect(), (sRect{40, 0, 40, 40}));
+}
+
+TEST_F(ToolBarTest, TransparencyFocusAndColoursReachTheButtons)
+{
+    AddFortyPixelButtons(2);
+    host->Pump();
+    EXPECT_EQ(ElementPixel(*host, &bar, 100, 10), ThemePixel(14));
+    bar.SetTransparent(true);
+    host->Pump();
+    EXPECT_TRUE(bar.GetButton(1)->IsTransparent());
+    EXPECT_TRUE(bar.GetOverflowButton()->IsTransparent());
+    EXPECT_EQ(ElementPixel(*host, &bar, 100, 10), ThemePixel(0));
+
+    bar.SetButtonTextColour(kButtonNormal, 0x0000FF);
+    host->Pump();
+    // "Button" in the normal text colour: band from x 5, y0 = (25 - 13) / 2 = 6.
+    EXPECT_EQ(ElementPixel(*host, bar.GetButton(1), 5, 9), 0xFFFF0000u);
+
+    // A focused button that stops being focusable hands the focus on: to the bar when
+    // it can take it.
+    class cFocusableBar : public cToolBarChild
+    {
+    public:
+        bool DefaultFocusCapable() override { return true; }
+    };
+    cFocusableBar focusable;
+    form.AttachChild(&focusable, 10, 150, 200, 25);
+    ASSERT_TRUE(focusable.SetButton(1, u"One", -1));
+    focusable.GetButton(1)->Activate();
+    ASSERT_TRUE(focusable.GetButton(1)->HasFocus());
+    focusable.SetButtonsFocusable(false);
+    EXPECT_TRUE(focusable.HasFocus());
+    EXPECT_FALSE(focusable.GetButton(1)->IsFocusable());
+    ASSERT_TRUE(focusable.SetButton(2, u"Two", -1));
+    EXPECT_FALSE(focusable.GetButton(2)->IsFocusable());
+}
+
+} // namespace
