@@ -94,25 +94,16 @@ public:
     void AdvanceTo(u64 targetMs, const std::function<void(u64)>& eachMs = {})
     {
         while (NowMs() < targetMs) {
-            u64 now;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                now = ++m_nowMs;
-                for (sSleeper* sleeper : m_sleepers) {
-                    if (!sleeper->released && sleeper->wakeMs <= now) {
-                        sleeper->released = true;
-                        ++m_runnable;
-                    }
-                }
-                std::erase_if(m_sleepers, [](const sSleeper* s) { return s->released; });
-                m_changed.notify_all();
-            }
-            Settle();
+            const u64 now = NowMs() + 1;
+            StepTo(now);
             if (eachMs) {
                 eachMs(now);
             }
         }
     }
+
+    // Moves to `targetMs` in one step: every sleeper due by then wakes (late) at once.
+    void JumpTo(u64 targetMs) { StepTo(targetMs); }
 
 private:
     struct sSleeper
@@ -120,6 +111,23 @@ private:
         u64 wakeMs;
         bool released = false;
     };
+
+    void StepTo(u64 targetMs)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_nowMs = std::max(m_nowMs, targetMs);
+            for (sSleeper* sleeper : m_sleepers) {
+                if (sleeper->wakeMs <= m_nowMs) {
+                    sleeper->released = true;
+                    ++m_runnable;
+                }
+            }
+            std::erase_if(m_sleepers, [](const sSleeper* s) { return s->released; });
+            m_changed.notify_all();
+        }
+        Settle();
+    }
 
     static u64 Microseconds(void* context)
     {

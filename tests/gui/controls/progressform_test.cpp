@@ -1,0 +1,442 @@
+// The standard progress form: its layout, how it ends (result codes, Stop, Escape, the
+// close request, Enter, foreign code-8 actions), status lines against glibc printf with
+// the numbers from a Python oracle, the refresh throttle on a virtual clock, stages,
+// many short-lived forms, and the snapshots.
+#include "controlstest.h"
+#include "gui/controls/progressform.h"
+#include "gui/core/imagelist.h"
+#include "gui/core/keys.h"
+#include "platform/drawtesttools.h"
+#include "progressclock.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using qeltest::cVirtualClock;
+
+// A progress form whose body is a test function.
+class cScriptedProgressForm : public cStdBasicProgressForm
+{
+public:
+    using tBody = std::function<i32(cScriptedProgressForm&)>;
+
+    explicit cScriptedProgressForm(tBody body, std::atomic<i32>* deaths = nullptr)
+        : m_body(std::move(body)), m_deaths(deaths)
+    {
+    }
+    ~cScriptedProgressForm() override
+    {
+        cJob::Stop(4000); // the body is a member of this class
+        if (m_deaths != nullptr) {
+            ++*m_deaths;
+        }
+    }
+
+    using cStdBasicProgressForm::SetShowEstimate;
+    using cStdBasicProgressForm::SetStageText;
+
+    cProgressChild* Bar() { return dynamic_cast<cProgressChild*>(GetClientPanel()->GetChildren().at(0)); }
+    cStaticElement* Status() { return dynamic_cast<cStaticElement*>(GetClientPanel()->GetChildren().at(1)); }
+    cToolBarChild* Toolbar() { return dynamic_cast<cToolBarChild*>(Bar()->GetChildren().at(0)); }
+    std::u16string StatusText() { return Status()->GetText(); }
+
+protected:
+    i32 Run() override { return m_body(*this); }
+
+private:
+    tBody m_body;
+    std::atomic<i32>* m_deaths;
+};
+
+// A body that waits (in real time) for the cancel and returns `result`.
+cScriptedProgressForm::tBody UntilCancelled(i32 result)
+{
+    return [result](cScriptedProgressForm& form) {
+        while (!form.IsCancelRequested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return result;
+    };
+}
+
+cScriptedProgressForm* Scripted(cWindowTranslator& window)
+{
+    return dynamic_cast<cScriptedProgressForm*>(window.GetRoot());
+}
+
+// Pumps until the run ends (the end action arrives); false after five seconds.
+bool PumpUntilTheRunEnds(cHeadlessHost& host, cWindowTranslator& window)
+{
+    host.PumpUntil([] { return false; }, 5000);
+    return window.IsRunEnded();
+}
+
+class ProgressFormTest : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        ASSERT_NE(Open(&owner, 800, 600), nullptr);
+    }
+    i32 Run(cScriptedProgressForm* form, cHeadlessHost::tModalScript script)
+    {
+        host->PushModalScript(std::move(script));
+        return RunProgressForm(&owner, form, u"Working");
+    }
+
+    cCustomForm owner;
+};
+
+TEST_F(ProgressFormTest, LaysOutBarStopButtonAndStatusLine)
+{
+    const i32 result = Run(new cScriptedProgressForm(UntilCancelled(3)), [](cHeadlessHost& h, cWindowTranslator& window) {
+        cScriptedProgressForm* form = Scripted(window);
+        EXPECT_EQ(std::u16string(h.GetTitle(&window)), u"Working");
+        EXPECT_EQ(form->GetWidth(), 600);
+        EXPECT_EQ(form->GetHeight(), 106);
+        EXPECT_EQ(form->GetClientPanel()->GetRect(), (sRect{5, 34, 590, 40}));
+        EXPECT_EQ(form->Bar()->GetRect(), (sRect{5, 0, 580, 18}));
+        // "Stop" = 4 x 5 px + 16-px picture + 6 + 5 + 5: 52 wide, at the bar's right end.
+        EXPECT_EQ(form->Toolbar()->GetRect(), (sRect{528, 0, 52, 18}));
+        EXPECT_TRUE(form->Toolbar()->IsTransparent());
+        EXPECT_EQ(std::u16string(form->Toolbar()->GetButton(1)->GetText()), u"Stop");
+        EXPECT_EQ(form->Status()->GetRect(), (sRect{5, 20, 580, 16}));
+        EXPECT_EQ(form->StatusText(), u"Starting...");
+        EXPECT_EQ(form->Status()->GetBackColour(), GetTheme()->GetColour(0));
+        EXPECT_TRUE(form->IsRunning());
+        EXPECT_FALSE(form->IsCancelRequested());
+        h.KeyDown(kVkEscape);
+        EXPECT_TRUE(form->IsCancelled());
+        EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
+    });
+    EXPECT_EQ(result, 3);
+}
+
+TEST_F(ProgressFormTest, EndsWithTheBodysResult)
+{
+    EXPECT_EQ(Run(new cScriptedProgressForm([](cScriptedProgressForm&) { return 5; }),
+                  [](cHeadlessHost& h, cWindowTranslator& window) { EXPECT_TRUE(PumpUntilTheRunEnds(h, window)); }),
+              5);
+    // Negative results pass through as well.
+    EXPECT_EQ(Run(new cScriptedProgressForm([](cScriptedProgressForm&) { return -7; }),
+                  [](cHeadlessHost& h, cWindowTranslator& window) { EXPECT_TRUE(PumpUntilTheRunEnds(h, window)); }),
+              -7);
+}
+
+TEST_F(ProgressFormTest, TheStopButtonCancelsLikeEscape)
+{
+    const i32 result = Run(new cScriptedProgressForm(UntilCancelled(9)), [](cHeadlessHost& h, cWindowTranslator& window) {
+        // Panel (5, 34) + bar (5, 0) + toolbar (528, 0): the button's middle.
+        h.Click(5 + 5 + 528 + 26, 34 + 9);
+        h.Pump();
+        EXPECT_TRUE(Scripted(window)->IsCancelRequested());
+        EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
+    });
+    EXPECT_EQ(result, 9);
+}
+
+TEST_F(ProgressFormTest, CloseRequestIsRefusedWhileTheJobRuns)
+{
+    std::atomic<bool> sawCancel{false};
+    std::atomic<bool> mayReturn{false};
+    auto body = [&](cScriptedProgressForm& form) {
+        while (!form.IsCancelRequested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        sawCancel = true;
+        while (!mayReturn) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return 4;
+    };
+    const i32 result = Run(new cScriptedProgressForm(body), [&](cHeadlessHost& h, cWindowTranslator& window) {
+        h.RequestClose();
+        EXPECT_TRUE(h.PumpUntil([&] { return sawCancel.load(); }, 5000));
+        EXPECT_FALSE(window.IsRunEnded()); // the body decides when to return
+        mayReturn = true;
+        EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
+    });
+    EXPECT_EQ(result, 4);
+}
+
+TEST_F(ProgressFormTest, EscapeAfterTheJobEndedButBeforeItsEndActionGivesZero)
+{
+    // Also the path of a job that never ran: Escape finds no job running.
+    const i32 result = Run(new cScriptedProgressForm([](cScriptedProgressForm&) { return 6; }),
+                           [](cHeadlessHost& h, cWindowTranslator& window) {
+                               while (Scripted(window)->IsRunning()) {
+                                   std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                               }
+                               h.KeyDown(kVkEscape); // the end action is still queued
+                           });
+    EXPECT_EQ(result, 0);
+    // The queued end action found its form gone and was dropped.
+    host->Pump();
+}
+
+TEST_F(ProgressFormTest, EnterAndForeignCodeEightActionsDoNotEndTheForm)
+{
+    const i32 result = Run(new cScriptedProgressForm(UntilCancelled(2)), [](cHeadlessHost& h, cWindowTranslator& window) {
+        cScriptedProgressForm* form = Scripted(window);
+        // Enter reaching the form with no button focused.
+        window.ChangeFocus(nullptr, kFocusByCode, false, false);
+        h.KeyDown(kVkReturn);
+        // The toolbar's press between buttons, and an end action from another source.
+        form->Toolbar()->PostCode(cToolBarChild::kBarPressCode);
+        PostAction(form->Status(), new cStdBasicProgressForm::cProgressAction(77));
+        // A button id other than Stop is swallowed.
+        PostAction(form->Toolbar(), new cToolBarChild::cTbButtonAction(2));
+        h.PumpUntil([] { return false; }, 50);
+        EXPECT_FALSE(window.IsRunEnded());
+        EXPECT_FALSE(form->IsCancelRequested());
+        EXPECT_TRUE(form->IsRunning());
+        h.KeyDown(kVkEscape);
+        EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
+    });
+    EXPECT_EQ(result, 2);
+}
+
+TEST_F(ProgressFormTest, RunnerOwnsTheFormOnEveryPath)
+{
+    std::atomic<i32> deaths{0};
+    EXPECT_EQ(RunProgressForm(nullptr, new cScriptedProgressForm(UntilCancelled(1), &deaths), u"x"), 0);
+    EXPECT_EQ(deaths, 1);
+    EXPECT_EQ(RunProgressForm(&owner, nullptr, u"x"), 0);
+    host->FailNextWindowOpen();
+    EXPECT_EQ(RunProgressForm(&owner, new cScriptedProgressForm(UntilCancelled(1), &deaths), u"x"), -1);
+    EXPECT_EQ(deaths, 2);
+}
+
+TEST_F(ProgressFormTest, AThousandShortFormsEachEndWithTheirResult)
+{
+    std::atomic<i32> deaths{0};
+    for (i32 i = 0; i < 1000; ++i) {
+        const i32 result = Run(new cScriptedProgressForm([i](cScriptedProgressForm&) { return i; }, &deaths),
+                               [](cHeadlessHost& h, cWindowTranslator& window) { PumpUntilTheRunEnds(h, window); });
+        ASSERT_EQ(result, i);
+    }
+    EXPECT_EQ(deaths, 1000);
+    EXPECT_EQ(host->GetPendingScriptCount(), 0u);
+}
+
+// --- status lines on the virtual clock ---------------------------------------------------
+
+struct sReport
+{
+    u64 atMs; // from the form's creation
+    f64 percent;
+};
+
+// A form started at virtual time `startMs` receives the reports at their times (each on
+// a helper thread, as the job would make them); returns the status line after each.
+class ProgressStatusTest : public ProgressFormTest
+{
+protected:
+    // `before` runs in the form's script before the first report.
+    std::vector<std::u16string> Statuses(u64 startMs, const std::vector<sReport>& reports,
+                                         const std::function<void(cScriptedProgressForm&)>& before = {},
+                                         const std::vector<std::pair<i32, const char16_t*>>& stageTexts = {})
+    {
+        cVirtualClock& clock = cVirtualClock::Get();
+        clock.Install(startMs);
+        std::vector<std::u16string> statuses;
+        auto* created = new cScriptedProgressForm(UntilCancelled(0));
+        for (const auto& [stage, text] : stageTexts) {
+            created->SetStageText(stage, text);
+        }
+        Run(created, [&](cHeadlessHost& h, cWindowTranslator& window) {
+            cScriptedProgressForm* form = Scripted(window);
+            clock.Settle(1); // the bar's job sleeps
+            if (before) {
+                before(*form);
+            }
+            for (const sReport& report : reports) {
+                clock.JumpTo(startMs + report.atMs);
+                OnHelper(h, [form, report] { form->OnProgress(report.percent); });
+                statuses.push_back(form->StatusText());
+            }
+            clock.Uninstall();
+            h.KeyDown(kVkEscape);
+            PumpUntilTheRunEnds(h, window);
+        });
+        return statuses;
+    }
+
+    // Runs `call` on a helper thread and moves time on in 5 ms steps until it returns
+    // (the bar's first position waits for the job to take its wash request).
+    static void OnHelper(cHeadlessHost& host, std::function<void()> call)
+    {
+        cVirtualClock& clock = cVirtualClock::Get();
+        std::atomic<bool> done{false};
+        std::thread helper = clock.Spawn([&] {
+            call();
+            done = true;
+        });
+        clock.Settle();
+        while (!done) {
+            clock.AdvanceTo(clock.NowMs() + 5, [&](u64) { host.Pump(); });
+        }
+        helper.join();
+    }
+};
+
+constexpr char kEstimateFormat[] =
+    "%s progress: %.01f%%. Time consumed: %02d:%02d:%02d. Estimated time left: %02d:%02d:%02d.";
+constexpr char kElapsedFormat[] = "%s is in progress; elapsed time: %02d:%02d:%02d.";
+
+std::string Narrow(const std::u16string& text)
+{
+    std::string narrow;
+    for (char16_t unit : text) {
+        narrow.push_back(unit < 0x80 ? char(unit) : '?');
+    }
+    return narrow;
+}
+
+// The expected numbers of one report from the Python oracle: "none" when it must not
+// refresh, else the bar position and the elapsed and remaining hours, minutes, seconds.
+std::vector<std::string> OracleNumbers(const std::vector<std::pair<f64, u64>>& cases)
+{
+    static const char kOracle[] = R"(import math, sys
+for case in sys.argv[1:]:
+    percent, elapsed = case.split(':')
+    percent, elapsed = float(percent), int(elapsed)
+    if math.isnan(percent):
+        percent = 0.0
+    percent = min(max(percent, 0.0), 100.0)
+    if percent == 0:
+        print('none')
+        continue
+    remaining = min(max((100 - percent) * elapsed / percent, 0.0), 359999999.0)
+    es, rs = elapsed // 1000, int(remaining) // 1000
+    print(int(percent * 10), es // 3600, es % 3600 // 60, es % 60, rs // 3600, rs % 3600 // 60, rs % 60)
+)";
+    drawtest::cTempFolder folder;
+    {
+        std::FILE* script = std::fopen(folder.File("oracle.py").c_str(), "w");
+        std::fputs(kOracle, script);
+        std::fclose(script);
+    }
+    std::ostringstream command;
+    command << "/usr/bin/python3 '" << folder.File("oracle.py") << "'";
+    for (const auto& [percent, elapsed] : cases) {
+        command << ' ' << percent << ':' << elapsed;
+    }
+    std::istringstream output(drawtest::RunCommand(command.str()));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(output, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The status line glibc's printf makes of the oracle's numbers.
+std::string PrintfStatus(const std::string& numbers, const char* stage, bool estimate)
+{
+    int position, eh, em, es, rh, rm, rs;
+    if (std::sscanf(numbers.c_str(), "%d %d %d %d %d %d %d", &position, &eh, &em, &es, &rh, &rm, &rs) != 7) {
+        return "Starting...";
+    }
+    char text[256];
+    if (estimate) {
+        std::snprintf(text, sizeof text, kEstimateFormat, stage, position * 0.1, eh, em, es, rh, rm, rs);
+    } else {
+        std::snprintf(text, sizeof text, kElapsedFormat, stage, eh, em, es);
+    }
+    return text;
+}
+
+TEST_F(ProgressStatusTest, StatusLinesMatchPrintfOverATable)
+{
+    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
+    const f64 nan = std::numeric_limits<f64>::quiet_NaN();
+    const std::vector<std::pair<f64, u64>> cases = {
+        {25, 10000},    {33.38, 7000},     {0.05, 1000}, {99.99, 3600000}, {100, 5000},         {1e-7, 10000},
+        {150, 5000},    {nan, 5000},       {-5, 5000},   {0, 5000},        {50, 360000000ull}, {0.001, 600000},
+        {66.66, 12345}, {12.5, 4294000000ull},
+    };
+    const std::vector<std::string> numbers = OracleNumbers(cases);
+    ASSERT_EQ(numbers.size(), cases.size());
+    const u64 start = 1000000;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const auto [percent, elapsed] = cases[i];
+        const std::vector<std::u16string> statuses = Statuses(start, {{elapsed, percent}});
+        ASSERT_EQ(statuses.size(), 1u);
+        EXPECT_EQ(Narrow(statuses[0]), PrintfStatus(numbers[i], "Operation", true))
+            << percent << " % after " << elapsed << " ms";
+    }
+    // Without the estimate: the elapsed time only.
+    const std::vector<std::u16string> plain =
+        Statuses(start, {{10000, 25}}, [](cScriptedProgressForm& form) { form.SetShowEstimate(false); });
+    EXPECT_EQ(Narrow(plain.at(0)), PrintfStatus(numbers[0], "Operation", false));
+}
+
+TEST_F(ProgressStatusTest, TheExamplesReadAsWritten)
+{
+    EXPECT_EQ(Statuses(1000000, {{10000, 25}}).at(0),
+              u"Operation progress: 25.0%. Time consumed: 00:00:10. Estimated time left: 00:00:30.");
+    // The shown percentage is the bar position in tenths, truncated: 33.38 reads 33.3.
+    EXPECT_EQ(Statuses(1000000, {{7000, 33.38}}).at(0),
+              u"Operation progress: 33.3%. Time consumed: 00:00:07. Estimated time left: 00:00:13.");
+}
+
+TEST_F(ProgressStatusTest, RefreshesAtMostEveryHalfSecondAcrossATickWrap)
+{
+    // 300 ms after a refresh nothing changes; 600 ms after it the line refreshes.
+    std::vector<std::u16string> statuses = Statuses(1000000, {{1000, 10}, {1300, 20}, {1600, 30}});
+    EXPECT_EQ(statuses.at(0), statuses.at(1));
+    EXPECT_NE(statuses.at(1), statuses.at(2));
+    EXPECT_NE(statuses.at(2).find(u"30.0%"), std::u16string::npos);
+
+    // The tick wraps 512 ms after the form starts: still a refresh > 500 ms apart.
+    statuses = Statuses(0xFFFFFE00ull, {{100, 10}, {400, 20}, {700, 30}});
+    EXPECT_NE(statuses.at(0).find(u"10.0%. Time consumed: 00:00:00."), std::u16string::npos);
+    EXPECT_EQ(statuses.at(1), statuses.at(0));
+    EXPECT_NE(statuses.at(2).find(u"30.0%"), std::u16string::npos);
+
+    // Within the first 500 ms of the tick itself, the first report is throttled too.
+    statuses = Statuses(100, {{300, 10}, {601, 20}});
+    EXPECT_EQ(statuses.at(0), u"Starting...");
+    EXPECT_NE(statuses.at(1).find(u"20.0%"), std::u16string::npos);
+}
+
+TEST_F(ProgressStatusTest, StagesNameTheLineAndRestartTheElapsedTime)
+{
+    const u64 start = 1000000;
+    cVirtualClock& clock = cVirtualClock::Get();
+    // An empty text counts as none.
+    const std::vector<std::pair<i32, const char16_t*>> texts = {{1, u"Download"}, {2, u""}};
+    std::vector<std::u16string> statuses = Statuses(start, {{1000, 10}, {13000, 50}}, [&](cScriptedProgressForm& form) {
+        clock.JumpTo(start + 100);
+        ProgressStatusTest::OnHelper(*host, [&form] { form.Bar()->SetPosition(100); });
+        clock.JumpTo(start + 500);
+        // The bar fills up and washes out: about 200 ms on the job thread.
+        ProgressStatusTest::OnHelper(*host, [&form] { form.SetStage(1); });
+        EXPECT_GE(clock.NowMs(), start + 700);
+        EXPECT_FALSE(form.Bar()->IsStarted());
+    }, texts);
+    EXPECT_NE(statuses.at(0).find(u"Download progress: 10.0%. Time consumed: 00:00:00."), std::u16string::npos);
+    // Elapsed counts from the stage's start at about 700 ms, not from 0.
+    EXPECT_NE(statuses.at(1).find(u"Download progress: 50.0%. Time consumed: 00:00:12. Estimated time left: 00:00:12."),
+              std::u16string::npos)
+        << Narrow(statuses.at(1));
+
+    statuses = Statuses(
+        start, {{5000, 50}},
+        [&](cScriptedProgressForm& form) { ProgressStatusTest::OnHelper(*host, [&form] { form.SetStage(2); }); },
+        texts);
+    EXPECT_NE(statuses.at(0).find(u"Operation progress: 50.0%"), std::u16string::npos);
+}
+
+} // namespace
