@@ -6,6 +6,9 @@
 #include "gui/controls/progressform.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
+#include "gui/core/windowmaker.h"
+#include "platform/pngwrite.h"
+#include "platform/softgraphics.h"
 #include "platform/drawtesttools.h"
 #include "progressclock.h"
 
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -79,6 +83,23 @@ bool PumpUntilTheRunEnds(cHeadlessHost& host, cWindowTranslator& window)
 {
     host.PumpUntil([] { return false; }, 5000);
     return window.IsRunEnded();
+}
+
+// Runs `call` on a helper thread and moves virtual time on in 5 ms steps, pumping, until
+// it returns (the bar's first position waits for its job to take the wash request).
+void OnHelper(cHeadlessHost& host, std::function<void()> call)
+{
+    cVirtualClock& clock = cVirtualClock::Get();
+    std::atomic<bool> done{false};
+    std::thread helper = clock.Spawn([&] {
+        call();
+        done = true;
+    });
+    clock.Settle();
+    while (!done) {
+        clock.AdvanceTo(clock.NowMs() + 5, [&](u64) { host.Pump(); });
+    }
+    helper.join();
 }
 
 class ProgressFormTest : public qeltest::cGuiTest
@@ -273,22 +294,6 @@ protected:
         return statuses;
     }
 
-    // Runs `call` on a helper thread and moves time on in 5 ms steps until it returns
-    // (the bar's first position waits for the job to take its wash request).
-    static void OnHelper(cHeadlessHost& host, std::function<void()> call)
-    {
-        cVirtualClock& clock = cVirtualClock::Get();
-        std::atomic<bool> done{false};
-        std::thread helper = clock.Spawn([&] {
-            call();
-            done = true;
-        });
-        clock.Settle();
-        while (!done) {
-            clock.AdvanceTo(clock.NowMs() + 5, [&](u64) { host.Pump(); });
-        }
-        helper.join();
-    }
 };
 
 constexpr char kEstimateFormat[] =
@@ -419,10 +424,10 @@ TEST_F(ProgressStatusTest, StagesNameTheLineAndRestartTheElapsedTime)
     const std::vector<std::pair<i32, const char16_t*>> texts = {{1, u"Download"}, {2, u""}};
     std::vector<std::u16string> statuses = Statuses(start, {{1000, 10}, {13000, 50}}, [&](cScriptedProgressForm& form) {
         clock.JumpTo(start + 100);
-        ProgressStatusTest::OnHelper(*host, [&form] { form.Bar()->SetPosition(100); });
+        OnHelper(*host, [&form] { form.Bar()->SetPosition(100); });
         clock.JumpTo(start + 500);
         // The bar fills up and washes out: about 200 ms on the job thread.
-        ProgressStatusTest::OnHelper(*host, [&form] { form.SetStage(1); });
+        OnHelper(*host, [&form] { form.SetStage(1); });
         EXPECT_GE(clock.NowMs(), start + 700);
         EXPECT_FALSE(form.Bar()->IsStarted());
     }, texts);
@@ -434,9 +439,70 @@ TEST_F(ProgressStatusTest, StagesNameTheLineAndRestartTheElapsedTime)
 
     statuses = Statuses(
         start, {{5000, 50}},
-        [&](cScriptedProgressForm& form) { ProgressStatusTest::OnHelper(*host, [&form] { form.SetStage(2); }); },
+        [&](cScriptedProgressForm& form) { OnHelper(*host, [&form] { form.SetStage(2); }); },
         texts);
     EXPECT_NE(statuses.at(0).find(u"Operation progress: 50.0%"), std::u16string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// The form as a user sees it: starting, at 25 % after 10 s with the animation settled
+// (with the focused Stop button, and without focus: the transparent button over the
+// bar's gradient), and with the pointer on the pressed Stop button. Goldens with the test font; the system font for review only.
+TEST(ProgressFormSnapshot, MatchesTheReviewedPictures)
+{
+    const char* outFolder = std::getenv("QEL_SNAPSHOT_OUT");
+    for (eTextFont font : {eTextFont::FixedTest, eTextFont::System}) {
+        ASSERT_TRUE(InstallSoftwareGraphics(font) || font == eTextFont::System);
+        cHeadlessHost host;
+        cCIApplication application;
+        ASSERT_TRUE(application.SetUpWindowSystem(&host));
+        cCustomForm owner;
+        sWindowSpec spec;
+        spec.screenRect = {0, 0, 800, 600};
+        ASSERT_NE(application.GetWindowMaker()->OpenWindow(&owner, spec), nullptr);
+
+        cVirtualClock& clock = cVirtualClock::Get();
+        const u64 start = 1000000;
+        clock.Install(start);
+        const std::string suffix = font == eTextFont::FixedTest ? ".png" : "_system.png";
+        auto snapshot = [&](cWindowTranslator& window, const std::string& name) {
+            host.Pump();
+            const cCanvas* canvas = host.GetCanvas(&window);
+            ASSERT_NE(canvas, nullptr);
+            if (font == eTextFont::FixedTest) {
+                qeltest::ExpectMatchesGolden(*canvas, "../progress/" + name + suffix);
+            } else {
+                const std::string folder = outFolder != nullptr ? outFolder : ::testing::TempDir();
+                EXPECT_TRUE(SaveCanvasPng(folder + "/" + name + suffix, *canvas));
+            }
+        };
+        host.PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
+            cScriptedProgressForm* form = Scripted(window);
+            clock.Settle(1);
+            snapshot(window, "form_starting");
+            clock.JumpTo(start + 10000);
+            OnHelper(h, [form] { form->OnProgress(25); });
+            clock.AdvanceTo(clock.NowMs() + 400, [&](u64) { h.Pump(); }); // wash and ten steps
+            snapshot(window, "form_25");
+            // The created action gave the Stop button the focus, which draws its face;
+            // without it the transparent button shows the bar's gradient.
+            window.ChangeFocus(nullptr, kFocusByCode, false, false);
+            snapshot(window, "form_25_unfocused");
+            // Panel (5, 34) + bar (5, 0) + toolbar (528, 0): on the button.
+            h.MouseMove(5 + 5 + 528 + 26, 34 + 9);
+            h.MouseDown(5 + 5 + 528 + 26, 34 + 9);
+            snapshot(window, "form_stop_pressed");
+            h.MouseUp(5 + 5 + 528 + 26, 34 + 9);
+            clock.Uninstall();
+            EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
+        });
+        EXPECT_EQ(RunProgressForm(&owner, new cScriptedProgressForm(UntilCancelled(0)), u"Working"), 0);
+        clock.Uninstall();
+    }
+    ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
 }
 
 } // namespace
