@@ -1,5 +1,6 @@
 #include "gui/controls/popupmenu.h"
 
+#include "gui/controls/clamp.h"
 #include "gui/core/actions.h"
 #include "gui/core/canvas.h"
 #include "gui/core/imagelist.h"
@@ -9,7 +10,6 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
-#include <limits>
 #include <memory>
 #include <new>
 #include <typeinfo>
@@ -22,11 +22,6 @@ constexpr i32 kSeparatorHeight = 3;
 constexpr i32 kRowPadding = 7;
 // Horizontal steps of the popup's scroll bar.
 constexpr i32 kHorizontalStep = 5;
-
-i32 ClampToI32(i64 value)
-{
-    return i32(std::clamp<i64>(value, std::numeric_limits<i32>::min(), std::numeric_limits<i32>::max()));
-}
 
 struct sEntryMeasure
 {

@@ -1,5 +1,6 @@
 #include "gui/controls/pushbutton.h"
 
+#include "gui/controls/clamp.h"
 #include "gui/core/actions.h"
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
@@ -8,7 +9,6 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -16,65 +16,9 @@ namespace {
 constexpr i32 kCaptionInset = 3;
 constexpr i32 kPictureGap = 5;
 
-i32 ClampToI32(i64 value)
-{
-    return i32(std::clamp<i64>(value, std::numeric_limits<i32>::min(), std::numeric_limits<i32>::max()));
-}
-
 bool IsState(i32 state)
 {
     return state >= 0 && state < kButtonStateCount;
-}
-
-// --- press behaviour shared by both button kinds ---------------------------------------------
-// `canAct`: the button may press (enabled in the tree, and not inactive).
-
-bool PressByKey(cChildElement& button, bool& pressed, i32 vk, bool canAct)
-{
-    if (!canAct || (vk != kVkReturn && vk != kVkSpace)) {
-        return false;
-    }
-    pressed = true;
-    button.Invalidate();
-    (void)PostAction(&button, nullptr);
-    pressed = false;
-    button.Invalidate();
-    return true;
-}
-
-void PressByMouse(cChildElement& button, bool& pressed, i32 x, i32 y, i32 mouseButton, bool down, bool canAct)
-{
-    if (mouseButton != kMouseLeft) {
-        return;
-    }
-    if (down) {
-        if (canAct) {
-            pressed = true;
-            button.Invalidate();
-            button.CaptureMouse();
-        }
-        return;
-    }
-    if (!pressed) {
-        return;
-    }
-    pressed = false;
-    button.Invalidate();
-    button.ReleaseMouse();
-    if (canAct && button.ContainsPoint(x, y)) {
-        (void)PostAction(&button, nullptr);
-    }
-}
-
-// A button that stops acting in mid-press (disabled, made inactive) may never see the
-// release: the press ends here.
-void EndPress(cChildElement& button, bool& pressed)
-{
-    if (pressed) {
-        pressed = false;
-        button.ReleaseMouse();
-        button.Invalidate();
-    }
 }
 
 // --- painting helpers -------------------------------------------------------------------------
@@ -182,32 +126,18 @@ const char16_t* cButtonChild::GetText()
 
 void cButtonChild::SetTextFormat(u32 alignment, bool redraw)
 {
-    if (alignment != m_alignment) {
-        m_alignment = alignment;
-        if (redraw) {
-            Invalidate();
-        }
-    }
+    (void)Store(m_alignment, alignment, redraw);
 }
 
 void cButtonChild::SetStyle(u32 style, bool redraw)
 {
-    if (style != m_style) {
-        m_style = style;
-        if (redraw) {
-            Invalidate();
-        }
-    }
+    (void)Store(m_style, style, redraw);
 }
 
 void cButtonChild::SetPictureLayout(u32 layout, bool redraw)
 {
-    if (layout != m_layout) {
-        m_layout = layout;
+    if (Store(m_layout, layout, redraw)) {
         m_cachedWidth = -1;
-        if (redraw) {
-            Invalidate();
-        }
     }
 }
 
@@ -227,11 +157,8 @@ void cButtonChild::SetTextColour(u32 colour, bool redraw)
 
 void cButtonChild::SetStateTextColour(i32 state, u32 colour, bool redraw)
 {
-    if (IsState(state) && m_textColours[state] != colour) {
-        m_textColours[state] = colour;
-        if (redraw) {
-            Invalidate();
-        }
+    if (IsState(state)) {
+        (void)Store(m_textColours[state], colour, redraw);
     }
 }
 
@@ -242,22 +169,12 @@ void cButtonChild::SetDisabledTextColour(u32 colour, bool redraw)
 
 void cButtonChild::SetFillColour(u32 colour, bool redraw)
 {
-    if (colour != m_fillColour) {
-        m_fillColour = colour;
-        if (redraw) {
-            Invalidate();
-        }
-    }
+    (void)Store(m_fillColour, colour, redraw);
 }
 
 void cButtonChild::SetDisabledFillColour(u32 colour, bool redraw)
 {
-    if (colour != m_disabledFillColour) {
-        m_disabledFillColour = colour;
-        if (redraw) {
-            Invalidate();
-        }
-    }
+    (void)Store(m_disabledFillColour, colour, redraw);
 }
 
 void cButtonChild::SetStateColours(i32 state, u32 colourA, u32 colourB)
@@ -332,10 +249,10 @@ i32 cButtonChild::GetVisualState()
     if (!IsEnabledInTree()) {
         return kButtonDisabled;
     }
-    if (m_pressed) {
+    if (IsPressed()) {
         return kButtonPressed;
     }
-    if (m_hover) {
+    if (IsHovered()) {
         return kButtonHovered;
     }
     return HasFocus() ? kButtonFocused : kButtonNormal;
@@ -345,10 +262,9 @@ i32 cButtonChild::GetVisualState()
 
 void cButtonChild::ApplyStyle()
 {
-    cChildElement::ApplyStyle();
+    cPressableElement::ApplyStyle();
     const cCITheme* theme = GetTheme();
-    m_hover = false;
-    m_pressed = false;
+    ClearFlags();
     m_font = GetDefaultFont();
     m_alignment = 0;
     m_style = kStyleRaised;
@@ -495,47 +411,83 @@ void cButtonChild::PaintPicture(cCanvas& canvas, i32 state, i32 textStart)
     canvas.ApplyClip();
 }
 
-// --- input -----------------------------------------------------------------------------------------
+// --- press behaviour -----------------------------------------------------------------------------
 
-void cButtonChild::OnMouseButton(i32 x, i32 y, i32 button, bool down)
+void cPressableElement::OnMouseButton(i32 x, i32 y, i32 button, bool down)
 {
-    PressByMouse(*this, m_pressed, x, y, button, down, IsEnabledInTree());
+    if (button != kMouseLeft) {
+        return;
+    }
+    if (down) {
+        if (CanAct()) {
+            m_pressed = true;
+            Invalidate();
+            CaptureMouse();
+        }
+        return;
+    }
+    if (!m_pressed) {
+        return;
+    }
+    m_pressed = false;
+    Invalidate();
+    ReleaseMouse();
+    if (CanAct() && ContainsPoint(x, y)) {
+        (void)PostAction(this, nullptr);
+    }
 }
 
-void cButtonChild::OnHoverStart()
+bool cPressableElement::OnKeyDown(i32 vk)
+{
+    if (!CanAct() || (vk != kVkReturn && vk != kVkSpace)) {
+        return false;
+    }
+    m_pressed = true;
+    Invalidate();
+    (void)PostAction(this, nullptr);
+    m_pressed = false;
+    Invalidate();
+    return true;
+}
+
+void cPressableElement::OnHoverStart()
 {
     m_hover = true;
     Invalidate();
 }
 
-void cButtonChild::OnHoverEnd()
+void cPressableElement::OnHoverEnd()
 {
     m_hover = false;
     Invalidate();
 }
 
-bool cButtonChild::OnKeyDown(i32 vk)
-{
-    return PressByKey(*this, m_pressed, vk, IsEnabledInTree());
-}
-
-void cButtonChild::OnEnabledChanged()
+void cPressableElement::OnEnabledChanged()
 {
     if (!IsEnabledInTree()) {
-        EndPress(*this, m_pressed);
+        EndPress();
     }
 }
 
-void cButtonChild::OnGotFocus()
+void cPressableElement::OnGotFocus()
 {
     if (IsEnabledInTree()) {
         Invalidate();
     }
 }
 
-void cButtonChild::OnFocusLost()
+void cPressableElement::OnFocusLost()
 {
     if (IsEnabledInTree()) {
+        Invalidate();
+    }
+}
+
+void cPressableElement::EndPress()
+{
+    if (m_pressed) {
+        m_pressed = false;
+        ReleaseMouse();
         Invalidate();
     }
 }
@@ -547,7 +499,7 @@ void cGenButtonChild::SetInactive(bool inactive, bool redraw)
     if (inactive != m_inactive) {
         m_inactive = inactive;
         if (inactive) {
-            EndPress(*this, m_pressed);
+            EndPress();
         }
         if (redraw) {
             Invalidate();
@@ -557,56 +509,7 @@ void cGenButtonChild::SetInactive(bool inactive, bool redraw)
 
 void cGenButtonChild::ApplyStyle()
 {
-    cChildElement::ApplyStyle();
-    m_hover = false;
-    m_pressed = false;
+    cPressableElement::ApplyStyle();
+    ClearFlags();
     m_inactive = false;
-}
-
-void cGenButtonChild::OnMouseButton(i32 x, i32 y, i32 button, bool down)
-{
-    PressByMouse(*this, m_pressed, x, y, button, down, CanAct());
-}
-
-void cGenButtonChild::OnHoverStart()
-{
-    if (!m_inactive) {
-        m_hover = true;
-        Invalidate();
-    }
-}
-
-void cGenButtonChild::OnHoverEnd()
-{
-    // Cleared even while inactive, so that no hover outlives the pointer.
-    if (m_hover) {
-        m_hover = false;
-        Invalidate();
-    }
-}
-
-bool cGenButtonChild::OnKeyDown(i32 vk)
-{
-    return PressByKey(*this, m_pressed, vk, CanAct());
-}
-
-void cGenButtonChild::OnEnabledChanged()
-{
-    if (!IsEnabledInTree()) {
-        EndPress(*this, m_pressed);
-    }
-}
-
-void cGenButtonChild::OnGotFocus()
-{
-    if (IsEnabledInTree()) {
-        Invalidate();
-    }
-}
-
-void cGenButtonChild::OnFocusLost()
-{
-    if (IsEnabledInTree()) {
-        Invalidate();
-    }
 }

@@ -58,7 +58,41 @@ enum : u32
 // A colour argument of SetStateColours that leaves that colour as it is.
 constexpr u32 kKeepColour = 0xFFFFFFFF;
 
-class cButtonChild : public cChildElement
+// The press behaviour of both button kinds (see above) and their hover and pressed
+// flags.
+class cPressableElement : public cChildElement
+{
+public:
+    bool IsPressed() const { return m_pressed; }
+    bool IsHovered() const { return m_hover; }
+
+    void OnMouseButton(i32 x, i32 y, i32 button, bool down) override;
+    bool OnKeyDown(i32 vk) override;
+    void OnHoverStart() override;
+    void OnHoverEnd() override;
+    // Disabled in mid-press: the press ends.
+    void OnEnabledChanged() override;
+    // Both redraw while enabled.
+    void OnGotFocus() override;
+    void OnFocusLost() override;
+
+protected:
+    // Presses and keys act: the button and its ancestors are enabled.
+    virtual bool CanAct() { return IsEnabledInTree(); }
+    // Ends a press in progress: unpressed, capture released, redrawn.
+    void EndPress();
+    void ClearFlags()
+    {
+        m_hover = false;
+        m_pressed = false;
+    }
+
+private:
+    bool m_hover = false;
+    bool m_pressed = false;
+};
+
+class cButtonChild : public cPressableElement
 {
 public:
     cButtonChild() = default;
@@ -113,13 +147,6 @@ public:
 
     void ApplyStyle() override;
     void OnPaint(cCanvas& canvas) override;
-    void OnMouseButton(i32 x, i32 y, i32 button, bool down) override;
-    void OnHoverStart() override;
-    void OnHoverEnd() override;
-    bool OnKeyDown(i32 vk) override;
-    void OnEnabledChanged() override;
-    void OnGotFocus() override;
-    void OnFocusLost() override;
     bool DefaultFocusCapable() override { return true; }
     bool ArrowNavQuery() override { return true; }
 
@@ -133,6 +160,18 @@ private:
         kPictureCount,
     };
 
+    // Stores a changed value and then redraws when asked; true when it changed.
+    bool Store(u32& field, u32 value, bool redraw)
+    {
+        if (field == value) {
+            return false;
+        }
+        field = value;
+        if (redraw) {
+            Invalidate();
+        }
+        return true;
+    }
     void PaintBackground(cCanvas& canvas, i32 state);
     // Returns where the caption starts, -1 when none is drawn.
     i32 PaintCaption(cCanvas& canvas, i32 state);
@@ -142,8 +181,6 @@ private:
     cFontObject* m_font = nullptr;
     u32 m_alignment = 0;
     _guardchar<char16_t> m_caption;
-    bool m_hover = false;
-    bool m_pressed = false;
     u32 m_fillColour = 0xFFFFFF;
     u32 m_disabledFillColour = kKeepColour;
     u32 m_textColours[kButtonStateCount] = {};
@@ -157,28 +194,20 @@ private:
     _keytree<i32, const cPicture*> m_frameImages;
 };
 
-class cGenButtonChild : public cChildElement
+class cGenButtonChild : public cPressableElement
 {
 public:
-    // An inactive button ignores keys and presses.
+    // An inactive button ignores keys and presses; made inactive in mid-press, the
+    // press ends.
     void SetInactive(bool inactive, bool redraw);
     bool IsInactive() const { return m_inactive; }
-    bool IsPressed() const { return m_pressed; }
-    bool IsHovered() const { return m_hover; }
 
+    // Clears the hover, pressed and inactive flags.
     void ApplyStyle() override;
-    void OnMouseButton(i32 x, i32 y, i32 button, bool down) override;
-    void OnHoverStart() override;
-    void OnHoverEnd() override;
-    bool OnKeyDown(i32 vk) override;
-    void OnEnabledChanged() override;
-    void OnGotFocus() override;
-    void OnFocusLost() override;
+
+protected:
+    bool CanAct() override { return !m_inactive && IsEnabledInTree(); }
 
 private:
-    bool CanAct() const { return !m_inactive && IsEnabledInTree(); }
-
-    bool m_hover = false;
-    bool m_pressed = false;
     bool m_inactive = false;
 };

@@ -1,5 +1,6 @@
 #include "gui/controls/statictext.h"
 
+#include "gui/controls/clamp.h"
 #include "gui/core/actions.h"
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
@@ -8,18 +9,12 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
 // Gap between the icon and the text, and the label's inner margin.
 constexpr i32 kIconGap = 5;
 constexpr i32 kMargin = 3;
-
-i32 ClampToI32(i64 value)
-{
-    return i32(std::clamp<i64>(value, std::numeric_limits<i32>::min(), std::numeric_limits<i32>::max()));
-}
 
 // A disabled label's text moves halfway to grey 0xC4 in each colour byte; the top byte
 // is kept.

@@ -1,12 +1,12 @@
 #include "gui/controls/toolbar.h"
 
+#include "gui/controls/clamp.h"
 #include "gui/core/canvas.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "gui/core/theme.h"
 
 #include <algorithm>
-#include <limits>
 #include <new>
 #include <typeinfo>
 
@@ -14,11 +14,6 @@ namespace {
 
 // The overflow button's picture.
 constexpr i32 kOverflowImage = 72;
-
-i32 ClampToI32(i64 value)
-{
-    return i32(std::clamp<i64>(value, std::numeric_limits<i32>::min(), std::numeric_limits<i32>::max()));
-}
 
 bool IsPlainPress(cChildElement::cChildAction* action)
 {

@@ -83,6 +83,34 @@ inline std::vector<sActionRecord> cRecordingForm::Find(i32 code, const cChildEle
     return found;
 }
 
+// A test with a recording form open at the screen's top-left, 600 x 300.
+class cFormTest : public cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&form, 600, 300);
+        ASSERT_NE(window, nullptr);
+    }
+
+    cRecordingForm form;
+    cWindowTranslator* window = nullptr;
+};
+
+// A `tElement` that counts its paints, to see which calls redraw it.
+template <class tElement>
+class cPaintCounting : public tElement
+{
+public:
+    void OnPaint(cCanvas& canvas) override
+    {
+        ++paints;
+        tElement::OnPaint(canvas);
+    }
+    i32 paints = 0;
+};
+
 // The pixel (0xAARRGGBB) at (x, y) of a canvas.
 inline u32 PixelAt(const cCanvas* canvas, i32 x, i32 y)
 {

@@ -47,16 +47,8 @@ void ClickButton(cHeadlessHost& host, cWindowTranslator& window, i32 id)
     host.Click(origin.x + button->GetWidth() / 2, origin.y + button->GetHeight() / 2, kMouseLeft, &window);
 }
 
-class MessageBoxTest : public qeltest::cGuiTest
+class MessageBoxTest : public qeltest::cFormTest
 {
-protected:
-    void SetUp() override
-    {
-        cGuiTest::SetUp();
-        ASSERT_NE(Open(&form, 400, 300), nullptr);
-    }
-
-    qeltest::cRecordingForm form;
 };
 
 // Width = widest line (the first one bold, plus 37) + 30; height = 115 + trunc(1.5 x

@@ -39,14 +39,12 @@ std::vector<cButtonChild*> Entries(cWindowTranslator& window)
     return entries;
 }
 
-class PopupTest : public qeltest::cGuiTest
+class PopupTest : public qeltest::cFormTest
 {
 protected:
     void SetUp() override
     {
-        cGuiTest::SetUp();
-        window = Open(&form, 320, 240);
-        ASSERT_NE(window, nullptr);
+        cFormTest::SetUp();
         AddItem(items, 10, u"Open");
         AddItem(items, 20, u"Save here");
         AddItem(items, 30, u"Delete");
@@ -68,8 +66,6 @@ protected:
         return result;
     }
 
-    qeltest::cRecordingForm form;
-    cWindowTranslator* window = nullptr;
     tPopupItems items;
 };
 

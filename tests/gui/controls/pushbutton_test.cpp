@@ -17,16 +17,9 @@ using qeltest::ThemePixel;
 constexpr u32 kGreen = 0xFF00FF00;
 constexpr u32 kBlack = 0xFF000000;
 
-class ButtonTest : public qeltest::cGuiTest
+class ButtonTest : public qeltest::cFormTest
 {
 protected:
-    void SetUp() override
-    {
-        cGuiTest::SetUp();
-        window = Open(&form, 320, 240);
-        ASSERT_NE(window, nullptr);
-    }
-
     u32 Pixel(cChildElement* element, i32 x, i32 y) { return ElementPixel(*host, element, x, y); }
 
     // The opaque pixel a face image stretched to `height` rows shows in its first row:
@@ -36,9 +29,6 @@ protected:
         const i32 row = i32(0.5 * face->GetHeight() / height);
         return 0xFF000000u | face->GetPixels()[size_t(row) * size_t(face->GetWidth())];
     }
-
-    qeltest::cRecordingForm form;
-    cWindowTranslator* window = nullptr;
 };
 
 // Every state shows its own frame pair; the states rank disabled > pressed > hovered >

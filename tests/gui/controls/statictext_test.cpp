@@ -23,16 +23,9 @@ constexpr u32 kGreen = 0xFF00FF00;
 // Ink of the test font: a 4 x 9 block per character, 2 rows below the cell top.
 constexpr i32 kInkTop = 2;
 
-class LabelTest : public qeltest::cGuiTest
+class LabelTest : public qeltest::cFormTest
 {
 protected:
-    void SetUp() override
-    {
-        cGuiTest::SetUp();
-        window = Open(&form, 320, 240);
-        ASSERT_NE(window, nullptr);
-    }
-
     // The first x in row y of the element whose pixel is `pixel`; -1 when none is.
     i32 FirstX(cChildElement* element, i32 y, u32 pixel)
     {
@@ -43,21 +36,6 @@ protected:
         }
         return -1;
     }
-
-    qeltest::cRecordingForm form;
-    cWindowTranslator* window = nullptr;
-};
-
-// A label that counts its paints, to see which setters redraw.
-class cCountingLabel : public cStaticElement
-{
-public:
-    void OnPaint(cCanvas& canvas) override
-    {
-        ++paints;
-        cStaticElement::OnPaint(canvas);
-    }
-    i32 paints = 0;
 };
 
 // Disabled text moves halfway to grey 0xC4 per byte: black becomes 0x626262. The hook
@@ -289,7 +267,7 @@ TEST_F(LabelTest, MeasureContentCountsIconTextAndIndent)
 
 TEST_F(LabelTest, SettersRedrawOnlyOnChange)
 {
-    cCountingLabel label;
+    qeltest::cPaintCounting<cStaticElement> label;
     form.AttachChild(&label, 0, 0, 50, 20);
     host->Pump();
     auto paintsAfter = [&](auto change) {

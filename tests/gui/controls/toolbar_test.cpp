@@ -26,26 +26,12 @@ std::u16string Caption(i32 characters)
     return std::u16string(size_t(characters), u'x');
 }
 
-// A toolbar that counts its paints, to see when it lays out.
-class cCountingToolBar : public cToolBarChild
-{
-public:
-    void OnPaint(cCanvas& canvas) override
-    {
-        ++paints;
-        cToolBarChild::OnPaint(canvas);
-    }
-    i32 paints = 0;
-};
-
-class ToolBarTest : public qeltest::cGuiTest
+class ToolBarTest : public qeltest::cFormTest
 {
 protected:
     void SetUp() override
     {
-        cGuiTest::SetUp();
-        window = Open(&form, 600, 300);
-        ASSERT_NE(window, nullptr);
+        cFormTest::SetUp();
         form.AttachChild(&bar, 10, 50, 130, 25);
         overflowWidth = GetTheme()->GetImage(72)->GetWidth() + 11;
     }
@@ -71,9 +57,8 @@ protected:
         return shown;
     }
 
-    qeltest::cRecordingForm form;
-    cWindowTranslator* window = nullptr;
-    cCountingToolBar bar;
+    // Its paints tell when it lays out.
+    qeltest::cPaintCounting<cToolBarChild> bar;
     i32 overflowWidth = 0;
 };
 
