@@ -266,26 +266,4 @@ TEST_F(PopupTest, CutMenuScrollsByRows)
     EXPECT_EQ(rect.height, 768 - 300 + 2);
 }
 
-// Hovered and pressed entries show the style's state colours as their face.
-TEST_F(PopupTest, StateColoursColourTheEntries)
-{
-    sPopupStyle style;
-    style.backColour = 0x102030;
-    style.frameColour = 0x0000FF;
-    style.hoverBackColour = 0x00FF00;
-    style.hoverTextColour = 0xFF0000;
-    RunWith([&] { return ShowPopupMenu(&form, items, 100, 100, &style); },
-            [](cHeadlessHost& h, cWindowTranslator& w) {
-                cCanvas* canvas = h.GetCanvas(&w);
-                EXPECT_EQ(PixelAt(canvas, 0, 0), 0xFFFF0000u);
-                EXPECT_EQ(PixelAt(canvas, 50, 5), PixelFromColour(0x102030));
-                h.MouseMove(50, 25);
-                canvas = h.GetCanvas(&w);
-                EXPECT_EQ(PixelAt(canvas, 50, 22), 0xFF00FF00u);
-                // "Save here" ink in the hover text colour: text band from 1 + 2 + 3.
-                EXPECT_EQ(PixelAt(canvas, 6, 21 + 5), 0xFF0000FFu);
-                h.KeyDown(kVkEscape);
-            });
-}
-
 } // namespace

@@ -218,20 +218,6 @@ TEST_F(ButtonTest, PictureGoesLeftOfTheCaptionOrAboveIt)
     }
 }
 
-// Pressed, the picture and caption move one pixel down.
-TEST_F(ButtonTest, PressedContentMovesDown)
-{
-    auto picture = SolidPicture(kGreen, 8, 8);
-    cButtonChild button;
-    form.AttachChild(&button, 20, 20, 40, 24);
-    button.GetPictureRef(kButtonNormal).Set(picture.get());
-    host->MouseDown(30, 30);
-    host->Pump();
-    EXPECT_EQ(Pixel(&button, 16, 9), kGreen);
-    EXPECT_NE(Pixel(&button, 16, 8), kGreen);
-    host->MouseUp(30, 30);
-}
-
 TEST_F(ButtonTest, PressPostsOnReleaseInsideOnly)
 {
     cButtonChild button;
@@ -322,25 +308,6 @@ TEST_F(ButtonTest, EnterAndSpacePressTheFocusedButton)
     EXPECT_EQ(form.okCount, 1);
 }
 
-TEST_F(ButtonTest, CaptionColourFollowsTheState)
-{
-    cButtonChild button;
-    form.AttachChild(&button, 20, 20, 40, 24);
-    (void)button.SetCaption(u"Go");
-    button.SetTextColour(0x0000FF, true);
-    button.SetStateTextColour(kButtonHovered, 0x00FF00, true);
-    button.SetDisabledTextColour(0xFF0000, true);
-    host->Pump();
-    // Text band from x 2 + 3, y0 = (24 - 13) / 2 = 5, ink from row 7.
-    EXPECT_EQ(Pixel(&button, 5, 8), 0xFFFF0000u);
-    host->MouseMove(30, 30);
-    host->Pump();
-    EXPECT_EQ(Pixel(&button, 5, 8), kGreen);
-    button.Disable();
-    host->Pump();
-    EXPECT_EQ(Pixel(&button, 5, 8), 0xFF0000FFu);
-}
-
 TEST_F(ButtonTest, MeasureWidthCountsCaptionPictureAndLayout)
 {
     auto sixteen = SolidPicture(kGreen, 16, 16);
@@ -380,37 +347,6 @@ TEST_F(ButtonTest, MeasureWidthCountsCaptionPictureAndLayout)
     EXPECT_EQ(button.GetPreferredWidth(), 42);
     button.SetPictureLayout(kPictureAbove, false);
     EXPECT_EQ(button.GetPreferredWidth(), 22);
-}
-
-TEST_F(ButtonTest, StatePicturesFallBack)
-{
-    auto normal = SolidPicture(0xFF000001, 1, 1);
-    auto hover = SolidPicture(0xFF000002, 1, 1);
-    auto pressed = SolidPicture(0xFF000003, 1, 1);
-    auto disabled = SolidPicture(0xFF000004, 1, 1);
-    cButtonChild button;
-    button.GetPictureRef(kButtonNormal).Set(normal.get());
-    EXPECT_EQ(&button.GetPictureRef(kButtonFocused), &button.GetPictureRef(kButtonHovered));
-    EXPECT_EQ(&button.GetPictureRef(7), &button.GetPictureRef(kButtonNormal));
-    for (i32 state : {0, 1, 2, 3, 4}) {
-        EXPECT_EQ(button.GetStatePicture(state), normal.get()) << state;
-    }
-    button.GetPictureRef(kButtonHovered).Set(hover.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonFocused), hover.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonPressed), hover.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonDisabled), normal.get());
-    button.GetPictureRef(kButtonPressed).Set(pressed.get());
-    button.GetPictureRef(kButtonDisabled).Set(disabled.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonPressed), pressed.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonDisabled), disabled.get());
-    EXPECT_EQ(button.GetStatePicture(kButtonNormal), normal.get());
-
-    EXPECT_EQ(button.GetFrameImage(kButtonHovered), GetTheme()->GetImage(25));
-    button.SetFrameImage(kButtonHovered, hover.get());
-    EXPECT_EQ(button.GetFrameImage(kButtonHovered), hover.get());
-    button.SetFrameImage(kButtonHovered, nullptr);
-    EXPECT_EQ(button.GetFrameImage(kButtonHovered), GetTheme()->GetImage(25));
-    EXPECT_EQ(button.GetFrameImage(5), nullptr);
 }
 
 TEST_F(ButtonTest, BareButtonIgnoresEverythingWhileInactive)
