@@ -48,9 +48,11 @@ qel_run_fuzzers() {
     export ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=1"
     for program in "$dir"/fuzz_*; do
         [[ -x "$program" ]] || continue
-        local name seeds scratch
+        local name seeds scratch dict=()
         name=$(basename "$program"); name=${name#fuzz_}
         seeds="fuzz/corpus/$name"
+        # A target's dictionary of format keywords, when it has one, steers the mutations.
+        [[ -f "fuzz/$name.dict" ]] && dict=(-dict="fuzz/$name.dict")
         scratch=$(mktemp -d)
         mkdir -p "$seeds" "$scratch/corpus"
         echo "== fuzz $name: replay $(find "$seeds" -type f | wc -l) seeds"
@@ -58,7 +60,7 @@ qel_run_fuzzers() {
             tail -40 "$scratch/replay.log"; failed=1; continue
         fi
         if [[ "$seconds" -gt 0 ]]; then
-            if ! "$program" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+            if ! "$program" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 "${dict[@]}" \
                     -artifact_prefix="$scratch/" "$scratch/corpus" "$seeds" > "$scratch/fuzz.log" 2>&1; then
                 tail -40 "$scratch/fuzz.log"; failed=1; continue
             fi

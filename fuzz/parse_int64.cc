@@ -1,5 +1,6 @@
 // ParseInt64Narrow on arbitrary bytes, with strtoll as the peer wherever ours reads a
 // value: the two must agree on every text that has digits and stays in range.
+// Links: qel_base
 #include "base/format.h"
 
 #include <cerrno>

@@ -1,6 +1,7 @@
 // ScanNarrow on arbitrary text. Input "format\0text" fuzzes the format too; without a zero
 // byte the text is scanned with the formats the program uses. ScanWide over the same units
 // must agree field for field.
+// Links: qel_base
 #include "base/format.h"
 
 #include <algorithm>

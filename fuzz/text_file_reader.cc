@@ -1,5 +1,6 @@
 // cTextFileReader over arbitrary bytes; the first byte chooses the start offset. Every
 // line must be well-formed UTF-16 and the reader must end.
+// Links: qel_base
 #include "base/memio.h"
 #include "base/textfile.h"
 

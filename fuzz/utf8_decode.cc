@@ -1,6 +1,7 @@
 // The UTF-8 decoders on arbitrary bytes and the encoders on arbitrary UTF-16 units:
 // general decoding gives well-formed UTF-16 that survives a trip through UTF-8, and a file
 // name always comes back byte for byte.
+// Links: qel_base
 #include "base/utf.h"
 
 #include <cstring>
