@@ -38,6 +38,11 @@ struct sJpegComponent
     int m_acTable = 0;
     i32 m_dcPrediction = 0;
     bool m_quantLatched = false;
+    // Scans already applied to this component: a sequential frame takes each component in
+    // one scan; a progressive one keeps, per coefficient, 1 + the Al of the last scan that
+    // coded it (0 before the first).
+    bool m_scanned = false;
+    u8 m_codedAl[64] = {};
     u16 m_quant[64] = {}; // natural order, latched at the component's first scan
 
     int m_widthInBlocks = 0;  // ceil(component width / 8)
@@ -128,6 +133,7 @@ struct sJpegContext
 
     // Scans (jpegscan.cpp).
     bool PrepareStore();
+    bool ScanAdvancesProgression();
     bool DecodeScan();
     bool DecodeSequentialBlock(sJpegComponent& component, i16* block);
     bool DecodeDcFirst(sJpegComponent& component, i16* block);

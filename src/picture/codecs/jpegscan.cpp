@@ -227,6 +227,42 @@ bool sJpegContext::DecodeBlock(sJpegComponent& component, i16* block)
     return m_ah == 0 ? DecodeAcFirst(component, block) : DecodeAcRefine(component, block);
 }
 
+// Whether this scan codes something for the first time or at a finer bit position, and
+// if so records that it did. A sequential frame codes each component completely in one
+// scan (T.81 4.10). In a progressive one each coefficient is first coded with Ah = 0 and
+// then refined one bit at a time, every refinement's Ah being the previous scan's Al
+// (G.1.1.1.1): at most 14 scans reach any coefficient.
+bool sJpegContext::ScanAdvancesProgression()
+{
+    if (m_kind != eJpegFrameKind::Progressive) {
+        for (int i = 0; i < m_scanComponentCount; ++i) {
+            if (m_components[m_scanComponents[i]].m_scanned) {
+                return false;
+            }
+        }
+        for (int i = 0; i < m_scanComponentCount; ++i) {
+            m_components[m_scanComponents[i]].m_scanned = true;
+        }
+        return true;
+    }
+    const u8 expected = m_ah == 0 ? 0 : u8(m_ah + 1);
+    for (int i = 0; i < m_scanComponentCount; ++i) {
+        const sJpegComponent& component = m_components[m_scanComponents[i]];
+        for (int k = m_ss; k <= m_se; ++k) {
+            if (component.m_codedAl[k] != expected) {
+                return false;
+            }
+        }
+    }
+    for (int i = 0; i < m_scanComponentCount; ++i) {
+        sJpegComponent& component = m_components[m_scanComponents[i]];
+        for (int k = m_ss; k <= m_se; ++k) {
+            component.m_codedAl[k] = u8(m_al + 1);
+        }
+    }
+    return true;
+}
+
 bool sJpegContext::DecodeScan()
 {
     for (int i = 0; i < m_scanComponentCount; ++i) {
@@ -242,8 +278,11 @@ bool sJpegContext::DecodeScan()
     m_nextRestart = 0;
     m_bits.DiscardBits();
 
-    if (m_store == eJpegCoefficientStore::Band && m_imageComplete) {
-        // The one scan held every component already; later scans have nothing to add.
+    // A scan that repeats work already done adds nothing a valid file needs, yet costs a
+    // pass over every block: thousands of such scans, a few bytes each, would keep a small
+    // file decoding for minutes. It is skipped up to the next marker.
+    const bool complete = m_store == eJpegCoefficientStore::Band && m_imageComplete;
+    if (complete || !ScanAdvancesProgression()) {
         if (!m_bits.SeekMarker()) {
             return Fail("the data ends inside a scan");
         }
