@@ -76,8 +76,8 @@ i32 ShowPopupMenuStyled(cChildElement* element, const tPopupItems& items, i32 x,
 // separator), where an entry's width is that of a button with its text and picture
 // (cButtonChild::MeasureWidth). Measured through `element`'s window; false without an
 // element, font or size, or when a text cannot be measured.
-bool MeasurePopupItems(cChildElement* element, const tPopupItems& items, const sImageList* imageList, sSize* size,
-                       const cFontObject* font);
+[[nodiscard]] bool MeasurePopupItems(cChildElement* element, const tPopupItems& items, const sImageList* imageList,
+                                     sSize* size, const cFontObject* font);
 // Shows the menu in a popup window of width x (height + 2) at (x, y), moved and cut to
 // fit the screen: a popup passing the right edge moves left (to 0 when it is wider than
 // the screen); one passing the bottom opens above the point when there is more room
