@@ -1,0 +1,269 @@
+#include "sdltesttools.h"
+
+#include "platform/softgraphics.h"
+#include "platform/windowhost.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace qeltest {
+
+namespace {
+
+std::unique_ptr<cWindowRequestTarget> g_host;
+bool g_hostTried = false;
+
+// Stops SDL once all tests of the program ran, before static destruction.
+class cHostEnvironment : public ::testing::Environment
+{
+public:
+    void TearDown() override
+    {
+        cSdlTest::host = nullptr;
+        g_host.reset();
+    }
+};
+
+const bool g_environmentAdded = (::testing::AddGlobalTestEnvironment(new cHostEnvironment), true);
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+cSdlHost* cSdlTest::host = nullptr;
+
+// --- tool processes ------------------------------------------------------------------------------
+
+cToolProcess::~cToolProcess()
+{
+    Stop();
+    if (!m_folder.empty()) {
+        for (const char* name : {"/in", "/out", "/err"}) {
+            std::remove((m_folder + name).c_str());
+        }
+        ::rmdir(m_folder.c_str());
+    }
+}
+
+bool cToolProcess::Start(const std::vector<std::string>& args, const std::string& input)
+{
+    char pattern[] = "/tmp/qel-sdl-tool-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        return false;
+    }
+    m_folder = pattern;
+    std::ofstream(m_folder + "/in", std::ios::binary) << input;
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, (m_folder + "/in").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (m_folder + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (m_folder + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int error = ::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+bool cToolProcess::HasExited()
+{
+    if (m_pid < 0) {
+        return true;
+    }
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        return false;
+    }
+    m_pid = -1;
+    m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+}
+
+std::string cToolProcess::GetOutput() const
+{
+    return ReadFile(m_folder + "/out");
+}
+
+std::string cToolProcess::GetErrors() const
+{
+    return ReadFile(m_folder + "/err");
+}
+
+void cToolProcess::Stop()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+}
+
+unsigned long X11WindowOf(cWindowTranslator* window)
+{
+    SDL_Window* sdl = cSdlTest::host != nullptr ? cSdlTest::host->GetSdlWindow(window) : nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (sdl == nullptr || SDL_GetWindowWMInfo(sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return 0;
+    }
+    return info.info.x11.window;
+}
+
+std::string HexWindowId(unsigned long id)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", id);
+    return text;
+}
+
+// --- fixture ---------------------------------------------------------------------------------------
+
+void cSdlTest::SetUp()
+{
+    const char* display = std::getenv("DISPLAY");
+    QEL_REQUIRE(display != nullptr && display[0] != 0, "an X display (the sdl tests run under xvfb-run)");
+    if (!g_hostTried) {
+        g_hostTried = true;
+        // The program's own choice must pick real windows when a display is there.
+        g_host = CreateWindowHost();
+        host = dynamic_cast<cSdlHost*>(g_host.get());
+    }
+    ASSERT_NE(host, nullptr) << "no SDL host on display " << display << ": " << SDL_GetError();
+    ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
+    application = std::make_unique<cCIApplication>();
+    ASSERT_TRUE(application->SetUpWindowSystem(host));
+}
+
+void cSdlTest::TearDown()
+{
+    application.reset();
+    if (host != nullptr) {
+        Settle();
+    }
+}
+
+bool cSdlTest::PumpUntil(const std::function<bool()>& done, u32 timeoutMs)
+{
+    return host->PumpUntil(done, timeoutMs);
+}
+
+void cSdlTest::Settle()
+{
+    host->PumpUntil([] { return false; }, 80);
+}
+
+bool cSdlTest::RunTool(const std::vector<std::string>& args, std::string* output, u32 timeoutMs,
+                       const std::string& input)
+{
+    cToolProcess tool;
+    if (!tool.Start(args, input)) {
+        ADD_FAILURE() << "cannot start " << args[0];
+        return false;
+    }
+    bool exited = host->PumpUntil([&] { return tool.HasExited(); }, timeoutMs);
+    if (output != nullptr) {
+        *output = tool.GetOutput() + tool.GetErrors();
+    }
+    if (!exited) {
+        ADD_FAILURE() << args[0] << " " << (args.size() > 1 ? args[1] : "") << " did not finish";
+        return false;
+    }
+    return tool.GetExitCode() == 0;
+}
+
+bool cSdlTest::Xdo(std::initializer_list<std::string> args)
+{
+    std::vector<std::string> command{"xdotool"};
+    command.insert(command.end(), args);
+    return RunTool(command);
+}
+
+bool cSdlTest::WaitForFocus(cWindowTranslator* window)
+{
+    return host->PumpUntil([&] { return host->HasKeyboardFocus(window); }, 5000);
+}
+
+// --- elements ----------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr i32 kScriptCode = 0x5C41;
+
+} // namespace
+
+void cRunScript::Post(std::function<void()> body)
+{
+    m_body = std::move(body);
+    (void)PostAction(this, new cChildAction(kScriptCode));
+}
+
+bool cRunScript::OnAction(cChildElement* source, cChildAction* action)
+{
+    if (source != this || action->GetCode() != kScriptCode || !m_body) {
+        return false;
+    }
+    std::function<void()> body = std::move(m_body);
+    m_body = nullptr;
+    body();
+    return true;
+}
+
+bool cRecorder::KeyDown(i32 vk, bool shift, bool ctrl, bool alt)
+{
+    keys.push_back({vk, shift, ctrl, alt});
+    return true;
+}
+
+void cRecorder::OnMouseButton(i32 x, i32 y, i32 button, bool down)
+{
+    mouse.push_back(std::string(down ? "Press(" : "Release(") + Point(x, y) + "," + std::to_string(button) + ")");
+    if (captureOnPress && down) {
+        CaptureMouse();
+    } else if (captureOnPress) {
+        ReleaseMouse();
+    }
+}
+
+bool cRecorder::OnMouseWheel(i32 notches)
+{
+    mouse.push_back("Wheel(" + std::to_string(notches) + ")");
+    return true;
+}
+
+bool cRecorder::OnAction(cChildElement* source, cChildAction* action)
+{
+    ++actionCount;
+    if (auto* context = dynamic_cast<cContextAction*>(action)) {
+        actions.push_back("Context(" + Point(context->GetX(), context->GetY()) + ")");
+    } else if (action->GetCode() != 0) {
+        actions.push_back("Code(" + std::to_string(action->GetCode()) + ")");
+    }
+    return true;
+}
+
+} // namespace qeltest
