@@ -63,8 +63,9 @@ i32 cProgressViewUpdateJob::Run()
 {
     // The wash level lives as long as the run: 10 = washed out to the flat fill.
     i32 level = kWashLevels;
+    bool idle = false;
     for (;;) {
-        if (SleepOneStep(eLookForRequests::No) == eWake::StopJob) {
+        if (!PauseBeforeLook(idle)) {
             return 0;
         }
         i32 state;
@@ -73,6 +74,7 @@ i32 cProgressViewUpdateJob::Run()
             state = m_state;
             m_state = kIdle;
         }
+        idle = state == kIdle;
         bool goOn = true;
         switch (state) {
         case kWashOut:
@@ -93,18 +95,31 @@ i32 cProgressViewUpdateJob::Run()
     }
 }
 
-cProgressViewUpdateJob::eWake cProgressViewUpdateJob::SleepOneStep(eLookForRequests look)
+bool cProgressViewUpdateJob::PauseBeforeLook(bool idle)
+{
+    if (idle) {
+        SleepMilliseconds(kSleepMs * kSleepsPerStep);
+        return !IsStopRequested();
+    }
+    for (i32 i = 0; i < kSleepsPerStep; ++i) {
+        SleepMilliseconds(kSleepMs);
+        if (IsStopRequested()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+cProgressViewUpdateJob::eWake cProgressViewUpdateJob::SleepOneStep()
 {
     for (i32 i = 0; i < kSleepsPerStep; ++i) {
         SleepMilliseconds(kSleepMs);
         if (IsStopRequested()) {
             return eWake::StopJob;
         }
-        if (look == eLookForRequests::Yes) {
-            cSafeCriticalSectionAccess guard(m_lock);
-            if (m_state != kIdle) {
-                return eWake::NewState;
-            }
+        cSafeCriticalSectionAccess guard(m_lock);
+        if (m_state != kIdle) {
+            return eWake::NewState;
         }
     }
     return eWake::Elapsed;
@@ -115,7 +130,7 @@ bool cProgressViewUpdateJob::Wash(i32& level, i32 direction)
     const i32 end = direction < 0 ? 0 : kWashLevels;
     while (level != end) {
         PostWash(level);
-        const eWake wake = SleepOneStep(eLookForRequests::Yes);
+        const eWake wake = SleepOneStep();
         if (wake == eWake::StopJob) {
             return false;
         }
@@ -151,7 +166,7 @@ bool cProgressViewUpdateJob::AnimateToRequest(i32& level)
         const i64 span = i64(target) - start;
         for (i64 i = 0; i < kAnimationSteps; ++i) {
             PostPosition(i32(start + i * span / kAnimationSteps));
-            const eWake wake = SleepOneStep(eLookForRequests::Yes);
+            const eWake wake = SleepOneStep();
             if (wake == eWake::StopJob) {
                 return false;
             }

@@ -8,7 +8,9 @@
 // thread.
 //
 // Timeline (30 ms = six 5 ms sleeps; the job looks at a stop request and, where it may
-// be cut short, at a new request after every 5 ms sleep):
+// be cut short, at a new request after every 5 ms sleep; an idle job, whose last look
+// found nothing to do, sleeps its 30 ms in one piece, so ten idle bars cost next to no
+// processor time):
 //   Start          position 0, then washes 1.0, 0.9, ..., 0.0 thirty ms apart;
 //   SetPosition    ten steps start + i (target - start) / 10, then the target; a target
 //                  below the animated position restarts from 0; a running wash or
@@ -48,20 +50,19 @@ protected:
 private:
     friend class cProgressChild;
 
-    // How a run of six 5 ms sleeps ended.
+    // How a step of six 5 ms sleeps ended.
     enum class eWake
     {
         Elapsed,
-        NewState, // a request arrived (only when asked to look)
+        NewState, // a request arrived
         StopJob,
     };
-    enum class eLookForRequests
-    {
-        No,
-        Yes,
-    };
 
-    eWake SleepOneStep(eLookForRequests look);
+    // The 30 ms before each look at the state: in one piece after a look that found
+    // nothing to do, else as six 5 ms sleeps. False when the job is to stop.
+    bool PauseBeforeLook(bool idle);
+    // One animation step: six 5 ms sleeps, cut short by a request or a stop.
+    eWake SleepOneStep();
     // Fades by one tenth per step towards 0 (kWashOut) or 10 (kWashIn). False when the
     // job is to stop.
     bool Wash(i32& level, i32 direction);
