@@ -68,6 +68,7 @@ bool cTiffGeneric::OpenTiff(cFileIOTarget* stream)
         return false;
     }
     m_size = stream->GetSize();
+    m_valueBytesLeft = ValueBudget(m_size);
     u8 header[8];
     if (!stream->Seek(0) || !stream->ReadExact(header, 8)) {
         return false;
@@ -140,9 +141,11 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
         if (byteCount > 4) {
             // The field holds an offset; the value must lie inside the stream.
             const u64 valueOffset = GetU32(entry + 8);
-            if (byteCount > kMaxValueBytes || valueOffset + byteCount > m_size) {
+            if (byteCount > kMaxValueBytes || valueOffset + byteCount > m_size ||
+                byteCount > m_valueBytesLeft) {
                 continue;
             }
+            m_valueBytesLeft -= byteCount;
             if (byteCount > valueCapacity) {
                 value.reset(new (std::nothrow) u8[size_t(byteCount)]);
                 valueCapacity = value ? u32(byteCount) : 0;

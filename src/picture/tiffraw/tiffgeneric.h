@@ -65,6 +65,14 @@ public:
     // A tag value's bytes are handed over in full only up to this size; longer values
     // are skipped.
     static constexpr u32 kMaxValueBytes = 16u << 20;
+    // The values read in one walk together stay within twice the stream's size plus one
+    // largest value: a valid structure stores each value once, while entries that all
+    // point at one large value would otherwise read it up to 65535 times per IFD. Values
+    // beyond this budget are skipped.
+    static constexpr u64 ValueBudget(u64 streamSize)
+    {
+        return kMaxValueBytes + 2 * (streamSize < (u64(1) << 40) ? streamSize : u64(1) << 40);
+    }
     // At most this many IFDs are walked.
     static constexpr int kMaxIfds = 64;
 
@@ -84,6 +92,7 @@ private:
     cFileIOTarget* m_stream = nullptr;
     u64 m_size = 0;
     bool m_bigEndian = false;
+    u64 m_valueBytesLeft = 0;
     u32 m_visited[kMaxIfds] = {};
     int m_visitedCount = 0;
     // Sub-IFDs found while walking: (offset, id).

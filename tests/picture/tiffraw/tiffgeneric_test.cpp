@@ -182,6 +182,39 @@ TEST(TiffGeneric, HostileStructuresFailOnlyAtTheHeader)
     EXPECT_EQ(looping.m_ifdsEnded.size(), 1u);
 }
 
+TEST(TiffGeneric, EntriesSharingOneLargeValueStayWithinTheReadBudget)
+{
+    // 3000 entries all naming the same 1 MiB value: without a budget the walk would read
+    // it 3000 times (3 GiB of reads from a 1 MiB structure).
+    constexpr u32 kEntries = 3000;
+    constexpr u32 kValueSize = 1u << 20;
+    sTiffBuilder tiff;
+    tiff.U16(u16(kEntries));
+    const u32 valueOffset = 8 + 2 + kEntries * 12 + 4;
+    for (u32 i = 0; i < kEntries; ++i) {
+        tiff.Entry(u16(0xC000 + i), kTiffUndefined, kValueSize, valueOffset);
+    }
+    tiff.U32(0);
+    tiff.m_bytes.resize(valueOffset + kValueSize, 0x5A);
+
+    struct cCountingWalker : cTiffGeneric
+    {
+        u64 m_bytes = 0;
+        u32 m_whole = 0;
+        void OnTag(u16, u16, const u8* value, u32 byteCount, u32) override
+        {
+            m_bytes += byteCount;
+            m_whole += byteCount == kValueSize && value[0] == 0x5A && value[kValueSize - 1] == 0x5A;
+        }
+    } walker;
+    cBufWrapperIO stream(tiff.m_bytes.data(), tiff.m_bytes.size());
+    ASSERT_TRUE(walker.OpenTiff(&stream));
+    const u64 budget = cTiffGeneric::ValueBudget(tiff.m_bytes.size());
+    EXPECT_LE(walker.m_bytes, budget);
+    // Every value that fits the budget is still handed over whole.
+    EXPECT_EQ(walker.m_whole, u32(budget / kValueSize));
+}
+
 TEST(TiffGeneric, RationalsNeverReadPastTheValue)
 {
     sTiffBuilder tiff; // only for the byte order
