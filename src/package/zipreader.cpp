@@ -119,7 +119,7 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
             return kZipMultiDisk;
         }
         u8 record[kZip64EndRecordSize];
-        if (recordOffset > size - kZip64EndRecordSize ||
+        if (size < kZip64EndRecordSize || recordOffset > size - kZip64EndRecordSize ||
             !ReadAt(stream, recordOffset, record, kZip64EndRecordSize) ||
             Le32(record) != kZip64EndRecord) {
             return kZipBadZip64;
@@ -238,7 +238,7 @@ cFileIOTarget* cZIPFileContainer::OpenEntryStream(const sFile& entry)
     // APPNOTE 4.3.7: the local header's own name and extra lengths place the data; the
     // sizes come from the central directory (with data descriptors the local ones are 0).
     u8 local[kLocalHeaderSize];
-    if (entry.m_localHeaderOffset > m_size - kLocalHeaderSize ||
+    if (m_size < kLocalHeaderSize || entry.m_localHeaderOffset > m_size - kLocalHeaderSize ||
         !ReadAt(m_stream, entry.m_localHeaderOffset, local, kLocalHeaderSize) ||
         Le32(local) != kLocalHeader) {
         return nullptr;
