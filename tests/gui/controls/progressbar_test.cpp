@@ -67,20 +67,15 @@ void AddWashes(tTimeline& timeline, u64 atMs, i32 from, i32 to)
     }
 }
 
-class ProgressTimelineTest : public qeltest::cGuiTest
+// Bars on the virtual clock in a form of their own; they go, and the helper threads
+// are joined, once time runs freely again.
+class cVirtualTimeBarTest : public qeltest::cFormTest
 {
 protected:
     void SetUp() override
     {
-        cGuiTest::SetUp();
         cVirtualClock::Get().Install(0);
-        window = Open(&form, 700, 200);
-        ASSERT_NE(window, nullptr);
-        bar = std::make_unique<cRecordingBar>();
-        form.GetClientPanel()->AttachChild(bar.get(), 5, 0, 300, 18);
-        bar->SetRange(1000);
-        // The job's thread is in its first 5 ms sleep.
-        cVirtualClock::Get().Settle(1);
+        cFormTest::SetUp();
     }
     void TearDown() override
     {
@@ -88,8 +83,33 @@ protected:
         for (std::thread& helper : helpers) {
             helper.join();
         }
-        bar.reset();
+        bars.clear();
         cGuiTest::TearDown();
+    }
+
+    // A styled bar whose job has reached its first sleep.
+    template <typename tBar = cProgressChild>
+    tBar* AddBar(i32 width, i32 height)
+    {
+        auto* bar = new tBar;
+        bars.emplace_back(bar);
+        form.GetClientPanel()->AttachChild(bar, 5, 0, width, height);
+        cVirtualClock::Get().Settle(bars.size());
+        return bar;
+    }
+
+    std::vector<std::unique_ptr<cProgressChild>> bars;
+    std::vector<std::thread> helpers;
+};
+
+class ProgressTimelineTest : public cVirtualTimeBarTest
+{
+protected:
+    void SetUp() override
+    {
+        cVirtualTimeBarTest::SetUp();
+        bar = AddBar<cRecordingBar>(300, 18);
+        bar->SetRange(1000);
     }
 
     // Pumps at the present time, then after every millisecond up to `targetMs`.
@@ -110,12 +130,9 @@ protected:
         RunTo(atMs);
         OnHelper([this, position] { bar->SetPosition(position); });
     }
-    u32 BarPixel(i32 x, i32 y) { return ElementPixel(*host, bar.get(), x, y) & 0xFFFFFF; }
+    u32 BarPixel(i32 x, i32 y) { return ElementPixel(*host, bar, x, y) & 0xFFFFFF; }
 
-    cCustomForm form;
-    cWindowTranslator* window = nullptr;
-    std::unique_ptr<cRecordingBar> bar;
-    std::vector<std::thread> helpers;
+    cRecordingBar* bar = nullptr;
 };
 
 TEST_F(ProgressTimelineTest, StartShowsZeroAndWashesTheGradientsIn)
@@ -193,6 +210,19 @@ TEST_F(ProgressTimelineTest, StopFillsUpThenWashesBackToTheFlatBox)
     EXPECT_EQ(bar->log, expected);
 }
 
+TEST_F(ProgressTimelineTest, StepsOfTheWidestRangeDoNotOverflow)
+{
+    // 9 x (2^31 - 1) needs 64 bits.
+    const i32 maximum = 2147483647;
+    bar->SetRange(maximum);
+    bar->Start();
+    SetPositionAt(47, maximum);
+    RunTo(400);
+    tTimeline expected{"0:P0", "30:W10", "50:W0"};
+    AddSteps(expected, 80, 0, maximum);
+    EXPECT_EQ(bar->log, expected);
+}
+
 TEST_F(ProgressTimelineTest, ImmediateStopCutsTheWashAndWashesIn)
 {
     bar->Start();
@@ -259,32 +289,11 @@ std::string PixelHex(u32 colour)
     return text;
 }
 
-class ProgressPixelTest : public qeltest::cGuiTest
+// Time stands still: the jobs never take a request, so only the test's own actions
+// change what the bars show.
+class ProgressPixelTest : public cVirtualTimeBarTest
 {
 protected:
-    void SetUp() override
-    {
-        cGuiTest::SetUp();
-        // Frozen time: the jobs never take a request, so only the test's own actions
-        // change what the bars show.
-        cVirtualClock::Get().Install(0);
-        window = Open(&form, 700, 200);
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override
-    {
-        cVirtualClock::Get().Uninstall();
-        bars.clear();
-        cGuiTest::TearDown();
-    }
-
-    cProgressChild* AddBar(i32 width, i32 height)
-    {
-        bars.push_back(std::make_unique<cProgressChild>());
-        form.GetClientPanel()->AttachChild(bars.back().get(), 5, 0, width, height);
-        cVirtualClock::Get().Settle(bars.size());
-        return bars.back().get();
-    }
     void Show(cProgressChild* bar, const sPixelCase& c)
     {
         bar->SetRange(c.maximum);
@@ -305,10 +314,6 @@ protected:
         }
         return pixels;
     }
-
-    cCustomForm form;
-    cWindowTranslator* window = nullptr;
-    std::vector<std::unique_ptr<cProgressChild>> bars;
 };
 
 TEST_F(ProgressPixelTest, ComposedBarMatchesTheOracle)
@@ -424,74 +429,53 @@ TEST_F(ProgressPixelTest, ForeignActionsPassThroughTheBar)
 {
     // The form's Stop toolbar lies on the bar: its code-7 button action and code-8 bar
     // press bubble through the bar's OnAction and must reach the form untouched.
-    qeltest::cRecordingForm recording;
-    Open(&recording, 300, 120);
-    cProgressChild bar;
-    recording.GetClientPanel()->AttachChild(&bar, 5, 0, 200, 18);
-    cVirtualClock::Get().Settle(1);
+    cProgressChild* bar = AddBar(200, 18);
     cChildElement child;
-    bar.AttachChild(&child, 150, 0, 50, 18);
+    bar->AttachChild(&child, 150, 0, 50, 18);
     PostAction(&child, new cProgressChild::cSetProgressRequestAction(5));
     PostAction(&child, new cProgressChild::cSetOpacityRequestAction(0.5));
     child.PostCode(8);
-    bar.PostCode(7); // a plain code 7 from the bar itself is no position either
+    bar->PostCode(7); // a plain code 7 from the bar itself is no position either
     host->Pump();
-    ASSERT_EQ(recording.actions.size(), 4u);
-    EXPECT_EQ(recording.actions[0], (qeltest::sActionRecord{&child, 7, -1}));
-    EXPECT_EQ(recording.actions[1], (qeltest::sActionRecord{&child, 8, -1}));
-    EXPECT_EQ(recording.actions[2], (qeltest::sActionRecord{&child, 8, -1}));
-    EXPECT_EQ(recording.actions[3], (qeltest::sActionRecord{&bar, 7, -1}));
-    bar.DetachChild(&child);
-    cVirtualClock::Get().Uninstall();
+    const std::vector<qeltest::sActionRecord> expected = {
+        {&child, 7, -1}, {&child, 8, -1}, {&child, 8, -1}, {bar, 7, -1}};
+    EXPECT_EQ(form.actions, expected);
+    bar->DetachChild(&child);
 }
 
-// The element's rectangle of its window as a canvas of its own.
-std::unique_ptr<cCanvas> ElementCanvas(cHeadlessHost& host, cChildElement* element)
-{
-    cCanvas* window = host.GetCanvas(element->GetWindow());
-    std::unique_ptr<cCanvas> part(window->CreateOffscreenCanvas(element->GetWidth(), element->GetHeight()));
-    const sPoint origin = element->GetOriginInRoot();
-    part->CopyFrom(0, 0, window, origin.x, origin.y, element->GetWidth(), element->GetHeight());
-    return part;
-}
-
-// The goldens live beside the other controls' under tests/data/gui/progress.
-void ExpectBarGolden(cHeadlessHost& host, cChildElement* bar, const std::string& name)
-{
-    qeltest::ExpectMatchesGolden(*ElementCanvas(host, bar), "../progress/" + name);
-}
-
+// Each golden bar is the root of a window of its own size, so the window is the bar.
 TEST_F(ProgressPixelTest, SnapshotsMatchTheGoldens)
 {
+    auto barWindow = [this] {
+        auto* bar = new cProgressChild;
+        bars.emplace_back(bar);
+        Open(bar, 240, 18);
+        cVirtualClock::Get().Settle(bars.size());
+        return bar;
+    };
+    // The goldens live beside the other controls' under tests/data/gui/progress.
+    auto expectGolden = [this](cProgressChild* bar, const std::string& name) {
+        host->Pump();
+        qeltest::ExpectMatchesGolden(*host->GetCanvas(bar->GetWindow()), "../progress/" + name);
+    };
     const u32 fill = GetTheme()->GetColour(14);
-    cProgressChild* flat = AddBar(240, 18);
+    cProgressChild* flat = barWindow();
     flat->SetRange(1000);
-    host->Pump();
-    ExpectBarGolden(*host, flat, "bar_flat.png");
+    expectGolden(flat, "bar_flat.png");
     for (const auto& [wash, name] : {std::pair{0.5, "bar_375_wash05.png"}, std::pair{0.0, "bar_375.png"}}) {
-        cProgressChild* bar = AddBar(240, 18);
+        cProgressChild* bar = barWindow();
         Show(bar, {"", 240, 18, 1000, 375, wash, fill});
-        ExpectBarGolden(*host, bar, name);
+        expectGolden(bar, name);
     }
-    cProgressChild* full = AddBar(240, 18);
+    cProgressChild* full = barWindow();
     Show(full, {"", 240, 18, 1000, 1000, 0.0, fill});
-    ExpectBarGolden(*host, full, "bar_full.png");
+    expectGolden(full, "bar_full.png");
 }
 
 // --- threads on the real clock --------------------------------------------------------------
 
-class ProgressThreadTest : public qeltest::cGuiTest
+class ProgressThreadTest : public qeltest::cFormTest
 {
-protected:
-    void SetUp() override
-    {
-        cGuiTest::SetUp();
-        window = Open(&form, 700, 200);
-        ASSERT_NE(window, nullptr);
-    }
-
-    cCustomForm form;
-    cWindowTranslator* window = nullptr;
 };
 
 TEST_F(ProgressThreadTest, ThreeThreadsDriveOneBarWhileItPaints)
