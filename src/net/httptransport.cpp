@@ -24,12 +24,17 @@ cHttpTransport::~cHttpTransport()
     delete m_session;
 }
 
-bool cHttpTransport::VerifyCertificate(const u8* message, u32 size) { return true; }
+bool cHttpTransport::VerifyCertificate(const u8* message, u32 size)
+{
+    return m_serverAuth.VerifyCertificate(message, size, TlsAuthVersionOfSuite(m_session->m_suite),
+                                          m_host.Get());
+}
 
 bool cHttpTransport::VerifyCertificateVerify(const u8* message, u32 size, const u8* signedContent,
                                              u32 contentSize)
 {
-    return true;
+    return m_serverAuth.VerifySignature(message, size, TlsAuthVersionOfSuite(m_session->m_suite),
+                                        signedContent, contentSize);
 }
 
 bool cHttpTransport::StartSession()
@@ -37,6 +42,7 @@ bool cHttpTransport::StartSession()
     // A transport may serve a second exchange (a redirect): nothing of the last session
     // may survive, least of all plaintext that would start the next response.
     delete m_session;
+    m_serverAuth.Reset();
     m_session = new (std::nothrow) sTlsSession;
     m_tlsState = eTlsState::Plain;
     if (m_session == nullptr) {

@@ -4,6 +4,7 @@
 // in protected records. A TLS failure is sticky: all later I/O of the connection is
 // refused.
 #include "base/texts.h"
+#include "net/serverauth.h"
 #include "net/tcpsocket.h"
 #include "net/tlssession.h"
 
@@ -27,7 +28,8 @@ public:
     // handshake closes the socket.
     bool Connect(const u8* address, u16 port, u32 timeoutMs) override;
 
-    // Verifier hooks: a false result fails the handshake. Both accept here.
+    // Verifier hooks: a false result fails the handshake. Here the chain must lead to a
+    // trusted anchor for the request's host, and the signature must be the leaf's.
     // `message` is the whole Certificate message, 4-byte header included.
     virtual bool VerifyCertificate(const u8* message, u32 size);
     // TLS 1.3: the CertificateVerify message and the content its signature covers
@@ -67,4 +69,5 @@ private:
     bool m_useTls = false;
     sTlsSession* m_session = nullptr;
     const sTlsHandshakeSeams* m_seams = nullptr;
+    cServerAuthenticator m_serverAuth;
 };

@@ -160,7 +160,7 @@ protected:
     // The client must finish with exactly the trace's client Finished record.
     void ExpectFinishes(const Bytes& flight)
     {
-        cHttpTransport transport;
+        cHookRecorder transport; // the trace certificate is self-signed and expired
         const sSocketPairRun run = RunAgainstFlight(
             m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
         EXPECT_TRUE(run.m_connected);
@@ -169,7 +169,7 @@ protected:
     }
     void ExpectFails(const Bytes& flight)
     {
-        cHttpTransport transport;
+        cHookRecorder transport; // the trace certificate is self-signed and expired
         const sSocketPairRun run = RunAgainstFlight(
             m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
         EXPECT_FALSE(run.m_connected);
@@ -272,7 +272,7 @@ TEST(TlsHandshakeTrace, CompatibilityModeReplaysByteForByte)
     example.m_clientFinishedRecord = trace.Read("{client}  send handshake record:", "complete record");
     ASSERT_EQ(clientChangeCipherSpec, kChangeCipherSpec);
 
-    cHttpTransport transport;
+    cHookRecorder transport; // the trace certificate is self-signed and expired
     const Bytes expected = JoinBytes({clientChangeCipherSpec, example.m_clientFinishedRecord});
     const sSocketPairRun run = RunAgainstFlight(
         example, JoinBytes({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord}),

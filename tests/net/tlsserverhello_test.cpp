@@ -67,7 +67,7 @@ void CollectKeyLog(void* context, const char* line)
 // The server sends `flight` after the ClientHello, then closes its side.
 sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test", cHttpTransport* client = nullptr)
 {
-    cHttpTransport own;
+    cHookRecorder own; // the scripted certificates are dummies: the flights test the handshake
     cHttpTransport& transport = client != nullptr ? *client : own;
     int ends[2];
     EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
