@@ -63,8 +63,8 @@ private:
     bool PauseBeforeLook(bool idle);
     // One animation step: six 5 ms sleeps, cut short by a request or a stop.
     eWake SleepOneStep();
-    // Fades by one tenth per step towards 0 (kWashOut) or 10 (kWashIn). False when the
-    // job is to stop.
+    // Fades by one tenth per step, towards 0 (direction -1, washing out) or 10 (+1,
+    // washing in). False when the job is to stop.
     bool Wash(i32& level, i32 direction);
     bool AnimateToRequest(i32& level);
     void PostPosition(i32 position);
