@@ -385,15 +385,6 @@ TEST_F(ProgressStatusTest, StatusLinesMatchPrintfOverATable)
     EXPECT_EQ(Narrow(plain.at(0)), PrintfStatus(numbers[0], "Operation", false));
 }
 
-TEST_F(ProgressStatusTest, TheExamplesReadAsWritten)
-{
-    EXPECT_EQ(Statuses(1000000, {{10000, 25}}).at(0),
-              u"Operation progress: 25.0%. Time consumed: 00:00:10. Estimated time left: 00:00:30.");
-    // The shown percentage is the bar position in tenths, truncated: 33.38 reads 33.3.
-    EXPECT_EQ(Statuses(1000000, {{7000, 33.38}}).at(0),
-              u"Operation progress: 33.3%. Time consumed: 00:00:07. Estimated time left: 00:00:13.");
-}
-
 TEST_F(ProgressStatusTest, ALanguageWithoutTheFormatsShowsNothing)
 {
     // No formats and no stage name: an empty line, never stale buffer contents.
