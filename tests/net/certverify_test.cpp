@@ -13,6 +13,9 @@
 #include <openssl/sha.h>
 #include <openssl/x509.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace nettest;
 
 namespace {
@@ -303,6 +306,31 @@ TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
     ReleaseTrustStore(first);
     ReleaseTrustStore(second);
     EXPECT_TRUE(ChainPasses({"leaf"}, "localhost"));
+}
+
+// The list job and the downloader verify at the same time, on one loaded store.
+TEST_F(ServerAuthentication, ThreadsShareTheStore)
+{
+    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    const Bytes good = CertificateMessage({Der("leaf2"), Der("int")}, eTlsAuthVersion::Tls13);
+    const Bytes bad = CertificateMessage({Der("foreign")}, eTlsAuthVersion::Tls13);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                cServerAuthenticator authenticator;
+                const Bytes& message = i % 5 == 0 ? bad : good;
+                const bool passed = authenticator.VerifyCertificate(message.data(), u32(message.size()),
+                                                                    eTlsAuthVersion::Tls13, "127.0.0.1");
+                wrong += passed != (&message == &good);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 // d2i_X509 must take exactly the entry: a byte more or less fails.

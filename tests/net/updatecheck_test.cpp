@@ -295,3 +295,30 @@ TEST_F(UpdateCheck, AlteredServerKeyExchangeIsRefused)
         EXPECT_EQ(proxy.Altered(), tamper);
     }
 }
+
+// A plain-HTTP origin (for tests) gets the same request: the path of the suffix, the raw
+// id, "&os=win".
+TEST(UpdateCheckPlain, RequestLineCarriesTheRawId)
+{
+    cLoopbackServer server;
+    std::string request;
+    server.Serve([&](int handle) {
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const Bytes more = ReadFd(handle, 1);
+            if (more.empty()) {
+                return;
+            }
+            request += char(more[0]);
+        }
+        WriteAllFd(handle, Answer("1.2.3\r\nDL\r\nSITE\r\nnotes"));
+    });
+    const std::string authority = "127.0.0.1:" + std::to_string(server.Port());
+    cScopedEnvironment base(kUpdateBaseUrlVariable, "http://" + authority);
+    const sCheck check = Check("a/b&c=d.jp");
+    server.Join();
+    EXPECT_TRUE(check.m_ok);
+    EXPECT_EQ(check.m_version, Version(1, 2, 3));
+    EXPECT_EQ(check.m_notes, u"notes");
+    EXPECT_EQ(request.substr(0, request.find("\r\n")), "GET /update?softid=a/b&c=d.jp&os=win HTTP/1.1");
+    EXPECT_NE(request.find("\r\nHost: " + authority + "\r\n"), std::string::npos);
+}
