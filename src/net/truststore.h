@@ -10,7 +10,6 @@ inline constexpr char kExtraCaFileVariable[] = "QEL_EXTRA_CA_FILE";
 // A reference to the store for the current settings, or null when QEL_EXTRA_CA_FILE is
 // set but its file cannot be read or holds no certificate (a missing anchor is never
 // ignored). Release it with ReleaseTrustStore. Loading the system bundle is costly, so the
-// loaded store is kept while the three variables keep their values; threads may verify
-// with it at the same time.
+// loaded store is kept, for every thread, while the three variables keep their values.
 x509_store_st* AcquireTrustStore();
 void ReleaseTrustStore(x509_store_st* store);
