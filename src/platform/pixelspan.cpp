@@ -9,12 +9,8 @@
 
 namespace {
 
-// floor(x / 255) for 0 <= x <= 65534, as (x + 1 + (x >> 8)) >> 8; the mixes below stay
-// under 255 x 255 + 127 = 65152.
-inline u32 Divide255(u32 x)
-{
-    return (x + 1 + (x >> 8)) >> 8;
-}
+// Both mixes divide by 255 as (x + 1 + (x >> 8)) >> 8, which is floor(x / 255) for
+// 0 <= x <= 65534; a mix with its rounding term stays under 255 x 255 + 127 = 65152.
 
 // One pixel: `source` carries the colour with its alpha byte forced to 255, `alpha` the
 // weight. Two bytes at a time in the 0x00FF00FF lanes of a 32-bit word.

@@ -96,7 +96,8 @@ TEST(GuardChar, CopiesAreIndependentAndMovesEmptyTheSource)
     EXPECT_STREQ(copy.Get(), "one");
     copy = first;
     EXPECT_STREQ(copy.Get(), "two");
-    copy = copy; // self-assignment keeps the text
+    _guardchar<char>& same = copy;
+    copy = same; // self-assignment keeps the text
     EXPECT_STREQ(copy.Get(), "two");
 
     _guardchar<char> moved(std::move(first));

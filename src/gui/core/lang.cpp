@@ -87,8 +87,9 @@ const char16_t* const kUpdateInfo[] = {
     u"All files",
     u"Unable to create the target file!",
     u"Do you want to retry downloading this file?\nFile was not downloaded successfully.",
-    u"For some reasons the software is unable to start update installation.\nIt's recommended to install "
-    u"the software manually using a software installer from the web site.",
+    // One text, split over two lines (the parentheses tell the compiler so).
+    (u"For some reasons the software is unable to start update installation.\nIt's recommended to install "
+     u"the software manually using a software installer from the web site."),
     u"Open software web site",
     u"Download installer using web browser",
     u"Do you want to overwrite the existing file?",
