@@ -71,7 +71,6 @@ public:
     _keytree& operator=(const _keytree&) = delete;
 
     i32 GetCount() const { return m_count; }
-    i32 GetDepthLimit() const { return m_depthLimit; }
 
     // The node of `key`, or null.
     cNode* Find(const K& key) { return FindNode(key); }

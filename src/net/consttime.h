@@ -18,7 +18,6 @@ inline u64 Mask64(u64 control) { return 0ull - control; }
 
 // x when control is 1, y when it is 0.
 inline u32 Mux(u32 control, u32 x, u32 y) { return y ^ (Mask32(control) & (x ^ y)); }
-inline u64 Mux64(u64 control, u64 x, u64 y) { return y ^ (Mask64(control) & (x ^ y)); }
 
 // 1 when x is not zero, else 0.
 inline u32 NotZero(u32 x) { return (x | (0u - x)) >> 31; }

@@ -52,9 +52,6 @@ class cChildElement::cSentChildAction : public cChildElement::cChildAction
 public:
     using cChildAction::cChildAction;
 
-    // True when an OnAction answered true; valid after SendJobAction returned.
-    bool WasHandled() const { return m_handled; }
-
 private:
     friend struct sActionDispatch;
     void Complete(bool handled) override;
@@ -89,10 +86,10 @@ bool PostAction(cChildElement* element, cChildElement::cChildAction* action);
 // The same on the worker queue; callable from any thread.
 bool PostJobAction(cChildElement* element, cChildElement::cChildAction* action);
 // Queues `action` (owned by the caller) on the worker queue and blocks the calling job,
-// without time-out, until the GUI thread has run it; answers WasHandled(). False at once
-// when it cannot be delivered (no host, element not alive) or when called on the GUI
-// thread, which would wait for itself. An action dropped unrun (its element destroyed
-// meanwhile, or the host removed) releases the sender with false.
+// without time-out, until the GUI thread has run it; true when an OnAction answered true.
+// False at once when it cannot be delivered (no host, element not alive) or when called
+// on the GUI thread, which would wait for itself. An action dropped unrun (its element
+// destroyed meanwhile, or the host removed) releases the sender with false.
 bool SendJobAction(cChildElement* element, cChildElement::cSentChildAction* action);
 
 // --- the host's side ---------------------------------------------------------------------

@@ -70,11 +70,6 @@ int cJPEGParser::GetFrameHeight() const { return m_context ? m_context->m_height
 int cJPEGParser::GetMaxHorizontalSampling() const { return m_context ? m_context->m_hMax : 1; }
 int cJPEGParser::GetMaxVerticalSampling() const { return m_context ? m_context->m_vMax : 1; }
 
-bool cJPEGParser::IsLossless() const
-{
-    return m_context && m_context->m_kind == eJpegFrameKind::Lossless;
-}
-
 bool cJPEGParser::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPointers, int width,
                                int rows)
 {

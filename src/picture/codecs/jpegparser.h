@@ -48,7 +48,6 @@ public:
     int GetMaxVerticalSampling() const;
     int GetMcuWidth() const { return 8 * GetMaxHorizontalSampling(); }
     int GetMcuHeight() const { return 8 * GetMaxVerticalSampling(); }
-    bool IsLossless() const;
 
     // Transforms the band of MCUs that starts at (mcuColumn, mcuRow) and writes `width`
     // pixels of each of `rows` rows, starting at the band's first pixel column, through
