@@ -1,6 +1,8 @@
 #pragma once
 // The two AES implementations behind the functions of aes.h. Internal: only aes.cpp and
 // the tests use it. A path receives validated arguments (key size, rounds, pointers).
+// CT: as aes.h states for each path: the instruction path has no secret-dependent branch
+// or memory index; the table path indexes its tables with key and state bytes.
 #include "net/aes.h"
 
 struct sAesPath

@@ -1,5 +1,7 @@
 #pragma once
 // The two GHASH implementations behind gcm.h. Internal: gcm.cpp and the tests use it.
+// CT: the carry-less-multiply path has no secret-dependent branch or memory index; the
+// table path indexes the key's table with bytes of the accumulator and leaks cache timing.
 #include "net/gcm.h"
 
 struct sGhashPath

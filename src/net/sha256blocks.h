@@ -1,6 +1,7 @@
 #pragma once
 // The SHA-256 compression over whole blocks: a portable form and one on the processor's
 // SHA extensions, chosen once per run. Internal: sha256.cpp and the tests use it.
+// CT: both forms run in time that depends only on the number of blocks.
 #include "base/types.h"
 
 // Compresses `blocks` consecutive 64-byte blocks of `data` into h[0..7].

@@ -46,5 +46,7 @@ struct sHandshakeState
 u32 IsZeroSecret(const u8* secret, size_t count);
 
 // Hands an NSS key log line "<label> <client random> <secret>" to the test sink, when set.
+// CT: the secret's nibbles index a digit table; that happens only when a test has set
+// the sink, and without one nothing is read.
 void LogTlsSecret(const cHttpTransport& transport, const char* label, const u8* clientRandom,
                   const u8* secret, size_t size);
