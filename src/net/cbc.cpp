@@ -13,7 +13,7 @@ cBlockCihperChaining::~cBlockCihperChaining()
     delete[] m_iv;
 }
 
-bool cBlockCihperChaining::Attach(cBlockCipher* cipher, bool owned)
+bool cBlockCihperChaining::Attach(cBlockCipher* cipher, eOwnership ownership)
 {
     if (cipher == nullptr || cipher->GetBlockSize() == 0 ||
         cipher->GetBlockSize() > kMaxChainedBlockSize) {
@@ -23,15 +23,15 @@ bool cBlockCihperChaining::Attach(cBlockCipher* cipher, bool owned)
     if (m_ownedCipher != nullptr && m_ownedCipher != cipher) {
         delete m_ownedCipher;
     }
-    m_ownedCipher = owned ? cipher : nullptr;
+    m_ownedCipher = ownership == eOwnership::Owned ? cipher : nullptr;
     m_cipher = cipher;
     Reset();
     return true;
 }
 
-bool cBlockCihperChaining::SetCipherOwned(cBlockCipher* cipher) { return Attach(cipher, true); }
+bool cBlockCihperChaining::SetCipherOwned(cBlockCipher* cipher) { return Attach(cipher, eOwnership::Owned); }
 
-bool cBlockCihperChaining::SetCipherBorrowed(cBlockCipher* cipher) { return Attach(cipher, false); }
+bool cBlockCihperChaining::SetCipherBorrowed(cBlockCipher* cipher) { return Attach(cipher, eOwnership::Borrowed); }
 
 void cBlockCihperChaining::Reset()
 {

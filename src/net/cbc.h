@@ -53,7 +53,8 @@ protected:
     u32 m_decryptIvPosition = 0;
 
 private:
-    bool Attach(cBlockCipher* cipher, bool owned);
+    enum class eOwnership { Owned, Borrowed };
+    bool Attach(cBlockCipher* cipher, eOwnership ownership);
 };
 
 class cBlockCBC final : public cBlockCihperChaining

@@ -39,14 +39,47 @@ bool ResolveWithGetaddrinfo(const char* host, u8* address)
 
 std::atomic<tHostResolver> g_resolver{nullptr};
 
-bool SetBlocking(int handle, bool blocking)
+enum class eSocketMode { Blocking, NonBlocking };
+
+bool SetSocketMode(int handle, eSocketMode mode)
 {
     const int flags = ::fcntl(handle, F_GETFL, 0);
     if (flags < 0) {
         return false;
     }
-    const int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    const int wanted = mode == eSocketMode::Blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
     return ::fcntl(handle, F_SETFL, wanted) == 0;
+}
+
+// Waits until a non-blocking connect has an outcome: 0, or the last error code 2 (time-out)
+// or 1 (poll failed). poll, not select: a descriptor above 1023 would overflow an fd_set.
+// Linux reports a failed connect as writable (with POLLERR/POLLHUP), so the caller's
+// SO_ERROR check decides.
+i32 WaitForConnect(int handle, u32 timeoutMs)
+{
+    i64 left = timeoutMs;
+    timespec began;
+    ::clock_gettime(CLOCK_MONOTONIC, &began);
+    for (;;) {
+        pollfd entry = {handle, POLLOUT, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
+        if (ready > 0) {
+            return 0;
+        }
+        if (ready == 0) {
+            return 2;
+        }
+        if (errno != EINTR) {
+            return 1;
+        }
+        timespec now;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const i64 spent = (now.tv_sec - began.tv_sec) * 1000 + (now.tv_nsec - began.tv_nsec) / 1000000;
+        left = i64(timeoutMs) - spent;
+        if (left < 0) {
+            left = 0;
+        }
+    }
 }
 
 i64 TimeoutMilliseconds(const sSocketTimeout& timeout)
@@ -185,63 +218,33 @@ bool cTCPClient::Connect(const u8* address, u16 port, u32 timeoutMs)
         return false;
     }
     SetHandle(handle);
+    const auto fail = [this](i32 code) {
+        Close();
+        SetLastError(code);
+        return false;
+    };
     const int one = 1;
     ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-    if (!SetBlocking(handle, false)) {
-        Close();
-        SetLastError(1);
-        return false;
+    if (!SetSocketMode(handle, eSocketMode::NonBlocking)) {
+        return fail(1);
     }
-    if (::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) == 0) {
-        SetBlocking(handle, true);
-        SetLastError(0);
-        return true;
-    }
-    if (errno != EINPROGRESS) {
-        Close();
-        SetLastError(5);
-        return false;
-    }
-    // poll, not select: a descriptor above 1023 would overflow an fd_set. Linux reports a
-    // failed connect as writable (with POLLERR/POLLHUP), so SO_ERROR decides.
-    i64 left = timeoutMs;
-    timespec began;
-    ::clock_gettime(CLOCK_MONOTONIC, &began);
-    for (;;) {
-        pollfd entry = {handle, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
-        if (ready > 0) {
-            break;
+    // A loopback connect may complete at once; otherwise it is waited for.
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) != 0) {
+        if (errno != EINPROGRESS) {
+            return fail(5);
         }
-        if (ready == 0) {
-            Close();
-            SetLastError(2);
-            return false;
+        const i32 waitError = WaitForConnect(handle, timeoutMs);
+        if (waitError != 0) {
+            return fail(waitError);
         }
-        if (errno != EINTR) {
-            Close();
-            SetLastError(1);
-            return false;
-        }
-        timespec now;
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        const i64 spent = (now.tv_sec - began.tv_sec) * 1000 + (now.tv_nsec - began.tv_nsec) / 1000000;
-        left = i64(timeoutMs) - spent;
-        if (left < 0) {
-            left = 0;
+        int error = 0;
+        socklen_t size = sizeof(error);
+        if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
+            return fail(3);
         }
     }
-    int error = 0;
-    socklen_t size = sizeof(error);
-    if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
-        Close();
-        SetLastError(3);
-        return false;
-    }
-    if (!SetBlocking(handle, true)) {
-        Close();
-        SetLastError(1);
-        return false;
+    if (!SetSocketMode(handle, eSocketMode::Blocking)) {
+        return fail(1);
     }
     SetLastError(0);
     return true;

@@ -77,15 +77,19 @@ public:
         return m_ready;
     }
 
-    // Starts the child and hands it to a reaper; `search` looks the program up in PATH.
-    bool Start(const char* program, char* const* arguments, bool search)
+    enum class eLookup { SearchPath, ExactPath };
+
+    // Starts the child and hands it to a reaper.
+    bool Start(const char* program, char* const* arguments, eLookup lookup)
     {
         if (!m_ready) {
             return false;
         }
         pid_t child;
-        int error = search ? ::posix_spawnp(&child, program, &m_actions, &m_attributes, arguments, environ)
-                           : ::posix_spawn(&child, program, &m_actions, &m_attributes, arguments, environ);
+        const int error =
+            lookup == eLookup::SearchPath
+                ? ::posix_spawnp(&child, program, &m_actions, &m_attributes, arguments, environ)
+                : ::posix_spawn(&child, program, &m_actions, &m_attributes, arguments, environ);
         if (error != 0) {
             return false;
         }
@@ -109,7 +113,7 @@ bool OpenWithDesktop(const char16_t* text)
     }
     char program[] = "xdg-open";
     char* arguments[] = {program, target.Get(), nullptr};
-    return cDetachedSpawn().Start(program, arguments, true);
+    return cDetachedSpawn().Start(program, arguments, cDetachedSpawn::eLookup::SearchPath);
 }
 
 // Runs a split command line and waits for it.
@@ -154,7 +158,8 @@ bool StartProgram(const std::string& path)
     std::vector<char> program(absolute.begin(), absolute.end());
     program.push_back(0);
     char* arguments[] = {program.data(), nullptr};
-    return spawn.SetFolder(folder.c_str()) && spawn.Start(program.data(), arguments, false);
+    return spawn.SetFolder(folder.c_str()) &&
+           spawn.Start(program.data(), arguments, cDetachedSpawn::eLookup::ExactPath);
 }
 
 bool IsExecutableFile(const std::string& path)
