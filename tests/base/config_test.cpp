@@ -275,7 +275,7 @@ std::vector<std::string> FolderFiles(const std::string& folder)
 TEST(ConfigPaths, ComponentRulesAreEnforced)
 {
     cScratchFolder folder;
-    cCIAppConfig store(folder.Join("s"), kConfigPerUser);
+    cCIAppConfig store(folder.PathOf("s"), kConfigPerUser);
     std::string longest(255, 'x');
     std::string deepest = "k";
     for (int depth = 2; depth <= 32; ++depth) {
@@ -298,7 +298,7 @@ TEST(ConfigPaths, ComponentRulesAreEnforced)
 TEST(ConfigValues, GettersNeedTheirOwnTypeAndSettersReplaceAnyType)
 {
     cScratchFolder folder;
-    cCIAppConfig store(folder.Join("s"), kConfigPerUser);
+    cCIAppConfig store(folder.PathOf("s"), kConfigPerUser);
     ASSERT_TRUE(store.SetInt64("install/prod/ver", 0x0001000200030004LL));
     i32 narrow;
     i64 wide = 0;
@@ -355,7 +355,7 @@ TEST(ConfigInterop, RandomTreesRoundTripThroughTheSecondImplementation)
         cScratchFolder folder;
         tModel model = RandomModel(seed);
         {
-            cCIAppConfig store(folder.Join("ours"), kConfigPerUser);
+            cCIAppConfig store(folder.PathOf("ours"), kConfigPerUser);
             for (const auto& [path, value] : model) {
                 SetModelValue(store, path, value);
             }
@@ -366,22 +366,22 @@ TEST(ConfigInterop, RandomTreesRoundTripThroughTheSecondImplementation)
             expected += DumpLine(path, value) + "\n";
         }
         int status;
-        std::string dump = Qelc("dump " + ShellQuote(folder.Join("ours")), &status);
+        std::string dump = Qelc("dump " + ShellQuote(folder.PathOf("ours")), &status);
         ASSERT_EQ(status, 0);
         EXPECT_EQ(SortedLines(dump), SortedLines(expected));
 
-        WriteFile(folder.Join("expected.txt"), expected);
-        ::mkdir(folder.Join("theirs").c_str(), 0700);
-        Qelc("restore " + ShellQuote(folder.Join("theirs")) + " < " + ShellQuote(folder.Join("expected.txt")),
+        WriteFile(folder.PathOf("expected.txt"), expected);
+        ::mkdir(folder.PathOf("theirs").c_str(), 0700);
+        Qelc("restore " + ShellQuote(folder.PathOf("theirs")) + " < " + ShellQuote(folder.PathOf("expected.txt")),
              &status);
         ASSERT_EQ(status, 0);
-        std::vector<std::string> files = FolderFiles(folder.Join("ours"));
-        ASSERT_EQ(files, FolderFiles(folder.Join("theirs")));
+        std::vector<std::string> files = FolderFiles(folder.PathOf("ours"));
+        ASSERT_EQ(files, FolderFiles(folder.PathOf("theirs")));
         ASSERT_EQ(files.size(), 3u);
         for (const std::string& file : files) {
-            EXPECT_TRUE(ReadText(folder.Join("ours/" + file)) == ReadText(folder.Join("theirs/" + file))) << file;
+            EXPECT_TRUE(ReadText(folder.PathOf("ours/" + file)) == ReadText(folder.PathOf("theirs/" + file))) << file;
         }
-        cCIAppConfig theirs(folder.Join("theirs"), kConfigPerUser);
+        cCIAppConfig theirs(folder.PathOf("theirs"), kConfigPerUser);
         for (const auto& [path, value] : model) {
             ExpectModelValue(theirs, path, value);
         }
@@ -417,7 +417,7 @@ TEST(ConfigInterop, SingleValuesThroughGetAndSet)
 TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
 {
     cScratchFolder folder;
-    std::string file = folder.Join("install.qelc");
+    std::string file = folder.PathOf("install.qelc");
     {
         cCIAppConfig store(folder.Path(), kConfigPerUser);
         ASSERT_TRUE(store.SetInt64("install/prod/ver", 42));
@@ -475,7 +475,7 @@ TEST(ConfigDamage, DamagedFilesReadEmptyAndSurviveUntilTheirKeyIsSaved)
 TEST(ConfigDamage, ForeignFilesAreRefused)
 {
     cScratchFolder folder;
-    std::string file = folder.Join("lang.qelc");
+    std::string file = folder.PathOf("lang.qelc");
     // A well-formed file whose root is another key.
     sConfigNode root;
     root.m_name = "other";
@@ -525,7 +525,7 @@ TEST(ConfigCrash, SavesKilledAtRandomNeverTearTheFile)
         int status;
         ::waitpid(child, &status, 0);
 
-        std::string bytes = ReadText(folder.Join("install.qelc"));
+        std::string bytes = ReadText(folder.PathOf("install.qelc"));
         sConfigNode root;
         ASSERT_TRUE(ParseConfigFile(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), "install", root))
             << "round " << round;
@@ -541,30 +541,30 @@ TEST(ConfigCrash, SavesKilledAtRandomNeverTearTheFile)
 TEST(ConfigStore, FileModesFollowTheStoreKind)
 {
     cScratchFolder folder;
-    cCIAppConfig user(folder.Join("a/b/user"), kConfigPerUser);
+    cCIAppConfig user(folder.PathOf("a/b/user"), kConfigPerUser);
     ASSERT_TRUE(user.SetString("installer/temp", u"/tmp"));
     ASSERT_TRUE(user.Save());
-    EXPECT_EQ(FileMode(folder.Join("a/b/user/installer.qelc")), "600\n");
-    EXPECT_EQ(FileMode(folder.Join("a/b/user")), "700\n");
+    EXPECT_EQ(FileMode(folder.PathOf("a/b/user/installer.qelc")), "600\n");
+    EXPECT_EQ(FileMode(folder.PathOf("a/b/user")), "700\n");
 
     // The machine-wide folder is never made by us.
-    cCIAppConfig absent(folder.Join("nowhere"), kConfigMachineWide);
+    cCIAppConfig absent(folder.PathOf("nowhere"), kConfigMachineWide);
     ASSERT_TRUE(absent.SetInt32("install/x", 1));
     EXPECT_FALSE(absent.Save());
-    EXPECT_FALSE(qeltest::PathExists(folder.Join("nowhere")));
+    EXPECT_FALSE(qeltest::PathExists(folder.PathOf("nowhere")));
 
-    ::mkdir(folder.Join("machine").c_str(), 0755);
-    cCIAppConfig machine(folder.Join("machine"), kConfigMachineWide);
+    ::mkdir(folder.PathOf("machine").c_str(), 0755);
+    cCIAppConfig machine(folder.PathOf("machine"), kConfigMachineWide);
     ASSERT_TRUE(machine.SetInt32("install/x", 1));
     ASSERT_TRUE(machine.Save());
-    EXPECT_EQ(FileMode(folder.Join("machine/install.qelc")), "644\n");
+    EXPECT_EQ(FileMode(folder.PathOf("machine/install.qelc")), "644\n");
 }
 
 TEST(ConfigStore, UnwritableStoresWorkInMemoryAndFailToSave)
 {
     cScratchFolder folder;
-    WriteFile(folder.Join("file"), "x");
-    cCIAppConfig store(folder.Join("file/sub"), kConfigPerUser);
+    WriteFile(folder.PathOf("file"), "x");
+    cCIAppConfig store(folder.PathOf("file/sub"), kConfigPerUser);
     ASSERT_TRUE(store.SetInt32("install/x", 3));
     i32 value = 0;
     EXPECT_TRUE(store.GetInt32("install/x", value));
@@ -572,7 +572,7 @@ TEST(ConfigStore, UnwritableStoresWorkInMemoryAndFailToSave)
     EXPECT_FALSE(store.Save());
 
     // A key too long for a file name fails alone; the other keys are still written.
-    cCIAppConfig other(folder.Join("ok"), kConfigPerUser);
+    cCIAppConfig other(folder.PathOf("ok"), kConfigPerUser);
     std::string longKey;
     for (int index = 0; index < 100; ++index) {
         longKey += "\xc3\xa9";
@@ -580,8 +580,8 @@ TEST(ConfigStore, UnwritableStoresWorkInMemoryAndFailToSave)
     ASSERT_TRUE(other.SetInt32((longKey + "/x").c_str(), 1));
     ASSERT_TRUE(other.SetInt32("short/x", 2));
     EXPECT_FALSE(other.Save());
-    EXPECT_TRUE(qeltest::PathExists(folder.Join("ok/short.qelc")));
-    EXPECT_EQ(FolderFiles(folder.Join("ok")), std::vector<std::string>{"short.qelc"});
+    EXPECT_TRUE(qeltest::PathExists(folder.PathOf("ok/short.qelc")));
+    EXPECT_EQ(FolderFiles(folder.PathOf("ok")), std::vector<std::string>{"short.qelc"});
 }
 
 // A file the reader would refuse is never written: the old file stays and Save fails.
@@ -591,13 +591,13 @@ TEST(ConfigStore, KeysTooLargeForOneFileAreNotSaved)
     cCIAppConfig store(folder.Path(), kConfigPerUser);
     ASSERT_TRUE(store.SetInt32("big/small", 1));
     ASSERT_TRUE(store.Save());
-    const std::string saved = ReadText(folder.Join("big.qelc"));
+    const std::string saved = ReadText(folder.PathOf("big.qelc"));
     std::string half(9 << 20, 'x');
     EXPECT_FALSE(store.SetBytes("big/whole", std::string((16 << 20) + 1, 'x').data(), (16 << 20) + 1));
     ASSERT_TRUE(store.SetBytes("big/a", half.data(), u32(half.size())));
     ASSERT_TRUE(store.SetBytes("big/b", half.data(), u32(half.size())));
     EXPECT_FALSE(store.Save());
-    EXPECT_TRUE(ReadText(folder.Join("big.qelc")) == saved);
+    EXPECT_TRUE(ReadText(folder.PathOf("big.qelc")) == saved);
     EXPECT_EQ(FolderFiles(folder.Path()), std::vector<std::string>{"big.qelc"});
 }
 
@@ -605,8 +605,8 @@ TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
 {
     QEL_REQUIRE(HavePython(), "/usr/bin/python3");
     cScratchFolder folder;
-    std::string user = folder.Join("user");
-    std::string machine = folder.Join("machine");
+    std::string user = folder.PathOf("user");
+    std::string machine = folder.PathOf("machine");
     ::mkdir(user.c_str(), 0700);
     ::mkdir(machine.c_str(), 0755);
     int status = 0;
@@ -633,12 +633,12 @@ TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
     EXPECT_TRUE(pair.GetInt32("lang/current", language));
     EXPECT_EQ(language, 5);
 
-    WriteFile(folder.Join("stamp"), "");
+    WriteFile(folder.PathOf("stamp"), "");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(pair.SetString("installer/temp", u"/data/x"));
     ASSERT_TRUE(pair.SetInt64("install/prod/ver", 7));
     ASSERT_TRUE(pair.Save());
-    EXPECT_EQ(RunCommand("find " + ShellQuote(machine) + " -newer " + ShellQuote(folder.Join("stamp"))), "");
+    EXPECT_EQ(RunCommand("find " + ShellQuote(machine) + " -newer " + ShellQuote(folder.PathOf("stamp"))), "");
     EXPECT_EQ(Qelc("get " + ShellQuote(user) + " installer/temp"), "/data/x\n");
     EXPECT_EQ(Qelc("get " + ShellQuote(user) + " install/prod/ver"), "7\n");
     EXPECT_EQ(Qelc("get " + ShellQuote(machine) + " install/prod/ver"), "281483566841860\n");
@@ -649,37 +649,37 @@ TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
     cScratchFolder folder;
     cEnvironmentVariable configHome("QEL_CONFIG_HOME", nullptr);
     cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", nullptr);
-    cEnvironmentVariable home("HOME", folder.Join("home").c_str());
-    cEnvironmentVariable xdg("XDG_CONFIG_HOME", folder.Join("x").c_str());
+    cEnvironmentVariable home("HOME", folder.PathOf("home").c_str());
+    cEnvironmentVariable xdg("XDG_CONFIG_HOME", folder.PathOf("x").c_str());
     std::string user;
     std::string machine;
     GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.Join("x/Kestrix Laboratories/qel"));
+    EXPECT_EQ(user, folder.PathOf("x/Kestrix Laboratories/qel"));
     EXPECT_EQ(machine, "/var/lib/Kestrix Laboratories/qel");
     {
         auto pair = OpenApplicationConfig("qel");
         ASSERT_TRUE(pair->SetString("installer/temp", u"/t"));
         ASSERT_TRUE(pair->Save());
     }
-    EXPECT_TRUE(qeltest::PathExists(folder.Join("x/Kestrix Laboratories/qel/installer.qelc")));
+    EXPECT_TRUE(qeltest::PathExists(folder.PathOf("x/Kestrix Laboratories/qel/installer.qelc")));
 
     xdg.Set("relative/x");
     GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.Join("home/.config/Kestrix Laboratories/qel"));
+    EXPECT_EQ(user, folder.PathOf("home/.config/Kestrix Laboratories/qel"));
 
-    configHome.Set(folder.Join("u").c_str());
-    configMachine.Set(folder.Join("m").c_str());
+    configHome.Set(folder.PathOf("u").c_str());
+    configMachine.Set(folder.PathOf("m").c_str());
     GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.Join("u"));
-    EXPECT_EQ(machine, folder.Join("m"));
+    EXPECT_EQ(user, folder.PathOf("u"));
+    EXPECT_EQ(machine, folder.PathOf("m"));
 }
 
 // What one process saves, the next one reads: the road of "installer/temp".
 TEST(ConfigPair, ASecondProcessReadsWhatTheFirstSaved)
 {
     cScratchFolder folder;
-    cEnvironmentVariable configHome("QEL_CONFIG_HOME", folder.Join("u").c_str());
-    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", folder.Join("m").c_str());
+    cEnvironmentVariable configHome("QEL_CONFIG_HOME", folder.PathOf("u").c_str());
+    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", folder.PathOf("m").c_str());
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -700,7 +700,7 @@ TEST(ConfigPair, ASecondProcessReadsWhatTheFirstSaved)
 TEST(ConfigThreads, ConcurrentAccessAndSaves)
 {
     cScratchFolder folder;
-    cCIAppFullConfig pair(folder.Join("u"), folder.Join("m"));
+    cCIAppFullConfig pair(folder.PathOf("u"), folder.PathOf("m"));
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
@@ -724,7 +724,7 @@ TEST(ConfigThreads, ConcurrentAccessAndSaves)
     }
     EXPECT_EQ(failures.load(), 0);
     ASSERT_TRUE(pair.Save());
-    cCIAppConfig reread(folder.Join("u"), kConfigPerUser);
+    cCIAppConfig reread(folder.PathOf("u"), kConfigPerUser);
     for (int thread = 0; thread < 4; ++thread) {
         std::string own = "alpha/t" + std::to_string(thread);
         i32 saved = -1;

@@ -1,93 +1,17 @@
 #pragma once
-// Test helpers for files: a temporary folder removed with everything in it at the end of
-// a test, running a reference tool and reading what it prints, file names between bytes
-// and wide text, and environment variables set for one test. Shared by the base and
-// platform tests.
+// Test helpers for files: reading a file whole, file names between bytes and wide text,
+// and environment variables set for one test. Shared by the base and platform tests,
+// with the scratch folder and the command runner of tests/support.
 #include "base/utf.h"
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <ftw.h>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace qeltest {
-
-class cScratchFolder
-{
-public:
-    // In `parent`, /tmp unless a test needs a faster file system (/dev/shm).
-    explicit cScratchFolder(const std::string& parent = "/tmp")
-    {
-        std::string pattern = parent + "/qeltest.XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
-    }
-    ~cScratchFolder()
-    {
-        if (!m_path.empty()) {
-            ::nftw(m_path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
-        }
-    }
-    cScratchFolder(const cScratchFolder&) = delete;
-    cScratchFolder& operator=(const cScratchFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string Join(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    static int RemoveOne(const char* path, const struct stat*, int, struct FTW*)
-    {
-        ::chmod(path, 0700); // a folder a test made unreadable must still go
-        ::remove(path);
-        return 0;
-    }
-
-    std::string m_path;
-};
-
-// Single-quotes a text for /bin/sh.
-inline std::string ShellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-// Runs `command` through /bin/sh and returns its standard output; the exit status goes
-// to `status` (-1 when it did not exit normally).
-inline std::string RunCommand(const std::string& command, int* status = nullptr)
-{
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        if (status != nullptr) {
-            *status = -1;
-        }
-        return output;
-    }
-    char buffer[65536];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
-        output.append(buffer, count);
-    }
-    int result = ::pclose(pipe);
-    if (status != nullptr) {
-        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    }
-    return output;
-}
 
 // The whole content of a file; empty when it cannot be read.
 inline std::string ReadText(const std::string& path)

@@ -1,10 +1,7 @@
 #pragma once
-// A private folder under /tmp for one test, removed with everything in it when the test ends.
-// Tests run in parallel processes, so every test gets its own.
-#include <gtest/gtest.h>
+// A scratch folder for the stream tests, with files written by the C++ library.
+#include "support/scratchfolder.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,26 +9,10 @@
 
 namespace streamtest {
 
-class cTempFolder
+// A scratch folder that also writes test files.
+class cTempFolder : public qeltest::cScratchFolder
 {
 public:
-    cTempFolder()
-    {
-        char pattern[] = "/tmp/qel_streams_XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        m_path = made != nullptr ? made : "/tmp";
-    }
-    ~cTempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    cTempFolder(const cTempFolder&) = delete;
-    cTempFolder& operator=(const cTempFolder&) = delete;
-
-    std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
-
     // Writes `bytes` to a new file through the C++ library (not through our streams).
     std::string MakeFile(const std::string& name, const std::vector<unsigned char>& bytes) const
     {
@@ -41,9 +22,6 @@ public:
         EXPECT_TRUE(file.good()) << path;
         return path;
     }
-
-private:
-    std::string m_path;
 };
 
 // The bytes of a file, read through the C++ library.

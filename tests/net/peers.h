@@ -1,6 +1,7 @@
 #pragma once
 // Peer processes for the interop tests: TLS and HTTP servers started on loopback ports,
 // each in its own working folder, and stopped by PID with bounded waits.
+#include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
 #include <arpa/inet.h>
@@ -26,27 +27,10 @@ extern char** environ;
 
 namespace nettest {
 
-// A private folder under /tmp, removed with its contents when the object goes.
-class cScratchFolder
+// A scratch folder that also writes and reads whole files.
+class cScratchFolder : public qeltest::cScratchFolder
 {
 public:
-    cScratchFolder()
-    {
-        char pattern[] = "/tmp/qel_net_XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        m_path = made != nullptr ? made : "/tmp";
-    }
-    ~cScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    cScratchFolder(const cScratchFolder&) = delete;
-    cScratchFolder& operator=(const cScratchFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
     void Write(const std::string& name, const std::string& bytes) const
     {
         std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
@@ -60,9 +44,6 @@ public:
         text << file.rdbuf();
         return text.str();
     }
-
-private:
-    std::string m_path;
 };
 
 // A port on 127.0.0.1 that was free a moment ago: bound to port 0, read, released.

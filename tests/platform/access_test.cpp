@@ -21,8 +21,8 @@ std::string Mode(const std::string& path)
 TEST(GrantAccess, ModesAsStatShowsThem)
 {
     cScratchFolder folder;
-    std::string file = folder.Join("f \xff");
-    std::string dir = folder.Join("d");
+    std::string file = folder.PathOf("f \xff");
+    std::string dir = folder.PathOf("d");
     ASSERT_EQ(RunCommand("touch " + ShellQuote(file) + " && mkdir " + ShellQuote(dir) + " && echo ok"), "ok\n");
     struct sCase
     {
@@ -56,13 +56,13 @@ TEST(GrantAccess, ModesAsStatShowsThem)
 TEST(GrantAccess, FollowsLinksAndFailsCleanly)
 {
     cScratchFolder folder;
-    std::string file = folder.Join("target");
+    std::string file = folder.PathOf("target");
     ASSERT_EQ(RunCommand("touch " + ShellQuote(file) + " && chmod 600 " + ShellQuote(file) + " && ln -s target " +
-                         ShellQuote(folder.Join("link")) + " && echo ok"),
+                         ShellQuote(folder.PathOf("link")) + " && echo ok"),
               "ok\n");
-    EXPECT_TRUE(GrantAccess(WideName(folder.Join("link")).c_str(), 7, 5, 5));
+    EXPECT_TRUE(GrantAccess(WideName(folder.PathOf("link")).c_str(), 7, 5, 5));
     EXPECT_EQ(Mode(file), "755\n");
-    EXPECT_FALSE(GrantAccess(WideName(folder.Join("missing")).c_str(), 7, 7, 5));
+    EXPECT_FALSE(GrantAccess(WideName(folder.PathOf("missing")).c_str(), 7, 7, 5));
     std::u16string unencodable = WideName(folder.Path()) + u"/\xDA00";
     EXPECT_FALSE(GrantAccess(unencodable.c_str(), 7, 7, 5));
     EXPECT_FALSE(GrantAccess(nullptr, 7, 7, 5));

@@ -34,8 +34,8 @@ bool InAnotherProcess(Body body)
 TEST(ApplicationConfig, InstallerFolderSurvivesIntoTheNextProcess)
 {
     cScratchFolder folder;
-    cEnvironmentVariable user("QEL_CONFIG_HOME", folder.Join("user").c_str());
-    cEnvironmentVariable machine("QEL_CONFIG_MACHINE", folder.Join("machine").c_str());
+    cEnvironmentVariable user("QEL_CONFIG_HOME", folder.PathOf("user").c_str());
+    cEnvironmentVariable machine("QEL_CONFIG_MACHINE", folder.PathOf("machine").c_str());
     ASSERT_TRUE(InAnotherProcess([](cApplicationConfig& config) {
         return config.SetString("installer/temp", u"/home/\u00fc/Downloads") && config.Save() &&
                config.SetString("installer/unsaved", u"x");

@@ -2,53 +2,23 @@
 // Helpers of the drawing tests: running reference tools and moving pixels through the
 // netpbm formats they read and write.
 #include "base/types.h"
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace drawtest {
 
-// Runs a shell command; its standard output, or empty when it fails.
-inline std::string RunCommand(const std::string& command, int* exitCode = nullptr)
-{
-    std::string output;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    if (exitCode != nullptr) {
-        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return output;
-}
+using qeltest::RunCommand;
 
-// A fresh folder under /tmp, removed with its files when the object goes.
-class cTempFolder
+// A scratch folder whose files the drawing tests name with File.
+class cTempFolder : public qeltest::cScratchFolder
 {
 public:
-    cTempFolder()
-    {
-        char pattern[] = "/tmp/qeldrawXXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        m_path = made != nullptr ? made : "/tmp";
-    }
-    ~cTempFolder() { (void)std::system(("rm -rf '" + m_path + "'").c_str()); }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
+    std::string File(const std::string& name) const { return PathOf(name); }
 };
 
 struct sRgbImage

@@ -171,12 +171,12 @@ TEST(FolderListing, KindsOnlyListingSkipsSizesAndDates)
 TEST(FolderListing, FailuresLeaveAnEmptyListingAndKeepTheFolder)
 {
     cScratchFolder folder;
-    ASSERT_EQ(RunCommand("touch " + ShellQuote(folder.Join("file")) + " && echo ok"), "ok\n");
+    ASSERT_EQ(RunCommand("touch " + ShellQuote(folder.PathOf("file")) + " && echo ok"), "ok\n");
     cFolderListing listing;
     EXPECT_EQ(listing.GetFolder(), nullptr);
     ASSERT_TRUE(listing.Enumerate(u"/"));
     ASSERT_GT(listing.GetCount(), 0);
-    for (const std::string& bad : {folder.Join("missing"), folder.Join("file")}) {
+    for (const std::string& bad : {folder.PathOf("missing"), folder.PathOf("file")}) {
         EXPECT_FALSE(listing.Enumerate(WideName(bad).c_str(), kListFullEntries)) << bad;
         EXPECT_EQ(listing.GetCount(), 0);
         EXPECT_EQ(listing.GetEntry(0), nullptr);
@@ -192,14 +192,14 @@ TEST(FolderListing, FailuresLeaveAnEmptyListingAndKeepTheFolder)
 TEST(FolderListing, EntryPathsJoinWithOneSeparator)
 {
     cScratchFolder folder;
-    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.Join("b")) + " && echo ok"), "ok\n");
+    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.PathOf("b")) + " && echo ok"), "ok\n");
     cFolderListing listing;
     for (const std::string& form : {folder.Path(), folder.Path() + "/"}) {
         ASSERT_TRUE(listing.Enumerate(WideName(form).c_str()));
         ASSERT_EQ(listing.GetCount(), 1);
         _guardchar<char16_t> path;
         ASSERT_TRUE(listing.GetEntryPath(0, path));
-        EXPECT_EQ(NameBytes(path.Get()), folder.Join("b"));
+        EXPECT_EQ(NameBytes(path.Get()), folder.PathOf("b"));
         EXPECT_FALSE(listing.GetEntryPath(1, path));
         EXPECT_FALSE(listing.GetEntryPath(-1, path));
         EXPECT_EQ(listing.GetEntry(-1), nullptr);
@@ -215,7 +215,7 @@ TEST(FolderListing, EntryPathsJoinWithOneSeparator)
 TEST(FolderListing, MovesAndSwapsBetweenOwners)
 {
     cScratchFolder folder;
-    ASSERT_EQ(RunCommand("touch " + ShellQuote(folder.Join("x")) + " && echo ok"), "ok\n");
+    ASSERT_EQ(RunCommand("touch " + ShellQuote(folder.PathOf("x")) + " && echo ok"), "ok\n");
     cFolderListing job;
     ASSERT_TRUE(job.Enumerate(WideName(folder.Path()).c_str()));
     cFolderListing shown(std::move(job));
@@ -239,7 +239,7 @@ TEST(FolderListing, StopEndsAListingEarly)
     for (int index = 0; index < 20000; ++index) {
         char name[16];
         std::snprintf(name, sizeof(name), "f%06d", index);
-        int handle = ::open(folder.Join(name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        int handle = ::open(folder.PathOf(name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
         ASSERT_GE(handle, 0);
         ::close(handle);
     }

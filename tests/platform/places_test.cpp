@@ -145,10 +145,10 @@ TEST(Places, FixtureGivesHomeRootDisksAndNetworkPlacesInOrder)
 {
     cScratchFolder folder;
     PrepareFixtureFolder(folder);
-    std::string table = folder.Join("mountinfo");
+    std::string table = folder.PathOf("mountinfo");
     std::ofstream(table) << Fixture(folder.Path());
-    cPlacesSources sources(table, folder.Join("by-label"));
-    cEnvironmentVariable home("HOME", folder.Join("home/u/").c_str());
+    cPlacesSources sources(table, folder.PathOf("by-label"));
+    cEnvironmentVariable home("HOME", folder.PathOf("home/u/").c_str());
     cFolderListing listing;
     ASSERT_TRUE(listing.Enumerate(u"/"));
     ASSERT_TRUE(listing.ReadPlaces());
@@ -159,7 +159,7 @@ TEST(Places, FixtureGivesHomeRootDisksAndNetworkPlacesInOrder)
 TEST(Places, MissingTableStillGivesHomeAndRoot)
 {
     cScratchFolder folder;
-    cPlacesSources sources(folder.Join("absent"), folder.Join("absent-too"));
+    cPlacesSources sources(folder.PathOf("absent"), folder.PathOf("absent-too"));
     cEnvironmentVariable home("HOME", "/");
     cFolderListing listing;
     ASSERT_TRUE(listing.ReadPlaces());
@@ -179,9 +179,9 @@ TEST(Places, ThreeHundredLineTableIsFast)
     while (std::count(big.begin(), big.end(), '\n') < 300) {
         big += text;
     }
-    std::string table = folder.Join("mountinfo");
+    std::string table = folder.PathOf("mountinfo");
     std::ofstream(table) << big;
-    cPlacesSources sources(table, folder.Join("by-label"));
+    cPlacesSources sources(table, folder.PathOf("by-label"));
     cFolderListing listing;
     long best = LONG_MAX;
     for (int round = 0; round < 5; ++round) {
@@ -213,15 +213,15 @@ TEST(Places, NetworkMountPointsAreNeverTouched)
     QEL_REQUIRE(qeltest::HaveTool("strace"), "strace");
     cScratchFolder folder;
     PrepareFixtureFolder(folder);
-    std::string table = folder.Join("mountinfo");
+    std::string table = folder.PathOf("mountinfo");
     std::ofstream(table) << Fixture(folder.Path());
-    std::string trace = folder.Join("trace.txt");
+    std::string trace = folder.PathOf("trace.txt");
     int status;
     // LeakSanitizer cannot run under ptrace; the traced run is about system calls only.
     std::string output = RunCommand(
         "ASAN_OPTIONS=detect_leaks=0 QEL_PLACES_TRACE_TABLE=" + ShellQuote(table) + " QEL_PLACES_TRACE_BY_LABEL=" +
-            ShellQuote(folder.Join("by-label")) + " QEL_PLACES_TRACE_ROOT=" + ShellQuote(folder.Path()) + " HOME=" +
-            ShellQuote(folder.Join("home/u")) + " strace -f -e trace=%file,%stat,statfs,fstatfs -o " +
+            ShellQuote(folder.PathOf("by-label")) + " QEL_PLACES_TRACE_ROOT=" + ShellQuote(folder.Path()) + " HOME=" +
+            ShellQuote(folder.PathOf("home/u")) + " strace -f -e trace=%file,%stat,statfs,fstatfs -o " +
             ShellQuote(trace) + " /proc/" + std::to_string(::getpid()) +
             "/exe --gtest_also_run_disabled_tests --gtest_filter=Places.DISABLED_TracedFixtureRun 2>&1",
         &status);
@@ -229,7 +229,7 @@ TEST(Places, NetworkMountPointsAreNeverTouched)
     ASSERT_EQ(status, 0) << output;
     std::string calls = ReadText(trace);
     // The run did examine the local disks, so the trace is real.
-    EXPECT_NE(calls.find(folder.Join("data")), std::string::npos);
+    EXPECT_NE(calls.find(folder.PathOf("data")), std::string::npos);
     EXPECT_EQ(calls.find("/net/share"), std::string::npos);
 }
 

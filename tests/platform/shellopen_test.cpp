@@ -67,16 +67,16 @@ class cFakeDesktop
 public:
     cFakeDesktop()
         : m_path("PATH", (m_folder.Path() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")).c_str()),
-          m_log("QEL_TEST_XDG_LOG", m_folder.Join("log").c_str())
+          m_log("QEL_TEST_XDG_LOG", m_folder.PathOf("log").c_str())
     {
-        std::ofstream(m_folder.Join("xdg-open"))
+        std::ofstream(m_folder.PathOf("xdg-open"))
             << "#!/bin/sh\nprintf '%s\\0' \"$@\" >> \"$QEL_TEST_XDG_LOG\"\necho $$ >> \"$QEL_TEST_XDG_LOG.pids\"\n"
                "sleep \"${QEL_TEST_XDG_SLEEP:-0}\"\n";
-        ::chmod(m_folder.Join("xdg-open").c_str(), 0755);
+        ::chmod(m_folder.PathOf("xdg-open").c_str(), 0755);
     }
 
-    std::string Log() const { return ReadText(m_folder.Join("log")); }
-    std::string Pids() const { return ReadText(m_folder.Join("log.pids")); }
+    std::string Log() const { return ReadText(m_folder.PathOf("log")); }
+    std::string Pids() const { return ReadText(m_folder.PathOf("log.pids")); }
     const cScratchFolder& Folder() const { return m_folder; }
 
 private:
@@ -138,12 +138,12 @@ TEST(ShellOpen, RunsCommandsWithoutAShellAndReportsTheirStatus)
     EXPECT_FALSE(ShellOpen(nullptr));
     EXPECT_FALSE(ShellOpen(u""));
     // No shell sees the text: ';' and '$(...)' are plain argument bytes.
-    std::string marker = folder.Join("marker");
+    std::string marker = folder.PathOf("marker");
     EXPECT_TRUE(ShellOpen(Wide("true ; touch " + marker).c_str()));
     EXPECT_TRUE(ShellOpen(Wide("true $(touch " + marker + ")").c_str()));
     EXPECT_FALSE(qeltest::PathExists(marker));
     // Arguments arrive split and unquoted.
-    std::string out = folder.Join("args");
+    std::string out = folder.PathOf("args");
     EXPECT_TRUE(ShellOpen(Wide("sh -c \"printf '%s|' \\\"$@\\\" > " + out + "\" zero \"a b\" c\\\\\\\"d").c_str()));
     EXPECT_EQ(ReadText(out), "a b|c\\\"d|");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -154,13 +154,13 @@ TEST(ShellOpen, ProgramsStartInTheirFolderAndOtherPathsOpen)
 {
     cFakeDesktop desktop;
     cScratchFolder folder;
-    std::string script = folder.Join("sub dir/run me.sh");
-    std::string out = folder.Join("pwd.txt");
-    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.Join("sub dir")) + " && echo ok"), "ok\n");
+    std::string script = folder.PathOf("sub dir/run me.sh");
+    std::string out = folder.PathOf("pwd.txt");
+    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(folder.PathOf("sub dir")) + " && echo ok"), "ok\n");
     std::ofstream(script) << "#!/bin/sh\npwd > " << ShellQuote(out) << "\n";
     ::chmod(script.c_str(), 0755);
     EXPECT_TRUE(ShellOpen(Wide(script).c_str()));
-    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.Join("sub dir") + "\n"; })) << ReadText(out);
+    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.PathOf("sub dir") + "\n"; })) << ReadText(out);
 
     // A relative path is made absolute before the program's folder becomes current.
     ::unlink(out.c_str());
@@ -169,7 +169,7 @@ TEST(ShellOpen, ProgramsStartInTheirFolderAndOtherPathsOpen)
     ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
     EXPECT_TRUE(ShellOpen(u"sub dir/run me.sh"));
     ASSERT_EQ(::chdir(previous), 0);
-    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.Join("sub dir") + "\n"; })) << ReadText(out);
+    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.PathOf("sub dir") + "\n"; })) << ReadText(out);
 
     // Without an execute bit the file opens in its handler instead, and so do folders.
     ::chmod(script.c_str(), 0644);

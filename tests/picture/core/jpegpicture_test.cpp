@@ -2,6 +2,8 @@
 // exiftool, the embedded preview, streaming into a partial window, and hostile Exif.
 #include "base/memio.h"
 #include "picture/core/jpegpicture.h"
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -26,22 +28,6 @@ std::vector<u8> ReadWholeFile(const std::string& path)
 bool RunShell(const std::string& command)
 {
     return std::system((command + " 2>/dev/null").c_str()) == 0;
-}
-
-std::string Capture(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, got);
-    }
-    pclose(pipe);
-    return output;
 }
 
 // A number from exiftool's flat JSON ("Group:Name": value).
@@ -98,22 +84,14 @@ protected:
         QEL_REQUIRE(qeltest::HaveTool("cjpeg") && qeltest::HaveTool("djpeg") &&
                         qeltest::HaveTool("exiftool") && qeltest::PathExists("/usr/bin/convert"),
                     "cjpeg, djpeg (libjpeg-turbo-progs), exiftool, convert (imagemagick)");
-        char pattern[] = "/tmp/qel-jpegpict-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        ASSERT_TRUE(RunShell("cd " + m_dir +
+        ASSERT_FALSE(m_folder.Path().empty());
+        ASSERT_TRUE(RunShell("cd " + m_folder.Path() +
                              " && /usr/bin/convert -seed 3 -size 83x61 plasma:fractal src.ppm"
                              " && cjpeg -outfile plain.jpg src.ppm"
                              " && /usr/bin/convert -seed 5 -size 16x12 plasma:fractal t.ppm"
                              " && cjpeg -outfile t.jpg t.ppm && cp plain.jpg p.jpg"));
     }
-    void TearDown() override
-    {
-        if (!m_dir.empty()) {
-            RunShell("rm -rf '" + m_dir + "'");
-        }
-    }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string Path(const std::string& name) const { return m_folder.PathOf(name); }
 
     void TagWithExif(const std::string& byteOrder)
     {
@@ -126,7 +104,7 @@ protected:
             Path("p.jpg")));
     }
 
-    std::string m_dir;
+    qeltest::cScratchFolder m_folder;
 };
 
 f64 DoubleProperty(cPictBase& picture, i32 id)
@@ -172,7 +150,7 @@ TEST_F(JpegPicture, ExifPropertiesMatchExiftoolInBothByteOrders)
         SCOPED_TRACE(order);
         ASSERT_TRUE(RunShell("cp " + Path("plain.jpg") + " " + Path("p.jpg")));
         TagWithExif(order);
-        const std::string json = Capture("exiftool -n -j -a -G1 " + Path("p.jpg"));
+        const std::string json = qeltest::RunCommand("exiftool -n -j -a -G1 " + Path("p.jpg"));
         std::vector<u8> file = ReadWholeFile(Path("p.jpg"));
         cBufWrapperIO stream(file.data(), file.size());
         cPictJPEG picture;

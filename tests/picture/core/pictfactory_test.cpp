@@ -186,13 +186,12 @@ TEST(PictFactory, AgreesWithFileMimeTypes)
     QEL_REQUIRE(!paths.empty() && qeltest::HaveTool("file") && qeltest::HaveTool("cjpeg") &&
                     qeltest::PathExists("/usr/bin/convert"),
                 "PngSuite, file, cjpeg, convert (imagemagick)");
-    char folder[] = "/tmp/qel-factory-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string dir = folder;
+    const qeltest::cScratchFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
     ASSERT_FALSE(pngtest::RunCommand("/usr/bin/convert -size 40x30 gradient:green-white ppm:- | "
-                                     "cjpeg -progressive > " + dir + "/p.jpg && echo ok")
+                                     "cjpeg -progressive > " + folder.PathOf("p.jpg") + " && echo ok")
                      .empty());
-    paths.push_back(dir + "/p.jpg");
+    paths.push_back(folder.PathOf("p.jpg"));
     for (const char* name : {"ext12.jpg", "lossless_p1.jpg", "prog12.jpg"}) {
         paths.push_back(qeltest::LocalDataPath(std::string("jpeg/") + name));
     }
@@ -231,7 +230,6 @@ TEST(PictFactory, AgreesWithFileMimeTypes)
         ++checked;
     }
     EXPECT_EQ(checked, paths.size());
-    pngtest::RunCommand("rm -rf " + dir);
 }
 
 // A BMP file header: "BM", file size, two reserved words, pixel data offset.

@@ -34,15 +34,14 @@ TEST(PngImageMagick, EveryOutputFormatMatchesReferenceDecoders)
 {
     QEL_REQUIRE(qeltest::HaveTool("convert"), "ImageMagick convert");
     QEL_REQUIRE(qeltest::HaveTool("pngtopam"), "pngtopam (netpbm)");
-    char folder[] = "/tmp/pngimXXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    const std::string dir = folder;
+    const qeltest::cScratchFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
     // A red-to-blue gradient with an alpha ramp across it.
     const std::string source = "-size 67x45 gradient:red-blue -alpha set -channel A "
                                "-fx '(i*3+j*2)/300' +channel";
     std::vector<std::string> paths;
     for (const sMade& file : kFiles) {
-        const std::string path = dir + "/" + file.name;
+        const std::string path = folder.PathOf(file.name);
         const std::string command = "convert " + source + " " + file.options + "'" + path +
                                     "' && echo made";
         ASSERT_FALSE(pngtest::RunCommand(command).empty()) << command;
@@ -60,9 +59,7 @@ TEST(PngImageMagick, EveryOutputFormatMatchesReferenceDecoders)
         pngtest::sPam libpng;
         ASSERT_TRUE(pngtest::PngToPamDecode(path, libpng));
         EXPECT_TRUE(pngtest::MatchesReference(picture, libpng));
-        std::remove(path.c_str());
     }
-    ::rmdir(folder);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "base/memio.h"
 #include "base/types.h"
 #include "picture/core/pngreader.h"
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 
 #include <gtest/gtest.h>
 
@@ -48,20 +50,9 @@ inline std::vector<u8> ReadFileBytes(const std::string& path)
 // The standard output of a shell command; empty when it fails.
 inline std::vector<u8> RunCommand(const std::string& command)
 {
-    std::vector<u8> output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    u8 buffer[65536];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
-        output.insert(output.end(), buffer, buffer + count);
-    }
-    if (::pclose(pipe) != 0) {
-        output.clear();
-    }
-    return output;
+    int status = -1;
+    const std::string output = qeltest::RunCommand(command, &status);
+    return status == 0 ? std::vector<u8>(output.begin(), output.end()) : std::vector<u8>();
 }
 
 // A PAM (netpbm P7) image: samples row by row from the top, `depth` per pixel.
@@ -122,12 +113,12 @@ inline bool PngToPamDecode(const std::string& path, sPam& pam)
 inline std::map<std::string, sPam> PypngDecode(const std::vector<std::string>& paths)
 {
     std::map<std::string, sPam> result;
-    char folder[] = "/tmp/pngrefXXXXXX";
-    if (::mkdtemp(folder) == nullptr) {
+    const qeltest::cScratchFolder folder;
+    if (folder.Path().empty()) {
         return result;
     }
     std::string command = std::string("/usr/bin/python3 '") + QEL_SOURCE_DIR +
-                          "/tools/testdata/png_to_pam.py' " + folder;
+                          "/tools/testdata/png_to_pam.py' " + folder.Path();
     for (const std::string& path : paths) {
         command += " '" + path + "'";
     }
@@ -135,16 +126,13 @@ inline std::map<std::string, sPam> PypngDecode(const std::vector<std::string>& p
         for (const std::string& path : paths) {
             const size_t slash = path.find_last_of('/');
             const std::string name = path.substr(slash + 1);
-            const std::string pamPath =
-                std::string(folder) + "/" + name.substr(0, name.size() - 4) + ".pam";
+            const std::string pamPath = folder.PathOf(name.substr(0, name.size() - 4) + ".pam");
             sPam pam;
             if (ParsePam(ReadFileBytes(pamPath), pam)) {
                 result[name] = pam;
             }
-            std::remove(pamPath.c_str());
         }
     }
-    ::rmdir(folder);
     return result;
 }
 

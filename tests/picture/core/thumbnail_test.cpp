@@ -353,23 +353,15 @@ protected:
     void SetUp() override
     {
         QEL_REQUIRE(qeltest::PathExists("/usr/bin/convert"), "convert (imagemagick)");
-        char pattern[] = "/tmp/qel-thumb-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        ASSERT_FALSE(m_folder.Path().empty());
     }
-    void TearDown() override
-    {
-        if (!m_dir.empty()) {
-            (void)pngtest::RunCommand("rm -rf '" + m_dir + "'");
-        }
-    }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string Path(const std::string& name) const { return m_folder.PathOf(name); }
     bool Run(const std::string& command)
     {
-        return !pngtest::RunCommand("cd " + m_dir + " && " + command + " && echo ok").empty();
+        return !pngtest::RunCommand("cd " + m_folder.Path() + " && " + command + " && echo ok").empty();
     }
 
-    std::string m_dir;
+    qeltest::cScratchFolder m_folder;
 };
 
 // A streamed thumbnail of a smooth picture against ImageMagick's box filter. The streaming

@@ -1,0 +1,51 @@
+#pragma once
+// A private folder for one test, removed with everything in it when the object goes.
+// Tests run in parallel processes, so every test makes its own.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ftw.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qeltest {
+
+class cScratchFolder
+{
+public:
+    // In `parent`: /tmp unless a test needs a faster file system (/dev/shm).
+    explicit cScratchFolder(const std::string& parent = "/tmp")
+    {
+        std::string pattern = parent + "/qeltest.XXXXXX";
+        const bool made = ::mkdtemp(pattern.data()) != nullptr;
+        EXPECT_TRUE(made) << pattern;
+        if (made) {
+            m_path = pattern;
+        }
+    }
+    ~cScratchFolder()
+    {
+        if (!m_path.empty()) {
+            ::nftw(m_path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+        }
+    }
+    cScratchFolder(const cScratchFolder&) = delete;
+    cScratchFolder& operator=(const cScratchFolder&) = delete;
+
+    // Empty when the folder could not be made.
+    const std::string& Path() const { return m_path; }
+    std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    static int RemoveOne(const char* path, const struct stat*, int, struct FTW*)
+    {
+        ::chmod(path, 0700); // a folder a test made unreadable must still go
+        ::remove(path);
+        return 0;
+    }
+
+    std::string m_path;
+};
+
+} // namespace qeltest
