@@ -5,6 +5,7 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -356,6 +357,8 @@ bool cScrollableElement::OnMouseWheel(i32 notches)
     if (!m_verticalBar) {
         return false;
     }
-    ScrollByLines(0, -notches * kWheelLines);
+    // A host may report any count: the lines are worked out in 64 bits, and a count that
+    // large scrolls past either end anyway.
+    ScrollByLines(0, i32(std::clamp<i64>(-i64(notches) * kWheelLines, INT32_MIN, INT32_MAX)));
     return true;
 }

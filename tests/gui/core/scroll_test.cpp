@@ -5,6 +5,8 @@
 #include "gui/core/scrollable.h"
 #include "guitestfixture.h"
 
+#include <cstdint>
+
 namespace {
 
 using qeltest::cProbe;
@@ -91,6 +93,21 @@ TEST(ScrollBars, StepsDefaultToSixteenPixelLinesAndViewPages)
     // Without a vertical bar the wheel is left to the parents.
     view.SetContentHeight(10);
     EXPECT_FALSE(view.OnMouseWheel(-1));
+}
+
+TEST(ScrollBars, WheelCountsOfAnySizeStopAtTheEnds)
+{
+    cScrollableElement view;
+    view.SetBounds(0, 0, 116, 100);
+    view.SetContentWidth(100);
+    view.SetContentHeight(1000);
+    ASSERT_EQ(view.GetScrollMaxY(), 900);
+    EXPECT_TRUE(view.OnMouseWheel(INT32_MIN));
+    EXPECT_EQ(view.GetScrollY(), 900);
+    EXPECT_TRUE(view.OnMouseWheel(INT32_MAX));
+    EXPECT_EQ(view.GetScrollY(), 0);
+    EXPECT_TRUE(view.OnMouseWheel(-INT32_MAX));
+    EXPECT_EQ(view.GetScrollY(), 900);
 }
 
 class ScrollView : public qeltest::cGuiTest
