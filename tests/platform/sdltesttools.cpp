@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -185,7 +187,14 @@ bool cSdlTest::RunTool(const std::vector<std::string>& args, std::string* output
         ADD_FAILURE() << "cannot start " << args[0];
         return false;
     }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool exited = host->PumpUntil([&] { return tool.HasExited(); }, timeoutMs);
+    // The tool's input may have ended the run it drives (Escape, a click): the loop stops
+    // then, but the tool still has to finish (release the button it pressed).
+    while (!exited && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        exited = tool.HasExited();
+    }
     if (output != nullptr) {
         *output = tool.GetOutput() + tool.GetErrors();
     }
