@@ -1,0 +1,190 @@
+// Jobs wake the SDL host's loop: promptly, with at most one wake event waiting in SDL's
+// queue however many actions are posted, without losing any while real key input keeps
+// flowing; and a loop with nothing to do sleeps.
+#include "base/clock.h"
+#include "sdltesttools.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+using qeltest::cRunScript;
+using qeltest::cToolProcess;
+using tClock = std::chrono::steady_clock;
+
+// What reached a cCounter; outlives the counter, which its run deletes.
+struct sCounts
+{
+    i32 work = 0;
+    std::u16string chars;
+    std::vector<tClock::time_point> stamps;
+};
+
+// Counts the actions and the characters that reach it; ends its run once the expected
+// numbers arrived, or with -1 when told to give up.
+class cCounter : public cChildElement
+{
+public:
+    enum : i32 { kWork = 20, kGiveUp = 21, kStamp = 22 };
+    cCounter(sCounts* counts, i32 expectedWork, size_t expectedChars)
+        : m_counts(counts), m_expectedWork(expectedWork), m_expectedChars(expectedChars)
+    {
+    }
+    bool DefaultFocusCapable() override { return true; }
+    bool OnAction(cChildElement* source, cChildAction* action) override
+    {
+        switch (action->GetCode()) {
+        case kWork: ++m_counts->work; break;
+        case kStamp: m_counts->stamps.push_back(tClock::now()); break;
+        case kGiveUp: EndModal(-1); return true;
+        default: return false;
+        }
+        EndWhenComplete();
+        return true;
+    }
+    void OnChar(char16_t unit) override
+    {
+        m_counts->chars.push_back(unit);
+        EndWhenComplete();
+    }
+
+private:
+    void EndWhenComplete()
+    {
+        if (m_counts->work == m_expectedWork && m_counts->chars.size() >= m_expectedChars) {
+            EndModal(1);
+        }
+    }
+
+    sCounts* m_counts;
+    i32 m_expectedWork;
+    size_t m_expectedChars;
+};
+
+// Posts kGiveUp to the counter after `seconds`, so that no test waits for ever.
+class cWatchdog
+{
+public:
+    cWatchdog(cCounter* target, i32 seconds)
+        : m_thread([this, target, seconds] {
+              for (i32 tick = 0; tick < seconds * 100 && !m_stop; ++tick) {
+                  SleepMilliseconds(10);
+              }
+              if (!m_stop) {
+                  PostJobAction(target, new cChildElement::cChildAction(cCounter::kGiveUp));
+              }
+          })
+    {
+    }
+    ~cWatchdog()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+using SdlWake = qeltest::cSdlTest;
+
+TEST_F(SdlWake, TenThousandPostsWhileTheUserTypesLoseNothingAndQueueOneWakeAtMost)
+{
+    QEL_REQUIRE_X_TOOLS();
+    constexpr i32 kPosts = 10000;
+    const std::u16string typed = u"typing goes on";
+    sCounts counts;
+    auto* counter = new cCounter(&counts, kPosts, typed.size());
+    const u32 wakeType = host->GetWakeEventType();
+    std::atomic<i32> mostQueued{0};
+    std::atomic<i32> failedPosts{0};
+    std::thread poster;
+    cToolProcess typist;
+    tClock::time_point start;
+    cRunScript script;
+    script.Post([&] {
+        ASSERT_TRUE(WaitForFocus(counter->GetWindow()));
+        ASSERT_TRUE(typist.Start({"xdotool", "type", "--delay", "40", "typing goes on"}));
+        start = tClock::now();
+        poster = std::thread([&] {
+            for (i32 index = 0; index < kPosts; ++index) {
+                if (!PostJobAction(counter, new cChildElement::cChildAction(cCounter::kWork))) {
+                    ++failedPosts;
+                }
+                i32 queued = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, wakeType, wakeType);
+                mostQueued = std::max(mostQueued.load(), queued);
+            }
+        });
+        // The run's own loop does the rest.
+    });
+    i32 code;
+    {
+        cWatchdog watchdog(counter, 10);
+        code = Maker()->RunModalOver(u"wake", 300, 200, counter, nullptr, false);
+    }
+    auto elapsed = tClock::now() - start;
+    if (poster.joinable()) {
+        poster.join();
+    }
+    while (!typist.HasExited()) {
+        SleepMilliseconds(5);
+    }
+    EXPECT_EQ(code, 1) << "gave up with " << counts.work << " actions";
+    EXPECT_EQ(failedPosts, 0);
+    EXPECT_EQ(counts.work, kPosts);
+    EXPECT_EQ(counts.chars, typed);
+    EXPECT_LE(mostQueued, 1);
+    // Typing alone takes 14 x 40 ms.
+    EXPECT_LT(elapsed, std::chrono::seconds(2));
+}
+
+// A post reaches a loop asleep in its 100 ms wait at once, every time, and a loop with
+// nothing to do uses next to no processor time.
+TEST_F(SdlWake, APostWakesTheSleepingLoopAtOnceAndIdleCostsNothing)
+{
+    constexpr i32 kRounds = 8;
+    sCounts counts;
+    auto* counter = new cCounter(&counts, -1, 0);
+    std::vector<tClock::time_point> postedAt;
+    double idleCpu = -1;
+    std::thread poster;
+    cRunScript script;
+    script.Post([&] {
+        poster = std::thread([&] {
+            double before = ProcessCpuSeconds();
+            SleepMilliseconds(1000);
+            idleCpu = ProcessCpuSeconds() - before;
+            for (i32 round = 0; round < kRounds; ++round) {
+                postedAt.push_back(tClock::now());
+                PostJobAction(counter, new cChildElement::cChildAction(cCounter::kStamp));
+                // Long enough for the loop to be asleep again.
+                SleepMilliseconds(150);
+            }
+            PostJobAction(counter, new cChildElement::cChildAction(cCounter::kGiveUp));
+        });
+    });
+    Maker()->RunModalOver(u"wake", 100, 80, counter, nullptr, false);
+    poster.join();
+    ASSERT_EQ(counts.stamps.size(), size_t(kRounds));
+    for (i32 round = 0; round < kRounds; ++round) {
+        EXPECT_LT(counts.stamps[round] - postedAt[round], std::chrono::milliseconds(30)) << "round " << round;
+    }
+    // One second of waiting for input.
+    EXPECT_LT(idleCpu, 0.05);
+}
+
+} // namespace
