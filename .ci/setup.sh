@@ -70,3 +70,15 @@ qel_run_fuzzers() {
     done
     return $failed
 }
+
+# --- Real-window tests (label sdl) --------------------------------------------------------
+# The SDL host's tests drive real windows, so they run under a private Xvfb server (depth 24
+# keeps pixels exact) with SDL on X11 and its software renderer, one test at a time; no
+# other test needs a display. Extra arguments go to ctest.
+qel_run_sdl_tests() {
+    local preset="$1"
+    shift
+    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+        env SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software LANG=C.UTF-8 \
+        ctest --test-dir "build/$preset" -L sdl --output-on-failure "$@"
+}
