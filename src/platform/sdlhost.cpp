@@ -52,6 +52,11 @@ std::unique_ptr<cSdlHost> cSdlHost::Create()
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The software renderer's target is the window surface; without this SDL backs that
+    // surface with an OpenGL texture (a software GL where there is no GPU, as under
+    // Xvfb) and redraws the whole window for every update. The X server's own image
+    // transfer sends only the damaged rectangles.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         g_hostAlive = false;
         return nullptr;

@@ -121,7 +121,13 @@ void cSdlWindow::PaintDamage()
     m_damage = {};
     m_translator->Paint(*m_canvas, damage);
     Upload(damage);
-    Present();
+    // The software renderer draws straight into the window's surface, which keeps its
+    // pixels between frames: only the damage is copied and sent to the server, where a
+    // full present would send the whole window every time.
+    SDL_Rect area{damage.x, damage.y, damage.width, damage.height};
+    SDL_RenderCopy(m_renderer, m_texture, &area, &area);
+    SDL_RenderFlush(m_renderer);
+    SDL_UpdateWindowSurfaceRects(m_window, &area, 1);
 }
 
 void cSdlWindow::Upload(const sRect& rect)
