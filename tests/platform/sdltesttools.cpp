@@ -127,7 +127,11 @@ void cToolProcess::Stop()
 
 unsigned long X11WindowOf(cWindowTranslator* window)
 {
-    SDL_Window* sdl = cSdlTest::host != nullptr ? cSdlTest::host->GetSdlWindow(window) : nullptr;
+    return X11WindowOf(cSdlTest::host != nullptr ? cSdlTest::host->GetSdlWindow(window) : nullptr);
+}
+
+unsigned long X11WindowOf(SDL_Window* sdl)
+{
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (sdl == nullptr || SDL_GetWindowWMInfo(sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {

@@ -46,8 +46,9 @@ private:
     std::string m_folder;
 };
 
-// The X11 window id of an open SDL window (0 when unknown).
+// The X11 window id of an open window, or of an SDL window (0 when unknown).
 unsigned long X11WindowOf(cWindowTranslator* window);
+unsigned long X11WindowOf(SDL_Window* window);
 std::string HexWindowId(unsigned long id);
 
 // The fixture: the process's SDL host (a failure under CI, a skip elsewhere when no

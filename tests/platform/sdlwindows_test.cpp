@@ -1,6 +1,6 @@
 // Windows of the SDL host as the X server sees them (xwininfo, xprop): placement,
-// kinds, the owner link, titles, size limits, nested modal runs, the popup protocol
-// under real input and hints that never keep the focus.
+// kinds, the owner link, titles, size limits, the popup protocol under real input and
+// hints that never keep the focus.
 #include "gui/core/canvas.h"
 #include "gui/core/form.h"
 #include "gui/core/hint.h"
@@ -13,7 +13,6 @@
 
 namespace {
 
-using qeltest::cRecorder;
 using qeltest::cRunScript;
 using qeltest::HexWindowId;
 using qeltest::X11WindowOf;
@@ -278,70 +277,6 @@ TEST_F(SdlWindows, APopupEndsOnEscapeAPressOutsideOrALostFocusAndChoosesByPressO
     EXPECT_TRUE(openAfterHint);
     EXPECT_EQ(windowsWithHint, windowsBefore + 1);
     Maker()->CloseWindow(ownerWindow);
-}
-
-// main form -> dialog -> message box: three windows; the box's Return ends the box only,
-// and the dialog under it takes no input meanwhile.
-TEST_F(SdlWindows, NestedRunsEndInnermostFirstAndBlockTheirOwners)
-{
-    QEL_REQUIRE_X_TOOLS();
-    auto* main = new cCustomForm;
-    auto* dialog = new cCustomForm;
-    auto* dialogTarget = new cRecorder;
-    std::vector<std::string> ids;
-    std::vector<std::string> children;
-    i32 boxCode = -5;
-    i32 dialogCode = -5;
-    bool dialogRanOn = false;
-    std::vector<std::string> blockedInput;
-
-    cRunScript mainScript;
-    mainScript.Post([&] {
-        ASSERT_TRUE(WaitForFocus(main->GetWindow()));
-        cRunScript dialogScript;
-        dialogScript.Post([&] {
-            ASSERT_TRUE(WaitForFocus(dialog->GetWindow()));
-            dialog->GetClientPanel()->AttachChild(dialogTarget, 0, 0, 100, 60);
-            cRunScript boxScript;
-            auto* box = new cCustomForm;
-            boxScript.Post([&] {
-                ASSERT_TRUE(WaitForFocus(box->GetWindow()));
-                for (cChildElement* root : {static_cast<cChildElement*>(main), static_cast<cChildElement*>(dialog),
-                                            static_cast<cChildElement*>(box)}) {
-                    ids.push_back(HexWindowId(X11WindowOf(root->GetWindow())));
-                }
-                children = RootChildren();
-                Xdo({"mousemove", "--window", ids[1], "40", "60", "click", "1"});
-                Xdo({"key", "a", "Return"});
-            });
-            boxCode = dialog->RunModal(u"box", 200, 100, box, false);
-            dialogRanOn = !dialog->GetWindow()->IsRunEnded();
-            blockedInput = dialogTarget->mouse;
-            for (const auto& key : dialogTarget->keys) {
-                blockedInput.push_back("Key(" + std::to_string(key.vk) + ")");
-            }
-            // The recorder took the dialog's focus (it takes every key): out of the way, so
-            // that Escape reaches the form.
-            dialogTarget->Hide();
-            EXPECT_TRUE(WaitForFocus(dialog->GetWindow()));
-            Xdo({"key", "Escape"});
-            PumpUntil([&] { return false; }, 3000);
-            dialog->EndModal(-100);
-        });
-        dialogCode = main->RunModal(u"dialog", 400, 250, dialog, false);
-        main->EndModal(3);
-    });
-    EXPECT_EQ(Maker()->RunModalOver(u"main", 600, 400, main, nullptr, false), 3);
-    delete dialogTarget;
-
-    ASSERT_EQ(ids.size(), 3u);
-    for (const std::string& id : ids) {
-        EXPECT_NE(std::find(children.begin(), children.end(), id), children.end()) << id;
-    }
-    EXPECT_EQ(boxCode, 1);
-    EXPECT_TRUE(dialogRanOn);
-    EXPECT_TRUE(blockedInput.empty()) << blockedInput.front();
-    EXPECT_EQ(dialogCode, 0);
 }
 
 // A form's minimum size holds against the server resizing it, and the tree follows

@@ -1,0 +1,134 @@
+// The toolkit's own popup menu and message box in real windows: the menu fits the real
+// screen and keeps its protocol under real input, and a message box nested two runs deep
+// ends alone.
+#include "gui/controls/messagebox.h"
+#include "gui/controls/popupmenu.h"
+#include "gui/core/form.h"
+#include "gui/core/keys.h"
+#include "sdltesttools.h"
+
+#include <SDL.h>
+
+#include <regex>
+
+namespace {
+
+using qeltest::cRunScript;
+using qeltest::HexWindowId;
+using qeltest::X11WindowOf;
+
+i32 XwininfoValue(const std::string& output, const std::string& label)
+{
+    std::smatch match;
+    return std::regex_search(output, match, std::regex(label + R"(\s*(-?\d+))")) ? std::stoi(match[1].str()) : -1;
+}
+
+class SdlControls : public qeltest::cSdlTest
+{
+protected:
+    // Runs `script` inside a dialog's run once the dialog holds the focus.
+    void InDialog(const std::function<void(cCustomForm*)>& script)
+    {
+        auto* form = new cCustomForm;
+        cRunScript runner;
+        runner.Post([&] {
+            ASSERT_TRUE(WaitForFocus(form->GetWindow()));
+            script(form);
+            form->EndModal(1);
+        });
+        EXPECT_EQ(Maker()->RunModalOver(u"controls", 400, 300, form, nullptr, false), 1);
+    }
+    // Runs `script` inside the next window to take the focus from `from`'s window (a
+    // run the window's own code opens), with that window's X id; the script ends it.
+    void WhenFocusMoves(cChildElement* from, cRunScript& runner, const std::function<void(unsigned long)>& script)
+    {
+        runner.Post([this, from, script] {
+            SDL_Window* start = host->GetSdlWindow(from->GetWindow());
+            ASSERT_TRUE(PumpUntil([&] { return SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardFocus() != start; }));
+            script(X11WindowOf(SDL_GetKeyboardFocus()));
+        });
+    }
+};
+
+// Ten rows of 13 + 7 pixels opened at y 700 on the 768-pixel screen: the rows go above
+// the point (the window is the rows plus 2 for the frame); a press on its second row
+// chooses that entry.
+TEST_F(SdlControls, AMenuNearTheBottomOpensAboveItsPointAndTakesRealClicks)
+{
+    QEL_REQUIRE_X_TOOLS();
+    tPopupItems items;
+    for (i32 row = 1; row <= 10; ++row) {
+        sPopupItem* item = items.GetOrAdd(row * 10);
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(item->text.Assign((u"Entry " + std::u16string(1, char16_t(u'0' + row - 1))).c_str()));
+    }
+    std::string menuInfo;
+    i32 clicked = -5;
+    i32 escaped = -5;
+    i32 focusTaken = -5;
+    InDialog([&](cCustomForm* form) {
+        std::string formId = HexWindowId(X11WindowOf(form->GetWindow()));
+        cRunScript runner;
+        WhenFocusMoves(form, runner, [&](unsigned long menu) {
+            std::string id = HexWindowId(menu);
+            ASSERT_TRUE(RunTool({"xwininfo", "-id", id}, &menuInfo));
+            Xdo({"mousemove", "--window", id, "20", "31", "click", "1"});
+        });
+        clicked = ShowPopupMenu(form, items, 500, 700);
+        WhenFocusMoves(form, runner, [&](unsigned long) { Xdo({"key", "Escape"}); });
+        escaped = ShowPopupMenu(form, items, 500, 100);
+        WhenFocusMoves(form, runner, [&](unsigned long) { Xdo({"windowfocus", "--sync", formId}); });
+        focusTaken = ShowPopupMenu(form, items, 500, 100);
+    });
+    EXPECT_EQ(XwininfoValue(menuInfo, "Absolute upper-left Y:"), 700 - 200) << menuInfo;
+    EXPECT_EQ(XwininfoValue(menuInfo, "Height:"), 202);
+    EXPECT_EQ(XwininfoValue(menuInfo, "Absolute upper-left X:"), 500);
+    EXPECT_EQ(clicked, 20);
+    EXPECT_EQ(escaped, -1);
+    EXPECT_EQ(focusTaken, -1);
+}
+
+// A message box over a dialog over the main form: three windows; its Return ends the box
+// only, while the dialog under it takes no input.
+TEST_F(SdlControls, AMessageBoxTwoRunsDeepEndsAloneOnReturn)
+{
+    QEL_REQUIRE_X_TOOLS();
+    auto* dialog = new cCustomForm;
+    auto* dialogTarget = new qeltest::cRecorder;
+    std::vector<std::string> shown;
+    std::string tree;
+    bool answer = false;
+    bool dialogRanOn = false;
+    std::vector<std::string> blockedInput;
+    InDialog([&](cCustomForm* main) {
+        cRunScript dialogScript;
+        dialogScript.Post([&] {
+            ASSERT_TRUE(WaitForFocus(dialog->GetWindow()));
+            dialog->GetClientPanel()->AttachChild(dialogTarget, 0, 0, 100, 60);
+            std::string dialogId = HexWindowId(X11WindowOf(dialog->GetWindow()));
+            cRunScript boxScript;
+            WhenFocusMoves(dialog, boxScript, [&](unsigned long box) {
+                shown = {HexWindowId(X11WindowOf(main->GetWindow())), dialogId, HexWindowId(box)};
+                RunTool({"xwininfo", "-root", "-children"}, &tree);
+                Xdo({"mousemove", "--window", dialogId, "40", "60", "click", "1"});
+                Xdo({"key", "a", "Return"});
+            });
+            answer = MessageBox(dialog, u"First line\nSecond line", u"Box", 0, kMessageQuestion, kMessageYesNo);
+            dialogRanOn = !dialog->GetWindow()->IsRunEnded();
+            blockedInput = dialogTarget->mouse;
+            blockedInput.insert(blockedInput.end(), dialogTarget->keys.size(), "key");
+            dialog->EndModal(4);
+        });
+        EXPECT_EQ(main->RunModal(u"dialog", 300, 200, dialog, false), 4);
+    });
+    delete dialogTarget;
+    ASSERT_EQ(shown.size(), 3u);
+    for (const std::string& id : shown) {
+        EXPECT_NE(tree.find(id + " "), std::string::npos) << id << " not among\n" << tree;
+    }
+    EXPECT_TRUE(answer);
+    EXPECT_TRUE(dialogRanOn);
+    EXPECT_TRUE(blockedInput.empty()) << blockedInput.front();
+}
+
+} // namespace
