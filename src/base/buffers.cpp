@@ -40,6 +40,17 @@ void* AllocateElements(i64 count, u64 elementSize)
     return AllocateBytes(bytes);
 }
 
+bool PixelBufferSizeOk(i64 width, i64 height, i32 bytesPerPixel)
+{
+    if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
+        return false;
+    }
+    u64 pixels = 0;
+    u64 bytes = 0;
+    return CheckedMul64(width, height, pixels) && pixels <= (u64(1) << 28) &&
+           CheckedMul64(pixels, bytesPerPixel, bytes) && bytes <= u64(INT32_MAX);
+}
+
 void ThrowOutOfBounds(const char* message, i32 line)
 {
     throw cException(message, "base/buffers", line);

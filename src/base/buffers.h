@@ -42,6 +42,11 @@ template <std::integral T>
     return std::in_range<i32>(value);
 }
 
+// The one pixel cap of every picture buffer, the toolkit's and the picture library's:
+// width and height at least 1, width x height at most 2^28 pixels and the byte count at
+// most INT32_MAX. Sizes are 64-bit so that callers can pass values from input unchecked.
+[[nodiscard]] bool PixelBufferSizeOk(i64 width, i64 height, i32 bytesPerPixel);
+
 // Process-wide test hook consulted before every allocation of the base containers
 // (buffers, map nodes, list nodes): returning false makes that allocation fail as if
 // memory were short. Null (the default) allows everything. Tests use it to reach the

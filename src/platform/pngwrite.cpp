@@ -34,7 +34,7 @@ void PutChunk(std::vector<u8>& out, const char type[4], const u8* data, size_t l
 bool EncodePngRgb(const u32* pixels, i32 width, i32 height, i32 stride, std::vector<u8>& out)
 {
     out.clear();
-    if (pixels == nullptr || stride < width || !PictureSizeAllowed(width, height)) {
+    if (pixels == nullptr || stride < width || !PixelBufferSizeOk(width, height, sizeof(u32))) {
         return false;
     }
     // Raw scanlines: a filter byte (0, none) and width x RGB per row.

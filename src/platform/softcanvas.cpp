@@ -37,7 +37,7 @@ void SubtractRect(const sRect& from, const sRect& cut, std::vector<sRect>& out)
 
 cSoftCanvas* cSoftCanvas::Create(i32 width, i32 height)
 {
-    if (!PictureSizeAllowed(width, height)) {
+    if (!PixelBufferSizeOk(width, height, sizeof(u32))) {
         return nullptr;
     }
     std::unique_ptr<u32[]> pixels(new (std::nothrow) u32[size_t(width) * size_t(height)]());

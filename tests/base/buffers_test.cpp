@@ -90,6 +90,35 @@ TEST(FitsI32, ComparesByValueAcrossSignedness)
     EXPECT_TRUE(FitsI32(u8(255)));
 }
 
+// The cap counts pixels (2^28) and bytes (INT32_MAX) separately, and products of hostile
+// sizes never wrap back under it.
+TEST(PixelBufferSizeOk, CapsPixelsAndBytes)
+{
+    struct sCase
+    {
+        i64 width, height;
+        i32 bytesPerPixel;
+        bool allowed;
+    } cases[] = {
+        {0, 5, 4, false},
+        {5, -1, 4, false},
+        {1, 1, 0, false},
+        {1, 1, 4, true},
+        {16384, 16384, 4, true},               // exactly 2^28 pixels (2^30 bytes)
+        {16385, 16384, 4, false},              // one row past the cap
+        {i64(1) << 29, 1, 4, false},           // past 2^28 pixels
+        {i64(1) << 28, 1, 8, false},           // 2^31 bytes
+        {(i64(1) << 28) - 1, 1, 8, true},      // 2^31 - 8 bytes
+        {0x7FFFFFFF, 0x7FFFFFFF, 4, false},
+        {i64(1) << 32, i64(1) << 32, 4, false}, // 2^64 pixels wrap to 0 in 64 bits
+        {i64(1) << 40, 2, 4, false},
+    };
+    for (const sCase& c : cases) {
+        EXPECT_EQ(PixelBufferSizeOk(c.width, c.height, c.bytesPerPixel), c.allowed)
+            << c.width << " x " << c.height << " x " << c.bytesPerPixel;
+    }
+}
+
 TEST(TypeBuf, AllocRefusesCountsOutsideOneToInt32Max)
 {
     _typebuf<u32> buffer;

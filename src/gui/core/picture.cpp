@@ -1,17 +1,7 @@
 #include "gui/core/picture.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <new>
-
-bool PictureSizeAllowed(i64 width, i64 height)
-{
-    if (width < 1 || height < 1 || width > kMaxPicturePixels || height > kMaxPicturePixels) {
-        return false;
-    }
-    const i64 pixels = width * height; // both <= 2^28: the product fits in 63 bits
-    return pixels <= kMaxPicturePixels && pixels * 4 <= INT32_MAX;
-}
 
 cPicture::~cPicture()
 {
@@ -29,7 +19,7 @@ void cPicture::Free()
 bool cPicture::Allocate(i32 width, i32 height)
 {
     Free();
-    if (!PictureSizeAllowed(width, height)) {
+    if (!PixelBufferSizeOk(width, height, sizeof(u32))) {
         return false;
     }
     m_pixels = new (std::nothrow) u32[size_t(width) * size_t(height)]();

@@ -1,13 +1,7 @@
 #pragma once
 // cPicture: a 32-bit bitmap of the toolkit. Pixels are 0xAARRGGBB with straight (not
 // premultiplied) alpha, rows top-down with no padding (stride = width).
-#include "base/types.h"
-
-// The one pixel cap of every picture buffer in the system: width x height <= 2^28
-// pixels and the byte count <= INT32_MAX. Sizes are taken as 64-bit so that callers
-// can pass products of untrusted values unchecked.
-constexpr i64 kMaxPicturePixels = i64(1) << 28;
-[[nodiscard]] bool PictureSizeAllowed(i64 width, i64 height);
+#include "base/buffers.h"
 
 class cPicture
 {

@@ -4,17 +4,6 @@
 #include <cstring>
 #include <utility>
 
-bool PixelBufferSizeOk(i64 width, i64 height, i32 bytesPerPixel)
-{
-    if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
-        return false;
-    }
-    u64 pixels = 0;
-    u64 bytes = 0;
-    return CheckedMul64(width, height, pixels) && pixels <= (u64(1) << 28) &&
-           CheckedMul64(pixels, bytesPerPixel, bytes) && bytes <= u64(INT32_MAX);
-}
-
 cPictBase::cPictBase() = default;
 
 cPictBase::~cPictBase()

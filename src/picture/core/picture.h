@@ -35,10 +35,6 @@ struct sPictInfo
     u8 hasEmbeddedPreview = 0;
 };
 
-// The one pixel cap of every picture allocation: width and height at least 1,
-// width x height at most 2^28 pixels and the byte count at most INT32_MAX.
-[[nodiscard]] bool PixelBufferSizeOk(i64 width, i64 height, i32 bytesPerPixel);
-
 // Per-picture state that a reader keeps with the picture; deleted with it.
 class cPictAttachment
 {
