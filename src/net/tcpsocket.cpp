@@ -98,6 +98,7 @@ cTCPSocket::~cTCPSocket() { Close(); }
 
 void cTCPSocket::Close()
 {
+    std::lock_guard<std::mutex> guard(m_closeMutex);
     const int handle = m_handle.exchange(-1);
     if (handle >= 0) {
         ::shutdown(handle, SHUT_RDWR);
@@ -116,6 +117,7 @@ void cTCPSocket::AdoptHandleForTesting(int handle) { SetHandle(handle); }
 
 void cTCPSocket::Abort()
 {
+    std::lock_guard<std::mutex> guard(m_closeMutex);
     const int handle = m_handle.load();
     if (handle >= 0) {
         ::shutdown(handle, SHUT_RDWR);

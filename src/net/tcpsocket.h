@@ -13,6 +13,7 @@
 #include "base/types.h"
 
 #include <atomic>
+#include <mutex>
 #include <netinet/in.h>
 
 struct sSocketTimeout
@@ -72,8 +73,11 @@ private:
     // False, with code 4 without a socket, when there is nothing to transfer.
     bool CanTransfer(int handle, i32 length);
 
-    // Read atomically so that Abort may run on another thread.
+    // Read atomically so that Abort may run on another thread; Abort and Close take
+    // m_closeMutex, so that Abort never shuts down a number that Close has just released
+    // and another connection has reused.
     std::atomic<int> m_handle{-1};
+    std::mutex m_closeMutex;
     sSocketTimeout m_receiveTimeout;
     sSocketTimeout m_secondTimeout;
     i64 m_appliedTimeoutMs = -1; // what SO_RCVTIMEO holds; -1 unknown
