@@ -548,20 +548,28 @@ sPoint GlobalPointerIn(SDL_Window* window)
 
 } // namespace
 
+// The window a pointer event goes to and the point in its coordinates. Under a capture
+// SDL reports the point in the capturing window's coordinates when it names that window;
+// when the pointer left all windows it names none (or another), and the capturing window
+// takes the event where the pointer really is.
+cSdlWindow* cSdlHost::PointerTarget(u32 windowId, sPoint& point) const
+{
+    cSdlWindow* entry = CaptureTarget();
+    if (entry == nullptr) {
+        return FindById(windowId);
+    }
+    if (entry->GetId() != windowId) {
+        point = GlobalPointerIn(entry->GetSdlWindow());
+    }
+    return entry;
+}
+
 void cSdlHost::HandleMouseButton(const SDL_MouseButtonEvent& event)
 {
     i32 button = event.button == SDL_BUTTON_LEFT ? kMouseLeft : event.button == SDL_BUTTON_RIGHT ? kMouseRight : 0;
-    if (button == 0) {
-        return;
-    }
-    // Under a capture SDL reports the point in the capturing window's coordinates when it
-    // names that window; when the pointer left all windows it names none (or another),
-    // and the capturing window takes the press where the pointer really is.
-    cSdlWindow* entry = CaptureTarget();
     sPoint point{event.x, event.y};
-    if (entry != nullptr && entry->GetId() != event.windowID) {
-        point = GlobalPointerIn(entry->GetSdlWindow());
-    } else if (entry == nullptr && (entry = FindById(event.windowID)) == nullptr) {
+    cSdlWindow* entry = button != 0 ? PointerTarget(event.windowID, point) : nullptr;
+    if (entry == nullptr) {
         return;
     }
     u32 modifiers = SDL_GetModState();
@@ -572,14 +580,10 @@ void cSdlHost::HandleMouseButton(const SDL_MouseButtonEvent& event)
 
 void cSdlHost::HandleMouseMotion(const SDL_MouseMotionEvent& event)
 {
-    cSdlWindow* entry = CaptureTarget();
     sPoint point{event.x, event.y};
-    if (entry != nullptr && entry->GetId() != event.windowID) {
-        point = GlobalPointerIn(entry->GetSdlWindow());
-    } else if (entry == nullptr && (entry = FindById(event.windowID)) == nullptr) {
-        return;
+    if (cSdlWindow* entry = PointerTarget(event.windowID, point)) {
+        entry->GetTranslator()->OnMouseMove(point.x, point.y);
     }
-    entry->GetTranslator()->OnMouseMove(point.x, point.y);
 }
 
 void cSdlHost::HandleMouseWheel(const SDL_MouseWheelEvent& event)

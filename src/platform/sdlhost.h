@@ -11,9 +11,10 @@
 // Input: keys become virtual keys (sdlkeys.h) with the Shift, Ctrl and Alt state, text
 // becomes UTF-16 units for CharInput, the left and right buttons become buttons 1 and 2
 // stamped with SDL's millisecond clock (the core makes double clicks of them), and wheel
-// steps go to the element under the pointer. While a window's tree holds the mouse
-// capture, or a popup is open, presses and moves go to that window in its own
-// coordinates, outside its area included, so a press outside a popup closes it.
+// steps go to the element under the pointer. A popup holds the pointer for as long as it
+// is open (x11pointergrab.h): presses anywhere on the screen reach it in its own
+// coordinates, so a press outside closes it. A drag that started in a window stays with
+// that window through the X server's own grab of a pressed button.
 //
 // Focus: dialogs and popups take the input focus as they open (also without a window
 // manager) and give it back to their owner as they close. A window that loses the focus
@@ -109,6 +110,7 @@ private:
     void RestoreFocus();
     void ResolveFocusLosses();
     cSdlWindow* CaptureTarget() const;
+    cSdlWindow* PointerTarget(u32 windowId, sPoint& point) const;
     cSdlWindow* PopupWindow() const;
     void SyncPointerGrab();
     void HandleGrabbedPointer();

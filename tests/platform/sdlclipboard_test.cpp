@@ -11,18 +11,6 @@ using qeltest::cToolProcess;
 class SdlClipboard : public qeltest::cSdlTest
 {
 protected:
-    // Runs `script` inside a dialog's run with the form as the element that asks.
-    void WithForm(const std::function<void(cCustomForm*)>& script)
-    {
-        auto* form = new cCustomForm;
-        cRunScript runner;
-        runner.Post([&] {
-            ASSERT_TRUE(WaitForFocus(form->GetWindow()));
-            script(form);
-            form->EndModal(1);
-        });
-        EXPECT_EQ(Maker()->RunModalOver(u"clipboard", 200, 100, form, nullptr, false), 1);
-    }
     // Offers `bytes` as the clipboard's UTF-8 text from xclip until the tool is stopped,
     // and reads it back through the form.
     std::u16string ReadOffered(cCustomForm* form, const std::string& bytes)
@@ -54,7 +42,7 @@ TEST_F(SdlClipboard, TextGoesBothWaysAsUtf8)
     std::string toXclip;
     std::string withSurrogate;
     bool rawFormat = true;
-    WithForm([&](cCustomForm* form) {
+    InDialog([&](cCustomForm* form) {
         ASSERT_TRUE(form->SetClipboardText(u"previous", -1));
         fromXclip = ReadOffered(form, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac");
         // The length bounds the text; reading it needs this loop to pump (SDL serves the
@@ -81,7 +69,7 @@ TEST_F(SdlClipboard, BrokenUtf8FromAnotherProgramBecomesReplacementCharacters)
 {
     QEL_REQUIRE_X_TOOLS();
     std::u16string read;
-    WithForm([&](cCustomForm* form) {
+    InDialog([&](cCustomForm* form) {
         ASSERT_TRUE(form->SetClipboardText(u"previous", -1));
         read = ReadOffered(form, "x\xff" "y\xe2\x82" "z\xc3");
     });

@@ -9,35 +9,18 @@
 
 #include <SDL.h>
 
-#include <regex>
 
 namespace {
 
 using qeltest::cRunScript;
 using qeltest::HexWindowId;
 using qeltest::X11WindowOf;
+using qeltest::XwininfoValue;
 
-i32 XwininfoValue(const std::string& output, const std::string& label)
-{
-    std::smatch match;
-    return std::regex_search(output, match, std::regex(label + R"(\s*(-?\d+))")) ? std::stoi(match[1].str()) : -1;
-}
 
 class SdlControls : public qeltest::cSdlTest
 {
 protected:
-    // Runs `script` inside a dialog's run once the dialog holds the focus.
-    void InDialog(const std::function<void(cCustomForm*)>& script)
-    {
-        auto* form = new cCustomForm;
-        cRunScript runner;
-        runner.Post([&] {
-            ASSERT_TRUE(WaitForFocus(form->GetWindow()));
-            script(form);
-            form->EndModal(1);
-        });
-        EXPECT_EQ(Maker()->RunModalOver(u"controls", 400, 300, form, nullptr, false), 1);
-    }
     // Runs `script` inside the next window to take the focus from `from`'s window (a
     // run the window's own code opens), with that window's X id; the script ends it.
     void WhenFocusMoves(cChildElement* from, cRunScript& runner, const std::function<void(unsigned long)>& script)

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -154,6 +155,12 @@ std::string HexWindowId(unsigned long id)
     return text;
 }
 
+i32 XwininfoValue(const std::string& output, const std::string& label)
+{
+    std::smatch match;
+    return std::regex_search(output, match, std::regex(label + R"(\s*(-?\d+))")) ? std::stoi(match[1].str()) : -1;
+}
+
 // --- fixture ---------------------------------------------------------------------------------------
 
 void cSdlTest::SetUp()
@@ -221,6 +228,18 @@ bool cSdlTest::Xdo(std::initializer_list<std::string> args)
     std::vector<std::string> command{"xdotool"};
     command.insert(command.end(), args);
     return RunTool(command);
+}
+
+void cSdlTest::InDialog(const std::function<void(cCustomForm*)>& script)
+{
+    auto* form = new cCustomForm;
+    cRunScript runner;
+    runner.Post([&] {
+        ASSERT_TRUE(WaitForFocus(form->GetWindow()));
+        script(form);
+        form->EndModal(1);
+    });
+    EXPECT_EQ(Maker()->RunModalOver(u"dialog", 400, 300, form, nullptr, false), 1);
 }
 
 bool cSdlTest::WaitForFocus(cWindowTranslator* window)

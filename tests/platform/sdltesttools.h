@@ -5,6 +5,7 @@
 #include "gui/core/actions.h"
 #include "gui/core/application.h"
 #include "gui/core/element.h"
+#include "gui/core/form.h"
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
 #include "platform/sdlhost.h"
@@ -50,6 +51,8 @@ private:
 unsigned long X11WindowOf(cWindowTranslator* window);
 unsigned long X11WindowOf(SDL_Window* window);
 std::string HexWindowId(unsigned long id);
+// A number that xwininfo prints after `label` ("Width:"); -1 when missing.
+i32 XwininfoValue(const std::string& output, const std::string& label);
 
 // The fixture: the process's SDL host (a failure under CI, a skip elsewhere when no
 // display is there), the fixed-advance test font and an application set up on the host.
@@ -69,6 +72,9 @@ protected:
                  const std::string& input = {});
     // xdotool with these arguments.
     bool Xdo(std::initializer_list<std::string> args);
+    // Runs `script` inside a dialog's run once the dialog holds the focus; the run ends
+    // after the script.
+    void InDialog(const std::function<void(cCustomForm*)>& script);
     // Pumps until `window` holds SDL's keyboard focus.
     bool WaitForFocus(cWindowTranslator* window);
     bool PumpUntil(const std::function<bool()>& done, u32 timeoutMs = 5000);

@@ -11,19 +11,14 @@
 
 #include <regex>
 
+
 namespace {
 
 using qeltest::cRunScript;
 using qeltest::HexWindowId;
 using qeltest::X11WindowOf;
+using qeltest::XwininfoValue;
 
-// A number that xwininfo prints after `label`; -1 when missing.
-i32 XwininfoValue(const std::string& output, const std::string& label)
-{
-    std::smatch match;
-    std::regex pattern(label + R"(\s*(-?\d+))");
-    return std::regex_search(output, match, pattern) ? std::stoi(match[1].str()) : -1;
-}
 
 // One entry of cTestMenu: chooses its id on a left press or on Return; Up and Down
 // move between the entries.
