@@ -169,6 +169,7 @@ TEST_F(SdlWindows, DialogsPopupsAndHintsAreTheKindsOfWindowsTheyShouldBe)
     std::string hintInfo;
     std::string hintType;
     bool dialogKeptFocus = false;
+    sSize screen;
 
     auto* dialog = new cCustomForm;
     cRunScript dialogScript;
@@ -178,6 +179,7 @@ TEST_F(SdlWindows, DialogsPopupsAndHintsAreTheKindsOfWindowsTheyShouldBe)
         dialogInfo = Xwininfo(window);
         dialogOwner = Xprop(window, "WM_TRANSIENT_FOR");
         dialogTitle = Xprop(window, "_NET_WM_NAME");
+        EXPECT_TRUE(dialog->GetMaxWindowSize(screen));
         {
             cHintMaster hint;
             ASSERT_TRUE(hint.ShowHint(dialog, u"hint", {640, 700}, kHintDefaultColour, kHintDefaultColour, 1));
@@ -208,6 +210,8 @@ TEST_F(SdlWindows, DialogsPopupsAndHintsAreTheKindsOfWindowsTheyShouldBe)
     EXPECT_NE(dialogInfo.find("Override Redirect State: no"), std::string::npos) << dialogInfo;
     EXPECT_NE(dialogOwner.find(ownerId), std::string::npos) << dialogOwner;
     EXPECT_NE(dialogTitle.find("\"Dialog Ä€\""), std::string::npos) << dialogTitle;
+    // Xvfb's screen, which has no panels to leave out.
+    EXPECT_EQ(screen, (sSize{1024, 768}));
 
     EXPECT_EQ(XwininfoValue(popupInfo, "Absolute upper-left X:"), 420);
     EXPECT_EQ(XwininfoValue(popupInfo, "Absolute upper-left Y:"), 300);
