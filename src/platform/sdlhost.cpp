@@ -164,9 +164,9 @@ bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
     entry->PaintDamage();
     SDL_ShowWindow(sdl);
     entry->Present();
-    if (spec.kind == eWindowKind::Hint) {
-        RestoreFocus();
-    } else {
+    // A hint that took the focus as it mapped (no window manager) hands it back as soon
+    // as SDL reports the gain.
+    if (spec.kind != eWindowKind::Hint) {
         m_focusWindow = window;
         Focus(entry);
     }
