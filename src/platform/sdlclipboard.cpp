@@ -10,7 +10,14 @@ bool SetSdlClipboardText(const char16_t* text, i32 length)
     if (!WideToUtf8String(text, length, utf8)) {
         return false;
     }
-    return SDL_SetClipboardText(utf8.GetOrEmpty()) == 0;
+    if (SDL_SetClipboardText(utf8.GetOrEmpty()) != 0) {
+        return false;
+    }
+    // On X11 taking the clipboard is a request that waits in SDL's output buffer until
+    // the next pump; sent now, it reaches the server before another program that the
+    // user turns to next can ask for the text (or take the clipboard itself).
+    SDL_PumpEvents();
+    return true;
 }
 
 bool GetSdlClipboardText(_guardchar<char16_t>& text)
