@@ -34,7 +34,8 @@ std::vector<u8> Buffer(size_t size)
 
 const u8 kKey[32] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
                      17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
-const u8 kNonce[12] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2};
+// A whole block: libcrypto reads 16 bytes as a CBC IV; GCM takes the first 12.
+const u8 kNonce[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
 
 enum class eImpl { Ours, OursTable, OursTableGhash };
 
