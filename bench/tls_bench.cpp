@@ -91,10 +91,13 @@ public:
         m_bodySize = u64(mib != nullptr ? std::strtoul(mib, nullptr, 10) : 256) << 20;
         const std::string d = m_folder;
         if (RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/key.pem",
-                        "-out", d + "/cert.pem", "-days", "2", "-subj", "/CN=localhost"}) != 0) {
+                        "-out", d + "/cert.pem", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                        "subjectAltName=DNS:localhost,IP:127.0.0.1"}) != 0) {
             m_error = "openssl is missing";
             return;
         }
+        // The client authenticates its server: the self-signed certificate is the anchor.
+        ::setenv("QEL_EXTRA_CA_FILE", (d + "/cert.pem").c_str(), 1);
         std::filesystem::create_directory(d + "/www");
         {
             std::ofstream body(d + "/www/body.bin", std::ios::binary);
