@@ -9,6 +9,7 @@
 #include "platform/sdlcursors.h"
 #include "platform/sdlkeys.h"
 #include "platform/sdlwindow.h"
+#include "platform/x11display.h"
 
 #include <SDL.h>
 
@@ -16,14 +17,18 @@
 #include <cassert>
 #include <chrono>
 #include <new>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 
 // The longest wait for an event while idle: also how often a loop looks at conditions
 // that change without an event.
 constexpr u32 kIdleWaitMs = 100;
-// How often the pointer grab's events are looked at while a popup is open.
-constexpr u32 kGrabPollMs = 10;
+// Without an X connection to wait on (no window yet, or not X11), the wait is cut into
+// slices this long so that SDL's other events are seen.
+constexpr u32 kBlindWaitMs = 10;
 // PumpUntil looks at its condition at least this often.
 constexpr u32 kPumpSliceMs = 10;
 // Actions dispatched in one go before input and painting get their turn again.
@@ -62,11 +67,15 @@ std::unique_ptr<cSdlHost> cSdlHost::Create()
         return nullptr;
     }
     Uint32 wakeType = SDL_RegisterEvents(1);
+    int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     std::unique_ptr<cSdlHost> host;
-    if (wakeType != Uint32(-1)) {
-        host.reset(new (std::nothrow) cSdlHost(wakeType));
+    if (wakeType != Uint32(-1) && wakeFd >= 0) {
+        host.reset(new (std::nothrow) cSdlHost(wakeType, wakeFd));
     }
     if (host == nullptr) {
+        if (wakeFd >= 0) {
+            close(wakeFd);
+        }
         SDL_Quit();
         g_hostAlive = false;
         return nullptr;
@@ -75,7 +84,7 @@ std::unique_ptr<cSdlHost> cSdlHost::Create()
     return host;
 }
 
-cSdlHost::cSdlHost(u32 wakeEventType) : m_wakeEventType(wakeEventType)
+cSdlHost::cSdlHost(u32 wakeEventType, int wakeFd) : m_wakeEventType(wakeEventType), m_wakeFd(wakeFd)
 {
     m_cursors.emplace();
 }
@@ -90,6 +99,7 @@ cSdlHost::~cSdlHost()
     m_windows.clear();
     m_cursors.reset();
     SDL_Quit();
+    close(m_wakeFd);
     g_hostAlive = false;
 }
 
@@ -158,6 +168,9 @@ bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
     } else if (spec.kind == eWindowKind::Popup) {
         // Takes effect whenever the popup holds the focus.
         SDL_SetWindowKeyboardGrab(sdl, SDL_TRUE);
+    }
+    if (m_displayFd < 0) {
+        m_displayFd = X11ConnectionFd(sdl);
     }
     m_windows.push_back(std::move(created));
     // The first frame is ready before the window maps, so it never shows garbage.
@@ -369,7 +382,35 @@ void cSdlHost::Wake()
         // The queue is full or filtered: the next post tries again, and the idle wait
         // ends within kIdleWaitMs anyway.
         m_wakePending = false;
+        return;
     }
+    const u64 one = 1;
+    (void)!write(m_wakeFd, &one, sizeof one);
+}
+
+// The loop waits here rather than in SDL_WaitEventTimeout: while that waits, SDL wakes
+// it on X11 by sending an event to one of the windows from the thread that pushes, and
+// the server may take that send after the loop, already awake for another reason, has
+// destroyed the window (two connections, no common order) -- a BadWindow error, which
+// Xlib answers by ending the process. Waiting on the X connection's socket and on an
+// eventfd keeps every X call on this thread.
+void cSdlHost::WaitForInput(u32 waitMs)
+{
+    // Events Xlib has already read (while painting, say) are on no socket any more.
+    SDL_PumpEvents();
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE || m_pointerGrab.HasQueuedEvents()) {
+        return;
+    }
+    pollfd sources[3] = {{m_wakeFd, POLLIN, 0}};
+    nfds_t count = 1;
+    for (int fd : {m_displayFd, m_pointerGrab.GetConnectionFd()}) {
+        if (fd >= 0) {
+            sources[count++] = {fd, POLLIN, 0};
+        }
+    }
+    (void)poll(sources, count, i32(m_displayFd >= 0 ? waitMs : std::min(waitMs, kBlindWaitMs)));
+    u64 wakes;
+    (void)!read(m_wakeFd, &wakes, sizeof wakes);
 }
 
 bool cSdlHost::InnermostRunEnded() const
@@ -401,16 +442,12 @@ void cSdlHost::RunOnce(u32 waitMs)
 {
     bool busy = HasPendingWork() || std::any_of(m_windows.begin(), m_windows.end(),
                                                 [](const auto& entry) { return entry->IsDamaged(); });
-    // The grab's connection wakes no SDL wait: it is looked at every few milliseconds
-    // while a popup is open.
-    if (PopupWindow() != nullptr) {
-        waitMs = std::min(waitMs, kGrabPollMs);
+    if (!busy) {
+        WaitForInput(waitMs);
     }
     SDL_Event event;
-    bool got = busy ? SDL_PollEvent(&event) == 1 : SDL_WaitEventTimeout(&event, i32(waitMs)) == 1;
-    while (got) {
+    while (SDL_PollEvent(&event) == 1) {
         Handle(event);
-        got = SDL_PollEvent(&event) == 1;
     }
     SyncPointerGrab();
     HandleGrabbedPointer();

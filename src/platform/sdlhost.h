@@ -1,12 +1,13 @@
 #pragma once
 // cSdlHost: real windows through SDL2, one SDL window per dialog, popup and hint.
 //
-// The GUI thread is the thread that creates the host: SDL's video calls stay on it, and
-// only Wake (SDL_PushEvent) runs on other threads. Each loop iteration waits for an SDL
-// event (100 ms at most), drains the queue into the windows' translators, dispatches
-// queued actions (GUI queue first) for a bounded slice of time so that input keeps
-// flowing under a flood of posts, and paints the damaged windows. Every modal run nests
-// one such loop on the same thread.
+// The GUI thread is the thread that creates the host: every SDL video and X call stays
+// on it; Wake, from any thread, only pushes an SDL event and writes an eventfd. Each loop
+// iteration waits (100 ms at most) on SDL's X connection, the popup grab's connection and
+// that eventfd, drains SDL's queue into the windows' translators, dispatches queued
+// actions (GUI queue first) for a bounded slice of time so that input keeps flowing
+// under a flood of posts, and paints the damaged windows. Every modal run nests one such
+// loop on the same thread.
 //
 // Input: keys become virtual keys (sdlkeys.h) with the Shift, Ctrl and Alt state, text
 // becomes UTF-16 units for CharInput, the left and right buttons become buttons 1 and 2
@@ -86,13 +87,14 @@ public:
     bool ReadClipboard(_typebuf<u8>& bytes) override;
 
 private:
-    explicit cSdlHost(u32 wakeEventType);
+    cSdlHost(u32 wakeEventType, int wakeFd);
 
     cSdlWindow* Find(const cWindowTranslator* window) const;
     cSdlWindow* FindById(u32 id) const;
     cSdlWindow* FindSdl(const SDL_Window* window) const;
 
     void RunOnce(u32 waitMs);
+    void WaitForInput(u32 waitMs);
     bool InnermostRunEnded() const;
     void DispatchActions();
     void PaintDamagedWindows();
@@ -126,6 +128,10 @@ private:
     std::optional<cSdlCursors> m_cursors;
     cX11PointerGrab m_pointerGrab;
 
+    // Written by Wake after its SDL event: the loop's wait watches it.
+    const int m_wakeFd;
+    // SDL's X connection, once a window told it; -1 before.
+    int m_displayFd = -1;
     std::atomic<bool> m_wakePending{false};
     std::mutex m_wakeLock;
     bool m_acceptingWakes = true;

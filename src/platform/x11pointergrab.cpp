@@ -71,6 +71,16 @@ void cX11PointerGrab::Release()
     XSync(m_connection->display, True);
 }
 
+int cX11PointerGrab::GetConnectionFd() const
+{
+    return m_window != nullptr ? ConnectionNumber(m_connection->display) : -1;
+}
+
+bool cX11PointerGrab::HasQueuedEvents() const
+{
+    return m_window != nullptr && XEventsQueued(m_connection->display, QueuedAfterFlush) > 0;
+}
+
 bool cX11PointerGrab::NextEvent(sPointerEvent& event)
 {
     if (m_connection == nullptr) {

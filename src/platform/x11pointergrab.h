@@ -46,6 +46,10 @@ public:
     // The next pointer event that arrived (buttons other than left, right and the wheel
     // are left out); false when none is waiting.
     bool NextEvent(sPointerEvent& event);
+    // The connection's socket, to wait on while the grab holds; -1 without one.
+    int GetConnectionFd() const;
+    // Events already read from the socket wait in the connection's queue.
+    bool HasQueuedEvents() const;
 
 private:
     struct sConnection;

@@ -192,4 +192,40 @@ TEST_F(SdlWake, APostWakesTheSleepingLoopAtOnceAndIdleCostsNothing)
     EXPECT_LT(idleCpu, 0.05);
 }
 
+// Runs that a job's last post ends, while the pointer moving over the windows wakes the
+// loop as well: the window goes while the job may still be waking the loop. Nothing may
+// reach the X server for a window that is gone (Xlib ends the process on that error).
+TEST_F(SdlWake, JobsEndingTheirRunsRaceTheWindowsGoing)
+{
+    QEL_REQUIRE_X_TOOLS();
+    constexpr i32 kRuns = 60;
+    constexpr i32 kPosts = 40;
+    // Every dialog opens centred on the screen, under these moves.
+    std::vector<std::string> moves{"xdotool"};
+    for (i32 step = 0; step < 600; ++step) {
+        moves.insert(moves.end(), {"mousemove", std::to_string(490 + step % 40), std::to_string(370 + step % 25),
+                                   "sleep", "0.005"});
+    }
+    cToolProcess pointer;
+    ASSERT_TRUE(pointer.Start(moves));
+    i32 completed = 0;
+    for (i32 run = 0; run < kRuns; ++run) {
+        sCounts counts;
+        auto* counter = new cCounter(&counts, kPosts, 0);
+        std::thread poster;
+        cRunScript script;
+        script.Post([&] {
+            poster = std::thread([counter] {
+                for (i32 post = 0; post < kPosts; ++post) {
+                    PostJobAction(counter, new cChildElement::cChildAction(cCounter::kWork));
+                    std::this_thread::sleep_for(std::chrono::microseconds(post % 5 * 50));
+                }
+            });
+        });
+        completed += Maker()->RunModalOver(u"race", 80, 60, counter, nullptr, false) == 1;
+        poster.join();
+    }
+    EXPECT_EQ(completed, kRuns);
+}
+
 } // namespace
