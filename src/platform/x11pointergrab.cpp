@@ -1,9 +1,8 @@
 #include "platform/x11pointergrab.h"
 
 #include "gui/core/keys.h"
+#include "platform/x11display.h"
 
-#include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <new>
@@ -39,14 +38,13 @@ bool cX11PointerGrab::IsHeldFor(SDL_Window* window) const
 
 bool cX11PointerGrab::Grab(SDL_Window* window)
 {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+    sX11Window x11;
+    if (!GetX11Window(window, x11)) {
         return false;
     }
     if (m_connection == nullptr) {
         std::unique_ptr<sConnection> connection(new (std::nothrow) sConnection);
-        if (connection == nullptr || (connection->display = XOpenDisplay(DisplayString(info.info.x11.display))) == nullptr) {
+        if (connection == nullptr || (connection->display = XOpenDisplay(DisplayString(x11.display))) == nullptr) {
             return false;
         }
         m_connection = std::move(connection);
@@ -54,7 +52,7 @@ bool cX11PointerGrab::Grab(SDL_Window* window)
     // owner_events False: every pointer event comes here, reported relative to the grab
     // window (X11 protocol, GrabPointer), also over the application's other windows.
     constexpr unsigned kMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-    int result = XGrabPointer(m_connection->display, info.info.x11.window, False, kMask, GrabModeAsync,
+    int result = XGrabPointer(m_connection->display, x11.window, False, kMask, GrabModeAsync,
                               GrabModeAsync, None, None, CurrentTime);
     m_window = result == GrabSuccess ? window : nullptr;
     return m_window != nullptr;

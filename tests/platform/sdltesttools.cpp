@@ -2,9 +2,9 @@
 
 #include "platform/softgraphics.h"
 #include "platform/windowhost.h"
+#include "platform/x11display.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #include <chrono>
 #include <csignal>
@@ -140,12 +140,8 @@ unsigned long X11WindowOf(cWindowTranslator* window)
 
 unsigned long X11WindowOf(SDL_Window* sdl)
 {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (sdl == nullptr || SDL_GetWindowWMInfo(sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
-        return 0;
-    }
-    return info.info.x11.window;
+    sX11Window x11;
+    return GetX11Window(sdl, x11) ? x11.window : 0;
 }
 
 std::string HexWindowId(unsigned long id)
