@@ -93,6 +93,21 @@ protected:
         RunTool({"compare", "-metric", "AE", a, b, "null:"}, &output);
         return output;
     }
+    // Runs `form` in a dialog of the headless host (an application of its own for the
+    // while) with `script`, then sets the SDL host's application up again.
+    void RenderHeadless(cPixelForm* form, i32 width, i32 height, const cHeadlessHost::tModalScript& script)
+    {
+        application.reset();
+        {
+            cHeadlessHost headless;
+            cCIApplication rendering;
+            ASSERT_TRUE(rendering.SetUpWindowSystem(&headless));
+            headless.PushModalScript(script);
+            rendering.GetWindowMaker()->RunModalOver(u"pixels", width, height, form, nullptr, true);
+        }
+        application = std::make_unique<cCIApplication>();
+        ASSERT_TRUE(application->SetUpWindowSystem(host));
+    }
 };
 
 TEST_F(SdlPixels, TheServerShowsTheHeadlessRenderingPixelForPixel)
@@ -105,23 +120,14 @@ TEST_F(SdlPixels, TheServerShowsTheHeadlessRenderingPixelForPixel)
     const std::string shotDamaged = Folder() + "sdl_pixels_shot_damaged.png";
 
     // The system font: anti-aliased glyphs are the pixels most likely to go astray.
-    application.reset();
     ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::System));
-    {
-        cHeadlessHost headless;
-        cCIApplication rendering;
-        ASSERT_TRUE(rendering.SetUpWindowSystem(&headless));
-        headless.PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-            h.Pump();
-            EXPECT_TRUE(h.SavePng(&window, headlessWhole));
-            static_cast<cPixelForm*>(window.GetRoot())->ChangeSwatch();
-            h.Pump();
-            EXPECT_TRUE(h.SavePng(&window, headlessDamaged));
-        });
-        rendering.GetWindowMaker()->RunModalOver(u"pixels", 360, 240, new cPixelForm, nullptr, false);
-    }
-    application = std::make_unique<cCIApplication>();
-    ASSERT_TRUE(application->SetUpWindowSystem(host));
+    RenderHeadless(new cPixelForm, 360, 240, [&](cHeadlessHost& h, cWindowTranslator& window) {
+        h.Pump();
+        EXPECT_TRUE(h.SavePng(&window, headlessWhole));
+        static_cast<cPixelForm*>(window.GetRoot())->ChangeSwatch();
+        h.Pump();
+        EXPECT_TRUE(h.SavePng(&window, headlessDamaged));
+    });
 
     auto* form = new cPixelForm;
     std::string whole;
@@ -139,10 +145,39 @@ TEST_F(SdlPixels, TheServerShowsTheHeadlessRenderingPixelForPixel)
         damaged = DifferingPixels(shotDamaged, headlessDamaged);
         form->EndModal(1);
     });
-    EXPECT_EQ(Maker()->RunModalOver(u"pixels", 360, 240, form, nullptr, false), 1);
+    EXPECT_EQ(Maker()->RunModalOver(u"pixels", 360, 240, form, nullptr, true), 1);
     EXPECT_EQ(whole, "0") << shotWhole << " against " << headlessWhole;
     EXPECT_EQ(damaged, "0") << shotDamaged << " against " << headlessDamaged;
     ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
+}
+
+// A window the server resizes gets a canvas and texture of the new size and shows the
+// tree laid out anew, as a window opened at that size does.
+TEST_F(SdlPixels, AResizedWindowShowsWhatAWindowOfThatSizeShows)
+{
+    QEL_REQUIRE_X_TOOLS();
+    QEL_REQUIRE(qeltest::HaveTool("import") && qeltest::HaveTool("compare"), "import and compare (imagemagick)");
+    const std::string headless = Folder() + "sdl_pixels_headless_resized.png";
+    const std::string shot = Folder() + "sdl_pixels_shot_resized.png";
+    RenderHeadless(new cPixelForm, 450, 300, [&](cHeadlessHost& h, cWindowTranslator& window) {
+        h.Pump();
+        EXPECT_TRUE(h.SavePng(&window, headless));
+    });
+    auto* form = new cPixelForm;
+    std::string differing;
+    cRunScript script;
+    script.Post([&] {
+        ASSERT_TRUE(WaitForFocus(form->GetWindow()));
+        std::string id = qeltest::HexWindowId(qeltest::X11WindowOf(form->GetWindow()));
+        Xdo({"windowsize", id, "450", "300"});
+        PumpUntil([&] { return form->GetWidth() == 450 && form->GetHeight() == 300; });
+        Settle();
+        ASSERT_TRUE(RunTool({"import", "-silent", "-window", id, shot}));
+        differing = DifferingPixels(shot, headless);
+        form->EndModal(1);
+    });
+    EXPECT_EQ(Maker()->RunModalOver(u"pixels", 360, 240, form, nullptr, true), 1);
+    EXPECT_EQ(differing, "0") << shot << " against " << headless;
 }
 
 } // namespace
