@@ -38,9 +38,13 @@ public:
     std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
 
 private:
-    static int RemoveOne(const char* path, const struct stat*, int, struct FTW*)
+    static int RemoveOne(const char* path, const struct stat*, int type, struct FTW*)
     {
-        ::chmod(path, 0700); // a folder a test made unreadable must still go
+        // A folder a test made unreadable must still go. Only folders: chmod follows
+        // symbolic links, and tests link to devices such as /dev/null.
+        if (type == FTW_DP) {
+            ::chmod(path, 0700);
+        }
         ::remove(path);
         return 0;
     }
