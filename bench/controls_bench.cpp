@@ -33,9 +33,9 @@ struct sGui
     {
         InstallSoftwareGraphics(font);
         application.SetUpWindowSystem(&host);
-        sWindowSpec spec;
-        spec.screenRect = {0, 0, width, height};
-        window = application.GetWindowMaker()->OpenWindow(&form, spec);
+        sWindowParams params;
+        params.screenRect = {0, 0, width, height};
+        window = application.GetWindowMaker()->OpenWindow(&form, params);
         host.Pump();
     }
 };

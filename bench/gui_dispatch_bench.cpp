@@ -110,9 +110,9 @@ void BM_RepaintForm800x600(benchmark::State& state)
 {
     sGui gui(eTextFont::System);
     cBusyForm form;
-    sWindowSpec spec;
-    spec.screenRect = {0, 0, 800, 600};
-    cWindowTranslator* window = gui.application.GetWindowMaker()->OpenWindow(&form, spec);
+    sWindowParams params;
+    params.screenRect = {0, 0, 800, 600};
+    cWindowTranslator* window = gui.application.GetWindowMaker()->OpenWindow(&form, params);
     cCanvas* canvas = gui.host.GetCanvas(window);
     if (canvas == nullptr) {
         state.SkipWithError("no window canvas");

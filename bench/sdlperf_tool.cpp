@@ -213,9 +213,9 @@ int main()
     }
 
     cFrameElement element;
-    sWindowSpec spec;
-    spec.screenRect = {0, 0, kWidth, kHeight};
-    cWindowTranslator* window = application.GetWindowMaker()->OpenWindow(&element, spec);
+    sWindowParams params;
+    params.screenRect = {0, 0, kWidth, kHeight};
+    cWindowTranslator* window = application.GetWindowMaker()->OpenWindow(&element, params);
     host->PumpUntil([&] { return element.paints > 0; }, 2000);
     double bare = 0;
     double full = 0;

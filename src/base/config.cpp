@@ -381,7 +381,7 @@ void GetConfigStoreFolders(const char* storeName, std::string& userFolder, std::
         const char* xdg = std::getenv("XDG_CONFIG_HOME");
         _guardchar<char16_t> home;
         _guardchar<char> homeBytes;
-        // A relative XDG_CONFIG_HOME is invalid by the XDG Base Directory specification
+        // A relative XDG_CONFIG_HOME is not allowed by the XDG Base Directory rules
         // and must be ignored.
         if (xdg != nullptr && xdg[0] == '/') {
             userFolder = xdg;

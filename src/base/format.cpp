@@ -78,7 +78,7 @@ private:
     size_t m_count = 0;
 };
 
-struct sConversionSpec
+struct sFieldFormat
 {
     bool leftAlign = false;
     bool zeroPad = false;
@@ -103,59 +103,59 @@ size_t ParseFieldSize(const Unit*& p)
 
 // Parses flags, width, precision and length after '%'; `p` is left on the conversion.
 template <typename Unit>
-sConversionSpec ParseConversionSpec(const Unit*& p)
+sFieldFormat ParseFieldFormat(const Unit*& p)
 {
-    sConversionSpec spec;
+    sFieldFormat fieldFormat;
     for (;; ++p) {
         if (*p == '-') {
-            spec.leftAlign = true;
+            fieldFormat.leftAlign = true;
         } else if (*p == '0') {
-            spec.zeroPad = true;
+            fieldFormat.zeroPad = true;
         } else {
             break;
         }
     }
-    spec.width = ParseFieldSize(p);
+    fieldFormat.width = ParseFieldSize(p);
     if (*p == '.') {
         ++p;
-        spec.hasPrecision = true;
-        spec.precision = ParseFieldSize(p);
+        fieldFormat.hasPrecision = true;
+        fieldFormat.precision = ParseFieldSize(p);
     }
-    while (*p == 'l' && spec.longs < 2) {
-        ++spec.longs;
+    while (*p == 'l' && fieldFormat.longs < 2) {
+        ++fieldFormat.longs;
         ++p;
     }
-    return spec;
+    return fieldFormat;
 }
 
 // Writes a field of `length` units produced by `putBody`, padded with spaces to the width.
 template <typename Unit, typename PutBody>
-void PutPaddedField(cFormatOutput<Unit>& out, const sConversionSpec& spec, size_t length,
+void PutPaddedField(cFormatOutput<Unit>& out, const sFieldFormat& fieldFormat, size_t length,
                     PutBody putBody)
 {
-    size_t padding = spec.width > length ? spec.width - length : 0;
-    if (!spec.leftAlign) {
+    size_t padding = fieldFormat.width > length ? fieldFormat.width - length : 0;
+    if (!fieldFormat.leftAlign) {
         out.PutRepeated(Unit(' '), padding);
     }
     putBody();
-    if (spec.leftAlign) {
+    if (fieldFormat.leftAlign) {
         out.PutRepeated(Unit(' '), padding);
     }
 }
 
 // A number as sign, zeros, digits and zeros; the '0' flag widens the leading zeros.
 template <typename Unit>
-void PutNumber(cFormatOutput<Unit>& out, const sConversionSpec& spec, bool zeroPadAllowed,
+void PutNumber(cFormatOutput<Unit>& out, const sFieldFormat& fieldFormat, bool zeroPadAllowed,
                const char* sign, const char* digits, size_t digitCount, size_t leadingZeros,
                size_t trailingZeros)
 {
     size_t signLength = std::strlen(sign);
     size_t length = signLength + leadingZeros + digitCount + trailingZeros;
-    if (spec.zeroPad && zeroPadAllowed && !spec.leftAlign && spec.width > length) {
-        leadingZeros += spec.width - length;
-        length = spec.width;
+    if (fieldFormat.zeroPad && zeroPadAllowed && !fieldFormat.leftAlign && fieldFormat.width > length) {
+        leadingZeros += fieldFormat.width - length;
+        length = fieldFormat.width;
     }
-    PutPaddedField(out, spec, length, [&] {
+    PutPaddedField(out, fieldFormat, length, [&] {
         out.PutUnits(sign, signLength);
         out.PutRepeated(Unit('0'), leadingZeros);
         out.PutUnits(digits, digitCount);
@@ -164,21 +164,21 @@ void PutNumber(cFormatOutput<Unit>& out, const sConversionSpec& spec, bool zeroP
 }
 
 template <typename Unit>
-void PutInteger(cFormatOutput<Unit>& out, const sConversionSpec& spec, Unit conversion,
+void PutInteger(cFormatOutput<Unit>& out, const sFieldFormat& fieldFormat, Unit conversion,
                 va_list& args)
 {
     bool isSigned = conversion == 'd';
     u64 magnitude;
     bool negative = false;
     if (isSigned) {
-        i64 value = spec.longs == 2   ? va_arg(args, long long)
-                    : spec.longs == 1 ? va_arg(args, long)
+        i64 value = fieldFormat.longs == 2   ? va_arg(args, long long)
+                    : fieldFormat.longs == 1 ? va_arg(args, long)
                                       : va_arg(args, int);
         negative = value < 0;
         magnitude = negative ? 0 - u64(value) : u64(value);
     } else {
-        magnitude = spec.longs == 2   ? va_arg(args, unsigned long long)
-                    : spec.longs == 1 ? va_arg(args, unsigned long)
+        magnitude = fieldFormat.longs == 2   ? va_arg(args, unsigned long long)
+                    : fieldFormat.longs == 1 ? va_arg(args, unsigned long)
                                       : va_arg(args, unsigned int);
     }
     u32 base = (conversion == 'x' || conversion == 'X') ? 16 : 10;
@@ -190,18 +190,18 @@ void PutInteger(cFormatOutput<Unit>& out, const sConversionSpec& spec, Unit conv
     }
     // At least one digit without a precision; precision 0 prints no digit for 0. With a
     // precision the '0' flag is ignored.
-    size_t minimumDigits = spec.hasPrecision ? spec.precision : 1;
+    size_t minimumDigits = fieldFormat.hasPrecision ? fieldFormat.precision : 1;
     size_t leadingZeros = minimumDigits > count ? minimumDigits - count : 0;
-    PutNumber(out, spec, !spec.hasPrecision, negative ? "-" : "",
+    PutNumber(out, fieldFormat, !fieldFormat.hasPrecision, negative ? "-" : "",
               digits + sizeof(digits) - count, count, leadingZeros, 0);
 }
 
 // The digits come from snprintf in the C locale (always '.'), which also does the
 // rounding; padding is ours so that any width fits the buffer.
 template <typename Unit>
-void PutFixed(cFormatOutput<Unit>& out, const sConversionSpec& spec, double value)
+void PutFixed(cFormatOutput<Unit>& out, const sFieldFormat& fieldFormat, double value)
 {
-    size_t precision = spec.hasPrecision ? spec.precision : 6;
+    size_t precision = fieldFormat.hasPrecision ? fieldFormat.precision : 6;
     size_t exactPrecision =
         precision < kMaxExactFractionDigits ? precision : kMaxExactFractionDigits;
     // Up to 309 integer digits, a sign, a point and the fraction.
@@ -213,15 +213,15 @@ void PutFixed(cFormatOutput<Unit>& out, const sConversionSpec& spec, double valu
     bool finite = std::isfinite(value);
     const char* sign = text[0] == '-' ? "-" : "";
     size_t signLength = std::strlen(sign);
-    PutNumber(out, spec, finite, sign, text + signLength, size_t(length) - signLength, 0,
+    PutNumber(out, fieldFormat, finite, sign, text + signLength, size_t(length) - signLength, 0,
               finite ? precision - exactPrecision : 0);
 }
 
 template <typename Unit>
-size_t UnitsBefore(const Unit* text, const sConversionSpec& spec)
+size_t UnitsBefore(const Unit* text, const sFieldFormat& fieldFormat)
 {
     size_t length = 0;
-    size_t limit = spec.hasPrecision ? spec.precision : SIZE_MAX;
+    size_t limit = fieldFormat.hasPrecision ? fieldFormat.precision : SIZE_MAX;
     while (length < limit && text[length] != 0) {
         ++length;
     }
@@ -229,15 +229,15 @@ size_t UnitsBefore(const Unit* text, const sConversionSpec& spec)
 }
 
 template <typename Unit>
-void PutText(cFormatOutput<Unit>& out, const sConversionSpec& spec, const Unit* text)
+void PutText(cFormatOutput<Unit>& out, const sFieldFormat& fieldFormat, const Unit* text)
 {
     if (text == nullptr) {
         // As glibc: "(null)", or nothing when a precision below 6 would cut it.
         static constexpr Unit kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
-        text = (spec.hasPrecision && spec.precision < 6) ? kNull + 6 : kNull;
+        text = (fieldFormat.hasPrecision && fieldFormat.precision < 6) ? kNull + 6 : kNull;
     }
-    size_t length = UnitsBefore(text, spec);
-    PutPaddedField(out, spec, length, [&] { out.PutUnits(text, length); });
+    size_t length = UnitsBefore(text, fieldFormat);
+    PutPaddedField(out, fieldFormat, length, [&] { out.PutUnits(text, length); });
 }
 
 template <typename Unit>
@@ -254,25 +254,25 @@ size_t FormatUnits(Unit* buffer, size_t capacity, const Unit* format, va_list& a
             continue;
         }
         const Unit* start = p++;
-        sConversionSpec spec = ParseConversionSpec(p);
+        sFieldFormat fieldFormat = ParseFieldFormat(p);
         Unit conversion = *p;
         switch (conversion) {
         case 'd':
         case 'u':
         case 'x':
         case 'X':
-            PutInteger(out, spec, conversion, args);
+            PutInteger(out, fieldFormat, conversion, args);
             break;
         case 'f':
-            PutFixed(out, spec, va_arg(args, double));
+            PutFixed(out, fieldFormat, va_arg(args, double));
             break;
         case 'c': {
             Unit unit = Unit(va_arg(args, int));
-            PutPaddedField(out, spec, 1, [&] { out.Put(unit); });
+            PutPaddedField(out, fieldFormat, 1, [&] { out.Put(unit); });
             break;
         }
         case 's':
-            PutText(out, spec, va_arg(args, const Unit*));
+            PutText(out, fieldFormat, va_arg(args, const Unit*));
             break;
         case '%':
             out.Put(Unit('%'));

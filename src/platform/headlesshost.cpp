@@ -117,7 +117,7 @@ bool cHeadlessHost::HasMouseCapture(cWindowTranslator* window) const
     return entry != nullptr && entry->captured;
 }
 
-bool cHeadlessHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
+bool cHeadlessHost::OpenWindow(cWindowTranslator* window, const sWindowParams& params)
 {
     if (m_failNextOpen) {
         m_failNextOpen = false;
@@ -125,9 +125,9 @@ bool cHeadlessHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spe
     }
     auto entry = std::make_unique<sWindow>();
     entry->translator = window;
-    entry->kind = spec.kind;
-    entry->screenRect = spec.screenRect;
-    if (!entry->title.Assign(spec.title)) {
+    entry->kind = params.kind;
+    entry->screenRect = params.screenRect;
+    if (!entry->title.Assign(params.title)) {
         return false;
     }
     entry->Reallocate();

@@ -106,7 +106,7 @@ public:
     void SetClipboardBytes(const u8* bytes, size_t count);
 
     // --- cWindowRequestTarget --------------------------------------------------------------
-    bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) override;
+    bool OpenWindow(cWindowTranslator* window, const sWindowParams& params) override;
     void CloseWindow(cWindowTranslator* window) override;
     bool GetWindowRect(cWindowTranslator* window, sRect& screenRect) override;
     void InvalidateWindow(cWindowTranslator* window, const sRect& rect) override;

@@ -142,16 +142,16 @@ bool cSdlHost::HasKeyboardFocus(cWindowTranslator* window) const
     return entry != nullptr && SDL_GetKeyboardFocus() == entry->GetSdlWindow();
 }
 
-bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
+bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowParams& params)
 {
-    std::unique_ptr<cSdlWindow> created = cSdlWindow::Create(window, spec);
+    std::unique_ptr<cSdlWindow> created = cSdlWindow::Create(window, params);
     if (created == nullptr) {
         return false;
     }
     cSdlWindow* entry = created.get();
     SDL_Window* sdl = entry->GetSdlWindow();
-    if (spec.kind == eWindowKind::Dialog) {
-        if (cSdlWindow* owner = Find(spec.owner)) {
+    if (params.kind == eWindowKind::Dialog) {
+        if (cSdlWindow* owner = Find(params.owner)) {
             SDL_SetWindowModalFor(sdl, owner->GetSdlWindow());
         }
         // The form set its limits in OnCreate, which has run by now.
@@ -165,7 +165,7 @@ bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
                                          maximum.height > 0 ? maximum.height : 16384);
             }
         }
-    } else if (spec.kind == eWindowKind::Popup) {
+    } else if (params.kind == eWindowKind::Popup) {
         // Takes effect whenever the popup holds the focus.
         SDL_SetWindowKeyboardGrab(sdl, SDL_TRUE);
     }
@@ -179,7 +179,7 @@ bool cSdlHost::OpenWindow(cWindowTranslator* window, const sWindowSpec& spec)
     entry->Present();
     // A hint that took the focus as it mapped (no window manager) hands it back as soon
     // as SDL reports the gain.
-    if (spec.kind != eWindowKind::Hint) {
+    if (params.kind != eWindowKind::Hint) {
         m_focusWindow = window;
         Focus(entry);
     }

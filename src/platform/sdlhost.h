@@ -71,7 +71,7 @@ public:
     u32 GetWakeEventType() const { return m_wakeEventType; }
 
     // --- cWindowRequestTarget --------------------------------------------------------
-    bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) override;
+    bool OpenWindow(cWindowTranslator* window, const sWindowParams& params) override;
     void CloseWindow(cWindowTranslator* window) override;
     bool GetWindowRect(cWindowTranslator* window, sRect& screenRect) override;
     void InvalidateWindow(cWindowTranslator* window, const sRect& rect) override;

@@ -12,16 +12,16 @@
 
 namespace {
 
-Uint32 WindowFlags(const sWindowSpec& spec)
+Uint32 WindowFlags(const sWindowParams& params)
 {
     // Decorations and the taskbar are for dialogs; popups and hints stay above the others.
     constexpr Uint32 kUndecorated = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALWAYS_ON_TOP;
-    switch (spec.kind) {
+    switch (params.kind) {
     case eWindowKind::Popup: return SDL_WINDOW_HIDDEN | SDL_WINDOW_POPUP_MENU | kUndecorated;
     case eWindowKind::Hint: return SDL_WINDOW_HIDDEN | SDL_WINDOW_TOOLTIP | kUndecorated;
     case eWindowKind::Dialog: break;
     }
-    return SDL_WINDOW_HIDDEN | (spec.resizable ? SDL_WINDOW_RESIZABLE : 0);
+    return SDL_WINDOW_HIDDEN | (params.resizable ? SDL_WINDOW_RESIZABLE : 0);
 }
 
 sRect Union(const sRect& a, const sRect& b)
@@ -38,10 +38,10 @@ sRect Union(const sRect& a, const sRect& b)
 
 } // namespace
 
-std::unique_ptr<cSdlWindow> cSdlWindow::Create(cWindowTranslator* translator, const sWindowSpec& spec)
+std::unique_ptr<cSdlWindow> cSdlWindow::Create(cWindowTranslator* translator, const sWindowParams& params)
 {
     _guardchar<char> title;
-    if (!WideToUtf8String(spec.title, -1, title)) {
+    if (!WideToUtf8String(params.title, -1, title)) {
         return nullptr;
     }
     std::unique_ptr<cSdlWindow> window(new (std::nothrow) cSdlWindow);
@@ -49,12 +49,12 @@ std::unique_ptr<cSdlWindow> cSdlWindow::Create(cWindowTranslator* translator, co
         return nullptr;
     }
     window->m_translator = translator;
-    window->m_owner = spec.owner;
-    window->m_kind = spec.kind;
-    i32 width = std::max(spec.screenRect.width, 1);
-    i32 height = std::max(spec.screenRect.height, 1);
-    window->m_window = SDL_CreateWindow(title.GetOrEmpty(), spec.screenRect.x, spec.screenRect.y, width, height,
-                                        WindowFlags(spec));
+    window->m_owner = params.owner;
+    window->m_kind = params.kind;
+    i32 width = std::max(params.screenRect.width, 1);
+    i32 height = std::max(params.screenRect.height, 1);
+    window->m_window = SDL_CreateWindow(title.GetOrEmpty(), params.screenRect.x, params.screenRect.y, width, height,
+                                        WindowFlags(params));
     if (window->m_window == nullptr) {
         return nullptr;
     }

@@ -22,9 +22,9 @@ struct SDL_Window;
 class cSdlWindow
 {
 public:
-    // Creates the window hidden, of spec.kind, at spec.screenRect (a client area of at
+    // Creates the window hidden, of params.kind, at params.screenRect (a client area of at
     // least 1 x 1), with its renderer, texture and canvas; null when SDL cannot.
-    static std::unique_ptr<cSdlWindow> Create(cWindowTranslator* translator, const sWindowSpec& spec);
+    static std::unique_ptr<cSdlWindow> Create(cWindowTranslator* translator, const sWindowParams& params);
     ~cSdlWindow();
     cSdlWindow(const cSdlWindow&) = delete;
     cSdlWindow& operator=(const cSdlWindow&) = delete;

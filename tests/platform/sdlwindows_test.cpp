@@ -102,10 +102,10 @@ protected:
     // A top-level form outside any run, as the program's first window would be.
     cWindowTranslator* OpenOwner(cCustomForm* form, const sRect& rect)
     {
-        sWindowSpec spec;
-        spec.title = u"owner";
-        spec.screenRect = rect;
-        cWindowTranslator* window = Maker()->OpenWindow(form, spec);
+        sWindowParams params;
+        params.title = u"owner";
+        params.screenRect = rect;
+        cWindowTranslator* window = Maker()->OpenWindow(form, params);
         if (window != nullptr) {
             window->OnActivate(true);
             EXPECT_TRUE(WaitForFocus(window));

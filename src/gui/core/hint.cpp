@@ -102,11 +102,11 @@ bool cHintMaster::ShowHint(cChildElement* owner, const char16_t* text, sPoint sc
     if (!element->SetText(text)) {
         return false;
     }
-    sWindowSpec spec;
-    spec.kind = eWindowKind::Hint;
-    spec.owner = owner != nullptr ? owner->GetWindow() : nullptr;
-    spec.screenRect = {screenPoint.x, placement == 1 ? screenPoint.y - height : screenPoint.y, width, height};
-    m_window = maker->OpenWindow(element.get(), spec);
+    sWindowParams params;
+    params.kind = eWindowKind::Hint;
+    params.owner = owner != nullptr ? owner->GetWindow() : nullptr;
+    params.screenRect = {screenPoint.x, placement == 1 ? screenPoint.y - height : screenPoint.y, width, height};
+    m_window = maker->OpenWindow(element.get(), params);
     if (m_window == nullptr) {
         return false;
     }

@@ -34,41 +34,41 @@ cWindowMaker::~cWindowMaker()
 i32 cWindowMaker::RunModalOver(const char16_t* title, i32 width, i32 height, cChildElement* form,
                                cChildElement* owner, bool resizable)
 {
-    sWindowSpec spec;
-    spec.kind = eWindowKind::Dialog;
-    spec.title = title;
-    spec.resizable = resizable;
-    spec.owner = owner != nullptr ? owner->GetWindow() : nullptr;
+    sWindowParams params;
+    params.kind = eWindowKind::Dialog;
+    params.title = title;
+    params.resizable = resizable;
+    params.owner = owner != nullptr ? owner->GetWindow() : nullptr;
     sRect outer;
     sSize screen;
-    bool overOwner = m_host != nullptr && spec.owner != nullptr && m_host->GetWindowRect(spec.owner, outer);
+    bool overOwner = m_host != nullptr && params.owner != nullptr && m_host->GetWindowRect(params.owner, outer);
     if (!overOwner && m_host != nullptr && m_host->GetScreenSize(screen)) {
         outer = {0, 0, screen.width, screen.height};
     }
-    spec.screenRect = {Centred(outer.x, outer.width, width), Centred(outer.y, outer.height, height), width, height};
-    return RunRoot(form, spec);
+    params.screenRect = {Centred(outer.x, outer.width, width), Centred(outer.y, outer.height, height), width, height};
+    return RunRoot(form, params);
 }
 
 i32 cWindowMaker::RunModalAt(cChildElement* root, i32 x, i32 y, i32 width, i32 height, cChildElement* owner)
 {
-    sWindowSpec spec;
-    spec.kind = eWindowKind::Popup;
-    spec.owner = owner != nullptr ? owner->GetWindow() : nullptr;
-    spec.screenRect = {x, y, width, height};
-    return RunRoot(root, spec);
+    sWindowParams params;
+    params.kind = eWindowKind::Popup;
+    params.owner = owner != nullptr ? owner->GetWindow() : nullptr;
+    params.screenRect = {x, y, width, height};
+    return RunRoot(root, params);
 }
 
-i32 cWindowMaker::RunRoot(cChildElement* root, const sWindowSpec& spec)
+i32 cWindowMaker::RunRoot(cChildElement* root, const sWindowParams& params)
 {
     std::unique_ptr<cChildElement, sRootDeleter> owned(root);
     if (root == nullptr || m_host == nullptr) {
         return -1;
     }
-    cWindowTranslator* window = OpenWindow(root, spec);
+    cWindowTranslator* window = OpenWindow(root, params);
     if (window == nullptr) {
         return -1;
     }
-    cWindowTranslator* owner = spec.owner;
+    cWindowTranslator* owner = params.owner;
     if (owner != nullptr) {
         owner->BlockInput(true);
         owner->OnActivate(false);
@@ -84,16 +84,16 @@ i32 cWindowMaker::RunRoot(cChildElement* root, const sWindowSpec& spec)
     return code;
 }
 
-cWindowTranslator* cWindowMaker::OpenWindow(cChildElement* root, const sWindowSpec& spec)
+cWindowTranslator* cWindowMaker::OpenWindow(cChildElement* root, const sWindowParams& params)
 {
     if (root == nullptr || m_host == nullptr) {
         return nullptr;
     }
     auto window = std::make_unique<cWindowTranslator>(m_host);
-    window->SetRoot(root, spec.screenRect.width, spec.screenRect.height);
-    sWindowSpec opened = spec;
+    window->SetRoot(root, params.screenRect.width, params.screenRect.height);
+    sWindowParams opened = params;
     // OnCreate may have set limits (a form's minimum size): the window starts within them.
-    sSize size = window->ClampWindowSize(spec.screenRect.width, spec.screenRect.height);
+    sSize size = window->ClampWindowSize(params.screenRect.width, params.screenRect.height);
     opened.screenRect.width = size.width;
     opened.screenRect.height = size.height;
     if (size.width != root->GetWidth() || size.height != root->GetHeight()) {

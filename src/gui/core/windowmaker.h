@@ -36,7 +36,7 @@ public:
 
     // Opens a window that runs no loop of its own (hints); null when the host cannot.
     // The root is set up (ApplyStyle, OnCreate) and stays owned by the caller.
-    cWindowTranslator* OpenWindow(cChildElement* root, const sWindowSpec& spec);
+    cWindowTranslator* OpenWindow(cChildElement* root, const sWindowParams& params);
     // Closes a window from OpenWindow and deletes its translator.
     void CloseWindow(cWindowTranslator* window);
 
@@ -46,7 +46,7 @@ public:
     bool ReadClipboard(_typebuf<u8>& bytes);
 
 private:
-    i32 RunRoot(cChildElement* root, const sWindowSpec& spec);
+    i32 RunRoot(cChildElement* root, const sWindowParams& params);
 
     cWindowRequestTarget* m_host;
     std::vector<cWindowTranslator*> m_windows;

@@ -20,7 +20,7 @@ enum class eWindowKind
     Hint,   // a tooltip: never takes the input focus, never modal
 };
 
-struct sWindowSpec
+struct sWindowParams
 {
     eWindowKind kind = eWindowKind::Dialog;
     const char16_t* title = nullptr;
@@ -39,7 +39,7 @@ public:
     // --- windows ---------------------------------------------------------------------
     // Opens a window for `window`'s tree; false when it cannot. Dialogs and popups take
     // the input focus as they open, hints never do.
-    virtual bool OpenWindow(cWindowTranslator* window, const sWindowSpec& spec) = 0;
+    virtual bool OpenWindow(cWindowTranslator* window, const sWindowParams& params) = 0;
     virtual void CloseWindow(cWindowTranslator* window) = 0;
     // The client area in screen coordinates; false for an unknown window.
     virtual bool GetWindowRect(cWindowTranslator* window, sRect& screenRect) = 0;

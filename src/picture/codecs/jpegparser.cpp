@@ -397,15 +397,15 @@ bool sJpegContext::ProcessFrame(u8 marker)
     m_hMax = 1;
     m_vMax = 1;
     for (int i = 0; i < m_componentCount; ++i) {
-        u8 spec[3];
-        if (!m_input.ReadBytes(spec, 3)) {
+        u8 fields[3];
+        if (!m_input.ReadBytes(fields, 3)) {
             return Fail("truncated frame header");
         }
         sJpegComponent& component = m_components[i];
-        component.m_id = spec[0];
-        component.m_h = spec[1] >> 4;
-        component.m_v = spec[1] & 15;
-        component.m_quantIndex = spec[2];
+        component.m_id = fields[0];
+        component.m_h = fields[1] >> 4;
+        component.m_v = fields[1] & 15;
+        component.m_quantIndex = fields[2];
         if (component.m_h < 1 || component.m_h > 4 || component.m_v < 1 || component.m_v > 4) {
             return Fail("sampling factor outside 1..4");
         }
@@ -517,13 +517,13 @@ bool sJpegContext::ProcessScanHeader()
     }
     m_scanComponentCount = count;
     for (int i = 0; i < count; ++i) {
-        u8 spec[2];
-        if (!m_input.ReadBytes(spec, 2)) {
+        u8 fields[2];
+        if (!m_input.ReadBytes(fields, 2)) {
             return Fail("truncated scan header");
         }
         int index = -1;
         for (int c = 0; c < m_componentCount; ++c) {
-            if (m_components[c].m_id == spec[0]) {
+            if (m_components[c].m_id == fields[0]) {
                 index = c;
             }
         }
@@ -536,8 +536,8 @@ bool sJpegContext::ProcessScanHeader()
             }
         }
         m_scanComponents[i] = index;
-        m_components[index].m_dcTable = spec[1] >> 4;
-        m_components[index].m_acTable = spec[1] & 15;
+        m_components[index].m_dcTable = fields[1] >> 4;
+        m_components[index].m_acTable = fields[1] & 15;
         if (m_components[index].m_dcTable > 3 || m_components[index].m_acTable > 3) {
             return Fail("Huffman table number above 3");
         }

@@ -1,4 +1,4 @@
-// The filters of PNG specification clause 9.2, reversed: with x the byte, a the byte
+// The filters of ISO/IEC 15948 clause 9.2, reversed: with x the byte, a the byte
 // bytesPerPixel to its left, b the byte above and c the byte above a (each 0 outside the
 // row), Sub adds a, Up adds b, Average adds floor((a + b) / 2) and Paeth adds the one of
 // a, b, c nearest to a + b - c (ties in that order). The loops are specialised per pixel

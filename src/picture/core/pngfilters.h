@@ -1,5 +1,5 @@
 #pragma once
-// Reversing the PNG row filters (PNG specification clause 9, filter method 0).
+// Reversing the PNG row filters (ISO/IEC 15948 clause 9, filter method 0).
 #include "base/types.h"
 
 inline constexpr i32 kPngRowPadding = 8;

@@ -1,4 +1,4 @@
-// The PNG reader. Glossary (PNG specification, ISO/IEC 15948):
+// The PNG reader. Glossary (ISO/IEC 15948):
 //   chunk   length (4 bytes, big-endian), type (4 bytes), data, CRC-32 of type and data
 //   IHDR    width, height, bit depth, colour type, compression, filter and interlace method
 //   PLTE    palette entries of 3 bytes; tRNS transparency; IDAT zlib image data; IEND end
@@ -54,7 +54,7 @@ inline u32 ReadBigEndian16(const u8* p)
     return u32(p[0]) << 8 | p[1];
 }
 
-// Adam7 (PNG specification 8.2): x start, y start, x step, y step of passes 1 to 7.
+// Adam7 (ISO/IEC 15948 8.2): x start, y start, x step, y step of passes 1 to 7.
 struct sAdam7Pass
 {
     u32 xStart;
@@ -308,7 +308,7 @@ bool sPngContext::ProcessHeader(const u8* data)
     const u32 height = ReadBigEndian32(data + 4);
     const u8 depth = data[8];
     const u8 colourType = data[9];
-    // PNG specification 11.2.2: each dimension is 1 to 2^31 - 1.
+    // ISO/IEC 15948 11.2.2: each dimension is 1 to 2^31 - 1.
     if (width == 0 || height == 0 || width > u32(INT32_MAX) || height > u32(INT32_MAX)) {
         return false;
     }

@@ -1,5 +1,5 @@
 #pragma once
-// The PNG reader (ISO/IEC 15948, the PNG specification): every colour type and bit depth,
+// The PNG reader (ISO/IEC 15948): every colour type and bit depth,
 // Adam7 interlacing, palettes with tRNS alpha and tRNS colour keys. Every chunk's CRC is
 // checked; ancillary chunks (gamma, colour profiles, text, physical size, time) have no
 // effect. 16-bit images give deep pictures. With a render target attached the pixels are

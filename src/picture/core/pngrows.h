@@ -2,7 +2,7 @@
 // Converting unfiltered PNG samples to picture pixels.
 //
 // Samples below 8 bits are packed from the most significant bits of each byte first and
-// 16-bit samples are big-endian (PNG specification 7.2). Grey g of depth d becomes
+// 16-bit samples are big-endian (ISO/IEC 15948 7.2). Grey g of depth d becomes
 // g * 255 / (2^d - 1) in all three colours. A tRNS colour key makes matching pixels
 // transparent (alpha 0) with their colour kept; it is compared with the converted pixel.
 #include "base/types.h"

@@ -504,9 +504,9 @@ TEST(ProgressFormReview, SystemFontRenders)
         cCIApplication application;
         ASSERT_TRUE(application.SetUpWindowSystem(&host));
         cCustomForm owner;
-        sWindowSpec spec;
-        spec.screenRect = {0, 0, 800, 600};
-        ASSERT_NE(application.GetWindowMaker()->OpenWindow(&owner, spec), nullptr);
+        sWindowParams params;
+        params.screenRect = {0, 0, 800, 600};
+        ASSERT_NE(application.GetWindowMaker()->OpenWindow(&owner, params), nullptr);
         RenderFormStates(host, owner, [&](const cCanvas& canvas, const std::string& name) {
             EXPECT_TRUE(SaveCanvasPng(folder + "/" + name + "_system.png", canvas));
         });

@@ -99,9 +99,9 @@ protected:
     // Opens a window for `root` (owned by the test) without a modal run.
     cWindowTranslator* Open(cChildElement* root, i32 width, i32 height, i32 x = 0, i32 y = 0)
     {
-        sWindowSpec spec;
-        spec.screenRect = {x, y, width, height};
-        cWindowTranslator* window = application->GetWindowMaker()->OpenWindow(root, spec);
+        sWindowParams params;
+        params.screenRect = {x, y, width, height};
+        cWindowTranslator* window = application->GetWindowMaker()->OpenWindow(root, params);
         if (window != nullptr) {
             window->OnActivate(true);
         }
