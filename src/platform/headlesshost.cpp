@@ -33,18 +33,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kPollSlice{5};
 
-sRect UnionRects(const sRect& a, const sRect& b)
-{
-    if (a.IsEmpty()) {
-        return b;
-    }
-    if (b.IsEmpty()) {
-        return a;
-    }
-    return RectFromEdges(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.Right(), b.Right()),
-                         std::max(a.Bottom(), b.Bottom()));
-}
-
 } // namespace
 
 cHeadlessHost::cHeadlessHost() = default;

@@ -24,18 +24,6 @@ Uint32 WindowFlags(const sWindowParams& params)
     return SDL_WINDOW_HIDDEN | (params.resizable ? SDL_WINDOW_RESIZABLE : 0);
 }
 
-sRect Union(const sRect& a, const sRect& b)
-{
-    if (a.IsEmpty()) {
-        return b;
-    }
-    if (b.IsEmpty()) {
-        return a;
-    }
-    return RectFromEdges(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.Right(), b.Right()),
-                         std::max(a.Bottom(), b.Bottom()));
-}
-
 } // namespace
 
 std::unique_ptr<cSdlWindow> cSdlWindow::Create(cWindowTranslator* translator, const sWindowParams& params)
@@ -108,7 +96,7 @@ sRect cSdlWindow::GetScreenRect() const
 void cSdlWindow::Invalidate(const sRect& rect)
 {
     if (m_canvas != nullptr) {
-        m_damage = Union(m_damage, IntersectRects(rect, {0, 0, m_canvas->GetWidth(), m_canvas->GetHeight()}));
+        m_damage = UnionRects(m_damage, IntersectRects(rect, {0, 0, m_canvas->GetWidth(), m_canvas->GetHeight()}));
     }
 }
 

@@ -18,6 +18,18 @@ sRect RectFromEdges(i64 left, i64 top, i64 right, i64 bottom)
     return {i32(left), i32(top), i32(std::min(right - left, high)), i32(std::min(bottom - top, high))};
 }
 
+sRect UnionRects(const sRect& a, const sRect& b)
+{
+    if (a.IsEmpty()) {
+        return b;
+    }
+    if (b.IsEmpty()) {
+        return a;
+    }
+    return RectFromEdges(std::min<i64>(a.x, b.x), std::min<i64>(a.y, b.y),
+                         std::max(a.Right(), b.Right()), std::max(a.Bottom(), b.Bottom()));
+}
+
 sRect IntersectRects(const sRect& a, const sRect& b)
 {
     if (a.IsEmpty() || b.IsEmpty()) {

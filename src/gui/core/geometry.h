@@ -39,6 +39,8 @@ struct sRect
 
 // The rectangle of the pixels that both cover; empty (0, 0, 0, 0) when they share none.
 sRect IntersectRects(const sRect& a, const sRect& b);
+// The smallest rectangle covering both; an empty one adds nothing.
+sRect UnionRects(const sRect& a, const sRect& b);
 // A rectangle given by 64-bit edges, clamped into the 32-bit range; empty when
 // right <= left or bottom <= top.
 sRect RectFromEdges(i64 left, i64 top, i64 right, i64 bottom);
