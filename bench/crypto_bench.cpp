@@ -3,16 +3,16 @@
 // The OursTable rows force the portable AES and GHASH (OursTableGhash only the GHASH); compare them with a second run
 // of the OpenSSL rows with its AES-NI, PCLMUL and SHA extensions masked:
 //   OPENSSL_ia32cap="~0x200000200000000:~0x20000000" crypto_bench --benchmark_filter=OpenSSL
-#include "net/aescipher.h"
-#include "net/aespath.h"
-#include "net/cbc.h"
-#include "net/gcm.h"
-#include "net/ghashpath.h"
-#include "net/hmac.h"
-#include "net/sha1.h"
-#include "net/sha256.h"
-#include "net/sha384.h"
-#include "net/x25519.h"
+#include "net/crypto/aescipher.h"
+#include "net/crypto/aespath.h"
+#include "net/crypto/cbc.h"
+#include "net/crypto/gcm.h"
+#include "net/crypto/ghashpath.h"
+#include "net/crypto/hmac.h"
+#include "net/crypto/sha1.h"
+#include "net/crypto/sha256.h"
+#include "net/crypto/sha384.h"
+#include "net/crypto/x25519.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -1,9 +1,9 @@
 // http_fetch URL [--out FILE] [--repeat N]: fetches URL through PerformRequest and prints
 // the status, the body length and the throughput, for measuring against curl.
-// Links: qel_net qel_base
+// Links: qel_net_http qel_base
 #include "base/clock.h"
-#include "net/httpexchange.h"
-#include "net/tcpsocket.h"
+#include "net/http/httpexchange.h"
+#include "net/http/tcpsocket.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // (AES128-SHA, AES256-SHA); our client and curl fetch it; our handshakes are timed
 // against `openssl s_time -new` on the same server. The body is QEL_TLS_BENCH_MIB MiB
 // (256 by default). Skipped, with a message, when a peer tool is missing.
-// Links: qel_net qel_base
-#include "net/httpexchange.h"
+// Links: qel_net_http qel_base
+#include "net/http/httpexchange.h"
 
 #include <benchmark/benchmark.h>
 

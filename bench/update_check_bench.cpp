@@ -3,10 +3,10 @@
 // the same URL; and the cost of loading the trust store (the system bundle and the test
 // CA), which the check pays once per process and settings. The PKI comes from
 // tests/net/make_pki.sh. Skipped, with a message, when a peer tool is missing.
-// Links: qel_net qel_base
-#include "net/truststore.h"
-#include "net/updatecheck.h"
-#include "net/updatehosts.h"
+// Links: qel_net_update qel_base
+#include "net/tls/truststore.h"
+#include "net/update/updatecheck.h"
+#include "net/update/updatehosts.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // by n piece sizes (each 1..256) that the stream hands out in turn; the rest is the
 // response. Invariants: offsets are contiguous, no byte passes a known Content-Length,
 // and the outcome equals that of the same response read in one piece.
-// Links: qel_net qel_base
-#include "net/httpresponse.h"
+// Links: qel_net_http qel_base
+#include "net/http/httpresponse.h"
 
 #include <algorithm>
 #include <cstdlib>

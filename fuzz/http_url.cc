@@ -2,8 +2,8 @@
 // WriteHttpRequest on arbitrary text. An address that parses must give a port in range and
 // a path that starts the request line; no byte of it may end the line early or split the
 // header block.
-// Links: qel_base qel_net
-#include "net/httprequest.h"
+// Links: qel_net_http qel_base
+#include "net/http/httprequest.h"
 
 #include <cstring>
 #include <string>

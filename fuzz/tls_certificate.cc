@@ -3,8 +3,8 @@
 // CertificateVerify or ServerKeyExchange. Invariants: every entry and signature lies
 // inside the message and entries do not overlap. A list that frames correctly goes on to
 // the live chain check (libcrypto's DER decoder included).
-// Links: qel_net qel_base
-#include "net/certverify.h"
+// Links: qel_net_tls qel_base
+#include "net/tls/certverify.h"
 
 #include <cstdlib>
 

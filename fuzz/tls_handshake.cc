@@ -2,9 +2,9 @@
 // client's key and ClientHello fixed to those of the RFC 8448 simple handshake (section
 // 3), so that a seed made of that trace's ServerHello and server flight decrypts and the
 // fuzzer reaches the message parsers behind the record layer. The hooks accept.
-// Links: qel_net qel_base
-#include "net/httptransport.h"
-#include "net/tlstesting.h"
+// Links: qel_net_http qel_base
+#include "net/http/httptransport.h"
+#include "net/tls/tlstesting.h"
 
 #include <string>
 #include <sys/socket.h>

@@ -4,11 +4,11 @@
 // seal with the fixed keys, so that tags and MACs pass: each is a length byte, a type
 // byte, a padding byte (TLS 1.3 zero padding, TLS 1.2 padding length) and the data. The
 // capacities of the Receive calls come from the last byte.
-// Links: qel_net qel_base
-#include "net/aescipher.h"
-#include "net/hmac.h"
-#include "net/httptransport.h"
-#include "net/tlsrecord.h"
+// Links: qel_net_http qel_base
+#include "net/crypto/aescipher.h"
+#include "net/crypto/hmac.h"
+#include "net/http/httptransport.h"
+#include "net/tls/tlsrecord.h"
 
 #include <cstring>
 #include <sys/socket.h>

@@ -1,8 +1,8 @@
 // The update answer parser on arbitrary bytes. Invariants: a parsed answer has both
 // addresses, and its version, formatted and read back as a version line, is the same.
-// Links: qel_net qel_base
+// Links: qel_net_update qel_base
 #include "base/utf.h"
-#include "net/updateanswer.h"
+#include "net/update/updateanswer.h"
 
 #include <cstdlib>
 #include <string>

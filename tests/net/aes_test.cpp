@@ -1,8 +1,8 @@
 // AES on both paths against FIPS 197, the CAVP ECB files and libcrypto; the cipher object's
 // key handling and refusals.
 #include "cryptopaths.h"
-#include "net/aescipher.h"
-#include "net/byteorder.h"
+#include "net/crypto/aescipher.h"
+#include "net/crypto/byteorder.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>

@@ -2,8 +2,8 @@
 // PKCS#7 check, libcrypto) and over an 8-byte toy cipher for the generic path; IV
 // handling, refusals and cipher ownership.
 #include "cryptopaths.h"
-#include "net/aescipher.h"
-#include "net/cbc.h"
+#include "net/crypto/aescipher.h"
+#include "net/crypto/cbc.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>

@@ -3,9 +3,9 @@
 // openssl command (make_pki.sh); handshake signatures made by `openssl dgst` and the
 // RFC 8448 CertificateVerify.
 #include "authpki.h"
-#include "net/certverify.h"
-#include "net/serverauth.h"
-#include "net/truststore.h"
+#include "net/tls/certverify.h"
+#include "net/tls/serverauth.h"
+#include "net/tls/truststore.h"
 #include "rfc8448trace.h"
 #include "scopedenvironment.h"
 

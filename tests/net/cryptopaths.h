@@ -1,8 +1,8 @@
 #pragma once
 // Runs a test once per implementation path: the portable tables, and the processor's AES
 // and carry-less-multiply instructions (skipped where the processor lacks them).
-#include "net/aespath.h"
-#include "net/ghashpath.h"
+#include "net/crypto/aespath.h"
+#include "net/crypto/ghashpath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // AES-GCM on both paths against CAVP, Wycheproof, the 5-byte-AAD record vectors and
 // libcrypto; tag checks and argument refusals.
 #include "cryptopaths.h"
-#include "net/gcm.h"
+#include "net/crypto/gcm.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>

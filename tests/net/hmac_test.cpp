@@ -1,6 +1,6 @@
 // HMAC and HKDF against the RFC files (RFC 2202, 4231, 5869) and Wycheproof.
-#include "net/hkdf.h"
-#include "net/hmac.h"
+#include "net/crypto/hkdf.h"
+#include "net/crypto/hmac.h"
 #include "vectors.h"
 
 using namespace nettest;

@@ -1,6 +1,6 @@
 #pragma once
 // A transport whose verifier hooks keep what the handshake gave them, and refuse on demand.
-#include "net/httptransport.h"
+#include "net/http/httptransport.h"
 
 #include <cstdint>
 #include <vector>

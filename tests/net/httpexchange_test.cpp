@@ -2,7 +2,7 @@
 // nginx (keep-alive, 404, redirects with a body, relative redirects) in plain HTTP and TLS,
 // openssl s_server canned answers, and a transport reused after a stopped exchange.
 #include "bodydigest.h"
-#include "net/httpexchange.h"
+#include "net/http/httpexchange.h"
 #include "peerservers.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
 // The URL parser and the request writer: the parse table, byte-exact requests, and a
 // POST as an in-process listener receives it.
 #include "base/clock.h"
-#include "net/httpexchange.h"
-#include "net/httprequest.h"
+#include "net/http/httpexchange.h"
+#include "net/http/httprequest.h"
 #include "scriptedpeer.h"
 
 using namespace nettest;

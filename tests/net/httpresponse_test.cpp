@@ -1,8 +1,8 @@
 // The response reader over scripted streams: every response gives the same outcome fed
 // whole, byte by byte and split at every position; then a few over a real socket with
 // pauses between the pieces.
-#include "net/httpresponse.h"
-#include "net/socketio.h"
+#include "net/http/httpresponse.h"
+#include "net/http/socketio.h"
 #include "scriptedpeer.h"
 
 #include <map>

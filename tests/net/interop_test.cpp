@@ -3,8 +3,8 @@
 // Python's http.server. Every cell compares the body's SHA-256 with the file served, and
 // the secrets of our key log with the server's.
 #include "bodydigest.h"
-#include "net/httpexchange.h"
-#include "net/tlstesting.h"
+#include "net/http/httpexchange.h"
+#include "net/tls/tlstesting.h"
 #include "peerservers.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
 // The random pool's draw, stir and add rules on a fixed clock and fixed entropy; that OS
 // entropy is mixed in; failure reporting; many threads drawing at once.
 #include "base/clock.h"
-#include "net/randompool.h"
-#include "net/randompooltesting.h"
+#include "net/crypto/randompool.h"
+#include "net/crypto/randompooltesting.h"
 #include "vectors.h"
 
 #include <set>

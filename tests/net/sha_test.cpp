@@ -1,9 +1,9 @@
 // SHA-1, SHA-256 and SHA-384 against NIST CAVP (short, long and Monte Carlo messages) and
 // against libcrypto on random messages split at random and at block-edge offsets.
-#include "net/sha1.h"
-#include "net/sha256.h"
-#include "net/sha256blocks.h"
-#include "net/sha384.h"
+#include "net/crypto/sha1.h"
+#include "net/crypto/sha256.h"
+#include "net/crypto/sha256blocks.h"
+#include "net/crypto/sha384.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>

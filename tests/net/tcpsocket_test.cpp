@@ -2,8 +2,8 @@
 // and closed connections, the strict dotted-quad parse before the resolver, sends after
 // the peer has gone, and Abort from another thread.
 #include "base/streams.h"
-#include "net/socketio.h"
-#include "net/tcpsocket.h"
+#include "net/http/socketio.h"
+#include "net/http/tcpsocket.h"
 #include "scriptedpeer.h"
 
 #include <atomic>

@@ -2,9 +2,9 @@
 // key and ClientHello injected), against re-framed server flights sealed by libcrypto,
 // and against scripted hostile ServerHellos.
 #include "hookrecorder.h"
-#include "net/httptransport.h"
-#include "net/tlsrecord.h"
-#include "net/tlstesting.h"
+#include "net/http/httptransport.h"
+#include "net/tls/tlsrecord.h"
+#include "net/tls/tlstesting.h"
 #include "recordsealer.h"
 #include "rfc8448trace.h"
 #include "scriptedpeer.h"

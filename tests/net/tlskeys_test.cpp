@@ -1,9 +1,9 @@
 // The TLS 1.3 key schedule against the RFC 8448 simple 1-RTT trace (SHA-256) and an
 // OpenSSL-made SHA-384 chain; the TLS 1.2 PRF against OpenSSL's TLS1-PRF output.
-#include "net/hkdf.h"
-#include "net/hmac.h"
-#include "net/tlskeys.h"
-#include "net/tlsprf.h"
+#include "net/crypto/hkdf.h"
+#include "net/crypto/hmac.h"
+#include "net/tls/tlskeys.h"
+#include "net/tls/tlsprf.h"
 #include "vectors.h"
 
 using namespace nettest;

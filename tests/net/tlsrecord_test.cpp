@@ -1,9 +1,9 @@
 // The record layer with fixed keys over a socketpair: record sizes and sequence numbers
 // checked by libcrypto opening what we send, and records sealed by libcrypto (good,
 // padded, empty, split tickets, tampered, cut, oversized) as we receive them.
-#include "net/aescipher.h"
-#include "net/httptransport.h"
-#include "net/tlscbcmac.h"
+#include "net/crypto/aescipher.h"
+#include "net/http/httptransport.h"
+#include "net/tls/tlscbcmac.h"
 #include "recordsealer.h"
 #include "rfc8448trace.h"
 #include "scriptedpeer.h"

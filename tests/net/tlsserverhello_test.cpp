@@ -3,8 +3,8 @@
 // tells how far it got: the handshake keys it logs (TLS 1.3) or the ClientKeyExchange it
 // sends (TLS 1.2).
 #include "hookrecorder.h"
-#include "net/httptransport.h"
-#include "net/tlstesting.h"
+#include "net/http/httptransport.h"
+#include "net/tls/tlstesting.h"
 #include "scriptedpeer.h"
 #include "vectors.h"
 

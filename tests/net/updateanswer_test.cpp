@@ -1,6 +1,6 @@
 // The update answer: the version line against glibc's sscanf("%d.%d.%d.%d") on random
 // lines, the line structure table, UTF-8 texts, and FormatVersion.
-#include "net/updateanswer.h"
+#include "net/update/updateanswer.h"
 
 #include "base/utf.h"
 #include "support/testsupport.h"

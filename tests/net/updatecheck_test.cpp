@@ -2,11 +2,11 @@
 // responses, in TLS 1.3 and TLS 1.2: answers, suffix routing, and server authentication
 // with curl as the oracle for which certificates must pass.
 #include "authpki.h"
-#include "net/httpexchange.h"
-#include "net/plaindatareader.h"
-#include "net/truststore.h"
-#include "net/updatecheck.h"
-#include "net/updatehosts.h"
+#include "net/http/httpexchange.h"
+#include "net/http/plaindatareader.h"
+#include "net/tls/truststore.h"
+#include "net/update/updatecheck.h"
+#include "net/update/updatehosts.h"
 #include "peerservers.h"
 #include "scopedenvironment.h"
 #include "tamperproxy.h"

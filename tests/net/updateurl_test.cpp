@@ -1,10 +1,10 @@
 // The update address: the host chosen by the id's suffix, the raw id, and the configured
 // origin of QEL_UPDATE_BASE_URL. Also the answer receiver's status and length table.
-#include "net/httpresponse.h"
-#include "net/httprequest.h"
-#include "net/plaindatareader.h"
-#include "net/updatehosts.h"
-#include "net/updateurl.h"
+#include "net/http/httpresponse.h"
+#include "net/http/httprequest.h"
+#include "net/http/plaindatareader.h"
+#include "net/update/updatehosts.h"
+#include "net/update/updateurl.h"
 #include "scopedenvironment.h"
 #include "support/testsupport.h"
 

@@ -1,9 +1,9 @@
 // X25519 against RFC 7748 (5.2 vectors and iterations, 6.1 key agreement), every
 // Wycheproof case and libcrypto on random keys; the field packing at the edges of p.
-#include "net/fe25519.h"
-#include "net/randompool.h"
-#include "net/x25519.h"
-#include "net/x25519ladder.h"
+#include "net/crypto/fe25519.h"
+#include "net/crypto/randompool.h"
+#include "net/crypto/x25519.h"
+#include "net/crypto/x25519ladder.h"
 #include "vectors.h"
 
 #include <openssl/evp.h>

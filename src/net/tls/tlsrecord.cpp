@@ -1,0 +1,192 @@
+#include "net/tls/tlsrecord.h"
+
+#include "net/crypto/byteorder.h"
+#include "net/crypto/consttime.h"
+#include "net/crypto/hmac.h"
+#include "net/crypto/randompool.h"
+#include "net/tls/tlscbcmac.h"
+
+#include <cstring>
+
+namespace {
+
+void WriteHeader(u8* header, u8 type, u32 length)
+{
+    header[0] = type;
+    header[1] = 3;
+    header[2] = 3;
+    header[3] = static_cast<u8>(length >> 8);
+    header[4] = static_cast<u8>(length);
+}
+
+// RFC 8446 5.3: the nonce is the static IV XOR the 64-bit sequence number, padded on
+// the left with zeros.
+void MakeNonce(const sTlsGcmContext& context, u64 sequence, u8* nonce)
+{
+    std::memcpy(nonce, context.m_iv, 12);
+    u8 padded[8];
+    StoreBe64(padded, sequence);
+    for (u32 i = 0; i < 8; ++i) {
+        nonce[4 + i] ^= padded[i];
+    }
+}
+
+} // namespace
+
+eRecordRead ReadRecord(cTCPSocket& socket, sTlsSession& session, eRecordVersion versions,
+                       u32 maxBody, sTlsRecord& out)
+{
+    u8* header = session.m_record;
+    const i32 got = ReceiveRawExact(socket, header, kTlsRecordHeaderSize);
+    if (got == 0) {
+        return eRecordRead::Closed;
+    }
+    if (got != i32(kTlsRecordHeaderSize)) {
+        return eRecordRead::Bad;
+    }
+    const u8 major = header[1];
+    const u8 minor = header[2];
+    const bool versionOk = versions == eRecordVersion::Exact0303
+                               ? (major == 3 && minor == 3)
+                               : (major == 3 && minor >= 1 && minor <= 4);
+    const u32 size = (u32(header[3]) << 8) | header[4];
+    if (!versionOk || size == 0 || size > maxBody) {
+        return eRecordRead::Bad;
+    }
+    u8* body = session.m_record + kTlsRecordHeaderSize;
+    if (ReceiveRawExact(socket, body, i32(size)) != i32(size)) {
+        return eRecordRead::Bad;
+    }
+    out = {header[0], major, minor, body, size};
+    return eRecordRead::Record;
+}
+
+bool SendAll(cTCPSocket& socket, const u8* data, u32 size)
+{
+    u32 done = 0;
+    while (done < size) {
+        const i32 sent = socket.cTCPSocket::Send(data + done, i32(size - done));
+        if (sent <= 0) {
+            return false;
+        }
+        done += u32(sent);
+    }
+    return true;
+}
+
+bool WriteTls13Record(cTCPSocket& socket, sTlsSession& session, const u8* data, u32 length,
+                      u8 innerType)
+{
+    if (length > kTlsMaxPlaintext) {
+        return false;
+    }
+    u8* record = session.m_send;
+    const u32 inner = length + 1;
+    WriteHeader(record, kContentApplicationData, inner + kGcmTagSize);
+    u8* body = record + kTlsRecordHeaderSize;
+    if (length > 0) {
+        std::memmove(body, data, length);
+    }
+    body[length] = innerType;
+    u8 nonce[12];
+    MakeNonce(session.m_writeKey, session.m_writeSequence, nonce);
+    if (!GcmSeal(session.m_writeKey.m_key, nonce, sizeof(nonce), record, body, inner, body,
+                 body + inner)) {
+        return false;
+    }
+    ++session.m_writeSequence;
+    return SendAll(socket, record, kTlsRecordHeaderSize + inner + kGcmTagSize);
+}
+
+bool OpenTls13Record(sTlsSession& session, const sTlsRecord& record, sTlsPlaintext& out)
+{
+    // A tag and no inner plaintext (not even the type byte) is no record.
+    if (record.m_type != kContentApplicationData || record.m_size <= kGcmTagSize) {
+        return false;
+    }
+    const u32 sealed = record.m_size - kGcmTagSize;
+    u8 nonce[12];
+    MakeNonce(session.m_readKey, session.m_readSequence, nonce);
+    const u8* header = record.m_body - kTlsRecordHeaderSize;
+    if (!GcmOpen(session.m_readKey.m_key, nonce, sizeof(nonce), header, record.m_body, sealed,
+                 record.m_body, record.m_body + sealed)) {
+        ct::Wipe(record.m_body, sealed);
+        return false;
+    }
+    ++session.m_readSequence;
+    // RFC 8446 5.4: the content type is the last non-zero byte; zeros after it are padding.
+    u32 end = sealed;
+    while (end > 0 && record.m_body[end - 1] == 0) {
+        --end;
+    }
+    if (end == 0 || end - 1 > kTlsMaxPlaintext) {
+        return false;
+    }
+    out = {record.m_body, end - 1, record.m_body[end - 1]};
+    return true;
+}
+
+bool WriteTls12Record(cTCPSocket& socket, sTlsSession& session, const u8* data, u32 length,
+                      u8 type)
+{
+    if (length > kTlsMaxPlaintext) {
+        return false;
+    }
+    // P = n + 20 (MAC) + 1 (padding length) rounded up to the block: (n + 36) & ~15.
+    const u32 padded = (length + 36) & ~15u;
+    u8* record = session.m_send;
+    WriteHeader(record, type, padded + kTlsIvSize);
+    u8* iv = record + kTlsRecordHeaderSize;
+    u8* plain = iv + kTlsIvSize;
+    if (!RandomPoolDraw(iv, kTlsIvSize)) {
+        return false;
+    }
+    if (length > 0) {
+        std::memmove(plain, data, length);
+    }
+    u8 macHeader[13];
+    StoreBe64(macHeader, session.m_writeSequence);
+    macHeader[8] = type;
+    macHeader[9] = 3;
+    macHeader[10] = 3;
+    macHeader[11] = static_cast<u8>(length >> 8);
+    macHeader[12] = static_cast<u8>(length);
+    const sHmacPart parts[2] = {{macHeader, sizeof(macHeader)}, {plain, length}};
+    HmacSha1Parts(parts, 2, session.m_clientMacKey, sizeof(session.m_clientMacKey), plain + length);
+    const u32 paddingValue = padded - length - kTls12MacSize - 1;
+    std::memset(plain + length + kTls12MacSize, static_cast<int>(paddingValue),
+                padded - length - kTls12MacSize);
+    session.m_writeCbc.SetIV(iv, kTlsIvSize);
+    if (!session.m_writeCbc.Encrypt(plain, plain, padded)) {
+        return false;
+    }
+    ++session.m_writeSequence;
+    return SendAll(socket, record, kTlsRecordHeaderSize + kTlsIvSize + padded);
+}
+
+bool OpenTls12Record(sTlsSession& session, const sTlsRecord& record, sTlsPlaintext& out)
+{
+    // Public: the length must hold the IV and whole blocks.
+    if (record.m_size <= kTlsIvSize || record.m_size % 16 != 0) {
+        return false;
+    }
+    u8* plain = record.m_body + kTlsIvSize;
+    const u32 size = record.m_size - kTlsIvSize;
+    session.m_readCbc.SetIV(record.m_body, kTlsIvSize);
+    if (!session.m_readCbc.Decrypt(plain, plain, size)) {
+        return false;
+    }
+    u32 dataLength = 0;
+    const u32 good = CheckTls12CbcRecord(session.m_serverMacKey, session.m_readSequence,
+                                         record.m_type, plain, size, dataLength);
+    if (good == 0) {
+        ct::Wipe(plain, size);
+        return false;
+    }
+    if (dataLength > kTlsMaxPlaintext) {
+        return false;
+    }
+    ++session.m_readSequence;
+    out = {plain, dataLength, record.m_type};
+    return true;
+}
