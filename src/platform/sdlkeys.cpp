@@ -11,10 +11,6 @@ enum : i32
 {
     kVkPageUp = 0x21,
     kVkPageDown = 0x22,
-    kVkEnd = 0x23,
-    kVkHome = 0x24,
-    kVkInsert = 0x2D,
-    kVkDelete = 0x2E,
     kVkApplication = 0x5D,
     kVkNumPad0 = 0x60,
     kVkMultiply = 0x6A,

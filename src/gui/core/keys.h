@@ -11,10 +11,15 @@ enum : i32
     kVkReturn = 0x0D,
     kVkEscape = 0x1B,
     kVkSpace = 0x20,
+    kVkEnd = 0x23,
+    kVkHome = 0x24,
     kVkLeft = 0x25,
     kVkUp = 0x26,
     kVkRight = 0x27,
     kVkDown = 0x28,
+    kVkInsert = 0x2D,
+    kVkDelete = 0x2E,
+    kVkF4 = 0x73,
 };
 
 // Mouse buttons as OnMouseButton receives them.
