@@ -1,0 +1,97 @@
+// Check boxes: the picture each state chooses, toggling by click and Space, what a
+// disabled box ignores, and the reviewed picture tests/data/gui/controls/checkbox.png
+// (made with QEL_SNAPSHOT_OUT=<folder> tests_gui_controls --gtest_filter=CheckBoxTest.Picture).
+#include "controlstest.h"
+#include "gui/controls/checkbox.h"
+#include "gui/core/keys.h"
+#include "gui/core/panel.h"
+
+namespace {
+
+// Records the pictures the box sets, so that the theme index can be read back.
+class cRecordingBox : public qeltest::cPaintCounting<cCheckBoxChild>
+{
+public:
+    void SetIcon(const cPicture* picture, bool redraw) override
+    {
+        for (i32 index = 30; index <= 35; ++index) {
+            shown = GetTheme()->GetImage(index) == picture ? index : shown;
+        }
+        cCheckBoxChild::SetIcon(picture, redraw);
+    }
+    i32 shown = -1;
+};
+
+class CheckBoxTest : public qeltest::cFormTest
+{
+protected:
+    void SetUp() override
+    {
+        cFormTest::SetUp();
+        ASSERT_TRUE(form.AttachChild(&panel, 10, 10, 200, 100));
+        ASSERT_TRUE(panel.AttachChild(&box, 10, 10, 150, 20));
+        ASSERT_TRUE(box.SetText(u"Option"));
+        host->Pump();
+    }
+    cPanelChild panel;
+    cRecordingBox box;
+};
+
+// A click shows the focused picture, then toggles and posts once; Space toggles too,
+// Enter passes to the form; the same state set again neither redraws nor posts.
+TEST_F(CheckBoxTest, ToggleAndPictures)
+{
+    EXPECT_EQ(box.shown, 30);
+    host->Click(30, 30);
+    host->Pump();
+    EXPECT_EQ(box.shown, 33);
+    host->KeyDown(kVkSpace, false, false, false, window);
+    host->KeyDown(kVkReturn, false, false, false, window);
+    host->Pump();
+    EXPECT_EQ(box.shown, 32);
+    EXPECT_EQ(form.okCount, 1);
+    const i32 paints = box.paints;
+    box.SetChecked(false, true);
+    host->Pump();
+    EXPECT_EQ(box.paints, paints);
+    EXPECT_EQ(form.Find(0, &box).size(), 2u);
+    box.Disable();
+    EXPECT_EQ(box.shown, 34);
+    EXPECT_FALSE(box.HasFocus());
+}
+
+// A release on a disabled box changes nothing; a box in a disabled panel paints its
+// disabled picture although only the panel heard of the change.
+TEST_F(CheckBoxTest, DisabledBoxesNeitherToggleNorShowEnabled)
+{
+    box.SetChecked(true, false);
+    panel.Disable();
+    host->Click(30, 30);
+    host->Pump();
+    EXPECT_TRUE(box.IsChecked());
+    EXPECT_TRUE(form.actions.empty());
+    EXPECT_EQ(box.shown, 35);
+}
+
+// Off, on, focused off, focused on, disabled off, disabled on.
+TEST_F(CheckBoxTest, Picture)
+{
+    cCheckBoxChild boxes[6];
+    for (i32 i = 0; i < 6; ++i) {
+        ASSERT_TRUE(form.AttachChild(&boxes[i], 220, 10 + 22 * i, 100, 20));
+        ASSERT_TRUE(boxes[i].SetText(u"Option"));
+        boxes[i].SetChecked(i % 2 == 1, false);
+    }
+    boxes[4].Disable();
+    boxes[5].Disable();
+    boxes[2].Activate();
+    host->Pump();
+    std::unique_ptr<cCanvas> canvas(CreateMemoryCanvas(100, 130));
+    canvas->CopyFrom(0, 0, host->GetCanvas(window), 220, 10, 100, 130);
+    boxes[3].Activate();
+    host->Pump();
+    canvas->CopyFrom(0, 66, host->GetCanvas(window), 220, 76, 100, 20);
+    qeltest::ExpectMatchesGolden(*canvas, "checkbox.png");
+}
+
+} // namespace
