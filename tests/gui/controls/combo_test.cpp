@@ -1,0 +1,160 @@
+// Combo boxes: where the list opens, the list keys reaching the combo through its field
+// over sparse indices, read-only presses, the codes the form sees, the band behind the
+// arrow and the reviewed pictures tests/data/gui/controls/combo.png and combo_list.png
+// (made with QEL_SNAPSHOT_OUT=<folder> tests_gui_controls --gtest_filter=ComboTest.Picture).
+#include "controlstest.h"
+#include "gui/controls/combo.h"
+#include "gui/core/keys.h"
+
+#include <string>
+
+namespace {
+
+using qeltest::ElementPixel;
+using qeltest::ThemePixel;
+
+// A recording form at screen (0, 368), 400 x 400, reaching the screen's bottom, with a
+// combo of twelve entries at screen (100, 500).
+class ComboTest : public qeltest::cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&form, 400, 400, 0, 368);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(form.AttachChild(&combo, 100, 132, 190, 22));
+        for (i32 index = 0; index < 12; ++index) {
+            ASSERT_TRUE(combo.SetItem(index, (u"Entry " + std::u16string(1, char16_t(u'a' + index))).c_str(), 0, -1));
+        }
+        host->Pump();
+    }
+    // Runs the list with `script`; returns where it was.
+    sRect Drop(const std::function<void(cHeadlessHost&, cWindowTranslator&)>& script, bool* chosen = nullptr)
+    {
+        sRect rect;
+        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) {
+            h.GetWindowRect(&popup, rect);
+            script(h, popup);
+        });
+        const bool result = combo.DropDown();
+        if (chosen != nullptr) {
+            *chosen = result;
+        }
+        host->Pump();
+        return rect;
+    }
+    void Key(i32 vk, bool alt = false)
+    {
+        host->KeyDown(vk, false, false, alt, window);
+        host->Pump();
+    }
+    qeltest::cRecordingForm form;
+    cWindowTranslator* window = nullptr;
+    cComboBoxChild combo;
+};
+
+auto Escape = [](cHeadlessHost& h, cWindowTranslator& popup) { h.KeyDown(kVkEscape, false, false, false, &popup); };
+
+// 12 rows of 20 are cut to 100 under the combo; at y 700 the list opens above. A
+// cancelled list keeps the text and posts nothing; an entry pressed posts one code 7.
+TEST_F(ComboTest, ListPlacementAndResult)
+{
+    ASSERT_TRUE(combo.Select(3, false));
+    bool chosen = true;
+    EXPECT_EQ(Drop(Escape, &chosen), (sRect{100, 522, 190, 102}));
+    EXPECT_FALSE(chosen);
+    EXPECT_EQ(std::u16string(combo.GetText()), u"Entry d");
+    combo.SetBounds(100, 332, 190, 22);
+    EXPECT_EQ(Drop([](cHeadlessHost& h, cWindowTranslator& popup) { h.Click(20, 30, 1, &popup); }, &chosen),
+              (sRect{100, 622, 190, 102}));
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(combo.GetSelectedIndex(), 1);
+    EXPECT_EQ(form.actions, (std::vector<qeltest::sActionRecord>{{&combo, 7, -1}}));
+}
+
+// Up and Down step in index order over sparse indices, stopping at the ends without a
+// post; without a selection nothing opens; Alt+Down and F4 open the list; Enter and
+// Escape become the combo's 7 and 8 and stop there. SetItem on the selected entry
+// shows its text without a post.
+TEST_F(ComboTest, KeysThroughTheField)
+{
+    combo.Clear();
+    for (i32 index : {9, 2, 40}) {
+        ASSERT_TRUE(combo.SetItem(index, u"x", 0, -1));
+    }
+    combo.Activate();
+    Key(kVkDown);
+    EXPECT_TRUE(host->GetRunLog().empty());
+    ASSERT_TRUE(combo.Select(9, false));
+    std::vector<i32> visited;
+    for (i32 vk : {kVkDown, kVkDown, kVkUp, kVkUp, kVkUp}) {
+        Key(vk);
+        visited.push_back(combo.GetSelectedIndex());
+    }
+    EXPECT_EQ(visited, (std::vector<i32>{40, 40, 9, 2, 2}));
+    EXPECT_EQ(form.Find(7, &combo).size(), 3u);
+    host->PushModalScript(Escape);
+    host->PushModalScript(Escape);
+    Key(kVkDown, true);
+    Key(0x73);
+    EXPECT_EQ(host->GetRunLog().size(), 2u);
+    Key(kVkReturn);
+    Key(kVkEscape);
+    ASSERT_TRUE(combo.SetItem(2, u"renamed", 0, -1));
+    EXPECT_EQ(std::u16string(combo.GetText()), u"renamed");
+    EXPECT_EQ(form.Find(7, &combo).size(), 4u);
+    EXPECT_EQ(form.Find(8, &combo).size(), 1u);
+    EXPECT_TRUE(form.Find(7, combo.GetField()).empty());
+    EXPECT_EQ(form.okCount + form.cancelCount, 0);
+    EXPECT_FALSE(combo.SetItem(-1, u"x", 0, -1));
+}
+
+// A read-only combo opens only for a press and release both inside it: a release
+// outside clears the pending press, so a later release inside opens nothing.
+TEST_F(ComboTest, ReadOnlyPressAndRelease)
+{
+    combo.SetEditable(false);
+    host->MouseDown(120, 142);
+    host->MouseUp(20, 20);
+    host->MouseUp(120, 142);
+    EXPECT_TRUE(host->GetRunLog().empty());
+    host->PushModalScript(Escape);
+    host->Click(150, 142);
+    EXPECT_EQ(host->GetRunLog().size(), 1u);
+    EXPECT_FALSE(combo.GetField()->HasFocus());
+}
+
+// The arrow button's band continues the field's frame: no line between them.
+TEST_F(ComboTest, BandBehindTheArrow)
+{
+    const i32 w = combo.GetWidth(), h = combo.GetHeight();
+    EXPECT_EQ(ElementPixel(*host, &combo, w - 10, 0), ThemePixel(32));
+    EXPECT_EQ(ElementPixel(*host, &combo, w - 10, h - 1), ThemePixel(32));
+    EXPECT_EQ(ElementPixel(*host, &combo, w - 1, h / 2), ThemePixel(32));
+    EXPECT_EQ(ElementPixel(*host, &combo, w - 19, 2), ThemePixel(27));
+    EXPECT_EQ(ElementPixel(*host, &combo, w - 18, h / 2), ThemePixel(27));
+}
+
+// Closed, focused and disabled; and the list open under the first.
+TEST_F(ComboTest, Picture)
+{
+    cComboBoxChild focused, disabled;
+    ASSERT_TRUE(form.AttachChild(&focused, 100, 160, 190, 22));
+    ASSERT_TRUE(form.AttachChild(&disabled, 100, 188, 190, 22));
+    ASSERT_TRUE(combo.Select(1, false));
+    ASSERT_TRUE(focused.SetTextN(u"typed", -1));
+    ASSERT_TRUE(disabled.SetTextN(u"disabled", -1));
+    focused.Activate();
+    disabled.Disable();
+    host->Pump();
+    std::unique_ptr<cCanvas> canvas(CreateMemoryCanvas(200, 84));
+    canvas->CopyFrom(0, 0, host->GetCanvas(window), 95, 129, 200, 84);
+    qeltest::ExpectMatchesGolden(*canvas, "combo.png");
+    Drop([](cHeadlessHost& h, cWindowTranslator& popup) {
+        qeltest::ExpectMatchesGolden(*h.GetCanvas(&popup), "combo_list.png");
+        h.KeyDown(kVkEscape, false, false, false, &popup);
+    });
+}
+
+} // namespace
