@@ -12,24 +12,17 @@ using qeltest::cToolProcess;
 
 // Runs `body` inside the next window to take the keyboard focus from `start` (a popup a
 // key opens): it re-posts itself until then, so the body runs in the popup's own loop.
-class cWhenFocusMoves : public cChildElement
+struct cWhenFocusMoves : cChildElement
 {
-public:
-    cWhenFocusMoves(SDL_Window* start, std::function<void(const std::string&)> body) : m_start(start), m_body(body)
-    {
-        (void)PostCode(77);
-    }
-    bool OnAction(cChildElement* source, cChildAction* action) override
+    cWhenFocusMoves(SDL_Window* start, std::function<void(const std::string&)> body) : start(start), body(body) { PostCode(77); }
+    bool OnAction(cChildElement*, cChildAction*) override
     {
         SDL_Window* focus = SDL_GetKeyboardFocus();
-        focus == nullptr || focus == m_start ? (SDL_Delay(5), void(PostCode(77)))
-                                             : m_body(qeltest::HexWindowId(qeltest::X11WindowOf(focus)));
+        focus == nullptr || focus == start ? (SDL_Delay(5), void(PostCode(77))) : body(qeltest::HexWindowId(qeltest::X11WindowOf(focus)));
         return true;
     }
-
-private:
-    SDL_Window* m_start;
-    std::function<void(const std::string&)> m_body;
+    SDL_Window* start;
+    std::function<void(const std::string&)> body;
 };
 
 class SdlEdit : public qeltest::cSdlTest
@@ -60,12 +53,12 @@ TEST_F(SdlEdit, ClipboardAndKeysOfTheRealDesktop)
         Xdo({"type", "--delay", "50", "Grüße €"});
         Xdo({"key", "ctrl+a", "ctrl+c"});
         RunTool({"xclip", "-selection", "clipboard", "-o"}, &copied);
-        ASSERT_TRUE(edit.SetTextN(u"xy", -1));
-        PasteFromXclip(form, "abc\xe2\x82\xac", 4);
-        pasted = edit.GetText();
-        ASSERT_TRUE(edit.SetTextN(u"xy", -1));
-        PasteFromXclip(form, std::string(300, 'q'), 300);
-        capped = edit.GetText();
+        for (auto& [bytes, units, out] : {std::tuple{std::string("abc\xe2\x82\xac"), size_t(4), &pasted},
+                                          std::tuple{std::string(300, 'q'), size_t(300), &capped}}) {
+            ASSERT_TRUE(edit.SetTextN(u"xy", -1));
+            PasteFromXclip(form, bytes, units);
+            *out = edit.GetText();
+        }
         ASSERT_TRUE(edit.SetTextN(u"foo bar baz", -1));
         Xdo({"key", "End", "ctrl+Left", "ctrl+Left", "shift+End", "Delete"});
         Settle();
@@ -98,19 +91,12 @@ TEST_F(SdlEdit, ComboListAndFieldMenuOpenWhereExpected)
         ASSERT_TRUE(combo.Select(2, false) && combo.GetScreenOrigin(origin));
         combo.Activate();
         SDL_Window* start = host->GetSdlWindow(form->GetWindow());
-        cWhenFocusMoves escape(start, [&](const std::string& id) {
-            RunTool({"xwininfo", "-id", id}, &list);
-            Xdo({"key", "Escape"});
-        });
+        cWhenFocusMoves escape(start, [&](const std::string& id) { RunTool({"xwininfo", "-id", id}, &list), Xdo({"key", "Escape"}); });
         Xdo({"key", "alt+Down"});
         kept = combo.GetText();
         cWhenFocusMoves choose(start, [&](const std::string& id) { Xdo({"mousemove", "--window", id, "20", "31", "click", "1"}); });
         Xdo({"key", "F4"});
-        Settle();
-        cWhenFocusMoves close(start, [&](const std::string& id) {
-            RunTool({"xwininfo", "-id", id}, &menu);
-            Xdo({"key", "Escape"});
-        });
+        cWhenFocusMoves close(start, [&](const std::string& id) { RunTool({"xwininfo", "-id", id}, &menu), Xdo({"key", "Escape"}); });
         Xdo({"key", "ctrl+a"});
         Xdo({"mousemove", "--window", qeltest::HexWindowId(qeltest::X11WindowOf(start)), "50", "40", "click", "3"});
         Settle();
