@@ -76,8 +76,7 @@ TEST_F(ComboTest, ListPlacementAndResult)
 // Up and Down step in index order over sparse indices, stopping at the ends without a
 // post; without a selection nothing opens; Alt+Down and F4 open the list; Enter and
 // Escape become the combo's 7 and 8 and stop there. SetItem on the selected entry
-// shows its text without a post. A read-only combo opens only for a press and a
-// release both inside it: a release outside clears the pending press.
+// shows its text without a post.
 TEST_F(ComboTest, KeysThroughTheField)
 {
     combo.Clear();
@@ -109,13 +108,19 @@ TEST_F(ComboTest, KeysThroughTheField)
     EXPECT_TRUE(form.Find(7, combo.GetField()).empty());
     EXPECT_EQ(form.okCount + form.cancelCount, 0);
     EXPECT_FALSE(combo.SetItem(-1, u"x", 0, -1));
+}
+
+// A read-only combo opens only for a press and a release both inside it: a release
+// outside clears the pending press, so a later release inside opens nothing.
+TEST_F(ComboTest, ReadOnlyPressAndRelease)
+{
     combo.SetEditable(false);
     host->MouseDown(120, 142);
     host->MouseUp(20, 20);
     host->MouseUp(120, 142);
     host->PushModalScript(Escape);
     host->Click(150, 142);
-    EXPECT_EQ(host->GetRunLog().size(), 3u);
+    EXPECT_EQ(host->GetRunLog().size(), 1u);
 }
 
 // Closed, focused and disabled; and the list open under the first. The arrow's band
