@@ -9,6 +9,7 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -96,6 +97,12 @@ bool cEditChild::Reallocate(i32 maxLength)
     return true;
 }
 
+void cEditChild::AssertInvariant() const
+{
+    assert(m_caret >= 0 && m_caret <= m_length && m_length <= m_maxLength && m_text[m_length] == 0);
+    assert((m_selStart == -1 && m_selEnd == -1) || (m_selStart >= 0 && m_selStart <= m_selEnd && m_selEnd < m_length));
+}
+
 void cEditChild::ResetAfterTextChange()
 {
     m_caret = 0;
@@ -103,6 +110,7 @@ void cEditChild::ResetAfterTextChange()
     m_selStart = -1;
     m_selEnd = -1;
     ++m_textVersion;
+    AssertInvariant();
     Invalidate();
 }
 
@@ -314,6 +322,7 @@ void cEditChild::MoveCaret(i32 b, bool shift)
         ClearSelection();
     }
     m_caret = b;
+    AssertInvariant();
     Invalidate();
 }
 
@@ -350,6 +359,7 @@ void cEditChild::RemoveUnits(i32 from, i32 to)
     m_length -= to - from;
     m_caret = from;
     ++m_textVersion;
+    AssertInvariant();
 }
 
 void cEditChild::InsertAtCaret(const char16_t* text, i32 count)
@@ -366,6 +376,7 @@ void cEditChild::InsertAtCaret(const char16_t* text, i32 count)
     m_length += fitting;
     m_caret += fitting;
     ++m_textVersion;
+    AssertInvariant();
     Invalidate();
 }
 
@@ -374,8 +385,10 @@ bool cEditChild::DeleteSelection()
     if (m_readOnly || !HasSelection()) {
         return false;
     }
-    RemoveUnits(m_selStart, m_selEnd + 1);
+    const i32 start = m_selStart;
+    const i32 end = m_selEnd;
     ClearSelection();
+    RemoveUnits(start, end + 1);
     Invalidate();
     return true;
 }

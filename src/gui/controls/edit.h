@@ -150,6 +150,9 @@ private:
     // Allocates text and edge buffers for `maxLength` units together; false (nothing
     // changed) when memory runs out. The new text is empty.
     bool Reallocate(i32 maxLength);
+    // 0 <= caret <= length <= maximum, the buffer terminated, the selection inside the
+    // text; checked in debug builds.
+    void AssertInvariant() const;
     // After every text change: caret, scroll and selection reset, layout stale, redraw.
     void ResetAfterTextChange();
     // Brings the per-unit right edges (once per text version and font) and the scroll
