@@ -70,15 +70,6 @@ TEST_F(CheckBoxTest, ReleaseOnDisabledBoxChangesNothing)
     EXPECT_FALSE(box.IsChecked() || !form.actions.empty());
 }
 
-// Only the panel hears that it was disabled; its box still paints the disabled picture.
-TEST_F(CheckBoxTest, BoxInDisabledPanelShowsDisabledPicture)
-{
-    box.SetChecked(true, false);
-    panel.Disable();
-    host->Pump();
-    EXPECT_EQ(box.shown, 35);
-}
-
 // Off, on, focused off, focused on, disabled off, disabled on.
 TEST_F(CheckBoxTest, Picture)
 {
