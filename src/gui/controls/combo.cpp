@@ -151,6 +151,8 @@ bool cComboBoxChild::KeyDown(i32 vk, bool shift, bool ctrl, bool alt)
 
 void cComboBoxChild::MouseButton(i32 x, i32 y, i32 button, bool down, bool ctrl, bool shift)
 {
+    // A press whose capture was taken away (the combo disabled or hidden) is over.
+    m_pressed = m_pressed && HasMouseCapture();
     if (button == kMouseLeft && m_field.IsReadOnly() && IsEnabledInTree() && (down || m_pressed)) {
         // The capture brings the release here wherever it happens, so a release outside
         // ends the press without opening the list.
