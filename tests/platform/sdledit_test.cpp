@@ -86,7 +86,7 @@ TEST_F(SdlEdit, ComboListAndFieldMenuOpenWhereExpected)
         ASSERT_TRUE(form->AttachChild(recorder, 0, 0, 300, 200));
         ASSERT_TRUE(recorder->AttachChild(&combo, 20, 30, 190, 22));
         for (i32 index = 0; index < 12; ++index) {
-            ASSERT_TRUE(combo.SetItem(index, u"Entry", 0, -1));
+            ASSERT_TRUE(combo.SetItem(index, (u"Entry " + std::u16string(1, char16_t(u'a' + index))).c_str(), 0, -1));
         }
         ASSERT_TRUE(combo.Select(2, false) && combo.GetScreenOrigin(origin));
         combo.Activate();
@@ -105,7 +105,7 @@ TEST_F(SdlEdit, ComboListAndFieldMenuOpenWhereExpected)
     EXPECT_EQ(qeltest::XwininfoValue(list, "Absolute upper-left X:"), origin.x) << list;
     EXPECT_EQ(qeltest::XwininfoValue(list, "Absolute upper-left Y:"), origin.y + 22);
     EXPECT_EQ(qeltest::XwininfoValue(list, "Width:") * 1000 + qeltest::XwininfoValue(list, "Height:"), 190102);
-    EXPECT_EQ(kept, u"Entry");
+    EXPECT_EQ(kept, u"Entry c");
     EXPECT_GE(qeltest::XwininfoValue(menu, "Width:"), 100) << menu;
     EXPECT_EQ(actions, std::vector<std::string>{"Code(7)"});
     delete recorder;
