@@ -29,20 +29,13 @@ protected:
         }
         host->Pump();
     }
-    // Runs the list with `script`; returns where it was.
-    sRect Drop(const std::function<void(cHeadlessHost&, cWindowTranslator&)>& script, bool* chosen = nullptr)
+    // Runs the list with `script`; returns where it was and whether an entry was chosen.
+    std::pair<sRect, bool> Drop(const cHeadlessHost::tModalScript& script)
     {
         sRect rect;
-        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) {
-            h.GetWindowRect(&popup, rect);
-            script(h, popup);
-        });
-        const bool result = combo.DropDown();
-        if (chosen != nullptr) {
-            *chosen = result;
-        }
-        host->Pump();
-        return rect;
+        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) { h.GetWindowRect(&popup, rect), script(h, popup); });
+        const bool chosen = combo.DropDown();
+        return {rect, chosen};
     }
     void Key(i32 vk, bool alt = false)
     {
@@ -61,14 +54,12 @@ auto Escape = [](cHeadlessHost& h, cWindowTranslator& popup) { h.KeyDown(kVkEsca
 TEST_F(ComboTest, ListPlacementAndResult)
 {
     ASSERT_TRUE(combo.Select(3, false));
-    bool chosen = true;
-    EXPECT_EQ(Drop(Escape, &chosen), (sRect{100, 522, 190, 102}));
-    EXPECT_FALSE(chosen);
+    EXPECT_EQ(Drop(Escape), std::pair(sRect{100, 522, 190, 102}, false));
     EXPECT_EQ(std::u16string(combo.GetText()), u"Entry d");
     combo.SetBounds(100, 332, 190, 22);
-    EXPECT_EQ(Drop([](cHeadlessHost& h, cWindowTranslator& popup) { h.Click(20, 30, 1, &popup); }, &chosen),
-              (sRect{100, 622, 190, 102}));
-    EXPECT_TRUE(chosen);
+    EXPECT_EQ(Drop([](cHeadlessHost& h, cWindowTranslator& popup) { h.Click(20, 30, 1, &popup); }),
+              std::pair(sRect{100, 622, 190, 102}, true));
+    host->Pump();
     EXPECT_EQ(combo.GetSelectedIndex(), 1);
     EXPECT_EQ(form.actions, (std::vector<qeltest::sActionRecord>{{&combo, 7, -1}}));
 }
