@@ -4,7 +4,6 @@
 #include "controlstest.h"
 #include "gui/controls/checkbox.h"
 #include "gui/core/keys.h"
-#include "gui/core/panel.h"
 
 namespace {
 
@@ -27,12 +26,10 @@ protected:
     void SetUp() override
     {
         cFormTest::SetUp();
-        ASSERT_TRUE(form.AttachChild(&panel, 10, 10, 200, 100));
-        ASSERT_TRUE(panel.AttachChild(&box, 10, 10, 150, 20));
+        ASSERT_TRUE(form.AttachChild(&box, 20, 20, 150, 20));
         ASSERT_TRUE(box.SetText(u"Option"));
         host->Pump();
     }
-    cPanelChild panel;
     cRecordingBox box;
 };
 
