@@ -40,6 +40,11 @@ void DrawArrow(cCanvas& canvas, i32 x, i32 y, i32 direction)
 
 sRect cScrollableElement::GetViewRect()
 {
+    return GetBarlessRect();
+}
+
+sRect cScrollableElement::GetBarlessRect() const
+{
     return {0, 0, std::max(GetWidth() - GetVScrollWidth(), 0),
             std::max(GetHeight() - (m_horizontalBar ? i32(kBarSize) : 0), 0)};
 }
@@ -51,12 +56,12 @@ sPoint cScrollableElement::GetClientOrigin()
 
 i32 cScrollableElement::GetScrollMaxX()
 {
-    return std::max(m_contentWidth - GetViewRect().width, 0);
+    return ClampOffset(i64(m_contentWidth) - GetViewRect().Right(), INT32_MAX);
 }
 
 i32 cScrollableElement::GetScrollMaxY()
 {
-    return std::max(m_contentHeight - GetViewRect().height, 0);
+    return ClampOffset(i64(m_contentHeight) - GetViewRect().Bottom(), INT32_MAX);
 }
 
 void cScrollableElement::UpdateBars()
@@ -143,18 +148,20 @@ bool cScrollableElement::ScrollRectIntoView(const sRect& rect, bool keepHorizont
     sRect view = GetViewRect();
     i64 x = m_scrollX;
     i64 y = m_scrollY;
+    // Content c shows at element c - offset, so the view shows content from
+    // offset + view.x (or .y) on.
     if (!keepHorizontal) {
-        if (rect.x < x || rect.width > view.width) {
-            x = rect.x;
-        } else if (rect.Right() > x + view.width) {
-            x = rect.Right() - view.width;
+        if (rect.x < x + view.x || rect.width > view.width) {
+            x = i64(rect.x) - view.x;
+        } else if (rect.Right() > x + view.Right()) {
+            x = rect.Right() - view.Right();
         }
     }
     if (!keepVertical) {
-        if (rect.y < y || rect.height > view.height) {
-            y = rect.y;
-        } else if (rect.Bottom() > y + view.height) {
-            y = rect.Bottom() - view.height;
+        if (rect.y < y + view.y || rect.height > view.height) {
+            y = i64(rect.y) - view.y;
+        } else if (rect.Bottom() > y + view.Bottom()) {
+            y = rect.Bottom() - view.Bottom();
         }
     }
     return ScrollTo(ClampOffset(x, GetScrollMaxX()), ClampOffset(y, GetScrollMaxY()));
@@ -185,7 +192,7 @@ sPoint cScrollableElement::GetChildShift(const cChildElement* child)
 
 sRect cScrollableElement::GetChildClipRect()
 {
-    sRect view = GetViewRect();
+    sRect view = GetBarlessRect();
     i32 border = std::max(DefaultBorderWidth(), 0);
     return RectFromEdges(border, border, i64(view.width) - border, i64(view.height) - border);
 }
@@ -199,7 +206,7 @@ void cScrollableElement::OnResize()
 
 bool cScrollableElement::GetBarLayout(eAxis axis, sBarLayout& layout)
 {
-    sRect view = GetViewRect();
+    sRect view = GetBarlessRect();
     bool vertical = axis == eAxis::Vertical;
     if (!(vertical ? m_verticalBar : m_horizontalBar)) {
         return false;
@@ -271,7 +278,7 @@ void cScrollableElement::OnPaintAfterChildren(cCanvas& canvas)
     PaintBar(canvas, eAxis::Vertical);
     PaintBar(canvas, eAxis::Horizontal);
     if (m_verticalBar && m_horizontalBar) {
-        sRect view = GetViewRect();
+        sRect view = GetBarlessRect();
         u32 corner = GetTheme()->GetColour(0);
         canvas.FillRect(view.width, view.height, kBarSize, kBarSize, corner, corner);
     }
@@ -318,7 +325,7 @@ void cScrollableElement::MouseButton(i32 x, i32 y, i32 button, bool down, bool c
     // Presses on a bar or in the corner between the bars stay here, even while this
     // element holds the capture (a popup grabs the mouse and still scrolls); releases go
     // on, so that a drag the content started can end over a bar.
-    if (down && !GetViewRect().Contains(x, y) && ContainsPoint(x, y)) {
+    if (down && !GetBarlessRect().Contains(x, y) && ContainsPoint(x, y)) {
         for (eAxis axis : {eAxis::Vertical, eAxis::Horizontal}) {
             sBarLayout layout;
             if (button == kMouseLeft && GetBarLayout(axis, layout) && layout.bar.Contains(x, y)) {

@@ -3,8 +3,9 @@
 // horizontal and a vertical scroll bar.
 //
 // The bars are 16 pixels thick and show while the content exceeds the view on their
-// axis; each offset ranges over 0..max(0, content - view). The view (GetViewRect) is the
-// element minus the shown bars. Derived classes draw the content in PaintContent, in
+// axis. The view (GetViewRect) is the element minus the shown bars; a derived class may
+// take a band off its top or left (a list header), and content c shows at element
+// c - offset, so each offset ranges over 0..max(0, content - the view's far edge). Derived classes draw the content in PaintContent, in
 // element coordinates clipped to the view, reading the offsets themselves; children sit
 // in content coordinates, shifted by the offsets except on the axes kept by
 // SetChildScrollAlign, and clipped to the view inset by DefaultBorderWidth. The bars are
@@ -21,6 +22,9 @@ public:
     enum : i32 { kBarSize = 16 };
 
     sRect GetViewRect() override;
+    // The element minus the shown bars: where the bars and children go, whatever band
+    // a derived class takes off its view.
+    sRect GetBarlessRect() const;
     // (-scroll x, -scroll y).
     sPoint GetClientOrigin() override;
     i32 GetScrollX() const { return m_scrollX; }
