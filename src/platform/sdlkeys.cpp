@@ -9,8 +9,6 @@ namespace {
 // Windows virtual-key numbers beyond those the core names in keys.h.
 enum : i32
 {
-    kVkPageUp = 0x21,
-    kVkPageDown = 0x22,
     kVkApplication = 0x5D,
     kVkNumPad0 = 0x60,
     kVkMultiply = 0x6A,

@@ -11,6 +11,8 @@ enum : i32
     kVkReturn = 0x0D,
     kVkEscape = 0x1B,
     kVkSpace = 0x20,
+    kVkPageUp = 0x21,
+    kVkPageDown = 0x22,
     kVkEnd = 0x23,
     kVkHome = 0x24,
     kVkLeft = 0x25,
@@ -19,7 +21,9 @@ enum : i32
     kVkDown = 0x28,
     kVkInsert = 0x2D,
     kVkDelete = 0x2E,
+    kVkA = 0x41,
     kVkF4 = 0x73,
+    kVkF5 = 0x74,
 };
 
 // Mouse buttons as OnMouseButton receives them.
