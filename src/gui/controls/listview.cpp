@@ -450,7 +450,11 @@ void cListViewChild::Layout(bool remeasure)
 void cListViewChild::OnResize()
 {
     const sRect view = GetViewRect();
-    // The header lies inside the frame, which takes a pixel on either side.
+    // The header lies inside the frame, which takes a pixel on either side. A header
+    // of width 0 would not lay out: it starts at the view's width.
+    if (m_header.GetWidth() == 0) {
+        m_header.SetBounds(kFrame, kFrame, view.width - 2 * kFrame, m_header.GetHeight());
+    }
     m_header.SetVisibleWidth(view.width - 2 * kFrame);
     SetContentWidth(m_header.GetWidth() + 2 * kFrame);
     SetPageSteps(view.width, view.height);

@@ -174,9 +174,8 @@ void cSplitterChild::LayoutAbsolute(i32 from, i64 width, i32 height)
         }
         x += w + m_dividerWidth;
     }
-    const bool fills = m_filler != nullptr && x < m_fillWidth;
     if (x != 0 && x != width) {
-        if (fills) {
+        if (m_filler != nullptr && x < m_fillWidth) {
             m_filler->SetBounds(ClampToI32(x), 0, ClampToI32(m_fillWidth - x), height);
             x = m_fillWidth;
         } else if (m_filler != nullptr) {
@@ -185,9 +184,11 @@ void cSplitterChild::LayoutAbsolute(i32 from, i64 width, i32 height)
     }
     // Without panes the splitter would shrink to 0 and then widen to the fill width:
     // one resize to the final width (one code 7) keeps a listener that answers code 7
-    // with SetFill from being asked again and again.
-    const i64 target = fills ? std::max<i64>(x, m_fillWidth) : x;
-    if (target != width) {
+    // with SetFill from being asked again and again. Nor does it shrink to 0 with
+    // nothing to show: at width 0 it would never lay out again.
+    const bool fills = m_filler != nullptr && x < m_fillWidth;
+    const i64 target = fills ? m_fillWidth : x;
+    if (target != width && target > 0) {
         ResizeSelf(ClampToI32(target));
     }
     if (fills) {
@@ -225,29 +226,51 @@ void cSplitterChild::LayoutFractions(i64 width, i32 height)
         sum = 1.0;
     }
     const f64 scale = f64(room) / sum;
-    // Edges are placed at the rounded running sum, so the widths add up to the room
-    // exactly; a pane raised to its minimum width takes the excess from the next one.
+    // Edges at the rounded running sum, so the widths add up to the room exactly.
+    std::vector<i64> widths(shares.size());
     f64 running = 0;
     i64 used = 0;
     for (size_t i = 0; i < shares.size(); ++i) {
-        cChildElement* pane = shares[i].node->GetValue();
         running += shares[i].fraction;
         const i64 end = i + 1 == shares.size() ? room : std::min<i64>(std::llround(running * scale), room);
-        i64 w = std::max<i64>(end - used, 0);
-        if (w < pane->GetMinWidth()) {
-            const f64 excess = f64(pane->GetMinWidth() - w) / scale;
-            w = pane->GetMinWidth();
-            shares[i].fraction += excess;
-            running += excess;
-            if (i + 1 < shares.size()) {
-                shares[i + 1].fraction = std::max(shares[i + 1].fraction - excess, 0.0);
-            }
+        widths[i] = std::max<i64>(end - used, 0);
+        used += widths[i];
+    }
+    // A pane raised to its minimum width takes the excess from the panes after it (then,
+    // when they have no room above their own minimums, from those before it), so the
+    // room stays filled whenever the minimums fit. Changed panes keep their new share.
+    std::vector<bool> changed(shares.size(), false);
+    for (size_t i = 0; i < shares.size(); ++i) {
+        const i64 minimum = shares[i].node->GetValue()->GetMinWidth();
+        i64 need = minimum - widths[i];
+        if (need <= 0) {
+            continue;
         }
-        pane->SetBounds(ClampToI32(used + i64(i) * m_dividerWidth), 0, ClampToI32(w), height);
-        used += w;
-        if (f64* recorded = m_sizes.GetOrAdd(shares[i].node->GetKey())) {
-            *recorded = shares[i].fraction;
+        widths[i] = minimum;
+        changed[i] = true;
+        for (size_t step = 1; step < shares.size() && need > 0; ++step) {
+            const size_t j = i + step < shares.size() ? i + step : shares.size() - 1 - step;
+            const i64 slack = widths[j] - shares[j].node->GetValue()->GetMinWidth();
+            const i64 give = std::clamp<i64>(slack, 0, need);
+            widths[j] -= give;
+            need -= give;
+            changed[j] = changed[j] || give > 0;
         }
+    }
+    i64 x = 0;
+    for (size_t i = 0; i < shares.size(); ++i) {
+        shares[i].node->GetValue()->SetBounds(ClampToI32(x), 0, ClampToI32(widths[i]), height);
+        x += widths[i] + m_dividerWidth;
+        if (changed[i]) {
+            StoreFraction(shares[i].node->GetKey(), f64(widths[i]) / scale);
+        }
+    }
+}
+
+void cSplitterChild::StoreFraction(i32 index, f64 fraction)
+{
+    if (f64* recorded = m_sizes.GetOrAdd(index)) {
+        *recorded = fraction;
     }
 }
 
@@ -289,6 +312,16 @@ void cSplitterChild::OnPaint(cCanvas& canvas)
 }
 
 // --- dragging ----------------------------------------------------------------------------------------
+
+void cSplitterChild::MouseButton(i32 x, i32 y, i32 button, bool down, bool ctrl, bool shift)
+{
+    // The release of a drag is the splitter's wherever it happens, also over a pane.
+    if (!down && button == kMouseLeft && HasMouseCapture()) {
+        OnMouseButton(x, y, button, down);
+        return;
+    }
+    cChildElement::MouseButton(x, y, button, down, ctrl, shift);
+}
 
 void cSplitterChild::OnMouseButton(i32 x, i32 y, i32 button, bool down)
 {

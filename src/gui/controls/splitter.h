@@ -60,6 +60,7 @@ public:
     void OnPaint(cCanvas& canvas) override;
     // Lays out from the first pane.
     void OnResize() override;
+    void MouseButton(i32 x, i32 y, i32 button, bool down, bool ctrl, bool shift) override;
     void OnMouseButton(i32 x, i32 y, i32 button, bool down) override;
     void OnMouseMove(i32 x, i32 y) override;
     i32 DefaultCursorKind() override { return kCursorWestEast; }
@@ -74,6 +75,7 @@ private:
     // The recorded size of a pane in pixels (integer part), else its current width.
     i64 PixelSize(i32 index, cChildElement* pane);
     f64 ToFraction(i32 size) const;
+    void StoreFraction(i32 index, f64 fraction);
     // The next visible pane after `node`, or null.
     static tPanes::cNode* NextVisible(tPanes::cNode* node);
     static tPanes::cNode* FirstVisible(tPanes& panes) { return VisibleFrom(panes.First()); }
