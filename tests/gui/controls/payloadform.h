@@ -5,6 +5,7 @@
 #include "gui/controls/listview.h"
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace qeltest {
@@ -32,6 +33,9 @@ public:
         }
         if (dynamic_cast<cFormCreatedAction*>(action) == nullptr) {
             records.push_back({source, action->GetCode(), payload});
+            if (onRecord) {
+                onRecord(records.back());
+            }
         }
         return cRecordingForm::OnAction(source, action);
     }
@@ -45,6 +49,8 @@ public:
     }
 
     std::vector<sPayloadRecord> records;
+    // Called for every record as it arrives.
+    std::function<void(const sPayloadRecord&)> onRecord;
 };
 
 // A test with a payload-recording form open at the screen's top-left, 600 x 300.
