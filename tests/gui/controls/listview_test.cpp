@@ -372,4 +372,112 @@ TEST_F(ListViewTest, HandlerMayRefillAndSortInsideABatch)
     EXPECT_EQ(list.GetRowTop(4), kFirstRowTop + kRowHeight);
 }
 
+// A list with header, icons and check boxes, items 1..3 selected: pixel probes of the
+// outline, the whole-row fill, the check-box zone and the frame, and the goldens.
+class ListViewPaintTest : public ListViewTest
+{
+protected:
+    void SetUp() override
+    {
+        ListViewTest::SetUp();
+        form.AttachChild(&other, 400, 10, 60, 20);
+        icons[0] = qeltest::SolidPicture(0xFF3070D0, 12, 12);
+        icons[1] = qeltest::SolidPicture(0xFFD07030, 12, 12);
+        images.Set(0, icons[0].get());
+        images.Set(1, icons[1].get());
+        list.SetImageLists(&images, nullptr, nullptr);
+        list.SetCheckBoxes(true);
+        list.SetMultiSelect(true);
+        const char16_t* names[] = {u"readme.txt", u"picture.png", u"a rather long file name.bin", u"notes",
+                                   u"setup.exe", u"zeta"};
+        list.BeginUpdate();
+        for (i32 id = 0; id < 6; ++id) {
+            ASSERT_TRUE(list.SetCell(id, 0, names[id], id % 2, 0));
+            ASSERT_TRUE(list.SetCell(id, 1, u"1234", -1, 0));
+            ASSERT_TRUE(list.SetCell(id, 2, id == 3 ? nullptr : u"File", -1, 0));
+        }
+        list.EndUpdate(false);
+        list.SetItemChecked(0, true, false);
+        list.SetItemChecked(2, true, false);
+        list.Activate();
+        list.SelectItemById(1);
+        host->KeyDown(kVkDown, true);
+        host->KeyDown(kVkDown, true);
+        host->Pump();
+    }
+    u32 Pixel(i32 x, i32 y) { return ElementPixel(*host, &list, x, y); }
+    void ExpectGolden(const std::string& name)
+    {
+        host->Pump();
+        std::unique_ptr<cCanvas> shot(CreateMemoryCanvas(list.GetWidth(), list.GetHeight()));
+        shot->CopyFrom(0, 0, host->GetCanvas(window), kListX, kListY, list.GetWidth(), list.GetHeight());
+        qeltest::ExpectMatchesGolden(*shot, name);
+    }
+
+    cButtonChild other;
+    std::unique_ptr<cPicture> icons[2];
+    sImageList images;
+};
+
+TEST_F(ListViewPaintTest, PixelsFollowTheSelectionRules)
+{
+    const i32 top = kFirstRowTop + 2 * kRowHeight; // item 2, the middle of the run
+    EXPECT_EQ(Pixel(1, top), ThemePixel(25));
+    EXPECT_EQ(Pixel(4, top), ThemePixel(16));
+    EXPECT_EQ(Pixel(4, top - 1), ThemePixel(25));
+    EXPECT_EQ(Pixel(4, kFirstRowTop + kRowHeight), ThemePixel(25));
+    // The check box is centred in the first 14 pixels.
+    const cPicture* box = GetTheme()->GetImage(31);
+    ASSERT_NE(box, nullptr);
+    const u32 centre = box->GetPixels()[(box->GetHeight() / 2) * box->GetWidth() + box->GetWidth() / 2];
+    if ((centre >> 24) == 0xFF) {
+        EXPECT_EQ(Pixel(1 + (14 - box->GetWidth()) / 2 + box->GetWidth() / 2,
+                        kFirstRowTop + (kRowHeight - box->GetHeight()) / 2 + box->GetHeight() / 2),
+                  centre);
+    }
+    ExpectGolden("listview_focused.png");
+
+    // Whole-row mode fills the divider gaps and the rest of a selected row; the row
+    // below stays background. The frame is drawn last.
+    list.SetWholeRowSelection(true, true);
+    host->Pump();
+    EXPECT_EQ(Pixel(1 + 101, top + 5), ThemePixel(16));
+    EXPECT_EQ(Pixel(260, top + 5), ThemePixel(16));
+    EXPECT_EQ(Pixel(260, top + 2 * kRowHeight + 5), ThemePixel(14));
+    EXPECT_EQ(Pixel(0, top), ThemePixel(21));
+    EXPECT_EQ(Pixel(list.GetWidth() - 1, top), ThemePixel(21));
+    ExpectGolden("listview_wholerow.png");
+}
+
+TEST_F(ListViewPaintTest, UnfocusedScrolledAndEmptyLists)
+{
+    other.Activate();
+    host->Pump();
+    EXPECT_EQ(Pixel(4, kFirstRowTop + 2 * kRowHeight), ThemePixel(18));
+    EXPECT_EQ(Pixel(1, kFirstRowTop + 2 * kRowHeight), ThemePixel(26));
+    ExpectGolden("listview_unfocused.png");
+
+    ASSERT_TRUE(list.AddColumn(2, u"Type", 300, 0));
+    host->Pump();
+    EXPECT_EQ(list.GetContentWidth(), 100 + 3 + 60 + 3 + 300 + 3 + 2);
+    list.ScrollTo(80, 0);
+    EXPECT_EQ(list.GetScrollX(), 80);
+    ExpectGolden("listview_hscrolled.png");
+
+    list.SetText(u"This folder is empty.");
+    list.DeleteAllItems();
+    host->Pump();
+    i32 textPixels = 0;
+    for (i32 y = 0; y < list.GetHeight(); ++y) {
+        for (i32 x = 1; x < list.GetWidth() - 1; ++x) {
+            if (Pixel(x, y) == ThemePixel(5)) {
+                EXPECT_TRUE(y >= 1 + 20 + 10 && y < 1 + 20 + 10 + 20) << y;
+                ++textPixels;
+            }
+        }
+    }
+    EXPECT_GT(textPixels, 0);
+    ExpectGolden("listview_empty.png");
+}
+
 } // namespace
