@@ -11,6 +11,7 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <typeinfo>
 
@@ -69,8 +70,8 @@ cListViewChild::~cListViewChild()
 
 cListViewChild::sItem* cListViewChild::FindItem(i32 id)
 {
-    sItem** item = m_items.FindIntKeyValue(id);
-    return item != nullptr ? *item : nullptr;
+    const auto found = m_items.find(id);
+    return found != m_items.end() ? found->second.get() : nullptr;
 }
 
 cListViewChild::sCell* cListViewChild::FirstCell(sItem* item)
@@ -119,20 +120,20 @@ bool cListViewChild::SetCell(i32 itemId, i32 columnId, const char16_t* text, i32
     sItem* item = FindItem(itemId);
     const bool newItem = item == nullptr;
     if (newItem) {
-        item = new (std::nothrow) sItem;
-        sItem** slot = item != nullptr ? m_items.GetOrAdd(itemId) : nullptr;
-        if (slot == nullptr) {
-            delete item;
-            return false;
-        }
-        *slot = item;
-        item->id = itemId;
+        // Item ids mostly come ascending (0, 1, 2, ...): a balanced map keeps the
+        // inserts of a large fill logarithmic.
         try {
+            auto made = std::make_unique<sItem>();
+            item = made.get();
             m_order.push_back(item);
+            m_items.emplace(itemId, std::move(made));
         } catch (const std::bad_alloc&) {
-            m_items.Erase(itemId);
+            if (item != nullptr && !m_order.empty() && m_order.back() == item) {
+                m_order.pop_back();
+            }
             return false;
         }
+        item->id = itemId;
         item->order = i32(m_order.size() - 1);
     }
     sCell** cellSlot = item->cells.FindIntKeyValue(columnId);
@@ -154,11 +155,12 @@ bool cListViewChild::SetCell(i32 itemId, i32 columnId, const char16_t* text, i32
         }
         if (newItem) {
             m_order.pop_back();
-            m_items.Erase(itemId);
+            m_items.erase(itemId);
         }
         return false;
     }
     cell->itemId = itemId;
+    cell->m_item = item;
     if (userValue != 0) {
         cell->userValue = userValue;
     }
@@ -231,7 +233,7 @@ bool cListViewChild::DeleteAllItems()
     m_rows.clear();
     m_order.clear();
     m_current = nullptr;
-    m_items.Clear();
+    m_items.clear();
     Relayout();
     return true;
 }
@@ -543,9 +545,9 @@ void cListViewChild::DeselectAllPosting(bool ctrl, bool shift)
 
 i32 cListViewChild::GetNextSelectedItemId(i32 after)
 {
-    for (auto* node = m_items.First(); node != nullptr; node = tItems::Next(node)) {
-        if (node->GetKey() > after && IsSelected(node->GetValue())) {
-            return node->GetKey();
+    for (auto it = m_items.upper_bound(std::max(after, -1)); it != m_items.end(); ++it) {
+        if (IsSelected(it->second.get())) {
+            return it->first;
         }
     }
     return -1;
@@ -898,9 +900,7 @@ bool cListViewChild::SortByColumn(i32 columnId)
         do {
             position = ascending ? provider->NextAscending(position, cell) : provider->NextDescending(position, cell);
             if (cell != nullptr) {
-                if (sItem* item = FindItem(cell->itemId)) {
-                    sorted.push_back(item);
-                }
+                sorted.push_back(cell->m_item);
             }
         } while (position != nullptr);
     };
@@ -1168,5 +1168,5 @@ void cListViewChild::ApplyStyle()
     m_rows.clear();
     m_order.clear();
     m_current = nullptr;
-    m_items.Clear();
+    m_items.clear();
 }

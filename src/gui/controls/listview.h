@@ -45,6 +45,8 @@
 #include "gui/core/actions.h"
 #include "gui/core/scrollable.h"
 
+#include <map>
+#include <memory>
 #include <vector>
 
 class cFontObject;
@@ -56,6 +58,8 @@ constexpr u32 kNoListColour = 0xFFFFFFFF;
 
 class cListViewChild : public cScrollableElement
 {
+    struct sItem;
+
 public:
     struct sCell
     {
@@ -70,6 +74,11 @@ public:
         // 0 = not measured yet.
         i16 measuredHeight = 0;
         u8 state = 0;
+
+    private:
+        friend class cListViewChild;
+        // The item holding the cell: a sort walks cells back to their items.
+        sItem* m_item = nullptr;
     };
     enum : u8
     {
@@ -258,7 +267,7 @@ private:
         u32 text;
     };
 
-    using tItems = _keytree<i32, sItem*, eValueOwnership::Owned>;
+    using tItems = std::map<i32, std::unique_ptr<sItem>>;
     using tColumns = _keytree<i32, sColumn>;
 
     // --- data
