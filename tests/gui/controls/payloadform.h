@@ -39,11 +39,16 @@ public:
         }
         return cRecordingForm::OnAction(source, action);
     }
-    // Takes the records so far.
-    std::vector<sPayloadRecord> Take()
+    // Takes the records so far, keeping those from `source` (null: all).
+    std::vector<sPayloadRecord> Take(const cChildElement* source = nullptr)
     {
         std::vector<sPayloadRecord> taken;
-        taken.swap(records);
+        for (const sPayloadRecord& record : records) {
+            if (source == nullptr || record.source == source) {
+                taken.push_back(record);
+            }
+        }
+        records.clear();
         actions.clear();
         return taken;
     }

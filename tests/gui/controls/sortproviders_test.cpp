@@ -23,36 +23,21 @@ std::string ToUtf8(const std::u16string& text)
     return out.GetOrEmpty();
 }
 
-// A random name: ASCII of both cases, Latin-1, CJK and astral characters, often
-// starting with an earlier name, sometimes empty or with an undecodable unit.
+// A random name: ASCII of both cases, digits, Latin-1, CJK, astral characters and rare
+// undecodable units, often starting with an earlier name; sometimes empty.
 std::u16string RandomName(std::mt19937& random, const std::vector<std::u16string>& earlier)
 {
-    std::u16string name;
-    if (!earlier.empty() && random() % 3 == 0) {
-        name = earlier[random() % earlier.size()];
-    }
-    const i32 length = i32(random() % 6);
-    for (i32 i = 0; i < length; ++i) {
-        switch (random() % 6) {
-        case 0:
-            name += char16_t(u'A' + random() % 26);
-            break;
-        case 1:
-            name += char16_t(u'a' + random() % 26);
-            break;
-        case 2:
-            name += char16_t(0xC0 + random() % 0x40);
-            break;
-        case 3:
-            name += char16_t(0x4E00 + random() % 0x100);
-            break;
-        case 4:
+    static constexpr char16_t kRanges[][2] = {{u'A', 26}, {u'a', 26}, {u'0', 10}, {0xC0, 0x40}, {0x4E00, 0x100}};
+    std::u16string name = !earlier.empty() && random() % 3 == 0 ? earlier[random() % earlier.size()] : u"";
+    for (u32 i = random() % 6; i > 0; --i) {
+        const u32 pick = random() % 7;
+        if (pick == 5) {
             name += u"\xD83D";
             name += char16_t(0xDE00 + random() % 0x40);
-            break;
-        default:
-            name += random() % 40 == 0 ? char16_t(0xDC80 + random() % 0x80) : char16_t(u'0' + random() % 10);
-            break;
+        } else if (pick == 6) {
+            name += random() % 20 == 0 ? char16_t(0xDC80 + random() % 0x80) : u'z';
+        } else {
+            name += char16_t(kRanges[pick][0] + random() % kRanges[pick][1]);
         }
     }
     return name;
@@ -84,17 +69,17 @@ TEST(SortProviders, NameWalkMatchesCoreutilsSort)
     cListViewChild::sCell unset;
     EXPECT_FALSE(provider.Add(&unset));
 
-    std::vector<i32> ascending;
-    std::vector<i32> descending;
-    const cListViewChild::sCell* cell = nullptr;
-    for (auto position = provider.NextAscending(nullptr, cell); cell != nullptr;
-         position = provider.NextAscending(position, cell)) {
-        ascending.push_back(cell->itemId);
-    }
-    for (auto position = provider.NextDescending(nullptr, cell); cell != nullptr;
-         position = provider.NextDescending(position, cell)) {
-        descending.push_back(cell->itemId);
-    }
+    auto walk = [&](bool up) {
+        std::vector<i32> ids;
+        const cListViewChild::sCell* cell = nullptr;
+        auto position = up ? provider.NextAscending(nullptr, cell) : provider.NextDescending(nullptr, cell);
+        for (; cell != nullptr; position = up ? provider.NextAscending(position, cell) : provider.NextDescending(position, cell)) {
+            ids.push_back(cell->itemId);
+        }
+        return ids;
+    };
+    const std::vector<i32> ascending = walk(true);
+    const std::vector<i32> descending = walk(false);
     ASSERT_EQ(ascending.size(), names.size());
     EXPECT_EQ(std::vector<i32>(descending.rbegin(), descending.rend()), ascending);
 
@@ -113,17 +98,6 @@ TEST(SortProviders, NameWalkMatchesCoreutilsSort)
 class U64SortTest : public qeltest::cPayloadFormTest
 {
 protected:
-    static u64 KeyOf(void* context, const cListViewChild::sCell* cell)
-    {
-        return (*static_cast<std::vector<u64>*>(context))[size_t(cell->itemId)];
-    }
-    std::vector<i32> ClickColumn()
-    {
-        (void)PostAction(list.GetHeader()->GetColumnButton(1), nullptr);
-        host->Pump();
-        return list.GetDisplayOrder();
-    }
-
     cListViewChild list;
     std::vector<u64> keys;
 };
@@ -140,7 +114,9 @@ TEST_F(U64SortTest, OrderMatchesPythonStableSort)
     ASSERT_TRUE(list.AddColumn(0, u"Name", 100, 0));
     ASSERT_TRUE(list.AddColumn(1, u"Size", 60, 2));
     auto* provider = new cListViewChild::cListViewU64PramSortProvider;
-    provider->SetKeyFunction(&KeyOf, &keys);
+    provider->SetKeyFunction(
+        [](void* context, const cListViewChild::sCell* cell) { return (*static_cast<std::vector<u64>*>(context))[size_t(cell->itemId)]; },
+        &keys);
     ASSERT_TRUE(list.SetSortProvider(1, provider));
     std::mt19937_64 random(1081);
     const u64 special[] = {5368709120ull, 3221225472ull, PackedDate(2024, 1, 1, 0, 0, 0),
@@ -172,7 +148,9 @@ TEST_F(U64SortTest, OrderMatchesPythonStableSort)
     ASSERT_EQ(status, 0);
     for (i32 click = 0; click < 2; ++click) {
         SCOPED_TRACE(click);
-        const std::vector<i32> order = ClickColumn();
+        (void)PostAction(list.GetHeader()->GetColumnButton(1), nullptr);
+        host->Pump();
+        const std::vector<i32> order = list.GetDisplayOrder();
         std::string line;
         ASSERT_TRUE(std::getline(oracle, line));
         std::istringstream expected(line);

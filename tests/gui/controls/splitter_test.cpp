@@ -5,6 +5,7 @@
 #include "gui/controls/splitter.h"
 #include "gui/core/keys.h"
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -38,10 +39,8 @@ protected:
     {
         host->Pump();
         i32 width = -1;
-        for (const auto& record : form.Take()) {
-            if (record.source == &splitter && record.code == cSplitterChild::cResizeRequestAction::kCode) {
-                width = record.payload[0];
-            }
+        for (const auto& record : form.Take(&splitter)) {
+            width = record.code == cSplitterChild::cResizeRequestAction::kCode ? record.payload[0] : width;
         }
         return width;
     }
@@ -92,42 +91,33 @@ TEST_F(SplitterTest, RandomFractionLayoutsKeepTheInvariants)
         const i32 width = 20 + i32(random() % 500);
         form.AttachChild(&local, 0, 40, width, 20);
         const bool zeroSum = round % 5 == 0;
-        std::vector<std::unique_ptr<cColourPane>> made;
-        i64 minimums = 0;
-        for (i32 i = 0; i < 1 + i32(random() % 5); ++i) {
-            made.push_back(std::make_unique<cColourPane>());
-            const i32 minimum = zeroSum ? 0 : i32(random() % 12);
-            made.back()->SetMinSize(minimum, 0);
+        std::vector<std::unique_ptr<cColourPane>> made(1 + random() % 5);
+        for (size_t i = 0; i < made.size(); ++i) {
+            made[i] = std::make_unique<cColourPane>();
+            made[i]->SetMinSize(zeroSum ? 0 : i32(random() % 12), 0);
             if (random() % 6 == 0) {
-                made.back()->Hide(false);
-            } else {
-                minimums += minimum;
+                made[i]->Hide(false);
             }
-            ASSERT_TRUE(local.SetPane(i * 2, made.back().get(), zeroSum ? 0 : i32(random() % 150)));
+            ASSERT_TRUE(local.SetPane(i32(i) * 2, made[i].get(), zeroSum ? 0 : i32(random() % 150)));
         }
-        std::vector<sRect> shown;
+        // x runs over the panes and dividers as they should lie; `needed` sums the
+        // minimums and dividers.
+        const i64 divider = local.GetDividerWidth();
+        i64 x = 0, needed = 0;
+        std::vector<i32> widths;
         for (const auto& pane : made) {
             if (pane->IsVisible()) {
-                shown.push_back(pane->GetRect());
+                EXPECT_EQ(pane->GetRect().x, x);
                 EXPECT_GE(pane->GetWidth(), pane->GetMinWidth());
+                x += pane->GetWidth() + divider;
+                needed += pane->GetMinWidth() + divider;
+                widths.push_back(pane->GetWidth());
             }
         }
-        const i64 dividers = shown.empty() ? 0 : i64(shown.size() - 1) * local.GetDividerWidth();
-        i64 total = dividers;
-        for (size_t i = 0; i < shown.size(); ++i) {
-            total += shown[i].width;
-            if (i > 0) {
-                EXPECT_EQ(shown[i].x, shown[i - 1].Right() + local.GetDividerWidth());
-            }
-        }
-        if (!shown.empty() && minimums + dividers <= width && width - dividers > 0) {
-            EXPECT_EQ(shown.front().x, 0);
-            EXPECT_EQ(total, width);
-            if (zeroSum) {
-                for (const sRect& rect : shown) {
-                    EXPECT_LE(std::abs(rect.width - shown.front().width), 1);
-                }
-            }
+        if (!widths.empty() && needed - divider <= width) {
+            EXPECT_EQ(x - divider, width);
+            const auto [low, high] = std::minmax_element(widths.begin(), widths.end());
+            EXPECT_TRUE(!zeroSum || *high - *low <= 1);
         }
     }
 }
