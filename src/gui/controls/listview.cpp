@@ -862,12 +862,6 @@ bool cListViewChild::SetSortProvider(i32 columnId, cListViewSortProvider* provid
     return true;
 }
 
-i32 cListViewChild::GetSortDirection(i32 columnId)
-{
-    const sColumn* column = m_columns.FindIntKeyValue(columnId);
-    return column != nullptr ? column->direction : -1;
-}
-
 bool cListViewChild::SortByColumn(i32 columnId)
 {
     sColumn* column = m_columns.FindIntKeyValue(columnId);

@@ -154,8 +154,6 @@ public:
     bool SetColumnFont(i32 columnId, cFontObject* font);
     // The cell's user value; 0 for a missing item or cell.
     u32 GetCellData(i32 itemId, i32 columnId);
-    // The cell, or null; valid until the item is deleted.
-    const sCell* GetCell(i32 itemId, i32 columnId);
     bool DeleteAllItems();
 
     // --- batches and appearance -----------------------------------------------------------
@@ -201,8 +199,6 @@ public:
     // Sorts by the column's provider in the column's direction; false without column
     // or provider or when the provider cannot sort now (the order then unchanged).
     bool SortByColumn(i32 columnId);
-    // 1 ascending, 0 descending; -1 for an unknown column.
-    i32 GetSortDirection(i32 columnId);
 
     // --- handlers ---------------------------------------------------------------------------
     // Selects on a press: the common routine for an unselected item, else the rules for
@@ -278,6 +274,7 @@ private:
     i32 MeasureCell(sCell& cell, i32 textHeight);
     i32 HeaderBand();
     sItem* FindItem(i32 id);
+    const sCell* GetCell(i32 itemId, i32 columnId);
     static sCell* FirstCell(sItem* item);
     // The item's cell in the first column, else its first cell.
     sCell* HitCell(sItem* item);
