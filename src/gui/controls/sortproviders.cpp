@@ -1,21 +1,35 @@
 #include "gui/controls/sortproviders.h"
 
+#include <algorithm>
 #include <new>
 
 namespace sortproviders_detail {
+namespace {
+
+i32 CompareKeys(const sPackedKey& a, const sPackedKey& b)
+{
+    return a.Compare(b);
+}
+
+i32 CompareKeys(u64 a, u64 b)
+{
+    return (a > b) - (a < b);
+}
+
+} // namespace
 
 template <class tKey>
 bool cOrderedCells<tKey>::Insert(tKey&& key, const cListViewChild::sCell* cell)
 {
-    if (m_sequence > INT32_MAX) {
+    if (m_entries.size() > size_t(INT32_MAX)) {
         return false;
     }
     try {
-        m_entries.emplace(sEntryKey{std::move(key), i32(m_sequence)}, cell);
+        m_entries.push_back({std::move(key), i32(m_entries.size()), cell});
     } catch (const std::bad_alloc&) {
         return false;
     }
-    ++m_sequence;
+    m_sorted = false;
     return true;
 }
 
@@ -24,31 +38,26 @@ typename cOrderedCells<tKey>::tPosition cOrderedCells<tKey>::Next(tPosition posi
                                                                   const cListViewChild::sCell*& cell,
                                                                   bool ascending)
 {
-    // A position is the address of an entry's value pair inside the map; the map's
-    // nodes stay put until it is cleared. A walk continues from the cursor without a
-    // search.
-    using tValue = typename tMap::value_type;
-    typename tMap::iterator it;
-    if (position == nullptr) {
-        it = ascending ? m_entries.begin() : (m_entries.empty() ? m_entries.end() : std::prev(m_entries.end()));
-    } else {
-        it = m_cursor != m_entries.end() && position == &*m_cursor
-                 ? m_cursor
-                 : m_entries.find(static_cast<const tValue*>(position)->first);
-        if (ascending) {
-            ++it;
-        } else {
-            it = it == m_entries.begin() ? m_entries.end() : std::prev(it);
-        }
+    if (!m_sorted) {
+        // Sequences are unique, so (key, sequence) is a strict order and std::sort gives
+        // what a stable sort by key would.
+        std::sort(m_entries.begin(), m_entries.end(), [](const sEntry& a, const sEntry& b) {
+            const i32 order = CompareKeys(a.key, b.key);
+            return order != 0 ? order < 0 : a.sequence < b.sequence;
+        });
+        m_sorted = true;
     }
-    if (it == m_entries.end()) {
-        m_cursor = m_entries.end();
+    const i64 count = i64(m_entries.size());
+    i64 index = ascending ? 0 : count - 1;
+    if (position != nullptr) {
+        index = (static_cast<const sEntry*>(position) - m_entries.data()) + (ascending ? 1 : -1);
+    }
+    if (index < 0 || index >= count) {
         cell = nullptr;
         return nullptr;
     }
-    m_cursor = it;
-    cell = it->second;
-    return &*it;
+    cell = m_entries[size_t(index)].cell;
+    return &m_entries[size_t(index)];
 }
 
 template class cOrderedCells<sPackedKey>;

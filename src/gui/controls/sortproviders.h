@@ -13,7 +13,7 @@
 #include "base/types.h"
 #include "gui/controls/listview.h"
 
-#include <map>
+#include <vector>
 
 class cListViewChild::cListViewSortProvider
 {
@@ -35,42 +35,37 @@ public:
 
 namespace sortproviders_detail {
 
-// Entries keyed by (key, sequence): the sequence counts the adds since the last Reset,
-// so that equal keys keep the order in which they came.
+// Entries ordered by (key, sequence): the sequence counts the adds since the last Clear,
+// so that equal keys keep the order in which they came. The entries are collected
+// unordered and sorted once, when the first walk starts after an add; a position is
+// the address of an entry.
 template <class tKey>
 class cOrderedCells
 {
 public:
-    struct sEntryKey
-    {
-        tKey key;
-        i32 sequence;
-        bool operator<(const sEntryKey& other) const
-        {
-            const i32 order = Compare(key, other.key);
-            return order != 0 ? order < 0 : sequence < other.sequence;
-        }
-    };
-    using tMap = std::map<sEntryKey, const cListViewChild::sCell*>;
     using tPosition = cListViewChild::cListViewSortProvider::tPosition;
 
     void Clear()
     {
         m_entries.clear();
-        m_cursor = m_entries.end();
-        m_sequence = 0;
+        m_sorted = true;
     }
     // False when the sequence would pass INT32_MAX or memory is short.
     bool Insert(tKey&& key, const cListViewChild::sCell* cell);
+    // From null the first (ascending) or last entry, else the one after (before)
+    // `position`, which MUST come from a walk since the last add.
     tPosition Next(tPosition position, const cListViewChild::sCell*& cell, bool ascending);
 
 private:
-    static i32 Compare(const sPackedKey& a, const sPackedKey& b) { return a.Compare(b); }
-    static i32 Compare(u64 a, u64 b) { return (a > b) - (a < b); }
+    struct sEntry
+    {
+        tKey key;
+        i32 sequence;
+        const cListViewChild::sCell* cell;
+    };
 
-    tMap m_entries;
-    typename tMap::iterator m_cursor = m_entries.end();
-    i64 m_sequence = 0;
+    std::vector<sEntry> m_entries;
+    bool m_sorted = true;
 };
 
 } // namespace sortproviders_detail
