@@ -1,0 +1,180 @@
+#pragma once
+// Helpers of the picture core tests: PNG reference decodes (pypng, libpng through pngtopam),
+// pictures against them, ImageMagick on a picture's pixels, and a stream that counts what
+// is read through it.
+#include "base/memio.h"
+#include "base/streams.h"
+#include "picture/core/picture.h"
+#include "picture/core/pngreader.h"
+#include "picture/referencetools.h"
+
+#include <dirent.h>
+
+#include <map>
+#include <memory>
+
+namespace picttest {
+
+// The paths of the .png files in `folder` (ending in '/'), sorted.
+inline std::vector<std::string> ListPngFiles(const std::string& folder)
+{
+    std::vector<std::string> paths;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
+                paths.push_back(folder + name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+inline std::string BaseName(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// The decode of a PNG by libpng through netpbm's pngtopam: colour expanded to RGBA, tRNS
+// alpha of palettes and grey keys, no gamma. It leaves RGB key colours opaque.
+inline bool PngToPamDecode(const std::string& path, sPnm& pam)
+{
+    return ParsePnm(RunCommand("pngtopam -alphapam " + qeltest::ShellQuote(path)), pam);
+}
+
+// The decode of each PNG by pypng (tools/testdata/png_to_pam.py), by base name; files it
+// refuses are missing. Empty when python3 or pypng is missing.
+inline std::map<std::string, sPnm> PypngDecode(const std::vector<std::string>& paths)
+{
+    std::map<std::string, sPnm> result;
+    const qeltest::cScratchFolder folder;
+    std::string command = std::string("/usr/bin/python3 '") + QEL_SOURCE_DIR +
+                          "/tools/testdata/png_to_pam.py' " + folder.Path();
+    for (const std::string& path : paths) {
+        command += " " + qeltest::ShellQuote(path);
+    }
+    if (folder.Path().empty() || !RunsOk(command)) {
+        return result;
+    }
+    for (const std::string& path : paths) {
+        const std::string name = BaseName(path);
+        sPnm pam;
+        if (ParsePnm(ReadFileBytes(folder.PathOf(name.substr(0, name.size() - 4) + ".pam")), pam)) {
+            result[name] = pam;
+        }
+    }
+    return result;
+}
+
+// The picture's pixels top-down (pictures are stored bottom-up).
+template <class T>
+std::vector<T> TopDown(const T* pixels, i32 width, i32 height)
+{
+    std::vector<T> rows;
+    for (i32 r = height - 1; r >= 0 && pixels != nullptr; --r) {
+        rows.insert(rows.end(), pixels + i64(r) * width, pixels + i64(r + 1) * width);
+    }
+    return rows;
+}
+
+inline std::vector<u32> TopDown32(cPictBase& picture)
+{
+    return TopDown(picture.Pixels32().GetData(), picture.GetWidth(), picture.GetHeight());
+}
+
+inline bool DecodeBytes(const std::vector<u8>& bytes, cPictBase& picture)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    return picture.Load(&stream);
+}
+
+// Size, depth and every pixel of a decoded picture against a reference decode; deep
+// references (MAXVAL 65535) compare on the 16-bit values.
+inline ::testing::AssertionResult MatchesReference(cPictBase& picture, const sPnm& reference)
+{
+    const i32 w = picture.GetWidth();
+    const i32 h = picture.GetHeight();
+    if (w != reference.width || h != reference.height) {
+        return ::testing::AssertionFailure() << "size " << w << "x" << h << ", reference "
+                                             << reference.width << "x" << reference.height;
+    }
+    if (picture.IsDeep() != (reference.maxval == 65535)) {
+        return ::testing::AssertionFailure() << "deep flag differs";
+    }
+    return picture.IsDeep()
+               ? SamePixels(TopDown(picture.Pixels64().GetData(), w, h), PnmPixels64(reference), w)
+               : SamePixels(TopDown32(picture), PnmPixels32(reference), w);
+}
+
+// ImageMagick's `convert` with `options` run on the picture's 32-bit pixels; its result as
+// top-down RGB bytes (alpha is not passed on).
+inline std::vector<u8> ImageMagickRgb(cPictBase& picture, const std::string& options)
+{
+    const qeltest::cScratchFolder folder;
+    std::string ppm = "P6\n" + std::to_string(picture.GetWidth()) + " " +
+                      std::to_string(picture.GetHeight()) + "\n255\n";
+    for (u32 p : TopDown32(picture)) {
+        ppm += {char(p >> 16), char(p >> 8), char(p)};
+    }
+    WriteFileBytes(folder.PathOf("in.ppm"), ppm);
+    return RunCommand("convert ppm:" + folder.PathOf("in.ppm") + " " + options + " -depth 8 rgb:-");
+}
+
+// Forwards to another stream and counts the bytes read, the reads and the seeks.
+class cCountingStream : public cFileIOTarget
+{
+public:
+    explicit cCountingStream(cFileIOTarget* inner) : m_inner(inner) {}
+
+    u64 GetSize() override { return m_inner->GetSize(); }
+    u32 Read(void* buffer, u32 length) override
+    {
+        ++m_reads;
+        const u32 got = m_inner->Read(buffer, length);
+        m_bytesRead += got;
+        return got;
+    }
+    bool Seek(u64 position) override
+    {
+        ++m_seeks;
+        return m_inner->Seek(position);
+    }
+    bool SeekFromEnd(u64 distance) override
+    {
+        ++m_seeks;
+        return m_inner->SeekFromEnd(distance);
+    }
+    u64 GetPosition() override { return m_inner->GetPosition(); }
+    bool IsOpen() override { return m_inner->IsOpen(); }
+
+    u64 m_bytesRead = 0;
+    u64 m_reads = 0;
+    u64 m_seeks = 0;
+
+private:
+    cFileIOTarget* m_inner;
+};
+
+inline std::string PreviewSample(const std::string& name)
+{
+    return qeltest::LocalDataPath("zippreview/" + name);
+}
+
+// Deletes a picture through its deleting destructor.
+struct sPictDelete
+{
+    void operator()(cPictBase* picture) const { picture->Delete(); }
+};
+using tPicture = std::unique_ptr<cPictBase, sPictDelete>;
+
+// The 32-bit pixels of a picture (bottom-up, as stored).
+inline std::vector<u32> PixelsOf(cPictBase& picture)
+{
+    const u32* data = picture.Pixels32().GetData();
+    return data == nullptr ? std::vector<u32>()
+                           : std::vector<u32>(data, data + picture.Pixels32().GetCount());
+}
+
+} // namespace picttest
