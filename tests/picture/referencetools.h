@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -161,6 +162,18 @@ template <class T>
     return ::testing::AssertionFailure() << "first difference at x " << at % width << ", y "
                                          << at / width << ": " << std::hex << got[size_t(at)]
                                          << ", reference " << want[size_t(at)];
+}
+
+// "a road, described" as "ARoadDescribed": a parameterised test's name from its words.
+inline std::string CamelCaseName(const std::string& words)
+{
+    std::string name;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (std::isalnum(u8(words[i]))) {
+            name += i == 0 || words[i - 1] == ' ' ? char(std::toupper(words[i])) : words[i];
+        }
+    }
+    return name;
 }
 
 // Every cut of `bytes` at a multiple of 1/parts of its length (0 included), copied so that

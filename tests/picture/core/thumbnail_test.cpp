@@ -3,24 +3,18 @@
 // them, PNG thumbnails against ImageMagick's box filter, JPEG Exif previews made by
 // exiftool, and a decode stopped by closing its file from another thread.
 #include "base/fileio.h"
-#include "factory_support.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pictfactory.h"
 #include "picture/core/thumbnail.h"
-#include "reference_decoder.h"
+#include "picturesupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
 namespace {
 
-using factorytest::cCountingStream;
-using factorytest::PixelsOf;
+using namespace picttest;
 
 constexpr u32 kRed = 0xFFFF0000;
 constexpr u32 kGreen = 0xFF00FF00;
@@ -96,200 +90,159 @@ bool AllPixelsAre(cPictBase& picture, u32 value)
            std::all_of(pixels.begin(), pixels.end(), [&](u32 p) { return p == value; });
 }
 
-class Thumbnail : public ::testing::Test
+// One road through PictRenderThumbnail on the test picture, and what it must give.
+struct sRoad
 {
-protected:
-    i32 Render(i32 maxW, i32 maxH, bool allowFullDecode = true)
-    {
-        return PictRenderThumbnail(m_picture.m_info, &m_picture, &m_stream, &m_out, maxW, maxH,
-                                   allowFullDecode, 0x00FFFFFF);
-    }
-
-    u8 m_byte = 0;
-    cBufWrapperIO m_stream{&m_byte, 1};
-    cTestPicture m_picture;
-    cPictDummy m_out;
+    const char* what;
+    sPictInfo info;
+    i32 previewWidth, previewHeight; // the embedded preview; none when 0
+    bool streams, failLoad, failBeforeStreaming;
+    i32 boxWidth, boxHeight;
+    bool allowFullDecode;
+    i32 code;
+    i32 outWidth, outHeight;
+    u32 colour; // of every pixel of the out picture when it has a size
+    i32 loads;
 };
 
-TEST(ThumbnailFit, ScalesDownOnlyAndRoundsEachSide)
-{
-    i32 w = -1;
-    i32 h = -1;
-    ASSERT_TRUE(PictFitSize(100, 50, 200, 200, &w, &h));
-    EXPECT_EQ(w, 100);
-    EXPECT_EQ(h, 50);
-    ASSERT_TRUE(PictFitSize(1000, 5, 100, 100, &w, &h));
-    EXPECT_EQ(w, 100);
-    EXPECT_EQ(h, 1);
-    ASSERT_TRUE(PictFitSize(2000, 1500, 256, 256, &w, &h));
-    EXPECT_EQ(w, 256);
-    EXPECT_EQ(h, 192);
-    // trunc(333 * 100/1000 + 0.5) = trunc(33.8) = 33.
-    ASSERT_TRUE(PictFitSize(1000, 333, 100, 100, &w, &h));
-    EXPECT_EQ(h, 33);
-    ASSERT_TRUE(PictFitSize(65535, 1, 0x7FFFFFFF, 0x7FFFFFFF, &w, &h));
-    EXPECT_EQ(w, 65535);
-    w = -1;
-    EXPECT_FALSE(PictFitSize(1000, 3, 100, 100, &w, &h));
-    EXPECT_FALSE(PictFitSize(100, 100, 0, 100, &w, &h));
-    EXPECT_FALSE(PictFitSize(100, 100, -5, 100, &w, &h));
-    EXPECT_FALSE(PictFitSize(0, 100, 100, 100, &w, &h));
-    EXPECT_FALSE(PictFitSize(100, -1, 100, 100, &w, &h));
-    EXPECT_EQ(w, -1);
-}
+constexpr sPictInfo k1000x750{1000, 750, 0};
+constexpr sPictInfo kWithPreview{1000, 750, 1};
+constexpr i32 kMax = 0x7FFFFFFF;
 
-TEST_F(Thumbnail, EmptyBoxesMissingObjectsAndThinPicturesAreCodeOne)
-{
-    EXPECT_EQ(Render(0, 100), kThumbEmpty);
-    EXPECT_EQ(Render(100, -1), kThumbEmpty);
-    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, nullptr, &m_stream, &m_out, 9, 9, true, 0),
-              kThumbEmpty);
-    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, &m_picture, nullptr, &m_out, 9, 9, true, 0),
-              kThumbEmpty);
-    EXPECT_EQ(PictRenderThumbnail(m_picture.m_info, &m_picture, &m_stream, nullptr, 9, 9, true,
-                                  0),
-              kThumbEmpty);
-    m_picture.m_info = {1000, 3, 0};
-    EXPECT_EQ(Render(100, 100), kThumbEmpty);
-    m_picture.m_info = {0, 30, 0};
-    EXPECT_EQ(Render(100, 100), kThumbEmpty);
-    EXPECT_EQ(m_picture.m_loads, 0);
-    EXPECT_EQ(m_out.GetWidth(), 0);
-}
+// A failed decode, half-way through a stream or before it began, leaves the out picture
+// cleared; the picture never keeps the target, which lives only as long as the call.
+const sRoad kRoads[] = {
+    {"empty box", k1000x750, 0, 0, true, false, false, 0, 100, true, kThumbEmpty, 0, 0, 0, 0},
+    {"negative box", k1000x750, 0, 0, true, false, false, 100, -1, true, kThumbEmpty, 0, 0, 0, 0},
+    {"thin picture", {1000, 3, 0}, 0, 0, true, false, false, 100, 100, true, kThumbEmpty, 0, 0, 0, 0},
+    {"no width", {0, 30, 0}, 0, 0, true, false, false, 100, 100, true, kThumbEmpty, 0, 0, 0, 0},
+    {"preview that fits, kept as it is", kWithPreview, 160, 120, true, false, false, 200, 200, true,
+     kThumbOk, 160, 120, kGreen, 0},
+    {"larger preview, fitted by its own size", {1000, 1000, 1}, 160, 120, true, false, false, 100,
+     100, true, kThumbOk, 100, 75, kGreen, 0},
+    {"failed preview, no full decode", kWithPreview, 0, 0, true, false, false, 100, 100, false,
+     kThumbNoPreview, 0, 0, 0, 0},
+    {"no preview, no full decode", k1000x750, 0, 0, true, false, false, 100, 100, false,
+     kThumbNoPreview, 0, 0, 0, 0},
+    {"failed preview, decoded", kWithPreview, 0, 0, true, false, false, 100, 100, true, kThumbOk, 100,
+     75, kRed, 1},
+    {"streamed", k1000x750, 0, 0, true, false, false, 64, 64, true, kThumbOk, 64, 48, kRed, 1},
+    {"decoded whole", k1000x750, 0, 0, false, false, false, 64, 64, true, kThumbOk, 64, 48, kRed, 1},
+    {"stream failing half-way", k1000x750, 0, 0, true, true, false, 64, 64, true,
+     kThumbDecodeFailed, 64, 48, 0, 1},
+    {"stream failing at once", k1000x750, 0, 0, true, true, true, 64, 64, true,
+     kThumbDecodeFailed, 64, 48, 0, 1},
+    {"whole decode failing", k1000x750, 0, 0, false, true, false, 64, 64, true,
+     kThumbDecodeFailed, 64, 48, 0, 1},
+    {"whole decode failing at once", k1000x750, 0, 0, false, true, true, 64, 64, true,
+     kThumbDecodeFailed, 64, 48, 0, 1},
+    {"out picture above the pixel cap", {60000, 60000, 0}, 0, 0, true, false, false, kMax, kMax,
+     true, kThumbNoMemory, 0, 0, 0, 0},
+};
 
-TEST_F(Thumbnail, PreviewThatFitsTheBoxIsTakenAsItIs)
+class ThumbnailRoad : public ::testing::TestWithParam<sRoad>
 {
-    m_picture.m_info.hasEmbeddedPreview = 1;
-    m_picture.m_previewWidth = 160;
-    m_picture.m_previewHeight = 120;
-    ASSERT_EQ(Render(200, 200), kThumbOk);
-    // Smaller than the fitted 200 x 150 of the main image, and kept so.
-    EXPECT_EQ(m_out.GetWidth(), 160);
-    EXPECT_EQ(m_out.GetHeight(), 120);
-    EXPECT_TRUE(AllPixelsAre(m_out, kGreen));
-    EXPECT_EQ(m_picture.m_askedWidth, 200);
-    EXPECT_EQ(m_picture.m_askedHeight, 150);
-    EXPECT_EQ(m_picture.m_loads, 0);
-}
+};
 
-TEST_F(Thumbnail, LargerPreviewIsFittedByItsOwnSize)
+TEST_P(ThumbnailRoad, GivesItsCodeSizeAndPixels)
 {
-    m_picture.m_info = {1000, 1000, 1};
-    m_picture.m_previewWidth = 160;
-    m_picture.m_previewHeight = 120;
-    ASSERT_EQ(Render(100, 100), kThumbOk);
-    EXPECT_EQ(m_out.GetWidth(), 100);
-    EXPECT_EQ(m_out.GetHeight(), 75);
-    EXPECT_TRUE(AllPixelsAre(m_out, kGreen));
-    EXPECT_EQ(m_picture.m_loads, 0);
-}
-
-TEST_F(Thumbnail, NoPreviewAndNoFullDecodeIsCodeFiveWithNothingDecoded)
-{
-    m_picture.m_info.hasEmbeddedPreview = 1; // announced, but the preview fails
-    EXPECT_EQ(Render(100, 100, false), kThumbNoPreview);
-    m_picture.m_info.hasEmbeddedPreview = 0;
-    EXPECT_EQ(Render(100, 100, false), kThumbNoPreview);
-    EXPECT_EQ(m_picture.m_loads, 0);
-    EXPECT_EQ(m_out.GetWidth(), 0);
-}
-
-TEST_F(Thumbnail, AFailedPreviewFallsBackToTheDecode)
-{
-    m_picture.m_info.hasEmbeddedPreview = 1;
-    ASSERT_EQ(Render(100, 100), kThumbOk);
-    EXPECT_EQ(m_picture.m_loads, 1);
-    EXPECT_EQ(m_out.GetWidth(), 100);
-    EXPECT_EQ(m_out.GetHeight(), 75);
-    EXPECT_TRUE(AllPixelsAre(m_out, kRed));
-}
-
-TEST_F(Thumbnail, StreamsOrDecodesWholeIntoTheFittedSize)
-{
-    for (bool streams : {true, false}) {
-        m_picture.m_streams = streams;
-        ASSERT_EQ(Render(64, 64), kThumbOk) << streams;
-        EXPECT_EQ(m_out.GetWidth(), 64);
-        EXPECT_EQ(m_out.GetHeight(), 48);
-        EXPECT_TRUE(AllPixelsAre(m_out, kRed)) << streams;
-        // Only the whole decode leaves the image in the picture; a stream never holds it.
-        EXPECT_EQ(m_picture.HasPixels(), !streams);
-        EXPECT_FALSE(m_picture.HasTarget());
+    const sRoad& road = GetParam();
+    cTestPicture picture;
+    picture.m_info = road.info;
+    picture.m_previewWidth = road.previewWidth;
+    picture.m_previewHeight = road.previewHeight;
+    picture.m_streams = road.streams;
+    picture.m_failLoad = road.failLoad;
+    picture.m_failBeforeStreaming = road.failBeforeStreaming;
+    u8 byte = 0;
+    cBufWrapperIO stream(&byte, 1);
+    cPictDummy out;
+    EXPECT_EQ(PictRenderThumbnail(road.info, &picture, &stream, &out, road.boxWidth,
+                                  road.boxHeight, road.allowFullDecode, 0x00FFFFFF),
+              road.code);
+    EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(road.outWidth, road.outHeight));
+    if (road.outWidth > 0) {
+        EXPECT_TRUE(AllPixelsAre(out, road.colour));
     }
+    EXPECT_EQ(picture.m_loads, road.loads);
+    // Only a whole decode leaves the image in the picture; a stream never holds it.
+    EXPECT_EQ(picture.HasPixels(), road.code == kThumbOk && road.loads > 0 && !road.streams);
+    EXPECT_FALSE(picture.HasTarget());
 }
 
-// Half-way through a stream, or before it began: the picture never keeps the target,
-// which lives only as long as the call.
-TEST_F(Thumbnail, AFailedDecodeIsCodeFourWithTheOutPictureCleared)
+INSTANTIATE_TEST_SUITE_P(Roads, ThumbnailRoad, ::testing::ValuesIn(kRoads),
+                         [](const ::testing::TestParamInfo<sRoad>& info) {
+                             return CamelCaseName(info.param.what);
+                         });
+
+TEST(Thumbnail, MissingObjectsAreCodeOne)
 {
-    m_picture.m_failLoad = true;
-    for (bool early : {false, true}) {
-        m_picture.m_failBeforeStreaming = early;
-        for (bool streams : {true, false}) {
-            m_picture.m_streams = streams;
-            ASSERT_EQ(Render(64, 64), kThumbDecodeFailed);
-            EXPECT_EQ(m_out.GetWidth(), 64);
-            EXPECT_TRUE(AllPixelsAre(m_out, 0)) << streams;
-            EXPECT_FALSE(m_picture.HasTarget()) << early;
+    cTestPicture picture;
+    u8 byte = 0;
+    cBufWrapperIO stream(&byte, 1);
+    cPictDummy out;
+    const sPictInfo& info = picture.m_info;
+    EXPECT_EQ(PictRenderThumbnail(info, nullptr, &stream, &out, 9, 9, true, 0), kThumbEmpty);
+    EXPECT_EQ(PictRenderThumbnail(info, &picture, nullptr, &out, 9, 9, true, 0), kThumbEmpty);
+    EXPECT_EQ(PictRenderThumbnail(info, &picture, &stream, nullptr, 9, 9, true, 0), kThumbEmpty);
+    EXPECT_EQ(picture.m_loads, 0);
+}
+
+TEST(Thumbnail, RenderPageThumbnailServesPageZeroOnly)
+{
+    cTestPicture picture;
+    u8 byte = 0;
+    cBufWrapperIO memory(&byte, 1);
+    cCountingStream stream(&memory);
+    cPictDummy out;
+    EXPECT_FALSE(picture.RenderPageThumbnail(&stream, &out, 100, 100, 2, true, 0));
+    EXPECT_FALSE(picture.RenderPageThumbnail(&stream, &out, 100, 100, -1, true, 0));
+    EXPECT_EQ(stream.m_seeks + stream.m_reads, 0u);
+    EXPECT_EQ(picture.m_readInfos, 0);
+    EXPECT_FALSE(picture.RenderPageThumbnail(&stream, &out, 100, 100, 0, false, 0));
+    ASSERT_TRUE(picture.RenderPageThumbnail(&stream, &out, 100, 100, 0, true, 0));
+    EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(100, 75));
+    EXPECT_EQ(picture.m_readInfos, 2);
+}
+
+// Scales down only, rounding each side: trunc(333 * 100/1000 + 0.5) = trunc(33.8) = 33.
+TEST(Thumbnail, FitSizeScalesDownOnlyAndRoundsEachSide)
+{
+    const i32 kCases[][6] = {
+        // width, height, box width, box height, fitted width, height (0: refused)
+        {100, 50, 200, 200, 100, 50},   {1000, 5, 100, 100, 100, 1},
+        {2000, 1500, 256, 256, 256, 192}, {1000, 333, 100, 100, 100, 33},
+        {65535, 1, kMax, kMax, 65535, 1}, {1000, 3, 100, 100, 0, 0},
+        {100, 100, 0, 100, 0, 0},       {100, 100, -5, 100, 0, 0},
+        {0, 100, 100, 100, 0, 0},       {100, -1, 100, 100, 0, 0},
+    };
+    for (const auto& [w, h, boxW, boxH, fittedW, fittedH] : kCases) {
+        i32 width = -1;
+        i32 height = -1;
+        EXPECT_EQ(PictFitSize(w, h, boxW, boxH, &width, &height), fittedW > 0) << w << "x" << h;
+        if (fittedW > 0) {
+            EXPECT_EQ(std::pair(width, height), std::pair(fittedW, fittedH)) << w << "x" << h;
+        } else {
+            EXPECT_EQ(width, -1) << "unchanged when refused";
         }
     }
 }
 
-TEST_F(Thumbnail, AnOutPictureAboveThePixelCapIsCodeTwo)
+// A picture that fits moves its pixels; a larger one is resampled (into another picture
+// or in place) and gives its pixels up; empty, deep and unfittable pictures are refused.
+TEST(Thumbnail, FitToBox)
 {
-    m_picture.m_info = {60000, 60000, 0};
-    EXPECT_EQ(Render(0x7FFFFFFF, 0x7FFFFFFF), kThumbNoMemory);
-    EXPECT_EQ(m_picture.m_loads, 0);
-}
-
-TEST_F(Thumbnail, RenderPageThumbnailServesPageZeroOnly)
-{
-    cCountingStream stream(&m_stream);
-    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 2, true, 0));
-    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, -1, true, 0));
-    EXPECT_EQ(stream.m_seeks + stream.m_reads, 0u);
-    EXPECT_EQ(m_picture.m_readInfos, 0);
-    EXPECT_FALSE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 0, false, 0));
-    ASSERT_TRUE(m_picture.RenderPageThumbnail(&stream, &m_out, 100, 100, 0, true, 0));
-    EXPECT_EQ(m_out.GetWidth(), 100);
-    EXPECT_EQ(m_out.GetHeight(), 75);
-    EXPECT_EQ(m_picture.m_readInfos, 2);
-}
-
-// ---- PictFitToBox ----
-
-TEST(ThumbnailFitToBox, APictureThatFitsMovesItsPixels)
-{
-    cPictDummy source;
-    ASSERT_TRUE(source.AllocClear32(30, 20));
-    std::fill_n(source.Pixels32().GetData(), 600, kGreen);
-    cPictDummy out;
-    ASSERT_TRUE(PictFitToBox(&source, 30, 20, &out));
-    EXPECT_EQ(out.GetWidth(), 30);
-    EXPECT_TRUE(AllPixelsAre(out, kGreen));
-    EXPECT_FALSE(source.HasPixels());
-}
-
-TEST(ThumbnailFitToBox, ALargerPictureIsResampledAndGivesItsPixelsUp)
-{
-    for (bool inPlace : {false, true}) {
+    for (const auto& [w, h, inPlace] : {std::tuple{30, 20, false}, {300, 200, false}, {300, 200, true}}) {
         cPictDummy source;
-        ASSERT_TRUE(source.AllocClear32(300, 200));
-        std::fill_n(source.Pixels32().GetData(), 60000, kGreen);
+        ASSERT_TRUE(source.AllocClear32(w, h));
+        std::fill_n(source.Pixels32().GetData(), w * h, kGreen);
         cPictDummy other;
         cPictBase* out = inPlace ? static_cast<cPictBase*>(&source) : &other;
         ASSERT_TRUE(PictFitToBox(&source, 30, 30, out, 0xFFFFFF));
-        EXPECT_EQ(out->GetWidth(), 30);
-        EXPECT_EQ(out->GetHeight(), 20);
-        EXPECT_TRUE(AllPixelsAre(*out, kGreen)) << inPlace;
-        if (!inPlace) {
-            EXPECT_FALSE(source.HasPixels());
-        }
+        EXPECT_EQ(std::pair(out->GetWidth(), out->GetHeight()), std::pair(30, 20));
+        EXPECT_TRUE(AllPixelsAre(*out, kGreen)) << w << " " << inPlace;
+        EXPECT_EQ(source.HasPixels(), inPlace);
     }
-}
-
-TEST(ThumbnailFitToBox, RefusesEmptyDeepAndUnfittablePictures)
-{
     cPictDummy source;
     cPictDummy out;
     EXPECT_FALSE(PictFitToBox(&source, 10, 10, &out));
@@ -307,8 +260,7 @@ TEST(ThumbnailFitToBox, RefusesEmptyDeepAndUnfittablePictures)
 
 TEST(ThumbnailFromStream, EmptyBoxReadsNothingAndUnknownStreamsAreCodeThree)
 {
-    const std::vector<u8> png =
-        pngtest::ReadFileBytes(factorytest::PreviewSample("thumb.png"));
+    const std::vector<u8> png = ReadFileBytes(PreviewSample("thumb.png"));
     cBufWrapperIO memory(png.data(), png.size());
     cCountingStream stream(&memory);
     cPictDummy out;
@@ -331,8 +283,7 @@ TEST(ThumbnailFromStream, EmptyBoxReadsNothingAndUnknownStreamsAreCodeThree)
 // at the top to blue at the bottom.
 TEST(ThumbnailFromStream, ZipPreviewsDecodeWholeAndResample)
 {
-    const std::vector<u8> bytes =
-        pngtest::ReadFileBytes(factorytest::PreviewSample("hwpx_deflated.zip"));
+    const std::vector<u8> bytes = ReadFileBytes(PreviewSample("hwpx_deflated.zip"));
     cBufWrapperIO stream(bytes.data(), bytes.size());
     cPictDummy out;
     ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 64, 100), kThumbOk);
@@ -356,10 +307,7 @@ protected:
         ASSERT_FALSE(m_folder.Path().empty());
     }
     std::string Path(const std::string& name) const { return m_folder.PathOf(name); }
-    bool Run(const std::string& command)
-    {
-        return !pngtest::RunCommand("cd " + m_folder.Path() + " && " + command + " && echo ok").empty();
-    }
+    bool Run(const std::string& command) { return RunsOk("cd " + m_folder.Path() + " && " + command); }
 
     qeltest::cScratchFolder m_folder;
 };
@@ -371,7 +319,7 @@ TEST_F(ThumbnailAgainstTools, StreamedPngMatchesImageMagickBoxFilter)
 {
     ASSERT_TRUE(Run("/usr/bin/convert -seed 5 -size 2000x1500 plasma:fractal -blur 0x2 "
                     "PNG24:p.png"));
-    const std::vector<u8> reference = pngtest::RunCommand(
+    const std::vector<u8> reference = RunCommand(
         "/usr/bin/convert " + Path("p.png") + " -filter box -resize 256x192! -depth 8 rgb:-");
     ASSERT_EQ(reference.size(), 256u * 192 * 3);
     cFileIO file;
@@ -410,26 +358,19 @@ TEST_F(ThumbnailAgainstTools, JpegExifThumbnailServesAsThePreview)
                     "plain.jpg && /usr/bin/convert -size 160x120 gradient:yellow-navy ppm:- | "
                     "cjpeg > t.jpg && cp plain.jpg p.jpg && exiftool -q -overwrite_original "
                     "'-ThumbnailImage<=t.jpg' p.jpg"));
-    const std::vector<u8> tagged = pngtest::ReadFileBytes(Path("p.jpg"));
-    struct sCase
-    {
-        i32 box;
-        i32 width;
-        i32 height;
-    };
-    for (const sCase& c : {sCase{200, 160, 120}, sCase{100, 100, 75}}) {
+    const std::vector<u8> tagged = ReadFileBytes(Path("p.jpg"));
+    for (const auto& [box, width, height] : {std::tuple{200, 160, 120}, {100, 100, 75}}) {
         cBufWrapperIO stream(tagged.data(), tagged.size());
         cPictDummy out;
-        ASSERT_EQ(PictThumbnailFromStream(&stream, &out, c.box, c.box), kThumbOk);
-        EXPECT_EQ(out.GetWidth(), c.width);
-        EXPECT_EQ(out.GetHeight(), c.height);
+        ASSERT_EQ(PictThumbnailFromStream(&stream, &out, box, box), kThumbOk);
+        EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(width, height));
     }
     // Without the full decode the preview is still there; the untagged file has none.
-    const std::vector<u8> plain = pngtest::ReadFileBytes(Path("plain.jpg"));
+    const std::vector<u8> plain = ReadFileBytes(Path("plain.jpg"));
     for (const std::vector<u8>* bytes : {&tagged, &plain}) {
         cBufWrapperIO stream(bytes->data(), bytes->size());
         sPictInfo info;
-        factorytest::tPicture picture(PictCreateFromStream(&stream, &info));
+        tPicture picture(PictCreateFromStream(&stream, &info));
         ASSERT_NE(picture, nullptr);
         cPictDummy out;
         EXPECT_EQ(PictRenderThumbnail(info, picture.get(), &stream, &out, 100, 100, false, 0),
@@ -440,7 +381,7 @@ TEST_F(ThumbnailAgainstTools, JpegExifThumbnailServesAsThePreview)
     cPictDummy out;
     ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 200, 200), kThumbOk);
     cPictJPEG whole;
-    ASSERT_TRUE(pngtest::DecodeBytes(plain, whole));
+    ASSERT_TRUE(DecodeBytes(plain, whole));
     EXPECT_EQ(out.GetWidth(), 83);
     EXPECT_EQ(out.GetHeight(), 61);
     EXPECT_EQ(PixelsOf(out), PixelsOf(whole));
