@@ -89,11 +89,6 @@ cPictBase* CreateFromZip(cFileIOTarget* stream, sPictInfo* info)
 
 } // namespace
 
-std::span<const sPictFactoryStep> PictFactorySteps()
-{
-    return kSteps;
-}
-
 cPictBase* PictCreateFromStream(cFileIOTarget* stream, sPictInfo* info)
 {
     if (info != nullptr) {

@@ -13,17 +13,12 @@
 #include "base/streams.h"
 #include "picture/core/picture.h"
 
-#include <span>
-
 struct sPictFactoryStep
 {
     i32 order;    // the step's fixed place in the chain
     i32 formatId; // the id of the object it makes
     cPictBase* (*run)(cFileIOTarget* stream, sPictInfo* info);
 };
-
-// The content-sniffed steps of the formats built so far, in chain order.
-[[nodiscard]] std::span<const sPictFactoryStep> PictFactorySteps();
 
 // The picture object for `stream`, owned by the caller (cPictBase::Delete), or null. With
 // `info`, the winning step fills it and the object is not loaded; the info is zeroed first.

@@ -1,79 +1,25 @@
 // The JPEG picture: pixels against the reference decoder, Exif properties against
 // exiftool, the embedded preview, streaming into a partial window, and hostile Exif.
-#include "base/memio.h"
 #include "picture/core/jpegpicture.h"
-#include "support/scratchfolder.h"
-#include "support/shellcommand.h"
-#include "support/testsupport.h"
-
-#include <gtest/gtest.h>
+#include "picturesupport.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
-std::vector<u8> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool RunShell(const std::string& command)
-{
-    return std::system((command + " 2>/dev/null").c_str()) == 0;
-}
+using namespace picttest;
 
 // A number from exiftool's flat JSON ("Group:Name": value).
 double JsonNumber(const std::string& json, const std::string& key)
 {
     size_t at = json.find("\"" + key + "\":");
-    if (at == std::string::npos) {
-        return NAN;
-    }
-    return std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+    return at == std::string::npos ? NAN : std::strtod(json.c_str() + at + key.size() + 3, nullptr);
 }
 
-// A binary PPM (maxval 255) as top-down 0xFFRRGGBB pixels.
-std::vector<u32> ReadPpm(const std::string& path, int& width, int& height)
+// The reference decoder's pixels of a JPEG file, top-down.
+std::vector<u32> Djpeg(const std::string& path)
 {
-    std::vector<u8> data = ReadWholeFile(path);
-    std::istringstream header(std::string(data.begin(), data.end()));
-    std::string magic;
-    int maxval = 0;
-    header >> magic >> width >> height >> maxval;
-    const size_t offset = size_t(header.tellg()) + 1;
-    std::vector<u32> pixels;
-    if (magic != "P6" || data.size() < offset + size_t(width) * height * 3) {
-        return pixels;
-    }
-    for (size_t i = 0; i < size_t(width) * height; ++i) {
-        const u8* p = &data[offset + 3 * i];
-        pixels.push_back(0xFF000000u | (u32(p[0]) << 16) | (u32(p[1]) << 8) | p[2]);
-    }
-    return pixels;
-}
-
-// Bottom-up picture pixels equal top-down reference pixels.
-void ExpectPixels(cPictBase& picture, const std::vector<u32>& expected, int width, int height)
-{
-    ASSERT_EQ(picture.GetWidth(), width);
-    ASSERT_EQ(picture.GetHeight(), height);
-    ASSERT_TRUE(picture.HasPixels());
-    const u32* pixels = picture.Pixels32().GetData();
-    int mismatches = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            mismatches += pixels[size_t(height - 1 - y) * width + x] != expected[size_t(y) * width + x];
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
+    return ToolPixels("djpeg -dct int -nosmooth -ppm " + path);
 }
 
 class JpegPicture : public ::testing::Test
@@ -82,20 +28,19 @@ protected:
     void SetUp() override
     {
         QEL_REQUIRE(qeltest::HaveTool("cjpeg") && qeltest::HaveTool("djpeg") &&
-                        qeltest::HaveTool("exiftool") && qeltest::PathExists("/usr/bin/convert"),
+                        qeltest::HaveTool("exiftool") && qeltest::HaveTool("convert"),
                     "cjpeg, djpeg (libjpeg-turbo-progs), exiftool, convert (imagemagick)");
-        ASSERT_FALSE(m_folder.Path().empty());
-        ASSERT_TRUE(RunShell("cd " + m_folder.Path() +
-                             " && /usr/bin/convert -seed 3 -size 83x61 plasma:fractal src.ppm"
-                             " && cjpeg -outfile plain.jpg src.ppm"
-                             " && /usr/bin/convert -seed 5 -size 16x12 plasma:fractal t.ppm"
-                             " && cjpeg -outfile t.jpg t.ppm && cp plain.jpg p.jpg"));
+        ASSERT_TRUE(RunsOk("cd " + m_folder.Path() +
+                           " && convert -seed 3 -size 83x61 plasma:fractal src.ppm"
+                           " && cjpeg -outfile plain.jpg src.ppm"
+                           " && convert -seed 5 -size 16x12 plasma:fractal t.ppm"
+                           " && cjpeg -outfile t.jpg t.ppm && cp plain.jpg p.jpg"));
     }
     std::string Path(const std::string& name) const { return m_folder.PathOf(name); }
 
     void TagWithExif(const std::string& byteOrder)
     {
-        ASSERT_TRUE(RunShell(
+        ASSERT_TRUE(RunsOk(
             "exiftool -q -overwrite_original -ExifByteOrder=" + byteOrder +
             " -Make=Maker -Model=M1 '-DateTimeOriginal=2021:02:03 04:05:06' -GPSLatitude=48.51"
             " -GPSLatitudeRef=S -GPSLongitude=2.5 -GPSLongitudeRef=W -GPSAltitude=123.4"
@@ -131,34 +76,25 @@ std::u16string StringProperty(cPictBase& picture, i32 id)
 
 TEST_F(JpegPicture, LoadsBottomUpLikeTheReference)
 {
-    ASSERT_TRUE(RunShell("djpeg -dct int -nosmooth -ppm -outfile " + Path("plain.ppm") + " " +
-                         Path("plain.jpg")));
-    int width = 0;
-    int height = 0;
-    std::vector<u32> expected = ReadPpm(Path("plain.ppm"), width, height);
-    std::vector<u8> file = ReadWholeFile(Path("plain.jpg"));
-    cBufWrapperIO stream(file.data(), file.size());
     cPictJPEG picture;
-    ASSERT_TRUE(picture.Load(&stream));
+    ASSERT_TRUE(DecodeBytes(ReadFileBytes(Path("plain.jpg")), picture));
     EXPECT_EQ(picture.GetFormatId(), kPictFormatJPEG);
-    ExpectPixels(picture, expected, width, height);
+    EXPECT_TRUE(SamePixels(TopDown32(picture), Djpeg(Path("plain.jpg")), 83));
 }
 
 TEST_F(JpegPicture, ExifPropertiesMatchExiftoolInBothByteOrders)
 {
     for (const char* order : {"MM", "II"}) {
         SCOPED_TRACE(order);
-        ASSERT_TRUE(RunShell("cp " + Path("plain.jpg") + " " + Path("p.jpg")));
+        ASSERT_TRUE(RunsOk("cp " + Path("plain.jpg") + " " + Path("p.jpg")));
         TagWithExif(order);
         const std::string json = qeltest::RunCommand("exiftool -n -j -a -G1 " + Path("p.jpg"));
-        std::vector<u8> file = ReadWholeFile(Path("p.jpg"));
+        std::vector<u8> file = ReadFileBytes(Path("p.jpg"));
         cBufWrapperIO stream(file.data(), file.size());
         cPictJPEG picture;
         sPictInfo info;
         ASSERT_TRUE(picture.ReadInfo(&stream, &info));
-        EXPECT_EQ(info.width, 83);
-        EXPECT_EQ(info.height, 61);
-        EXPECT_EQ(info.hasEmbeddedPreview, 1);
+        EXPECT_EQ(std::tuple(info.width, info.height, info.hasEmbeddedPreview), std::tuple(83, 61, 1));
         ASSERT_NE(picture.FindThumbnailProperty(), nullptr);
         EXPECT_EQ(picture.FindThumbnailProperty()->GetPicture(), nullptr)
             << "a header-only read does not decode the thumbnail";
@@ -189,21 +125,17 @@ TEST_F(JpegPicture, ExifPropertiesMatchExiftoolInBothByteOrders)
 TEST_F(JpegPicture, EmbeddedPreviewIsTheExifThumbnail)
 {
     TagWithExif("MM");
-    ASSERT_TRUE(RunShell("exiftool -b -ThumbnailImage " + Path("p.jpg") + " > " + Path("thumb.jpg") +
-                         " && djpeg -dct int -nosmooth -ppm -outfile " + Path("thumb.ppm") + " " +
-                         Path("thumb.jpg")));
-    int width = 0;
-    int height = 0;
-    std::vector<u32> expected = ReadPpm(Path("thumb.ppm"), width, height);
-    std::vector<u8> file = ReadWholeFile(Path("p.jpg"));
+    ASSERT_TRUE(RunsOk("exiftool -b -ThumbnailImage " + Path("p.jpg") + " > " + Path("thumb.jpg")));
+    std::vector<u8> file = ReadFileBytes(Path("p.jpg"));
     cBufWrapperIO stream(file.data(), file.size());
     cPictJPEG picture;
     cPictDummy preview;
     ASSERT_TRUE(picture.LoadEmbeddedPreview(&stream, &preview, nullptr, nullptr));
-    ExpectPixels(preview, expected, width, height);
+    EXPECT_EQ(preview.GetWidth(), 16);
+    EXPECT_TRUE(SamePixels(TopDown32(preview), Djpeg(Path("thumb.jpg")), 16));
     EXPECT_FALSE(picture.HasPixels()) << "the main image is not decoded";
 
-    std::vector<u8> plain = ReadWholeFile(Path("plain.jpg"));
+    std::vector<u8> plain = ReadFileBytes(Path("plain.jpg"));
     cBufWrapperIO plainStream(plain.data(), plain.size());
     cPictJPEG withoutExif;
     sPictInfo info;
@@ -214,7 +146,7 @@ TEST_F(JpegPicture, EmbeddedPreviewIsTheExifThumbnail)
 
 TEST_F(JpegPicture, DamagedExifBlockStillDecodes)
 {
-    std::vector<u8> file = ReadWholeFile(Path("plain.jpg"));
+    std::vector<u8> file = ReadFileBytes(Path("plain.jpg"));
     // An APP1 "Exif" segment whose TIFF header is garbage, right after SOI.
     const u8 app1[] = {0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0,
                        'X',  'X',  0x00, 0x2A, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -227,13 +159,12 @@ TEST_F(JpegPicture, DamagedExifBlockStillDecodes)
 
 TEST_F(JpegPicture, StreamingIntoTheTopHalfSkipsTheBottomBands)
 {
-    ASSERT_TRUE(RunShell("cjpeg -sample 1x1 -outfile " + Path("s.jpg") + " " + Path("src.ppm") +
-                         " && djpeg -dct int -nosmooth -ppm -outfile " + Path("s.ppm") + " " +
-                         Path("s.jpg")));
-    int width = 0;
-    int height = 0;
-    std::vector<u32> expected = ReadPpm(Path("s.ppm"), width, height);
-    std::vector<u8> file = ReadWholeFile(Path("s.jpg"));
+    ASSERT_TRUE(RunsOk("cjpeg -sample 1x1 -outfile " + Path("s.jpg") + " " + Path("src.ppm")));
+    const int width = 83;
+    const int height = 61;
+    const std::vector<u32> expected = Djpeg(Path("s.jpg"));
+    ASSERT_EQ(expected.size(), size_t(width) * height);
+    std::vector<u8> file = ReadFileBytes(Path("s.jpg"));
 
     // A zoom-1 target as wide as the image and half as high, panned to the top half.
     std::vector<u32> pixels(size_t(width) * (height / 2), 0);
@@ -258,14 +189,10 @@ TEST_F(JpegPicture, StreamingIntoTheTopHalfSkipsTheBottomBands)
     cBufWrapperIO stream(file.data(), file.size());
     ASSERT_TRUE(picture.Load(&stream));
     EXPECT_EQ(picture.m_bands, (height + 7) / 8);
-    // Target row r (bottom-up) shows image row (height/2 - 1 - r) from the top.
-    int mismatches = 0;
-    for (int r = 0; r < height / 2; ++r) {
-        for (int x = 0; x < width; ++x) {
-            mismatches += pixels[size_t(r) * width + x] != expected[size_t(height / 2 - 1 - r) * width + x];
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
+    // The target (bottom-up) shows the top half of the image.
+    EXPECT_TRUE(SamePixels(TopDown(pixels.data(), width, height / 2),
+                           std::vector<u32>(expected.begin(), expected.begin() + width * (height / 2)),
+                           width));
 }
 
 TEST(JpegPictureHostile, NestedExifThumbnailsDecodeOneLevelOnly)

@@ -4,6 +4,7 @@
 // is read through it.
 #include "base/memio.h"
 #include "base/streams.h"
+#include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
 #include "picture/referencetools.h"
@@ -168,6 +169,13 @@ struct sPictDelete
     void operator()(cPictBase* picture) const { picture->Delete(); }
 };
 using tPicture = std::unique_ptr<cPictBase, sPictDelete>;
+
+// The factory's picture for the bytes (unloaded with an info, loaded without one).
+inline tPicture CreatePicture(const std::vector<u8>& bytes, sPictInfo* info)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    return tPicture(PictCreateFromStream(&stream, info));
+}
 
 // The 32-bit pixels of a picture (bottom-up, as stored).
 inline std::vector<u32> PixelsOf(cPictBase& picture)

@@ -2,37 +2,26 @@
 // Info-ZIP and 7-Zip (tools/testdata/make_zip_previews.sh): ids and sizes, pixels equal to
 // the preview PNG's own decode for every method, the order of the three formats, and
 // archives that must not be taken as pictures.
-#include "factory_support.h"
-#include "picture/core/pictfactory.h"
 #include "picture/core/zippreview.h"
-#include "reference_decoder.h"
-
-#include <gtest/gtest.h>
+#include "picturesupport.h"
 
 namespace {
 
-using factorytest::PreviewSample;
-using factorytest::tPicture;
-
-tPicture Create(const std::vector<u8>& bytes, sPictInfo* info)
-{
-    cBufWrapperIO stream(bytes.data(), bytes.size());
-    return tPicture(PictCreateFromStream(&stream, info));
-}
+using namespace picttest;
 
 tPicture CreateFromSample(const std::string& name, sPictInfo* info)
 {
-    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample(name));
+    const std::vector<u8> bytes = ReadFileBytes(PreviewSample(name));
     EXPECT_FALSE(bytes.empty()) << name;
-    return Create(bytes, info);
+    return CreatePicture(bytes, info);
 }
 
 // The preview as the PNG reader decodes it on its own.
 std::vector<u32> PreviewPixels()
 {
     cPictPNG png;
-    EXPECT_TRUE(pngtest::DecodeBytes(pngtest::ReadFileBytes(PreviewSample("thumb.png")), png));
-    return factorytest::PixelsOf(png);
+    EXPECT_TRUE(DecodeBytes(ReadFileBytes(PreviewSample("thumb.png")), png));
+    return PixelsOf(png);
 }
 
 struct sPreviewCase
@@ -41,39 +30,35 @@ struct sPreviewCase
     i32 formatId;
 };
 
-class ZipPreview : public ::testing::TestWithParam<sPreviewCase>
+class ZipPreviewArchive : public ::testing::TestWithParam<sPreviewCase>
 {
 };
 
-TEST_P(ZipPreview, ProbesAndDecodesThePreviewMember)
+TEST_P(ZipPreviewArchive, ProbesAndDecodesThePreviewMember)
 {
     const sPreviewCase& sample = GetParam();
     sPictInfo info;
     tPicture probed = CreateFromSample(sample.archive, &info);
     ASSERT_NE(probed, nullptr);
     EXPECT_EQ(probed->GetFormatId(), sample.formatId);
-    EXPECT_EQ(info.width, 256);
-    EXPECT_EQ(info.height, 256);
-    EXPECT_EQ(info.hasEmbeddedPreview, 0);
+    EXPECT_EQ(std::tuple(info.width, info.height, info.hasEmbeddedPreview), std::tuple(256, 256, 0));
     EXPECT_EQ(probed->GetWidth(), 0);
     EXPECT_FALSE(probed->RendersWhileDecoding());
 
     tPicture loaded = CreateFromSample(sample.archive, nullptr);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->GetFormatId(), sample.formatId);
-    ASSERT_EQ(loaded->GetWidth(), 256);
-    ASSERT_EQ(loaded->GetHeight(), 256);
-    EXPECT_EQ(factorytest::PixelsOf(*loaded), PreviewPixels());
+    EXPECT_EQ(PixelsOf(*loaded), PreviewPixels());
 
     // The object the factory returned unloaded loads the same pixels itself.
-    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample(sample.archive));
+    const std::vector<u8> bytes = ReadFileBytes(PreviewSample(sample.archive));
     cBufWrapperIO stream(bytes.data(), bytes.size());
     ASSERT_TRUE(probed->Load(&stream));
-    EXPECT_EQ(factorytest::PixelsOf(*probed), PreviewPixels());
+    EXPECT_EQ(PixelsOf(*probed), PreviewPixels());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Archives, ZipPreview,
+    Archives, ZipPreviewArchive,
     ::testing::Values(sPreviewCase{"3mf_stored.zip", kPictFormat3MF},
                       sPreviewCase{"3mf_deflated.zip", kPictFormat3MF},
                       sPreviewCase{"3mf_bzip2.zip", kPictFormat3MF},
@@ -90,8 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A JPEG under the PNG name, a name without its brackets, the name as a folder, a member
-// in Deflate64 (not read) and an archive of texts: not pictures.
-TEST(ZipPreviewRefused, ArchivesWithoutAUsablePreview)
+// in Deflate64 (not read) and an archive of texts: not pictures. Nor is the PNG itself,
+// or no stream at all.
+TEST(ZipPreview, ArchivesWithoutAUsablePreviewAreRefused)
 {
     for (const char* name : {"jpeg_as_png.zip", "f3d_no_brackets.zip", "preview_folder.zip",
                              "3mf_deflate64.zip", "text_only.zip"}) {
@@ -99,26 +85,21 @@ TEST(ZipPreviewRefused, ArchivesWithoutAUsablePreview)
         EXPECT_EQ(CreateFromSample(name, &info), nullptr) << name;
         EXPECT_EQ(CreateFromSample(name, nullptr), nullptr) << name;
     }
-}
-
-TEST(ZipPreviewRefused, NullStreamsAndOtherContainers)
-{
     cPict3MF picture;
     sPictInfo info;
     EXPECT_FALSE(picture.ReadInfo(nullptr, &info));
     EXPECT_FALSE(picture.Load(nullptr));
     EXPECT_FALSE(Probe3MFPreview(nullptr, nullptr, &info));
-    // The PNG itself is no archive.
-    const std::vector<u8> png = pngtest::ReadFileBytes(PreviewSample("thumb.png"));
+    const std::vector<u8> png = ReadFileBytes(PreviewSample("thumb.png"));
     cBufWrapperIO stream(png.data(), png.size());
     EXPECT_FALSE(picture.ReadInfo(&stream, &info));
     EXPECT_FALSE(picture.Load(&stream));
 }
 
 // The probes answer on a directory opened once; each reports only its own member.
-TEST(ZipPreviewProbes, EachFindsOnlyItsOwnMember)
+TEST(ZipPreview, EachProbeFindsOnlyItsOwnMember)
 {
-    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample("f3d_and_hwpx.zip"));
+    const std::vector<u8> bytes = ReadFileBytes(PreviewSample("f3d_and_hwpx.zip"));
     cBufWrapperIO stream(bytes.data(), bytes.size());
     cSiArchTarget target;
     cZIPFileContainer container;
@@ -132,25 +113,22 @@ TEST(ZipPreviewProbes, EachFindsOnlyItsOwnMember)
 
 // Cut at every 1/32 of its length, or with one byte changed anywhere, an archive either
 // still gives the preview or is refused cleanly.
-TEST(ZipPreviewHostile, TruncatedAndFlippedArchivesFailCleanly)
+TEST(ZipPreview, TruncatedAndFlippedArchivesFailCleanly)
 {
-    const std::vector<u8> bytes = pngtest::ReadFileBytes(PreviewSample("hwpx_deflated.zip"));
+    const std::vector<u8> bytes = ReadFileBytes(PreviewSample("hwpx_deflated.zip"));
     ASSERT_FALSE(bytes.empty());
-    for (size_t cut = 1; cut < 32; ++cut) {
-        const std::vector<u8> part(bytes.begin(), bytes.begin() + bytes.size() * cut / 32);
-        EXPECT_EQ(Create(part, nullptr), nullptr) << cut;
-    }
+    ForEachCut(bytes, [](const std::vector<u8>& part) { EXPECT_EQ(CreatePicture(part, nullptr), nullptr); });
     const std::vector<u32> expected = PreviewPixels();
     for (size_t at = 0; at < bytes.size(); ++at) {
         std::vector<u8> changed = bytes;
         changed[at] ^= 0x5A;
         sPictInfo info;
-        if (tPicture probed = Create(changed, &info)) {
+        if (tPicture probed = CreatePicture(changed, &info)) {
             EXPECT_GT(info.width, 0);
         }
-        if (tPicture loaded = Create(changed, nullptr)) {
+        if (tPicture loaded = CreatePicture(changed, nullptr)) {
             // Only bytes the reader never checks (times, unused fields) can change unseen.
-            EXPECT_EQ(factorytest::PixelsOf(*loaded), expected) << at;
+            EXPECT_EQ(PixelsOf(*loaded), expected) << at;
         }
     }
 }
