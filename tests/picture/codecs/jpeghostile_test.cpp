@@ -2,11 +2,6 @@
 // must fail cleanly (the ASan build checks "cleanly").
 #include "jpegtestdecoder.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 namespace {
 
 // A 16x16 three-component baseline file: DQT, SOF0 (2x2, 1x1, 1x1), one DC and one AC
@@ -15,138 +10,95 @@ std::vector<u8> ValidFile()
 {
     std::vector<u8> f = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
     f.insert(f.end(), 64, 1);
-    const u8 frame[] = {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x10, 0x03,
-                        0x01, 0x22, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00};
-    f.insert(f.end(), std::begin(frame), std::end(frame));
+    f.insert(f.end(), {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x10, 0x03, 0x01, 0x22,
+                       0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00});
     for (u8 tableClass : {u8(0x00), u8(0x10)}) {
-        const u8 table[] = {0xFF, 0xC4, 0x00, 0x14, tableClass, 0x01, 0, 0, 0, 0, 0, 0, 0,
-                            0,    0,    0,    0,    0,          0,    0, 0, 0x00};
-        f.insert(f.end(), std::begin(table), std::end(table));
+        f.insert(f.end(), {0xFF, 0xC4, 0x00, 0x14, tableClass, 0x01});
+        f.insert(f.end(), 15, 0);
+        f.push_back(0x00);
     }
-    const u8 scan[] = {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02,
-                       0x00, 0x03, 0x00, 0x00, 0x3F, 0x00};
-    f.insert(f.end(), std::begin(scan), std::end(scan));
+    f.insert(f.end(), {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00,
+                       0x3F, 0x00});
     f.insert(f.end(), 6, 0x00); // 6 blocks x (DC '0', EOB '0') = 12 bits
     f.insert(f.end(), {0xFF, 0xD9});
     return f;
 }
 
-size_t Find(const std::vector<u8>& file, u8 marker)
+// Bytes written at an offset from a marker of the valid file (the first DHT is the DC one).
+struct sPatch
 {
-    for (size_t i = 0; i + 1 < file.size(); ++i) {
-        if (file[i] == 0xFF && file[i + 1] == marker) {
-            return i;
-        }
-    }
-    return 0;
-}
+    u8 marker;
+    size_t offset;
+    std::vector<u8> bytes;
+};
 
-bool Decodes(const std::vector<u8>& file, std::string* error = nullptr)
+struct sHostileCase
 {
+    const char* what;
+    std::vector<sPatch> patches;
+};
+
+const std::vector<u8> kCountsOf300 = {20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 0};
+
+const sHostileCase kCases[] = {
+    {"no components", {{0xC0, 9, {0}}}},
+    {"five components", {{0xC0, 9, {5}}}},
+    {"two components declared, three present", {{0xC0, 9, {2}}}},
+    {"horizontal sampling 0", {{0xC0, 11, {0x02}}}},
+    {"horizontal sampling 5", {{0xC0, 11, {0x52}}}},
+    {"vertical sampling 0", {{0xC0, 11, {0x20}}}},
+    {"3x2 beside 2x2, a 2 to 3 ratio", {{0xC0, 14, {0x32}}}},
+    {"quantisation table 4 in the frame", {{0xC0, 12, {4}}}},
+    {"precision 7 in a baseline frame", {{0xC0, 4, {7}}}},
+    {"two components with one id", {{0xC0, 13, {1}}}},
+    {"DQT naming table 4", {{0xDB, 4, {4}}}},
+    {"17 codes of length 1, over-subscribed", {{0xC4, 5, {17}}}},
+    {"2 codes of length 1, no all-ones code left", {{0xC4, 5, {2}}}},
+    {"code counts summing to 300", {{0xC4, 5, kCountsOf300}}},
+    {"DC symbol 16 in a lossy frame", {{0xC4, 21, {16}}}},
+    {"scan of a component the frame lacks", {{0xDA, 5, {9}}}},
+    {"scan naming undefined tables 1", {{0xDA, 6, {0x11}}}},
+    {"scan naming one component twice", {{0xDA, 7, {1}}}},
+    {"progressive scan with Ss above Se", {{0xC0, 1, {0xC2}}, {0xDA, 11, {5, 2}}}},
+    {"progressive scan with Al 14", {{0xC0, 1, {0xC2}}, {0xDA, 12, {0, 0x0E}}}},
+};
+
+class JpegHostile : public ::testing::TestWithParam<sHostileCase>
+{
+};
+
+TEST_P(JpegHostile, Fails)
+{
+    const std::vector<u8> base = ValidFile();
+    std::vector<u8> file = base;
+    for (const sPatch& patch : GetParam().patches) {
+        const std::optional<size_t> at = FindMarker(base, patch.marker);
+        ASSERT_TRUE(at && *at + patch.offset + patch.bytes.size() <= file.size());
+        std::copy(patch.bytes.begin(), patch.bytes.end(), file.begin() + i64(*at + patch.offset));
+    }
+    ASSERT_NE(file, base);
     cTestJpegDecoder decoder;
-    bool ok = decoder.Decode(file);
-    if (error != nullptr) {
-        *error = decoder.m_error;
-    }
-    return ok;
+    EXPECT_FALSE(decoder.Decode(file));
 }
 
-} // namespace
+INSTANTIATE_TEST_SUITE_P(Patches, JpegHostile, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<sHostileCase>& info) {
+                             return picttest::CamelCaseName(info.param.what);
+                         });
 
-TEST(JpegHostile, TheBaseFileIsValid)
-{
-    std::string error;
-    EXPECT_TRUE(Decodes(ValidFile(), &error)) << error;
-}
-
-TEST(JpegHostile, FrameHeaderFieldsOutOfRange)
+TEST(JpegHostileBase, IsValidAndSurvivesEveryByteFlip)
 {
     const std::vector<u8> base = ValidFile();
-    const size_t sof = Find(base, 0xC0);
-    struct sPatch
-    {
-        size_t m_offset;
-        u8 m_value;
-        const char* m_what;
-    } patches[] = {
-        {9, 0, "no components"},          {9, 5, "five components"}, {9, 2, "two components"},
-        {11, 0x02, "horizontal sampling 0"}, {11, 0x52, "horizontal sampling 5"},
-        {11, 0x20, "vertical sampling 0"},   {14, 0x32, "3x2 beside 2x2: a 2:3 ratio"},
-        {12, 4, "quantisation table 4"},     {4, 7, "precision 7 in a baseline frame"},
-        {13, 1, "two components with one id"},
-    };
-    for (const sPatch& patch : patches) {
-        std::vector<u8> file = base;
-        file[sof + patch.m_offset] = patch.m_value;
-        EXPECT_FALSE(Decodes(file)) << patch.m_what;
-    }
-}
-
-TEST(JpegHostile, TablesOutOfRange)
-{
-    const std::vector<u8> base = ValidFile();
-    // DQT naming table 4.
-    std::vector<u8> dqt = base;
-    dqt[Find(dqt, 0xDB) + 4] = 0x04;
-    EXPECT_FALSE(Decodes(dqt));
-    // 17 codes of length 1: over-subscribed.
-    std::vector<u8> oversubscribed = base;
-    oversubscribed[Find(oversubscribed, 0xC4) + 5] = 17;
-    EXPECT_FALSE(Decodes(oversubscribed));
-    // Two codes of length 1 leave no room for the next code: also refused (no all-ones code).
-    std::vector<u8> full = base;
-    full[Find(full, 0xC4) + 5] = 2;
-    EXPECT_FALSE(Decodes(full));
-    // Counts summing to 300.
-    std::vector<u8> many = base;
-    const size_t dht = Find(many, 0xC4);
-    for (int i = 0; i < 16; ++i) {
-        many[dht + 5 + i] = i < 15 ? 20 : 0;
-    }
-    EXPECT_FALSE(Decodes(many));
-    // A DC table whose symbol is 16 in a lossy frame.
-    std::vector<u8> dcSymbol = base;
-    const size_t symbol = Find(dcSymbol, 0xC4) + 21;
-    ASSERT_LT(symbol, dcSymbol.size());
-    dcSymbol[symbol] = 16;
-    EXPECT_FALSE(Decodes(dcSymbol));
-}
-
-TEST(JpegHostile, ScanHeaderOutOfRange)
-{
-    const std::vector<u8> base = ValidFile();
-    const size_t sos = Find(base, 0xDA);
-    std::vector<u8> component = base;
-    component[sos + 5] = 9; // a component the frame does not have
-    EXPECT_FALSE(Decodes(component));
-    std::vector<u8> table = base;
-    table[sos + 6] = 0x11; // DC and AC table 1, never defined
-    EXPECT_FALSE(Decodes(table));
-    std::vector<u8> twice = base;
-    twice[sos + 7] = 1; // the first component again
-    EXPECT_FALSE(Decodes(twice));
-
-    // A progressive frame with Ss > Se, and one with Al = 14.
-    std::vector<u8> progressive = base;
-    progressive.at(Find(progressive, 0xC0) + 1) = 0xC2;
-    std::vector<u8> spectral = progressive;
-    spectral[sos + 11] = 5;
-    spectral[sos + 12] = 2;
-    EXPECT_FALSE(Decodes(spectral));
-    std::vector<u8> approximation = progressive;
-    approximation[sos + 12] = 0;
-    approximation[sos + 13] = 0x0E;
-    EXPECT_FALSE(Decodes(approximation));
-}
-
-TEST(JpegHostile, EveryByteFlipFailsOrDecodesCleanly)
-{
-    const std::vector<u8> base = ValidFile();
+    cTestJpegDecoder decoder;
+    EXPECT_TRUE(decoder.Decode(base)) << decoder.m_error;
     for (size_t i = 2; i < base.size(); ++i) {
         for (u8 value : {u8(0x00), u8(0xFF), u8(base[i] ^ 0x80)}) {
             std::vector<u8> file = base;
             file[i] = value;
-            (void)Decodes(file);
+            cTestJpegDecoder flipped;
+            (void)flipped.Decode(file);
         }
     }
 }
+
+} // namespace

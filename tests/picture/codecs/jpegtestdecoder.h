@@ -1,41 +1,25 @@
 #pragma once
 // A minimal owner of the JPEG decoder for tests: decodes into a top-down buffer of
-// 0xAARRGGBB (or 64-bit) pixels, and counts the bands it transformed.
-#include "base/streams.h"
+// 0xAARRGGBB (or 64-bit) pixels, and counts the bands it transformed. And a marker finder
+// for tests that patch files.
+#include "base/memio.h"
 #include "picture/codecs/jpegparser.h"
+#include "picture/referencetools.h"
 
-#include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <optional>
 
-class cMemoryStream : public cFileIOTarget
+// The offset of the first 0xFF `marker` pair from `from` on; a test failure when there is
+// none, so that a patch never lands on bytes it did not mean.
+inline std::optional<size_t> FindMarker(const std::vector<u8>& file, u8 marker, size_t from = 0)
 {
-public:
-    explicit cMemoryStream(std::vector<u8> data) : m_data(std::move(data)) {}
-    u64 GetSize() override { return m_data.size(); }
-    u32 Read(void* buffer, u32 length) override
-    {
-        u64 left = m_data.size() - m_position;
-        u32 count = u32(std::min<u64>(left, length));
-        if (count != 0) {
-            std::memcpy(buffer, m_data.data() + m_position, count);
+    for (size_t i = from; i + 1 < file.size(); ++i) {
+        if (file[i] == 0xFF && file[i + 1] == marker) {
+            return i;
         }
-        m_position += count;
-        return count;
     }
-    bool Seek(u64 position) override
-    {
-        m_position = std::min<u64>(position, m_data.size());
-        return m_position == position;
-    }
-    u64 GetPosition() override { return m_position; }
-    bool IsOpen() override { return true; }
-
-private:
-    std::vector<u8> m_data;
-    u64 m_position = 0;
-};
+    ADD_FAILURE() << "no marker 0xFF" << std::hex << int(marker);
+    return std::nullopt;
+}
 
 class cTestJpegDecoder : public cJPEGParser
 {
@@ -55,7 +39,7 @@ public:
 
     bool Decode(const std::vector<u8>& file)
     {
-        cMemoryStream stream(file);
+        cBufWrapperIO stream(file.data(), file.size());
         return ParseMarkers(&stream);
     }
 

@@ -1,18 +1,9 @@
 // YCCK files (Adobe transform 2), written with the system's libjpeg from CMYK samples,
 // against the reference decoder's PPM output (which turns inverted CMYK into RGB).
 #include "jpegtestdecoder.h"
-#include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <jpeglib.h>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -61,46 +52,16 @@ std::vector<u8> WriteYcck(int width, int height, int lumaSampling)
 TEST(JpegYcck, DecodesLikeTheReference)
 {
     QEL_REQUIRE(qeltest::HaveTool("djpeg"), "djpeg (libjpeg-turbo-progs)");
+    const qeltest::cScratchFolder folder;
     for (int sampling : {1, 2}) {
         SCOPED_TRACE(sampling);
-        const int width = 45;
-        const int height = 27;
-        std::vector<u8> file = WriteYcck(width, height, sampling);
-        const std::string jpegPath = "/tmp/qel-ycck-" + std::to_string(getpid()) + ".jpg";
-        {
-            std::ofstream out(jpegPath, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-        }
-        FILE* pipe = popen(("djpeg -dct int -nosmooth -ppm " + jpegPath).c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string ppm;
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            ppm.append(buffer, got);
-        }
-        pclose(pipe);
-        std::remove(jpegPath.c_str());
-
-        std::istringstream header(ppm);
-        std::string magic;
-        int w = 0;
-        int h = 0;
-        int maxval = 0;
-        header >> magic >> w >> h >> maxval;
-        ASSERT_EQ(magic, "P6");
-        const size_t offset = size_t(header.tellg()) + 1;
-        ASSERT_EQ(ppm.size(), offset + size_t(w) * h * 3);
-
+        const std::vector<u8> file = WriteYcck(45, 27, sampling);
+        picttest::WriteFileBytes(folder.PathOf("ycck.jpg"), std::string(file.begin(), file.end()));
+        const std::vector<u32> expected =
+            picttest::ToolPixels("djpeg -dct int -nosmooth -ppm " + folder.PathOf("ycck.jpg"));
         cTestJpegDecoder decoder;
         ASSERT_TRUE(decoder.Decode(file)) << decoder.m_error;
-        ASSERT_EQ(decoder.m_width, w);
-        int mismatches = 0;
-        for (size_t i = 0; i < size_t(w) * h; ++i) {
-            const u8* p = reinterpret_cast<const u8*>(ppm.data()) + offset + 3 * i;
-            const u32 expected = 0xFF000000u | (u32(p[0]) << 16) | (u32(p[1]) << 8) | p[2];
-            mismatches += decoder.m_pixels[i] != expected;
-        }
-        EXPECT_EQ(mismatches, 0);
+        ASSERT_EQ(decoder.m_width, 45);
+        EXPECT_TRUE(picttest::SamePixels(decoder.m_pixels, expected, 45));
     }
 }
