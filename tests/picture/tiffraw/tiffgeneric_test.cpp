@@ -1,18 +1,10 @@
 // The TIFF walker on Exif blocks written by exiftool, and on crafted hostile structures.
 #include "base/memio.h"
+#include "picture/referencetools.h"
 #include "picture/tiffraw/exifdatetime.h"
 #include "picture/tiffraw/tiffgeneric.h"
-#include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -47,12 +39,6 @@ protected:
     void OnIfdEnd(u32 ifd) override { m_ifdsEnded.push_back(ifd); }
 };
 
-std::vector<u8> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The payload of the first APP1 "Exif\0\0" segment, from its TIFF header on.
 std::vector<u8> ExifPayload(const std::vector<u8>& jpeg)
 {
@@ -60,9 +46,8 @@ std::vector<u8> ExifPayload(const std::vector<u8>& jpeg)
     while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
         const size_t length = (size_t(jpeg[at + 2]) << 8) | jpeg[at + 3];
         if (jpeg[at + 1] == 0xE1 && at + 2 + length <= jpeg.size() &&
-            std::string(jpeg.begin() + long(at) + 4, jpeg.begin() + long(at) + 10) ==
-                std::string("Exif\0\0", 6)) {
-            return std::vector<u8>(jpeg.begin() + long(at) + 10, jpeg.begin() + long(at + 2 + length));
+            std::equal(jpeg.begin() + i64(at) + 4, jpeg.begin() + i64(at) + 10, "Exif\0\0")) {
+            return std::vector<u8>(jpeg.begin() + i64(at) + 10, jpeg.begin() + i64(at + 2 + length));
         }
         at += 2 + length;
     }
@@ -71,23 +56,14 @@ std::vector<u8> ExifPayload(const std::vector<u8>& jpeg)
 
 std::vector<u8> MakeTaggedExif(const std::string& byteOrder)
 {
-    char pattern[] = "/tmp/qel-exif-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return {};
-    }
-    const std::string dir = pattern;
-    const std::string commands =
-        "cd " + dir + " && /usr/bin/convert -size 32x24 xc:gray p.ppm && cjpeg -outfile p.jpg p.ppm && "
-        "/usr/bin/convert -size 16x12 xc:red t.jpg && "
-        "exiftool -q -overwrite_original -ExifByteOrder=" + byteOrder +
+    const qeltest::cScratchFolder folder;
+    const bool made = picttest::RunsOk(
+        "cd " + folder.Path() + " && convert -size 32x24 xc:gray p.ppm && cjpeg -outfile p.jpg p.ppm && "
+        "convert -size 16x12 xc:red t.jpg && exiftool -q -overwrite_original -ExifByteOrder=" +
+        byteOrder +
         " -Make=Maker -Model=M1 '-DateTimeOriginal=2021:02:03 04:05:06' -GPSLatitude=48.51 "
-        "-GPSLatitudeRef=S -ExposureTime=1/250 -XResolution=300 '-ThumbnailImage<=t.jpg' p.jpg";
-    std::vector<u8> payload;
-    if (std::system(commands.c_str()) == 0) {
-        payload = ExifPayload(ReadWholeFile(dir + "/p.jpg"));
-    }
-    std::system(("rm -rf " + dir).c_str());
-    return payload;
+        "-GPSLatitudeRef=S -ExposureTime=1/250 -XResolution=300 '-ThumbnailImage<=t.jpg' p.jpg");
+    return made ? ExifPayload(picttest::ReadFileBytes(folder.PathOf("p.jpg"))) : std::vector<u8>();
 }
 
 // A little-endian TIFF header followed by IFDs written by the test.
@@ -235,12 +211,9 @@ TEST(ExifDateTime, AcceptsOnlyWellFormedDates)
     sDateTime when{};
     // Exif counts include the NUL: a date-time arrives as 20 bytes.
     ASSERT_TRUE(ParseExifDateTime("2021:02:03 04:05:06", 20, when));
-    EXPECT_EQ(when.m_year, 2021);
-    EXPECT_EQ(when.m_month, 2);
-    EXPECT_EQ(when.m_day, 3);
-    EXPECT_EQ(when.m_hour, 4);
-    EXPECT_EQ(when.m_minute, 5);
-    EXPECT_EQ(when.m_second, 6);
+    EXPECT_EQ(std::tuple(when.m_year, when.m_month, when.m_day, when.m_hour, when.m_minute,
+                         when.m_second),
+              std::tuple(2021, 2, 3, 4, 5, 6));
     ASSERT_TRUE(ParseExifDateTime("1999:12:31", 11, when));
     EXPECT_EQ(when.m_hour, 0);
     const char* refused[] = {
