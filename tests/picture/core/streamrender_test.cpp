@@ -198,21 +198,6 @@ TEST(StreamRender, SplitPathWeighsFootprintsAcrossCellEdges)
     }
 }
 
-TEST(StreamRender, StreamWindowIgnoresItsFirstColumn)
-{
-    sTargetBuffer buffer(10, 10);
-    buffer.Zoom(1.0, 20, 30);
-    cStreamer picture;
-    ASSERT_TRUE(BeginStream(picture, 100, 100, buffer));
-    // Window: columns 20..30, rows 30..40.
-    EXPECT_TRUE(picture.IsInStreamWindow(0, 35, 36));
-    EXPECT_TRUE(picture.IsInStreamWindow(30, 40, 90));
-    EXPECT_FALSE(picture.IsInStreamWindow(31, 35, 36));
-    EXPECT_FALSE(picture.IsInStreamWindow(25, 41, 50));
-    EXPECT_FALSE(picture.IsInStreamWindow(25, 0, 29));
-    picture.EndStreamRender();
-}
-
 TEST(StreamRender, TargetsMustHavePixelsAndASize)
 {
     cStreamer picture;

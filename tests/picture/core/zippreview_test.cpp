@@ -96,21 +96,6 @@ TEST(ZipPreview, ArchivesWithoutAUsablePreviewAreRefused)
     EXPECT_FALSE(picture.Load(&stream));
 }
 
-// The probes answer on a directory opened once; each reports only its own member.
-TEST(ZipPreview, EachProbeFindsOnlyItsOwnMember)
-{
-    const std::vector<u8> bytes = ReadFileBytes(PreviewSample("f3d_and_hwpx.zip"));
-    cBufWrapperIO stream(bytes.data(), bytes.size());
-    cSiArchTarget target;
-    cZIPFileContainer container;
-    ASSERT_EQ(container.Open(&stream, &target, 0, nullptr), kZipOk);
-    sPictInfo info;
-    EXPECT_FALSE(Probe3MFPreview(&container, &target, &info));
-    EXPECT_TRUE(ProbeF3DPreview(&container, &target, &info));
-    EXPECT_EQ(info.width, 256);
-    EXPECT_TRUE(ProbeHwpxPreview(&container, &target, nullptr));
-}
-
 // Cut at every 1/32 of its length, or with one byte changed anywhere, an archive either
 // still gives the preview or is refused cleanly.
 TEST(ZipPreview, TruncatedAndFlippedArchivesFailCleanly)

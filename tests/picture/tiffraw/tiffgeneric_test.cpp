@@ -1,70 +1,31 @@
-// The TIFF walker on Exif blocks written by exiftool, and on crafted hostile structures.
+// The TIFF walker on crafted hostile structures, and the Exif date parser. (Exif blocks
+// written by exiftool are walked in tests/picture/core/jpegpicture_test.cpp, whose
+// properties are checked against exiftool's own reading.)
 #include "base/memio.h"
-#include "picture/referencetools.h"
 #include "picture/tiffraw/exifdatetime.h"
 #include "picture/tiffraw/tiffgeneric.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
+#include <vector>
 
 namespace {
 
-struct sSeenTag
-{
-    u16 m_type;
-    std::vector<u8> m_value;
-};
-
+// Records each tag's value bytes by (IFD, tag), and the IFDs it finished.
 class cRecordingWalker : public cTiffGeneric
 {
 public:
-    std::map<std::pair<u32, u16>, sSeenTag> m_tags; // (ifd, tag) -> value
+    std::map<std::pair<u32, u16>, std::vector<u8>> m_tags;
     std::vector<u32> m_ifdsEnded;
 
-    std::string Ascii(u32 ifd, u16 tag) const
-    {
-        auto found = m_tags.find({ifd, tag});
-        if (found == m_tags.end()) {
-            return "<absent>";
-        }
-        const std::vector<u8>& value = found->second.m_value;
-        std::string text(value.begin(), value.end());
-        return text.substr(0, text.find('\0'));
-    }
-
 protected:
-    void OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd) override
+    void OnTag(u16 tag, u16, const u8* value, u32 byteCount, u32 ifd) override
     {
-        m_tags[{ifd, tag}] = {type, std::vector<u8>(value, value + byteCount)};
+        m_tags[{ifd, tag}] = std::vector<u8>(value, value + byteCount);
     }
     void OnIfdEnd(u32 ifd) override { m_ifdsEnded.push_back(ifd); }
 };
-
-// The payload of the first APP1 "Exif\0\0" segment, from its TIFF header on.
-std::vector<u8> ExifPayload(const std::vector<u8>& jpeg)
-{
-    size_t at = 2;
-    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
-        const size_t length = (size_t(jpeg[at + 2]) << 8) | jpeg[at + 3];
-        if (jpeg[at + 1] == 0xE1 && at + 2 + length <= jpeg.size() &&
-            std::equal(jpeg.begin() + i64(at) + 4, jpeg.begin() + i64(at) + 10, "Exif\0\0")) {
-            return std::vector<u8>(jpeg.begin() + i64(at) + 10, jpeg.begin() + i64(at + 2 + length));
-        }
-        at += 2 + length;
-    }
-    return {};
-}
-
-std::vector<u8> MakeTaggedExif(const std::string& byteOrder)
-{
-    const qeltest::cScratchFolder folder;
-    const bool made = picttest::RunsOk(
-        "cd " + folder.Path() + " && convert -size 32x24 xc:gray p.ppm && cjpeg -outfile p.jpg p.ppm && "
-        "convert -size 16x12 xc:red t.jpg && exiftool -q -overwrite_original -ExifByteOrder=" +
-        byteOrder +
-        " -Make=Maker -Model=M1 '-DateTimeOriginal=2021:02:03 04:05:06' -GPSLatitude=48.51 "
-        "-GPSLatitudeRef=S -ExposureTime=1/250 -XResolution=300 '-ThumbnailImage<=t.jpg' p.jpg");
-    return made ? ExifPayload(picttest::ReadFileBytes(folder.PathOf("p.jpg"))) : std::vector<u8>();
-}
 
 // A little-endian TIFF header followed by IFDs written by the test.
 struct sTiffBuilder
@@ -82,44 +43,6 @@ struct sTiffBuilder
 };
 
 } // namespace
-
-TEST(TiffGeneric, WalksExiftoolBlocksInBothByteOrders)
-{
-    QEL_REQUIRE(qeltest::HaveTool("exiftool") && qeltest::HaveTool("cjpeg"),
-                "exiftool (libimage-exiftool-perl) and cjpeg");
-    for (const char* order : {"MM", "II"}) {
-        SCOPED_TRACE(order);
-        std::vector<u8> payload = MakeTaggedExif(order);
-        ASSERT_FALSE(payload.empty());
-        cBufWrapperIO stream(payload.data(), payload.size());
-        cRecordingWalker walker;
-        ASSERT_TRUE(walker.OpenTiff(&stream));
-        EXPECT_EQ(walker.IsBigEndian(), std::string(order) == "MM");
-        EXPECT_EQ(walker.Ascii(kTiffIfd0, 0x010F), "Maker");
-        EXPECT_EQ(walker.Ascii(kTiffIfd0, 0x0110), "M1");
-        EXPECT_EQ(walker.Ascii(kTiffIfdExif, 0x9003), "2021:02:03 04:05:06");
-        EXPECT_EQ(walker.Ascii(kTiffIfdGps, 0x0001), "S");
-        // Both IFD0 and the thumbnail IFD carry an XResolution; they stay apart.
-        auto ifd0Resolution = walker.m_tags.find({kTiffIfd0, 0x011A});
-        auto thumbResolution = walker.m_tags.find({kTiffIfdThumbnail, 0x011A});
-        ASSERT_NE(ifd0Resolution, walker.m_tags.end());
-        ASSERT_NE(thumbResolution, walker.m_tags.end());
-        double resolution[2] = {};
-        EXPECT_EQ(ReadTagRationals(walker, ifd0Resolution->second.m_value.data(),
-                                   u32(ifd0Resolution->second.m_value.size()), resolution, 2),
-                  1);
-        EXPECT_EQ(resolution[0], 300.0);
-        EXPECT_EQ(ReadTagRationals(walker, thumbResolution->second.m_value.data(),
-                                   u32(thumbResolution->second.m_value.size()), resolution, 2),
-                  1);
-        EXPECT_EQ(resolution[0], 72.0);
-        EXPECT_NE(walker.m_tags.find({kTiffIfdThumbnail, 0x0201}), walker.m_tags.end());
-        EXPECT_NE(walker.m_tags.find({kTiffIfdThumbnail, 0x0202}), walker.m_tags.end());
-        ASSERT_GE(walker.m_ifdsEnded.size(), 4u);
-        EXPECT_EQ(walker.m_ifdsEnded.front(), u32(kTiffIfd0));
-        EXPECT_EQ(walker.m_ifdsEnded.back(), u32(kTiffIfdThumbnail));
-    }
-}
 
 TEST(TiffGeneric, HostileStructuresFailOnlyAtTheHeader)
 {
