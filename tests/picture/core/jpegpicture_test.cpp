@@ -1,6 +1,8 @@
 // The JPEG picture: pixels against the reference decoder, Exif properties against
-// exiftool, the embedded preview, streaming into a partial window, and hostile Exif.
+// exiftool, the Exif thumbnail as preview and thumbnail, streaming into a partial window,
+// and hostile Exif.
 #include "picture/core/jpegpicture.h"
+#include "picture/core/thumbnail.h"
 #include "picturesupport.h"
 
 #include <cmath>
@@ -122,26 +124,46 @@ TEST_F(JpegPicture, ExifPropertiesMatchExiftoolInBothByteOrders)
     }
 }
 
-TEST_F(JpegPicture, EmbeddedPreviewIsTheExifThumbnail)
+// The Exif thumbnail is the embedded preview, decoded like the reference decodes it alone,
+// without the main image. As a thumbnail it is kept as it is where it fits the box and
+// resampled where it does not, even without the full decode; the untagged file has none,
+// and its main image, fitting the box, streams at scale 1 into the full decode.
+TEST_F(JpegPicture, ExifThumbnailServesAsThePreview)
 {
     TagWithExif("MM");
     ASSERT_TRUE(RunsOk("exiftool -b -ThumbnailImage " + Path("p.jpg") + " > " + Path("thumb.jpg")));
-    std::vector<u8> file = ReadFileBytes(Path("p.jpg"));
-    cBufWrapperIO stream(file.data(), file.size());
+    const std::vector<u8> tagged = ReadFileBytes(Path("p.jpg"));
+    cBufWrapperIO stream(tagged.data(), tagged.size());
     cPictJPEG picture;
     cPictDummy preview;
     ASSERT_TRUE(picture.LoadEmbeddedPreview(&stream, &preview, nullptr, nullptr));
     EXPECT_EQ(preview.GetWidth(), 16);
     EXPECT_TRUE(SamePixels(TopDown32(preview), Djpeg(Path("thumb.jpg")), 16));
     EXPECT_FALSE(picture.HasPixels()) << "the main image is not decoded";
+    for (const auto& [box, width, height] : {std::tuple{200, 16, 12}, {10, 10, 8}}) {
+        sPictInfo info;
+        tPicture created = CreatePicture(tagged, &info);
+        ASSERT_NE(created, nullptr);
+        cPictDummy out;
+        EXPECT_EQ(PictRenderThumbnail(info, created.get(), &stream, &out, box, box, false, 0), kThumbOk);
+        EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(width, height));
+    }
 
-    std::vector<u8> plain = ReadFileBytes(Path("plain.jpg"));
+    const std::vector<u8> plain = ReadFileBytes(Path("plain.jpg"));
     cBufWrapperIO plainStream(plain.data(), plain.size());
-    cPictJPEG withoutExif;
     sPictInfo info;
-    ASSERT_TRUE(withoutExif.ReadInfo(&plainStream, &info));
+    tPicture created = CreatePicture(plain, &info);
+    ASSERT_NE(created, nullptr);
     EXPECT_EQ(info.hasEmbeddedPreview, 0);
-    EXPECT_FALSE(withoutExif.LoadEmbeddedPreview(&plainStream, &preview, nullptr, nullptr));
+    EXPECT_FALSE(created->LoadEmbeddedPreview(&plainStream, &preview, nullptr, nullptr));
+    cPictDummy out;
+    EXPECT_EQ(PictRenderThumbnail(info, created.get(), &plainStream, &out, 100, 100, false, 0),
+              kThumbNoPreview);
+    ASSERT_EQ(PictThumbnailFromStream(&plainStream, &out, 200, 200), kThumbOk);
+    cPictJPEG whole;
+    ASSERT_TRUE(DecodeBytes(plain, whole));
+    EXPECT_EQ(out.GetWidth(), 83);
+    EXPECT_EQ(PixelsOf(out), PixelsOf(whole));
 }
 
 TEST_F(JpegPicture, DamagedExifBlockStillDecodes)

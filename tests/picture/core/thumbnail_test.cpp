@@ -1,9 +1,8 @@
 // Thumbnails: the fitting rule, every result code, the three roads (embedded preview,
 // streaming decode, full decode and resample) on test pictures that count what is asked of
-// them, PNG thumbnails against ImageMagick's box filter, JPEG Exif previews made by
-// exiftool, and a decode stopped by closing its file from another thread.
+// them, PNG thumbnails against ImageMagick's box filter, and a decode stopped by closing
+// its file from another thread. (JPEG Exif previews: jpegpicture_test.cpp.)
 #include "base/fileio.h"
-#include "picture/core/jpegpicture.h"
 #include "picture/core/pictfactory.h"
 #include "picture/core/thumbnail.h"
 #include "picturesupport.h"
@@ -61,8 +60,6 @@ public:
     bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                              i32* height) override
     {
-        m_askedWidth = *width;
-        m_askedHeight = *height;
         if (m_previewWidth == 0 || !out->AllocClear32(m_previewWidth, m_previewHeight)) {
             return false;
         }
@@ -79,8 +76,6 @@ public:
     bool m_failBeforeStreaming = false;
     i32 m_loads = 0;
     i32 m_readInfos = 0;
-    i32 m_askedWidth = 0;
-    i32 m_askedHeight = 0;
 };
 
 bool AllPixelsAre(cPictBase& picture, u32 value)
@@ -326,46 +321,6 @@ TEST_F(ThumbnailAgainstTools, StreamedPngMatchesImageMagickBoxFilter)
     }
     EXPECT_LT(total / (256.0 * 192 * 3), 4.0) << "worst " << worst;
     EXPECT_LE(worst, 24);
-}
-
-// The Exif thumbnail (160 x 120) that exiftool writes into a JPEG serves as the preview:
-// kept as it is where it fits, resampled where it does not; without Exif the main image
-// streams.
-TEST_F(ThumbnailAgainstTools, JpegExifThumbnailServesAsThePreview)
-{
-    QEL_REQUIRE(qeltest::HaveTool("cjpeg") && qeltest::HaveTool("exiftool"),
-                "cjpeg (libjpeg-turbo-progs), exiftool");
-    ASSERT_TRUE(Run("/usr/bin/convert -seed 3 -size 83x61 plasma:fractal ppm:- | cjpeg > "
-                    "plain.jpg && /usr/bin/convert -size 160x120 gradient:yellow-navy ppm:- | "
-                    "cjpeg > t.jpg && cp plain.jpg p.jpg && exiftool -q -overwrite_original "
-                    "'-ThumbnailImage<=t.jpg' p.jpg"));
-    const std::vector<u8> tagged = ReadFileBytes(Path("p.jpg"));
-    for (const auto& [box, width, height] : {std::tuple{200, 160, 120}, {100, 100, 75}}) {
-        cBufWrapperIO stream(tagged.data(), tagged.size());
-        cPictDummy out;
-        ASSERT_EQ(PictThumbnailFromStream(&stream, &out, box, box), kThumbOk);
-        EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(width, height));
-    }
-    // Without the full decode the preview is still there; the untagged file has none.
-    const std::vector<u8> plain = ReadFileBytes(Path("plain.jpg"));
-    for (const std::vector<u8>* bytes : {&tagged, &plain}) {
-        cBufWrapperIO stream(bytes->data(), bytes->size());
-        sPictInfo info;
-        tPicture picture(PictCreateFromStream(&stream, &info));
-        ASSERT_NE(picture, nullptr);
-        cPictDummy out;
-        EXPECT_EQ(PictRenderThumbnail(info, picture.get(), &stream, &out, 100, 100, false, 0),
-                  bytes == &tagged ? kThumbOk : kThumbNoPreview);
-    }
-    // The main image fits 200 x 200: streamed at scale 1 it equals the full decode.
-    cBufWrapperIO stream(plain.data(), plain.size());
-    cPictDummy out;
-    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 200, 200), kThumbOk);
-    cPictJPEG whole;
-    ASSERT_TRUE(DecodeBytes(plain, whole));
-    EXPECT_EQ(out.GetWidth(), 83);
-    EXPECT_EQ(out.GetHeight(), 61);
-    EXPECT_EQ(PixelsOf(out), PixelsOf(whole));
 }
 
 // ---- The stream guard ----
