@@ -44,89 +44,57 @@ std::vector<u8> Header(u8 frameMarker, int width, int height, int components, u8
 }
 
 // A scan of one component: Ss, Se, Ah/Al, then its entropy-coded bytes.
-void Scan(std::vector<u8>& file, int component, u8 ss, u8 se, u8 ahAl, const std::vector<u8>& data)
+struct sScan
 {
-    Segment(file, 0xDA, {1, u8(component), 0x00, ss, se, ahAl});
-    file.insert(file.end(), data.begin(), data.end());
+    u8 component, ss, se, ahAl;
+    std::vector<u8> data;
+};
+
+void Scan(std::vector<u8>& file, const sScan& scan)
+{
+    Segment(file, 0xDA, {1, scan.component, 0x00, scan.ss, scan.se, scan.ahAl});
+    file.insert(file.end(), scan.data.begin(), scan.data.end());
 }
 
-void End(std::vector<u8>& file)
+// An 8 x 8 file of the given frame and scans.
+std::vector<u32> Decode(u8 frameMarker, const std::vector<sScan>& scans)
 {
+    std::vector<u8> file = Header(frameMarker, 8, 8, frameMarker == 0xC0 ? 3 : 1, 4);
+    for (const sScan& scan : scans) {
+        Scan(file, scan);
+    }
     file.insert(file.end(), {0xFF, 0xD9});
-}
-
-// One 8x8 block: DC code '0', four bits of the difference, then 1-bits of padding.
-// 0x7F: difference 1111 = 15; 0x47: difference 1000 = 8.
-constexpr u8 kDcFifteen = 0x7F;
-constexpr u8 kDcEight = 0x47;
-
-std::vector<u32> DecodeOrFail(const std::vector<u8>& file)
-{
     cTestJpegDecoder decoder;
     EXPECT_TRUE(decoder.Decode(file)) << decoder.m_error;
     return decoder.m_pixels;
 }
 
-} // namespace
+// One 8x8 block: DC code '0', four bits of the difference, then 1-bits of padding.
+// 0x7F: difference 1111 = 15; 0x47: difference 1000 = 8. In a sequential scan the AC EOB
+// '0' follows: 0 1111 0 11 = 0x7B; 0 1000 0 11 = 0x43.
+const sScan kDcFifteen{1, 0, 0, 0x00, {0x7F}};
+const sScan kDcEight{1, 0, 0, 0x00, {0x47}};
+const sScan kDcFifteenAl4{1, 0, 0, 0x04, {0x7F}};
+const sScan kDcFifteenAl5{1, 0, 0, 0x05, {0x7F}};
+// Refinement Ah 4 / Al 3 with bit 1: after Al 4 (15 << 4 = 240), DC 248, one grey level up.
+const sScan kRefineAh4Al3{1, 0, 0, 0x43, {0x80}};
+const std::vector<sScan> kThreeComponents = {
+    {1, 0, 63, 0, {0x7B}}, {2, 0, 63, 0, {0x43}}, {3, 0, 63, 0, {0x7B}}};
 
-TEST(JpegProgression, RepeatedFirstDcScanLeavesThePictureOfTheFirst)
+// A repeated first DC scan, a refinement that skips a bit position (after Al 5, Ah 4 is
+// out of order) and a sequential component scanned twice leave the picture of the scans
+// before them. The differing pairs show the checks can see a change.
+TEST(JpegProgression, RepeatedOrOutOfOrderScansLeaveThePicture)
 {
-    std::vector<u8> once = Header(0xC2, 8, 8, 1, 4);
-    Scan(once, 1, 0, 0, 0x00, {kDcFifteen});
-    std::vector<u8> twice = once;
-    End(once);
-    Scan(twice, 1, 0, 0, 0x00, {kDcEight});
-    End(twice);
-    std::vector<u8> other = Header(0xC2, 8, 8, 1, 4);
-    Scan(other, 1, 0, 0, 0x00, {kDcEight});
-    End(other);
-
-    const std::vector<u32> expected = DecodeOrFail(once);
-    ASSERT_EQ(expected.size(), 64u);
-    EXPECT_NE(expected, DecodeOrFail(other)); // the two differences give two pictures
-    EXPECT_EQ(DecodeOrFail(twice), expected);
-}
-
-TEST(JpegProgression, RefinementMustFollowThePreviousBitPosition)
-{
-    // DC first at Al 4 (15 << 4 = 240), then the refinement Ah 4 / Al 3 with bit 1: DC
-    // 248, one grey level up (a DC step of 8 is one level).
-    std::vector<u8> refined = Header(0xC2, 8, 8, 1, 4);
-    Scan(refined, 1, 0, 0, 0x04, {kDcFifteen});
-    Scan(refined, 1, 0, 0, 0x43, {0x80});
-    End(refined);
-    std::vector<u8> unrefined = Header(0xC2, 8, 8, 1, 4);
-    Scan(unrefined, 1, 0, 0, 0x04, {kDcFifteen});
-    End(unrefined);
-    EXPECT_NE(DecodeOrFail(refined), DecodeOrFail(unrefined)); // the refinement applies
-
-    // After a first scan at Al 5, a refinement claiming Ah 4 skips a bit position: it is
-    // out of order and leaves the picture of the first scan alone.
-    std::vector<u8> skipping = Header(0xC2, 8, 8, 1, 4);
-    Scan(skipping, 1, 0, 0, 0x05, {kDcFifteen});
-    std::vector<u8> first = skipping;
-    End(first);
-    Scan(skipping, 1, 0, 0, 0x43, {0x80});
-    End(skipping);
-    EXPECT_EQ(DecodeOrFail(skipping), DecodeOrFail(first));
-}
-
-TEST(JpegProgression, SequentialComponentScannedTwiceKeepsItsFirstScan)
-{
-    // Three components in three scans (the image store), then component 1 again.
-    auto build = [](bool repeat) {
-        std::vector<u8> file = Header(0xC0, 8, 8, 3, 4);
-        // DC '0' + 4 bits, AC EOB '0', padded: 0 1111 0 11 = 0x7B; 0 1000 0 11 = 0x43.
-        Scan(file, 1, 0, 63, 0x00, {0x7B});
-        Scan(file, 2, 0, 63, 0x00, {0x43});
-        Scan(file, 3, 0, 63, 0x00, {0x7B});
-        if (repeat) {
-            Scan(file, 1, 0, 63, 0x00, {0x43});
-        }
-        End(file);
-        return file;
-    };
-    EXPECT_EQ(DecodeOrFail(build(true)), DecodeOrFail(build(false)));
+    std::vector<sScan> sequentialTwice = kThreeComponents;
+    sequentialTwice.push_back({1, 0, 63, 0, {0x43}});
+    const std::vector<u32> once = Decode(0xC2, {kDcFifteen});
+    ASSERT_EQ(once.size(), 64u);
+    EXPECT_NE(Decode(0xC2, {kDcEight}), once);
+    EXPECT_EQ(Decode(0xC2, {kDcFifteen, kDcEight}), once);
+    EXPECT_NE(Decode(0xC2, {kDcFifteenAl4, kRefineAh4Al3}), Decode(0xC2, {kDcFifteenAl4}));
+    EXPECT_EQ(Decode(0xC2, {kDcFifteenAl5, kRefineAh4Al3}), Decode(0xC2, {kDcFifteenAl5}));
+    EXPECT_EQ(Decode(0xC0, sequentialTwice), Decode(0xC0, kThreeComponents));
 }
 
 TEST(JpegProgression, ThousandsOfRepeatedScansDecodeQuickly)
@@ -135,9 +103,9 @@ TEST(JpegProgression, ThousandsOfRepeatedScansDecodeQuickly)
     // 330 million block decodes if every scan were walked.
     std::vector<u8> file = Header(0xC2, 2048, 2048, 1, 0);
     for (int i = 0; i < 5000; ++i) {
-        Scan(file, 1, 0, 0, 0x00, {0x00});
+        Scan(file, {1, 0, 0, 0x00, {0x00}});
     }
-    End(file);
+    file.insert(file.end(), {0xFF, 0xD9});
     cTestJpegDecoder decoder;
     decoder.m_skipBandsFromRow = 0; // time the scans, not the transforms
     const auto start = std::chrono::steady_clock::now();
@@ -146,3 +114,5 @@ TEST(JpegProgression, ThousandsOfRepeatedScansDecodeQuickly)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 2.0);
 }
+
+} // namespace
