@@ -123,6 +123,32 @@ inline std::vector<u8> ImageMagickRgb(cPictBase& picture, const std::string& opt
     return RunCommand("convert ppm:" + folder.PathOf("in.ppm") + " " + options + " -depth 8 rgb:-");
 }
 
+// A target over a pixel buffer of its own, filled with `fill` so that untouched pixels
+// show; the background is kTargetBackground.
+constexpr u32 kTargetBackground = 0xFF102030;
+struct sTargetBuffer
+{
+    std::vector<u32> pixels;
+    sPictTarget target;
+
+    sTargetBuffer(i32 width, i32 height, u32 fill = 0x5A5A5A5A)
+        : pixels(size_t(width) * height, fill)
+    {
+        target.pixels = pixels.data();
+        target.width = width;
+        target.height = height;
+        target.background = kTargetBackground;
+    }
+    u32 At(i32 x, i32 y) const { return pixels[size_t(y) * target.width + x]; }
+    void Zoom(f64 zoom, i32 panX, i32 panY)
+    {
+        target.mode = kPictTargetZoom;
+        target.zoom = zoom;
+        target.panX = panX;
+        target.panY = panY;
+    }
+};
+
 // Forwards to another stream and counts the bytes read, the reads and the seeks.
 class cCountingStream : public cFileIOTarget
 {

@@ -11,22 +11,6 @@ namespace {
 
 using namespace picttest;
 
-constexpr u32 kBackground = 0xFF0A0B0C;
-
-struct sTargetBuffer
-{
-    std::vector<u32> pixels;
-    sPictTarget target;
-
-    sTargetBuffer(i32 width, i32 height) : pixels(size_t(width) * height, 0x5A5A5A5A)
-    {
-        target.pixels = pixels.data();
-        target.width = width;
-        target.height = height;
-        target.background = kBackground;
-    }
-    u32 At(i32 x, i32 y) const { return pixels[size_t(y) * target.width + x]; }
-};
 
 // An exactly sized picture (so that a read past it is a heap overflow) of pseudo-random
 // opaque colour, or of one value.
@@ -73,7 +57,7 @@ TEST(PictResample, FitMatchesImageMagickScaleOnWholeBlocks)
             }
         }
         EXPECT_LE(worst, tolerance);
-        EXPECT_EQ(buffer.At(0, 0), kBackground);
+        EXPECT_EQ(buffer.At(0, 0), kTargetBackground);
     }
 }
 
@@ -92,9 +76,7 @@ TEST(PictResample, FootprintsPastThePictureAreClipped)
     // than the 50 shown, so the pan clamps to trunc(51 / 0.1 + 0.5) = 510 and 500 source
     // columns from there would read to 1009.
     sTargetBuffer zoomed(50, 20);
-    zoomed.target.mode = kPictTargetZoom;
-    zoomed.target.zoom = 0.1;
-    zoomed.target.panX = 100000;
+    zoomed.Zoom(0.1, 100000, 0);
     cPictDummy wide;
     Fill(wide, 1005, 100, 0xFF808080, true);
     ASSERT_TRUE(PictResample(&zoomed.target, &wide));
@@ -141,8 +123,8 @@ TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
     sTargetBuffer copied(4, 3);
     ASSERT_TRUE(PictResample(&copied.target, &deep));
     EXPECT_EQ(std::vector<u32>(copied.pixels.begin() + 4, copied.pixels.begin() + 8),
-              (std::vector<u32>{kBackground, 0xFE110000u, 0xFE000000u, kBackground}));
-    EXPECT_EQ(copied.At(1, 0), kBackground);
+              (std::vector<u32>{kTargetBackground, 0xFE110000u, 0xFE000000u, kTargetBackground}));
+    EXPECT_EQ(copied.At(1, 0), kTargetBackground);
 
     // 4 x h into 2 x 2: factor 2, one destination row; the mapping does not apply. Blue:
     // (0x80 + 0x1080) / 2 / 256 = 8.5 and (0x2080 + 0x3080) / 2 / 256 = 40.5. Over an
@@ -156,8 +138,8 @@ TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
         sTargetBuffer buffer(2, 2);
         ASSERT_TRUE(PictResample(&buffer.target, &deep));
         EXPECT_EQ(buffer.pixels, (std::vector<u32>{0xFF000000u | (h == 1 ? 9 : 8),
-                                                   0xFF000000u | (h == 1 ? 41 : 40), kBackground,
-                                                   kBackground}))
+                                                   0xFF000000u | (h == 1 ? 41 : 40), kTargetBackground,
+                                                   kTargetBackground}))
             << h;
     }
 }
@@ -168,10 +150,7 @@ TEST(PictResample, ZoomCopiesAtOneAndRefusesBadArguments)
     ASSERT_TRUE(picture.AllocPixels32(20, 10));
     std::iota(picture.Pixels32().GetData(), picture.Pixels32().GetData() + 200, 0u);
     sTargetBuffer buffer(5, 4);
-    buffer.target.mode = kPictTargetZoom;
-    buffer.target.zoom = 3.0;
-    buffer.target.panX = 7;
-    buffer.target.panY = 100;
+    buffer.Zoom(3.0, 7, 100);
     ASSERT_TRUE(PictResample(&buffer.target, &picture));
     EXPECT_EQ(buffer.target.zoom, 1.0);
     EXPECT_EQ(buffer.target.panY, 6); // clamped to the excess 10 - 4

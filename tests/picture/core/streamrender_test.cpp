@@ -6,7 +6,6 @@ namespace {
 
 using namespace picttest;
 
-constexpr u32 kBackground = 0xFF102030;
 constexpr u32 kUntouched = 0x5A5A5A5A;
 constexpr u32 kColour = 0xC8649632;
 
@@ -15,29 +14,6 @@ class cStreamer : public cPictDummy
 {
 public:
     using cPictBase::SetImageSize;
-};
-
-struct sTargetBuffer
-{
-    std::vector<u32> pixels;
-    sPictTarget target;
-
-    sTargetBuffer(i32 width, i32 height, u32 fill = kUntouched)
-        : pixels(size_t(width) * height, fill)
-    {
-        target.pixels = pixels.data();
-        target.width = width;
-        target.height = height;
-        target.background = kBackground;
-    }
-    u32 At(i32 x, i32 y) const { return pixels[size_t(y) * target.width + x]; }
-    void Zoom(f64 zoom, i32 panX, i32 panY)
-    {
-        target.mode = kPictTargetZoom;
-        target.zoom = zoom;
-        target.panX = panX;
-        target.panY = panY;
-    }
 };
 
 // Gives the picture a w x h image and begins streaming it into the buffer's target.
@@ -75,10 +51,10 @@ TEST(StreamRender, ImagesAreFittedAndCentredOnTheBackground)
     };
     const sCase kCases[] = {
         {1000, 10, 100, 100,
-         {{0, 49, kColour}, {99, 49, kColour}, {0, 48, kBackground}, {99, 50, kBackground}}},
-        {3, 1000, 100, 100, {{49, 50, kColour}, {48, 50, kBackground}, {50, 50, kBackground}}},
+         {{0, 49, kColour}, {99, 49, kColour}, {0, 48, kTargetBackground}, {99, 50, kTargetBackground}}},
+        {3, 1000, 100, 100, {{49, 50, kColour}, {48, 50, kTargetBackground}, {50, 50, kTargetBackground}}},
         {4, 4, 10, 9,
-         {{3, 2, kColour}, {6, 5, kColour}, {2, 2, kBackground}, {3, 6, kBackground}}},
+         {{3, 2, kColour}, {6, 5, kColour}, {2, 2, kTargetBackground}, {3, 6, kTargetBackground}}},
     };
     for (const sCase& c : kCases) {
         sTargetBuffer buffer(c.targetW, c.targetH);
