@@ -59,7 +59,7 @@ TEST_F(JpegParser, EncoderOptionsDecodeExactly)
                                    "-sample 2x2", "-sample 4x1", "-restart 1", "-restart 3B",
                                    "-grayscale", "-rgb", "-optimize", "-quality 100",
                                    "-quality 5"}) {
-            const std::string jpeg = "o" + std::to_string(index++) + ".jpg";
+            const std::string jpeg = std::to_string(index++) + ".jpg";
             ASSERT_TRUE(Shell(std::string("cjpeg ") + option + " -outfile " + jpeg + " " + source))
                 << option;
             ExpectMatchesReference(jpeg);

@@ -34,7 +34,6 @@ public:
     int m_bandsDecoded = 0;
     std::vector<u32> m_pixels;
     std::vector<u64> m_deepPixels;
-    std::vector<u8> m_exif;
     std::string m_error;
 
     bool Decode(const std::vector<u8>& file)
@@ -44,11 +43,6 @@ public:
     }
 
 protected:
-    bool OnExifData(const u8* payload, u32 length) override
-    {
-        m_exif.assign(payload, payload + length);
-        return true;
-    }
     bool OnFrame() override
     {
         m_width = GetFrameWidth();
