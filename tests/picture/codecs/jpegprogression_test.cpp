@@ -31,15 +31,14 @@ std::vector<u8> Header(u8 frameMarker, int width, int height, int components, u8
         frame.insert(frame.end(), {u8(c), 0x11, 0x00});
     }
     Segment(file, frameMarker, frame);
-    std::vector<u8> table = {0x00, 1}; // Tc 0, Th 0; one code of length 1
-    table.insert(table.end(), 15, 0);
-    table.push_back(dcSymbol);
+    std::vector<u8> table(18, 0); // Tc 0, Th 0; one code of length 1
+    table[1] = 1;
+    table[17] = dcSymbol;
     Segment(file, 0xC4, table);
-    // A sequential frame also needs an AC table: one 1-bit code for EOB.
-    std::vector<u8> acTable = {0x10, 1};
-    acTable.insert(acTable.end(), 15, 0);
-    acTable.push_back(0x00);
-    Segment(file, 0xC4, acTable);
+    // A sequential frame also needs an AC table (Tc 1): one 1-bit code for EOB.
+    table[0] = 0x10;
+    table[17] = 0x00;
+    Segment(file, 0xC4, table);
     return file;
 }
 
