@@ -293,21 +293,16 @@ TEST_F(ThumbnailAgainstTools, StreamedPngMatchesImageMagickBoxFilter)
     ASSERT_TRUE(file.Create(Path("p.png").c_str(), FileMode::Read));
     cPictDummy out;
     ASSERT_EQ(PictThumbnailFromStream(&file, &out, 256, 256), kThumbOk);
-    ASSERT_EQ(out.GetWidth(), 256);
-    ASSERT_EQ(out.GetHeight(), 192);
+    ASSERT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(256, 192));
     f64 total = 0;
     i32 worst = 0;
-    for (i32 row = 0; row < 192; ++row) {
-        for (i32 x = 0; x < 256; ++x) {
-            const u32 pixel = out.Pixels32().GetData()[(191 - row) * 256 + x];
-            EXPECT_EQ(pixel >> 24, 0xFFu);
-            const u8* expected = &reference[(size_t(row) * 256 + x) * 3];
-            for (i32 c = 0; c < 3; ++c) {
-                const i32 difference =
-                    std::abs(i32((pixel >> (16 - 8 * c)) & 0xFF) - i32(expected[c]));
-                total += difference;
-                worst = std::max(worst, difference);
-            }
+    const std::vector<u32> pixels = TopDown32(out);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        EXPECT_EQ(pixels[i] >> 24, 0xFFu);
+        for (i32 c = 0; c < 3; ++c) {
+            const i32 difference = std::abs(i32(pixels[i] >> (16 - 8 * c) & 0xFF) - reference[i * 3 + c]);
+            total += difference;
+            worst = std::max(worst, difference);
         }
     }
     EXPECT_LT(total / (256.0 * 192 * 3), 4.0) << "worst " << worst;
