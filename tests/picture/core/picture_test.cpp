@@ -119,6 +119,10 @@ TEST(Picture, FlipRowsKeepsTheMiddleRow)
     picture.Pixels64().GetData()[1] = 99;
     ASSERT_TRUE(picture.FlipRows());
     EXPECT_EQ(picture.Pixels64().GetData()[0], 99u);
+    cPictDummy empty;
+    _typebuf<u32> out;
+    EXPECT_FALSE(empty.FlipRows());
+    EXPECT_FALSE(empty.GetPixels32(out));
 }
 
 // Against ImageMagick's -auto-level, which stretches R, G and B with one shared minimum and
@@ -157,6 +161,16 @@ TEST(Picture, LevelsStretchMatchesImageMagick)
     cPictDummy empty;
     EXPECT_FALSE(result.CopyNormalized(&empty));
     EXPECT_FALSE(result.CopyNormalized(nullptr));
+
+    // Deep, in place: the shared range 1000..3000 becomes 0..65535, alpha opaque.
+    cPictDummy deep;
+    ASSERT_TRUE(deep.AllocClear64(2, 1));
+    deep.Pixels64().GetData()[0] = Deep(1000, 2000, 3000, 5);
+    deep.Pixels64().GetData()[1] = Deep(3000, 1000, 1500, 5);
+    ASSERT_TRUE(deep.CopyNormalized(&deep));
+    EXPECT_EQ(deep.Pixels64().GetData()[0] & 0xFFFF'FFFF'0000'FFFF, Deep(0, 0, 65535, 65535));
+    EXPECT_EQ(deep.Pixels64().GetData()[1] & 0xFFFF'0000'FFFF'FFFF, Deep(65535, 0, 0, 65535));
+    EXPECT_EQ(deep.Pixels32().GetData(), nullptr);
 }
 
 TEST(Picture, PropertiesAreMadeOncePerValidId)
