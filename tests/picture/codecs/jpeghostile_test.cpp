@@ -65,6 +65,11 @@ const sHostileCase kCases[] = {
     {"progressive scan with Al 14", {{0xC0, 1, {0xC2}}, {0xDA, 12, {0, 0x0E}}}},
 };
 
+void PrintTo(const sHostileCase& item, std::ostream* out)
+{
+    *out << item.what;
+}
+
 class JpegHostile : public ::testing::TestWithParam<sHostileCase>
 {
 };

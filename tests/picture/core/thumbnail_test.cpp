@@ -136,6 +136,12 @@ const sRoad kRoads[] = {
      true, kThumbNoMemory, 0, 0, 0, 0},
 };
 
+// What ctest and failure messages show of a road.
+void PrintTo(const sRoad& road, std::ostream* out)
+{
+    *out << road.what;
+}
+
 class ThumbnailRoad : public ::testing::TestWithParam<sRoad>
 {
 };

@@ -30,6 +30,11 @@ struct sPreviewCase
     i32 formatId;
 };
 
+void PrintTo(const sPreviewCase& item, std::ostream* out)
+{
+    *out << item.archive;
+}
+
 class ZipPreviewArchive : public ::testing::TestWithParam<sPreviewCase>
 {
 };
