@@ -17,7 +17,7 @@ inline std::optional<size_t> FindMarker(const std::vector<u8>& file, u8 marker, 
             return i;
         }
     }
-    ADD_FAILURE() << "no marker 0xFF" << std::hex << int(marker);
+    ADD_FAILURE() << "no marker 0xFF" << std::hex << std::uppercase << int(marker);
     return std::nullopt;
 }
 
