@@ -1,11 +1,11 @@
 // Server authentication without a network: the Certificate, CertificateVerify and
-// ServerKeyExchange framing; chains and host names against certificates made by the
-// openssl command (make_pki.sh); handshake signatures made by `openssl dgst` and the
-// RFC 8448 CertificateVerify.
-#include "authpki.h"
+// ServerKeyExchange framing; the chain and host name matrix against certificates made by
+// the openssl command (make_pki.sh); the signature scheme matrix over signatures made by
+// `openssl dgst`, and the RFC 8448 CertificateVerify.
 #include "net/tls/certverify.h"
 #include "net/tls/serverauth.h"
 #include "net/tls/truststore.h"
+#include "pki.h"
 #include "rfc8448trace.h"
 #include "scopedenvironment.h"
 
@@ -99,23 +99,17 @@ constexpr eTlsAuthVersion kBothVersions[] = {eTlsAuthVersion::Tls13, eTlsAuthVer
 
 } // namespace
 
-TEST(CertificateList, BothLayoutsGiveTheEntriesInOrder)
-{
-    const std::vector<Bytes> ders = {Bytes{1, 2, 3}, Bytes(70000 % 4096 + 1, 0xAB), Bytes{9}};
-    for (const eTlsAuthVersion version : kBothVersions) {
-        bool opened = false;
-        EXPECT_EQ(ReadAll(CertificateMessage(ders, version, {0, 5, 0, 1, 7}), version, opened), ders);
-        EXPECT_TRUE(opened);
-    }
-}
-
-TEST(CertificateList, FramingFaultsFail)
+// Both layouts give the entries in order; every framing fault fails.
+TEST(CertificateList, LayoutsAndFramingFaults)
 {
     const std::vector<Bytes> ders = {Bytes{1, 2, 3}, Bytes{4, 5}};
     for (const eTlsAuthVersion version : kBothVersions) {
         SCOPED_TRACE(version == eTlsAuthVersion::Tls13 ? "TLS 1.3" : "TLS 1.2");
+        bool opened = false;
+        const std::vector<Bytes> entries = {Bytes{1, 2, 3}, Bytes(4000, 0xAB), Bytes{9}};
+        EXPECT_EQ(ReadAll(CertificateMessage(entries, version, {0, 5, 0, 1, 7}), version, opened), entries);
+        EXPECT_TRUE(opened);
         const Bytes good = CertificateMessage(ders, version);
-        ASSERT_TRUE(Opens(good, version));
         // Cut anywhere, with the header's length left alone or made to match.
         for (size_t size = 0; size < good.size(); ++size) {
             Bytes cut(good.begin(), good.begin() + long(size));
@@ -186,23 +180,26 @@ class ServerAuthentication : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_pki = AuthPki();
+        m_pki = TestPki();
         QEL_REQUIRE(!m_pki.m_folder.empty(), "openssl for the test PKI");
     }
     Bytes Der(const std::string& name) const { return ToBytes(m_pki.Read(name + ".der")); }
     // The chain check alone, as the transport makes it.
-    bool ChainPasses(const std::vector<std::string>& names, const char* host,
-                     eTlsAuthVersion version = eTlsAuthVersion::Tls13) const
+    bool ChainPasses(const std::vector<std::string>& names, const char* host) const
     {
         std::vector<Bytes> ders;
         for (const std::string& name : names) {
             ders.push_back(Der(name));
         }
-        const Bytes message = CertificateMessage(ders, version);
-        cServerAuthenticator authenticator;
-        return authenticator.VerifyCertificate(message.data(), u32(message.size()), version, host);
+        return DersPass(ders, host);
     }
-    sAuthPki m_pki;
+    static bool DersPass(const std::vector<Bytes>& ders, const char* host)
+    {
+        const Bytes message = CertificateMessage(ders, eTlsAuthVersion::Tls13);
+        cServerAuthenticator authenticator;
+        return authenticator.VerifyCertificate(message.data(), u32(message.size()), eTlsAuthVersion::Tls13, host);
+    }
+    sTestPki m_pki;
 };
 
 // The leaf's public key, straight from libcrypto.
@@ -226,43 +223,20 @@ TEST_F(ServerAuthentication, ChainAndHostMatrix)
         const char* m_host;
         bool m_passes;
     } cases[] = {
-        {{"leaf"}, "127.0.0.1", true},
-        {{"leaf"}, "localhost", true},
-        {{"leaf"}, "LocalHost", true},
-        {{"leaf"}, "127.0.0.2", false},
-        {{"leaf"}, "other.example", false},
-        {{"leaf"}, "", false},
-        {{"leaf"}, nullptr, false},
-        {{"wrong"}, "127.0.0.1", false},
-        {{"wrong"}, "localhost", false},
-        {{"wrong"}, "other.example", true},
-        {{"self"}, "localhost", false},
-        {{"expired"}, "localhost", false},
-        {{"foreign"}, "localhost", false},
-        {{"leaf2", "int"}, "127.0.0.1", true},
-        {{"leaf2", "ca", "int"}, "127.0.0.1", true},
-        {{"leaf2", "foreign", "int"}, "127.0.0.1", true},
-        {{"leaf2"}, "127.0.0.1", false},
-        {{"int", "leaf2"}, "127.0.0.1", false},
-        {{"client"}, "localhost", false},
-        {{"sha1"}, "localhost", false},
-        {{"weak"}, "localhost", false},
-        {{"ec"}, "localhost", true},
-        {{"wild"}, "a.qel.test", true},
-        {{"wild"}, "a.b.qel.test", false},
-        {{"wild"}, "qel.test", false},
-        {{"wild"}, "foo.part.qel.test", false},
-        {{"ca"}, "localhost", false},
+        {{"leaf"}, "127.0.0.1", true},      {{"leaf"}, "localhost", true},        {{"leaf"}, "LocalHost", true},
+        {{"leaf"}, "127.0.0.2", false},     {{"leaf"}, "other.example", false},   {{"leaf"}, "", false},
+        {{"leaf"}, nullptr, false},         {{"wrong"}, "127.0.0.1", false},      {{"wrong"}, "localhost", false},
+        {{"wrong"}, "other.example", true}, {{"self"}, "localhost", false},       {{"expired"}, "localhost", false},
+        {{"foreign"}, "localhost", false},  {{"leaf2", "int"}, "127.0.0.1", true}, {{"leaf2"}, "127.0.0.1", false},
+        {{"leaf2", "ca", "int"}, "127.0.0.1", true},      {{"leaf2", "foreign", "int"}, "127.0.0.1", true},
+        {{"int", "leaf2"}, "127.0.0.1", false},           {{"client"}, "localhost", false},
+        {{"sha1"}, "localhost", false},     {{"weak"}, "localhost", false},       {{"ec"}, "localhost", true},
+        {{"wild"}, "a.qel.test", true},     {{"wild"}, "a.b.qel.test", false},    {{"wild"}, "qel.test", false},
+        {{"wild"}, "foo.part.qel.test", false},           {{"ca"}, "localhost", false},
     };
     for (const auto& c : cases) {
-        std::string chain;
-        for (const std::string& name : c.m_chain) {
-            chain += name + " ";
-        }
-        SCOPED_TRACE(chain + (c.m_host != nullptr ? c.m_host : "(null)"));
-        for (const eTlsAuthVersion version : kBothVersions) {
-            EXPECT_EQ(ChainPasses(c.m_chain, c.m_host, version), c.m_passes);
-        }
+        EXPECT_EQ(ChainPasses(c.m_chain, c.m_host), c.m_passes)
+            << ::testing::PrintToString(c.m_chain) << " " << (c.m_host != nullptr ? c.m_host : "(null)");
     }
 }
 
@@ -274,14 +248,10 @@ TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
     {
         cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost"));
-    }
-    {
-        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
-        cScopedEnvironment system(X509_get_default_cert_file_env(), m_pki.Path("ca.pem"));
-        EXPECT_TRUE(ChainPasses({"leaf"}, "localhost")) << "the system store path";
-    }
-    {
-        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
+        {
+            cScopedEnvironment system(X509_get_default_cert_file_env(), m_pki.Path("ca.pem"));
+            EXPECT_TRUE(ChainPasses({"leaf"}, "localhost")) << "the system store path";
+        }
         cScopedEnvironment system(X509_get_default_cert_dir_env(), m_pki.m_folder);
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost")) << "a folder without hash links";
     }
@@ -308,22 +278,18 @@ TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
     EXPECT_TRUE(ChainPasses({"leaf"}, "localhost"));
 }
 
-// The list job and the downloader verify at the same time, on one loaded store.
-TEST_F(ServerAuthentication, ThreadsShareTheStore)
+// The list job and the downloader verify at the same time, on one loaded store; d2i_X509
+// must take exactly its entry (a byte more or less fails).
+TEST_F(ServerAuthentication, ThreadsShareTheStoreAndDerFillsItsEntry)
 {
     cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
-    const Bytes good = CertificateMessage({Der("leaf2"), Der("int")}, eTlsAuthVersion::Tls13);
-    const Bytes bad = CertificateMessage({Der("foreign")}, eTlsAuthVersion::Tls13);
+    const std::vector<Bytes> good = {Der("leaf2"), Der("int")}, bad = {Der("foreign")};
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 25; ++i) {
-                cServerAuthenticator authenticator;
-                const Bytes& message = i % 5 == 0 ? bad : good;
-                const bool passed = authenticator.VerifyCertificate(message.data(), u32(message.size()),
-                                                                    eTlsAuthVersion::Tls13, "127.0.0.1");
-                wrong += passed != (&message == &good);
+                wrong += DersPass(i % 5 == 0 ? bad : good, "127.0.0.1") != (i % 5 != 0);
             }
         });
     }
@@ -331,67 +297,56 @@ TEST_F(ServerAuthentication, ThreadsShareTheStore)
         thread.join();
     }
     EXPECT_EQ(wrong.load(), 0);
-}
-
-// d2i_X509 must take exactly the entry: a byte more or less fails.
-TEST_F(ServerAuthentication, DerFillsItsEntryExactly)
-{
-    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     Bytes longer = Der("leaf");
     longer.push_back(0);
-    const Bytes shorter(longer.begin(), longer.end() - 2);
-    for (const Bytes& der : {longer, shorter, Bytes{0x30, 0x00}}) {
-        const Bytes message = CertificateMessage({der}, eTlsAuthVersion::Tls12);
-        cServerAuthenticator authenticator;
-        EXPECT_FALSE(authenticator.VerifyCertificate(message.data(), u32(message.size()), eTlsAuthVersion::Tls12, "localhost"));
+    for (const Bytes& der : {longer, Bytes(longer.begin(), longer.end() - 2), Bytes{0x30, 0x00}}) {
+        EXPECT_FALSE(DersPass({der}, "localhost"));
     }
 }
 
-// Signatures made by `openssl dgst` over random content.
-TEST_F(ServerAuthentication, SignaturesFromOpenSsl)
+// Signatures made by `openssl dgst` with every scheme the client offers (and ECDSA, which
+// it does not): each passes only under its own scheme, PKCS#1 v1.5 only in TLS 1.2, and
+// never on another key, other content or a changed signature.
+TEST_F(ServerAuthentication, SignatureSchemeMatrix)
 {
     const Bytes content = ToBytes(m_pki.Read("content.bin"));
-    const Bytes pkcs1 = ToBytes(m_pki.Read("s1.bin"));   // rsa_pkcs1_sha256
-    const Bytes pss = ToBytes(m_pki.Read("s2.bin"));     // rsa_pss_rsae_sha384
-    const Bytes ecdsa = ToBytes(m_pki.Read("ecdsa.bin")); // ecdsa_secp256r1_sha256
-    ASSERT_EQ(pkcs1.size(), 256u);
     EVP_PKEY* leaf = KeyOf(Der("leaf"));
     EVP_PKEY* other = KeyOf(Der("self"));
     EVP_PKEY* ec = KeyOf(Der("ec"));
-    ASSERT_NE(leaf, nullptr);
+    ASSERT_TRUE(leaf != nullptr && other != nullptr && ec != nullptr);
     auto verifies = [&](EVP_PKEY* key, uint16_t scheme, const Bytes& signature, eTlsAuthVersion version,
                         const Bytes& signedContent) {
         const sHandshakeSignature framed = {scheme, signature.data(), u32(signature.size())};
         return VerifyHandshakeSignature(key, framed, version, signedContent.data(), u32(signedContent.size()));
     };
-    const auto tls12 = eTlsAuthVersion::Tls12;
-    const auto tls13 = eTlsAuthVersion::Tls13;
-    EXPECT_TRUE(verifies(leaf, 0x0401, pkcs1, tls12, content));
-    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls13, content)) << "PKCS#1 is not for TLS 1.3";
-    EXPECT_TRUE(verifies(leaf, 0x0805, pss, tls12, content));
-    EXPECT_TRUE(verifies(leaf, 0x0805, pss, tls13, content));
-    for (const uint16_t scheme : {0x0501, 0x0601, 0x0804, 0x0806, 0x0809, 0x0403, 0x0201, 0x0000}) {
-        EXPECT_FALSE(verifies(leaf, scheme, pkcs1, tls12, content)) << std::hex << scheme;
-        EXPECT_FALSE(verifies(leaf, scheme, pss, tls12, content)) << std::hex << scheme;
+    const uint16_t made[] = {0x0401, 0x0501, 0x0601, 0x0804, 0x0805, 0x0806, 0x0403};
+    for (const uint16_t scheme : made) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "%04x.sig", scheme);
+        const Bytes signature = ToBytes(m_pki.Read(name));
+        ASSERT_FALSE(signature.empty()) << name;
+        EVP_PKEY* key = scheme == 0x0403 ? ec : leaf;
+        const bool pkcs1 = (scheme & 0xff) == 0x01;
+        for (const eTlsAuthVersion version : kBothVersions) {
+            SCOPED_TRACE(std::string(name) + (version == eTlsAuthVersion::Tls13 ? " TLS 1.3" : " TLS 1.2"));
+            for (const uint16_t claimed : {0x0401, 0x0501, 0x0601, 0x0804, 0x0805, 0x0806, 0x0403, 0x0809, 0x0201, 0x0000}) {
+                const bool passes = claimed == scheme && scheme != 0x0403 && !(pkcs1 && version == eTlsAuthVersion::Tls13);
+                EXPECT_EQ(verifies(key, claimed, signature, version, content), passes) << std::hex << claimed;
+            }
+            EXPECT_FALSE(verifies(other, scheme, signature, version, content)) << "another key";
+            EXPECT_FALSE(verifies(key, scheme, signature, version, Bytes(content.begin(), content.end() - 1)));
+            Bytes changed = content;
+            changed[50] ^= 1;
+            EXPECT_FALSE(verifies(key, scheme, signature, version, changed));
+            EXPECT_FALSE(verifies(nullptr, scheme, signature, version, content));
+            EXPECT_FALSE(verifies(key, scheme, Bytes(), version, content));
+            for (size_t bit = 0; bit < signature.size() * 8; bit += 97) {
+                Bytes flipped = signature;
+                flipped[bit / 8] ^= uint8_t(1 << (bit % 8));
+                EXPECT_FALSE(verifies(key, scheme, flipped, version, content)) << bit;
+            }
+        }
     }
-    EXPECT_FALSE(verifies(leaf, 0x0805, pkcs1, tls12, content));
-    EXPECT_FALSE(verifies(other, 0x0401, pkcs1, tls12, content)) << "another key";
-    EXPECT_FALSE(verifies(other, 0x0805, pss, tls13, content)) << "another key";
-    Bytes changed = content;
-    changed[50] ^= 1;
-    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls12, changed));
-    EXPECT_FALSE(verifies(leaf, 0x0805, pss, tls13, changed));
-    EXPECT_FALSE(verifies(leaf, 0x0401, pkcs1, tls12, Bytes(content.begin(), content.end() - 1)));
-    for (size_t bit = 0; bit < pkcs1.size() * 8; bit += 97) {
-        Bytes flipped = pss;
-        flipped[bit / 8] ^= uint8_t(1 << (bit % 8));
-        EXPECT_FALSE(verifies(leaf, 0x0805, flipped, tls13, content)) << bit;
-    }
-    EXPECT_FALSE(verifies(leaf, 0x0805, Bytes(), tls13, content));
-    // An ECDSA key is refused whatever the scheme: the client offers RSA schemes only.
-    EXPECT_FALSE(verifies(ec, 0x0403, ecdsa, tls12, content));
-    EXPECT_FALSE(verifies(ec, 0x0401, ecdsa, tls12, content));
-    EXPECT_FALSE(verifies(nullptr, 0x0401, pkcs1, tls12, content));
     EVP_PKEY_free(leaf);
     EVP_PKEY_free(other);
     EVP_PKEY_free(ec);
@@ -403,7 +358,7 @@ TEST_F(ServerAuthentication, SignatureNeedsTheCertificateJustVerified)
 {
     cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     const Bytes content = ToBytes(m_pki.Read("content.bin"));
-    const Bytes message = SignedMessage(eTlsAuthVersion::Tls12, 0x0401, ToBytes(m_pki.Read("s1.bin")));
+    const Bytes message = SignedMessage(eTlsAuthVersion::Tls12, 0x0401, ToBytes(m_pki.Read("0401.sig")));
     const Bytes good = CertificateMessage({Der("leaf")}, eTlsAuthVersion::Tls12);
     const Bytes bad = CertificateMessage({Der("wrong")}, eTlsAuthVersion::Tls12);
     cServerAuthenticator authenticator;
@@ -422,7 +377,8 @@ TEST_F(ServerAuthentication, SignatureNeedsTheCertificateJustVerified)
 }
 
 // RFC 8448 3: the server's CertificateVerify (rsa_pss_rsae_sha256 by a self-signed
-// RSA-1024 key) over the transcript ClientHello..Certificate.
+// RSA-1024 key) over the transcript ClientHello..Certificate, and not over another
+// (the scheme matrix changes signatures and schemes).
 TEST(HandshakeSignature, Rfc8448CertificateVerify)
 {
     cRfc8448Trace trace;
@@ -458,15 +414,7 @@ TEST(HandshakeSignature, Rfc8448CertificateVerify)
                VerifyHandshakeSignature(key, signature, eTlsAuthVersion::Tls13, signed_.data(), u32(signed_.size()));
     };
     EXPECT_TRUE(verifies(verify, content));
-    Bytes flipped = verify;
-    flipped[20] ^= 0x10;
-    EXPECT_FALSE(verifies(flipped, content));
-    Bytes pkcs1 = verify;
-    pkcs1[4] = 0x04;
-    pkcs1[5] = 0x01;
-    EXPECT_FALSE(verifies(pkcs1, content));
-    Bytes otherHash = content;
-    otherHash.back() ^= 1;
-    EXPECT_FALSE(verifies(verify, otherHash));
+    content.back() ^= 1;
+    EXPECT_FALSE(verifies(verify, content));
     EVP_PKEY_free(key);
 }

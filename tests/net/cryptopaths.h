@@ -1,49 +1,85 @@
 #pragma once
-// Runs a test once per implementation path: the portable tables, and the processor's AES
-// and carry-less-multiply instructions (skipped where the processor lacks them).
+// Runs a test once per implementation path: the portable code of every primitive, and the
+// processor's instructions (AES-NI, carry-less multiply, SHA extensions, AVX2) wherever it
+// has them. A primitive whose instructions this processor lacks runs its portable code
+// in both. Also libcrypto's AES, the reference on random inputs.
 #include "net/crypto/aespath.h"
 #include "net/crypto/ghashpath.h"
+#include "net/crypto/sha256blocks.h"
+#include "net/crypto/x25519ladder.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nettest {
 
-enum class ePath { Table, Instructions };
-
-inline std::string PathName(const ::testing::TestParamInfo<ePath>& info)
-{
-    return info.param == ePath::Table ? "Table" : "Instructions";
-}
+enum class ePath { Portable, Instructions };
+// Names the path in test names and in CTest's listing.
+inline void PrintTo(ePath path, std::ostream* out) { *out << (path == ePath::Portable ? "Portable" : "Instructions"); }
 
 class PathTest : public ::testing::TestWithParam<ePath>
 {
 protected:
     void SetUp() override
     {
-        if (GetParam() == ePath::Table) {
-            SelectAesPathForTesting(&AesTablePath());
-            SelectGhashPathForTesting(&GhashTablePath());
+        if (GetParam() == ePath::Portable) {
+            Select(&AesTablePath(), &GhashTablePath(), Sha256CompressBlocksPortable, &X25519PortableLadder());
             return;
         }
-        if (AesInstructionPath() == nullptr || GhashClmulPath() == nullptr) {
-            GTEST_SKIP() << "the processor lacks the AES or carry-less-multiply instructions";
+        if (AesInstructionPath() == nullptr && GhashClmulPath() == nullptr &&
+            Sha256ShaExtensionBlocks() == nullptr && X25519Avx2Ladder() == nullptr) {
+            GTEST_SKIP() << "the processor has none of the instructions";
         }
-        SelectAesPathForTesting(AesInstructionPath());
-        SelectGhashPathForTesting(GhashClmulPath());
+        Select(AesInstructionPath(), GhashClmulPath(), Sha256ShaExtensionBlocks(), X25519Avx2Ladder());
     }
-    void TearDown() override
+    void TearDown() override { Select(nullptr, nullptr, nullptr, nullptr); }
+
+private:
+    // Null selects what the processor probe chose.
+    static void Select(const sAesPath* aes, const sGhashPath* ghash, tSha256Blocks sha256,
+                       const sX25519Ladder* ladder)
     {
-        SelectAesPathForTesting(nullptr);
-        SelectGhashPathForTesting(nullptr);
+        SelectAesPathForTesting(aes);
+        SelectGhashPathForTesting(ghash);
+        SelectSha256BlocksForTesting(sha256);
+        SelectX25519LadderForTesting(ladder);
     }
 };
 
-#define QEL_INSTANTIATE_PATHS(suite)                                                        \
-    INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                   \
-                             ::testing::Values(::nettest::ePath::Table,                      \
-                                               ::nettest::ePath::Instructions),              \
-                             ::nettest::PathName)
+#define QEL_INSTANTIATE_PATHS(suite)                                                                       \
+    INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                                  \
+                             ::testing::Values(::nettest::ePath::Portable, ::nettest::ePath::Instructions), \
+                             [](const auto& info) { return ::testing::PrintToString(info.param); })
+
+// libcrypto's AES-`mode` ("ecb", "cbc" or "gcm") without padding over `data`; for GCM
+// followed by the 16-byte tag over `aad` and the cipher text.
+inline std::vector<uint8_t> LibcryptoAes(const char* mode, bool encrypt, const std::vector<uint8_t>& key,
+                                         const std::vector<uint8_t>& iv, const std::vector<uint8_t>& data,
+                                         const std::vector<uint8_t>& aad = {})
+{
+    const bool gcm = std::string(mode) == "gcm";
+    const std::string name = "aes-" + std::to_string(key.size() * 8) + "-" + mode;
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    EVP_CipherInit_ex(ctx, EVP_get_cipherbyname(name.c_str()), nullptr, nullptr, nullptr, encrypt);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    if (gcm) {
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(iv.size()), nullptr);
+    }
+    EVP_CipherInit_ex(ctx, nullptr, nullptr, key.data(), iv.empty() ? nullptr : iv.data(), encrypt);
+    std::vector<uint8_t> out(data.size() + (gcm ? 16 : 0));
+    int written = 0;
+    EXPECT_TRUE(aad.empty() || EVP_CipherUpdate(ctx, nullptr, &written, aad.data(), static_cast<int>(aad.size())));
+    EXPECT_TRUE(data.empty() || EVP_CipherUpdate(ctx, out.data(), &written, data.data(), static_cast<int>(data.size())));
+    EXPECT_TRUE(EVP_CipherFinal_ex(ctx, out.data() + data.size(), &written));
+    if (gcm) {
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, out.data() + data.size());
+    }
+    EVP_CIPHER_CTX_free(ctx);
+    return out;
+}
 
 } // namespace nettest

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The server authentication tests' PKI, made in the current folder with the openssl
-# command: a CA, an intermediate and leaves that pass or fail for one reason each.
+# The net tests' PKI, made in the current folder with the openssl command: a CA, an
+# intermediate and leaves that pass or fail for one reason each, and handshake signatures.
 # All leaves share leaf.key except self.pem, weak.pem and ec.pem.
 set -e
 q() { "$@" 2>/dev/null; }
@@ -37,15 +37,21 @@ sign weak.csr ca weak.pem -days 2 -extfile leaf.ext
 q openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ec.key -out ec.csr -subj /CN=localhost
 sign ec.csr ca ec.pem -days 2 -extfile leaf.ext
 
-# Handshake-style signatures over random content: PKCS#1 v1.5 with SHA-256 (scheme 0401)
-# and PSS with SHA-384, salt of the digest's length (scheme 0805).
+# Handshake signatures over random content, one per scheme the client offers, named by
+# its code point: PKCS#1 v1.5 (04 01, 05 01, 06 01) and PSS with a salt of the digest's
+# length (08 04, 08 05, 08 06) with SHA-256, -384 and -512; ECDSA P-256 with SHA-256.
 head -c 100 /dev/urandom > content.bin
-openssl dgst -sha256 -sign leaf.key -out s1.bin content.bin
-openssl dgst -sha384 -sign leaf.key -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest \
-  -out s2.bin content.bin
-openssl dgst -sha256 -sign ec.key -out ecdsa.bin content.bin
+for scheme in 0401:sha256 0501:sha384 0601:sha512; do
+  openssl dgst -${scheme#*:} -sign leaf.key -out ${scheme%:*}.sig content.bin
+done
+for scheme in 0804:sha256 0805:sha384 0806:sha512; do
+  openssl dgst -${scheme#*:} -sign leaf.key -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest \
+    -out ${scheme%:*}.sig content.bin
+done
+openssl dgst -sha256 -sign ec.key -out 0403.sig content.bin
 for name in leaf leaf2 int wrong expired self foreign client wild sha1 weak ec ca; do
   openssl x509 -in $name.pem -outform DER -out $name.der
 done
 : > empty.pem
+cat leaf.key leaf.pem > key+cert.pem
 echo done > ready

@@ -1,12 +1,13 @@
 #pragma once
-// The test PKI of the peer tests: a CA and an RSA-2048 leaf for localhost and 127.0.0.1
-// (the client offers only RSA signature schemes and ECDHE_RSA suites), made once with the
-// openssl command and shared by every test process through a folder in the working
-// directory. Every peer test points QEL_EXTRA_CA_FILE at the CA, so that it keeps passing
-// once the server is authenticated.
+// The net tests' PKI (make_pki.sh): a CA, an intermediate, an RSA-2048 leaf for localhost
+// and 127.0.0.1 (the client offers only RSA signature schemes and ECDHE_RSA suites) and
+// leaves that fail for one reason each, with signatures made by `openssl dgst`. Made with
+// the openssl command once per UTC day in a folder of the working directory, shared by the
+// test processes; its certificates live two days, so the day's folder is always valid.
 #include "peers.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -14,46 +15,48 @@ namespace nettest {
 
 struct sTestPki
 {
-    std::string m_folder;
-    std::string m_caFile;      // ca.pem
-    std::string m_leafCert;    // leaf.pem
-    std::string m_leafKey;     // leaf.key
-    std::string m_keyAndCert;  // key+cert.pem (lighttpd)
+    std::string m_folder;     // empty when openssl is missing or failed
+    std::string m_caFile;     // ca.pem
+    std::string m_leafCert;   // leaf.pem
+    std::string m_leafKey;    // leaf.key
+    std::string m_keyAndCert; // key+cert.pem (lighttpd)
+
+    std::string Path(const std::string& name) const { return m_folder + "/" + name; }
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream file(Path(name), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        return bytes.str();
+    }
 };
 
-// Empty folder when openssl is missing or fails.
+// Also points QEL_EXTRA_CA_FILE at the CA, so that every peer test authenticates its
+// server.
 inline sTestPki TestPki()
 {
-    const std::string folder = std::filesystem::absolute("net_pki").string();
-    sTestPki pki{folder, folder + "/ca.pem", folder + "/leaf.pem", folder + "/leaf.key",
-                 folder + "/key+cert.pem"};
-    if (!qeltest::PathExists(pki.m_keyAndCert)) {
+    char day[16];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc;
+    std::strftime(day, sizeof(day), "%Y%m%d", ::gmtime_r(&now, &utc));
+    const std::string folder = std::filesystem::absolute(std::string("net_pki_") + day).string();
+    if (!qeltest::PathExists(folder + "/ready")) {
         if (!qeltest::HaveTool("openssl")) {
             return {};
         }
         // Made in a private folder and renamed into place: test processes run in parallel.
         cScratchFolder scratch;
-        const std::string commands =
-            "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 3650 "
-            "-subj '/CN=QEL Test CA' 2>/dev/null && "
-            "openssl req -newkey rsa:2048 -nodes -keyout leaf.key -out leaf.csr "
-            "-subj '/CN=localhost' 2>/dev/null && "
-            "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > san.ext && "
-            "openssl x509 -req -in leaf.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-            "-out leaf.pem -days 3650 -extfile san.ext 2>/dev/null && "
-            "cat leaf.key leaf.pem > key+cert.pem";
-        if (!RunShell(commands, scratch.Path())) {
+        if (!RunShell("sh '" QEL_SOURCE_DIR "/tests/net/make_pki.sh'", scratch.Path())) {
             return {};
         }
         std::error_code error;
         std::filesystem::rename(scratch.Path(), folder, error);
-        if (error && !qeltest::PathExists(pki.m_keyAndCert)) {
+        if (error && !qeltest::PathExists(folder + "/ready")) {
             return {};
         }
-        // The scratch folder was renamed away (or lost the race); nothing left to remove.
     }
-    ::setenv("QEL_EXTRA_CA_FILE", pki.m_caFile.c_str(), 1);
-    return pki;
+    ::setenv("QEL_EXTRA_CA_FILE", (folder + "/ca.pem").c_str(), 1);
+    return {folder, folder + "/ca.pem", folder + "/leaf.pem", folder + "/leaf.key", folder + "/key+cert.pem"};
 }
 
 } // namespace nettest

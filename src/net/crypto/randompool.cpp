@@ -21,6 +21,7 @@
 
 namespace {
 
+constexpr size_t kRandomPoolSize = 1200;
 constexpr size_t kPieceSize = 20; // a SHA-1 digest
 constexpr size_t kPieces = kRandomPoolSize / kPieceSize;
 constexpr size_t kInputSize = 64; // the SHA-1 block
@@ -262,13 +263,4 @@ void ResetRandomPoolForTesting()
 {
     std::lock_guard<std::mutex> guard(g_lock);
     ct::Wipe(&g_state, sizeof(g_state));
-}
-
-void ReadRandomPoolForTesting(sRandomPoolView& view)
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    std::memcpy(view.m_pool, g_state.pool, kRandomPoolSize);
-    view.m_position = g_state.position;
-    view.m_inputCount = g_state.inputCount;
-    view.m_seeded = g_state.seeded;
 }

@@ -2,8 +2,6 @@
 // Test seams of the random pool. Not for production callers.
 #include "base/types.h"
 
-constexpr size_t kRandomPoolSize = 1200;
-
 // A source of operating-system randomness: fills `count` bytes, false on failure.
 using tRandomEntropySource = bool (*)(u8* buffer, size_t count);
 
@@ -11,12 +9,3 @@ using tRandomEntropySource = bool (*)(u8* buffer, size_t count);
 void SetRandomPoolEntropyForTesting(tRandomEntropySource source);
 // Forgets everything: the pool is unseeded and zero again, as at process start.
 void ResetRandomPoolForTesting();
-
-struct sRandomPoolView
-{
-    u8 m_pool[kRandomPoolSize];
-    i32 m_position;
-    u32 m_inputCount;
-    bool m_seeded;
-};
-void ReadRandomPoolForTesting(sRandomPoolView& view);
