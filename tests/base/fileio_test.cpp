@@ -2,8 +2,8 @@
 
 #include "base/utf.h"
 #include "stream_model.h"
+#include "support/scratchfolder.h"
 #include "support/testsupport.h"
-#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
+using qeltest::cScratchFolder;
 using streamtest::cStreamModel;
-using streamtest::cTempFolder;
 using streamtest::PatternBytes;
-using streamtest::ReadFileBytes;
 using streamtest::RunRandomOperations;
 
 namespace {
@@ -43,11 +42,17 @@ int FindDescriptorOf(const std::string& path)
     return found;
 }
 
+std::vector<u8> ReadFileBytes(const std::string& path)
+{
+    const std::string text = qeltest::ReadText(path);
+    return std::vector<u8>(text.begin(), text.end());
+}
+
 } // namespace
 
 TEST(FileIO, MatchesVectorModelAndTheFileOnDisk)
 {
-    cTempFolder folder;
+    cScratchFolder folder;
     for (u64 seed = 1; seed <= 4; ++seed) {
         std::string path = folder.PathOf("model" + std::to_string(seed));
         cStreamModel model;
@@ -63,7 +68,7 @@ TEST(FileIO, MatchesVectorModelAndTheFileOnDisk)
 
 TEST(FileIO, ReadsSeeWritesMadeInsideTheReadAheadWindow)
 {
-    cTempFolder folder;
+    cScratchFolder folder;
     std::string path = folder.MakeFile("window", PatternBytes(200000, 7));
     cFileIO file;
     ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
@@ -93,7 +98,7 @@ TEST(FileIO, ReadsSeeWritesMadeInsideTheReadAheadWindow)
 
 TEST(FileIO, PositionsPastFourGibibytesOnASparseFile)
 {
-    cTempFolder folder;
+    cScratchFolder folder;
     std::string path = folder.PathOf("sparse");
     cFileIO file;
     ASSERT_TRUE(file.Create(path.c_str(), FileMode::CreateReadWrite));
@@ -131,80 +136,54 @@ TEST(FileIO, PositionsPastFourGibibytesOnASparseFile)
     EXPECT_EQ(raw, bytes);
 }
 
-TEST(FileIO, WriteToAFullDeviceFails)
+TEST(FileIO, ModesUmaskCloseOnExecAndAFullDevice)
 {
-    QEL_REQUIRE(qeltest::PathExists("/dev/full"), "/dev/full");
-    cFileIO file;
-    ASSERT_TRUE(file.Create("/dev/full", FileMode::ReadWrite));
-    const u8 bytes[10] = {};
-    EXPECT_FALSE(file.WriteExact(bytes, sizeof bytes));
-    EXPECT_EQ(file.Write(bytes, sizeof bytes), 0u);
-}
-
-TEST(FileIO, ModesCreateTruncateAndRefuseAsDocumented)
-{
-    cTempFolder folder;
-    std::string missing = folder.PathOf("missing");
+    cScratchFolder folder;
+    const std::string missing = folder.PathOf("missing");
     cFileIO file;
     EXPECT_FALSE(file.Create(missing.c_str(), FileMode::Read));
-    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::ReadWrite));
-    EXPECT_FALSE(qeltest::PathExists(missing)) << "ReadWrite must not create";
-    EXPECT_FALSE(file.IsOpen());
-
-    std::string path = folder.MakeFile("existing", {1, 2, 3, 4});
-    ASSERT_TRUE(file.Create(path.c_str(), FileMode::Read));
-    EXPECT_TRUE(file.IsOpen());
-    EXPECT_EQ(file.GetSize(), 4u);
+    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::ReadWrite)); // must not create
+    EXPECT_FALSE(qeltest::PathExists(missing) || file.IsOpen());
+    const std::string path = folder.MakeFile("existing", std::vector<u8>{1, 2, 3, 4});
     const u8 byte = 9;
-    EXPECT_FALSE(file.WriteExact(&byte, 1)) << "opened for reading only";
-    EXPECT_FALSE(file.SetSize(0));
-
-    ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
-    ASSERT_TRUE(file.Seek(4));
-    ASSERT_TRUE(file.WriteExact(&byte, 1));
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::Read));
+    EXPECT_EQ(file.GetSize(), 4u);
+    EXPECT_FALSE(file.WriteExact(&byte, 1) || file.SetSize(0)) << "opened for reading only";
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite) && file.Seek(4) && file.WriteExact(&byte, 1));
     file.Close();
     EXPECT_EQ(ReadFileBytes(path), (std::vector<u8>{1, 2, 3, 4, 9}));
-
     ASSERT_TRUE(file.Create(path.c_str(), FileMode::CreateReadWrite));
     EXPECT_EQ(file.GetSize(), 0u) << "an existing file is emptied";
     EXPECT_FALSE(file.Create(folder.PathOf("").c_str(), FileMode::Read)) << "a folder";
-    EXPECT_FALSE(file.IsOpen());
     EXPECT_FALSE(file.Create(static_cast<const char*>(nullptr), FileMode::Read));
-
     // Every operation on a closed stream fails quietly.
     u8 out;
-    EXPECT_EQ(file.Read(&out, 1), 0u);
-    EXPECT_EQ(file.Write(&byte, 1), 0u);
-    EXPECT_FALSE(file.Seek(0));
-    EXPECT_FALSE(file.SeekFromEnd(0));
-    EXPECT_FALSE(file.SetSize(0));
-    EXPECT_EQ(file.GetSize(), 0u);
-}
+    EXPECT_FALSE(file.IsOpen() || file.Read(&out, 1) != 0 || file.Write(&byte, 1) != 0 || file.Seek(0) ||
+                 file.SeekFromEnd(0) || file.SetSize(0) || file.GetSize() != 0);
 
-TEST(FileIO, NewFilesHonourTheUmaskAndDescriptorsCloseOnExec)
-{
-    cTempFolder folder;
-    std::string path = folder.PathOf("masked");
-    mode_t previous = ::umask(027);
-    cFileIO file;
-    bool created = file.Create(path.c_str(), FileMode::CreateReadWrite);
+    const mode_t previous = ::umask(027);
+    const bool created = file.Create(folder.PathOf("masked").c_str(), FileMode::CreateReadWrite);
     ::umask(previous);
     ASSERT_TRUE(created);
     struct stat info;
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    ASSERT_EQ(::stat(folder.PathOf("masked").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-
-    int descriptor = FindDescriptorOf(path);
+    const int descriptor = FindDescriptorOf(folder.PathOf("masked"));
     ASSERT_GE(descriptor, 0);
     EXPECT_TRUE(::fcntl(descriptor, F_GETFD) & FD_CLOEXEC);
     EXPECT_FALSE(file.Seek(u64(INT64_MAX) + 1)) << "beyond off_t";
+
+    QEL_REQUIRE(qeltest::PathExists("/dev/full"), "/dev/full");
+    ASSERT_TRUE(file.Create("/dev/full", FileMode::ReadWrite));
+    EXPECT_FALSE(file.WriteExact(&byte, 1));
+    EXPECT_EQ(file.Write(&byte, 1), 0u);
 }
 
 TEST(FileIO, WidePathsUseTheLosslessFileNameMapping)
 {
-    cTempFolder folder;
+    cScratchFolder folder;
     // Not UTF-8: the bytes FF and FE must reach the file system unchanged.
-    std::string path = folder.MakeFile("\xff\xfe.bin", {5, 6, 7});
+    std::string path = folder.MakeFile("\xff\xfe.bin", std::vector<u8>{5, 6, 7});
     _guardchar<char16_t> wide;
     ASSERT_TRUE(FileNameToWide(path.c_str(), -1, wide));
     cFileIO file;
@@ -223,7 +202,7 @@ TEST(FileIO, WidePathsUseTheLosslessFileNameMapping)
 
 TEST(FileIO, CloseFromAnotherThreadStopsAReaderWithoutForeignData)
 {
-    cTempFolder folder;
+    cScratchFolder folder;
     const size_t size = 4 << 20;
     std::vector<u8> pattern(size);
     for (size_t index = 0; index < size; ++index) {

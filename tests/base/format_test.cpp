@@ -127,7 +127,8 @@ void ExpectLikeSscanf(const char* text, const char* format)
 
 } // namespace
 
-TEST(Format, IntegersLikeSnprintf)
+// Integers, fixed point, texts, characters and the program's own mixed formats.
+TEST(Format, LikeSnprintf)
 {
     ExpectGridLikeSnprintf<int>({"%d", "%5d", "%-5d|", "%05d", "%02d", "%04d", "%.3d", "%8.3d",
                                  "%-8.3d|", "%08.3d", "%.0d", "%5.0d", "%-05d|", "%x", "%X",
@@ -138,10 +139,6 @@ TEST(Format, IntegersLikeSnprintf)
         {"%lld", "%llx", "%llX", "%020lld", "%-22lld|", "%.19lld", "%llu", "0x%016llX"},
         {LLONG_MIN, LLONG_MIN + 1, -1, 0, 1, 4294967296LL, LLONG_MAX});
     ExpectGridLikeSnprintf<long>({"%ld", "%lx", "%lu", "%08lX"}, {LONG_MIN, -1L, 0L, LONG_MAX});
-}
-
-TEST(Format, FixedPointLikeSnprintf)
-{
     ExpectGridLikeSnprintf<double>(
         {"%f", "%.01f", "%.1f", "%.0f", "%.2f", "%8.2f", "%-8.2f|", "%08.2f", "%010.3f", "%.15f",
          "%3.0f", "%.01f%%"},
@@ -149,10 +146,6 @@ TEST(Format, FixedPointLikeSnprintf)
          -1e-300, 5e-324, INFINITY, -INFINITY, NAN});
     // Past the exact decimal expansion of any f64 the digits are zeros.
     ExpectGridLikeSnprintf<double>({"%.1200f", "%1300.1150f"}, {5e-324, 0.1, -1e300});
-}
-
-TEST(Format, TextsCharactersAndPercentLikeSnprintf)
-{
     for (const char* text : {"", "a", "abc", "longer text"}) {
         for (const char* format : {"%s", "%10s", "%-10s|", "%.2s", "%5.2s", "%.0s", "<%s>"}) {
             ExpectLikeSnprintf(format, text);
@@ -163,66 +156,48 @@ TEST(Format, TextsCharactersAndPercentLikeSnprintf)
             ExpectLikeSnprintf(format, c, c);
         }
     }
-    ExpectLikeSnprintf("100%%");
-    ExpectLikeSnprintf("%%d");
-    ExpectLikeSnprintf("plain text");
+    for (const char* format : {"100%%", "%%d", "plain text"}) {
+        ExpectLikeSnprintf(format);
+    }
     // glibc prints "(null)", or nothing when the precision is below 6. Volatile keeps the
     // compiler from warning about the null it would otherwise see.
     const char* volatile none = nullptr;
     ExpectLikeSnprintf("%s|%.3s|%10s|%.6s", none, none, none, none);
-}
-
-// The formats the program uses, mixed in one call, and the crash log line.
-TEST(Format, MixedArgumentsLikeSnprintf)
-{
     ExpectLikeSnprintf("%d.%d.%d.%d", 1, 20, 300, 65535);
     ExpectLikeSnprintf("%04d%02d%02d_%02d%02d%02d: 0x%08X @ 0x%llX\r\n", 2024, 2, 29, 3, 14, 7,
                        0xC0000005u, 0x7FF612345678ULL);
     ExpectLikeSnprintf("%s (%lld bytes, %.01f%%)", "file.bin", 1234567890123LL, 99.95);
 }
 
-TEST(Format, WideTextsAndUnits)
+// What snprintf cannot check: UTF-16 texts, null arguments, unknown conversions.
+TEST(Format, WideTextsNullArgumentsAndUnknownConversions)
 {
     char16_t buffer[32];
     // %s takes UTF-16 and copies it unit for unit, surrogate pairs untouched.
-    EXPECT_EQ(FormatWide(buffer, 32, u"<%s>", u"a\U0001F600\u00E9"), 6u);
-    EXPECT_EQ(std::u16string(buffer), u"<a\U0001F600\u00E9>");
-    EXPECT_EQ(FormatWide(buffer, 32, u"%-6s|%3s", u"\u00E9t\u00E9", u"x"), 10u);
-    EXPECT_EQ(std::u16string(buffer), u"\u00E9t\u00E9   |  x");
-    EXPECT_EQ(FormatWide(buffer, 32, u"%c%c", char16_t(0x263A), char16_t(u'!')), 2u);
-    EXPECT_EQ(std::u16string(buffer), u"\u263A!");
-    EXPECT_EQ(FormatWide(buffer, 32, u"%s", static_cast<const char16_t*>(nullptr)), 6u);
-    EXPECT_EQ(std::u16string(buffer), u"(null)");
+    EXPECT_EQ(FormatWide(buffer, 32, u"<%s>|%-6s|%3s", u"a\U0001F600\u00E9", u"\u00E9t\u00E9", u"x"), 17u);
+    EXPECT_EQ(std::u16string(buffer), u"<a\U0001F600\u00E9>|\u00E9t\u00E9   |  x");
+    EXPECT_EQ(FormatWide(buffer, 32, u"%c%c%s", char16_t(0x263A), char16_t(u'!'),
+                         static_cast<const char16_t*>(nullptr)), 8u);
+    EXPECT_EQ(std::u16string(buffer), u"\u263A!(null)");
     // Cut between the halves of a pair: the result is only cut, never anything else.
     EXPECT_EQ(FormatWide(buffer, 3, u"a%s", u"\U0001F600"), 2u);
-    EXPECT_EQ(buffer[1], 0xD83D);
-    EXPECT_EQ(buffer[2], 0);
-}
+    EXPECT_TRUE(buffer[1] == 0xD83D && buffer[2] == 0);
 
-TEST(Format, NullArgumentsWriteNothing)
-{
-    char narrow[4] = {'#', '#', '#', '#'};
+    char narrow[32] = {'#', '#', '#', '#'};
     EXPECT_EQ(FormatNarrow(narrow, 4, nullptr), 0u);
-    EXPECT_EQ(narrow[0], '#');
     EXPECT_EQ(FormatNarrow(nullptr, 4, "%d", 5), 0u);
     EXPECT_EQ(FormatNarrow(narrow + 1, 0, "%d", 5), 0u);
     EXPECT_EQ(narrow[0], '#');
     char16_t wide[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(FormatWide(wide, 4, nullptr), 0u);
     EXPECT_EQ(FormatWide(wide + 1, 0, u"x"), 0u);
-    EXPECT_EQ(wide[0], u'#');
-    EXPECT_EQ(wide[1], u'#');
-}
-
-TEST(Format, UnknownConversionsAreCopiedAndTakeNoArgument)
-{
-    char buffer[32];
+    EXPECT_TRUE(wide[0] == u'#' && wide[1] == u'#');
     const char* format = "%y|%5q|%d"; // not a literal: the compiler would reject it
-    EXPECT_EQ(FormatNarrow(buffer, 32, format, 7), 8u);
-    EXPECT_STREQ(buffer, "%y|%5q|7");
+    EXPECT_EQ(FormatNarrow(narrow, 32, format, 7), 8u);
+    EXPECT_STREQ(narrow, "%y|%5q|7");
 }
 
-TEST(Scan, LikeSscanfForTheProgramsFormats)
+TEST(Scan, LikeSscanfOnTheProgramsFormatsAndRandomTexts)
 {
     for (const char* format : {"%d.%d.%d.%d", "%d %d %d %d", "%d", "v%d,%d", "%d-%d"}) {
         for (const char* text :
@@ -232,10 +207,6 @@ TEST(Scan, LikeSscanfForTheProgramsFormats)
             ExpectLikeSscanf(text, format);
         }
     }
-}
-
-TEST(Scan, RandomTextsLikeSscanf)
-{
     std::mt19937 random(11);
     const char alphabet[] = "0123456789.. -+\tx";
     for (int round = 0; round < 20000; ++round) {
@@ -253,31 +224,30 @@ TEST(Scan, RandomTextsLikeSscanf)
     }
 }
 
-// Where sscanf has undefined behaviour ours refuses the field.
-TEST(Scan, OutOfRangeNumbersStopTheScan)
+// Where sscanf has undefined behaviour ours refuses the field; null and unsupported
+// conversions end the scan.
+TEST(Scan, OutOfRangeNullAndUnsupported)
 {
-    int fields[4] = {-7, -7, -7, -7};
-    EXPECT_EQ(ScanNarrow("2147483648", "%d", &fields[0]), 0);
-    EXPECT_EQ(fields[0], -7);
-    EXPECT_EQ(ScanNarrow("-2147483649", "%d", &fields[0]), 0);
-    EXPECT_EQ(ScanNarrow("1.99999999999999999999999.3.4", "%d.%d.%d.%d", &fields[0], &fields[1],
-                         &fields[2], &fields[3]),
-              1);
-    EXPECT_EQ(fields[0], 1);
-    EXPECT_EQ(fields[1], -7);
-    EXPECT_EQ(ScanWide(u"4294967296", u"%d", &fields[2]), 0);
-    EXPECT_EQ(fields[2], -7);
-}
-
-TEST(Scan, NullAndUnsupportedConversions)
-{
+    struct sCase
+    {
+        const char* text;
+        const char* format;
+        int count;
+    } const cases[] = {
+        {"2147483648", "%d", 0}, {"-2147483649", "%d", 0},
+        {"1.99999999999999999999999.3.4", "%d.%d.%d.%d", 1},
+        {nullptr, "%d", 0}, {"5", nullptr, 0}, {"5 x", "%d %s", 1}, {"5", "%i", 0},
+    };
+    for (const sCase& c : cases) {
+        int fields[4] = {-7, -7, -7, -7};
+        EXPECT_EQ(ScanNarrow(c.text, c.format, &fields[0], &fields[1], &fields[2], &fields[3]), c.count)
+            << (c.text ? c.text : "null") << " / " << (c.format ? c.format : "null");
+        EXPECT_EQ(fields[c.count], -7);
+    }
     int field = -7;
-    EXPECT_EQ(ScanNarrow(nullptr, "%d", &field), 0);
-    EXPECT_EQ(ScanNarrow("5", nullptr, &field), 0);
+    EXPECT_EQ(ScanWide(u"4294967296", u"%d", &field), 0);
     EXPECT_EQ(ScanWide(nullptr, u"%d", &field), 0);
-    EXPECT_EQ(ScanNarrow("5 x", "%d %s", &field, nullptr), 1);
-    EXPECT_EQ(field, 5);
-    EXPECT_EQ(ScanNarrow("5", "%i", &field), 0);
+    EXPECT_EQ(field, -7);
 }
 
 TEST(ParseInt64Narrow, Table)
@@ -287,39 +257,19 @@ TEST(ParseInt64Narrow, Table)
         const char* text;
         i64 value;
     } const cases[] = {
-        {"  \t\r\n42", 42},
-        {"", 0},
-        {"   ", 0},
-        {"x", -1},
-        {"0x1F", 31},
-        {"0X1f", 31},
-        {"-5", -5},
-        {"+5", 5},
-        {"9223372036854775807", INT64_MAX},
-        {"9223372036854775808", -1},
-        {"-9223372036854775808", INT64_MIN},
-        {"-9223372036854775809", -1},
-        {"0x7FFFFFFFFFFFFFFF", INT64_MAX},
-        {"0x8000000000000000", -1},
-        {"-0x8000000000000000", INT64_MIN},
-        {"0xFFFFFFFFFFFFFFFF", -1},
+        {"  \t\r\n42", 42}, {"", 0}, {"   ", 0}, {"x", -1}, {"0x1F", 31}, {"0X1f", 31}, {"-5", -5},
+        {"+5", 5}, {"9223372036854775807", INT64_MAX}, {"9223372036854775808", -1},
+        {"-9223372036854775808", INT64_MIN}, {"-9223372036854775809", -1},
+        {"0x7FFFFFFFFFFFFFFF", INT64_MAX}, {"0x8000000000000000", -1},
+        {"-0x8000000000000000", INT64_MIN}, {"0xFFFFFFFFFFFFFFFF", -1},
         {"184467440737095516160", -1}, // wraps to 0 modulo 2^64 without the check
-        {"12abc", 12},
-        {"0x", -1},
-        {"0xg", -1},
-        {"-", -1},
-        {"+", -1},
-        {"- 5", -1},
+        {"12abc", 12}, {"0x", -1}, {"0xg", -1}, {"-", -1}, {"+", -1}, {"- 5", -1},
         {"\v5", -1}, // VT is not a blank here
-        {"007", 7},
-        {"0", 0},
-        {"-0", 0},
-        {"1 2", 1},
+        {"007", 7}, {"0", 0}, {"-0", 0}, {"1 2", 1}, {nullptr, 0},
     };
     for (const auto& entry : cases) {
-        EXPECT_EQ(ParseInt64Narrow(entry.text), entry.value) << '"' << entry.text << '"';
+        EXPECT_EQ(ParseInt64Narrow(entry.text), entry.value) << (entry.text ? entry.text : "null");
     }
-    EXPECT_EQ(ParseInt64Narrow(nullptr), 0);
 }
 
 // strtoll in the C locale is the peer for every text that has digits.
@@ -348,19 +298,15 @@ TEST(ParseInt64Narrow, RandomTextsLikeStrtoll)
     }
 }
 
-TEST(ParseHexPair, DigitsCaseAndShortTexts)
+TEST(ParseHexPair, Table)
 {
-    EXPECT_EQ(ParseHexPair(u"7F..."), 127);
-    EXPECT_EQ(ParseHexPair(u"ff"), 255);
-    EXPECT_EQ(ParseHexPair(u"00"), 0);
-    EXPECT_EQ(ParseHexPair(u"aB"), 171);
-    EXPECT_EQ(ParseHexPair(u"7"), -1);
-    EXPECT_EQ(ParseHexPair(u""), -1);
-    EXPECT_EQ(ParseHexPair(u"G1"), -1);
-    EXPECT_EQ(ParseHexPair(u"1G"), -1);
-    EXPECT_EQ(ParseHexPair(u"\uFF11\uFF11"), -1); // full-width digits are not hex digits
-    EXPECT_EQ(ParseHexPair(nullptr), -1);
     // A one-unit array: its second unit must not be read (ASan would see it).
     std::unique_ptr<char16_t[]> single(new char16_t[1]{u'Z'});
-    EXPECT_EQ(ParseHexPair(single.get()), -1);
+    const std::pair<const char16_t*, int> cases[] = {
+        {u"7F...", 127}, {u"ff", 255}, {u"00", 0}, {u"aB", 171}, {u"7", -1}, {u"", -1}, {u"G1", -1},
+        {u"1G", -1}, {u"\uFF11\uFF11", -1}, // full-width digits are not hex digits
+        {nullptr, -1}, {single.get(), -1}};
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(ParseHexPair(text), value) << value;
+    }
 }

@@ -1,13 +1,14 @@
 #include "base/textfile.h"
 
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,35 +68,24 @@ std::vector<std::u16string> ReadAllLines(cFileIOTarget& stream, u64 start)
 // with decode('utf-8', 'replace'), the same substitution as ours.
 std::vector<std::u16string> PythonLines(const std::string& data, u64 start)
 {
-    char path[] = "/tmp/qel_textfile_XXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(::write(fd, data.data(), data.size()), ssize_t(data.size()));
-    ::close(fd);
-    std::string command =
-        "/usr/bin/python3 -c \"import sys\n"
-        "data = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):]\n"
-        "for line in data.splitlines():\n"
-        "    print(line.decode('utf-8', 'replace').encode('utf-16-le').hex())\" " +
-        std::string(path) + " " + std::to_string(start);
+    qeltest::cScratchFolder folder;
+    const std::string path = folder.MakeFile("text", data);
+    const std::string script = "import sys\n"
+                               "data = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):]\n"
+                               "for line in data.splitlines():\n"
+                               "    print(line.decode('utf-8', 'replace').encode('utf-16-le').hex())";
+    int status = -1;
+    std::istringstream output(qeltest::RunCommand("/usr/bin/python3 -c " + qeltest::ShellQuote(script) + " " +
+                                                  path + " " + std::to_string(start), &status));
+    EXPECT_EQ(status, 0);
     std::vector<std::u16string> lines;
-    FILE* output = ::popen(command.c_str(), "r");
-    EXPECT_NE(output, nullptr);
-    std::string hex;
-    for (int c; (c = std::fgetc(output)) != EOF;) {
-        if (c != '\n') {
-            hex.push_back(char(c));
-            continue;
-        }
+    for (std::string hex; std::getline(output, hex);) {
         std::u16string line;
         for (size_t i = 0; i + 3 < hex.size(); i += 4) {
             line.push_back(char16_t(std::stoul(hex.substr(i + 2, 2) + hex.substr(i, 2), nullptr, 16)));
         }
         lines.push_back(line);
-        hex.clear();
     }
-    EXPECT_EQ(::pclose(output), 0);
-    ::unlink(path);
     return lines;
 }
 
@@ -155,26 +145,15 @@ TEST(TextFileReader, LineEndsAndLastLine)
     }
 }
 
-TEST(TextFileReader, StartsAtTheGivenOffsetAndLeavesByteOrderMarksAlone)
+// The reader seeks to its start wherever the caller left the stream, leaves byte order
+// marks alone, and a failed seek is a false read that leaves the stream open.
+TEST(TextFileReader, StartOffsetsMarksAndFailedSeeks)
 {
-    const std::string bom = "\xEF\xBB\xBF";
-    cChunkedStream stream(bom + "! XPM\nline", 65536);
-    ASSERT_TRUE(stream.Seek(7)); // wherever the caller left it
+    cChunkedStream stream("\xEF\xBB\xBF! XPM\nline", 65536);
+    ASSERT_TRUE(stream.Seek(7));
     EXPECT_EQ(ReadAllLines(stream, 3), (std::vector<std::u16string>{u"! XPM", u"line"}));
-    // Read from 0, the mark is text like any other.
     EXPECT_EQ(ReadAllLines(stream, 0), (std::vector<std::u16string>{u"\uFEFF! XPM", u"line"}));
-    // Past the end: no line.
     EXPECT_EQ(ReadAllLines(stream, stream.GetSize()), std::vector<std::u16string>{});
-}
-
-TEST(TextFileReader, FailedSeekIsFalseAndTheStreamStaysOpen)
-{
-    cChunkedStream stream("a\nb\n", 65536);
-    {
-        cTextFileReader reader(&stream, 0, eTextEncoding::Utf8);
-        _guardchar<char16_t> line;
-        ASSERT_TRUE(reader.ReadLine(line));
-    }
     EXPECT_TRUE(stream.IsOpen());
     stream.m_seekable = false;
     cTextFileReader reader(&stream, 0, eTextEncoding::Utf8);

@@ -1,12 +1,11 @@
 #include "base/utf.h"
 
+#include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -147,84 +147,64 @@ TEST(Utf, RandomBytesRoundTripAsFileNamesAndDecodeToWellFormedUtf16)
     }
 }
 
-TEST(Utf, LengthNullAndTerminator)
+// Explicit lengths cut, even inside a sequence or a pair (the cut half is lone); a
+// terminator within the length ends the text; null and empty give the empty (null) text.
+TEST(Utf, LengthsNullsAndRefusedSurrogates)
 {
-    _guardchar<char16_t> wide;
-    ASSERT_TRUE(Utf8ToWideString("abc\xC3\xA9", -1, wide));
-    EXPECT_EQ(std::u16string(wide.Get()), u"abc\u00E9");
-    // An explicit length cuts, even inside a sequence.
-    ASSERT_TRUE(Utf8ToWideString("abc\xC3\xA9", 4, wide));
-    EXPECT_EQ(std::u16string(wide.Get()), u"abc\uFFFD");
-    // A terminator within the length ends the text.
-    ASSERT_TRUE(Utf8ToWideString("ab\0cd", 5, wide));
-    EXPECT_EQ(std::u16string(wide.Get()), u"ab");
-    ASSERT_TRUE(Utf8ToWideString(nullptr, 10, wide));
-    EXPECT_EQ(wide.Get(), nullptr);
-    ASSERT_TRUE(Utf8ToWideString("", -1, wide));
-    EXPECT_EQ(wide.Get(), nullptr);
-
-    _guardchar<char> narrow;
-    ASSERT_TRUE(WideToUtf8String(u"x\U0001F600y", 3, narrow));
-    EXPECT_STREQ(narrow.Get(), "x\xF0\x9F\x98\x80");
-    // Cut between the halves of a pair: the high half is lone.
-    ASSERT_TRUE(WideToUtf8String(u"x\U0001F600y", 2, narrow));
-    EXPECT_STREQ(narrow.Get(), "x\xEF\xBF\xBD");
-    ASSERT_TRUE(WideToUtf8String(nullptr, -1, narrow));
-    EXPECT_EQ(narrow.Get(), nullptr);
-    ASSERT_TRUE(WideToFileName(u"", -1, narrow));
-    EXPECT_EQ(narrow.Get(), nullptr);
+    const std::tuple<const char*, i64, std::u16string> decodes[] = {
+        {"abc\xC3\xA9", -1, u"abc\u00E9"}, {"abc\xC3\xA9", 4, u"abc\uFFFD"}, {"ab\0cd", 5, u"ab"},
+        {nullptr, 10, u""}, {"", -1, u""}};
+    for (const auto& [bytes, length, expected] : decodes) {
+        _guardchar<char16_t> wide;
+        ASSERT_TRUE(Utf8ToWideString(bytes, length, wide));
+        EXPECT_EQ(wide.Get() == nullptr ? u"" : std::u16string(wide.Get()), expected);
+        EXPECT_EQ(wide.IsEmpty(), expected.empty());
+    }
+    const std::tuple<const char16_t*, i64, std::string> encodes[] = {
+        {u"x\U0001F600y", 3, "x\xF0\x9F\x98\x80"}, {u"x\U0001F600y", 2, "x\xEF\xBF\xBD"},
+        {nullptr, -1, ""}, {u"", -1, ""}};
+    for (const auto& [units, length, expected] : encodes) {
+        _guardchar<char> narrow;
+        ASSERT_TRUE(WideToUtf8String(units, length, narrow));
+        EXPECT_EQ(Hex(narrow.GetOrEmpty()), Hex(expected));
+        EXPECT_EQ(narrow.IsEmpty(), expected.empty());
+    }
+    // File names: escapes exist only for 0x80..0xFF, and a refused name is left empty.
+    _guardchar<char> name;
+    for (const char16_t* refused : {u"a\xD800.txt", u"a\xDC41"}) {
+        ASSERT_TRUE(name.Assign("previous"));
+        EXPECT_FALSE(WideToFileName(refused, -1, name));
+        EXPECT_TRUE(name.IsEmpty());
+    }
+    ASSERT_TRUE(WideToFileName(u"a\xDC80", -1, name));
+    EXPECT_STREQ(name.Get(), "a\x80");
 }
 
 // Names that are not UTF-8 made on disk, listed with readdir, converted to wide and back
 // must open the very same files.
 TEST(Utf, UndecodableNamesOnDiskReopen)
 {
-    char folderTemplate[] = "/tmp/qel_utf_names_XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    ASSERT_NE(folder, nullptr);
+    qeltest::cScratchFolder scratch;
+    const std::string folder = scratch.Path();
     const std::vector<std::string> names = {
         "\xFF\xFE.txt", "\xC3(", "\xED\xA0\x80x", "caf\xC3\xA9", "\xF0\x9F\x98\x80\x80", "\xE2\x82"};
     for (const std::string& name : names) {
-        int fd = ::open((std::string(folder) + "/" + name).c_str(), O_CREAT | O_WRONLY, 0600);
-        ASSERT_GE(fd, 0) << Hex(name);
-        ASSERT_EQ(::write(fd, name.data(), name.size()), ssize_t(name.size()));
-        ::close(fd);
+        scratch.MakeFile(name, name);
     }
-
     std::set<std::string> seen;
-    DIR* listing = ::opendir(folder);
+    DIR* listing = ::opendir(folder.c_str());
     ASSERT_NE(listing, nullptr);
     while (dirent* entry = ::readdir(listing)) {
-        std::string listed = entry->d_name;
+        const std::string listed = entry->d_name;
         if (listed == "." || listed == "..") {
             continue;
         }
         _guardchar<char16_t> wide;
-        ASSERT_TRUE(FileNameToWide(listed.c_str(), -1, wide));
         _guardchar<char> back;
-        ASSERT_TRUE(WideToFileName(wide.Get(), -1, back));
-        ASSERT_EQ(Hex(back.Get()), Hex(listed));
-        int fd = ::open((std::string(folder) + "/" + back.Get()).c_str(), O_RDONLY);
-        ASSERT_GE(fd, 0) << Hex(listed);
-        char content[64] = {};
-        ssize_t got = ::read(fd, content, sizeof(content));
-        ::close(fd);
-        EXPECT_EQ(std::string(content, size_t(got)), listed);
+        ASSERT_TRUE(FileNameToWide(listed.c_str(), -1, wide) && WideToFileName(wide.Get(), -1, back));
+        EXPECT_EQ(qeltest::ReadText(folder + "/" + back.Get()), listed) << Hex(listed);
         seen.insert(listed);
-        ::unlink((std::string(folder) + "/" + listed).c_str());
     }
     ::closedir(listing);
-    ::rmdir(folder);
     EXPECT_EQ(seen, std::set<std::string>(names.begin(), names.end()));
-}
-
-TEST(Utf, WideNameWithUnescapableSurrogateIsRefused)
-{
-    _guardchar<char> name;
-    ASSERT_TRUE(name.Assign("previous"));
-    EXPECT_FALSE(WideToFileName(u"a\xD800.txt", -1, name));
-    EXPECT_TRUE(name.IsEmpty());
-    EXPECT_FALSE(WideToFileName(u"a\xDC41", -1, name)); // escapes exist only for 0x80..0xFF
-    ASSERT_TRUE(WideToFileName(u"a\xDC80", -1, name));
-    EXPECT_STREQ(name.Get(), "a\x80");
 }

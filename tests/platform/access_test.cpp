@@ -1,6 +1,6 @@
 #include "platform/access.h"
 
-#include "../base/file_helpers.h"
+#include "support/filehelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "base/config.h"
 #include "gui/core/application.h"
 
-#include "../base/file_helpers.h"
+#include "support/filehelpers.h"
 
 #include <gtest/gtest.h>
 

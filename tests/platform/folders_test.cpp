@@ -1,6 +1,6 @@
 #include "platform/folders.h"
 
-#include "../base/file_helpers.h"
+#include "support/filehelpers.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

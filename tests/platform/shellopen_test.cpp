@@ -2,7 +2,7 @@
 
 #include "base/utf.h"
 
-#include "../base/file_helpers.h"
+#include "support/filehelpers.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

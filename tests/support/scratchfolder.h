@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <ftw.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +39,18 @@ public:
     const std::string& Path() const { return m_path; }
     std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
 
+    // Writes `bytes` to a new file through the C++ library (not through our streams) and
+    // returns its path.
+    template <class Bytes>
+    std::string MakeFile(const std::string& name, const Bytes& bytes) const
+    {
+        std::string path = PathOf(name);
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        EXPECT_TRUE(file.good()) << path;
+        return path;
+    }
+
 private:
     static int RemoveOne(const char* path, const struct stat*, int type, struct FTW*)
     {
@@ -51,5 +65,14 @@ private:
 
     std::string m_path;
 };
+
+// The whole content of a file, read through the C++ library; empty when it cannot be read.
+inline std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 } // namespace qeltest

@@ -1,26 +1,14 @@
 #pragma once
-// Test helpers for files: reading a file whole, file names between bytes and wide text,
-// and environment variables set for one test. Shared by the base and platform tests,
-// with the scratch folder and the command runner of tests/support.
+// Test helpers for files: file names between bytes and wide text, and environment
+// variables set for one test, with the scratch folder and the command runner.
 #include "base/utf.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace qeltest {
-
-// The whole content of a file; empty when it cannot be read.
-inline std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // File-name bytes as wide text and back, through the lossless conversion.
 inline std::u16string WideName(const std::string& bytes)
@@ -47,10 +35,7 @@ public:
         m_old = m_had ? old : "";
         Set(value);
     }
-    ~cEnvironmentVariable()
-    {
-        Set(m_had ? m_old.c_str() : nullptr);
-    }
+    ~cEnvironmentVariable() { Set(m_had ? m_old.c_str() : nullptr); }
     cEnvironmentVariable(const cEnvironmentVariable&) = delete;
     cEnvironmentVariable& operator=(const cEnvironmentVariable&) = delete;
 
