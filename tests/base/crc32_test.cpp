@@ -24,21 +24,6 @@ u32 BitwiseCrc32(const u8* bytes, size_t count)
 
 } // namespace
 
-TEST(Crc32, CheckValueOfTheCatalogue)
-{
-    // The "check" value of CRC-32/ISO-HDLC: the CRC of the nine ASCII digits.
-    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
-    EXPECT_EQ(Crc32("", 0), 0u);
-    // PNG's IEND chunk: CRC over the type "IEND" with no data is AE 42 60 82.
-    EXPECT_EQ(Crc32("IEND", 4), 0xAE426082u);
-}
-
-TEST(Crc32, NullBufferGivesZero)
-{
-    EXPECT_EQ(Crc32(nullptr, 0), 0u);
-    EXPECT_EQ(Crc32(nullptr, 100), 0u);
-}
-
 TEST(Crc32, MatchesZlibAndTheBitwiseDefinitionOnRandomBuffers)
 {
     std::mt19937_64 random(42);
@@ -57,4 +42,7 @@ TEST(Crc32, MatchesZlibAndTheBitwiseDefinitionOnRandomBuffers)
         ASSERT_EQ(Crc32(start, length), expected) << "length " << length;
         ASSERT_EQ(u32(crc32(0, start, uInt(length))), expected);
     }
+    // The "check" value of CRC-32/ISO-HDLC: the CRC of the nine ASCII digits.
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32(nullptr, 100), 0u);
 }
