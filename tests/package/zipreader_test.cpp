@@ -3,15 +3,15 @@
 // archives were made from.
 #include "base/fileio.h"
 #include "package/zipreader.h"
+#include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,8 +25,8 @@ const char* const kMembers[] = {
 
 std::vector<u8> ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = qeltest::ReadText(path);
+    return std::vector<u8>(bytes.begin(), bytes.end());
 }
 
 struct sDeleter
@@ -56,23 +56,14 @@ protected:
         if (!qeltest::HaveTool("zip") || !qeltest::HaveTool("7z")) {
             return;
         }
-        char pattern[] = "/tmp/qel-zip-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            return;
-        }
-        s_dir = pattern;
-        const std::string command = std::string(QEL_SOURCE_DIR) + "/tools/testdata/make_zip.sh " +
-                                    s_dir + " > /dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) {
+        s_folder = std::make_unique<qeltest::cScratchFolder>();
+        s_dir = s_folder->Path();
+        if (std::system((std::string(QEL_SOURCE_DIR) + "/tools/testdata/make_zip.sh " + s_dir +
+                         " > /dev/null 2>&1").c_str()) != 0) {
             s_dir.clear();
         }
     }
-    static void TearDownTestSuite()
-    {
-        if (!s_dir.empty()) {
-            std::system(("rm -rf '" + s_dir + "'").c_str());
-        }
-    }
+    static void TearDownTestSuite() { s_folder.reset(); }
     void SetUp() override { QEL_REQUIRE(!s_dir.empty(), "zip, 7z (p7zip-full) and the ZIP generator"); }
 
     // Opens `name` from the test folder; the archive stream stays open for the test.
@@ -123,60 +114,37 @@ protected:
         EXPECT_EQ(m_target->FindFile("Metadata/"), nullptr) << "folders are never found";
     }
 
-    static std::string s_dir;
+    static inline std::unique_ptr<qeltest::cScratchFolder> s_folder;
+    static inline std::string s_dir;
     std::unique_ptr<cFileIO> m_file;
     std::unique_ptr<cSiArchTarget> m_target;
     std::unique_ptr<cZIPFileContainer> m_container;
 };
 
-std::string ZipReader::s_dir;
-
 } // namespace
 
-TEST_F(ZipReader, PythonArchivesOfEveryMethod)
+// Every method Python's zipfile, Info-ZIP and 7-Zip write, data descriptors, ZIP64 and
+// a 2000-byte comment (which hides the end record from the cheap test, not from Open).
+TEST_F(ZipReader, ArchivesOfEveryMakerAndMethod)
 {
     for (const char* archive : {"py_stored.zip", "py_deflated.zip", "py_bzip2.zip", "py_lzma.zip",
-                                "py_descriptors.zip"}) {
+                                "py_descriptors.zip", "zip_store.zip", "zip_best.zip", "zip_zip64.zip",
+                                "zip_comment.zip", "7z_BZip2.zip", "7z_LZMA.zip",
+                                "7z_Deflate.zip", "7z_Copy.zip"}) {
         ExpectEveryMemberReadsBack(archive);
     }
-}
-
-TEST_F(ZipReader, InfoZipAnd7ZipArchives)
-{
-    for (const char* archive : {"zip_store.zip", "zip_best.zip", "zip_zip64.zip", "7z_BZip2.zip",
-                                "7z_LZMA.zip", "7z_Deflate.zip", "7z_Copy.zip"}) {
-        ExpectEveryMemberReadsBack(archive);
+    for (const auto& [file, isZip] : {std::pair<const char*, bool>{"zip_best.zip", true},
+                                      {"zip_comment.zip", false}, {"src/Preview/PrvImage.png", false}}) {
+        cFileIO stream;
+        ASSERT_TRUE(stream.Create((s_dir + "/" + file).c_str(), FileMode::Read));
+        EXPECT_EQ(IsZipStream(&stream), isZip) << file;
     }
     // A streamed archive (data descriptors, sizes only in the central directory).
     ASSERT_EQ(OpenArchive("zip_stream.zip"), kZipOk);
-    tStream member = OpenMember("Metadata/thumbnail.png");
-    ASSERT_NE(member, nullptr);
-    EXPECT_EQ(ReadAll(member.get(), 777), Original("Metadata/thumbnail.png"));
-}
-
-TEST_F(ZipReader, Deflate64EntriesAreNotOpened)
-{
-    ASSERT_EQ(OpenArchive("7z_Deflate64.zip"), kZipOk);
-    EXPECT_EQ(OpenMember("Preview/PrvImage.png"), nullptr);
-}
-
-TEST_F(ZipReader, CheapTestAndLongComments)
-{
-    cFileIO file;
-    ASSERT_TRUE(file.Create((s_dir + "/zip_best.zip").c_str(), FileMode::Read));
-    EXPECT_TRUE(IsZipStream(&file));
-    // A 2000-byte comment hides the end record from the cheap test, not from Open.
-    cFileIO commented;
-    ASSERT_TRUE(commented.Create((s_dir + "/zip_comment.zip").c_str(), FileMode::Read));
-    EXPECT_FALSE(IsZipStream(&commented));
-    ExpectEveryMemberReadsBack("zip_comment.zip");
-    cFileIO text;
-    ASSERT_TRUE(text.Create((s_dir + "/src/Preview/PrvImage.png").c_str(), FileMode::Read));
-    EXPECT_FALSE(IsZipStream(&text));
-}
-
-TEST_F(ZipReader, DuplicateNamesKeepTheLaterEntry)
-{
+    tStream streamed = OpenMember("Metadata/thumbnail.png");
+    ASSERT_NE(streamed, nullptr);
+    EXPECT_EQ(ReadAll(streamed.get(), 777), Original("Metadata/thumbnail.png"));
+    // Duplicate names keep the later entry.
     ASSERT_EQ(OpenArchive("py_duplicate.zip"), kZipOk);
     EXPECT_EQ(m_target->GetFileCount(), 1);
     tStream member = OpenMember("a.txt");
@@ -185,45 +153,46 @@ TEST_F(ZipReader, DuplicateNamesKeepTheLaterEntry)
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
 }
 
-TEST_F(ZipReader, HostileDirectoriesAreRefused)
+// Hostile central directories are refused; hostile entries open no stream, or stream what
+// they have and then fail: a flipped CRC fails the last read, a 4 GiB LZMA dictionary
+// request is clamped to the entry's size, an entry declaring almost 4 GiB allocates
+// nothing of it. Deflate64 is not a method we read.
+TEST_F(ZipReader, HostileArchivesFailCleanly)
 {
     for (const char* archive : {"bad_cd_offset.zip", "bad_entry_count.zip", "bad_name_length.zip",
                                 "bad_zip64_locator.zip"}) {
         EXPECT_NE(OpenArchive(archive), kZipOk) << archive;
     }
-}
-
-TEST_F(ZipReader, HostileEntriesFailCleanly)
-{
-    // Local header moved or broken, stored sizes that disagree: no stream.
-    ASSERT_EQ(OpenArchive("bad_local_offset.zip"), kZipOk);
-    EXPECT_EQ(OpenMember("Metadata/thumbnail.png"), nullptr);
-    ASSERT_EQ(OpenArchive("bad_local_signature.zip"), kZipOk);
-    EXPECT_EQ(OpenMember("Metadata/thumbnail.png"), nullptr);
-    ASSERT_EQ(OpenArchive("bad_stored_sizes.zip"), kZipOk);
-    EXPECT_EQ(OpenMember("Preview/PrvImage.png"), nullptr);
-
-    // A flipped CRC: every byte arrives but the last read fails.
-    ASSERT_EQ(OpenArchive("bad_crc.zip"), kZipOk);
-    tStream damaged = OpenMember("Metadata/thumbnail.png");
-    ASSERT_NE(damaged, nullptr);
-    EXPECT_LT(ReadAll(damaged.get(), 1000).size(), Original("Metadata/thumbnail.png").size());
-
-    // A 4 GiB dictionary request is clamped to the entry's size and decodes.
-    ASSERT_EQ(OpenArchive("bad_lzma_dictionary.zip"), kZipOk);
-    tStream lzma = OpenMember("Preview/PrvImage.png");
-    ASSERT_NE(lzma, nullptr);
-    EXPECT_EQ(ReadAll(lzma.get(), 65536), Original("Preview/PrvImage.png"));
-
-    // An entry declaring almost 4 GiB streams what it has and then fails; nothing of the
-    // declared size is allocated.
-    ASSERT_EQ(OpenArchive("bad_bzip2_bomb.zip"), kZipOk);
-    tStream bomb = OpenMember("Preview/PrvImage.png");
-    ASSERT_NE(bomb, nullptr);
-    EXPECT_EQ(bomb->GetSize(), 0xFFFFFFFEu);
-    EXPECT_EQ(ReadAll(bomb.get(), 65536), Original("Preview/PrvImage.png"));
-    u8 byte = 0;
-    EXPECT_EQ(bomb->Read(&byte, 1), 0u);
+    enum eOutcome { kNoStream, kShort, kWhole, kWholeThenFails };
+    const std::tuple<const char*, const char*, eOutcome> cases[] = {
+        {"bad_local_offset.zip", "Metadata/thumbnail.png", kNoStream},
+        {"bad_local_signature.zip", "Metadata/thumbnail.png", kNoStream},
+        {"bad_stored_sizes.zip", "Preview/PrvImage.png", kNoStream},
+        {"7z_Deflate64.zip", "Preview/PrvImage.png", kNoStream},
+        {"bad_crc.zip", "Metadata/thumbnail.png", kShort},
+        {"bad_lzma_dictionary.zip", "Preview/PrvImage.png", kWhole},
+        {"bad_bzip2_bomb.zip", "Preview/PrvImage.png", kWholeThenFails},
+    };
+    for (const auto& [archive, name, outcome] : cases) {
+        SCOPED_TRACE(archive);
+        ASSERT_EQ(OpenArchive(archive), kZipOk);
+        tStream member = OpenMember(name);
+        ASSERT_EQ(member == nullptr, outcome == kNoStream);
+        if (member == nullptr) {
+            continue;
+        }
+        const std::vector<u8> bytes = ReadAll(member.get(), 65536);
+        if (outcome == kShort) {
+            EXPECT_LT(bytes.size(), Original(name).size());
+        } else {
+            EXPECT_EQ(bytes, Original(name));
+        }
+        if (outcome == kWholeThenFails) {
+            EXPECT_EQ(member->GetSize(), 0xFFFFFFFEu);
+            u8 byte = 0;
+            EXPECT_EQ(member->Read(&byte, 1), 0u);
+        }
+    }
 }
 
 // The end record closes the file, so an archive cut anywhere has lost it.
@@ -233,10 +202,7 @@ TEST_F(ZipReader, ArchivesCutShortFailToOpen)
     ASSERT_GT(whole.size(), 32u * 22);
     for (int part = 0; part < 32; ++part) {
         SCOPED_TRACE(part);
-        {
-            std::ofstream out(s_dir + "/cut.zip", std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(whole.data()), std::streamsize(whole.size() * part / 32));
-        }
+        s_folder->MakeFile("cut.zip", std::vector<u8>(whole.begin(), whole.begin() + i64(whole.size() * part / 32)));
         EXPECT_NE(OpenArchive("cut.zip"), kZipOk);
     }
 }
@@ -260,10 +226,7 @@ TEST_F(ZipReader, DamagedMemberDataNeverReadsBackAsComplete)
             std::vector<u8> damaged = whole;
             std::fill(damaged.begin() + std::ptrdiff_t(directory * part / 32),
                       damaged.begin() + std::ptrdiff_t(directory), u8(0));
-            {
-                std::ofstream out(s_dir + "/damaged.zip", std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(damaged.data()), std::streamsize(damaged.size()));
-            }
+            s_folder->MakeFile("damaged.zip", damaged);
             ASSERT_EQ(OpenArchive("damaged.zip"), kZipOk);
             for (const char* name : kMembers) {
                 SCOPED_TRACE(name);
@@ -273,11 +236,7 @@ TEST_F(ZipReader, DamagedMemberDataNeverReadsBackAsComplete)
                     continue; // its local header was zeroed
                 }
                 const std::vector<u8> bytes = ReadAll(member.get(), 4096);
-                if (bytes.size() == original.size()) {
-                    EXPECT_EQ(bytes, original);
-                } else {
-                    EXPECT_LT(bytes.size(), original.size());
-                }
+                EXPECT_TRUE(bytes.size() < original.size() || bytes == original);
             }
         }
     }
