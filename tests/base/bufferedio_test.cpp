@@ -12,7 +12,7 @@
 #include <cstring>
 #include <thread>
 
-using streamtest::cStreamModel;
+using streamtest::sStreamModel;
 using streamtest::PatternBytes;
 using streamtest::RunRandomOperations;
 
@@ -21,7 +21,7 @@ TEST(MemBufferedIO, MatchesVectorModelOverAFileAndOverMemory)
     qeltest::cScratchFolder folder;
     for (u32 bufferSize : {4096u, 65535u, 65536u, 65537u}) {
         SCOPED_TRACE("buffer " + std::to_string(bufferSize));
-        cStreamModel fileModel;
+        sStreamModel fileModel;
         fileModel.m_data = PatternBytes(300000, bufferSize);
         std::string path = folder.MakeFile("inner", fileModel.m_data);
         cFileIO file;
@@ -32,7 +32,7 @@ TEST(MemBufferedIO, MatchesVectorModelOverAFileAndOverMemory)
 
         cMemBufferedIO overMemory;
         ASSERT_TRUE(overMemory.Attach(new cMemIOTarget, bufferSize, StreamOwnership::Owned));
-        cStreamModel memoryModel;
+        sStreamModel memoryModel;
         RunRandomOperations(overMemory, memoryModel, bufferSize + 1, {});
     }
 }

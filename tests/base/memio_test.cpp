@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using streamtest::cStreamModel;
+using streamtest::sStreamModel;
 using streamtest::PatternBytes;
 using streamtest::RunRandomOperations;
 
@@ -17,7 +17,7 @@ TEST(MemIOTarget, MatchesVectorModelUnderRandomOperations)
 {
     for (u64 seed = 1; seed <= 6; ++seed) {
         cMemIOTarget stream;
-        cStreamModel model;
+        sStreamModel model;
         RunRandomOperations(stream, model, seed, {});
     }
 }
@@ -76,7 +76,7 @@ TEST(BufWrapperIO, MatchesVectorModelUnderRandomReadsAndSeeks)
 {
     auto bytes = PatternBytes(300000, 5);
     cBufWrapperIO stream(bytes.data(), bytes.size());
-    cStreamModel model;
+    sStreamModel model;
     model.m_data = bytes;
     streamtest::sModelOptions options;
     options.allowWrite = false;

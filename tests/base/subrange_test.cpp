@@ -9,7 +9,7 @@
 
 #include <random>
 
-using streamtest::cStreamModel;
+using streamtest::sStreamModel;
 using streamtest::PatternBytes;
 using streamtest::RunRandomOperations;
 
@@ -39,7 +39,7 @@ TEST(FileIOSubRange, WindowsOverARealFileMatchTheSlicedBytes)
         SCOPED_TRACE("window " + std::to_string(start) + "+" + std::to_string(length));
         cFileIOSubRange window(&file, start, length);
         ASSERT_EQ(window.GetSize(), length);
-        cStreamModel model;
+        sStreamModel model;
         model.m_data = Slice(bytes, start, length);
         streamtest::sModelOptions options;
         options.allowWrite = false;
