@@ -108,52 +108,48 @@ bool SetModelValue(cApplicationConfig& config, const std::string& path, const sM
 void ExpectModelValue(cApplicationConfig& config, const std::string& path, const sModelValue& value)
 {
     const char* at = path.c_str();
+    sModelValue read{value.m_type};
     i16 n16 = 0;
     i32 n32 = 0;
-    i64 n64 = 0;
     _typebuf<u8> bytes;
     bool found = false;
     switch (value.m_type) {
     case kConfigBytes:
-        ASSERT_TRUE(config.GetBytes(at, bytes)) << path;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.GetData()), size_t(bytes.GetCount())),
-                  value.m_bytes) << path;
-        return;
-    case kConfigInt16: EXPECT_TRUE(config.GetInt16(at, n16) && n16 == value.m_number) << path; return;
-    case kConfigInt32: EXPECT_TRUE(config.GetInt32(at, n32) && n32 == value.m_number) << path; return;
-    case kConfigInt64: EXPECT_TRUE(config.GetInt64(at, n64) && n64 == value.m_number) << path; return;
-    default:
-        EXPECT_EQ(GetText(config, at, found), value.m_wide) << path;
-        EXPECT_TRUE(found) << path;
+        found = config.GetBytes(at, bytes);
+        read.m_bytes.assign(reinterpret_cast<const char*>(bytes.GetData()), size_t(bytes.GetCount()));
+        break;
+    case kConfigInt16: found = config.GetInt16(at, n16), read.m_number = n16; break;
+    case kConfigInt32: found = config.GetInt32(at, n32), read.m_number = n32; break;
+    case kConfigInt64: found = config.GetInt64(at, read.m_number); break;
+    default: read.m_wide = GetText(config, at, found);
     }
+    EXPECT_TRUE(found && read.m_bytes == value.m_bytes && read.m_wide == value.m_wide &&
+                read.m_number == value.m_number) << path;
 }
 
-// Three keys: one with 1,000 children, one 32 levels deep, one of random paths over a
-// small name pool so that paths share prefixes.
+// Three keys: one with 1,000 children, one 32 levels deep (values on a third of the
+// levels), one of random paths over a small name pool so that paths share prefixes.
 tModel RandomModel(u32 seed)
 {
     std::mt19937 rng(seed);
     tModel model;
-    for (int index = 0; index < 1000; ++index) {
-        model["install/" + Utf8(RandomText(rng, 1, 8))] = RandomValue(rng);
-    }
     std::string deep = ".deep \xc3\xa9";
-    for (int depth = 2; depth <= 32; ++depth) {
-        deep += "/" + Utf8(RandomText(rng, 1, 4));
-        if (rng() % 3 == 0 || depth == 32) {
-            model[deep] = RandomValue(rng);
-        }
+    std::vector<std::string> pool(12);
+    for (std::string& name : pool) {
+        name = Utf8(RandomText(rng, 1, 5));
     }
-    std::vector<std::string> pool;
-    for (int index = 0; index < 12; ++index) {
-        pool.push_back(Utf8(RandomText(rng, 1, 5)));
-    }
-    for (int index = 0; index < 300; ++index) {
+    for (int index = 0; index < 1300; ++index) {
         std::string path = "mixed";
         for (int depth = 1 + rng() % 6; depth > 0; --depth) {
             path += "/" + pool[rng() % pool.size()];
         }
-        model[path] = RandomValue(rng);
+        model[index < 1000 ? "install/" + Utf8(RandomText(rng, 1, 8)) : path] = RandomValue(rng);
+        if (index < 31) {
+            deep += "/" + Utf8(RandomText(rng, 1, 4));
+            if (rng() % 3 == 0 || index == 30) {
+                model[deep] = RandomValue(rng);
+            }
+        }
     }
     return model;
 }

@@ -32,11 +32,7 @@ public:
     }
     const char16_t* operator()(const char* text)
     {
-        if (text == nullptr) {
-            return nullptr;
-        }
-        m_texts.push_back(Widen(text));
-        return m_texts.back().c_str();
+        return text == nullptr ? nullptr : m_texts.emplace_back(Widen(text)).c_str();
     }
 
 private:
@@ -63,24 +59,19 @@ void ExpectLikeSnprintf(const char* format, Args... args)
     std::u16string wideFormat = Widen(format);
     cWideArguments widen;
 
-    std::vector<size_t> capacities = {0, 1, 2, 3, expected.size() / 2, expected.size(),
-                                      expected.size() + 1, expected.size() + 8};
-    for (size_t capacity : capacities) {
+    for (size_t capacity : {size_t(0), size_t(1), size_t(2), size_t(3), expected.size() / 2, expected.size(),
+                            expected.size() + 1, expected.size() + 8}) {
         SCOPED_TRACE(capacity);
-        size_t kept = capacity == 0 ? 0 : std::min(expected.size(), capacity - 1);
-        std::vector<char> narrow(capacity + 1, '#');
+        const size_t kept = capacity == 0 ? 0 : std::min(expected.size(), capacity - 1);
+        std::string narrow(capacity + 1, '#');
+        std::u16string wide(capacity + 1, u'#');
         ASSERT_EQ(FormatNarrow(narrow.data(), capacity, format, args...), kept);
-        if (capacity != 0) {
-            EXPECT_EQ(std::string(narrow.data()), expected.substr(0, kept));
-        }
-        EXPECT_EQ(narrow[capacity], '#');
-
-        std::vector<char16_t> wide(capacity + 1, u'#');
         ASSERT_EQ(FormatWide(wide.data(), capacity, wideFormat.c_str(), widen(args)...), kept);
-        if (capacity != 0) {
-            EXPECT_EQ(std::u16string(wide.data()), Widen(expected.substr(0, kept)));
-        }
-        EXPECT_EQ(wide[capacity], u'#');
+        // Terminated after the kept prefix (when there is room at all), nothing past the capacity.
+        const std::string expectedNarrow = capacity == 0 ? "#" : expected.substr(0, kept) + '\0';
+        EXPECT_EQ(narrow.substr(0, expectedNarrow.size()), expectedNarrow);
+        EXPECT_EQ(wide.substr(0, expectedNarrow.size()), Widen(expectedNarrow));
+        EXPECT_TRUE(narrow[capacity] == '#' && wide[capacity] == u'#');
     }
 }
 #pragma GCC diagnostic pop
@@ -103,25 +94,16 @@ void ExpectLikeSscanf(const char* text, const char* format)
     SCOPED_TRACE(std::string("text \"") + text + "\" format \"" + format + "\"");
     int expected[4] = {-7, -7, -7, -7};
     int fields[4] = {-7, -7, -7, -7};
-    int expectedCount = std::sscanf(text, format, &expected[0], &expected[1], &expected[2],
-                                    &expected[3]);
-    expectedCount = std::max(expectedCount, 0);
-    ASSERT_EQ(ScanNarrow(text, format, &fields[0], &fields[1], &fields[2], &fields[3]),
-              expectedCount);
-    for (int i = 0; i < expectedCount; ++i) {
-        EXPECT_EQ(fields[i], expected[i]) << i;
-    }
-
+    const int expectedCount =
+        std::max(std::sscanf(text, format, &expected[0], &expected[1], &expected[2], &expected[3]), 0);
+    ASSERT_EQ(ScanNarrow(text, format, &fields[0], &fields[1], &fields[2], &fields[3]), expectedCount);
     int second[4] = {-7, -7, -7, -7};
-    EXPECT_EQ(ScanNarrow2(text, format, &second[0], &second[1], &second[2], &second[3]),
-              expectedCount);
     int wide[4] = {-7, -7, -7, -7};
-    EXPECT_EQ(ScanWide(Widen(text).c_str(), Widen(format).c_str(), &wide[0], &wide[1], &wide[2],
-                       &wide[3]),
+    EXPECT_EQ(ScanNarrow2(text, format, &second[0], &second[1], &second[2], &second[3]), expectedCount);
+    EXPECT_EQ(ScanWide(Widen(text).c_str(), Widen(format).c_str(), &wide[0], &wide[1], &wide[2], &wide[3]),
               expectedCount);
     for (int i = 0; i < expectedCount; ++i) {
-        EXPECT_EQ(second[i], expected[i]) << i;
-        EXPECT_EQ(wide[i], expected[i]) << i;
+        EXPECT_TRUE(fields[i] == expected[i] && second[i] == expected[i] && wide[i] == expected[i]) << i;
     }
 }
 

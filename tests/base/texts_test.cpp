@@ -102,21 +102,35 @@ TEST(GuardChar, AliasingCopiesAndMoves)
     EXPECT_EQ(moved.Get(), nullptr);
 }
 
-TEST(Texts, WideLengthAndCompareWideAgainstStdString)
+// std::u16string orders by char16_t values, unsigned, and finds units: the independent
+// references for the wide texts; glibc's strcasecmp in the C locale folds ASCII only and
+// compares unsigned bytes.
+TEST(Texts, CompareAndFindAgainstStdStringAndStrcasecmp)
 {
-    EXPECT_EQ(WideLength(nullptr), 0u);
-    EXPECT_EQ(WideLength(u"ab\U0001F600"), 4u);
-    EXPECT_EQ(CompareWide(nullptr, u""), 0);
-    EXPECT_EQ(CompareWide(nullptr, nullptr), 0);
-    EXPECT_EQ(CompareWide(nullptr, u"a"), -1);
-    EXPECT_EQ(CompareWide(u"a", nullptr), 1);
     std::mt19937 random(3);
     for (int round = 0; round < 20000; ++round) {
-        std::u16string a = RandomWide(random);
-        std::u16string b = RandomWide(random);
-        // std::u16string orders by char16_t values, unsigned: the independent order.
+        const std::u16string a = RandomWide(random);
+        const std::u16string b = RandomWide(random);
         ASSERT_EQ(CompareWide(a.c_str(), b.c_str()), Sign(a.compare(b)));
+        const char16_t unit = u"aBb\u00C4"[random() % 4];
+        const size_t first = a.find(unit);
+        const size_t last = a.rfind(unit);
+        ASSERT_EQ(FindWideChar(a.c_str(), unit), first == a.npos ? nullptr : a.c_str() + first);
+        ASSERT_EQ(FindLastWideChar(a.c_str(), unit), last == a.npos ? nullptr : a.c_str() + last);
+        const std::string x = RandomNarrow(random);
+        const std::string y = RandomNarrow(random);
+        const size_t count = random() % 6;
+        ASSERT_EQ(CompareNarrowNoCase(x.c_str(), y.c_str()), Sign(strcasecmp(x.c_str(), y.c_str()))) << x << "/" << y;
+        ASSERT_EQ(CompareNarrowNoCaseN(x.c_str(), y.c_str(), count), Sign(strncasecmp(x.c_str(), y.c_str(), count)));
     }
+    EXPECT_TRUE(WideLength(nullptr) == 0 && WideLength(u"ab\U0001F600") == 4);
+    EXPECT_TRUE(CompareWide(nullptr, u"") == 0 && CompareWide(nullptr, nullptr) == 0 &&
+                CompareWide(nullptr, u"a") == -1 && CompareWide(u"a", nullptr) == 1);
+    EXPECT_TRUE(CompareNarrowNoCase(nullptr, "a") == -1 && CompareNarrowNoCase("a", nullptr) == -1 &&
+                CompareNarrowNoCase(nullptr, nullptr) == -1 && CompareNarrowNoCaseN(nullptr, "a", 0) == -1);
+    EXPECT_TRUE(FindWideChar(static_cast<const char16_t*>(nullptr), u'a') == nullptr &&
+                FindLastWideChar(static_cast<const char16_t*>(nullptr), u'a') == nullptr &&
+                FindWideChar(u"abc", 0) == nullptr);
 }
 
 TEST(Texts, CompareWideNoCaseFoldsBeyondAscii)
@@ -130,49 +144,6 @@ TEST(Texts, CompareWideNoCaseFoldsBeyondAscii)
     for (const auto& [a, b, expected] : cases) {
         EXPECT_EQ(CompareWideNoCase(a, b), expected) << expected;
     }
-}
-
-// glibc's strcasecmp in the C locale folds ASCII only and compares unsigned bytes.
-TEST(Texts, CompareNarrowNoCaseAgainstStrcasecmp)
-{
-    std::mt19937 random(5);
-    for (int round = 0; round < 20000; ++round) {
-        std::string a = RandomNarrow(random);
-        std::string b = RandomNarrow(random);
-        ASSERT_EQ(CompareNarrowNoCase(a.c_str(), b.c_str()), Sign(strcasecmp(a.c_str(), b.c_str())))
-            << a << " / " << b;
-        size_t count = random() % 6;
-        ASSERT_EQ(CompareNarrowNoCaseN(a.c_str(), b.c_str(), count),
-                  Sign(strncasecmp(a.c_str(), b.c_str(), count)))
-            << a << " / " << b << " / " << count;
-    }
-    EXPECT_EQ(CompareNarrowNoCase(nullptr, "a"), -1);
-    EXPECT_EQ(CompareNarrowNoCase("a", nullptr), -1);
-    EXPECT_EQ(CompareNarrowNoCase(nullptr, nullptr), -1);
-    EXPECT_EQ(CompareNarrowNoCaseN(nullptr, "a", 0), -1);
-    // Bytes above 0x7F have no case here.
-    EXPECT_NE(CompareNarrowNoCase("\xC4", "\xE4"), 0);
-}
-
-TEST(Texts, FindFirstAndLastAgainstStdString)
-{
-    std::mt19937 random(9);
-    for (int round = 0; round < 5000; ++round) {
-        std::u16string text = RandomWide(random);
-        char16_t unit = u"aBb\u00C4"[random() % 4];
-        const char16_t* first = FindWideChar(text.c_str(), unit);
-        const char16_t* last = FindLastWideChar(text.c_str(), unit);
-        size_t firstIndex = text.find(unit);
-        size_t lastIndex = text.rfind(unit);
-        ASSERT_EQ(first, firstIndex == std::u16string::npos ? nullptr : text.c_str() + firstIndex);
-        ASSERT_EQ(last, lastIndex == std::u16string::npos ? nullptr : text.c_str() + lastIndex);
-    }
-    EXPECT_EQ(FindWideChar(static_cast<const char16_t*>(nullptr), u'a'), nullptr);
-    EXPECT_EQ(FindLastWideChar(static_cast<const char16_t*>(nullptr), u'a'), nullptr);
-    EXPECT_EQ(FindWideChar(u"abc", 0), nullptr);
-    char16_t path[] = u"a/b/c";
-    *FindLastWideChar(path, u'/') = 0;
-    EXPECT_EQ(std::u16string(path), u"a/b");
 }
 
 TEST(Texts, CopyWideToBufferBoundsAndLengths)

@@ -20,18 +20,12 @@ inline void AppendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        return;
+    }
+    const int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; // lead byte 110x, 1110x or 11110x
+    out += char(((0xF00 >> length) & 0xFF) | (c >> (6 * (length - 1))));
+    for (int shift = 6 * (length - 2); shift >= 0; shift -= 6) {
+        out += char(0x80 | ((c >> shift) & 0x3F));
     }
 }
 
