@@ -26,42 +26,46 @@ using qeltest::ShellQuote;
 
 } // namespace
 
-TEST(PathKind, EveryKindOfEntryFollowingLinks)
+// Every kind of entry, following links; a folder is made only one level deep and only
+// over nothing or a folder. The FIFO has no writer: opening it would block, so passing here
+// also shows it is never opened. A lone surrogate that no byte stands for names nothing.
+TEST(PathKind, EveryKindOfEntryAndCreateDirectoryPath)
 {
     cScratchFolder folder;
-    std::string base = folder.Path() + "/";
+    const std::string base = folder.Path() + "/";
     ASSERT_EQ(RunCommand("cd " + ShellQuote(folder.Path()) +
                          " && echo hi > f && mkdir d && ln -s f lf && ln -s d ld && ln -s nowhere broken &&"
                          " ln -s loop loop && mkfifo p && touch \"$(printf '\\377\\376.bin')\" && echo ok"),
               "ok\n");
-    int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::string socketPath = base + "s";
-    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", socketPath.c_str());
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", (base + "s").c_str());
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-
-    struct sCase
-    {
-        std::string m_name;
-        ePathKind m_kind;
-    };
-    // The FIFO has no writer: opening it would block, so passing here also shows it is
-    // never opened.
-    for (const sCase& entry : {sCase{"f", kPathFile}, sCase{"d", kPathFolder}, sCase{"lf", kPathFile},
-                               sCase{"ld", kPathFolder}, sCase{"broken", kPathMissing}, sCase{"loop", kPathMissing},
-                               sCase{"p", kPathDevice}, sCase{"s", kPathDevice}, sCase{"\xff\xfe.bin", kPathFile},
-                               sCase{"missing", kPathMissing}, sCase{"f/below", kPathMissing}}) {
-        EXPECT_EQ(GetPathKind(WideName(base + entry.m_name).c_str()), entry.m_kind) << entry.m_name;
+    const std::u16string unencodable = WideName(base) + u"f\xD800";
+    const std::pair<std::u16string, ePathKind> kinds[] = {
+        {WideName(base + "f"), kPathFile}, {WideName(base + "d"), kPathFolder}, {WideName(base + "lf"), kPathFile},
+        {WideName(base + "ld"), kPathFolder}, {WideName(base + "broken"), kPathMissing},
+        {WideName(base + "loop"), kPathMissing}, {WideName(base + "p"), kPathDevice},
+        {WideName(base + "s"), kPathDevice}, {WideName(base + "\xff\xfe.bin"), kPathFile},
+        {WideName(base + "missing"), kPathMissing}, {WideName(base + "f/below"), kPathMissing},
+        {u"/dev/null", kPathDevice}, {u"/", kPathFolder}, {u"", kPathMissing}, {unencodable, kPathMissing}};
+    for (const auto& [name, kind] : kinds) {
+        EXPECT_EQ(GetPathKind(name.c_str()), kind) << qeltest::NameBytes(name.c_str());
     }
     ::close(listener);
-    EXPECT_EQ(GetPathKind(u"/dev/null"), kPathDevice);
-    EXPECT_EQ(GetPathKind(u"/"), kPathFolder);
     EXPECT_EQ(GetPathKind(nullptr), kPathMissing);
-    EXPECT_EQ(GetPathKind(u""), kPathMissing);
-    // A lone surrogate that no byte stands for cannot name a file.
-    std::u16string unencodable = WideName(base) + u"f\xD800";
-    EXPECT_EQ(GetPathKind(unencodable.c_str()), kPathMissing);
+
+    const mode_t old = ::umask(022);
+    const std::pair<std::u16string, bool> creates[] = {
+        {WideName(base + "new \xff"), true}, {WideName(base + "new \xff"), true}, {WideName(base + "ld"), true},
+        {WideName(base + "f"), false}, {WideName(base + "broken"), false}, {WideName(base + "a/b"), false},
+        {unencodable, false}, {u"", false}};
+    for (const auto& [name, made] : creates) {
+        EXPECT_EQ(CreateDirectoryPath(name.c_str()), made) << qeltest::NameBytes(name.c_str());
+    }
+    ::umask(old);
+    EXPECT_EQ(RunCommand("stat -c %a " + ShellQuote(base + "new \xff")), "755\n");
+    EXPECT_FALSE(qeltest::PathExists(base + "a") || CreateDirectoryPath(nullptr));
 }
 
 TEST(CleanPathText, QuotesBackslashesAndTrailingBlanks)
@@ -81,53 +85,26 @@ TEST(CleanPathText, QuotesBackslashesAndTrailingBlanks)
     }
 }
 
+// $HOME first (without trailing slashes, undecodable bytes escaped), then the password
+// database as getent reports it.
 TEST(HomeFolder, EnvironmentFirstThenThePasswordDatabase)
 {
-    cEnvironmentVariable variable("HOME", "/x/y//");
-    _guardchar<char16_t> home;
-    ASSERT_TRUE(GetHomeFolder(home));
-    EXPECT_EQ(std::u16string(home.Get()), u"/x/y");
-    variable.Set("///");
-    ASSERT_TRUE(GetHomeFolder(home));
-    EXPECT_EQ(std::u16string(home.Get()), u"/");
-    variable.Set("/h\xff\xc3\xa9");
-    ASSERT_TRUE(GetHomeFolder(home));
-    EXPECT_EQ(std::u16string(home.Get()), u"/h\xDCFF\u00e9");
-
-    std::string expected = RunCommand("getent passwd $(id -u) | cut -d: -f6");
-    ASSERT_FALSE(expected.empty());
-    expected.pop_back();
-    while (expected.size() > 1 && expected.back() == '/') {
-        expected.pop_back();
+    std::string database = RunCommand("getent passwd $(id -u) | cut -d: -f6");
+    ASSERT_FALSE(database.empty());
+    database.pop_back();
+    while (database.size() > 1 && database.back() == '/') {
+        database.pop_back();
     }
-    for (const char* unset : {static_cast<const char*>(""), static_cast<const char*>(nullptr)}) {
-        variable.Set(unset);
+    cEnvironmentVariable variable("HOME", nullptr);
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"/x/y//", u"/x/y"}, {"///", u"/"}, {"/h\xff\xc3\xa9", u"/h\xDCFF\u00e9"}, {"", WideName(database)},
+        {nullptr, WideName(database)}};
+    for (const auto& [value, expected] : cases) {
+        variable.Set(value);
+        _guardchar<char16_t> home;
         ASSERT_TRUE(GetHomeFolder(home));
-        EXPECT_EQ(std::u16string(home.Get()), WideName(expected));
+        EXPECT_EQ(std::u16string(home.GetOrEmpty()), expected) << (value ? value : "unset");
     }
-}
-
-TEST(CreateDirectoryPath, OneLevelAndOnlyOverFolders)
-{
-    cScratchFolder folder;
-    std::string base = folder.Path() + "/";
-    mode_t old = ::umask(022);
-    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "new \xff").c_str()));
-    ::umask(old);
-    EXPECT_EQ(RunCommand("stat -c %a " + ShellQuote(base + "new \xff")), "755\n");
-    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "new \xff").c_str()));
-    ASSERT_EQ(::symlink("new \xff", (base + "link").c_str()), 0);
-    EXPECT_TRUE(CreateDirectoryPath(WideName(base + "link").c_str()));
-    ASSERT_EQ(RunCommand("touch " + ShellQuote(base + "file") + " && echo ok"), "ok\n");
-    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "file").c_str()));
-    ASSERT_EQ(::symlink("nowhere", (base + "broken").c_str()), 0);
-    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "broken").c_str()));
-    EXPECT_FALSE(CreateDirectoryPath(WideName(base + "a/b").c_str()));
-    EXPECT_FALSE(qeltest::PathExists(base + "a"));
-    std::u16string unencodable = WideName(base) + u"x\xDBFF";
-    EXPECT_FALSE(CreateDirectoryPath(unencodable.c_str()));
-    EXPECT_FALSE(CreateDirectoryPath(nullptr));
-    EXPECT_FALSE(CreateDirectoryPath(u""));
 }
 
 // What the fnmatch cross-check below cannot reach: lists, blanks, null and empty
