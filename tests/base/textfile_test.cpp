@@ -126,15 +126,8 @@ TEST(TextFileReader, LineEndsAndLastLine)
         std::string data;
         std::vector<std::u16string> lines;
     } const cases[] = {
-        {"", {}},
-        {"a", {u"a"}},
-        {"a\n", {u"a"}},
-        {"a\n\n", {u"a", u""}},
-        {"\n", {u""}},
-        {"\r\n", {u""}},
-        {"a\rb\r\nc\n\rd", {u"a", u"b", u"c", u"", u"d"}},
-        {"a\r", {u"a"}},
-        {"a\r\r\n", {u"a", u""}},
+        {"", {}}, {"a", {u"a"}}, {"a\n", {u"a"}}, {"a\n\n", {u"a", u""}}, {"\n", {u""}}, {"\r\n", {u""}},
+        {"a\rb\r\nc\n\rd", {u"a", u"b", u"c", u"", u"d"}}, {"a\r", {u"a"}}, {"a\r\r\n", {u"a", u""}},
         {"caf\xC3\xA9\n\xFF\xE2\x82\n", {u"caf\u00E9", u"\uFFFD\uFFFD"}},
     };
     for (const auto& entry : cases) {
