@@ -209,7 +209,8 @@ TEST(ConfigStore, PathRulesAndValueTypes)
 
 // Ours writes, tools/qelc.py dumps it and restores it into a second folder: both must
 // write identical files for the same tree (the layout has one image per tree), and ours
-// must read what Python wrote back to the model.
+// must read what Python wrote back to the model. (How each side reads the numbers and
+// strings is checked against the other in ConfigPair, through qelc's set and get.)
 TEST(ConfigStore, RandomTreesRoundTripThroughTheSecondImplementation)
 {
     QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
