@@ -44,4 +44,7 @@ TEST(CpuFeatures, MatchTheKernelsFlags)
     EXPECT_EQ(features.m_vaes != 0, flags.count("vaes") != 0);
     EXPECT_EQ(features.m_pclmul != 0, flags.count("pclmulqdq") != 0);
     EXPECT_EQ(features.m_unused, 0);
+    // The record of the run is that probe, minus whatever QEL_CPU_FEATURES_OFF switched off.
+    EXPECT_LE(GetCpuFeatures().m_aes, features.m_aes);
+    EXPECT_LE(GetCpuFeatures().m_pclmul, features.m_pclmul);
 }
