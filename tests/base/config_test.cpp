@@ -77,7 +77,8 @@ using tModel = std::map<std::string, sModelValue>;
 
 sModelValue RandomValue(std::mt19937& rng)
 {
-    sModelValue value{eConfigValueType(1 + rng() % 5)};
+    sModelValue value;
+    value.m_type = eConfigValueType(1 + rng() % 5);
     const i64 any = std::uniform_int_distribution<i64>()(rng);
     switch (value.m_type) {
     case kConfigBytes:
@@ -108,7 +109,8 @@ bool SetModelValue(cApplicationConfig& config, const std::string& path, const sM
 void ExpectModelValue(cApplicationConfig& config, const std::string& path, const sModelValue& value)
 {
     const char* at = path.c_str();
-    sModelValue read{value.m_type};
+    sModelValue read;
+    read.m_type = value.m_type;
     i16 n16 = 0;
     i32 n32 = 0;
     _typebuf<u8> bytes;
