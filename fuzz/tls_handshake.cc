@@ -1,14 +1,15 @@
-// The TLS handshake on an arbitrary server byte stream over a socketpair, with the
+// The TLS engine on an arbitrary server byte stream, fed in-process, with the
 // client's key and ClientHello fixed to those of the RFC 8448 simple handshake (section
 // 3), so that a seed made of that trace's ServerHello and server flight decrypts and the
-// fuzzer reaches the message parsers behind the record layer. The hooks accept.
-// Links: qel_net_http qel_base
-#include "net/http/httptransport.h"
-#include "net/tls/tlstesting.h"
+// fuzzer reaches the message parsers behind the record layer and, past the handshake, the
+// application records. The verifier accepts. The last byte sets the feeding piece size.
+// Links: qel_net_tls qel_base
+#include "net/crypto/x25519.h"
+#include "net/tls/tlsengine.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -35,48 +36,64 @@ const std::vector<u8> kClientHello = FromHex(
 
 // The trace's certificate is self-signed and expired: accepting it lets the fuzzer reach
 // the messages after it.
-class cAcceptingTransport : public cHttpTransport
+class cAcceptingVerifier : public cTlsServerVerifier
 {
 public:
-    bool VerifyCertificate(const u8*, u32) override { return true; }
-    bool VerifyCertificateVerify(const u8*, u32, const u8*, u32) override { return true; }
+    bool VerifyTlsCertificate(const u8*, u32, u32) override { return true; }
+    bool VerifyTlsSignature(const u8*, u32, const u8*, u32, u32) override { return true; }
+};
+
+class cTraceHooks : public cTlsEngineHooks
+{
+public:
+    bool MakeKeyPair(u8* privateKey, u8* publicKey) override
+    {
+        static const u8 kBasePoint[32] = {9};
+        std::memcpy(privateKey, kPrivateKey.data(), kX25519KeySize);
+        X25519ScalarMult(privateKey, publicKey, kBasePoint);
+        return true;
+    }
+    const u8* ClientHello(u32& size) override
+    {
+        size = u32(kClientHello.size());
+        return kClientHello.data();
+    }
+    void OnSecret(const char*, const u8*, const u8*, u32) override {}
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {
-    if (size > 100000) {
+    if (size == 0 || size > 100000) {
         return 0;
     }
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    const u32 piece = 1 + data[size - 1] % 64 * 97;
+    cAcceptingVerifier verifier;
+    cTraceHooks hooks;
+    cTlsEngine engine(verifier, &hooks);
+    if (!engine.Start("server")) {
         return 0;
     }
-    size_t written = 0;
-    while (written < size) {
-        const ssize_t sent = ::send(ends[1], data + written, size - written, MSG_NOSIGNAL);
-        if (sent <= 0) {
+    size_t at = 0;
+    for (;;) {
+        u32 pending = 0;
+        while (engine.GetSendBuffer(pending) != nullptr) {
+            engine.AcknowledgeSent(pending);
+        }
+        u8 plain[512];
+        while (engine.ReadPlaintext(plain, sizeof(plain)) > 0) {
+        }
+        u32 room = 0;
+        u8* to = engine.GetReceiveBuffer(room);
+        if (to == nullptr || at == size) {
             break;
         }
-        written += size_t(sent);
+        const size_t count = std::min<size_t>({room, piece, size - at});
+        std::memcpy(to, data + at, count);
+        engine.AcknowledgeReceived(u32(count));
+        at += count;
     }
-    ::shutdown(ends[1], SHUT_WR);
-
-    sTlsHandshakeSeams seams;
-    seams.m_privateKey = kPrivateKey.data();
-    seams.m_clientHello = kClientHello.data();
-    seams.m_clientHelloSize = u32(kClientHello.size());
-    cAcceptingTransport transport;
-    transport.SetHandshakeSeamsForTesting(&seams);
-    if (transport.SetHost("server")) {
-        transport.SetUseTls(true);
-        if (transport.ConnectAdoptedForTesting(ends[0])) {
-            u8 buffer[512];
-            while (transport.Receive(buffer, sizeof(buffer), nullptr) > 0) {
-            }
-        }
-    }
-    ::close(ends[1]);
+    engine.EndOfInput();
     return 0;
 }

@@ -1,18 +1,15 @@
-// The TLS record reader behind cHttpTransport::Receive, with fixed keys in the TLS 1.3 or
-// TLS 1.2 state, over a socketpair. Byte 0: bit 0 picks TLS 1.2, bit 1 the raw mode (the
-// rest goes to the socket as it stands). Otherwise the input is a list of records to
-// seal with the fixed keys, so that tags and MACs pass: each is a length byte, a type
-// byte, a padding byte (TLS 1.3 zero padding, TLS 1.2 padding length) and the data. The
-// capacities of the Receive calls come from the last byte.
-// Links: qel_net_http qel_base
+// The TLS record opening of the TLS 1.3 and TLS 1.2 record layers, with fixed keys.
+// Byte 0: bit 0 picks TLS 1.2, bit 1 the raw mode (the rest is the record stream as it
+// stands). Otherwise the input is a list of records to seal with the fixed keys, so that
+// tags and MACs pass: each is a length byte, a type byte, a padding byte (TLS 1.3 zero
+// padding, TLS 1.2 padding length) and the data. The last byte is not used.
+// Links: qel_net_tls qel_base
 #include "net/crypto/aescipher.h"
 #include "net/crypto/hmac.h"
-#include "net/http/httptransport.h"
 #include "net/tls/tlsrecord.h"
 
+#include <algorithm>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,7 +18,6 @@ const u8 kKey[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 const u8 kIv[12] = {0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xab};
 const u8 kMacKey[20] = {0xe0, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9,
                         0xea, 0xeb, 0xec, 0xed, 0xee, 0xef, 0xf0, 0xf1, 0xf2, 0xf3};
-// Stays below the socketpair's buffer, so the writes never wait for the reader.
 constexpr size_t kMaxStream = 150000;
 
 void Header(std::vector<u8>& out, u8 type, size_t length)
@@ -101,7 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
     }
     const bool tls12 = (data[0] & 1) != 0;
     const bool raw = (data[0] & 2) != 0;
-    const size_t capacity = size_t(data[size - 1]) * 64 + 1;
 
     std::vector<u8> stream;
     sGcmKey key;
@@ -136,36 +131,33 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
         stream.resize(kMaxStream);
     }
 
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        return 0;
+    // The records one by one, opened in place as the engine opens them.
+    sTlsSession session;
+    if (tls12) {
+        if (!KeyCbc(session.m_readCbc)) {
+            return 0;
+        }
+        std::memcpy(session.m_serverMacKey, kMacKey, 20);
+    } else {
+        if (!GcmSetKey(session.m_readKey.m_key, kKey, 128)) {
+            return 0;
+        }
+        std::memcpy(session.m_readKey.m_iv, kIv, 12);
     }
-    size_t written = 0;
-    while (written < stream.size()) {
-        const ssize_t sent = ::send(ends[1], stream.data() + written, stream.size() - written, MSG_NOSIGNAL);
-        if (sent <= 0) {
+    for (size_t at = 0; at + kTlsRecordHeaderSize <= stream.size();) {
+        const u32 length = (u32(stream[at + 3]) << 8) | stream[at + 4];
+        if (length == 0 || length > kTls12MaxRecordBody || length > stream.size() - at - kTlsRecordHeaderSize) {
             break;
         }
-        written += size_t(sent);
-    }
-    ::shutdown(ends[1], SHUT_WR);
-
-    cHttpTransport transport;
-    if (transport.ConnectAdoptedForTesting(ends[0])) {
-        sTlsSession& session = *transport.GetSession();
-        if (tls12) {
-            if (KeyCbc(session.m_readCbc)) {
-                std::memcpy(session.m_serverMacKey, kMacKey, 20);
-                transport.SetTlsState(eTlsState::Tls12);
-            }
-        } else if (GcmSetKey(session.m_readKey.m_key, kKey, 128)) {
-            std::memcpy(session.m_readKey.m_iv, kIv, 12);
-            transport.SetTlsState(eTlsState::Tls13);
+        u8* record = session.m_record;
+        std::memcpy(record, stream.data() + at, kTlsRecordHeaderSize + length);
+        const sTlsRecord parsed = {record[0], record[1], record[2], record + kTlsRecordHeaderSize, length};
+        sTlsPlaintext plain;
+        const bool opened = tls12 ? OpenTls12Record(session, parsed, plain) : OpenTls13Record(session, parsed, plain);
+        if (!opened) {
+            break;
         }
-        std::vector<u8> buffer(capacity);
-        while (transport.Receive(buffer.data(), i32(capacity), nullptr) > 0) {
-        }
+        at += kTlsRecordHeaderSize + length;
     }
-    ::close(ends[1]);
     return 0;
 }

@@ -10,6 +10,7 @@ namespace nettest {
 class cHookRecorder : public cHttpTransport
 {
 public:
+    using cHttpTransport::cHttpTransport;
     bool VerifyCertificate(const u8* message, u32 size) override
     {
         m_certificate.assign(message, message + size);

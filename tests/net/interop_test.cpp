@@ -4,7 +4,7 @@
 // the secrets of our key log with the server's.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
-#include "net/tls/tlstesting.h"
+#include "engineplay.h"
 #include "peerservers.h"
 
 #include <chrono>
@@ -30,22 +30,14 @@ struct sFetch
     double m_seconds = 0;
 };
 
-void CollectKeyLog(void* context, const char* line)
-{
-    static_cast<std::vector<std::string>*>(context)->push_back(line);
-}
-
 // One exchange through PerformRequest with our key log captured.
 sFetch Fetch(const std::string& url)
 {
     sFetch result;
     cHttpRequest request(url.c_str());
-    cHttpTransport transport;
+    cTestHooks hooks;
+    cHttpTransport transport(&hooks);
     cBodyDigest body;
-    sTlsHandshakeSeams seams;
-    seams.m_keyLog = CollectKeyLog;
-    seams.m_keyLogContext = &result.m_keyLog;
-    transport.SetHandshakeSeamsForTesting(&seams);
     const auto start = std::chrono::steady_clock::now();
     result.m_ok = PerformRequest(request, transport, body);
     result.m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -54,6 +46,7 @@ sFetch Fetch(const std::string& url)
     result.m_digest = body.Digest();
     result.m_contiguous = body.m_contiguous;
     result.m_state = transport.GetTlsState();
+    result.m_keyLog = hooks.m_keyLog;
     return result;
 }
 

@@ -170,7 +170,7 @@ TEST(TcpClient, NoSocketGivesCode4)
     EXPECT_EQ(client.GetLastError(), 4);
     EXPECT_EQ(client.Receive(buffer, 4, nullptr), 0);
     EXPECT_EQ(client.GetLastError(), 4);
-    EXPECT_EQ(ReceiveRawExact(client, buffer, 4), 0);
+    EXPECT_EQ(client.ReceiveRaw(buffer, 4), 0);
 }
 
 TEST(ResolveHostAddress, DottedQuadsAreParsedStrictlyBeforeTheResolver)

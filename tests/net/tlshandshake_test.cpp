@@ -1,16 +1,12 @@
 // The TLS handshake against the RFC 8448 traces (replayed byte for byte with the client's
-// key and ClientHello injected), against re-framed server flights sealed by libcrypto,
-// and against scripted hostile ServerHellos.
+// key and ClientHello injected, in-process through the engine and once over loopback
+// through the transport) and against re-framed server flights sealed by libcrypto.
+#include "engineplay.h"
 #include "hookrecorder.h"
-#include "net/http/httptransport.h"
-#include "net/tls/tlsrecord.h"
-#include "net/tls/tlstesting.h"
 #include "recordsealer.h"
-#include "rfc8448trace.h"
 #include "scriptedpeer.h"
+#include "rfc8448trace.h"
 #include "vectors.h"
-
-#include <sys/socket.h>
 
 using namespace nettest;
 
@@ -48,53 +44,24 @@ sTraceExample ReadSimpleExample(cRfc8448Trace& trace)
     return example;
 }
 
-// The server side of a replay: check the ClientHello record, play `flight`, and keep what
-// the client sends until it has sent `expectedBytes`. With eFlightEnd::Close nothing
-// follows the flight, so a client that waits for more sees the end at once.
-enum class eFlightEnd { Close, KeepOpen };
-
-Bytes PlayServer(int handle, const Bytes& clientHelloRecord, const Bytes& flight,
-                 size_t expectedBytes, eFlightEnd end)
+// The client engine against `flight` (after the trace's ClientHello, which it must send
+// first): whether it opened, and what it sent after the ClientHello.
+struct sEngineRun
 {
-    const Bytes hello = ReadTlsRecordFd(handle);
-    EXPECT_EQ(ToHex(hello), ToHex(clientHelloRecord));
-    WriteAllFd(handle, flight);
-    if (end == eFlightEnd::Close) {
-        ::shutdown(handle, SHUT_WR);
-    }
-    return ReadFd(handle, expectedBytes);
-}
-
-// The client over one end of a socketpair, a server thread on the other.
-struct sSocketPairRun
-{
-    bool m_connected;
+    eTlsEngineState m_state;
     Bytes m_clientSent;
 };
 
-sSocketPairRun RunAgainstFlight(const sTraceExample& example, const Bytes& flight,
-                                cHttpTransport& transport, size_t expectedBytes)
+sEngineRun RunAgainstFlight(const sTraceExample& example, const Bytes& flight)
 {
-    int ends[2];
-    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-    SetReceiveTimeoutMs(ends[1], 3000);
-    Bytes sent;
-    std::thread server([&] {
-        sent = PlayServer(ends[1], example.m_clientHelloRecord, flight, expectedBytes, eFlightEnd::Close);
-        ::shutdown(ends[1], SHUT_RDWR);
-    });
-    sTlsHandshakeSeams seams;
-    seams.m_privateKey = example.m_clientPrivate.data();
-    seams.m_clientHello = example.m_clientHello.data();
-    seams.m_clientHelloSize = u32(example.m_clientHello.size());
-    transport.SetHandshakeSeamsForTesting(&seams);
-    EXPECT_TRUE(transport.SetHost("server"));
-    transport.SetUseTls(true);
-    const bool connected = transport.ConnectAdoptedForTesting(ends[0]);
-    server.join();
-    ::close(ends[1]);
-    transport.SetHandshakeSeamsForTesting(nullptr);
-    return {connected, sent};
+    sEngineRig rig; // the trace certificate is self-signed and expired: the verifier accepts
+    rig.m_hooks.m_privateKey = example.m_clientPrivate;
+    rig.m_hooks.m_clientHello = example.m_clientHello;
+    EXPECT_TRUE(rig.m_engine.Start("server"));
+    EXPECT_EQ(ToHex(TakeSent(rig.m_engine)), ToHex(example.m_clientHelloRecord));
+    Feed(rig.m_engine, flight);
+    rig.m_engine.EndOfInput();
+    return {rig.m_engine.GetState(), TakeSent(rig.m_engine)};
 }
 
 const Bytes kChangeCipherSpec = {0x14, 0x03, 0x03, 0x00, 0x01, 0x01};
@@ -160,22 +127,14 @@ protected:
     // The client must finish with exactly the trace's client Finished record.
     void ExpectFinishes(const Bytes& flight)
     {
-        cHookRecorder transport; // the trace certificate is self-signed and expired
-        const sSocketPairRun run = RunAgainstFlight(
-            m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
-        EXPECT_TRUE(run.m_connected);
+        const sEngineRun run = RunAgainstFlight(m_example, JoinBytes({m_example.m_serverHelloRecord, flight}));
         EXPECT_EQ(ToHex(run.m_clientSent), ToHex(m_expected));
-        EXPECT_EQ(transport.GetTlsState(), eTlsState::Tls13);
     }
     void ExpectFails(const Bytes& flight)
     {
-        cHookRecorder transport; // the trace certificate is self-signed and expired
-        const sSocketPairRun run = RunAgainstFlight(
-            m_example, JoinBytes({m_example.m_serverHelloRecord, flight}), transport, m_expected.size());
-        EXPECT_FALSE(run.m_connected);
-        EXPECT_FALSE(transport.IsConnected());
-        // Nothing protected went out: at most the ChangeCipherSpec.
-        EXPECT_LE(run.m_clientSent.size(), kChangeCipherSpec.size());
+        const sEngineRun run = RunAgainstFlight(m_example, JoinBytes({m_example.m_serverHelloRecord, flight}));
+        EXPECT_EQ(run.m_state, eTlsEngineState::Failed);
+        EXPECT_TRUE(run.m_clientSent.empty()) << "nothing goes out after a failure";
     }
 
     cRfc8448Trace m_trace;
@@ -210,19 +169,16 @@ TEST(TlsHandshakeTrace, SimpleHandshakeReplaysByteForByte)
     Bytes finished;
     Bytes application;
     server.Serve([&](int handle) {
-        finished = PlayServer(handle, example.m_clientHelloRecord,
-                              JoinBytes({example.m_serverHelloRecord, example.m_flightRecord}),
-                              kChangeCipherSpec.size() + example.m_clientFinishedRecord.size(),
-                              eFlightEnd::KeepOpen);
+        EXPECT_EQ(ToHex(ReadTlsRecordFd(handle)), ToHex(example.m_clientHelloRecord));
+        WriteAllFd(handle, JoinBytes({example.m_serverHelloRecord, example.m_flightRecord}));
+        finished = ReadFd(handle, kChangeCipherSpec.size() + example.m_clientFinishedRecord.size());
         WriteAllFd(handle, JoinBytes({ticketRecord, serverDataRecord, serverAlertRecord}));
         application = ReadFd(handle, clientDataRecord.size());
     });
-    cHookRecorder transport;
-    sTlsHandshakeSeams seams;
-    seams.m_privateKey = example.m_clientPrivate.data();
-    seams.m_clientHello = example.m_clientHello.data();
-    seams.m_clientHelloSize = u32(example.m_clientHello.size());
-    transport.SetHandshakeSeamsForTesting(&seams);
+    cTestHooks hooks;
+    hooks.m_privateKey = example.m_clientPrivate;
+    hooks.m_clientHello = example.m_clientHello;
+    cHookRecorder transport(&hooks);
     ASSERT_TRUE(transport.SetHost("server"));
     transport.SetUseTls(true);
     const u8 loopback[4] = {127, 0, 0, 1};
@@ -248,11 +204,42 @@ TEST(TlsHandshakeTrace, SimpleHandshakeReplaysByteForByte)
     EXPECT_EQ(Bytes(transport.m_signedContent.begin(), transport.m_signedContent.begin() + 64), Bytes(64, 0x20));
     EXPECT_EQ(std::string(transport.m_signedContent.begin() + 64, transport.m_signedContent.begin() + 98),
               std::string("TLS 1.3, server CertificateVerify", 34));
-    const Bytes skipped(transport.GetSession()->m_skippedMessage.GetData(),
-                        transport.GetSession()->m_skippedMessage.GetData() +
-                            transport.GetSession()->m_skippedMessage.GetCount());
+    const sTlsSession& session = transport.GetTlsEngine().GetSession();
+    const Bytes skipped(session.m_skippedMessage.GetData(),
+                        session.m_skippedMessage.GetData() + session.m_skippedMessage.GetCount());
     ASSERT_FALSE(skipped.empty());
     EXPECT_EQ(skipped[0], 4) << "the NewSessionTicket is kept as the skipped message";
+}
+
+// RFC 8448 3 in-process, the server's bytes (hello, flight, ticket, data, close_notify) cut
+// once at every offset: the engine sends the trace's Finished, hands out the trace's
+// data and ends in order whatever the record boundaries.
+TEST(TlsHandshakeTrace, SimpleHandshakeSplitAtEveryOffset)
+{
+    cRfc8448Trace trace;
+    QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
+    const sTraceExample example = ReadSimpleExample(trace);
+    const Bytes ticketRecord = trace.Read("{server}  send handshake record:", "complete record");
+    const Bytes serverData = trace.Read("{server}  send application_data record:", "payload");
+    const Bytes serverDataRecord = trace.Read("", "complete record");
+    const Bytes serverAlertRecord = trace.Read("{server}  send alert record:", "complete record");
+    const Bytes serverStream = JoinBytes({example.m_serverHelloRecord, example.m_flightRecord, ticketRecord,
+                                          serverDataRecord, serverAlertRecord});
+    const Bytes expected = JoinBytes({kChangeCipherSpec, example.m_clientFinishedRecord});
+    for (size_t cut = 1; cut < serverStream.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        sEngineRig rig;
+        rig.m_hooks.m_privateKey = example.m_clientPrivate;
+        rig.m_hooks.m_clientHello = example.m_clientHello;
+        ASSERT_TRUE(rig.m_engine.Start("server"));
+        ASSERT_EQ(TakeSent(rig.m_engine), example.m_clientHelloRecord);
+        Bytes plaintext;
+        ASSERT_TRUE(Feed(rig.m_engine, Slice(serverStream, 0, cut), SIZE_MAX, &plaintext));
+        ASSERT_TRUE(Feed(rig.m_engine, Slice(serverStream, cut, serverStream.size()), SIZE_MAX, &plaintext));
+        ASSERT_EQ(ToHex(TakeSent(rig.m_engine)), ToHex(expected));
+        ASSERT_EQ(plaintext, serverData);
+        ASSERT_EQ(rig.m_engine.GetState(), eTlsEngineState::Closed) << "close_notify ends the data in order";
+    }
 }
 
 // RFC 8448 7: the server sends a ChangeCipherSpec after its ServerHello.
@@ -272,13 +259,22 @@ TEST(TlsHandshakeTrace, CompatibilityModeReplaysByteForByte)
     example.m_clientFinishedRecord = trace.Read("{client}  send handshake record:", "complete record");
     ASSERT_EQ(clientChangeCipherSpec, kChangeCipherSpec);
 
-    cHookRecorder transport; // the trace certificate is self-signed and expired
     const Bytes expected = JoinBytes({clientChangeCipherSpec, example.m_clientFinishedRecord});
-    const sSocketPairRun run = RunAgainstFlight(
-        example, JoinBytes({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord}),
-        transport, expected.size());
-    EXPECT_TRUE(run.m_connected);
-    EXPECT_EQ(ToHex(run.m_clientSent), ToHex(expected));
+    const Bytes serverStream =
+        JoinBytes({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord});
+    // The server's bytes cut once at every offset: every record split at every place.
+    for (size_t cut = 1; cut < serverStream.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        sEngineRig rig;
+        rig.m_hooks.m_privateKey = example.m_clientPrivate;
+        rig.m_hooks.m_clientHello = example.m_clientHello;
+        ASSERT_TRUE(rig.m_engine.Start("server"));
+        ASSERT_EQ(TakeSent(rig.m_engine), example.m_clientHelloRecord);
+        ASSERT_TRUE(Feed(rig.m_engine, Slice(serverStream, 0, cut)));
+        ASSERT_TRUE(Feed(rig.m_engine, Slice(serverStream, cut, serverStream.size())));
+        ASSERT_EQ(rig.m_engine.GetState(), eTlsEngineState::Open);
+        ASSERT_EQ(ToHex(TakeSent(rig.m_engine)), ToHex(expected));
+    }
 }
 
 TEST_F(TlsHandshakeReplay, OneRecordPerMessage) { ExpectFinishes(SealPieces(m_keys, m_messages)); }

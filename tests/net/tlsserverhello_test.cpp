@@ -1,14 +1,10 @@
-// Scripted servers against the ClientHello and the ServerHello parser: the ClientHello's
+// Scripted server flights, fed to the engine in-process, against the ClientHello and the
+// ServerHello parser: the ClientHello's
 // layout, hostile ServerHellos, and a scripted TLS 1.2 flight. What the client does next
 // tells how far it got: the handshake keys it logs (TLS 1.3) or the ClientKeyExchange it
 // sends (TLS 1.2).
-#include "hookrecorder.h"
-#include "net/http/httptransport.h"
-#include "net/tls/tlstesting.h"
-#include "scriptedpeer.h"
+#include "engineplay.h"
 #include "vectors.h"
-
-#include <sys/socket.h>
 
 using namespace nettest;
 
@@ -54,42 +50,27 @@ const Bytes kShare = JoinBytes({{0x00, 0x1d, 0x00, 0x20}, kServerKey});
 struct sRun
 {
     bool m_connected;
-    Bytes m_clientHello;        // the record
-    Bytes m_afterHello;         // what the client sent after it
+    Bytes m_clientHello; // the record
+    Bytes m_afterHello;  // what the client sent after it
     std::vector<std::string> m_keyLog;
+    cRecordingVerifier m_seen; // the scripted certificates are dummies: it accepts them
 };
 
-void CollectKeyLog(void* context, const char* line)
+// The engine against `flight`, sent after the ClientHello; then the server's end.
+sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test")
 {
-    static_cast<std::vector<std::string>*>(context)->push_back(line);
-}
-
-// The server sends `flight` after the ClientHello, then closes its side.
-sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test", cHttpTransport* client = nullptr)
-{
-    cHookRecorder own; // the scripted certificates are dummies: the flights test the handshake
-    cHttpTransport& transport = client != nullptr ? *client : own;
-    int ends[2];
-    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-    SetReceiveTimeoutMs(ends[1], 3000);
     sRun run;
-    std::thread server([&] {
-        run.m_clientHello = ReadTlsRecordFd(ends[1]);
-        WriteAllFd(ends[1], flight);
-        ::shutdown(ends[1], SHUT_WR);
-        run.m_afterHello = ReadToEndFd(ends[1]);
-    });
-    sTlsHandshakeSeams seams;
-    seams.m_keyLog = CollectKeyLog;
-    seams.m_keyLogContext = &run.m_keyLog;
-    transport.SetHandshakeSeamsForTesting(&seams);
-    EXPECT_TRUE(transport.SetHost(host.c_str()));
-    transport.SetUseTls(true);
-    run.m_connected = transport.ConnectAdoptedForTesting(ends[0]);
-    transport.Close();
-    server.join();
-    ::close(ends[1]);
-    transport.SetHandshakeSeamsForTesting(nullptr);
+    cTestHooks hooks;
+    cTlsEngine engine(run.m_seen, &hooks);
+    const bool started = engine.Start(host.c_str());
+    run.m_clientHello = TakeSent(engine);
+    if (started) {
+        Feed(engine, flight);
+        run.m_afterHello = TakeSent(engine);
+        engine.EndOfInput();
+    }
+    run.m_connected = engine.GetState() == eTlsEngineState::Open;
+    run.m_keyLog = hooks.m_keyLog;
     return run;
 }
 
@@ -192,8 +173,8 @@ Bytes Tls12Flight(const Bytes& random, Bytes suite, const Bytes& serverKey, cons
 
 TEST(TlsServerHello, Tls12HelloSharingItsRecordWithTheCertificate)
 {
-    cHookRecorder transport;
-    const sRun run = PlayFlight(Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey), "example.test", &transport);
+    const sRun run = PlayFlight(Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey));
+    const cRecordingVerifier& transport = run.m_seen;
     EXPECT_FALSE(run.m_connected); // the server stops before its ChangeCipherSpec
     // ClientKeyExchange (42), ChangeCipherSpec (6), Finished (5 + 16 IV + 48).
     ASSERT_EQ(run.m_afterHello.size(), 42u + 6 + 69);

@@ -1,20 +1,21 @@
 #pragma once
 // The connection of one HTTP exchange: TCP with optional TLS. Connect runs the TLS
 // handshake when the request was "https"; Send and Receive then carry application data
-// in protected records. A TLS failure is sticky: all later I/O of the connection is
-// refused.
+// in protected records. The TLS engine does the protocol; the transport moves its bytes
+// over the socket under the socket's time-outs, so Abort ends a wait at once. A TLS
+// failure is sticky: all later I/O of the connection is refused.
 #include "base/texts.h"
-#include "net/tls/serverauth.h"
 #include "net/http/tcpsocket.h"
-#include "net/tls/tlssession.h"
+#include "net/tls/serverauth.h"
+#include "net/tls/tlsengine.h"
 
-struct sTlsHandshakeSeams;
-
-class cHttpTransport : public cTCPClient
+class cHttpTransport : public cTCPClient, private cTlsServerVerifier
 {
 public:
-    cHttpTransport();
-    // Closes the socket and wipes the session.
+    // `hooks` replace the engine's own key pair and ClientHello and see its secrets; they
+    // MUST outlive the transport. Null: the engine's own.
+    explicit cHttpTransport(cTlsEngineHooks* hooks = nullptr);
+    // Closes the socket; the engine wipes the session.
     ~cHttpTransport() override;
 
     // Plain: one send. TLS: pieces of at most 2^14 bytes, one record each; the bytes sent
@@ -23,8 +24,8 @@ public:
     // Plain: one recv. TLS: buffered plaintext first, else the next record's data; 0 at
     // the end of the data or on failure.
     i32 Receive(void* buffer, i32 length, const sSocketTimeout* timeout) override;
-    // Starts a new session (every key, buffer and skipped message of the last one is
-    // dropped), connects, and runs the handshake when the use-TLS flag is set; a failed
+    // Connects, and runs the handshake in a new session when the use-TLS flag is set
+    // (every key, buffer and skipped message of the last one is dropped); a failed
     // handshake closes the socket.
     bool Connect(const u8* address, u16 port, u32 timeoutMs) override;
 
@@ -42,32 +43,29 @@ public:
     [[nodiscard]] bool SetHost(const char* host) { return m_host.Assign(host); }
     const char* GetHost() const { return m_host.Get(); }
     void SetUseTls(bool useTls) { m_useTls = useTls; }
+    // The version of the last handshake that succeeded on this connection.
     eTlsState GetTlsState() const { return m_tlsState; }
-    void SetTlsState(eTlsState state) { m_tlsState = state; }
-    // Null before the first Connect or when memory was short.
-    sTlsSession* GetSession() { return m_session; }
+    const cTlsEngine& GetTlsEngine() const { return m_engine; }
     // True once a TLS record or handshake failed on this connection.
-    bool HasFailed() const { return m_session != nullptr && m_session->m_failed; }
-
-    void SetHandshakeSeamsForTesting(const sTlsHandshakeSeams* seams) { m_seams = seams; }
-    // Tests only: Connect over an already connected stream socket (a socketpair end).
-    bool ConnectAdoptedForTesting(int handle);
-    const sTlsHandshakeSeams* GetHandshakeSeams() const { return m_seams; }
+    bool HasFailed() const { return m_engine.GetState() == eTlsEngineState::Failed; }
 
 private:
-    // Drops the last session and makes a new one, TLS state plain.
-    bool StartSession();
+    bool VerifyTlsCertificate(const u8* message, u32 size, u32 suite) override;
+    bool VerifyTlsSignature(const u8* message, u32 size, const u8* signedContent,
+                            u32 contentSize, u32 suite) override;
+    eTlsFailure GetRefusalReason() const override;
+
     // The handshake when the use-TLS flag is set; a failure closes the socket.
     bool SecureConnection();
-    i32 ReceiveTls(u8* buffer, i32 length);
-    // Reads the next record with application data into the session's plaintext; false at
-    // the end of the data or on failure.
-    bool ReadApplicationRecord();
+    // Sends every byte the engine has waiting; false when the socket fails.
+    bool Flush();
+    // One receive into the engine; false at the end of the stream, a time-out or when
+    // the engine takes nothing.
+    bool Pump();
 
     _guardchar<char> m_host;
     eTlsState m_tlsState = eTlsState::Plain;
     bool m_useTls = false;
-    sTlsSession* m_session = nullptr;
-    const sTlsHandshakeSeams* m_seams = nullptr;
     cServerAuthenticator m_serverAuth;
+    cTlsEngine m_engine;
 };

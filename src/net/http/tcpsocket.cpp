@@ -113,7 +113,6 @@ void cTCPSocket::SetHandle(int handle)
     m_handle.store(handle);
 }
 
-void cTCPSocket::AdoptHandleForTesting(int handle) { SetHandle(handle); }
 
 void cTCPSocket::Abort()
 {
@@ -282,18 +281,5 @@ bool ConnectToHost(cTCPClient& client, const char* host, u16 port)
 }
 
 void CloseConnection(cTCPSocket& socket) { socket.Close(); }
-
-i32 ReceiveRawExact(cTCPSocket& socket, void* buffer, i32 length)
-{
-    i32 done = 0;
-    while (done < length) {
-        const i32 got = socket.ReceiveRaw(static_cast<u8*>(buffer) + done, length - done);
-        if (got <= 0) {
-            break;
-        }
-        done += got;
-    }
-    return done;
-}
 
 bool NetworkStartup() { return true; }

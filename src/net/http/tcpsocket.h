@@ -39,7 +39,7 @@ public:
     virtual i32 Receive(void* buffer, i32 length, const sSocketTimeout* timeout);
 
     // One recv with the socket's own receive time-out, bypassing the virtual Receive:
-    // the record layer reads the TCP stream under TLS with it.
+    // the HTTP transport feeds the TLS engine with it.
     i32 ReceiveRaw(void* buffer, i32 length);
 
     // Shuts the connection down in both directions from any thread, without closing
@@ -56,9 +56,6 @@ public:
     // Shutdown both ways, close, handle -1. Nothing when there is no socket.
     void Close();
 
-    // Tests only: makes an already connected stream socket (a socketpair end) this
-    // object's connection. The object closes it.
-    void AdoptHandleForTesting(int handle);
 
 protected:
     // Stores a new handle, closing any other first.
@@ -104,10 +101,6 @@ public:
 
 // Shutdown both ways and close; nothing when there is no socket.
 void CloseConnection(cTCPSocket& socket);
-
-// ReceiveRaw until `length` bytes came or a call gave 0; the bytes read so far. The TLS
-// record layer reads every record, plain or protected, through it.
-i32 ReceiveRawExact(cTCPSocket& socket, void* buffer, i32 length);
 
 // Network start-up before the first connection. POSIX sockets need no library start-up,
 // so it always succeeds; callers keep the step so that a failure would still fail them.

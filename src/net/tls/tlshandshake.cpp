@@ -1,14 +1,11 @@
 // The ClientHello, the ServerHello and the choice between the TLS 1.3 and TLS 1.2 flows.
-#include "net/tls/tlshandshake.h"
+#include "net/tls/tlshandshakestate.h"
 
 #include "net/crypto/consttime.h"
-#include "net/http/httptransport.h"
 #include "net/crypto/randompool.h"
-#include "net/tls/tlshandshakestate.h"
+#include "net/tls/tlsengine.h"
 #include "net/tls/tlsrecord.h"
-#include "net/tls/tlstesting.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -105,7 +102,7 @@ bool BuildClientHello(const char* host, sHandshakeState& state, _typebuf<u8>& re
     return true;
 }
 
-// An injected ClientHello message gets its record header here.
+// A ClientHello message from the hooks gets its record header here.
 bool WrapClientHello(const u8* message, u32 size, sHandshakeState& state, _typebuf<u8>& record)
 {
     if (size < 38 || size > 0xFFFF || !record.Alloc(size + kTlsRecordHeaderSize)) {
@@ -121,14 +118,13 @@ bool WrapClientHello(const u8* message, u32 size, sHandshakeState& state, _typeb
     return true;
 }
 
-bool SendClientHello(cHttpTransport& transport, sHandshakeState& state)
+bool QueueClientHello(cTlsEngine& engine, sHandshakeState& state)
 {
-    const sTlsHandshakeSeams* seams = transport.GetHandshakeSeams();
+    u32 injectedSize = 0;
+    const u8* injected = engine.Hooks() != nullptr ? engine.Hooks()->ClientHello(injectedSize) : nullptr;
     _typebuf<u8> record;
-    const bool built = seams != nullptr && seams->m_clientHello != nullptr
-                           ? WrapClientHello(seams->m_clientHello, seams->m_clientHelloSize,
-                                             state, record)
-                           : BuildClientHello(transport.GetHost(), state, record);
+    const bool built = injected != nullptr ? WrapClientHello(injected, injectedSize, state, record)
+                                           : BuildClientHello(engine.Host(), state, record);
     if (!built) {
         return false;
     }
@@ -138,7 +134,7 @@ bool SendClientHello(cHttpTransport& transport, sHandshakeState& state)
     }
     std::memcpy(state.m_clientHello.GetData(), record.GetData() + kTlsRecordHeaderSize,
                 size - kTlsRecordHeaderSize);
-    return SendAll(transport, record.GetData(), size);
+    return engine.QueueSend(record.GetData(), size);
 }
 
 // The extensions of a ServerHello (RFC 8446 4.1.3). TLS 1.3 is chosen by a
@@ -185,7 +181,7 @@ bool ParseServerHelloExtensions(const u8* at, u32 size, sHandshakeState& state)
 
 // The ServerHello message (RFC 8446 4.1.3, RFC 5246 7.4.1.3), parsed within its own
 // length: a TLS 1.2 server sends its Certificate in the same record.
-bool ParseServerHello(const sTlsMessage& message, cHttpTransport& transport, sHandshakeState& state)
+bool ParseServerHello(const sTlsMessage& message, cTlsEngine& engine, sHandshakeState& state)
 {
     const u8* m = message.m_message;
     const u32 size = message.m_size;
@@ -201,7 +197,7 @@ bool ParseServerHello(const sTlsMessage& message, cHttpTransport& transport, sHa
     if (suite[2] != 0) {
         return false;
     }
-    sTlsSession& session = *transport.GetSession();
+    sTlsSession& session = engine.Session();
     session.m_suite = u32(suite[0]) | (u32(suite[1]) << 8);
     std::memcpy(state.m_serverRandom, m + 6, 32);
     const u32 extensionsAt = 42 + sessionIdLength;
@@ -219,6 +215,7 @@ bool ParseServerHello(const sTlsMessage& message, cHttpTransport& transport, sHa
     }
     if (state.m_tls12) {
         if (session.m_suite != kTlsEcdheRsaAes128CbcSha && session.m_suite != kTlsEcdheRsaAes256CbcSha) {
+            engine.Fail(eTlsFailure::NoCommonProtocol);
             return false;
         }
         // RFC 8446 4.1.3: a downgrade from TLS 1.3 shows in the last 8 bytes of the random.
@@ -227,6 +224,7 @@ bool ParseServerHello(const sTlsMessage& message, cHttpTransport& transport, sHa
             return false;
         }
     } else if (session.m_suite != kTlsAes128GcmSha256 && session.m_suite != kTlsAes256GcmSha384) {
+        engine.Fail(eTlsFailure::NoCommonProtocol);
         return false;
     }
     if (!state.m_serverHello.Alloc(size)) {
@@ -236,35 +234,16 @@ bool ParseServerHello(const sTlsMessage& message, cHttpTransport& transport, sHa
     return true;
 }
 
-// Reads plain handshake records until the ServerHello is whole. Only its first record
-// may carry a version other than 03 03.
-bool ReadServerHello(cHttpTransport& transport, sHandshakeState& state)
-{
-    sTlsSession& session = *transport.GetSession();
-    eRecordVersion versions = eRecordVersion::AnyTls;
-    for (;;) {
-        sTlsMessage message;
-        const eMessageRead next = state.m_reader.Next(message);
-        if (next == eMessageRead::Message) {
-            return ParseServerHello(message, transport, state);
-        }
-        if (next == eMessageRead::Error) {
-            return false;
-        }
-        sTlsRecord record;
-        if (ReadRecord(transport, session, versions, kTlsMaxPlaintext, record) != eRecordRead::Record ||
-            record.m_type != kContentHandshake || !state.m_reader.Append(record.m_body, record.m_size)) {
-            return false;
-        }
-        versions = eRecordVersion::Exact0303;
-    }
-}
-
 } // namespace
 
 sHandshakeState::~sHandshakeState()
 {
     ct::Wipe(m_privateKey, sizeof(m_privateKey));
+    ct::Wipe(&m_block, sizeof(m_block));
+    ct::Wipe(m_handshakeSecret, sizeof(m_handshakeSecret));
+    ct::Wipe(m_finishedKey, sizeof(m_finishedKey));
+    ct::Wipe(m_verifyData, sizeof(m_verifyData));
+    ct::Wipe(m_master, sizeof(m_master));
 }
 
 u32 IsZeroSecret(const u8* secret, size_t count)
@@ -276,47 +255,78 @@ u32 IsZeroSecret(const u8* secret, size_t count)
     return ct::Eq(any, 0);
 }
 
-void LogTlsSecret(const cHttpTransport& transport, const char* label, const u8* clientRandom,
-                  const u8* secret, size_t size)
+void ReportTlsSecret(cTlsEngine& engine, const char* label, const sHandshakeState& state,
+                     const u8* secret, size_t size)
 {
-    const sTlsHandshakeSeams* seams = transport.GetHandshakeSeams();
-    if (seams == nullptr || seams->m_keyLog == nullptr) {
-        return;
+    if (engine.Hooks() != nullptr) {
+        engine.Hooks()->OnSecret(label, state.m_clientRandom, secret, u32(size));
     }
-    static const char kDigits[] = "0123456789abcdef";
-    char line[64 + 2 * 32 + 2 * 48 + 4];
-    size_t at = static_cast<size_t>(std::snprintf(line, 64, "%s ", label));
-    for (size_t i = 0; i < 32; ++i) {
-        line[at++] = kDigits[clientRandom[i] >> 4];
-        line[at++] = kDigits[clientRandom[i] & 15];
-    }
-    line[at++] = ' ';
-    for (size_t i = 0; i < size && i < 48; ++i) {
-        line[at++] = kDigits[secret[i] >> 4];
-        line[at++] = kDigits[secret[i] & 15];
-    }
-    line[at] = 0;
-    seams->m_keyLog(seams->m_keyLogContext, line);
-    ct::Wipe(line, sizeof(line));
 }
 
-bool TlsHandshake(cHttpTransport& transport)
+void TakeAlert(cTlsEngine& engine, const u8* data, u32 size)
 {
-    sTlsSession* session = transport.GetSession();
-    if (session == nullptr || transport.GetHost() == nullptr) {
+    if (size == 2) {
+        engine.Fail(eTlsFailure::AlertReceived, data[1]);
+    } else {
+        engine.Fail(eTlsFailure::MalformedRecord);
+    }
+}
+
+bool StartTlsHandshake(cTlsEngine& engine, sHandshakeState& state)
+{
+    const bool keyed = engine.Hooks() != nullptr
+                           ? engine.Hooks()->MakeKeyPair(state.m_privateKey, state.m_publicKey)
+                           : X25519KeyPair(state.m_privateKey, state.m_publicKey);
+    return keyed && QueueClientHello(engine, state);
+}
+
+void HandshakeRecordLimits(const sHandshakeState& state, bool& exact0303, u32& maxBody)
+{
+    switch (state.m_stage) {
+    case eHandshakeStage::ServerHello:
+        exact0303 = !state.m_firstRecord;
+        maxBody = kTlsMaxPlaintext;
+        return;
+    case eHandshakeStage::Tls13Flight:
+        exact0303 = false;
+        maxBody = kTls13MaxRecordBody;
+        return;
+    case eHandshakeStage::Tls12Flight:
+    case eHandshakeStage::Tls12ChangeCipherSpec:
+        exact0303 = true;
+        maxBody = kTlsMaxPlaintext;
+        return;
+    case eHandshakeStage::Tls12Finished:
+        exact0303 = false;
+        maxBody = kTls12MaxRecordBody;
+        return;
+    }
+}
+
+bool TakeHandshakeRecord(cTlsEngine& engine, sHandshakeState& state, const sTlsRecord& record)
+{
+    if (state.m_stage == eHandshakeStage::Tls13Flight) {
+        return TakeTls13Record(engine, state, record);
+    }
+    if (state.m_stage != eHandshakeStage::ServerHello) {
+        return TakeTls12Record(engine, state, record);
+    }
+    // Plain handshake records until the ServerHello is whole.
+    state.m_firstRecord = false;
+    if (record.m_type == kContentAlert) {
+        TakeAlert(engine, record.m_body, record.m_size);
         return false;
     }
-    sHandshakeState state;
-    const sTlsHandshakeSeams* seams = transport.GetHandshakeSeams();
-    if (seams != nullptr && seams->m_privateKey != nullptr) {
-        std::memcpy(state.m_privateKey, seams->m_privateKey, kX25519KeySize);
-        static const u8 kBasePoint[32] = {9};
-        X25519ScalarMult(state.m_privateKey, state.m_publicKey, kBasePoint);
-    } else if (!X25519KeyPair(state.m_privateKey, state.m_publicKey)) {
+    if (record.m_type != kContentHandshake || !state.m_reader.Append(record.m_body, record.m_size)) {
         return false;
     }
-    if (!SendClientHello(transport, state) || !ReadServerHello(transport, state)) {
+    sTlsMessage message;
+    const eMessageRead next = state.m_reader.Next(message);
+    if (next != eMessageRead::Message) {
+        return next == eMessageRead::NeedMore;
+    }
+    if (!ParseServerHello(message, engine, state)) {
         return false;
     }
-    return state.m_tls12 ? Tls12Handshake(transport, state) : Tls13Handshake(transport, state);
+    return state.m_tls12 ? BeginTls12(engine, state) : BeginTls13(engine, state);
 }

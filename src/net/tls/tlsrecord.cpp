@@ -33,54 +33,12 @@ void MakeNonce(const sTlsGcmContext& context, u64 sequence, u8* nonce)
 
 } // namespace
 
-eRecordRead ReadRecord(cTCPSocket& socket, sTlsSession& session, eRecordVersion versions,
-                       u32 maxBody, sTlsRecord& out)
-{
-    u8* header = session.m_record;
-    const i32 got = ReceiveRawExact(socket, header, kTlsRecordHeaderSize);
-    if (got == 0) {
-        return eRecordRead::Closed;
-    }
-    if (got != i32(kTlsRecordHeaderSize)) {
-        return eRecordRead::Bad;
-    }
-    const u8 major = header[1];
-    const u8 minor = header[2];
-    const bool versionOk = versions == eRecordVersion::Exact0303
-                               ? (major == 3 && minor == 3)
-                               : (major == 3 && minor >= 1 && minor <= 4);
-    const u32 size = (u32(header[3]) << 8) | header[4];
-    if (!versionOk || size == 0 || size > maxBody) {
-        return eRecordRead::Bad;
-    }
-    u8* body = session.m_record + kTlsRecordHeaderSize;
-    if (ReceiveRawExact(socket, body, i32(size)) != i32(size)) {
-        return eRecordRead::Bad;
-    }
-    out = {header[0], major, minor, body, size};
-    return eRecordRead::Record;
-}
-
-bool SendAll(cTCPSocket& socket, const u8* data, u32 size)
-{
-    u32 done = 0;
-    while (done < size) {
-        const i32 sent = socket.cTCPSocket::Send(data + done, i32(size - done));
-        if (sent <= 0) {
-            return false;
-        }
-        done += u32(sent);
-    }
-    return true;
-}
-
-bool WriteTls13Record(cTCPSocket& socket, sTlsSession& session, const u8* data, u32 length,
-                      u8 innerType)
+u32 SealTls13Record(sTlsSession& session, const u8* data, u32 length, u8 innerType, u8* out)
 {
     if (length > kTlsMaxPlaintext) {
-        return false;
+        return 0;
     }
-    u8* record = session.m_send;
+    u8* record = out;
     const u32 inner = length + 1;
     WriteHeader(record, kContentApplicationData, inner + kGcmTagSize);
     u8* body = record + kTlsRecordHeaderSize;
@@ -92,10 +50,10 @@ bool WriteTls13Record(cTCPSocket& socket, sTlsSession& session, const u8* data, 
     MakeNonce(session.m_writeKey, session.m_writeSequence, nonce);
     if (!GcmSeal(session.m_writeKey.m_key, nonce, sizeof(nonce), record, body, inner, body,
                  body + inner)) {
-        return false;
+        return 0;
     }
     ++session.m_writeSequence;
-    return SendAll(socket, record, kTlsRecordHeaderSize + inner + kGcmTagSize);
+    return kTlsRecordHeaderSize + inner + kGcmTagSize;
 }
 
 bool OpenTls13Record(sTlsSession& session, const sTlsRecord& record, sTlsPlaintext& out)
@@ -126,20 +84,19 @@ bool OpenTls13Record(sTlsSession& session, const sTlsRecord& record, sTlsPlainte
     return true;
 }
 
-bool WriteTls12Record(cTCPSocket& socket, sTlsSession& session, const u8* data, u32 length,
-                      u8 type)
+u32 SealTls12Record(sTlsSession& session, const u8* data, u32 length, u8 type, u8* out)
 {
     if (length > kTlsMaxPlaintext) {
-        return false;
+        return 0;
     }
     // P = n + 20 (MAC) + 1 (padding length) rounded up to the block: (n + 36) & ~15.
     const u32 padded = (length + 36) & ~15u;
-    u8* record = session.m_send;
+    u8* record = out;
     WriteHeader(record, type, padded + kTlsIvSize);
     u8* iv = record + kTlsRecordHeaderSize;
     u8* plain = iv + kTlsIvSize;
     if (!RandomPoolDraw(iv, kTlsIvSize)) {
-        return false;
+        return 0;
     }
     if (length > 0) {
         std::memmove(plain, data, length);
@@ -158,10 +115,10 @@ bool WriteTls12Record(cTCPSocket& socket, sTlsSession& session, const u8* data, 
                 padded - length - kTls12MacSize);
     session.m_writeCbc.SetIV(iv, kTlsIvSize);
     if (!session.m_writeCbc.Encrypt(plain, plain, padded)) {
-        return false;
+        return 0;
     }
     ++session.m_writeSequence;
-    return SendAll(socket, record, kTlsRecordHeaderSize + kTlsIvSize + padded);
+    return kTlsRecordHeaderSize + kTlsIvSize + padded;
 }
 
 bool OpenTls12Record(sTlsSession& session, const sTlsRecord& record, sTlsPlaintext& out)

@@ -48,22 +48,19 @@ struct sTlsSession
     u8 m_clientMacKey[20] = {};
     u8 m_serverMacKey[20] = {};
 
-    // The last record read; protected records are opened in place. The received
+    // The record being received; protected records are opened in place. The received
     // plaintext (data, then its content type byte) lies inside it.
     u8 m_record[kTlsRecordHeaderSize + kTls12MaxRecordBody];
     const u8* m_plain = nullptr;
     u32 m_plainSize = 0;     // data + 1 type byte
     u32 m_plainPosition = 0; // next data byte to hand out
-    // The record being written.
+    // The bytes to send: a handshake flight or one sealed record.
     u8 m_send[kTlsMaxWriteRecord];
 
     // TLS 1.3 post-handshake messages (NewSessionTicket may span records).
     cTlsMessageReader m_postHandshake;
     // The last NewSessionTicket skipped, whole with its header.
     _typebuf<u8> m_skippedMessage;
-
-    // Sticky: once a record fails, no more I/O goes through this session.
-    bool m_failed = false;
 };
 
 // Keeps a NewSessionTicket (RFC 8446 4.6.1, RFC 5077 3.3) as the session's last skipped

@@ -1,0 +1,307 @@
+#include "net/tls/tlsengine.h"
+
+#include "net/tls/tlshandshakestate.h"
+#include "net/tls/tlsrecord.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// RFC 8446 5.1 permits empty application records; a peer that sends nothing else would
+// keep the reader spinning, so a long run of them ends the data.
+constexpr u32 kMaxEmptyRecordsInRow = 32;
+
+enum : u8 { kAlertCloseNotify = 0 };
+
+u32 RecordBodySize(const u8* header) { return (u32(header[3]) << 8) | header[4]; }
+
+} // namespace
+
+const char* TlsFailureText(eTlsFailure failure)
+{
+    switch (failure) {
+    case eTlsFailure::None: return "no failure";
+    case eTlsFailure::ClosedEarly: return "connection closed early";
+    case eTlsFailure::AlertReceived: return "TLS alert received";
+    case eTlsFailure::NoCommonProtocol: return "no common protocol or suite";
+    case eTlsFailure::CertificateUntrusted: return "server certificate untrusted";
+    case eTlsFailure::CertificateExpired: return "server certificate expired or not yet valid";
+    case eTlsFailure::CertificateWrongHost: return "server certificate for another host name";
+    case eTlsFailure::BadSignature: return "bad handshake signature";
+    case eTlsFailure::RecordAuthentication: return "record authentication failure";
+    case eTlsFailure::MalformedRecord: return "malformed record";
+    case eTlsFailure::OutOfMemory: return "out of memory";
+    }
+    return "unknown failure";
+}
+
+cTlsEngine::cTlsEngine(cTlsServerVerifier& verifier, cTlsEngineHooks* hooks)
+    : m_verifier(verifier), m_hooks(hooks)
+{
+}
+
+cTlsEngine::~cTlsEngine()
+{
+    delete m_handshake;
+    delete m_session;
+}
+
+void cTlsEngine::Reset()
+{
+    delete m_handshake;
+    delete m_session;
+    m_handshake = nullptr;
+    m_session = nullptr;
+    m_state = eTlsEngineState::Closed;
+    m_version = eTlsState::Plain;
+    m_failure = eTlsFailure::None;
+    m_alert = 0;
+    m_received = 0;
+    m_sendSize = 0;
+    m_sendPosition = 0;
+    m_emptyRecords = 0;
+}
+
+bool cTlsEngine::Start(const char* host)
+{
+    // A transport may serve a second exchange (a redirect): nothing of the last session
+    // may survive, least of all plaintext that would start the next response.
+    Reset();
+    m_session = new (std::nothrow) sTlsSession;
+    m_state = eTlsEngineState::Handshaking;
+    const size_t hostLength = host != nullptr ? std::strlen(host) : 0;
+    if (m_session != nullptr) {
+        m_handshake = new (std::nothrow) sHandshakeState;
+    }
+    if (m_handshake == nullptr) {
+        Fail(eTlsFailure::OutOfMemory);
+        return false;
+    }
+    if (hostLength == 0 || hostLength >= sizeof(m_host)) {
+        Fail(eTlsFailure::MalformedRecord);
+        return false;
+    }
+    std::memcpy(m_host, host, hostLength + 1);
+    if (!StartTlsHandshake(*this, *m_handshake)) {
+        Fail(eTlsFailure::OutOfMemory);
+        return false;
+    }
+    return true;
+}
+
+void cTlsEngine::Fail(eTlsFailure reason, u8 alert)
+{
+    if (m_state == eTlsEngineState::Failed && m_failure != eTlsFailure::None) {
+        return;
+    }
+    m_state = eTlsEngineState::Failed;
+    m_failure = reason;
+    m_alert = alert;
+    m_sendSize = m_sendPosition = 0;
+}
+
+void cTlsEngine::SetOpen(eTlsState version)
+{
+    m_state = eTlsEngineState::Open;
+    m_version = version;
+}
+
+u16 cTlsEngine::GetVersion() const
+{
+    if (m_version == eTlsState::Tls13) {
+        return 0x0304;
+    }
+    return m_version == eTlsState::Tls12 ? 0x0303 : 0;
+}
+
+bool cTlsEngine::QueueSend(const u8* data, u32 size)
+{
+    if (m_session == nullptr || size > sizeof(m_session->m_send) - m_sendSize) {
+        return false;
+    }
+    std::memcpy(m_session->m_send + m_sendSize, data, size);
+    m_sendSize += size;
+    return true;
+}
+
+const u8* cTlsEngine::GetSendBuffer(u32& size) const
+{
+    size = m_sendSize - m_sendPosition;
+    return size > 0 ? m_session->m_send + m_sendPosition : nullptr;
+}
+
+void cTlsEngine::AcknowledgeSent(u32 count)
+{
+    m_sendPosition += count < m_sendSize - m_sendPosition ? count : m_sendSize - m_sendPosition;
+    if (m_sendPosition == m_sendSize) {
+        m_sendPosition = m_sendSize = 0;
+    }
+}
+
+u8* cTlsEngine::GetReceiveBuffer(u32& room)
+{
+    room = 0;
+    const bool reading = m_state == eTlsEngineState::Handshaking || m_state == eTlsEngineState::Open;
+    if (!reading || m_session->m_plainPosition + 1 < m_session->m_plainSize) {
+        return nullptr;
+    }
+    const u32 wanted = m_received < kTlsRecordHeaderSize
+                           ? kTlsRecordHeaderSize
+                           : kTlsRecordHeaderSize + RecordBodySize(m_session->m_record);
+    room = wanted - m_received;
+    return m_session->m_record + m_received;
+}
+
+bool cTlsEngine::HeaderAcceptable(const u8* header) const
+{
+    bool exact0303 = false;
+    u32 maxBody = m_version == eTlsState::Tls13 ? kTls13MaxRecordBody : kTls12MaxRecordBody;
+    if (m_state == eTlsEngineState::Handshaking) {
+        HandshakeRecordLimits(*m_handshake, exact0303, maxBody);
+    }
+    const u8 major = header[1];
+    const u8 minor = header[2];
+    const bool versionOk = exact0303 ? (major == 3 && minor == 3) : (major == 3 && minor >= 1 && minor <= 4);
+    const u32 size = RecordBodySize(header);
+    return versionOk && size > 0 && size <= maxBody;
+}
+
+void cTlsEngine::AcknowledgeReceived(u32 count)
+{
+    u32 room = 0;
+    if (GetReceiveBuffer(room) == nullptr || count > room) {
+        return;
+    }
+    m_received += count;
+    if (m_received == kTlsRecordHeaderSize && !HeaderAcceptable(m_session->m_record)) {
+        Fail(eTlsFailure::MalformedRecord);
+        return;
+    }
+    if (m_received > kTlsRecordHeaderSize &&
+        m_received == kTlsRecordHeaderSize + RecordBodySize(m_session->m_record)) {
+        m_received = 0;
+        ProcessRecord();
+    }
+}
+
+void cTlsEngine::EndOfInput()
+{
+    if (m_state == eTlsEngineState::Open && m_received == 0) {
+        m_state = eTlsEngineState::Closed; // at a record boundary: the end of the data
+    } else if (m_state == eTlsEngineState::Open || m_state == eTlsEngineState::Handshaking) {
+        Fail(eTlsFailure::ClosedEarly);
+    }
+}
+
+void cTlsEngine::ProcessRecord()
+{
+    u8* header = m_session->m_record;
+    const sTlsRecord record = {header[0], header[1], header[2], header + kTlsRecordHeaderSize,
+                               RecordBodySize(header)};
+    if (m_state == eTlsEngineState::Open) {
+        ProcessApplicationRecord(record);
+        return;
+    }
+    if (!TakeHandshakeRecord(*this, *m_handshake, record)) {
+        Fail(eTlsFailure::MalformedRecord);
+    }
+    if (m_state != eTlsEngineState::Handshaking) {
+        delete m_handshake; // every handshake secret is wiped here
+        m_handshake = nullptr;
+    }
+}
+
+void cTlsEngine::ProcessApplicationRecord(const sTlsRecord& record)
+{
+    sTlsSession& session = *m_session;
+    session.m_plain = nullptr;
+    session.m_plainSize = 0;
+    session.m_plainPosition = 0;
+    const bool tls13 = m_version == eTlsState::Tls13;
+    sTlsPlaintext plain;
+    if (tls13 ? record.m_type != kContentApplicationData : record.m_minor > 3) {
+        Fail(eTlsFailure::MalformedRecord);
+        return;
+    }
+    if (!(tls13 ? OpenTls13Record(session, record, plain) : OpenTls12Record(session, record, plain))) {
+        Fail(eTlsFailure::RecordAuthentication);
+        return;
+    }
+    if (plain.m_type == kContentApplicationData) {
+        if (plain.m_size == 0) {
+            if (++m_emptyRecords > kMaxEmptyRecordsInRow) {
+                Fail(eTlsFailure::MalformedRecord);
+            }
+            return;
+        }
+        m_emptyRecords = 0;
+        session.m_plain = plain.m_data;
+        session.m_plainSize = plain.m_size + 1;
+        return;
+    }
+    m_emptyRecords = 0;
+    if (plain.m_type == kContentAlert) {
+        // RFC 8446 6.1: close_notify ends the data in order; any other alert is fatal.
+        if (plain.m_size == 2 && plain.m_data[1] == kAlertCloseNotify) {
+            m_state = eTlsEngineState::Closed;
+        } else {
+            TakeAlert(*this, plain.m_data, plain.m_size);
+        }
+        return;
+    }
+    if (!tls13 || plain.m_type != kContentHandshake ||
+        !session.m_postHandshake.Append(plain.m_data, plain.m_size)) {
+        Fail(eTlsFailure::MalformedRecord);
+        return;
+    }
+    // A NewSessionTicket is skipped whole, even across records. Any other post-handshake
+    // message (KeyUpdate, CertificateRequest) ends the data.
+    sTlsMessage message;
+    eMessageRead next;
+    while ((next = session.m_postHandshake.Next(message)) == eMessageRead::Message) {
+        if (!SkipSessionTicket(session, message)) {
+            Fail(eTlsFailure::MalformedRecord);
+            return;
+        }
+    }
+    if (next == eMessageRead::Error) {
+        Fail(eTlsFailure::MalformedRecord);
+    }
+}
+
+u32 cTlsEngine::WritePlaintext(const u8* data, u32 size)
+{
+    if (m_state != eTlsEngineState::Open || m_sendSize != 0 || size == 0) {
+        return 0;
+    }
+    const u32 piece = size < kTlsMaxPlaintext ? size : kTlsMaxPlaintext;
+    const u32 sealed = m_version == eTlsState::Tls13
+                           ? SealTls13Record(*m_session, data, piece, kContentApplicationData,
+                                             m_session->m_send)
+                           : SealTls12Record(*m_session, data, piece, kContentApplicationData,
+                                             m_session->m_send);
+    if (sealed == 0) {
+        Fail(eTlsFailure::OutOfMemory);
+        return 0;
+    }
+    m_sendSize = sealed;
+    return piece;
+}
+
+u32 cTlsEngine::ReadPlaintext(u8* data, u32 size)
+{
+    if (m_session == nullptr) {
+        return 0;
+    }
+    sTlsSession& session = *m_session;
+    // The plaintext's last byte is its content type and is never handed out.
+    if (m_state == eTlsEngineState::Failed || session.m_plainPosition + 1 >= session.m_plainSize) {
+        return 0;
+    }
+    const u32 left = session.m_plainSize - 1 - session.m_plainPosition;
+    const u32 count = left < size ? left : size;
+    std::memcpy(data, session.m_plain + session.m_plainPosition, count);
+    session.m_plainPosition += count;
+    return count;
+}
