@@ -87,7 +87,10 @@ protected:
             return "listen 127.0.0.1:" + std::to_string(port) + ";\nlisten 127.0.0.1:" + tls + " ssl;\n" +
                    "ssl_certificate " + m_pki.m_leafCert + ";\nssl_certificate_key " + m_pki.m_leafKey + ";\n" +
                    "location = /redirect { return 302 https://localhost:" + tls + "/big.bin; }\n"
-                   "location = /relative { absolute_redirect off; return 302 /big.bin; }\n";
+                   "location = /relative { absolute_redirect off; return 302 /big.bin; }\n"
+                   // sub_filter drops the length: the small file goes out chunked.
+                   "location = /small.txt { sub_filter_types *; sub_filter 'never' 'seen'; }\n"
+                   "location = /nocontent { return 204; }\n";
         });
         ASSERT_NE(m_plainPort, 0) << m_nginx.Log();
         ASSERT_TRUE(WaitForLoopbackPort(m_tlsPort, 3000));
@@ -130,6 +133,32 @@ TEST_F(HttpExchange, NginxAnswersAsCurlSeesThem)
     EXPECT_EQ(Exchange("http://127.0.0.1:" + std::to_string(m_plainPort) + "/relative").m_location, "/big.bin");
     const sExchange big = Exchange(redirect.m_location);
     EXPECT_EQ(big.m_digest, Sha256Hex(m_body)) << "localhost resolves and names the server";
+}
+
+// On a keep-alive connection a small chunked answer ends at its last chunk and a 204 at
+// its header block, both with bytes the reader already holds: no wait for the receive
+// time-out (30 s).
+TEST_F(HttpExchange, KeepAliveAnswersEndWithTheirFraming)
+{
+    const std::string small = MakeBody(1234, 5);
+    m_folder.Write("www/small.txt", small);
+    StartNginxPair();
+    for (const std::string scheme : {"http", "https"}) {
+        const std::string root = scheme + "://127.0.0.1:" + std::to_string(scheme == "http" ? m_plainPort : m_tlsPort);
+        SCOPED_TRACE(root);
+        cHttpTransport transport;
+        cBodyDigest body;
+        const sExchange chunked = Exchange(root + "/small.txt", transport, body);
+        EXPECT_TRUE(chunked.m_ok);
+        EXPECT_EQ(body.m_chunked, 1) << "sub_filter made the answer chunked";
+        EXPECT_EQ(chunked.m_digest, Sha256Hex(small));
+        EXPECT_LT(chunked.m_seconds, 1.0);
+        const sExchange none = Exchange(root + "/nocontent");
+        EXPECT_TRUE(none.m_ok);
+        EXPECT_EQ(none.m_status, 204);
+        EXPECT_EQ(none.m_bytes, 0u);
+        EXPECT_LT(none.m_seconds, 1.0);
+    }
 }
 
 // The downloader's case: the first exchange stops at a 302 whose page is still buffered
@@ -176,6 +205,8 @@ TEST_F(HttpExchange, CannedAnswersFromOpenSsl)
         {"zero.txt", "HTTP/1.1 000 OK\r\nContent-Length: 4\r\n\r\nbody", false, 0, ""},
         {"nolength.txt", "HTTP/1.0 200 OK\r\n\r\n" + m_body, true, 200, m_body},
         {"short.txt", "HTTP/1.0 200 OK\r\nContent-Length: 400000\r\n\r\n" + m_body, false, 200, m_body},
+        {"twolengths.txt", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nContent-Length: 5\r\n\r\nbody!", false, 200, ""},
+        {"samelengths.txt", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nContent-Length: 4\r\n\r\nbody", true, 200, "body"},
     };
     for (const sCanned& answer : canned) {
         m_folder.Write(answer.m_file, answer.m_response);

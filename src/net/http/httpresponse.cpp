@@ -91,7 +91,15 @@ bool ParseHeaderLine(cHttpResponse& response, const u8* line, u32 length)
     }
     const char* name = reinterpret_cast<const char*>(line);
     if (nameLength == 14 && CompareNarrowNoCaseN(name, "Content-Length", 14) == 0) {
-        return ParseContentLength(value, valueLength, response.m_contentLength);
+        // RFC 9112 6.3: differing Content-Length values make the framing unknowable, so
+        // the answer is refused; equal duplicates are harmless.
+        i64 length = -1;
+        if (!ParseContentLength(value, valueLength, length) ||
+            (response.m_contentLength >= 0 && response.m_contentLength != length)) {
+            return false;
+        }
+        response.m_contentLength = length;
+        return true;
     }
     if (nameLength == 17 && CompareNarrowNoCaseN(name, "Transfer-Encoding", 17) == 0 &&
         ContainsChunked(value, valueLength)) {
@@ -100,11 +108,16 @@ bool ParseHeaderLine(cHttpResponse& response, const u8* line, u32 length)
     return true;
 }
 
-// The end of the header block: a chunked body's length is unknown until its last
-// chunk, whatever a Content-Length said (RFC 9112 6.3).
+// The end of the header block (RFC 9112 6.3): a 1xx, 204 or 304 answer has no body,
+// whatever its headers say; a chunked body's length is unknown until its last chunk,
+// whatever a Content-Length said.
 void FinishHeaders(cHttpResponse& response)
 {
-    if (response.m_chunked != 0) {
+    const i32 status = response.m_status;
+    if ((status >= 100 && status < 200) || status == 204 || status == 304) {
+        response.m_chunked = 0;
+        response.m_contentLength = 0;
+    } else if (response.m_chunked != 0) {
         response.m_contentLength = -1;
     }
 }
@@ -275,10 +288,12 @@ bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream)
     u64 offset = 0;
     u32 fill = 0;
     for (;;) {
-        // The header phase always reads; the body phase reads only while the known length
-        // is not reached (an unknown length of -1 never stops it).
+        // The header phase always reads; the body phase decodes the bytes it holds before
+        // it reads again (on a keep-alive connection the last chunk may already be here,
+        // and no more bytes come), and reads only while the known length is not reached
+        // (an unknown length of -1 never stops it).
         const bool wantRead =
-            inHeaders || offset + fill < static_cast<u64>(response.m_contentLength);
+            inHeaders || (fill == 0 && offset < static_cast<u64>(response.m_contentLength));
         bool ended = !stream->IsOpen();
         if (!ended && wantRead && fill < kReceiveBufferSize) {
             const u32 got = stream->Read(data + fill, kReceiveBufferSize - fill);
