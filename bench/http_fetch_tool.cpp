@@ -1,5 +1,8 @@
-// http_fetch URL [--out FILE] [--repeat N]: fetches URL through PerformRequest and prints
-// the status, the body length and the throughput, for measuring against curl.
+// http_fetch URL [--out FILE] [--repeat N] (options in any position): fetches URL through
+// PerformRequest and prints the status, the body length and the throughput, for measuring
+// against curl; a failed fetch prints "FAILED <reason>". With --out the body goes to a
+// temporary file beside FILE that is renamed to FILE only when the fetch succeeded, so a
+// failure never leaves a file, let alone a partial one.
 // Links: qel_net_http qel_base
 #include "base/clock.h"
 #include "net/http/httpexchange.h"
@@ -8,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -32,26 +37,81 @@ int Usage()
     return 2;
 }
 
+// A fresh temporary file in the folder of `path` (mkstemp), open for writing; its name
+// goes to `temporary`. Null when it cannot be made.
+std::FILE* OpenTemporaryBeside(const std::string& path, std::string& temporary)
+{
+    const size_t slash = path.rfind('/');
+    temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                ".http_fetch.XXXXXX";
+    const int handle = ::mkstemp(temporary.data());
+    if (handle < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(handle, "wb");
+    if (file == nullptr) {
+        ::close(handle);
+        std::remove(temporary.c_str());
+    }
+    return file;
+}
+
+// One fetch; the body lands at `outPath` only when all of it came and was written.
+bool FetchOnce(const cHttpRequest& request, const char* outPath)
+{
+    std::string temporary;
+    std::FILE* out = nullptr;
+    if (outPath != nullptr && (out = OpenTemporaryBeside(outPath, temporary)) == nullptr) {
+        std::fprintf(stderr, "http_fetch: cannot write beside %s\n", outPath);
+        return false;
+    }
+    cHttpTransport transport;
+    cFetchReceiver receiver(out);
+    const u64 start = MicrosecondClock();
+    bool ok = PerformRequest(request, transport, receiver);
+    const u64 elapsed = MicrosecondClock() - start;
+    if (out != nullptr) {
+        ok = std::fclose(out) == 0 && ok && std::rename(temporary.c_str(), outPath) == 0;
+        if (!ok) {
+            std::remove(temporary.c_str());
+        }
+    }
+    const double seconds = elapsed / 1e6;
+    if (ok) {
+        std::printf("ok status %d length %llu time %.3f s %.1f MB/s\n", receiver.m_status,
+                    static_cast<unsigned long long>(receiver.m_bytes), seconds,
+                    seconds > 0 ? receiver.m_bytes / seconds / 1e6 : 0.0);
+        return true;
+    }
+    const sExchangeFailure& failure = transport.GetFailure();
+    std::printf("FAILED %s", ExchangeFailureText(failure.m_reason));
+    if (failure.m_reason == eExchangeFailure::TlsAlert) {
+        std::printf(" (%d)", failure.m_alert);
+    }
+    std::printf(" status %d length %llu time %.3f s\n", receiver.m_status,
+                static_cast<unsigned long long>(receiver.m_bytes), seconds);
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        return Usage();
-    }
-    const char* url = argv[1];
+    const char* url = nullptr;
     const char* outPath = nullptr;
     long repeat = 1;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             outPath = argv[++i];
         } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::strtol(argv[++i], nullptr, 10);
+        } else if (url == nullptr && std::strncmp(argv[i], "--", 2) != 0) {
+            url = argv[i];
         } else {
             return Usage();
         }
     }
-    if (repeat < 1 || !NetworkStartup()) {
+    if (url == nullptr || repeat < 1 || !NetworkStartup()) {
         return Usage();
     }
     cHttpRequest request(url);
@@ -61,24 +121,7 @@ int main(int argc, char** argv)
     }
     int failures = 0;
     for (long run = 0; run < repeat; ++run) {
-        std::FILE* out = outPath != nullptr ? std::fopen(outPath, "wb") : nullptr;
-        if (outPath != nullptr && out == nullptr) {
-            std::fprintf(stderr, "http_fetch: cannot write %s\n", outPath);
-            return 1;
-        }
-        cHttpTransport transport;
-        cFetchReceiver receiver(out);
-        const u64 start = MicrosecondClock();
-        const bool ok = PerformRequest(request, transport, receiver);
-        const u64 elapsed = MicrosecondClock() - start;
-        if (out != nullptr) {
-            std::fclose(out);
-        }
-        const double seconds = elapsed / 1e6;
-        std::printf("%s status %d length %llu time %.3f s %.1f MB/s\n", ok ? "ok" : "FAILED",
-                    receiver.m_status, static_cast<unsigned long long>(receiver.m_bytes), seconds,
-                    seconds > 0 ? receiver.m_bytes / seconds / 1e6 : 0.0);
-        failures += ok ? 0 : 1;
+        failures += FetchOnce(request, outPath) ? 0 : 1;
     }
     return failures == 0 ? 0 : 1;
 }

@@ -1,18 +1,22 @@
 #pragma once
-// A loopback proxy between the client and a TLS 1.2 server that flips one bit in the
-// last byte of the ServerKeyExchange signature on its way to the client, leaving every
-// other byte alone.
+// A loopback proxy between the client and a TLS server that flips one bit on its way to
+// the client, leaving every other byte alone: in the last byte of a TLS 1.2
+// ServerKeyExchange signature, or in the last byte (the tag or MAC) of the server's first
+// protected record.
 #include "scriptedpeer.h"
 
 #include <atomic>
 
 namespace nettest {
 
+enum class eTamperTarget { ServerKeyExchange, ProtectedRecord };
+
 // Follows the server's records and the handshake messages inside them, byte by byte, so
 // that a message may lie anywhere across records.
 class cSignatureTamperer
 {
 public:
+    explicit cSignatureTamperer(eTamperTarget target) : m_target(target) {}
     void Pass(uint8_t* data, size_t size)
     {
         for (size_t i = 0; i < size; ++i) {
@@ -22,7 +26,7 @@ public:
     bool Altered() const { return m_altered; }
 
 private:
-    enum : uint8_t { kHandshake = 22, kChangeCipherSpec = 20, kServerKeyExchange = 12 };
+    enum : uint8_t { kHandshake = 22, kChangeCipherSpec = 20, kServerKeyExchange = 12, kApplicationData = 23 };
 
     void PassByte(uint8_t& byte)
     {
@@ -35,8 +39,13 @@ private:
             }
             return;
         }
-        if (m_plain && m_recordHeader[0] == kHandshake) {
+        if (m_target == eTamperTarget::ServerKeyExchange && m_plain && m_recordHeader[0] == kHandshake) {
             PassHandshakeByte(byte);
+        }
+        if (m_target == eTamperTarget::ProtectedRecord && !m_altered &&
+            m_recordHeader[0] == kApplicationData && m_recordLeft == 1) {
+            byte ^= 0x01;
+            m_altered = true;
         }
         if (--m_recordLeft == 0) {
             m_recordHeaderHave = 0;
@@ -61,6 +70,7 @@ private:
         }
     }
 
+    eTamperTarget m_target;
     uint8_t m_recordHeader[5] = {};
     size_t m_recordHeaderHave = 0;
     size_t m_recordLeft = 0;
@@ -75,16 +85,16 @@ private:
 class cTamperProxy
 {
 public:
-    cTamperProxy(uint16_t serverPort, bool tamper)
+    cTamperProxy(uint16_t serverPort, bool tamper, eTamperTarget target = eTamperTarget::ServerKeyExchange)
     {
-        m_listener.Serve([this, serverPort, tamper](int client) {
+        m_listener.Serve([this, serverPort, tamper, target](int client) {
             const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             sockaddr_in address = {};
             address.sin_family = AF_INET;
             address.sin_port = htons(serverPort);
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
-                Relay(client, server, tamper);
+                Relay(client, server, tamper, target);
             }
             ::close(server);
         });
@@ -98,9 +108,9 @@ public:
     }
 
 private:
-    void Relay(int client, int server, bool tamper)
+    void Relay(int client, int server, bool tamper, eTamperTarget target)
     {
-        cSignatureTamperer tamperer;
+        cSignatureTamperer tamperer(target);
         uint8_t buffer[16384];
         for (;;) {
             pollfd entries[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};

@@ -122,6 +122,15 @@ void FinishHeaders(cHttpResponse& response)
     }
 }
 
+// Keeps `reason` unless one is kept already; false.
+bool Refuse(cHttpResponse& response, eExchangeFailure reason)
+{
+    if (response.m_failure == eExchangeFailure::None) {
+        response.m_failure = reason;
+    }
+    return false;
+}
+
 // Delivers `count` bytes to OnData at `offset`, advancing it.
 bool Deliver(cHttpResponse& response, const u8* bytes, u32 count, u64& offset)
 {
@@ -129,7 +138,7 @@ bool Deliver(cHttpResponse& response, const u8* bytes, u32 count, u64& offset)
         return true;
     }
     if (!response.OnData(bytes, count, offset)) {
-        return false;
+        return Refuse(response, eExchangeFailure::StoppedByReceiver);
     }
     offset += count;
     return true;
@@ -208,6 +217,7 @@ void cHttpResponse::Reset()
 {
     m_headers.Clear();
     m_status = 0;
+    m_failure = eExchangeFailure::None;
     m_contentLength = -1;
     m_chunked = 0;
     m_chunkSize = 0;
@@ -274,13 +284,13 @@ bool DecodeResponseBody(cHttpResponse& response, const u8* bytes, u32 count, u64
 
 bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream)
 {
-    if (stream == nullptr || !stream->IsOpen()) {
-        return false;
-    }
     response.Reset();
+    if (stream == nullptr || !stream->IsOpen()) {
+        return Refuse(response, eExchangeFailure::ClosedEarly);
+    }
     _typebuf<u8> buffer;
     if (!buffer.Alloc(kReceiveBufferSize)) {
-        return false;
+        return Refuse(response, eExchangeFailure::OutOfMemory);
     }
     u8* data = buffer.GetData();
     bool inHeaders = true;
@@ -305,43 +315,46 @@ bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream)
             if (inHeaders) {
                 // A peer that closes before any byte: true with status 0. After the status
                 // line, a header block cut short fails.
-                return !receivedAny;
+                return !receivedAny || Refuse(response, eExchangeFailure::ClosedEarly);
             }
-            if (response.m_chunked != 0) {
-                return false; // cut before the last chunk
-            }
-            return response.m_contentLength <= 0;
+            // A chunked body cut before its last chunk, or one short of its length.
+            const bool whole = response.m_chunked == 0 && response.m_contentLength <= 0;
+            return whole || Refuse(response, eExchangeFailure::ClosedEarly);
         }
         if (inHeaders) {
             u32 consumed = fill;
             if (!ParseResponseHeaders(response, data, consumed, inHeaders)) {
-                return false;
+                return Refuse(response, eExchangeFailure::MalformedAnswer);
             }
             if (consumed == 0) {
-                if (ended || fill == kReceiveBufferSize) {
-                    return false; // a line cut short, or longer than the buffer
+                if (ended) {
+                    return Refuse(response, eExchangeFailure::ClosedEarly); // a line cut short
+                }
+                if (fill == kReceiveBufferSize) {
+                    return Refuse(response, eExchangeFailure::MalformedAnswer); // a line too long
                 }
                 continue;
             }
             std::memmove(data, data + consumed, fill - consumed);
             fill -= consumed;
             if (!inHeaders && !response.OnHeadersDone()) {
-                return false;
+                return Refuse(response, eExchangeFailure::StoppedByReceiver);
             }
             if (inHeaders && ended) {
-                return false;
+                return Refuse(response, eExchangeFailure::ClosedEarly);
             }
             continue;
         }
         if (!DecodeResponseBody(response, data, fill, offset)) {
-            return false;
+            return Refuse(response, eExchangeFailure::MalformedAnswer); // unless the receiver refused
         }
         fill = 0;
         if (response.m_contentLength >= 0 && offset >= static_cast<u64>(response.m_contentLength)) {
             return true;
         }
         if (ended) {
-            return response.m_chunked == 0 && response.m_contentLength < 0;
+            const bool whole = response.m_chunked == 0 && response.m_contentLength < 0;
+            return whole || Refuse(response, eExchangeFailure::ClosedEarly);
         }
     }
 }

@@ -4,6 +4,7 @@
 //
 // Callers derive a receiver, and get the body through OnData as it arrives. A failure
 // of either hook, of the peer or of the parser ends the exchange with false.
+#include "net/http/exchangefailure.h"
 #include "base/keytree.h"
 #include "base/packedkey.h"
 #include "base/streams.h"
@@ -32,6 +33,8 @@ public:
     virtual ~cHttpResponse();
 
     i32 m_status = 0;          // 0 until a status line was read
+    // Why ReceiveResponse failed; the first reason is kept.
+    eExchangeFailure m_failure = eExchangeFailure::None;
     i64 m_contentLength = 0;   // -1 unknown (no header, or chunked before the last chunk)
     u8 m_chunked = 0;
     // Header name as received -> value; the last of repeated headers wins.

@@ -30,7 +30,21 @@ bool cHttpTransport::VerifyTlsSignature(const u8* message, u32 size, const u8* s
     return VerifyCertificateVerify(message, size, signedContent, contentSize);
 }
 
-eTlsFailure cHttpTransport::GetRefusalReason() const { return eTlsFailure::CertificateUntrusted; }
+eTlsFailure cHttpTransport::GetRefusalReason() const { return m_serverAuth.GetRefusal(); }
+
+void cHttpTransport::NoteEngineFailure()
+{
+    if (m_engine.GetState() == eTlsEngineState::Failed) {
+        m_failure.Note(ExchangeFailureOfTls(m_engine.GetFailure()), m_engine.GetAlertReceived());
+    }
+}
+
+void cHttpTransport::NoteReceiveEnd()
+{
+    if (GetLastError() == kSocketTimedOut) {
+        m_failure.Note(eExchangeFailure::TimedOut);
+    }
+}
 
 bool cHttpTransport::Flush()
 {
@@ -39,6 +53,7 @@ bool cHttpTransport::Flush()
         const i32 sent = cTCPSocket::Send(data, i32(size));
         if (sent <= 0) {
             m_engine.Fail(eTlsFailure::ClosedEarly);
+            NoteEngineFailure();
             return false;
         }
         m_engine.AcknowledgeSent(u32(sent));
@@ -55,17 +70,21 @@ bool cHttpTransport::Pump()
     }
     const i32 got = ReceiveRaw(at, i32(room));
     if (got <= 0) {
+        NoteReceiveEnd();
         m_engine.EndOfInput(); // the peer closed or went silent
+        NoteEngineFailure();
         return false;
     }
     m_engine.AcknowledgeReceived(u32(got));
-    return true;
+    NoteEngineFailure();
+    return m_engine.GetState() != eTlsEngineState::Failed;
 }
 
 bool cHttpTransport::SecureConnection()
 {
     m_serverAuth.Reset();
     if (!m_engine.Start(m_host.Get())) {
+        NoteEngineFailure();
         Close();
         return false;
     }
@@ -73,6 +92,7 @@ bool cHttpTransport::SecureConnection()
     }
     if (m_engine.GetState() != eTlsEngineState::Open) {
         m_engine.Fail(eTlsFailure::ClosedEarly); // keeps an earlier reason
+        NoteEngineFailure();
         Close();
         return false;
     }
@@ -85,6 +105,8 @@ bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
     m_tlsState = eTlsState::Plain;
     m_engine.Reset();
     if (!cTCPClient::Connect(address, port, timeoutMs)) {
+        m_failure.Note(GetLastError() == kConnectTimedOut ? eExchangeFailure::TimedOut
+                                                          : eExchangeFailure::ConnectionRefused);
         return false;
     }
     return !m_useTls || SecureConnection();
@@ -110,7 +132,11 @@ i32 cHttpTransport::Send(const void* buffer, i32 length)
 i32 cHttpTransport::Receive(void* buffer, i32 length, const sSocketTimeout* timeout)
 {
     if (m_tlsState == eTlsState::Plain) {
-        return cTCPClient::Receive(buffer, length, timeout);
+        const i32 got = cTCPClient::Receive(buffer, length, timeout);
+        if (got <= 0) {
+            NoteReceiveEnd();
+        }
+        return got;
     }
     if (length < 1) {
         return 0;

@@ -5,6 +5,7 @@
 // over the socket under the socket's time-outs, so Abort ends a wait at once. A TLS
 // failure is sticky: all later I/O of the connection is refused.
 #include "base/texts.h"
+#include "net/http/exchangefailure.h"
 #include "net/http/tcpsocket.h"
 #include "net/tls/serverauth.h"
 #include "net/tls/tlsengine.h"
@@ -49,6 +50,11 @@ public:
     // True once a TLS record or handshake failed on this connection.
     bool HasFailed() const { return m_engine.GetState() == eTlsEngineState::Failed; }
 
+    // The first reason the current exchange failed for; an exchange starts by clearing it.
+    const sExchangeFailure& GetFailure() const { return m_failure; }
+    void NoteFailure(eExchangeFailure reason) { m_failure.Note(reason); }
+    void ClearFailure() { m_failure = {}; }
+
 private:
     bool VerifyTlsCertificate(const u8* message, u32 size, u32 suite) override;
     bool VerifyTlsSignature(const u8* message, u32 size, const u8* signedContent,
@@ -57,6 +63,10 @@ private:
 
     // The handshake when the use-TLS flag is set; a failure closes the socket.
     bool SecureConnection();
+    // Keeps the engine's reason once it failed.
+    void NoteEngineFailure();
+    // Keeps a time-out as the reason when the socket's last receive timed out.
+    void NoteReceiveEnd();
     // Sends every byte the engine has waiting; false when the socket fails.
     bool Flush();
     // One receive into the engine; false at the end of the stream, a time-out or when
@@ -68,4 +78,5 @@ private:
     bool m_useTls = false;
     cServerAuthenticator m_serverAuth;
     cTlsEngine m_engine;
+    sExchangeFailure m_failure;
 };

@@ -16,6 +16,9 @@
 #include <mutex>
 #include <netinet/in.h>
 
+inline constexpr i32 kConnectTimedOut = 2; // the last error after a connect
+inline constexpr i32 kSocketTimedOut = 5;  // the last error after a receive
+
 struct sSocketTimeout
 {
     i32 m_seconds;

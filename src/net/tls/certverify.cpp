@@ -74,7 +74,22 @@ bool SetExpectedServer(X509_VERIFY_PARAM* param, const char* host)
 // clear of that.
 std::mutex g_verification;
 
-bool VerifyChain(const sParsedChain& chain, const char* host)
+// Why libcrypto refused a chain, in the terms a person acts on.
+eTlsFailure RefusalOf(int error)
+{
+    switch (error) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return eTlsFailure::CertificateExpired;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return eTlsFailure::CertificateWrongHost;
+    default:
+        return eTlsFailure::CertificateUntrusted;
+    }
+}
+
+bool VerifyChain(const sParsedChain& chain, const char* host, eTlsFailure& refusal)
 {
     std::lock_guard<std::mutex> oneAtATime(g_verification);
     X509_STORE* store = AcquireTrustStore();
@@ -85,6 +100,9 @@ bool VerifyChain(const sParsedChain& chain, const char* host)
         X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(context);
         X509_VERIFY_PARAM_set_auth_level(param, kAuthLevel);
         verified = SetExpectedServer(param, host) && X509_verify_cert(context) == 1;
+        if (!verified) {
+            refusal = RefusalOf(X509_STORE_CTX_get_error(context));
+        }
     }
     X509_STORE_CTX_free(context);
     ReleaseTrustStore(store);
@@ -116,16 +134,21 @@ const sSchemeRule* FindScheme(u16 scheme, eTlsAuthVersion version)
 
 } // namespace
 
-evp_pkey_st* VerifyCertificateChain(cCertificateListReader& list, const char* host)
+evp_pkey_st* VerifyCertificateChain(cCertificateListReader& list, const char* host,
+                                    eTlsFailure* refusal)
 {
     EVP_PKEY* key = nullptr;
+    eTlsFailure why = eTlsFailure::CertificateUntrusted;
     if (host != nullptr && *host != 0) {
         sParsedChain chain;
-        if (DecodeChain(list, chain) && VerifyChain(chain, host)) {
+        if (DecodeChain(list, chain) && VerifyChain(chain, host, why)) {
             key = X509_get_pubkey(chain.m_leaf);
         }
     }
     ERR_clear_error();
+    if (key == nullptr && refusal != nullptr) {
+        *refusal = why;
+    }
     return key;
 }
 

@@ -3,6 +3,7 @@
 // (OpenSSL's libcrypto; the TLS protocol itself stays our own): the certificate chain with
 // the host name, and the handshake signature with the leaf certificate's key.
 #include "net/tls/tlsauthmessages.h"
+#include "net/tls/tlsfailure.h"
 
 struct evp_pkey_st;
 
@@ -11,8 +12,10 @@ struct evp_pkey_st;
 // matched against the IP addresses of the leaf, anything else against its DNS names,
 // without partial wildcards. At least 112-bit security in the chain (RSA >= 2048 bits, no
 // SHA-1 signatures); no intermediate is fetched, so one the server leaves out fails. The
-// leaf's public key, to be freed with FreePublicKey, or null on any failure.
-evp_pkey_st* VerifyCertificateChain(cCertificateListReader& list, const char* host);
+// leaf's public key, to be freed with FreePublicKey, or null on any failure, its reason in
+// `refusal` when given (expired or not yet valid, another host name, else untrusted).
+evp_pkey_st* VerifyCertificateChain(cCertificateListReader& list, const char* host,
+                                    eTlsFailure* refusal = nullptr);
 
 // Verifies `signature` over `content` with an RSA `key` (RFC 8446 4.2.3 schemes):
 // rsa_pss_rsae_sha256/384/512 (MGF1 with the same hash, salt of the hash's length) in

@@ -11,7 +11,7 @@ bool cServerAuthenticator::VerifyCertificate(const u8* message, u32 size, eTlsAu
     if (!list.Open(message, size, version)) {
         return false;
     }
-    m_leafKey = VerifyCertificateChain(list, host);
+    m_leafKey = VerifyCertificateChain(list, host, &m_refusal);
     return m_leafKey != nullptr;
 }
 
@@ -27,6 +27,7 @@ void cServerAuthenticator::Reset()
 {
     FreePublicKey(m_leafKey);
     m_leafKey = nullptr;
+    m_refusal = eTlsFailure::CertificateUntrusted;
 }
 
 eTlsAuthVersion TlsAuthVersionOfSuite(u32 suite)

@@ -3,6 +3,7 @@
 // when it arrives and its leaf key kept for the handshake signature that follows.
 #include "base/types.h"
 #include "net/tls/tlsauthmessages.h"
+#include "net/tls/tlsfailure.h"
 
 struct evp_pkey_st;
 
@@ -25,9 +26,12 @@ public:
                                        const u8* content, u32 contentSize) const;
     // Forgets the key: every connection starts unauthenticated.
     void Reset();
+    // Why the last certificate was refused.
+    eTlsFailure GetRefusal() const { return m_refusal; }
 
 private:
     evp_pkey_st* m_leafKey = nullptr;
+    eTlsFailure m_refusal = eTlsFailure::CertificateUntrusted;
 };
 
 // The TLS 1.3 suites use the TLS 1.3 layouts; every other suite is TLS 1.2.

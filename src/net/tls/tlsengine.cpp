@@ -18,24 +18,6 @@ u32 RecordBodySize(const u8* header) { return (u32(header[3]) << 8) | header[4];
 
 } // namespace
 
-const char* TlsFailureText(eTlsFailure failure)
-{
-    switch (failure) {
-    case eTlsFailure::None: return "no failure";
-    case eTlsFailure::ClosedEarly: return "connection closed early";
-    case eTlsFailure::AlertReceived: return "TLS alert received";
-    case eTlsFailure::NoCommonProtocol: return "no common protocol or suite";
-    case eTlsFailure::CertificateUntrusted: return "server certificate untrusted";
-    case eTlsFailure::CertificateExpired: return "server certificate expired or not yet valid";
-    case eTlsFailure::CertificateWrongHost: return "server certificate for another host name";
-    case eTlsFailure::BadSignature: return "bad handshake signature";
-    case eTlsFailure::RecordAuthentication: return "record authentication failure";
-    case eTlsFailure::MalformedRecord: return "malformed record";
-    case eTlsFailure::OutOfMemory: return "out of memory";
-    }
-    return "unknown failure";
-}
-
 cTlsEngine::cTlsEngine(cTlsServerVerifier& verifier, cTlsEngineHooks* hooks)
     : m_verifier(verifier), m_hooks(hooks)
 {

@@ -16,6 +16,3 @@ enum class eTlsFailure : u8
     MalformedRecord,      // a record or handshake message that breaks the protocol
     OutOfMemory,
 };
-
-// A short lower-case phrase for messages ("certificate expired").
-const char* TlsFailureText(eTlsFailure failure);

@@ -2,6 +2,7 @@
 // Asks the update service for the newest version of an installed product: one HTTPS GET
 // on the caller's thread, bounded by the transport's time-outs, not retried.
 #include "base/texts.h"
+#include "net/http/exchangefailure.h"
 
 // The record of one check, as the update forms show it.
 struct sUpdateInfo
@@ -16,7 +17,9 @@ struct sUpdateInfo
 // `id` is the product's code name. On success the answer's version and its three texts;
 // false for a null id, an address that does not parse (see BuildUpdateUrl), a failed
 // exchange (the server's identity included), a status other than 200, a length outside
-// 1..64 KB, and an answer that does not parse (see ParseUpdateAnswer).
+// 1..64 KB, and an answer that does not parse (see ParseUpdateAnswer). A failure's first
+// reason goes to `failure` when given.
 [[nodiscard]] bool CheckForUpdate(const char* id, u64& version, _guardchar<char16_t>& downloadAddress,
                                   _guardchar<char16_t>& webSiteAddress,
-                                  _guardchar<char16_t>& releaseNotes);
+                                  _guardchar<char16_t>& releaseNotes,
+                                  sExchangeFailure* failure = nullptr);

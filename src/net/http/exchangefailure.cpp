@@ -1,0 +1,44 @@
+#include "net/http/exchangefailure.h"
+
+eExchangeFailure ExchangeFailureOfTls(eTlsFailure failure)
+{
+    switch (failure) {
+    case eTlsFailure::None: return eExchangeFailure::None;
+    case eTlsFailure::ClosedEarly: return eExchangeFailure::ClosedEarly;
+    case eTlsFailure::AlertReceived: return eExchangeFailure::TlsAlert;
+    case eTlsFailure::NoCommonProtocol: return eExchangeFailure::NoCommonProtocol;
+    case eTlsFailure::CertificateUntrusted: return eExchangeFailure::CertificateUntrusted;
+    case eTlsFailure::CertificateExpired: return eExchangeFailure::CertificateExpired;
+    case eTlsFailure::CertificateWrongHost: return eExchangeFailure::CertificateWrongHost;
+    case eTlsFailure::BadSignature: return eExchangeFailure::BadSignature;
+    case eTlsFailure::RecordAuthentication: return eExchangeFailure::RecordAuthentication;
+    case eTlsFailure::MalformedRecord: return eExchangeFailure::MalformedRecord;
+    case eTlsFailure::OutOfMemory: return eExchangeFailure::OutOfMemory;
+    }
+    return eExchangeFailure::MalformedRecord;
+}
+
+const char* ExchangeFailureText(eExchangeFailure reason)
+{
+    switch (reason) {
+    case eExchangeFailure::None: return "no failure";
+    case eExchangeFailure::BadRequest: return "bad request";
+    case eExchangeFailure::HostNotResolved: return "host not resolved";
+    case eExchangeFailure::ConnectionRefused: return "connection refused";
+    case eExchangeFailure::TimedOut: return "time-out";
+    case eExchangeFailure::ClosedEarly: return "connection closed early";
+    case eExchangeFailure::TlsAlert: return "TLS alert received";
+    case eExchangeFailure::NoCommonProtocol: return "no common protocol or suite";
+    case eExchangeFailure::CertificateUntrusted: return "server certificate untrusted";
+    case eExchangeFailure::CertificateExpired: return "server certificate expired or not yet valid";
+    case eExchangeFailure::CertificateWrongHost: return "server certificate for another host name";
+    case eExchangeFailure::BadSignature: return "bad handshake signature";
+    case eExchangeFailure::RecordAuthentication: return "record authentication failure";
+    case eExchangeFailure::MalformedRecord: return "malformed record";
+    case eExchangeFailure::MalformedAnswer: return "malformed HTTP answer";
+    case eExchangeFailure::StoppedByReceiver: return "answer refused by its receiver";
+    case eExchangeFailure::UnusableAnswer: return "unusable answer";
+    case eExchangeFailure::OutOfMemory: return "out of memory";
+    }
+    return "unknown failure";
+}

@@ -1,0 +1,148 @@
+// The first reason of a failed exchange, each produced by a real setup on loopback:
+// openssl s_server with an expired, a self-signed and a wrong-name certificate, and with
+// no group in common (it sends an alert); a proxy that alters a signature or a protected
+// record; a port with nothing listening; raw servers that close mid-body, answer TLS with
+// HTTP, choose a suite nobody offered, or frame their answer twice.
+#include "bodydigest.h"
+#include "net/http/httpexchange.h"
+#include "peerservers.h"
+#include "tamperproxy.h"
+
+#include <functional>
+#include <memory>
+
+using namespace nettest;
+
+namespace {
+
+// A raw server that takes the request (or ClientHello), answers `answer` and ends its side;
+// it closes once the client has.
+class cRawServer
+{
+public:
+    explicit cRawServer(std::string answer)
+    {
+        m_server.Serve([answer](int handle) {
+            uint8_t request[4096];
+            ::recv(handle, request, sizeof(request), 0);
+            WriteAllFd(handle, answer);
+            ::shutdown(handle, SHUT_WR);
+            ReadToEndFd(handle);
+        });
+    }
+    uint16_t Port() const { return m_server.Port(); }
+
+private:
+    cLoopbackServer m_server;
+};
+
+class ExchangeFailure : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE(qeltest::HaveTool("openssl"), "openssl");
+        m_pki = TestPki();
+        ASSERT_FALSE(m_pki.m_folder.empty());
+        m_folder.Write("answer.txt", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+        m_folder.Write("ca.cnf", "[ca]\ndefault_ca = c\n[c]\ndatabase = index.txt\nnew_certs_dir = .\n"
+                                 "serial = serial\ndefault_md = sha256\npolicy = p\n[p]\ncommonName = supplied\n");
+        m_folder.Write("index.txt", "");
+        m_folder.Write("serial", "1000\n");
+        m_folder.Write("localhost.ext", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+        m_folder.Write("other.ext", "subjectAltName=DNS:other.test\n");
+        const std::string ca = " -cert " + m_pki.m_caFile + " -keyfile " + m_pki.m_folder + "/ca.key";
+        const std::string key = " -key " + m_pki.m_leafKey;
+        ASSERT_TRUE(RunShell(
+            "openssl req -new" + key + " -subj /CN=localhost -out localhost.csr && "
+            "openssl req -new" + key + " -subj /CN=other.test -out other.csr && "
+            "openssl ca -config ca.cnf -batch -notext" + ca + " -in localhost.csr -out expired.pem "
+            "-startdate 20200101000000Z -enddate 20200201000000Z -extfile localhost.ext && "
+            "openssl ca -config ca.cnf -batch -notext" + ca + " -in other.csr -out other.pem -days 30 "
+            "-extfile other.ext && "
+            "openssl req -x509" + key + " -subj /CN=localhost -days 30 -out self.pem "
+            "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 2>/dev/null",
+            m_folder.Path()));
+    }
+
+    // openssl s_server on the test key with `certificate` (a file in the scratch folder,
+    // or the test leaf when empty) for one connection; its port.
+    uint16_t StartServer(const std::string& certificate, const std::vector<std::string>& extra = {})
+    {
+        sTestPki pki = m_pki;
+        if (!certificate.empty()) {
+            pki.m_leafCert = m_folder.PathOf(certificate);
+        }
+        const uint16_t port = StartOpenSslServer(m_server, pki, m_folder.Path(), 1, extra);
+        EXPECT_NE(port, 0) << m_server.Log();
+        return port;
+    }
+
+    sTestPki m_pki;
+    cScratchFolder m_folder;
+    cPeerProcess m_server;
+};
+
+std::string Url(const char* scheme, uint16_t port, const char* path = "/answer.txt")
+{
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + path;
+}
+
+} // namespace
+
+TEST_F(ExchangeFailure, EachReasonFromARealSetup)
+{
+    // A TLS 1.2 ServerHello choosing TLS_RSA_WITH_AES_128_GCM_SHA256, which we never offer.
+    std::string unofferedSuite = {0x16, 3, 3, 0, 42, 2, 0, 0, 38, 3, 3};
+    unofferedSuite += std::string(32, 'r') + std::string{0, 0, char(0x9c), 0};
+    struct sRow
+    {
+        const char* m_name;
+        std::function<std::string()> m_setup; // the URL to fetch, its server running
+        eExchangeFailure m_reason;
+        u8 m_alert = 0;
+    };
+    std::unique_ptr<cRawServer> raw;
+    std::unique_ptr<cTamperProxy> proxy;
+    const auto rawAt = [&](const char* scheme, const std::string& answer) {
+        raw = std::make_unique<cRawServer>(answer);
+        return Url(scheme, raw->Port());
+    };
+    const std::vector<sRow> rows = {
+        {"NothingListening", [&] { return Url("http", FindFreeLoopbackPort()); }, eExchangeFailure::ConnectionRefused},
+        {"Expired", [&] { return Url("https", StartServer("expired.pem")); }, eExchangeFailure::CertificateExpired},
+        {"SelfSigned", [&] { return Url("https", StartServer("self.pem")); }, eExchangeFailure::CertificateUntrusted},
+        {"WrongName", [&] { return Url("https", StartServer("other.pem")); }, eExchangeFailure::CertificateWrongHost},
+        {"NoCommonGroup", [&] { return Url("https", StartServer("", {"-groups", "P-256"})); },
+         eExchangeFailure::TlsAlert, 40},
+        {"AlteredSignature", [&] {
+             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_2"}), true);
+             return Url("https", proxy->Port());
+         }, eExchangeFailure::BadSignature},
+        {"AlteredRecord", [&] {
+             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_3"}), true, eTamperTarget::ProtectedRecord);
+             return Url("https", proxy->Port());
+         }, eExchangeFailure::RecordAuthentication},
+        {"UnofferedSuite", [&] { return rawAt("https", unofferedSuite); }, eExchangeFailure::NoCommonProtocol},
+        {"HttpAnswerToTls", [&] { return rawAt("https", "HTTP/1.1 400 Bad Request\r\n\r\n"); },
+         eExchangeFailure::MalformedRecord},
+        {"ClosedMidBody", [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part"); },
+         eExchangeFailure::ClosedEarly},
+        {"DifferingLengths",
+         [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"); },
+         eExchangeFailure::MalformedAnswer},
+    };
+    for (const sRow& row : rows) {
+        SCOPED_TRACE(row.m_name);
+        const std::string url = row.m_setup();
+        cHttpRequest request(url.c_str());
+        cHttpTransport transport;
+        cBodyDigest body;
+        EXPECT_FALSE(PerformRequest(request, transport, body));
+        EXPECT_STREQ(ExchangeFailureText(transport.GetFailure().m_reason), ExchangeFailureText(row.m_reason));
+        EXPECT_EQ(transport.GetFailure().m_alert, row.m_alert);
+        m_server.Stop();
+        proxy.reset();
+        raw.reset();
+    }
+}
