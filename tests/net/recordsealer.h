@@ -1,9 +1,7 @@
 #pragma once
-// Records sealed by libcrypto, as an independent server would send them: TLS 1.3
-// AES-GCM records (RFC 8446 5.2) and TLS 1.2 AES-CBC + HMAC-SHA1 records (RFC 5246
-// 6.2.3.2), with the keys given.
+// TLS 1.3 AES-GCM records (RFC 8446 5.2) sealed and opened by libcrypto, as an independent
+// server would, with the keys given.
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
 
 #include <cstdint>
 #include <vector>
@@ -64,44 +62,5 @@ inline Bytes OpenTls13RecordWithLibcrypto(const Bytes& key, const Bytes& iv, uin
 // A TLS 1.2 CBC record of `type` with the given padding length byte value (every padding
 // byte holds it, except the first when `spoilPadding`), MAC key and IV. The data, the
 // MAC and the padding MUST fill whole blocks.
-inline Bytes SealTls12Record(const Bytes& key, const Bytes& macKey, const Bytes& iv, uint64_t sequence,
-                             uint8_t type, const Bytes& data, uint8_t padding, bool spoilPadding = false)
-{
-    uint8_t header[13];
-    for (int i = 0; i < 8; ++i) {
-        header[i] = static_cast<uint8_t>(sequence >> (56 - 8 * i));
-    }
-    header[8] = type;
-    header[9] = 3;
-    header[10] = 3;
-    header[11] = static_cast<uint8_t>(data.size() >> 8);
-    header[12] = static_cast<uint8_t>(data.size());
-    Bytes macInput(header, header + 13);
-    macInput.insert(macInput.end(), data.begin(), data.end());
-    uint8_t mac[20];
-    unsigned int macSize = 0;
-    HMAC(EVP_sha1(), macKey.data(), int(macKey.size()), macInput.data(), macInput.size(), mac, &macSize);
-    Bytes plain = data;
-    plain.insert(plain.end(), mac, mac + 20);
-    plain.insert(plain.end(), size_t(padding) + 1, padding);
-    if (spoilPadding) {
-        plain[data.size() + 20] ^= 1;
-    }
-    Bytes sealed(plain.size() + 16);
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    int out = 0, tail = 0;
-    EVP_EncryptInit_ex(ctx, key.size() == 16 ? EVP_aes_128_cbc() : EVP_aes_256_cbc(), nullptr,
-                       key.data(), iv.data());
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_EncryptUpdate(ctx, sealed.data(), &out, plain.data(), int(plain.size()));
-    EVP_EncryptFinal_ex(ctx, sealed.data() + out, &tail);
-    EVP_CIPHER_CTX_free(ctx);
-    sealed.resize(size_t(out + tail));
-    const size_t length = iv.size() + sealed.size();
-    Bytes record = {type, 0x03, 0x03, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-    record.insert(record.end(), iv.begin(), iv.end());
-    record.insert(record.end(), sealed.begin(), sealed.end());
-    return record;
-}
 
 } // namespace nettest

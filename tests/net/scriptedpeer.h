@@ -64,21 +64,6 @@ inline Bytes ReadFd(int handle, size_t size)
     return out;
 }
 
-// One whole TLS record, header included; empty when it did not come whole.
-inline Bytes ReadTlsRecordFd(int handle)
-{
-    Bytes header = ReadFd(handle, 5);
-    if (header.size() != 5) {
-        return {};
-    }
-    const Bytes body = ReadFd(handle, (size_t(header[3]) << 8) | header[4]);
-    if (body.size() != ((size_t(header[3]) << 8) | header[4])) {
-        return {};
-    }
-    header.insert(header.end(), body.begin(), body.end());
-    return header;
-}
-
 // Everything until the peer closes or the time-out passes.
 inline Bytes ReadToEndFd(int handle)
 {

@@ -6,7 +6,6 @@
 #include "base/cpu.h"
 
 #include <atomic>
-#include <cpuid.h>
 #include <immintrin.h>
 
 #define SHAEXT_TARGET __attribute__((target("sha,sse4.1,ssse3")))
@@ -63,15 +62,12 @@ SHAEXT_TARGET void CompressBlocks(u32* h, const u8* data, size_t blocks)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(h + 4), _mm_alignr_epi8(dchg, feba, 8));
 }
 
+// The SHA instructions with SSE4.1 (and so SSSE3), from the feature record, whose
+// override list can turn either off.
 bool ProcessorHasShaExtensions()
 {
-    // CPUID leaf 7, EBX bit 29; SSE4.1 (and so SSSE3) from the feature record, whose
-    // override list can turn it off.
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (GetCpuFeatures().m_sse41 == 0 || !__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) {
-        return false;
-    }
-    return (ebx >> 29) & 1;
+    const sCpuFeatures& features = GetCpuFeatures();
+    return features.m_sha != 0 && features.m_sse41 != 0;
 }
 
 std::atomic<tSha256Blocks> g_forced{nullptr};
