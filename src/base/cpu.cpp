@@ -40,7 +40,7 @@ void ApplyDisabledFeatures(sCpuFeatures& features)
         {"sse2", &sCpuFeatures::m_sse2}, {"sse41", &sCpuFeatures::m_sse41},
         {"avx2", &sCpuFeatures::m_avx2}, {"aes", &sCpuFeatures::m_aes},
         {"vaes", &sCpuFeatures::m_vaes}, {"pclmul", &sCpuFeatures::m_pclmul},
-        {"sha", &sCpuFeatures::m_sha},
+        {"sha", &sCpuFeatures::m_sha},   {"bmi2", &sCpuFeatures::m_bmi2},
     };
     const char* start = list;
     while (*start != '\0') {
@@ -85,6 +85,7 @@ void ReadCpuFeatures(sCpuFeatures& features)
         features.m_avx2 = avxStateSaved ? ((ebx >> 5) & 1) : 0;
         features.m_vaes = (ecx >> 9) & 1;
         features.m_sha = (ebx >> 29) & 1;
+        features.m_bmi2 = (ebx >> 8) & 1;
     }
 #endif
 }

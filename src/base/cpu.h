@@ -12,12 +12,13 @@ struct sCpuFeatures
     u8 m_unused; // always 0
     u8 m_pclmul; // leaf 1 ECX bit 1 (carry-less multiply)
     u8 m_sha;    // leaf 7 EBX bit 29 (SHA-1 and SHA-256 instructions)
+    u8 m_bmi2;   // leaf 7 EBX bit 8 (RORX and other bit manipulation)
 };
 
 // Fills `features` from the identification instruction. All zero on other processors.
 void ReadCpuFeatures(sCpuFeatures& features);
 
 // The process-wide record, filled on the first call. The environment variable
-// QEL_CPU_FEATURES_OFF (a comma-separated list of sse2, sse41, avx2, aes, vaes, pclmul, sha)
-// clears features, so that the fallback paths can be tested on any processor.
+// QEL_CPU_FEATURES_OFF (a comma-separated list of sse2, sse41, avx2, aes, vaes, pclmul, sha,
+// bmi2) clears features, so that the fallback paths can be tested on any processor.
 const sCpuFeatures& GetCpuFeatures();

@@ -88,7 +88,8 @@ void Sha256CompressBlocks(u32* h, const u8* data, size_t blocks)
         forced(h, data, blocks);
         return;
     }
-    static const tSha256Blocks chosen =
-        Sha256ShaExtensionBlocks() != nullptr ? Sha256ShaExtensionBlocks() : Sha256CompressBlocksPortable;
+    static const tSha256Blocks chosen = Sha256ShaExtensionBlocks() != nullptr ? Sha256ShaExtensionBlocks()
+                                        : Sha256Bmi2Blocks() != nullptr       ? Sha256Bmi2Blocks()
+                                                                              : Sha256CompressBlocksPortable;
     chosen(h, data, blocks);
 }
