@@ -103,6 +103,7 @@ public:
     u8 GetAlertReceived() const { return m_alert; }
     // The TLS version chosen: 0x0303 or 0x0304, 0 before the ServerHello.
     u16 GetVersion() const;
+    // The session of the last Start; MUST NOT be called before one.
     const sTlsSession& GetSession() const { return *m_session; }
 
     // Used by the handshake flows.
