@@ -14,13 +14,6 @@ namespace drawtest {
 
 using qeltest::RunCommand;
 
-// A scratch folder whose files the drawing tests name with File.
-class cTempFolder : public qeltest::cScratchFolder
-{
-public:
-    std::string File(const std::string& name) const { return PathOf(name); }
-};
-
 struct sRgbImage
 {
     i32 width = 0;

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <fstream>
 #include <sched.h>
 #include <sstream>
@@ -166,32 +164,6 @@ TEST(Places, MissingTableStillGivesHomeAndRoot)
     // HOME=/ has an empty base name: no label.
     std::vector<sPlace> expected = {{9, "/", "(none)"}, {8, "/", "(none)"}};
     EXPECT_EQ(Report(listing), expected);
-}
-
-// The Places button reads the places on the GUI thread: a 300-line table must stay well
-// within a frame.
-TEST(Places, ThreeHundredLineTableIsFast)
-{
-    cScratchFolder folder;
-    PrepareFixtureFolder(folder);
-    std::string text = Fixture(folder.Path());
-    std::string big;
-    while (std::count(big.begin(), big.end(), '\n') < 300) {
-        big += text;
-    }
-    std::string table = folder.PathOf("mountinfo");
-    std::ofstream(table) << big;
-    cPlacesSources sources(table, folder.PathOf("by-label"));
-    cFolderListing listing;
-    long best = LONG_MAX;
-    for (int round = 0; round < 5; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(listing.ReadPlaces());
-        auto elapsed = std::chrono::steady_clock::now() - start;
-        best = std::min(best, long(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
-    }
-    EXPECT_GT(listing.GetCount(), 10);
-    EXPECT_LT(best, 20000);
 }
 
 // Run under strace by the test below (disabled on its own, so it never runs without its

@@ -19,8 +19,8 @@ TEST(PngWrite, PassesPngcheckAndDecodesToTheSamePixels)
             pixels[y * stride + x] = u32(x * 7) << 16 | u32(y * 23) << 8 | u32((x * y) & 0xFF) | (u32(x) << 24);
         }
     }
-    drawtest::cTempFolder folder;
-    const std::string path = folder.File("out.png");
+    qeltest::cScratchFolder folder;
+    const std::string path = folder.PathOf("out.png");
     ASSERT_TRUE(SavePng(path, pixels.data(), width, height, stride));
     int exitCode = -1;
     const std::string report = drawtest::RunCommand("pngcheck -q '" + path + "' 2>&1", &exitCode);

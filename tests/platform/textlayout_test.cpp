@@ -72,13 +72,13 @@ TEST(BreakTextLines, MatchesPythonTextwrapOnTheGplParagraphs)
     ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
     QEL_REQUIRE(qeltest::PathExists(kLicence), kLicence);
     QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
-    drawtest::cTempFolder folder;
+    qeltest::cScratchFolder folder;
     {
-        std::ofstream script(folder.File("wrap.py"));
+        std::ofstream script(folder.PathOf("wrap.py"));
         script << kScript;
     }
     std::istringstream records(
-        drawtest::RunCommand("/usr/bin/python3 '" + folder.File("wrap.py") + "' " + kLicence));
+        drawtest::RunCommand("/usr/bin/python3 '" + folder.PathOf("wrap.py") + "' " + kLicence));
 
     int width = 0;
     std::u16string paragraph;

@@ -1,5 +1,5 @@
-// Toolbar: the overflow layouts (worked examples and random widths against the
-// invariants), SetButton's add/change/remove rules, presses and the bar's own codes, the
+// Toolbar: the overflow layouts (random widths against the invariants; the worked
+// example of each mode is the golden toolbar.png), SetButton's add/change/remove rules, presses and the bar's own codes, the
 // overflow menu's place, size and choices, and the clean-up of RemoveAllButtons.
 #include "controlstest.h"
 #include "gui/controls/toolbar.h"
@@ -8,7 +8,6 @@
 #include "gui/core/theme.h"
 
 #include <algorithm>
-#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -16,9 +15,7 @@
 
 namespace {
 
-using qeltest::ElementPixel;
 using qeltest::SolidPicture;
-using qeltest::ThemePixel;
 
 // A caption of n characters: 5n + 10 pixels wide with the test font.
 std::u16string Caption(i32 characters)
@@ -44,53 +41,10 @@ protected:
         }
     }
 
-    // id -> x of every shown button, and the overflow button's x (-1 while hidden).
-    std::map<i32, i32> ShownAt(i32& overflowX)
-    {
-        std::map<i32, i32> shown;
-        for (i32 id = 0; id < 64; ++id) {
-            if (cButtonChild* button = bar.GetButton(id); button != nullptr && button->IsVisible()) {
-                shown[id] = button->GetRect().x;
-            }
-        }
-        overflowX = bar.GetOverflowButton()->IsVisible() ? bar.GetOverflowButton()->GetRect().x : -1;
-        return shown;
-    }
-
     // Its paints tell when it lays out.
     qeltest::cPaintCounting<cToolBarChild> bar;
     i32 overflowWidth = 0;
 };
-
-// W = 130, five 40-pixel buttons. Mode 1 with limit 2 keeps 1, then the overflow
-// button, then as many of the last ids as fit (5); mode 2 keeps 1 and 2 and puts the
-// overflow button at 80; mode 0 runs past the edge.
-TEST_F(ToolBarTest, OverflowModesPlaceTheWorkedExample)
-{
-    AddFortyPixelButtons(5);
-    EXPECT_EQ(bar.GetTotalWidth(), 200);
-    i32 overflowX = 0;
-    std::map<i32, i32> shown = ShownAt(overflowX);
-    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {2, 40}, {3, 80}, {4, 120}, {5, 160}}));
-    EXPECT_EQ(overflowX, -1);
-
-    bar.SetLeadingIdLimit(2);
-    bar.SetOverflowMode(kOverflowKeepEnds);
-    shown = ShownAt(overflowX);
-    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {5, 40 + overflowWidth}}));
-    EXPECT_EQ(overflowX, 40);
-
-    bar.SetOverflowMode(kOverflowKeepLeading);
-    shown = ShownAt(overflowX);
-    EXPECT_EQ(shown, (std::map<i32, i32>{{1, 0}, {2, 40}}));
-    EXPECT_EQ(overflowX, 80);
-
-    // Wide enough again: a resize in an overflow mode lays out and shows everything.
-    bar.SetBounds(10, 50, 200, 25);
-    shown = ShownAt(overflowX);
-    EXPECT_EQ(shown.size(), 5u);
-    EXPECT_EQ(overflowX, -1);
-}
 
 // Random widths, ids, insertion orders and limits: whatever is shown lies in id order
 // without overlap and, in both overflow modes, within the bar; the hidden ids are one
@@ -394,13 +348,9 @@ TEST_F(ToolBarTest, ButtonsFollowTheBarsHeight)
 TEST_F(ToolBarTest, TransparencyAndFocusReachTheButtons)
 {
     AddFortyPixelButtons(2);
-    host->Pump();
-    EXPECT_EQ(ElementPixel(*host, &bar, 100, 10), ThemePixel(14));
     bar.SetTransparent(true);
-    host->Pump();
     EXPECT_TRUE(bar.GetButton(1)->IsTransparent());
     EXPECT_TRUE(bar.GetOverflowButton()->IsTransparent());
-    EXPECT_EQ(ElementPixel(*host, &bar, 100, 10), ThemePixel(0));
 
     // A focused button that stops being focusable hands the focus on: to the bar when
     // it can take it.

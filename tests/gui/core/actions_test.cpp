@@ -1,7 +1,7 @@
 // Actions: bubbling with the source, the two queues, the live set with recycled
 // addresses, sent actions that block their job, and posting from several threads.
 #include "gui/core/canvas.h"
-#include "guitestfixture.h"
+#include "gui/guitest.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,5 +1,5 @@
-// The application object: one per process, the runner's three operations, and the
-// configuration pair reached from anywhere.
+// The application object: one per process and the runner's three operations. (Its
+// configuration pair is tested across processes in tests/platform/appconfig_test.cpp.)
 #include "base/config.h"
 #include "gui/core/application.h"
 #include "gui/core/windowmaker.h"
@@ -7,10 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -69,34 +66,6 @@ TEST(Application, OnlyTheFirstInstanceIsTheProcesssApplication)
     EXPECT_FALSE(second.SetUpWindowSystem(&host));
     EXPECT_TRUE(first.SetUpWindowSystem(&host));
     EXPECT_EQ(GetWindowMaker(), first.GetWindowMaker());
-}
-
-// The pair opens lazily from the environment's folders, so a value written through one
-// application is read back by the next.
-TEST(Application, TheConfigurationPairOpensFromTheEnvironment)
-{
-    std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("qel_application_config_" + std::to_string(getpid()));
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root / "machine");
-    ASSERT_EQ(setenv("QEL_CONFIG_HOME", (root / "user").c_str(), 1), 0);
-    ASSERT_EQ(setenv("QEL_CONFIG_MACHINE", (root / "machine").c_str(), 1), 0);
-    {
-        cCIApplication application;
-        cApplicationConfig* config = application.GetConfig();
-        ASSERT_NE(config, nullptr);
-        EXPECT_EQ(application.GetConfig(), config);
-        ASSERT_TRUE(config->SetString("installer/temp", u"/tmp/x", -1));
-        ASSERT_TRUE(config->Save());
-    }
-    {
-        cCIApplication application;
-        _guardchar<char16_t> text;
-        ASSERT_TRUE(application.GetConfig()->GetString("installer/temp", text));
-        EXPECT_EQ(std::u16string(text.Get()), u"/tmp/x");
-    }
-    unsetenv("QEL_CONFIG_HOME");
-    unsetenv("QEL_CONFIG_MACHINE");
-    std::filesystem::remove_all(root);
 }
 
 } // namespace

@@ -345,10 +345,10 @@ TEST_F(CanvasTest, StretchMatchesImageMagickSample)
     for (i32 i = 0; i < 13 * 7; ++i) {
         picture.GetPixels()[i] = 0xFF000000u | u32(i * 2654435761u >> 8);
     }
-    drawtest::cTempFolder folder;
-    ASSERT_TRUE(drawtest::WriteNetpbm(folder.File("in.ppm"), picture.GetPixels(), 13, 7, false));
+    qeltest::cScratchFolder folder;
+    ASSERT_TRUE(drawtest::WriteNetpbm(folder.PathOf("in.ppm"), picture.GetPixels(), 13, 7, false));
     for (const sSize size : {sSize{37, 23}, sSize{5, 3}, sSize{13, 20}}) {
-        const std::string command = "convert '" + folder.File("in.ppm") + "' -sample " + std::to_string(size.width) +
+        const std::string command = "convert '" + folder.PathOf("in.ppm") + "' -sample " + std::to_string(size.width) +
                                     "x" + std::to_string(size.height) + "! ppm:-";
         const drawtest::sRgbImage reference = drawtest::ReadPpm(drawtest::RunCommand(command));
         ASSERT_EQ(reference.width, size.width);
@@ -395,11 +395,11 @@ TEST_F(CanvasTest, BlendMatchesImageMagickOver)
     }
     source.GetPixels()[0] = 0x00FFFFFF; // fully transparent and fully opaque corners
     source.GetPixels()[1] = 0xFF123456;
-    drawtest::cTempFolder folder;
-    ASSERT_TRUE(drawtest::WriteNetpbm(folder.File("dst.ppm"), target->GetPixels(), size, size, false));
-    ASSERT_TRUE(drawtest::WriteNetpbm(folder.File("src.pam"), source.GetPixels(), size, size, true));
+    qeltest::cScratchFolder folder;
+    ASSERT_TRUE(drawtest::WriteNetpbm(folder.PathOf("dst.ppm"), target->GetPixels(), size, size, false));
+    ASSERT_TRUE(drawtest::WriteNetpbm(folder.PathOf("src.pam"), source.GetPixels(), size, size, true));
     const drawtest::sRgbImage reference = drawtest::ReadPpm(drawtest::RunCommand(
-        "convert '" + folder.File("dst.ppm") + "' '" + folder.File("src.pam") + "' -compose over -composite ppm:-"));
+        "convert '" + folder.PathOf("dst.ppm") + "' '" + folder.PathOf("src.pam") + "' -compose over -composite ppm:-"));
     ASSERT_EQ(reference.width, size);
     target->DrawPictureBlended(0, 0, &source);
     for (i32 i = 0; i < size * size; ++i) {

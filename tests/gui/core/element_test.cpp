@@ -1,7 +1,7 @@
 // The widget tree: placement, routing of mouse and keys, focus, capture, hover, double
 // click and what the tree forgets when elements go.
 #include "gui/core/keys.h"
-#include "guitestfixture.h"
+#include "gui/guitest.h"
 
 #include <algorithm>
 

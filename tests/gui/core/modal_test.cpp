@@ -7,7 +7,7 @@
 #include "gui/core/form.h"
 #include "gui/core/hint.h"
 #include "gui/core/keys.h"
-#include "guitestfixture.h"
+#include "gui/guitest.h"
 
 #include <chrono>
 

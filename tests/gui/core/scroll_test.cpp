@@ -3,7 +3,7 @@
 // painting order.
 #include "gui/core/canvas.h"
 #include "gui/core/scrollable.h"
-#include "guitestfixture.h"
+#include "gui/guitest.h"
 
 #include <cstdint>
 

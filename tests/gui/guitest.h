@@ -1,0 +1,281 @@
+#pragma once
+// The one fixture of the widget and control tests: a headless host with the fixed-advance
+// test font and an application per test, a probe widget that logs what reaches it, a
+// form that records the actions reaching it, pixel reads and the golden-picture check.
+#include "gui/controls/toolbar.h"
+#include "gui/core/actions.h"
+#include "gui/core/application.h"
+#include "gui/core/canvas.h"
+#include "gui/core/element.h"
+#include "gui/core/form.h"
+#include "gui/core/picture.h"
+#include "gui/core/theme.h"
+#include "gui/core/translator.h"
+#include "gui/core/windowmaker.h"
+#include "platform/headlesshost.h"
+#include "platform/pngwrite.h"
+#include "platform/softgraphics.h"
+#include "support/testsupport.h"
+#include "platform/drawtesttools.h"
+#include "support/scratchfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qeltest {
+
+using tLog = std::vector<std::string>;
+
+// A widget that logs its handlers as "name:Event" into a shared log.
+class cProbe : public cChildElement
+{
+public:
+    cProbe(tLog* log, std::string name, bool focusable = false)
+        : m_log(log), m_name(std::move(name)), m_focusCapable(focusable)
+    {
+    }
+
+    bool DefaultFocusCapable() override { return m_focusCapable; }
+    bool ArrowNavQuery() override { return m_arrowNavigable; }
+    i32 DefaultCursorKind() override { return m_cursor; }
+    void OnMouseButton(i32 x, i32 y, i32 button, bool down) override
+    {
+        Log((down ? "Press(" : "Release(") + std::to_string(x) + "," + std::to_string(y) + "," +
+            std::to_string(button) + ")");
+    }
+    void OnDoubleClick(i32 x, i32 y) override { Log("DoubleClick"); }
+    void OnMouseMove(i32 x, i32 y) override { Log("Move(" + std::to_string(x) + "," + std::to_string(y) + ")"); }
+    void OnHoverStart() override { Log("HoverStart"); }
+    void OnHoverEnd() override { Log("HoverEnd"); }
+    bool OnKeyDown(i32 vk) override
+    {
+        Log("Key(" + std::to_string(vk) + ")");
+        return vk == m_consumedKey;
+    }
+    void OnChar(char16_t unit) override { Log(std::string("Char(") + char(unit) + ")"); }
+    void DropFocus() override { Log("DropFocus"); }
+    void FocusByClick(i32 kind, bool ctrl, bool shift) override { Log("FocusByClick(" + std::to_string(kind) + ")"); }
+    void SetFocus() override { Log("SetFocus"); }
+    void OnFocusLost() override { Log("FocusLost"); }
+    void OnFocusGained(i32 kind, bool ctrl, bool shift) override
+    {
+        Log("FocusGained(" + std::to_string(kind) + (ctrl ? ",ctrl" : "") + (shift ? ",shift" : "") + ")");
+    }
+    void OnGotFocus() override { Log("GotFocus"); }
+    void OnEnabledChanged() override { Log("EnabledChanged"); }
+    bool OnAction(cChildElement* source, cChildAction* action) override
+    {
+        std::string from = source == this ? "self" : "other";
+        Log("Action(" + std::to_string(action->GetCode()) + "," + from + ")");
+        return action->GetCode() == m_consumedCode;
+    }
+
+    tLog* m_log;
+    std::string m_name;
+    bool m_focusCapable;
+    bool m_arrowNavigable = false;
+    i32 m_cursor = 0;
+    i32 m_consumedKey = -1;
+    i32 m_consumedCode = -1;
+
+private:
+    void Log(const std::string& event)
+    {
+        if (m_log != nullptr) {
+            m_log->push_back(m_name + ":" + event);
+        }
+    }
+};
+
+class cGuiTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
+        host = std::make_unique<cHeadlessHost>();
+        application = std::make_unique<cCIApplication>();
+        ASSERT_TRUE(application->SetUpWindowSystem(host.get()));
+    }
+    void TearDown() override
+    {
+        application.reset();
+        host.reset();
+    }
+
+    // Opens a window for `root` (owned by the test) without a modal run.
+    cWindowTranslator* Open(cChildElement* root, i32 width, i32 height, i32 x = 0, i32 y = 0)
+    {
+        sWindowParams params;
+        params.screenRect = {x, y, width, height};
+        cWindowTranslator* window = application->GetWindowMaker()->OpenWindow(root, params);
+        if (window != nullptr) {
+            window->OnActivate(true);
+        }
+        host->Pump();
+        return window;
+    }
+
+    std::unique_ptr<cHeadlessHost> host;
+    std::unique_ptr<cCIApplication> application;
+};
+
+
+
+// One action as it reached the form: its source, code and, for the toolbar's button
+// action, the button id (-1 for other actions).
+struct sActionRecord
+{
+    cChildElement* source;
+    i32 code;
+    i32 id;
+
+    bool operator==(const sActionRecord&) const = default;
+};
+
+// A form that records every action bubbling to it (its own created action aside) and
+// answers it, and counts its OnOK and OnCancel.
+class cRecordingForm : public cCustomForm
+{
+public:
+    bool OnAction(cChildElement* source, cChildAction* action) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    // The actions with `code` from `source` (null: any source).
+    std::vector<sActionRecord> Find(i32 code, const cChildElement* source = nullptr) const;
+
+    std::vector<sActionRecord> actions;
+    i32 okCount = 0;
+    i32 cancelCount = 0;
+};
+
+inline bool cRecordingForm::OnAction(cChildElement* source, cChildAction* action)
+{
+    if (source == this && dynamic_cast<cFormCreatedAction*>(action) != nullptr) {
+        return cCustomForm::OnAction(source, action);
+    }
+    auto* press = dynamic_cast<cToolBarChild::cTbButtonAction*>(action);
+    actions.push_back({source, action->GetCode(), press != nullptr ? press->GetId() : -1});
+    return true;
+}
+
+inline void cRecordingForm::OnOK()
+{
+    ++okCount;
+    cCustomForm::OnOK();
+}
+
+inline void cRecordingForm::OnCancel()
+{
+    ++cancelCount;
+    cCustomForm::OnCancel();
+}
+
+inline std::vector<sActionRecord> cRecordingForm::Find(i32 code, const cChildElement* source) const
+{
+    std::vector<sActionRecord> found;
+    for (const sActionRecord& record : actions) {
+        if (record.code == code && (source == nullptr || record.source == source)) {
+            found.push_back(record);
+        }
+    }
+    return found;
+}
+
+// A test with a recording form open at the screen's top-left, 600 x 300.
+class cFormTest : public cGuiTest
+{
+protected:
+    void SetUp() override
+    {
+        cGuiTest::SetUp();
+        window = Open(&form, 600, 300);
+        ASSERT_NE(window, nullptr);
+    }
+
+    cRecordingForm form;
+    cWindowTranslator* window = nullptr;
+};
+
+// A `tElement` that counts its paints, to see which calls redraw it.
+template <class tElement>
+class cPaintCounting : public tElement
+{
+public:
+    void OnPaint(cCanvas& canvas) override
+    {
+        ++paints;
+        tElement::OnPaint(canvas);
+    }
+    i32 paints = 0;
+};
+
+// The pixel (0xAARRGGBB) at (x, y) of a canvas.
+inline u32 PixelAt(const cCanvas* canvas, i32 x, i32 y)
+{
+    return canvas->GetPixels()[size_t(y) * size_t(canvas->GetStride()) + size_t(x)];
+}
+
+// The pixel at (x, y) of `element` (element coordinates) as its window shows it.
+inline u32 ElementPixel(cHeadlessHost& host, cChildElement* element, i32 x, i32 y)
+{
+    const cCanvas* canvas = host.GetCanvas(element->GetWindow());
+    const sPoint origin = element->GetOriginInRoot();
+    return PixelAt(canvas, origin.x + x, origin.y + y);
+}
+
+// The opaque pixel 0xFFRRGGBB of a theme colour.
+inline u32 ThemePixel(i32 index)
+{
+    return PixelFromColour(GetTheme()->GetColour(index));
+}
+
+// A picture filled with one colour (0xAARRGGBB).
+inline std::unique_ptr<cPicture> SolidPicture(u32 argb, i32 width, i32 height)
+{
+    auto picture = std::make_unique<cPicture>();
+    EXPECT_TRUE(picture->CreateFilled(argb, width, height));
+    return picture;
+}
+
+// Compares `canvas` with the committed golden tests/data/gui/controls/<name> pixel for
+// pixel (the golden decoded by Pillow). With QEL_SNAPSHOT_OUT set, writes the picture
+// there instead, for review and commit.
+inline void ExpectMatchesGolden(const cCanvas& canvas, const std::string& name)
+{
+    if (const char* outFolder = std::getenv("QEL_SNAPSHOT_OUT")) {
+        EXPECT_TRUE(SaveCanvasPng(std::string(outFolder) + "/" + name, canvas)) << name;
+        return;
+    }
+    const std::string golden = LocalDataPath("gui/controls/" + name);
+    QEL_REQUIRE(PathExists("/usr/bin/python3") && PathExists(golden), "python3 and the golden " + golden);
+    cScratchFolder folder;
+    const std::string decoded = folder.PathOf("golden.ppm");
+    int exitCode = -1;
+    drawtest::RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; "
+                         "Image.open(sys.argv[1]).convert(\"RGB\").save(sys.argv[2])' '" +
+                             golden + "' '" + decoded + "'",
+                         &exitCode);
+    ASSERT_EQ(exitCode, 0) << "Pillow could not decode " << golden;
+    const drawtest::sRgbImage image = drawtest::ReadPpm(drawtest::ReadFileBytes(decoded));
+    ASSERT_EQ(image.width, canvas.GetWidth()) << name;
+    ASSERT_EQ(image.height, canvas.GetHeight()) << name;
+    for (i32 y = 0; y < image.height; ++y) {
+        for (i32 x = 0; x < image.width; ++x) {
+            const u32 ours = PixelAt(&canvas, x, y) & 0xFFFFFF;
+            const u32 theirs = image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
+            if (ours != theirs) {
+                ADD_FAILURE() << name << " differs first at (" << x << ", " << y << "): " << std::hex << ours
+                              << " against the golden's " << theirs;
+                return;
+            }
+        }
+    }
+}
+
+} // namespace qeltest
