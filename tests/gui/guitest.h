@@ -17,7 +17,7 @@
 #include "platform/softgraphics.h"
 #include "support/testsupport.h"
 #include "platform/drawtesttools.h"
-#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
 
 #include <gtest/gtest.h>
 
@@ -254,15 +254,11 @@ inline void ExpectMatchesGolden(const cCanvas& canvas, const std::string& name)
     }
     const std::string golden = LocalDataPath("gui/controls/" + name);
     QEL_REQUIRE(PathExists("/usr/bin/python3") && PathExists(golden), "python3 and the golden " + golden);
-    cScratchFolder folder;
-    const std::string decoded = folder.PathOf("golden.ppm");
     int exitCode = -1;
-    drawtest::RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; "
-                         "Image.open(sys.argv[1]).convert(\"RGB\").save(sys.argv[2])' '" +
-                             golden + "' '" + decoded + "'",
-                         &exitCode);
+    const drawtest::sRgbImage image = drawtest::ReadPpm(
+        RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; Image.open(sys.argv[1])"
+                   ".convert(\"RGB\").save(sys.stdout.buffer, \"PPM\")' " + ShellQuote(golden), &exitCode));
     ASSERT_EQ(exitCode, 0) << "Pillow could not decode " << golden;
-    const drawtest::sRgbImage image = drawtest::ReadPpm(drawtest::ReadFileBytes(decoded));
     ASSERT_EQ(image.width, canvas.GetWidth()) << name;
     ASSERT_EQ(image.height, canvas.GetHeight()) << name;
     for (i32 y = 0; y < image.height; ++y) {

@@ -1,6 +1,6 @@
-// The message box: client sizes from the lines, each wrapper's caption and buttons, and
-// the results of every way to end it (an unshown question never answers "Yes"). Where
-// the labels, icon and buttons go is in the goldens.
+// The message box: client sizes from the lines and the results of every way to end it
+// (an unshown question never answers "Yes"). Where the labels, icon and buttons go, and
+// each wrapper's caption and buttons, are checked with the goldens in snapshot_test.cpp.
 #include "controlstest.h"
 #include "gui/controls/messagebox.h"
 #include "gui/core/keys.h"
@@ -83,44 +83,6 @@ TEST_F(MessageBoxTest, ClientSizeFollowsTheLines)
         ASSERT_EQ(texts.size(), c.lines + 1) << "lines and the icon label";
         if (c.lines == 3) {
             EXPECT_EQ(texts[1], u"");
-        }
-    }
-}
-
-// The Show... names keep the captions as the program expects them: ShowWarningMessage
-// says "Information", ShowInfoMessage "Warning" (the icons are in the goldens).
-TEST_F(MessageBoxTest, WrappersChooseCaptionIconAndButtons)
-{
-    using tWrapper = bool (*)(cChildElement*, const char16_t*, const char16_t*);
-    struct sCase
-    {
-        tWrapper wrapper;
-        const char16_t* title;
-        std::vector<std::u16string> buttons;
-    };
-    const sCase cases[] = {
-        {ShowWarningMessage, u"Information", {u"Ok"}},
-        {ShowInfoMessage, u"Warning", {u"Ok"}},
-        {ShowErrorMessage, u"Error", {u"Ok"}},
-        {AskQuestion, u"Confirm", {u"Yes", u"No"}},
-        {AskConfirmation, u"Confirm", {u"Yes", u"No"}},
-    };
-    for (const sCase& c : cases) {
-        for (const char16_t* caption : {static_cast<const char16_t*>(nullptr), u"Given"}) {
-            std::u16string title;
-            std::vector<std::u16string> buttons;
-            host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-                title = h.GetTitle(&window);
-                for (i32 id = 1; id <= 3; ++id) {
-                    if (cButtonChild* button = ToolBar(window)->GetButton(id)) {
-                        buttons.push_back(button->GetText());
-                    }
-                }
-                h.KeyDown(kVkEscape);
-            });
-            EXPECT_FALSE(c.wrapper(&form, u"Text", caption));
-            EXPECT_EQ(title, caption != nullptr ? std::u16string(caption) : std::u16string(c.title));
-            EXPECT_EQ(buttons, c.buttons);
         }
     }
 }

@@ -108,17 +108,6 @@ protected:
     }
 };
 
-TEST_F(ProgressFormTest, EndsWithTheBodysResult)
-{
-    EXPECT_EQ(Run(new cScriptedProgressForm([](cScriptedProgressForm&) { return 5; }),
-                  [](cHeadlessHost& h, cWindowTranslator& window) { EXPECT_TRUE(PumpUntilTheRunEnds(h, window)); }),
-              5);
-    // Negative results pass through as well.
-    EXPECT_EQ(Run(new cScriptedProgressForm([](cScriptedProgressForm&) { return -7; }),
-                  [](cHeadlessHost& h, cWindowTranslator& window) { EXPECT_TRUE(PumpUntilTheRunEnds(h, window)); }),
-              -7);
-}
-
 TEST_F(ProgressFormTest, TheStopButtonCancelsLikeEscape)
 {
     const i32 result = Run(new cScriptedProgressForm(UntilCancelled(9)), [](cHeadlessHost& h, cWindowTranslator& window) {
@@ -203,10 +192,11 @@ TEST_F(ProgressFormTest, RunnerOwnsTheFormOnEveryPath)
     EXPECT_EQ(deaths, 2);
 }
 
+// Negative results pass through as well.
 TEST_F(ProgressFormTest, AThousandShortFormsEachEndWithTheirResult)
 {
     std::atomic<i32> deaths{0};
-    for (i32 i = 0; i < 1000; ++i) {
+    for (i32 i = -500; i < 500; ++i) {
         const i32 result = Run(new cScriptedProgressForm([i](cScriptedProgressForm&) { return i; }, &deaths),
                                [](cHeadlessHost& h, cWindowTranslator& window) { PumpUntilTheRunEnds(h, window); });
         ASSERT_EQ(result, i);

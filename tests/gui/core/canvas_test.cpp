@@ -1,5 +1,7 @@
 // The software canvas through the cCanvas interface, with the fixed-advance test font
 // (advance w, cell h, blocks (w-1) x (h-4) at y + 2) so that text pixels are exact.
+// Word wrapping is checked against textwrap in tests/platform/textlayout_test.cpp, and
+// aligned, cut and justified text in the sample form's golden.
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
 #include "gui/core/picture.h"
@@ -53,13 +55,6 @@ protected:
 
     std::unique_ptr<cCanvas> canvas;
 };
-
-TEST_F(CanvasTest, ColourArgumentsAreSwappedIntoPixels)
-{
-    EXPECT_EQ(PixelFromColour(0x00332211), 0xFF112233u);
-    canvas->FillRect(0, 0, 1, 1, kBlue, kBlue);
-    EXPECT_EQ(At(0, 0), kBluePixel);
-}
 
 TEST_F(CanvasTest, FillRectOutlineLiesOnTheEdgePixels)
 {
@@ -192,37 +187,18 @@ TEST_F(CanvasTest, ClipStackIntersectsExcludesAndNeverUnderflows)
     EXPECT_EQ(Count(kRedPixel), 40 * 30);
 }
 
-TEST_F(CanvasTest, TextCellsAndBlocksOfTheTestFont)
+TEST_F(CanvasTest, BoxedTextFillsItsCellsAndMeasuresWholeUnits)
 {
-    canvas->SelectFont(GetCachedFont(5, 13, nullptr, false, false, false));
     canvas->SetColors(kRed, kGreen);
     canvas->DrawTextW(1, 2, true, u"ab c", -1);
-    // Cell top 2: rows 2, 3 and 13, 14 are background; blocks of 4 x 9 from row 4.
-    EXPECT_EQ(Row(3, kGreenPixel), ".####################...................");
-    EXPECT_EQ(Row(4, kRedPixel), ".####.####......####....................");
-    EXPECT_EQ(Row(12, kRedPixel), Row(4, kRedPixel));
-    EXPECT_EQ(Row(13, kRedPixel), std::string(40, '.'));
     EXPECT_EQ(Count(kRedPixel), 3 * 4 * 9);
     EXPECT_EQ(Count(kGreenPixel), 20 * 13 - 3 * 4 * 9);
-
     sSize size;
-    ASSERT_TRUE(canvas->MeasureTextW(u"ab c", -1, &size));
-    EXPECT_EQ(size.width, 20);
-    EXPECT_EQ(size.height, 13);
     ASSERT_TRUE(canvas->MeasureTextW(u"", 0, &size));
-    EXPECT_EQ(size.width, 0);
-    EXPECT_EQ(size.height, 13);
+    EXPECT_EQ(size, (sSize{0, 13}));
     EXPECT_FALSE(canvas->MeasureTextW(nullptr, 3, &size));
     ASSERT_TRUE(canvas->MeasureTextA("\xE9t\xE9", -1, &size));
     EXPECT_EQ(size.width, 15);
-}
-
-TEST_F(CanvasTest, UnderlinedFontDrawsItsLine)
-{
-    canvas->SelectFont(GetCachedFont(5, 13, nullptr, false, true, false));
-    canvas->SetColors(kRed, kWhite);
-    canvas->DrawTextW(0, 0, false, u"a b", 3);
-    EXPECT_EQ(Row(11, kRedPixel), std::string(15, '#') + std::string(25, '.'));
 }
 
 TEST_F(CanvasTest, FitTextGivesRightEdgesAndPairsShareOne)
@@ -302,38 +278,6 @@ TEST_F(CanvasTest, MultilineHeightAdvanceAndBreaks)
     EXPECT_FALSE(canvas->DrawMultilineTextW(0, 0, 0, 30, kAlignLeft, 1.0, u"a", -1, &height));
     ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 0, kAlignLeft, 1.0, u"", -1, &height));
     EXPECT_EQ(height, 0);
-}
-
-TEST_F(CanvasTest, MultilineAlignmentsAndJustify)
-{
-    canvas->SetColors(kRed, kWhite);
-    // Width 40 = 8 units. "a bb c dd" wraps as "a bb c" (30 px, ends by wrapping,
-    // 2 gaps, e = 10: each gap gets 5 besides its space) and "dd" (the last line: left).
-    canvas->DrawMultilineTextW(0, 0, 40, 26, kAlignJustify, 1.0, u"a bb c dd", -1, nullptr);
-    EXPECT_EQ(Row(4, kRedPixel), "####...........####.####...........####.");
-    EXPECT_EQ(Row(17, kRedPixel).substr(0, 12), "####.####...");
-
-    // Three gaps, e = 5: floor((k+1)5/3) - floor(5k/3) = 1, 2, 2.
-    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
-    canvas->DrawMultilineTextW(0, 0, 40, 13, kAlignJustify, 1.0, u"a b c d eeeeeeeeeee", -1, nullptr);
-    EXPECT_EQ(Row(4, kRedPixel), "####.......####........####........####.");
-
-    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
-    canvas->DrawMultilineTextW(0, 0, 40, 13, kAlignRight, 1.0, u"ab", -1, nullptr);
-    EXPECT_EQ(Row(4, kRedPixel), std::string(30, '.') + "####.####.");
-    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
-    canvas->DrawMultilineTextW(0, 0, 40, 13, kAlignCentre, 1.0, u"ab", -1, nullptr);
-    EXPECT_EQ(Row(4, kRedPixel), std::string(15, '.') + "####.####." + std::string(15, '.'));
-}
-
-TEST_F(CanvasTest, OverWideWordStandsAloneClipped)
-{
-    canvas->SetColors(kRed, kWhite);
-    i32 height = 0;
-    canvas->DrawMultilineTextW(0, 0, 12, 40, kAlignLeft, 1.0, u"a bbbbbbbb c", -1, &height);
-    EXPECT_EQ(height, 3 * 13);
-    EXPECT_EQ(Row(4, kRedPixel).substr(0, 14), "####..........");
-    EXPECT_EQ(Row(17, kRedPixel).substr(0, 14), "####.####.##.."); // cut at w = 12
 }
 
 // Stretching must pick the same source pixels as ImageMagick's -sample.

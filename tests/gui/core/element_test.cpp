@@ -28,56 +28,51 @@ std::string Rect(const cChildElement& element)
            std::to_string(r.height);
 }
 
-TEST(ElementPlacement, NegativeValuesCountFromTheFarEdgeAndFollowResizes)
+// Negative places count from the far edge (value + size + 1), sizes from the edge stop at
+// 0, anchors keep the distance to the far edges, AddChildAt replaces an earlier place and
+// SetBounds drops it; the rows give the rectangle at parent sizes 97 x 134, 200 x 50 and
+// 8 x 12.
+TEST(ElementPlacement, PlacesFollowTheParentsSize)
 {
-    cChildElement parent;
-    parent.SetBounds(0, 0, 97, 134);
-    cChildElement child;
-    ASSERT_TRUE(parent.AddChildAt(&child, -52, -33, 42, 25));
-    EXPECT_EQ(Rect(child), "46,102,42,25");
-
-    parent.SetBounds(0, 0, 200, 50);
-    EXPECT_EQ(Rect(child), "149,18,42,25");
-
-    // Sizes counted from the edge stop at 0 when the parent is smaller than the offset.
-    cChildElement stretched;
-    ASSERT_TRUE(parent.AddChildAt(&stretched, 5, 5, -11, -21));
-    EXPECT_EQ(Rect(stretched), "5,5,190,30");
-    parent.SetBounds(0, 0, 8, 12);
-    EXPECT_EQ(Rect(stretched), "5,5,0,0");
-    parent.SetBounds(0, 0, 200, 50);
-    EXPECT_EQ(Rect(stretched), "5,5,190,30");
-}
-
-TEST(ElementPlacement, AddChildAtReplacesAndSetBoundsDropsThePlacement)
-{
+    const struct
+    {
+        i32 x, y, width, height;
+        u32 anchors; // ~0u: AddChildAt
+        const char* rects[3];
+    } cases[] = {
+        {-52, -33, 42, 25, ~0u, {"46,102,42,25", "149,18,42,25", "-43,-20,42,25"}},
+        {5, 5, -11, -21, ~0u, {"5,5,87,114", "5,5,190,30", "5,5,0,0"}},
+        {-11, 0, 10, -1, ~0u, {"87,0,10,134", "190,0,10,50", "-2,0,10,12"}},
+        {80, 10, 10, 10, kAnchorRight, {"80,10,10,10", "183,10,10,10", "-9,10,10,10"}},
+        {10, 80, 10, 10, kAnchorRight | kAnchorBottom, {"10,80,10,10", "113,-4,10,10", "-79,-42,10,10"}},
+        {7, 7, 7, 7, 0, {"7,7,7,7", "7,7,7,7", "7,7,7,7"}},
+    };
+    for (const auto& c : cases) {
+        cChildElement parent;
+        parent.SetBounds(0, 0, 97, 134);
+        cChildElement child;
+        ASSERT_TRUE(parent.AttachChild(&child, 1, 2, 3, 4));
+        if (c.anchors == ~0u) {
+            ASSERT_TRUE(parent.AddChildAt(&child, c.x, c.y, c.width, c.height));
+        } else {
+            ASSERT_TRUE(parent.DetachChild(&child));
+            ASSERT_TRUE(parent.AttachChild(&child, c.x, c.y, c.width, c.height, c.anchors));
+        }
+        EXPECT_EQ(parent.GetChildren().size(), 1u);
+        const sSize sizes[] = {{97, 134}, {200, 50}, {8, 12}};
+        for (i32 i = 0; i < 3; ++i) {
+            parent.SetBounds(0, 0, sizes[i].width, sizes[i].height);
+            EXPECT_EQ(Rect(child), c.rects[i]) << c.x << "," << c.y << " at " << sizes[i].width;
+        }
+    }
+    // SetBounds drops the place.
     cChildElement parent;
     parent.SetBounds(0, 0, 100, 100);
     cChildElement child;
-    ASSERT_TRUE(parent.AttachChild(&child, 1, 2, 3, 4));
     ASSERT_TRUE(parent.AddChildAt(&child, -11, 0, 10, -1));
-    EXPECT_EQ(parent.GetChildren().size(), 1u);
-    EXPECT_EQ(Rect(child), "90,0,10,100");
-
     child.SetBounds(7, 7, 7, 7);
     parent.SetBounds(0, 0, 300, 300);
     EXPECT_EQ(Rect(child), "7,7,7,7");
-}
-
-TEST(ElementPlacement, AnchoredChildrenKeepTheirDistanceToTheFarEdges)
-{
-    cChildElement parent;
-    parent.SetBounds(0, 0, 100, 100);
-    cChildElement right;
-    cChildElement bottom;
-    cChildElement both;
-    parent.AttachChild(&right, 80, 10, 10, 10, kAnchorRight);
-    parent.AttachChild(&bottom, 10, 80, 10, 10, kAnchorBottom);
-    parent.AttachChild(&both, 80, 80, 10, 10, kAnchorRight | kAnchorBottom);
-    parent.SetBounds(0, 0, 150, 120);
-    EXPECT_EQ(Rect(right), "130,10,10,10");
-    EXPECT_EQ(Rect(bottom), "10,100,10,10");
-    EXPECT_EQ(Rect(both), "130,100,10,10");
 }
 
 // Attaching sets the bounds before the style, and the style before OnCreate, so that a
