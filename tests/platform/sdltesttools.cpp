@@ -65,22 +65,15 @@ cSdlHost* cSdlTest::host = nullptr;
 cToolProcess::~cToolProcess()
 {
     Stop();
-    if (!m_folder.empty()) {
-        for (const char* name : {"/in", "/out", "/err"}) {
-            std::remove((m_folder + name).c_str());
-        }
-        ::rmdir(m_folder.c_str());
-    }
 }
 
 bool cToolProcess::Start(const std::vector<std::string>& args, const std::string& input)
 {
-    char pattern[] = "/tmp/qel-sdl-tool-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
+    m_folder = std::make_unique<cScratchFolder>();
+    if (m_folder->Path().empty()) {
         return false;
     }
-    m_folder = pattern;
-    std::ofstream(m_folder + "/in", std::ios::binary) << input;
+    std::ofstream(m_folder->PathOf("in"), std::ios::binary) << input;
     std::vector<char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -88,9 +81,9 @@ bool cToolProcess::Start(const std::vector<std::string>& args, const std::string
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, (m_folder + "/in").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (m_folder + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (m_folder + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 0, m_folder->PathOf("in").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, m_folder->PathOf("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, m_folder->PathOf("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int error = ::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
@@ -116,12 +109,12 @@ bool cToolProcess::HasExited()
 
 std::string cToolProcess::GetOutput() const
 {
-    return ReadFile(m_folder + "/out");
+    return m_folder != nullptr ? ReadFile(m_folder->PathOf("out")) : std::string();
 }
 
 std::string cToolProcess::GetErrors() const
 {
-    return ReadFile(m_folder + "/err");
+    return m_folder != nullptr ? ReadFile(m_folder->PathOf("err")) : std::string();
 }
 
 void cToolProcess::Stop()

@@ -9,6 +9,7 @@
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
 #include "platform/sdlhost.h"
+#include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ public:
 private:
     pid_t m_pid = -1;
     int m_exitCode = -1;
-    std::string m_folder;
+    std::unique_ptr<cScratchFolder> m_folder;
 };
 
 // The X11 window id of an open window, or of an SDL window (0 when unknown).
