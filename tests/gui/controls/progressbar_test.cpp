@@ -187,6 +187,10 @@ TEST_F(ProgressThreadTest, StepsOfTheWidestRangeClimbToIt)
     for (size_t i = 1; i < bar.positions.size(); ++i) {
         EXPECT_LE(bar.positions[i - 1], bar.positions[i]);
     }
+    // An immediate stop ends the bar at once; a second one finds nothing to stop.
+    bar.Stop(eProgressStop::Immediate);
+    EXPECT_FALSE(bar.IsStarted());
+    bar.Stop(eProgressStop::Immediate);
     form.GetClientPanel()->DetachChild(&bar);
 }
 
