@@ -176,6 +176,32 @@ class ProgressThreadTest : public qeltest::cFormTest
 {
 };
 
+// Requests end at their (clamped) targets, a lower one fills again from the left, a
+// zero range is ignored, and a stop fills up and washes back to the flat box.
+TEST_F(ProgressThreadTest, RequestsReachTheirTargetsAndAStopWashesBackToTheFlatBox)
+{
+    cPositionLog bar;
+    form.GetClientPanel()->AttachChild(&bar, 5, 0, 300, 18);
+    bar.SetRange(1000);
+    bar.SetRange(0);
+    auto reaches = [&](i32 position) {
+        return host->PumpUntil([&] { return !bar.positions.empty() && bar.positions.back() == position; }, 5000);
+    };
+    bar.SetPosition(800);
+    ASSERT_TRUE(reaches(800));
+    const size_t lowerFrom = bar.positions.size();
+    bar.SetPosition(300);
+    ASSERT_TRUE(reaches(300));
+    EXPECT_EQ(bar.positions.at(lowerFrom), 0);
+    bar.SetPosition(2000);
+    EXPECT_TRUE(reaches(1000));
+    bar.Stop(eProgressStop::FillThenWash);
+    EXPECT_TRUE(host->PumpUntil(
+        [&] { return !bar.IsStarted() && ElementPixel(*host, &bar, 150, 9) == qeltest::ThemePixel(14); }, 5000));
+    EXPECT_EQ(ElementPixel(*host, &bar, 0, 0), qeltest::ThemePixel(21));
+    form.GetClientPanel()->DetachChild(&bar);
+}
+
 // The steps towards the widest range (9 x (2^31 - 1) needs 64 bits) climb and end at it.
 TEST_F(ProgressThreadTest, StepsOfTheWidestRangeClimbToIt)
 {

@@ -115,6 +115,7 @@ TEST_F(ProgressFormTest, TheStopButtonCancelsLikeEscape)
         h.Click(5 + 5 + 528 + 26, 34 + 9);
         h.Pump();
         EXPECT_TRUE(Scripted(window)->IsCancelRequested());
+        EXPECT_TRUE(Scripted(window)->IsCancelled());
         EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
     });
     EXPECT_EQ(result, 9);

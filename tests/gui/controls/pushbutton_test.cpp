@@ -49,6 +49,19 @@ TEST_F(ButtonTest, DisabledFillAndTransparency)
     EXPECT_EQ(Pixel(&button, 0, 0), 0xFFFFFF00u) << "a hovered transparent button draws";
 }
 
+// State 5 does not exist; kKeepColour leaves one of the pair.
+TEST_F(ButtonTest, StateColoursKeepWhatIsNotGiven)
+{
+    cButtonChild button;
+    form.AttachChild(&button, 20, 20, 40, 24);
+    button.SetStateColours(5, 0x0000FF, 0x0000FF);
+    button.SetStateColours(kButtonNormal, kKeepColour, 0x00FF00);
+    button.Invalidate();
+    host->Pump();
+    EXPECT_EQ(Pixel(&button, 0, 0), ThemePixel(53));
+    EXPECT_EQ(Pixel(&button, 39, 23), 0xFF00FF00u);
+}
+
 // A 60-pixel caption in a 40-pixel button keeps "abc" and the dots: 30 pixels of room
 // from x 5, six blocks; nothing is drawn behind them.
 TEST_F(ButtonTest, LongCaptionIsCutWithDots)

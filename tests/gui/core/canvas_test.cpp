@@ -276,6 +276,10 @@ TEST_F(CanvasTest, MultilineHeightAdvanceAndBreaks)
     EXPECT_EQ(At(0, 24), kRedPixel);
     EXPECT_EQ(At(0, 25), kWhitePixel); // clipped at h = 25
     EXPECT_FALSE(canvas->DrawMultilineTextW(0, 0, 0, 30, kAlignLeft, 1.0, u"a", -1, &height));
+    // A centred line shares its spare width out evenly.
+    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
+    canvas->DrawMultilineTextW(0, 0, 40, 13, kAlignCentre, 1.0, u"ab", -1, nullptr);
+    EXPECT_EQ(Row(4, kRedPixel), std::string(15, '.') + "####.####." + std::string(15, '.'));
     ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 0, kAlignLeft, 1.0, u"", -1, &height));
     EXPECT_EQ(height, 0);
 }
