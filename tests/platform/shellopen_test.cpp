@@ -113,13 +113,11 @@ TEST(ShellOpen, DesktopChildrenAreDetachedAndReaped)
 {
     cFakeDesktop desktop;
     cEnvironmentVariable sleep("QEL_TEST_XDG_SLEEP", "1");
-    auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(ShellOpen(u"https://example.com/"));
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 100);
     ASSERT_TRUE(WaitFor([&] { return !desktop.Pids().empty(); }));
     pid_t child = std::stoi(desktop.Pids());
-    EXPECT_EQ(::kill(child, 0), 0) << "still sleeping";
+    // Still sleeping: ShellOpen returned without waiting for it.
+    EXPECT_EQ(::kill(child, 0), 0);
     // A zombie still answers kill(pid, 0); only a reaped child is gone.
     for (int round = 0; round < 300 && ::kill(child, 0) == 0; ++round) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
