@@ -4,7 +4,7 @@
 #include "platform/windowhost.h"
 #include "sdltesttools.h"
 
-#include "../base/file_helpers.h"
+#include "support/filehelpers.h"
 
 namespace {
 
