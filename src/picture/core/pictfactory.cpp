@@ -3,6 +3,7 @@
 #include "package/zipreader.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pngreader.h"
+#include "picture/core/tgareader.h"
 #include "picture/core/zippreview.h"
 
 #include <new>
@@ -38,6 +39,7 @@ cPictBase* ProbeAndCreate(cFileIOTarget* stream, sPictInfo* info)
 constexpr sPictFactoryStep kSteps[] = {
     {1, kPictFormatJPEG, ProbeAndCreate<cPictJPEG, ProbeJPEG>},
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
+    {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
 };
 
 template <class tFormat, tZipProbe Probe>
