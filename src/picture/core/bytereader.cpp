@@ -6,6 +6,9 @@
 namespace {
 
 constexpr u32 kRefillSize = 64 * 1024;
+// Refills start small and double, so that a probe that reads a header and gives up reads
+// little more than that header.
+constexpr u32 kFirstRefillSize = 256;
 
 } // namespace
 
@@ -15,7 +18,8 @@ bool cPictByteReader::Refill()
         return false;
     }
     m_position = 0;
-    m_filled = m_stream->Read(m_buffer.GetData(), kRefillSize);
+    m_refillSize = m_refillSize == 0 ? kFirstRefillSize : std::min(m_refillSize * 2, kRefillSize);
+    m_filled = m_stream->Read(m_buffer.GetData(), m_refillSize);
     return m_filled > 0;
 }
 

@@ -32,4 +32,5 @@ private:
     _typebuf<u8> m_buffer;
     u32 m_filled = 0;
     u32 m_position = 0;
+    u32 m_refillSize = 0;
 };

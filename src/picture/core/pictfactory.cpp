@@ -3,6 +3,7 @@
 #include "package/zipreader.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pngreader.h"
+#include "picture/core/ppmreader.h"
 #include "picture/core/tgareader.h"
 #include "picture/core/zippreview.h"
 
@@ -40,6 +41,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {1, kPictFormatJPEG, ProbeAndCreate<cPictJPEG, ProbeJPEG>},
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
+    {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
 };
 
 template <class tFormat, tZipProbe Probe>
