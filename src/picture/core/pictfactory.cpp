@@ -2,6 +2,7 @@
 
 #include "package/zipreader.h"
 #include "picture/core/jpegpicture.h"
+#include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
 #include "picture/core/ppmreader.h"
 #include "picture/core/tgareader.h"
@@ -42,6 +43,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
+    {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
 };
 
 template <class tFormat, tZipProbe Probe>
