@@ -6,6 +6,7 @@
 #include "picture/core/pngreader.h"
 #include "picture/core/ppmreader.h"
 #include "picture/core/tgareader.h"
+#include "picture/core/xpmreader.h"
 #include "picture/core/zippreview.h"
 
 #include <new>
@@ -44,6 +45,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
+    {34, kPictFormatXPM, ProbeAndCreate<cPictXPM, ProbeXPM>},
 };
 
 template <class tFormat, tZipProbe Probe>

@@ -1,0 +1,432 @@
+// The XPM reader. Glossary (XPM Manual, "The XPM Format", version 3):
+//   values   the first string: width, height, ncolors and cpp, the characters per pixel
+//   colours  ncolors strings: cpp key characters, then pairs of a visual (only "c", the
+//            colour visual, is read) and a colour
+//   pixels   height strings of width x cpp characters each, from the top row
+//   text     "/* XPM */", a declaration "static char *name[] = {", the quoted strings
+//            separated by commas, "};"; C comments may come between any two tokens
+//
+// The text is read line by line as UTF-16 and cut into tokens by a small state machine
+// whose stage says what must come next. The parse stops after the last pixel row without
+// reading on.
+#include "picture/core/xpmreader.h"
+
+#include "base/format.h"
+#include "base/textfile.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr u32 kInfoBytes = 255;
+constexpr u8 kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+constexpr i32 kMostCharactersPerPixel = 4;
+// The values string is scanned from a narrow copy of at most this many units.
+constexpr size_t kValuesCopy = 255;
+
+enum class eXpmStage
+{
+    kExpectOpener,      // the "/* XPM" comment must come first
+    kExpectDeclaration, // a line starting with "static" and holding "{"
+    kExpectValues,
+    kColours,
+    kRows,
+    kDone, // the last row is read; the rest of the text is not
+};
+
+inline bool IsBlank(char16_t unit)
+{
+    return unit == u'\t' || unit == u'\n' || unit == u'\r' || unit == u' ';
+}
+
+inline bool StartsWith(const char16_t* text, size_t length, const char* prefix)
+{
+    const size_t count = std::strlen(prefix);
+    if (length < count) {
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (text[i] != char16_t(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline size_t Find(const char16_t* text, size_t length, size_t from, char16_t unit)
+{
+    for (size_t i = from; i < length; ++i) {
+        if (text[i] == unit) {
+            return i;
+        }
+    }
+    return length;
+}
+
+// The key of a pixel: the low 8 bits of each of its characters, the first in the lowest
+// byte.
+inline u32 PackKey(const char16_t* text, i32 cpp)
+{
+    u32 key = 0;
+    for (i32 i = 0; i < cpp; ++i) {
+        key |= u32(text[i] & 0xFF) << (8 * i);
+    }
+    return key;
+}
+
+// Keys to colours: a direct table for one and two characters per pixel, an open-addressing
+// hash table (which grows with the colours actually read) for three and four.
+class cXpmColourMap
+{
+public:
+    [[nodiscard]] bool Start(i32 cpp)
+    {
+        m_direct = cpp <= 2;
+        m_used = 0;
+        return Allocate(m_direct ? 8 * cpp : kFirstHashBits);
+    }
+    // False for a key already present or when memory is short.
+    [[nodiscard]] bool Insert(u32 key, u32 colour)
+    {
+        if (!m_direct && m_used * 2 >= u64(m_slots.GetCount()) && !Grow()) {
+            return false;
+        }
+        sSlot* slot = Slot(key);
+        if (slot->used) {
+            return false;
+        }
+        *slot = {key, colour, true};
+        ++m_used;
+        return true;
+    }
+    [[nodiscard]] bool Find(u32 key, u32& colour)
+    {
+        const sSlot* slot = Slot(key);
+        colour = slot->colour;
+        return slot->used;
+    }
+
+private:
+    static constexpr i32 kFirstHashBits = 10;
+
+    struct sSlot
+    {
+        u32 key;
+        u32 colour;
+        bool used;
+    };
+
+    [[nodiscard]] bool Allocate(i32 bits)
+    {
+        const i64 count = i64(1) << bits;
+        if (!m_slots.Alloc(count)) {
+            return false;
+        }
+        std::memset(m_slots.GetData(), 0, size_t(count) * sizeof(sSlot));
+        m_bits = bits;
+        return true;
+    }
+    // The key's own slot (direct), or the slot holding it or the empty one where probing
+    // for it stops.
+    sSlot* Slot(u32 key)
+    {
+        sSlot* slots = m_slots.GetData();
+        if (m_direct) {
+            return slots + key;
+        }
+        const u64 mask = (u64(1) << m_bits) - 1;
+        u64 i = (u64(key) * 0x9E3779B97F4A7C15) >> (64 - m_bits);
+        while (slots[i].used && slots[i].key != key) {
+            i = (i + 1) & mask;
+        }
+        return slots + i;
+    }
+    [[nodiscard]] bool Grow()
+    {
+        _typebuf<sSlot> old = std::move(m_slots);
+        if (m_bits >= 30 || !Allocate(m_bits + 1)) {
+            return false;
+        }
+        for (i32 i = 0; i < old.GetCount(); ++i) {
+            if (old.GetData()[i].used) {
+                *Slot(old.GetData()[i].key) = old.GetData()[i];
+            }
+        }
+        return true;
+    }
+
+    _typebuf<sSlot> m_slots;
+    i32 m_bits = 0;
+    bool m_direct = true;
+    u64 m_used = 0;
+};
+
+// Width, height, colour count and characters per pixel from the start of the values
+// string, with the limits both the probe and the decode apply.
+bool ScanValues(const char* text, i32& width, i32& height, i32& colours, i32& cpp)
+{
+    return ScanNarrow(text, "%d %d %d %d", &width, &height, &colours, &cpp) == 4 &&
+           width >= 1 && height >= 1 && colours >= 1 && cpp >= 1 &&
+           cpp <= kMostCharactersPerPixel;
+}
+
+} // namespace
+
+struct sXpmContext
+{
+    explicit sXpmContext(cPictXPM& picture) : m_picture(picture) {}
+
+    [[nodiscard]] bool Parse(cFileIOTarget* stream);
+
+private:
+    [[nodiscard]] bool ParseLine(const char16_t* line, size_t length);
+    [[nodiscard]] bool ProcessString(const char16_t* text, size_t length);
+    [[nodiscard]] bool ProcessValues(const char16_t* text, size_t length);
+    [[nodiscard]] bool ProcessColour(const char16_t* text, size_t length);
+    [[nodiscard]] bool StartImage();
+    [[nodiscard]] bool ProcessRow(const char16_t* text, size_t length);
+
+    cPictXPM& m_picture;
+    eXpmStage m_stage = eXpmStage::kExpectOpener;
+    bool m_inComment = false;
+    bool m_expectComma = false;
+    i32 m_width = 0;
+    i32 m_height = 0;
+    i32 m_colourCount = 0;
+    i32 m_cpp = 0;
+    i32 m_coloursRead = 0;
+    i32 m_rowsRead = 0;
+    bool m_streaming = false;
+    cXpmColourMap m_map;
+};
+
+bool sXpmContext::Parse(cFileIOTarget* stream)
+{
+    u8 mark[3] = {};
+    const bool hasMark = stream->ReadExact(mark, 3) && std::memcmp(mark, kByteOrderMark, 3) == 0;
+    cTextFileReader reader(stream, hasMark ? 3 : 0, eTextEncoding::Utf8);
+    _guardchar<char16_t> line;
+    bool ok = true;
+    while (ok && m_stage != eXpmStage::kDone && reader.ReadLine(line)) {
+        ok = ParseLine(line.GetOrEmpty(), line.Length());
+    }
+    if (m_streaming) {
+        m_picture.EndStreamRender();
+    }
+    // A text cut short keeps the rows it had (the others stay cleared), but one that ends
+    // before the first row has no picture at all.
+    return ok && m_rowsRead > 0;
+}
+
+bool sXpmContext::ParseLine(const char16_t* line, size_t length)
+{
+    size_t i = 0;
+    while (m_stage != eXpmStage::kDone) {
+        if (m_inComment) {
+            size_t end = i;
+            while (end + 1 < length && !(line[end] == u'*' && line[end + 1] == u'/')) {
+                ++end;
+            }
+            if (end + 1 >= length) {
+                return true;
+            }
+            i = end + 2;
+            m_inComment = false;
+            continue;
+        }
+        while (i < length && IsBlank(line[i])) {
+            ++i;
+        }
+        if (i == length) {
+            return true;
+        }
+        const char16_t* token = line + i;
+        const size_t left = length - i;
+        if (StartsWith(token, left, "/*")) {
+            if (m_stage == eXpmStage::kExpectOpener) {
+                if (!StartsWith(token, left, "/* XPM")) {
+                    return false;
+                }
+                m_stage = eXpmStage::kExpectDeclaration;
+            }
+            i += 2;
+            m_inComment = true;
+            continue;
+        }
+        switch (m_stage) {
+        case eXpmStage::kExpectOpener:
+            return false;
+        case eXpmStage::kExpectDeclaration: {
+            // The brace must be on the declaration's own line.
+            const size_t brace = Find(line, length, i, u'{');
+            if (!StartsWith(token, left, "static") || brace == length) {
+                return false;
+            }
+            i = brace + 1;
+            m_stage = eXpmStage::kExpectValues;
+            continue;
+        }
+        default:
+            break;
+        }
+        if (m_expectComma) {
+            if (*token != u',') {
+                return false;
+            }
+            m_expectComma = false;
+            ++i;
+            continue;
+        }
+        const size_t close = Find(line, length, i + 1, u'"');
+        if (*token != u'"' || close == length ||
+            !ProcessString(token + 1, close - i - 1)) {
+            return false;
+        }
+        m_expectComma = true;
+        i = close + 1;
+    }
+    return true;
+}
+
+bool sXpmContext::ProcessString(const char16_t* text, size_t length)
+{
+    switch (m_stage) {
+    case eXpmStage::kExpectValues:
+        return ProcessValues(text, length);
+    case eXpmStage::kColours:
+        return ProcessColour(text, length);
+    default:
+        return (m_rowsRead > 0 || StartImage()) && ProcessRow(text, length);
+    }
+}
+
+bool sXpmContext::ProcessValues(const char16_t* text, size_t length)
+{
+    char narrow[kValuesCopy + 1];
+    const size_t count = length < kValuesCopy ? length : kValuesCopy;
+    for (size_t i = 0; i < count; ++i) {
+        narrow[i] = text[i] < 0x80 ? char(text[i]) : '?';
+    }
+    narrow[count] = '\0';
+    if (!ScanValues(narrow, m_width, m_height, m_colourCount, m_cpp) || !m_map.Start(m_cpp)) {
+        return false;
+    }
+    m_stage = eXpmStage::kColours;
+    return true;
+}
+
+// "<key> c <colour>": the colour is None, #RRGGBB or #RRRRGGGGBBBB (of which the high byte
+// of each channel is used).
+bool sXpmContext::ProcessColour(const char16_t* text, size_t length)
+{
+    const size_t cpp = size_t(m_cpp);
+    if (length < cpp + 7 || text[cpp + 1] != u'c') {
+        return false;
+    }
+    u32 colour = 0;
+    if (!StartsWith(text + length - 4, 4, "None")) {
+        const size_t digitsPerChannel = length == cpp + 10 ? 2 : length == cpp + 16 ? 4 : 0;
+        if (text[cpp + 3] != u'#' || digitsPerChannel == 0) {
+            return false;
+        }
+        colour = 0xFF000000;
+        for (size_t channel = 0; channel < 3; ++channel) {
+            const i32 value = ParseHexPair(text + cpp + 4 + channel * digitsPerChannel);
+            if (value < 0) {
+                return false;
+            }
+            colour |= u32(value) << (16 - 8 * channel);
+        }
+    }
+    if (!m_map.Insert(PackKey(text, m_cpp), colour)) {
+        return false;
+    }
+    if (++m_coloursRead == m_colourCount) {
+        m_stage = eXpmStage::kRows;
+    }
+    return true;
+}
+
+bool sXpmContext::StartImage()
+{
+    if (!PixelBufferSizeOk(m_width, m_height, 4)) {
+        return false;
+    }
+    m_picture.SetImageSize(m_width, m_height, false);
+    m_streaming = m_picture.BeginStreamRender();
+    return m_streaming || m_picture.AllocClear32(m_width, m_height);
+}
+
+bool sXpmContext::ProcessRow(const char16_t* text, size_t length)
+{
+    if (u64(length) != u64(m_cpp) * u64(m_width)) {
+        return false;
+    }
+    const i32 y = m_height - 1 - m_rowsRead;
+    u32* out = m_streaming ? nullptr : m_picture.Pixels32().GetData() + i64(y) * m_width;
+    for (i32 x = 0; x < m_width; ++x, text += m_cpp) {
+        u32 colour;
+        if (!m_map.Find(PackKey(text, m_cpp), colour)) {
+            return false;
+        }
+        if (m_streaming) {
+            m_picture.StreamPixel(x, y, colour);
+        } else {
+            out[x] = colour;
+        }
+    }
+    if (++m_rowsRead == m_height) {
+        m_stage = eXpmStage::kDone;
+    }
+    return true;
+}
+
+bool cPictXPM::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
+{
+    if (stream == nullptr) {
+        return false;
+    }
+    (void)stream->Seek(0);
+    char text[kInfoBytes + 1];
+    const u32 count = stream->Read(text, kInfoBytes);
+    text[count] = '\0';
+    const char* start = text;
+    while (*start == '\t' || *start == '\n' || *start == '\r' || *start == ' ') {
+        ++start;
+    }
+    if (std::strncmp(start, "/* XPM", 6) != 0) {
+        return false;
+    }
+    const char* declaration = std::strstr(start + 6, "static");
+    const char* type = declaration == nullptr ? nullptr : std::strstr(declaration + 6, "char");
+    const char* quote = type == nullptr ? nullptr : std::strchr(type + 4, '"');
+    i32 width = 0;
+    i32 height = 0;
+    i32 colours = 0;
+    i32 cpp = 0;
+    if (quote == nullptr || !ScanValues(quote + 1, width, height, colours, cpp)) {
+        return false;
+    }
+    if (info != nullptr) {
+        *info = {width, height, 0};
+    }
+    return true;
+}
+
+bool cPictXPM::Load(cFileIOTarget* stream)
+{
+    if (stream == nullptr) {
+        return false;
+    }
+    ClearPixels();
+    (void)stream->Seek(0);
+    sXpmContext context(*this);
+    return context.Parse(stream);
+}
+
+bool ProbeXPM(cFileIOTarget* stream, sPictInfo* info)
+{
+    cPictXPM reader;
+    return reader.ReadInfo(stream, info);
+}
