@@ -1,49 +1,9 @@
-// The PCX reader against netpbm's pcxtoppm on files from netpbm and ImageMagick, and on
-// crafted files for the header palette and the run-length edges.
+// The PCX reader on crafted files: the header palette, the run-length edges and the header
+// rules.
 #include "picture/core/pcxreader.h"
 #include "rasterformats.h"
 
 namespace {
-
-using rastertest::tPixels;
-
-cPictBase* NewPcx()
-{
-    return new cPictPCX;
-}
-
-TEST(PcxReader, ToolFilesMatchPcxtoppm)
-{
-    const rastertest::sSources sources;
-    QEL_REQUIRE(sources.made && qeltest::HaveTool("pcxtoppm"), "ImageMagick 6, netpbm");
-    const std::string im = "/usr/bin/convert src.ppm ";
-    const std::pair<const char*, std::string> files[] = {
-        {"n8.pcx", "pnmquant 200 src.ppm | ppmtopcx -8bit >"},
-        {"n24.pcx", "ppmtopcx -24bit src.ppm >"},
-        {"n24odd.pcx", "ppmtopcx -24bit s13x7.ppm >"},
-        {"rgb.pcx", im + "PCX:"},
-        {"palette.pcx", im + "-colors 200 -type Palette PCX:"},
-        {"rgb72.pcx", im + "-density 72 -units PixelsPerInch PCX:"},
-        {"palette72.pcx", im + "-colors 200 -type Palette -density 72 -units PixelsPerInch PCX:"},
-        {"1x9.pcx", "/usr/bin/convert s1x9.ppm PCX:"},
-        {"9x1.pcx", "ppmtopcx -24bit s9x1.ppm >"},
-    };
-    for (const auto& [name, command] : files) {
-        SCOPED_TRACE(name);
-        ASSERT_TRUE(sources.Run(command + (command.back() == ':' ? "" : " ") + name));
-        const std::string path = sources.PathOf(name);
-        const std::vector<u8> bytes = pngtest::ReadFileBytes(path);
-        const tPixels want = rastertest::NetpbmPixels("pcxtoppm '" + path + "'");
-        ASSERT_FALSE(want.empty());
-        EXPECT_EQ(rastertest::Decode(NewPcx, bytes), want);
-        rastertest::CheckStreamingAndCuts(NewPcx, bytes, true);
-    }
-    // Few colours make plain ppmtopcx write 4 planes of 1 bit.
-    ASSERT_TRUE(sources.Run("pnmquant 12 src.ppm | ppmtopcx > planar.pcx"));
-    const std::vector<u8> planar = pngtest::ReadFileBytes(sources.PathOf("planar.pcx"));
-    cBufWrapperIO stream(planar.data(), planar.size());
-    EXPECT_FALSE(ProbePCX(&stream, nullptr));
-}
 
 // The 128-byte header (palette entry i is i, 2i, 3i unless `palette` is given), then `data`.
 std::vector<u8> Pcx(u16 width, u16 height, u8 planes, u16 bytesPerLine, std::vector<u8> data,
@@ -74,6 +34,12 @@ u32 Entry(u32 i)
     return 0xFF000000 | i << 16 | 2 * i << 8 | 3 * i;
 }
 
+std::vector<u8> WithByte(std::vector<u8> bytes, size_t offset, u8 value)
+{
+    bytes[offset] = value;
+    return bytes;
+}
+
 TEST(PcxReader, CraftedFiles)
 {
     // The last 769 bytes begin inside the header's palette, with the marker at offset 20:
@@ -85,31 +51,35 @@ TEST(PcxReader, CraftedFiles)
     for (u32 i = 0; i < 256; ++i) {
         vga.insert(vga.end(), {u8(255 - i), u8(i), 7});
     }
-    const struct
-    {
-        const char* what;
-        std::vector<u8> bytes;
-        tPixels want; // empty: Load fails
-    } cases[] = {
-        {"odd bytes per line past the width", Pcx(3, 1, 1, 5, {0, 1, 15, 7, 7}), {Entry(0), Entry(1), Entry(15)}},
-        {"run byte 0xC0 gives its value once", Pcx(2, 1, 1, 2, {0xC0, 5, 1}), {Entry(5), Entry(1)}},
-        {"index 16 with the header palette", Pcx(1, 1, 1, 1, {0x10}), {}},
-        {"all-zero header palette", Pcx(1, 1, 1, 1, {0}, std::vector<u8>(48, 0)), {}},
-        {"run from red into green", Pcx(2, 1, 3, 2, {0xC3, 10, 20, 0xC2, 30}), {0xFF0A0A1E, 0xFF0A141E}},
-        {"run dropped at the row end", Pcx(2, 2, 1, 2, {0xC3, 1, 2, 3}), {Entry(1), Entry(1), Entry(2), Entry(3)}},
-        {"256-colour palette", vga, {0xFFFA0507}},
-        {"marker inside the header", marker, {0xFF010C03}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(rastertest::Decode(NewPcx, c.bytes), c.want) << c.what;
-    }
-    // Header fields that are refused: version 3, 4 bits per pixel, Xmin and Ymin not 0.
-    for (const auto& [offset, value] : {std::pair{1, 3}, {3, 4}, {4, 1}, {6, 1}}) {
-        std::vector<u8> bytes = Pcx(1, 1, 1, 1, {0});
-        bytes[offset] = u8(value);
-        cBufWrapperIO stream(bytes.data(), bytes.size());
-        EXPECT_FALSE(ProbePCX(&stream, nullptr)) << offset;
-    }
+    const std::vector<u8> good = Pcx(1, 1, 1, 1, {0});
+    rastertest::ExpectCraftedCases(
+        [] { return new cPictPCX; },
+        {
+            {"odd bytes per line past the width",
+             Pcx(3, 1, 1, 5, {0, 1, 15, 7, 7}),
+             true,
+             {Entry(0), Entry(1), Entry(15)}},
+            {"run byte 0xC0 gives its value once",
+             Pcx(2, 1, 1, 2, {0xC0, 5, 1}),
+             true,
+             {Entry(5), Entry(1)}},
+            {"index 16 with the header palette", Pcx(1, 1, 1, 1, {0x10}), true, {}},
+            {"all-zero header palette", Pcx(1, 1, 1, 1, {0}, std::vector<u8>(48, 0)), true, {}},
+            {"run from red into green",
+             Pcx(2, 1, 3, 2, {0xC3, 10, 20, 0xC2, 30}),
+             true,
+             {0xFF0A0A1E, 0xFF0A141E}},
+            {"run dropped at the row end",
+             Pcx(2, 2, 1, 2, {0xC3, 1, 2, 3}),
+             true,
+             {Entry(1), Entry(1), Entry(2), Entry(3)}},
+            {"256-colour palette", vga, true, {0xFFFA0507}},
+            {"marker inside the header", marker, true, {0xFF010C03}},
+            {"version 3", WithByte(good, 1, 3), false, {}},
+            {"4 bits per pixel", WithByte(good, 3, 4), false, {}},
+            {"Xmin 1", WithByte(good, 4, 1), false, {}},
+            {"Ymin 1", WithByte(good, 6, 1), false, {}},
+        });
 }
 
 } // namespace

@@ -1,0 +1,189 @@
+// The TGA, PPM, PCX and XPM readers on files made by ImageMagick, netpbm and Pillow from
+// one plasma picture: every sample against an independent decoder (Pillow for TGA,
+// pamtopam for PPM, pcxtoppm for PCX, xpmtoppm for XPM), the factory's format id against
+// `file` and `identify`, and the factory's chain places of the four probes.
+#include "factory_support.h"
+#include "picture/core/pcxreader.h"
+#include "picture/core/pictfactory.h"
+#include "picture/core/ppmreader.h"
+#include "picture/core/tgareader.h"
+#include "picture/core/xpmreader.h"
+#include "rasterformats.h"
+
+#include <map>
+
+namespace {
+
+struct sFormat
+{
+    i32 id;
+    const char* reference; // prints the reference decode of the file $F as a PNM or PAM
+    const char* mime;      // the start of what `file --mime-type` says
+    const char* identify;  // the start of what `identify -format %m` says
+};
+
+const char* const kPillowToPam =
+    "/usr/bin/python3 -c 'import sys; from PIL import Image; Image.open(sys.argv[1])"
+    ".convert(\"RGBA\").save(sys.stdout.buffer, \"PNG\")' $F | pngtopam -alphapam";
+const char* const kXpmToPam =
+    "xpmtoppm --alphaout=a.pbm $F > a.ppm && pnmtopng -alpha=a.pbm a.ppm | pngtopam -alphapam";
+
+// By file name extension.
+const std::map<std::string, sFormat> kFormats = {
+    {"tga", {kPictFormatTGA, kPillowToPam, "image/x-tga", "TGA"}},
+    {"ppm", {kPictFormatPPM, "pamtopam < $F", "image/x-portable-", "P"}},
+    {"pgm", {kPictFormatPPM, "pamtopam < $F", "image/x-portable-", "P"}},
+    {"pbm", {kPictFormatPPM, "pamtopam < $F", "image/x-portable-", "P"}},
+    {"pcx", {kPictFormatPCX, "pcxtoppm $F", "image/x-pcx", "PCX"}},
+    {"xpm", {kPictFormatXPM, kXpmToPam, "image/x-xpixmap", "XPM"}},
+};
+
+// "name command": the command runs in the folder with the name appended; $IM is
+// ImageMagick on the 67 x 45 plasma src.ppm, pil runs Pillow code with the name as
+// sys.argv[1]. A name starting with '!' is a file no reader may take.
+const char* const kMade[] = {
+    "t2.tga $IM -type TrueColor -compress None",
+    "t10.tga $IM -type TrueColor -compress RLE",
+    "t11.tga $IM -type Grayscale -compress RLE",
+    "t3.tga $IM -type Grayscale -compress None",
+    "t1.tga $IM -colors 12 -type Palette",
+    "t9.tga $IM -colors 12 -type Palette -compress RLE",
+    "t32.tga $IM -alpha set -channel A -evaluate set 50%",
+    "t9x1.tga /usr/bin/convert s9x1.ppm -compress RLE",
+    "nrgb.tga pamtotga -norle -rgb s13x7.ppm >",
+    "ncmap.tga pnmquant 12 src.ppm | pamtotga -norle -cmap >",
+    "nmono.tga ppmtopgm s1x9.ppm | pamtotga -norle -mono >",
+    "tl.tga pil \"Image.open('src.ppm').save(sys.argv[1], rle=True, orientation=1)\"",
+    "a.tga pil \"Image.open('src.ppm').convert('RGBA').save(sys.argv[1])\"",
+    "ramp.pgm pgmramp -lr 256 16 >",
+    "gingham.ppm ppmpat -gingham2 64 64 >",
+    "grey10x3.pbm pbmmake -g 10 3 >",
+    "deep.ppm pamdepth 65535 < src.ppm >",
+    "ramp16.pgm pgmramp -lr -maxval 65535 300 4 >",
+    "max15.ppm pamdepth 15 < src.ppm >",
+    "im16.ppm /usr/bin/convert -size 67x45 gradient:red-blue -blur 0x9 -depth 16",
+    "s1x1.ppm true",
+    "!plain.ppm pnmtoplainpnm src.ppm >",
+    "!plain.pbm ppmtopgm src.ppm | pgmtopbm | pnmtoplainpnm >",
+    "!p7.ppm pamtopam < src.ppm >",
+    "n8.pcx pnmquant 200 src.ppm | ppmtopcx -8bit >",
+    "n24.pcx ppmtopcx -24bit s13x7.ppm >",
+    "n9x1.pcx ppmtopcx -24bit s9x1.ppm >",
+    "rgb.pcx $IM",
+    "palette.pcx $IM -colors 200 -type Palette",
+    "rgb72.pcx $IM -density 72 -units PixelsPerInch",
+    "pal72.pcx $IM -colors 200 -type Palette -density 72 -units PixelsPerInch",
+    "1x9.pcx /usr/bin/convert s1x9.ppm",
+    // Few colours make plain ppmtopcx write 4 planes of 1 bit.
+    "!planar.pcx pnmquant 12 src.ppm | ppmtopcx >",
+    "cpp1.xpm pnmquant 12 src.ppm | ppmtoxpm -hexonly >",
+    "cpp2.xpm ppmtoxpm -hexonly src.ppm >",
+    "none.xpm pbmmake -g 67 45 > m.pbm && ppmtoxpm -hexonly -alphamask=m.pbm src.ppm >",
+    "cpp3.xpm /usr/bin/convert -seed 5 -size 200x150 xc: +noise Random -depth 8 ppm:- | ppmtoxpm "
+    "-hexonly >",
+    // ImageMagick writes colour names, which are not read.
+    "!names.xpm /usr/bin/convert -size 4x4 xc:black",
+};
+
+// Red, green, blue and alpha samples from the top: 16-bit for deep pictures.
+std::vector<u32> SamplesOf(cPictBase& picture)
+{
+    std::vector<u32> samples;
+    if (picture.IsDeep()) {
+        for (u64 pixel : pngtest::TopDown(picture.Pixels64().GetData(), picture.GetWidth(),
+                                          picture.GetHeight())) {
+            samples.insert(samples.end(), {u32(pixel >> 32 & 0xFFFF), u32(pixel >> 16 & 0xFFFF),
+                                           u32(pixel & 0xFFFF), u32(pixel >> 48)});
+        }
+    }
+    for (u32 pixel : picture.IsDeep() ? rastertest::tPixels() : rastertest::Decoded(picture)) {
+        samples.insert(samples.end(),
+                       {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF, pixel >> 24});
+    }
+    return samples;
+}
+
+// The reference's samples as stored (no scaling by maxval), except that bitmaps (maxval 1,
+// 1 is white) give 0 and 255; without an alpha channel the pixel must be opaque.
+std::vector<u32> ReferenceSamples(const pngtest::sPam& pam, u32 opaque)
+{
+    std::vector<u32> samples;
+    for (size_t i = 0; i < pam.samples.size() / pam.depth; ++i) {
+        u32 rgba[4];
+        pngtest::PamRgba(pam, i, rgba);
+        for (u32& sample : rgba) {
+            sample *= pam.maxval == 1 ? 255 : 1;
+        }
+        rgba[3] = pam.depth % 2 == 1 ? opaque : rgba[3];
+        samples.insert(samples.end(), rgba, rgba + 4);
+    }
+    return samples;
+}
+
+TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
+{
+    qeltest::cScratchFolder folder;
+    std::string sources = "cd '" + folder.Path() + "'";
+    for (const char* size : {"67x45", "1x1", "1x9", "9x1", "13x7"}) {
+        sources += std::string(" && /usr/bin/convert -seed 5 -size ") + size +
+                   " plasma:fractal -depth 8 s" + size + ".ppm";
+    }
+    QEL_REQUIRE(pngtest::RunCommand(sources + " && mv s67x45.ppm src.ppm && echo ok").size() == 3,
+                "ImageMagick 6 (/usr/bin/convert)");
+    QEL_REQUIRE(qeltest::HaveTool("xpmtoppm") && qeltest::HaveTool("file"), "netpbm, file");
+    const std::string shell = "cd '" + folder.Path() +
+                              "' && IM='/usr/bin/convert src.ppm' && pil() { /usr/bin/python3 -c "
+                              "\"import sys; from PIL import Image; $1\" \"$2\"; } && ";
+    for (std::string made : kMade) {
+        const bool good = made[0] != '!';
+        const std::string name = made.substr(good ? 0 : 1, made.find(' ') - (good ? 0 : 1));
+        SCOPED_TRACE(name);
+        const sFormat& format = kFormats.at(name.substr(name.find('.') + 1));
+        const std::string path = folder.PathOf(name);
+        ASSERT_FALSE(pngtest::RunCommand(shell + "{ " + made.substr(made.find(' ')) + " " + name +
+                                         "; } 2>/dev/null && echo ok")
+                         .empty());
+        const std::vector<u8> bytes = pngtest::ReadFileBytes(path);
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        factorytest::tPicture picture(PictCreateFromStream(&stream, nullptr));
+        if (!good) {
+            EXPECT_EQ(picture, nullptr);
+            continue;
+        }
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->GetFormatId(), format.id);
+        pngtest::sPam pam;
+        ASSERT_TRUE(
+            pngtest::ParsePam(pngtest::RunCommand(shell + "F='" + path + "' && { " +
+                                                  format.reference + "; } 2>/dev/null | pamtopam"),
+                              pam));
+        EXPECT_EQ(SamplesOf(*picture), ReferenceSamples(pam, picture->IsDeep() ? 65535 : 255));
+        // An unloaded reader of the format, from the factory.
+        const auto make = [&] {
+            sPictInfo info;
+            return PictCreateFromStream(&stream, &info);
+        };
+        rastertest::CheckStreamingAndCuts(make, bytes, format.id != kPictFormatXPM);
+        // TGA has no magic number: its probe must refuse every other format's file.
+        EXPECT_EQ(ProbeTGA(&stream, nullptr), format.id == kPictFormatTGA);
+        EXPECT_EQ(qeltest::RunCommand("file -b --mime-type '" + path + "'").rfind(format.mime, 0),
+                  0u);
+        EXPECT_EQ(qeltest::RunCommand("/usr/bin/identify -format %m '" + path + "'")
+                      .rfind(format.identify, 0),
+                  0u);
+    }
+}
+
+TEST(RasterTools, FactoryPlacesTheFourProbes)
+{
+    std::map<i32, i32> places;
+    for (const sPictFactoryStep& step : PictFactorySteps()) {
+        places[step.formatId] = step.order;
+    }
+    EXPECT_EQ(places[kPictFormatTGA], 10);
+    EXPECT_EQ(places[kPictFormatPPM], 29);
+    EXPECT_EQ(places[kPictFormatPCX], 30);
+    EXPECT_EQ(places[kPictFormatXPM], 34);
+}
+
+} // namespace
