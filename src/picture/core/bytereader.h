@@ -7,7 +7,7 @@
 
 class cPictByteReader
 {
-public:
+  public:
     // Reads `stream` (borrowed) from its current position.
     explicit cPictByteReader(cFileIOTarget* stream) : m_stream(stream) {}
 
@@ -25,7 +25,7 @@ public:
     // Skips exactly `length` bytes; false when fewer remain.
     [[nodiscard]] bool Skip(u64 length);
 
-private:
+  private:
     [[nodiscard]] bool Refill();
 
     cFileIOTarget* m_stream;

@@ -47,7 +47,7 @@ struct sPcxContext
     i32 Width() const { return m_width; }
     i32 Height() const { return m_height; }
 
-private:
+  private:
     [[nodiscard]] bool ReadPalette();
     [[nodiscard]] bool DecodeRows();
     [[nodiscard]] bool DecodeRow(u8* row);
@@ -72,9 +72,9 @@ private:
 bool sPcxContext::ReadHeader()
 {
     const u8* h = m_header;
-    if (!m_stream->ReadExact(m_header, kHeaderSize) || h[0] != 0x0A || h[1] != 5 ||
-        h[2] != 1 || h[3] != 8 || ReadLittle16(h + 4) != 0 || ReadLittle16(h + 6) != 0 ||
-        h[64] != 0 || (h[65] != 1 && h[65] != 3)) {
+    if (!m_stream->ReadExact(m_header, kHeaderSize) || h[0] != 0x0A || h[1] != 5 || h[2] != 1 ||
+        h[3] != 8 || ReadLittle16(h + 4) != 0 || ReadLittle16(h + 6) != 0 || h[64] != 0 ||
+        (h[65] != 1 && h[65] != 3)) {
         return false;
     }
     const u32 interpretation = ReadLittle16(h + 68);

@@ -10,7 +10,7 @@ struct sPcxContext;
 
 class cPictPCX : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override { return kPictFormatPCX; }
     // Seeks to 0 and checks the 128-byte header; the size and preview flag 0.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
@@ -18,7 +18,7 @@ public:
     bool Load(cFileIOTarget* stream) override;
     bool RendersWhileDecoding() override { return true; }
 
-private:
+  private:
     friend struct sPcxContext;
 };
 

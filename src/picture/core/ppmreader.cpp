@@ -46,16 +46,14 @@ enum class eNumberEnd
 
 struct sPpmContext
 {
-    sPpmContext(cPictPPM& picture, cFileIOTarget* stream) : m_picture(picture), m_reader(stream)
-    {
-    }
+    sPpmContext(cPictPPM& picture, cFileIOTarget* stream) : m_picture(picture), m_reader(stream) {}
 
     [[nodiscard]] bool ParseHeader();
     [[nodiscard]] bool DecodeRows();
     i32 Width() const { return i32(m_width); }
     i32 Height() const { return i32(m_height); }
 
-private:
+  private:
     [[nodiscard]] bool SkipBlank(u8& byte);
     [[nodiscard]] bool ReadNumber(eNumberEnd end, i64& value);
     void ConvertRow32(const u8* row, u32* out) const;

@@ -11,7 +11,7 @@ struct sPpmContext;
 
 class cPictPPM : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override { return kPictFormatPPM; }
     // Seeks to 0 and parses the header: the size (up to INT32_MAX each, whatever the pixel
     // cap) and preview flag 0.
@@ -20,11 +20,11 @@ public:
     bool Load(cFileIOTarget* stream) override;
     bool RendersWhileDecoding() override { return true; }
 
-private:
+  private:
     friend struct sPpmContext;
 
-    u8 m_type = 0;         // '4', '5' or '6'
-    u32 m_maxValue = 0;    // 2 for P4
+    u8 m_type = 0;      // '4', '5' or '6'
+    u32 m_maxValue = 0; // 2 for P4
 };
 
 // The header parse on a temporary reader: the format probe.

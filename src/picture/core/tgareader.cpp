@@ -119,23 +119,20 @@ bool ParseHeader(const u8* bytes, sTgaHeader& header)
         return false;
     }
     const u8 depth = header.depth;
-    return ReadLittle16(bytes + 8) == 0 && ReadLittle16(bytes + 10) == 0 &&
-           header.width != 0 && header.height != 0 &&
-           (depth == 8 || depth == 16 || depth == 24 || depth == 32);
+    return ReadLittle16(bytes + 8) == 0 && ReadLittle16(bytes + 10) == 0 && header.width != 0 &&
+           header.height != 0 && (depth == 8 || depth == 16 || depth == 24 || depth == 32);
 }
 
 } // namespace
 
 struct sTgaContext
 {
-    sTgaContext(cPictTGA& picture, cFileIOTarget* stream) : m_picture(picture), m_reader(stream)
-    {
-    }
+    sTgaContext(cPictTGA& picture, cFileIOTarget* stream) : m_picture(picture), m_reader(stream) {}
 
     [[nodiscard]] bool Advance(eTgaStage wanted);
     const sTgaHeader& Header() const { return m_header; }
 
-private:
+  private:
     [[nodiscard]] bool CheckHeader();
     [[nodiscard]] bool ReadColourMap();
     [[nodiscard]] bool DecodePixels();
@@ -217,8 +214,9 @@ bool sTgaContext::ReadColourMap()
     u32* map = m_map.GetData();
     u32 alpha = 0;
     for (u32 i = 0; i < h.mapLength; ++i, entry += entryBytes) {
-        map[i] = entryBytes == 2 ? Pixel16(entry) : entryBytes == 3 ? Pixel24(entry)
-                                                                    : Pixel32(entry);
+        map[i] = entryBytes == 2   ? Pixel16(entry)
+                 : entryBytes == 3 ? Pixel24(entry)
+                                   : Pixel32(entry);
         alpha |= map[i] >> 24;
     }
     // A 32-bit map whose alpha is all 0 was written by a tool that leaves alpha unused.

@@ -10,7 +10,7 @@ struct sTgaContext;
 
 class cPictTGA : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override { return kPictFormatTGA; }
     // Seeks to 0 and checks the 18-byte header; the size and preview flag 0.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
@@ -18,7 +18,7 @@ public:
     bool Load(cFileIOTarget* stream) override;
     bool RendersWhileDecoding() override { return true; }
 
-private:
+  private:
     friend struct sTgaContext;
 };
 

@@ -75,24 +75,34 @@ inline u32 PackKey(const char16_t* text, i32 cpp)
     return key;
 }
 
-// Keys to colours: a direct table for one and two characters per pixel, an open-addressing
-// hash table (which grows with the colours actually read) for three and four.
+// Keys to colours: a direct table for one and two characters per pixel (an entry is
+// kPresent | colour), an open-addressing hash table (which grows with the colours actually
+// read) for three and four.
 class cXpmColourMap
 {
-public:
+  public:
     [[nodiscard]] bool Start(i32 cpp)
     {
-        m_direct = cpp <= 2;
         m_used = 0;
-        return Allocate(m_direct ? 8 * cpp : kFirstHashBits);
+        if (cpp <= 2) {
+            return AllocateCleared(m_direct, i64(1) << (8 * cpp));
+        }
+        m_bits = kFirstHashBits;
+        return AllocateCleared(m_hash, i64(1) << m_bits);
     }
     // False for a key already present or when memory is short.
     [[nodiscard]] bool Insert(u32 key, u32 colour)
     {
-        if (!m_direct && m_used * 2 >= u64(m_slots.GetCount()) && !Grow()) {
+        if (m_direct.GetData() != nullptr) {
+            u64& entry = m_direct.GetData()[key];
+            const bool fresh = entry == 0;
+            entry = kPresent | colour;
+            return fresh;
+        }
+        if (m_used * 2 >= u64(m_hash.GetCount()) && !Grow()) {
             return false;
         }
-        sSlot* slot = Slot(key);
+        sSlot* slot = HashSlot(key);
         if (slot->used) {
             return false;
         }
@@ -100,14 +110,22 @@ public:
         ++m_used;
         return true;
     }
-    [[nodiscard]] bool Find(u32 key, u32& colour)
+    // The colour of the pixel whose kCpp characters start at `text`.
+    template <i32 kCpp> [[nodiscard]] bool Find(const char16_t* text, u32& colour)
     {
-        const sSlot* slot = Slot(key);
+        const u32 key = PackKey(text, kCpp);
+        if constexpr (kCpp <= 2) {
+            const u64 entry = m_direct.GetData()[key];
+            colour = u32(entry);
+            return entry != 0;
+        }
+        const sSlot* slot = HashSlot(key);
         colour = slot->colour;
         return slot->used;
     }
 
-private:
+  private:
+    static constexpr u64 kPresent = u64(1) << 32;
     static constexpr i32 kFirstHashBits = 10;
 
     struct sSlot
@@ -117,24 +135,18 @@ private:
         bool used;
     };
 
-    [[nodiscard]] bool Allocate(i32 bits)
+    template <class T> [[nodiscard]] static bool AllocateCleared(_typebuf<T>& table, i64 count)
     {
-        const i64 count = i64(1) << bits;
-        if (!m_slots.Alloc(count)) {
+        if (!table.Alloc(count)) {
             return false;
         }
-        std::memset(m_slots.GetData(), 0, size_t(count) * sizeof(sSlot));
-        m_bits = bits;
+        std::memset(table.GetData(), 0, size_t(count) * sizeof(T));
         return true;
     }
-    // The key's own slot (direct), or the slot holding it or the empty one where probing
-    // for it stops.
-    sSlot* Slot(u32 key)
+    // The slot holding the key, or the empty one where probing for it stops.
+    sSlot* HashSlot(u32 key)
     {
-        sSlot* slots = m_slots.GetData();
-        if (m_direct) {
-            return slots + key;
-        }
+        sSlot* slots = m_hash.GetData();
         const u64 mask = (u64(1) << m_bits) - 1;
         u64 i = (u64(key) * 0x9E3779B97F4A7C15) >> (64 - m_bits);
         while (slots[i].used && slots[i].key != key) {
@@ -144,21 +156,22 @@ private:
     }
     [[nodiscard]] bool Grow()
     {
-        _typebuf<sSlot> old = std::move(m_slots);
-        if (m_bits >= 30 || !Allocate(m_bits + 1)) {
+        _typebuf<sSlot> old = std::move(m_hash);
+        if (m_bits >= 30 || !AllocateCleared(m_hash, i64(1) << (m_bits + 1))) {
             return false;
         }
+        ++m_bits;
         for (i32 i = 0; i < old.GetCount(); ++i) {
             if (old.GetData()[i].used) {
-                *Slot(old.GetData()[i].key) = old.GetData()[i];
+                *HashSlot(old.GetData()[i].key) = old.GetData()[i];
             }
         }
         return true;
     }
 
-    _typebuf<sSlot> m_slots;
+    _typebuf<u64> m_direct;
+    _typebuf<sSlot> m_hash;
     i32 m_bits = 0;
-    bool m_direct = true;
     u64 m_used = 0;
 };
 
@@ -166,9 +179,8 @@ private:
 // string, with the limits both the probe and the decode apply.
 bool ScanValues(const char* text, i32& width, i32& height, i32& colours, i32& cpp)
 {
-    return ScanNarrow(text, "%d %d %d %d", &width, &height, &colours, &cpp) == 4 &&
-           width >= 1 && height >= 1 && colours >= 1 && cpp >= 1 &&
-           cpp <= kMostCharactersPerPixel;
+    return ScanNarrow(text, "%d %d %d %d", &width, &height, &colours, &cpp) == 4 && width >= 1 &&
+           height >= 1 && colours >= 1 && cpp >= 1 && cpp <= kMostCharactersPerPixel;
 }
 
 } // namespace
@@ -179,13 +191,14 @@ struct sXpmContext
 
     [[nodiscard]] bool Parse(cFileIOTarget* stream);
 
-private:
+  private:
     [[nodiscard]] bool ParseLine(const char16_t* line, size_t length);
     [[nodiscard]] bool ProcessString(const char16_t* text, size_t length);
     [[nodiscard]] bool ProcessValues(const char16_t* text, size_t length);
     [[nodiscard]] bool ProcessColour(const char16_t* text, size_t length);
     [[nodiscard]] bool StartImage();
     [[nodiscard]] bool ProcessRow(const char16_t* text, size_t length);
+    template <i32 kCpp> [[nodiscard]] bool ConvertRow(const char16_t* text, u32* out);
 
     cPictXPM& m_picture;
     eXpmStage m_stage = eXpmStage::kExpectOpener;
@@ -198,6 +211,7 @@ private:
     i32 m_coloursRead = 0;
     i32 m_rowsRead = 0;
     bool m_streaming = false;
+    _typebuf<u32> m_line; // one converted row when streaming
     cXpmColourMap m_map;
 };
 
@@ -279,8 +293,7 @@ bool sXpmContext::ParseLine(const char16_t* line, size_t length)
             continue;
         }
         const size_t close = Find(line, length, i + 1, u'"');
-        if (*token != u'"' || close == length ||
-            !ProcessString(token + 1, close - i - 1)) {
+        if (*token != u'"' || close == length || !ProcessString(token + 1, close - i - 1)) {
             return false;
         }
         m_expectComma = true;
@@ -355,7 +368,7 @@ bool sXpmContext::StartImage()
     }
     m_picture.SetImageSize(m_width, m_height, false);
     m_streaming = m_picture.BeginStreamRender();
-    return m_streaming || m_picture.AllocClear32(m_width, m_height);
+    return m_streaming ? m_line.Alloc(m_width) : m_picture.AllocClear32(m_width, m_height);
 }
 
 bool sXpmContext::ProcessRow(const char16_t* text, size_t length)
@@ -364,20 +377,38 @@ bool sXpmContext::ProcessRow(const char16_t* text, size_t length)
         return false;
     }
     const i32 y = m_height - 1 - m_rowsRead;
-    u32* out = m_streaming ? nullptr : m_picture.Pixels32().GetData() + i64(y) * m_width;
-    for (i32 x = 0; x < m_width; ++x, text += m_cpp) {
-        u32 colour;
-        if (!m_map.Find(PackKey(text, m_cpp), colour)) {
-            return false;
-        }
-        if (m_streaming) {
-            m_picture.StreamPixel(x, y, colour);
-        } else {
-            out[x] = colour;
-        }
+    u32* out = m_streaming ? m_line.GetData() : m_picture.Pixels32().GetData() + i64(y) * m_width;
+    bool ok;
+    switch (m_cpp) {
+    case 1:
+        ok = ConvertRow<1>(text, out);
+        break;
+    case 2:
+        ok = ConvertRow<2>(text, out);
+        break;
+    case 3:
+        ok = ConvertRow<3>(text, out);
+        break;
+    default:
+        ok = ConvertRow<4>(text, out);
+        break;
+    }
+    for (i32 x = 0; ok && m_streaming && x < m_width; ++x) {
+        m_picture.StreamPixel(x, y, out[x]);
     }
     if (++m_rowsRead == m_height) {
         m_stage = eXpmStage::kDone;
+    }
+    return ok;
+}
+
+// Each pixel's key must be in the map.
+template <i32 kCpp> bool sXpmContext::ConvertRow(const char16_t* text, u32* out)
+{
+    for (i32 x = 0; x < m_width; ++x, text += kCpp) {
+        if (!m_map.Find<kCpp>(text, out[x])) {
+            return false;
+        }
     }
     return true;
 }

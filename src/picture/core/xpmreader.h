@@ -10,7 +10,7 @@ struct sXpmContext;
 
 class cPictXPM : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override { return kPictFormatXPM; }
     // Seeks to 0 and checks the first 255 bytes: the header comment, the declaration and
     // the values string. The size and preview flag 0. Also the format probe.
@@ -20,7 +20,7 @@ public:
     bool Load(cFileIOTarget* stream) override;
     bool RendersWhileDecoding() override { return true; }
 
-private:
+  private:
     friend struct sXpmContext;
 };
 
