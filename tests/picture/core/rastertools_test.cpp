@@ -1,10 +1,8 @@
 // The TGA, PPM, PCX and XPM readers on files made by ImageMagick, netpbm and Pillow from
 // one plasma picture: every sample against an independent decoder (Pillow for TGA,
 // pamtopam for PPM, pcxtoppm for PCX, xpmtoppm for XPM), the factory's format id against
-// `file` and `identify`, and the factory's chain places of the four probes.
-#include "factory_support.h"
+// `file` and `identify`.
 #include "picture/core/pcxreader.h"
-#include "picture/core/pictfactory.h"
 #include "picture/core/ppmreader.h"
 #include "picture/core/tgareader.h"
 #include "picture/core/xpmreader.h"
@@ -85,86 +83,75 @@ const char* const kMade[] = {
     "!names.xpm /usr/bin/convert -size 4x4 xc:black",
 };
 
-// Red, green, blue and alpha samples from the top: 16-bit for deep pictures.
-std::vector<u32> SamplesOf(cPictBase& picture)
+// The pixels from the top as 16-bit lanes A, R, G, B: the samples of deep pictures, else
+// the 8-bit channels.
+std::vector<u64> Lanes(cPictBase& picture)
 {
-    std::vector<u32> samples;
     if (picture.IsDeep()) {
-        for (u64 pixel : pngtest::TopDown(picture.Pixels64().GetData(), picture.GetWidth(),
-                                          picture.GetHeight())) {
-            samples.insert(samples.end(), {u32(pixel >> 32 & 0xFFFF), u32(pixel >> 16 & 0xFFFF),
-                                           u32(pixel & 0xFFFF), u32(pixel >> 48)});
-        }
+        return picttest::TopDown(picture.Pixels64().GetData(), picture.GetWidth(),
+                                 picture.GetHeight());
     }
-    for (u32 pixel : picture.IsDeep() ? rastertest::tPixels() : rastertest::Decoded(picture)) {
-        samples.insert(samples.end(),
-                       {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF, pixel >> 24});
+    std::vector<u64> lanes;
+    for (u64 p : picttest::TopDown32(picture)) {
+        lanes.push_back((p & 0xFF000000) << 24 | (p & 0xFF0000) << 16 | (p & 0xFF00) << 8 |
+                        (p & 0xFF));
     }
-    return samples;
+    return lanes;
 }
 
 // The reference's samples as stored (no scaling by maxval), except that bitmaps (maxval 1,
-// 1 is white) give 0 and 255; without an alpha channel the pixel must be opaque.
-std::vector<u32> ReferenceSamples(const pngtest::sPam& pam, u32 opaque)
+// 1 is white) give 0 and 255; without an alpha channel the pixel must be `opaque`.
+std::vector<u64> ReferenceLanes(const picttest::sPnm& pnm, u32 opaque)
 {
-    std::vector<u32> samples;
-    for (size_t i = 0; i < pam.samples.size() / pam.depth; ++i) {
-        u32 rgba[4];
-        pngtest::PamRgba(pam, i, rgba);
-        for (u32& sample : rgba) {
-            sample *= pam.maxval == 1 ? 255 : 1;
-        }
-        rgba[3] = pam.depth % 2 == 1 ? opaque : rgba[3];
-        samples.insert(samples.end(), rgba, rgba + 4);
+    std::vector<u64> lanes;
+    for (size_t i = 0; i < pnm.samples.size() / pnm.depth; ++i) {
+        u32 v[4];
+        picttest::PnmRgba(pnm, i, v);
+        const u64 scale = pnm.maxval == 1 ? 255 : 1;
+        const u64 alpha = pnm.depth % 2 == 1 ? opaque : v[3] * scale;
+        lanes.push_back(alpha << 48 | (v[0] * scale) << 32 | (v[1] * scale) << 16 | v[2] * scale);
     }
-    return samples;
+    return lanes;
 }
 
 TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
 {
-    qeltest::cScratchFolder folder;
-    std::string sources = "cd '" + folder.Path() + "'";
+    const qeltest::cScratchFolder folder;
+    std::string shell = "cd '" + folder.Path() + "'";
     for (const char* size : {"67x45", "1x1", "1x9", "9x1", "13x7"}) {
-        sources += std::string(" && /usr/bin/convert -seed 5 -size ") + size +
-                   " plasma:fractal -depth 8 s" + size + ".ppm";
+        shell += std::string(" && /usr/bin/convert -seed 5 -size ") + size +
+                 " plasma:fractal -depth 8 s" + size + ".ppm";
     }
-    QEL_REQUIRE(pngtest::RunCommand(sources + " && mv s67x45.ppm src.ppm && echo ok").size() == 3,
-                "ImageMagick 6 (/usr/bin/convert)");
+    QEL_REQUIRE(picttest::RunsOk(shell + " && mv s67x45.ppm src.ppm"), "/usr/bin/convert");
     QEL_REQUIRE(qeltest::HaveTool("xpmtoppm") && qeltest::HaveTool("file"), "netpbm, file");
-    const std::string shell = "cd '" + folder.Path() +
-                              "' && IM='/usr/bin/convert src.ppm' && pil() { /usr/bin/python3 -c "
-                              "\"import sys; from PIL import Image; $1\" \"$2\"; } && ";
+    shell = "cd '" + folder.Path() + "' && IM='/usr/bin/convert src.ppm' && pil() { " +
+            "/usr/bin/python3 -c \"import sys; from PIL import Image; $1\" \"$2\"; } && ";
     for (std::string made : kMade) {
         const bool good = made[0] != '!';
         const std::string name = made.substr(good ? 0 : 1, made.find(' ') - (good ? 0 : 1));
         SCOPED_TRACE(name);
         const sFormat& format = kFormats.at(name.substr(name.find('.') + 1));
         const std::string path = folder.PathOf(name);
-        ASSERT_FALSE(pngtest::RunCommand(shell + "{ " + made.substr(made.find(' ')) + " " + name +
-                                         "; } 2>/dev/null && echo ok")
-                         .empty());
-        const std::vector<u8> bytes = pngtest::ReadFileBytes(path);
-        cBufWrapperIO stream(bytes.data(), bytes.size());
-        factorytest::tPicture picture(PictCreateFromStream(&stream, nullptr));
+        ASSERT_TRUE(picttest::RunsOk(shell + "{ " + made.substr(made.find(' ')) + " " + name +
+                                     "; } 2>/dev/null"));
+        const std::vector<u8> bytes = picttest::ReadFileBytes(path);
+        picttest::tPicture picture = picttest::CreatePicture(bytes, nullptr);
+        ASSERT_EQ(picture != nullptr, good);
         if (!good) {
-            EXPECT_EQ(picture, nullptr);
             continue;
         }
-        ASSERT_NE(picture, nullptr);
         EXPECT_EQ(picture->GetFormatId(), format.id);
-        pngtest::sPam pam;
-        ASSERT_TRUE(
-            pngtest::ParsePam(pngtest::RunCommand(shell + "F='" + path + "' && { " +
-                                                  format.reference + "; } 2>/dev/null | pamtopam"),
-                              pam));
-        EXPECT_EQ(SamplesOf(*picture), ReferenceSamples(pam, picture->IsDeep() ? 65535 : 255));
+        picttest::sPnm pnm;
+        ASSERT_TRUE(picttest::ParsePnm(picttest::RunCommand(shell + "F='" + path + "' && { " +
+                                                            format.reference + "; } | pamtopam"),
+                                       pnm));
+        EXPECT_EQ(Lanes(*picture), ReferenceLanes(pnm, picture->IsDeep() ? 65535 : 255));
         // An unloaded reader of the format, from the factory.
-        const auto make = [&] {
-            sPictInfo info;
-            return PictCreateFromStream(&stream, &info);
-        };
+        sPictInfo info;
+        const auto make = [&] { return picttest::CreatePicture(bytes, &info).release(); };
         rastertest::CheckStreamingAndCuts(make, bytes, format.id != kPictFormatXPM);
         // TGA has no magic number: its probe must refuse every other format's file.
+        cBufWrapperIO stream(bytes.data(), bytes.size());
         EXPECT_EQ(ProbeTGA(&stream, nullptr), format.id == kPictFormatTGA);
         EXPECT_EQ(qeltest::RunCommand("file -b --mime-type '" + path + "'").rfind(format.mime, 0),
                   0u);
@@ -172,18 +159,6 @@ TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
                       .rfind(format.identify, 0),
                   0u);
     }
-}
-
-TEST(RasterTools, FactoryPlacesTheFourProbes)
-{
-    std::map<i32, i32> places;
-    for (const sPictFactoryStep& step : PictFactorySteps()) {
-        places[step.formatId] = step.order;
-    }
-    EXPECT_EQ(places[kPictFormatTGA], 10);
-    EXPECT_EQ(places[kPictFormatPPM], 29);
-    EXPECT_EQ(places[kPictFormatPCX], 30);
-    EXPECT_EQ(places[kPictFormatXPM], 34);
 }
 
 } // namespace
