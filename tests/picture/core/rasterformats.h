@@ -45,14 +45,14 @@ inline void CheckStreamingAndCuts(const tMake& make, const std::vector<u8>& byte
     });
 }
 
-// A crafted file: whether the probe takes it and the pixels from the top (empty: Load
-// fails). Good ones also stream; their cuts must not fault (some carry trailing bytes).
+// A crafted file: the pixels from the top (empty: Load fails) and whether the probe takes
+// it. Good ones also stream; their cuts must not fault (some carry trailing bytes).
 struct sCraftedCase
 {
     const char* what;
     std::vector<u8> bytes;
-    bool probes;
     tPixels want;
+    bool probes = true;
 };
 
 inline void ExpectCraftedCases(const tMake& make, const std::vector<sCraftedCase>& cases)
