@@ -40,28 +40,25 @@ inline bool IsBlank(char16_t unit)
     return unit == u'\t' || unit == u'\n' || unit == u'\r' || unit == u' ';
 }
 
-inline bool StartsWith(const char16_t* text, size_t length, const char* prefix)
+// Lines are zero-terminated and scanned once: every scan stops at the terminator, so
+// no line's length is computed apart.
+inline bool StartsWith(const char16_t* text, const char* prefix)
 {
-    const size_t count = std::strlen(prefix);
-    if (length < count) {
-        return false;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        if (text[i] != char16_t(prefix[i])) {
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        if (*text != char16_t(*prefix)) {
             return false;
         }
     }
     return true;
 }
 
-inline size_t Find(const char16_t* text, size_t length, size_t from, char16_t unit)
+// The position of `unit` at or after `from`, or of the terminator.
+inline size_t Find(const char16_t* text, size_t from, char16_t unit)
 {
-    for (size_t i = from; i < length; ++i) {
-        if (text[i] == unit) {
-            return i;
-        }
+    while (text[from] != unit && text[from] != 0) {
+        ++from;
     }
-    return length;
+    return from;
 }
 
 // The key of a pixel: the low 8 bits of each of its characters, the first in the lowest
@@ -192,7 +189,7 @@ struct sXpmContext
     [[nodiscard]] bool Parse(cFileIOTarget* stream);
 
   private:
-    [[nodiscard]] bool ParseLine(const char16_t* line, size_t length);
+    [[nodiscard]] bool ParseLine(const char16_t* line);
     [[nodiscard]] bool ProcessString(const char16_t* text, size_t length);
     [[nodiscard]] bool ProcessValues(const char16_t* text, size_t length);
     [[nodiscard]] bool ProcessColour(const char16_t* text, size_t length);
@@ -223,7 +220,7 @@ bool sXpmContext::Parse(cFileIOTarget* stream)
     _guardchar<char16_t> line;
     bool ok = true;
     while (ok && m_stage != eXpmStage::kDone && reader.ReadLine(line)) {
-        ok = ParseLine(line.GetOrEmpty(), line.Length());
+        ok = ParseLine(line.GetOrEmpty());
     }
     if (m_streaming) {
         m_picture.EndStreamRender();
@@ -233,33 +230,31 @@ bool sXpmContext::Parse(cFileIOTarget* stream)
     return ok && m_rowsRead > 0;
 }
 
-bool sXpmContext::ParseLine(const char16_t* line, size_t length)
+bool sXpmContext::ParseLine(const char16_t* line)
 {
     size_t i = 0;
     while (m_stage != eXpmStage::kDone) {
         if (m_inComment) {
-            size_t end = i;
-            while (end + 1 < length && !(line[end] == u'*' && line[end + 1] == u'/')) {
-                ++end;
+            while (line[i] != 0 && !(line[i] == u'*' && line[i + 1] == u'/')) {
+                ++i;
             }
-            if (end + 1 >= length) {
+            if (line[i] == 0) {
                 return true;
             }
-            i = end + 2;
+            i += 2;
             m_inComment = false;
             continue;
         }
-        while (i < length && IsBlank(line[i])) {
+        while (IsBlank(line[i])) {
             ++i;
         }
-        if (i == length) {
+        const char16_t* token = line + i;
+        if (*token == 0) {
             return true;
         }
-        const char16_t* token = line + i;
-        const size_t left = length - i;
-        if (StartsWith(token, left, "/*")) {
+        if (StartsWith(token, "/*")) {
             if (m_stage == eXpmStage::kExpectOpener) {
-                if (!StartsWith(token, left, "/* XPM")) {
+                if (!StartsWith(token, "/* XPM")) {
                     return false;
                 }
                 m_stage = eXpmStage::kExpectDeclaration;
@@ -273,8 +268,8 @@ bool sXpmContext::ParseLine(const char16_t* line, size_t length)
             return false;
         case eXpmStage::kExpectDeclaration: {
             // The brace must be on the declaration's own line.
-            const size_t brace = Find(line, length, i, u'{');
-            if (!StartsWith(token, left, "static") || brace == length) {
+            const size_t brace = Find(line, i, u'{');
+            if (!StartsWith(token, "static") || line[brace] == 0) {
                 return false;
             }
             i = brace + 1;
@@ -292,8 +287,8 @@ bool sXpmContext::ParseLine(const char16_t* line, size_t length)
             ++i;
             continue;
         }
-        const size_t close = Find(line, length, i + 1, u'"');
-        if (*token != u'"' || close == length || !ProcessString(token + 1, close - i - 1)) {
+        const size_t close = Find(line, i + 1, u'"');
+        if (*token != u'"' || line[close] == 0 || !ProcessString(token + 1, close - i - 1)) {
             return false;
         }
         m_expectComma = true;
@@ -338,7 +333,7 @@ bool sXpmContext::ProcessColour(const char16_t* text, size_t length)
         return false;
     }
     u32 colour = 0;
-    if (!StartsWith(text + length - 4, 4, "None")) {
+    if (!StartsWith(text + length - 4, "None")) {
         const size_t digitsPerChannel = length == cpp + 10 ? 2 : length == cpp + 16 ? 4 : 0;
         if (text[cpp + 3] != u'#' || digitsPerChannel == 0) {
             return false;
