@@ -45,7 +45,6 @@ const char* const kMade[] = {
     "t1.tga $IM -colors 12 -type Palette",
     "t9.tga $IM -colors 12 -type Palette -compress RLE",
     "t32.tga $IM -alpha set -channel A -evaluate set 50%",
-    "t9x1.tga /usr/bin/convert s9x1.ppm -compress RLE",
     "nrgb.tga pamtotga -norle -rgb s13x7.ppm >",
     "ncmap.tga pnmquant 12 src.ppm | pamtotga -norle -cmap >",
     "nmono.tga ppmtopgm s1x9.ppm | pamtotga -norle -mono >",
@@ -68,7 +67,6 @@ const char* const kMade[] = {
     "rgb.pcx $IM",
     "palette.pcx $IM -colors 200 -type Palette",
     "rgb72.pcx $IM -density 72 -units PixelsPerInch",
-    "pal72.pcx $IM -colors 200 -type Palette -density 72 -units PixelsPerInch",
     "1x9.pcx /usr/bin/convert s1x9.ppm",
     // Few colours make plain ppmtopcx write 4 planes of 1 bit.
     "!planar.pcx pnmquant 12 src.ppm | ppmtopcx >",
