@@ -179,30 +179,31 @@ std::unique_ptr<cPicture> OtherObject()
 }
 
 // Expanders: 68 collapsed, 69 expanded, 70 leaf with a sibling below, 71 last leaf.
+// 11 x 11: a label draws its icon 3 pixels in, and the tree's expanders are 16 wide.
 std::unique_ptr<cPicture> Expander(i32 index)
 {
-    cIconPainter painter(16, 16);
+    cIconPainter painter(11, 11);
     const u32 line = ColourFromRgb(0xA0, 0xA0, 0xA0);
     switch (index) {
     case 68: {
-        const f64 right[6] = {6, 4, 11, 8, 6, 12};
+        const f64 right[6] = {3, 1, 8, 5.5, 3, 10};
         painter.Polygon(right, 3, ColourFromRgb(0x80, 0x80, 0x80));
-        const f64 hollow[6] = {7, 6.2, 9.3, 8, 7, 9.8};
+        const f64 hollow[6] = {4, 3.2, 6.3, 5.5, 4, 7.8};
         painter.Polygon(hollow, 3, kWhite);
         break;
     }
     case 69: {
-        const f64 down[6] = {11, 5, 11, 11, 5, 11};
+        const f64 down[6] = {9, 3, 9, 9, 3, 9};
         painter.Polygon(down, 3, ColourFromRgb(0x40, 0x40, 0x40));
         break;
     }
     case 70:
-        painter.Rect(7.5, 0, 1, 16, line);
-        painter.Rect(8.5, 7.5, 7.5, 1, line);
+        painter.Rect(5, 0, 1, 11, line);
+        painter.Rect(6, 5, 5, 1, line);
         break;
     default:
-        painter.Rect(7.5, 0, 1, 8.5, line);
-        painter.Rect(8.5, 7.5, 7.5, 1, line);
+        painter.Rect(5, 0, 1, 6, line);
+        painter.Rect(6, 5, 5, 1, line);
         break;
     }
     return painter.ToPicture();
