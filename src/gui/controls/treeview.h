@@ -102,6 +102,9 @@ public:
         cTreeViewItem* GetLastChildItem() const { return static_cast<cTreeViewItem*>(GetLastChild()); }
         cTreeViewItem* GetNextItem() const { return static_cast<cTreeViewItem*>(GetNextSibling()); }
         cTreeViewItem* GetPrevItem() const { return static_cast<cTreeViewItem*>(GetPrevSibling()); }
+        // Given when the item is inserted; with IsItemAlive it tells a held item from a
+        // later one at the same address.
+        u64 GetSerial() const { return m_serial; }
 
         // The caller's value; the control does not read it.
         uintptr_t userValue = 0;
