@@ -494,6 +494,9 @@ bool cTreeViewChild::SetCurrentItem(cTreeViewItem* item, bool focus)
     m_current = item;
     if (focus) {
         item->m_row->Activate();
+        // Focus moving among the rows does not enter the control again, so SetFocus
+        // does not scroll for it.
+        ScrollChildIntoView(item->m_row);
     } else {
         MarkItem(item);
     }
@@ -629,6 +632,7 @@ void cTreeViewChild::SelectRow(cTreeViewItem* item)
 {
     if (item != nullptr && item->m_row != nullptr) {
         item->m_row->SetSelected(true);
+        ScrollChildIntoView(item->m_row);
     }
 }
 

@@ -224,6 +224,8 @@ public:
     void OnGotFocus() override;
     bool OnAction(cChildElement* source, cChildAction* action) override;
     bool DefaultFocusCapable() override { return true; }
+    // Rows scrolled half out of the view stop inside the frame line.
+    i32 DefaultBorderWidth() override { return 1; }
 
 private:
     struct sLayoutPass
