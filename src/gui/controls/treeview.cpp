@@ -419,8 +419,9 @@ void cTreeViewChild::LayoutItem(cTreeViewItem* item, i32 depth, bool visible, sL
         row->Hide(false);
         expander->Hide(false);
     } else {
-        if (!item->m_measureValid) {
+        if (!item->m_measureValid || item->m_measuredFont != row->GetLabelFont()) {
             item->m_measureValid = row->MeasureContent(&item->m_measured);
+            item->m_measuredFont = row->GetLabelFont();
         }
         const i32 width = item->m_measured.width + m_rowMargin;
         const i32 height = item->m_measured.height + m_rowMargin;

@@ -120,8 +120,9 @@ public:
         cTreeItemElement* m_row = nullptr;
         cTreeViewControlElement* m_expander = nullptr;
         u64 m_serial = 0;
-        // The row's measured size, kept until its text or icon changes.
+        // The row's measured size, kept until its text, icon or font changes.
         const cPicture* m_shownIcon = nullptr;
+        const cFontObject* m_measuredFont = nullptr;
         sSize m_measured;
         bool m_textShown = false;
         bool m_measureValid = false;
