@@ -4,6 +4,11 @@
 #include "base/streams.h"
 
 // Reads exactly 14 bytes at offset 0 (a short read fails): "BM", both reserved words 0,
-// and a pixel data offset of at least 54 (this header and the smallest information header)
-// that does not pass the file size the header records. The stream is left at offset 14.
+// and a pixel data offset that does not pass the file size the header records and leaves
+// room for this header and the information header: at least 54, or 26 when the
+// information header is the 12-byte OS/2 core header (ImageMagick's BMP2 and netpbm's
+// -os2 output put the pixels right after it). The stream is left at offset 14.
 [[nodiscard]] bool BmpFileHeaderOk(cFileIOTarget* stream);
+
+// BmpFileHeaderOk that also gives the file-size field and the data offset.
+[[nodiscard]] bool ReadBmpFileHeader(cFileIOTarget* stream, u32* fileSize, u32* dataOffset);

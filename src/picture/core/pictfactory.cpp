@@ -1,6 +1,7 @@
 #include "picture/core/pictfactory.h"
 
 #include "package/zipreader.h"
+#include "picture/core/dib.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
@@ -14,8 +15,7 @@
 namespace {
 
 using tProbe = bool (*)(cFileIOTarget* stream, sPictInfo* info);
-using tZipProbe = bool (*)(cZIPFileContainer* container, cSiArchTarget* target,
-                           sPictInfo* info);
+using tZipProbe = bool (*)(cZIPFileContainer* container, cSiArchTarget* target, sPictInfo* info);
 
 template <class tPicture, tProbe Probe>
 cPictBase* ProbeAndCreate(cFileIOTarget* stream, sPictInfo* info)
@@ -42,6 +42,8 @@ cPictBase* ProbeAndCreate(cFileIOTarget* stream, sPictInfo* info)
 constexpr sPictFactoryStep kSteps[] = {
     {1, kPictFormatJPEG, ProbeAndCreate<cPictJPEG, ProbeJPEG>},
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
+    {4, kPictFormatBMP, ProbeAndCreate<cPictBMP, ProbeBMP>},
+    {5, kPictFormatDIB, ProbeAndCreate<cPictDIB, ProbeDIB>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},

@@ -195,6 +195,8 @@ public:
     // True while a target is attached: from SetTarget to EndStreamRender or a refused
     // BeginStreamRender.
     [[nodiscard]] bool HasTarget() const { return m_target != nullptr; }
+    // The attached target, for readers that hand it on to a nested decoder.
+    [[nodiscard]] sPictTarget* GetTarget() const { return m_target; }
 
 protected:
     // For readers: the size and deep flag of the image about to be decoded or streamed.

@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""Reference BMP decoder for the tests: writes each BMP as a PAM file (TUPLTYPE RGB_ALPHA)
+into OUT_DIR under its base name. A file no reference decodes gets no PAM.
+
+- Indexed, 24-bit and plain 32-bit files: Pillow's convert('RGBA').
+- Bit-field files of 16 and 32 bits (Pillow truncates 5- and 6-bit channels as c*255//31
+  and refuses most mask layouts): numpy in float32, each channel
+  rint(float32(c) * (float32(255) / float32(mask >> shift))), ties to even; unscaled when
+  red, green and blue each have 8 bits; alpha 255 without an alpha mask; a zero colour mask
+  gives 0.
+- JPEG data (compression 4): djpeg -dct int -nosmooth of the embedded stream; PNG data
+  (compression 5): Pillow on the embedded stream.
+
+usage: bmp_to_pam.py OUT_DIR FILE.bmp...
+"""
+import io
+import os
+import struct
+import subprocess
+import sys
+
+import numpy as np
+from PIL import Image
+
+
+def write_pam(path, rgba):
+    h, w = rgba.shape[:2]
+    with open(path, "wb") as f:
+        f.write(b"P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n" % (w, h))
+        f.write(np.ascontiguousarray(rgba, dtype=np.uint8).tobytes())
+
+
+def bit_fields(data):
+    offset, header_size = struct.unpack_from("<II", data, 10)
+    width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    if header_size < 40 or bits not in (16, 32) or compression not in (0, 3, 6):
+        return None
+    if compression == 0:
+        if bits == 32:
+            return None
+        masks = [0x7C00, 0x03E0, 0x001F, 0]
+    else:
+        masks = list(struct.unpack_from("<4I", data, 54))
+        if header_size < 56 and compression == 3:
+            masks[3] = 0
+    rows = abs(height)
+    stride = (width * bits + 31) // 32 * 4
+    raw = np.frombuffer(data[offset:offset + stride * rows], np.uint8).reshape(rows, stride)
+    dtype = "<u2" if bits == 16 else "<u4"
+    values = raw[:, :width * bits // 8].copy().view(dtype).astype(np.uint64)
+    if height > 0:
+        values = values[::-1]
+    eight = all(bin(m).count("1") == 8 for m in masks[:3])
+    out = np.zeros((rows, width, 4), np.uint8)
+    for channel, (mask, absent) in enumerate(zip(masks, (0, 0, 0, 255))):
+        if mask == 0:
+            out[..., channel] = absent
+            continue
+        shift = (mask & -mask).bit_length() - 1
+        field = (values & mask) >> shift
+        if eight:
+            out[..., channel] = np.minimum(field, 255)
+        else:
+            factor = np.float32(255) / np.float32(mask >> shift)
+            out[..., channel] = np.clip(np.rint(field.astype(np.float32) * factor), 0, 255)
+    return out
+
+
+def carried_stream(data):
+    offset, = struct.unpack_from("<I", data, 10)
+    compression, image_size = struct.unpack_from("<II", data, 30)
+    if compression == 4:
+        ppm = subprocess.run(["djpeg", "-dct", "int", "-nosmooth"], input=data[offset:],
+                             capture_output=True, check=True).stdout
+        return np.asarray(Image.open(io.BytesIO(ppm)).convert("RGBA"))
+    if compression == 5:
+        embedded = data[offset:offset + image_size]
+        return np.asarray(Image.open(io.BytesIO(embedded)).convert("RGBA"))
+    return None
+
+
+def decode(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    for special in (bit_fields, carried_stream):
+        try:
+            result = special(data)
+        except (ValueError, struct.error, subprocess.CalledProcessError):
+            return None
+        if result is not None:
+            return result
+    try:
+        with Image.open(path) as image:
+            return np.asarray(image.convert("RGBA"))
+    except Exception:
+        return None
+
+
+def main():
+    out_dir = sys.argv[1]
+    for path in sys.argv[2:]:
+        rgba = decode(path)
+        if rgba is not None:
+            name = os.path.splitext(os.path.basename(path))[0]
+            write_pam(os.path.join(out_dir, name + ".pam"), rgba)
+
+
+if __name__ == "__main__":
+    main()
