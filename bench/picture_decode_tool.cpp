@@ -1,7 +1,7 @@
 // picture_decode: decodes picture files through the picture library, for timing and for
 // comparing a reader with a reference decoder from the shell.
 //
-//   picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] FILE...
+//   picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] [--page N] [--pages] FILE...
 //
 // Prints one line per file, "FILE FORMAT_ID WIDTH HEIGHT MS_PER_DECODE" or "FILE FAIL".
 // --repeat N   decodes each file N times (from memory) and reports the mean time.
@@ -9,6 +9,9 @@
 //              MAXVAL 255, or 65535 for deep pictures); with several files, the last one.
 // --thumb WxH  makes the thumbnail fitted into W x H (PictThumbnailFromStream) instead and
 //              reports and writes (with --pam) it; the format id comes from a probe.
+// --page N     decodes page N (LoadPage) instead of the picture's first image.
+// --pages      prints "FILE pages COUNT", then "FILE page I WIDTH HEIGHT" (or "FILE page I
+//              FAIL") for each page, and decodes nothing.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/memio.h"
@@ -32,6 +35,8 @@ struct sOptions
     const char* pamPath = nullptr;
     i32 thumbWidth = 0;
     i32 thumbHeight = 0;
+    i32 page = -1;
+    bool listPages = false;
     std::vector<const char*> files;
 };
 
@@ -47,6 +52,10 @@ bool ParseOptions(int argc, char** argv, sOptions& options)
             if (std::sscanf(argv[++i], "%dx%d", &options.thumbWidth, &options.thumbHeight) != 2) {
                 return false;
             }
+        } else if (std::strcmp(argv[i], "--page") == 0 && hasValue) {
+            options.page = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--pages") == 0) {
+            options.listPages = true;
         } else if (argv[i][0] == '-') {
             return false;
         } else {
@@ -97,11 +106,39 @@ bool DecodeOnce(const std::vector<u8>& bytes, const sOptions& options, cPictBase
 {
     cBufWrapperIO stream(bytes.data(), bytes.size());
     if (options.thumbWidth > 0) {
-        return PictThumbnailFromStream(&stream, &thumb, options.thumbWidth,
-                                       options.thumbHeight) == kThumbOk;
+        return PictThumbnailFromStream(&stream, &thumb, options.thumbWidth, options.thumbHeight) ==
+               kThumbOk;
+    }
+    if (options.page >= 0) {
+        sPictInfo info;
+        out.reset(PictCreateFromStream(&stream, &info));
+        return out != nullptr && out->LoadPage(&stream, options.page);
     }
     out.reset(PictCreateFromStream(&stream, nullptr));
     return out != nullptr;
+}
+
+// The page count and every page's size, as the format reports them.
+bool ListPages(const char* path, const std::vector<u8>& bytes)
+{
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    sPictInfo info;
+    const std::unique_ptr<cPictBase> picture(PictCreateFromStream(&stream, &info));
+    if (picture == nullptr) {
+        return false;
+    }
+    const i32 count = picture->GetPageCount(&stream);
+    std::printf("%s pages %d\n", path, count);
+    for (i32 page = 0; page < count; ++page) {
+        i32 width = 0;
+        i32 height = 0;
+        if (picture->GetPageSize(&stream, page, &width, &height)) {
+            std::printf("%s page %d %d %d\n", path, page, width, height);
+        } else {
+            std::printf("%s page %d FAIL\n", path, page);
+        }
+    }
+    return true;
 }
 
 i32 ProbedFormatId(const std::vector<u8>& bytes)
@@ -119,13 +156,21 @@ int main(int argc, char** argv)
     sOptions options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] FILE...\n");
+                     "usage: picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] [--page N] "
+                     "[--pages] FILE...\n");
         return 2;
     }
     int failures = 0;
     for (const char* path : options.files) {
         std::ifstream file(path, std::ios::binary);
         const std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), {});
+        if (options.listPages) {
+            if (!ListPages(path, bytes)) {
+                std::printf("%s FAIL\n", path);
+                ++failures;
+            }
+            continue;
+        }
         cPictDummy thumb;
         std::unique_ptr<cPictBase> picture;
         bool ok = !bytes.empty();

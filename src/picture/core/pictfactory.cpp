@@ -2,6 +2,7 @@
 
 #include "package/zipreader.h"
 #include "picture/core/dib.h"
+#include "picture/core/ico.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
@@ -44,6 +45,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
     {4, kPictFormatBMP, ProbeAndCreate<cPictBMP, ProbeBMP>},
     {5, kPictFormatDIB, ProbeAndCreate<cPictDIB, ProbeDIB>},
+    {6, kPictFormatICO, ProbeAndCreate<cPictICO, ProbeICO>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
