@@ -2,6 +2,7 @@
 
 #include "package/zipreader.h"
 #include "picture/core/dib.h"
+#include "picture/core/gif.h"
 #include "picture/core/ico.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pcxreader.h"
@@ -43,6 +44,7 @@ cPictBase* ProbeAndCreate(cFileIOTarget* stream, sPictInfo* info)
 constexpr sPictFactoryStep kSteps[] = {
     {1, kPictFormatJPEG, ProbeAndCreate<cPictJPEG, ProbeJPEG>},
     {2, kPictFormatPNG, ProbeAndCreate<cPictPNG, ProbePNG>},
+    {3, kPictFormatGIF, ProbeAndCreate<cPictGIF, ProbeGIF>},
     {4, kPictFormatBMP, ProbeAndCreate<cPictBMP, ProbeBMP>},
     {5, kPictFormatDIB, ProbeAndCreate<cPictDIB, ProbeDIB>},
     {6, kPictFormatICO, ProbeAndCreate<cPictICO, ProbeICO>},
