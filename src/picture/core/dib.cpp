@@ -553,6 +553,12 @@ bool sDibContext::ConvertPixels(cFileIOTarget* stream, bool bitFields)
         m_dataOffset + stride * rows > m_dataEnd) {
         return false;
     }
+    // ... and by the bytes the stream still holds, before anything is allocated.
+    const u64 size = stream->GetSize();
+    const u64 position = stream->GetPosition();
+    if (size != kUnknownStreamSize && (position > size || stride * rows > size - position)) {
+        return false;
+    }
     if (bits == 1 && m_palette.GetCount() != 2) {
         return false;
     }

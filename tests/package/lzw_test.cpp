@@ -1,0 +1,110 @@
+// The LZW decoder against libtiff's encoder (TIFF strips from tiffcp) and a test encoder's
+// corner cases: KwKwK at every width boundary, a full table with deferred clear, codes
+// past the table, missing end codes, the output limit.
+#include "package/lzw.h"
+#include "support/scratchfolder.h"
+#include "support/shellcommand.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+namespace {
+
+// Packs `codes` least significant bit first, widening as the decoder does (early change 0):
+// every code but a clear, an end and the first after a clear enters the table.
+std::vector<u8> PackCodes(const std::vector<i32>& codes, i32 initial)
+{
+    std::vector<u8> out;
+    u32 bits = 0;
+    i32 count = 0;
+    i32 width = initial;
+    i32 next = (1 << (initial - 1)) + 2;
+    bool first = true;
+    for (i32 code : codes) {
+        bits |= u32(code) << count;
+        for (count += width; count >= 8; count -= 8, bits >>= 8) {
+            out.push_back(u8(bits));
+        }
+        if (code == 1 << (initial - 1)) {
+            width = initial, next = code + 2, first = true;
+        } else if (!first && next < 4096 && ++next >= 1 << width && width < 12) {
+            ++width;
+        } else {
+            first = false;
+        }
+    }
+    out.push_back(u8(bits));
+    return out;
+}
+
+std::vector<u8> Decode(const std::vector<u8>& input, i32 order, i32 initial, i32 early,
+                       bool expectOk, i64 limit = INT32_MAX)
+{
+    sMemBlock block{static_cast<u8*>(std::malloc(input.size() + 1)), i32(input.size())};
+    std::memcpy(block.m_data, input.data(), input.size());
+    EXPECT_EQ(cLZWDecompress(order, initial, early).Decompress(block, block, limit), expectOk);
+    std::vector<u8> out(block.m_data, block.m_data + block.m_count);
+    std::free(block.m_data);
+    return out;
+}
+
+TEST(LzwDecompress, TestEncoderCornerCases)
+{
+    using tBytes = std::vector<u8>;
+    // Initial size 3: clear 4, end 5, first free 6.
+    EXPECT_EQ(Decode(PackCodes({4, 1, 6, 5}, 3), 0, 3, 0, true), (tBytes{1, 1, 1}));
+    EXPECT_EQ(Decode(PackCodes({4, 1, 7, 5}, 3), 0, 3, 0, false), (tBytes{1}));
+    // No end code: the last byte's 7 padding bits read as two codes 0 before the input ends.
+    EXPECT_EQ(Decode(PackCodes({4, 1, 2}, 3), 0, 3, 0, false), (tBytes{1, 2, 0, 0}));
+    EXPECT_EQ(Decode(PackCodes({4, 1, 5, 2, 3}, 3), 0, 3, 0, true), (tBytes{1}));
+    // Initial size 9 (and 13, read as 9): KwKwK codes only, so every width boundary is
+    // crossed by one; then the full table keeps decoding 12-bit codes until a clear.
+    std::vector<i32> codes = {256, 7};
+    size_t expected = 1;
+    for (i32 code = 258; code < 4096; ++code) {
+        codes.push_back(code);
+        expected += size_t(code - 256);
+    }
+    codes.insert(codes.end(), {4095, 4095, 256, 7, 257});
+    expected += 2 * 3839 + 1;
+    const std::vector<u8> packed = PackCodes(codes, 9);
+    for (i32 initial : {9, 13}) {
+        const std::vector<u8> out = Decode(packed, 0, initial, 0, true);
+        EXPECT_EQ(out.size(), expected);
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](u8 b) { return b == 7; }));
+    }
+    EXPECT_EQ(Decode(packed, 0, 9, 0, true, 1000).size(), 1000u);
+}
+
+// Strips that libtiff wrote (most significant bit first, early change) decode to the
+// uncompressed pixels.
+TEST(LzwDecompress, LibtiffStrips)
+{
+    QEL_REQUIRE(qeltest::HaveTool("tiffcp") && qeltest::HaveTool("convert"), "libtiff-tools");
+    const qeltest::cScratchFolder folder;
+    const std::string plain = folder.PathOf("plain.tif");
+    const std::string lzw = folder.PathOf("lzw.tif");
+    int status = 0;
+    (void)qeltest::RunCommand("convert rose: -compress none " + plain +
+                                  " && tiffcp -c lzw -r 1000 " + plain + " " + lzw,
+                              &status);
+    ASSERT_EQ(status, 0);
+    const std::string dump = qeltest::RunCommand("tiffdump " + lzw, &status);
+    std::smatch offset;
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(dump, offset,
+                                  std::regex(R"(StripOffsets \(273\) \w+ \(\d+\) 1<(\d+)>)")));
+    ASSERT_TRUE(std::regex_search(dump, count,
+                                  std::regex(R"(StripByteCounts \(279\) \w+ \(\d+\) 1<(\d+)>)")));
+    const std::string file = qeltest::RunCommand("cat " + lzw, &status);
+    const std::string strip = file.substr(std::stoul(offset[1]), std::stoul(count[1]));
+    const std::string pixels = qeltest::RunCommand("convert rose: -depth 8 rgb:-", &status);
+    const std::vector<u8> out = Decode({strip.begin(), strip.end()}, 1, 9, 1, true);
+    EXPECT_EQ(std::string(out.begin(), out.end()), pixels);
+}
+
+} // namespace
