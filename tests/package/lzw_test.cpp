@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 
 namespace {
 
@@ -93,15 +92,10 @@ TEST(LzwDecompress, LibtiffStrips)
                                   " && tiffcp -c lzw -r 1000 " + plain + " " + lzw,
                               &status);
     ASSERT_EQ(status, 0);
-    const std::string dump = qeltest::RunCommand("tiffdump " + lzw, &status);
-    std::smatch offset;
-    std::smatch count;
-    ASSERT_TRUE(std::regex_search(dump, offset,
-                                  std::regex(R"(StripOffsets \(273\) \w+ \(\d+\) 1<(\d+)>)")));
-    ASSERT_TRUE(std::regex_search(dump, count,
-                                  std::regex(R"(StripByteCounts \(279\) \w+ \(\d+\) 1<(\d+)>)")));
+    // libtiff writes the one strip right after the 8-byte file header; the end code stops
+    // the decode before the directory that follows.
     const std::string file = qeltest::RunCommand("cat " + lzw, &status);
-    const std::string strip = file.substr(std::stoul(offset[1]), std::stoul(count[1]));
+    const std::string strip = file.substr(8);
     const std::string pixels = qeltest::RunCommand("convert rose: -depth 8 rgb:-", &status);
     const std::vector<u8> out = Decode({strip.begin(), strip.end()}, 1, 9, 1, true);
     EXPECT_EQ(std::string(out.begin(), out.end()), pixels);

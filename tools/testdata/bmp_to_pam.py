@@ -1,18 +1,17 @@
 #!/usr/bin/python3
-"""Reference BMP decoder for the tests: writes each BMP as a PAM file (TUPLTYPE RGB_ALPHA)
-into OUT_DIR under its base name. A file no reference decodes gets no PAM.
-
-- Indexed, 24-bit and plain 32-bit files: Pillow's convert('RGBA').
-- Bit-field files of 16 and 32 bits (Pillow truncates 5- and 6-bit channels as c*255//31
-  and refuses most mask layouts): numpy in float32, each channel
-  rint(float32(c) * (float32(255) / float32(mask >> shift))), ties to even; unscaled when
-  red, green and blue each have 8 bits; alpha 255 without an alpha mask; a zero colour mask
-  gives 0.
-- JPEG data (compression 4): djpeg -dct int -nosmooth of the embedded stream; PNG data
-  (compression 5): Pillow on the embedded stream.
-
-usage: bmp_to_pam.py OUT_DIR FILE.bmp...
-"""
+# Reference BMP decoder for the tests: writes each BMP as a PAM file (TUPLTYPE RGB_ALPHA)
+# into OUT_DIR under its base name. A file no reference decodes gets no PAM.
+#
+# - Indexed, 24-bit and plain 32-bit files: Pillow's convert('RGBA').
+# - Bit-field files of 16 and 32 bits (Pillow truncates 5- and 6-bit channels as c*255//31
+#   and refuses most mask layouts): numpy in float32, each channel
+#   rint(float32(c) * (float32(255) / float32(mask >> shift))), ties to even; unscaled when
+#   red, green and blue each have 8 bits; alpha 255 without an alpha mask; a zero colour mask
+#   gives 0.
+# - JPEG data (compression 4): djpeg -dct int -nosmooth of the embedded stream; PNG data
+#   (compression 5): Pillow on the embedded stream.
+#
+# usage: bmp_to_pam.py OUT_DIR FILE.bmp...
 import io
 import os
 import struct
@@ -25,9 +24,8 @@ from PIL import Image
 
 def write_pam(path, rgba):
     h, w = rgba.shape[:2]
-    with open(path, "wb") as f:
-        f.write(b"P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n" % (w, h))
-        f.write(np.ascontiguousarray(rgba, dtype=np.uint8).tobytes())
+    header = b"P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n" % (w, h)
+    open(path, "wb").write(header + np.ascontiguousarray(rgba, dtype=np.uint8).tobytes())
 
 
 def bit_fields(data):
@@ -80,8 +78,7 @@ def carried_stream(data):
 
 
 def decode(path):
-    with open(path, "rb") as f:
-        data = f.read()
+    data = open(path, "rb").read()
     for special in (bit_fields, carried_stream):
         try:
             result = special(data)
@@ -90,20 +87,13 @@ def decode(path):
         if result is not None:
             return result
     try:
-        with Image.open(path) as image:
-            return np.asarray(image.convert("RGBA"))
+        return np.asarray(Image.open(path).convert("RGBA"))
     except Exception:
         return None
 
 
-def main():
-    out_dir = sys.argv[1]
-    for path in sys.argv[2:]:
-        rgba = decode(path)
-        if rgba is not None:
-            name = os.path.splitext(os.path.basename(path))[0]
-            write_pam(os.path.join(out_dir, name + ".pam"), rgba)
-
-
-if __name__ == "__main__":
-    main()
+for path in sys.argv[2:]:
+    rgba = decode(path)
+    if rgba is not None:
+        name = os.path.splitext(os.path.basename(path))[0]
+        write_pam(os.path.join(sys.argv[1], name + ".pam"), rgba)

@@ -4,43 +4,36 @@
 #include "picture/core/picturesupport.h"
 #include "picture/core/resample.h"
 
+#include <zlib.h>
+
 namespace {
 
 using namespace picttest;
 
-// Every image of winicontopam -allimages -andmasks, top-down: the AND mask applied below
-// 32 bits; 32-bit entries carry it as a fifth plane, which is dropped.
-std::vector<std::vector<u32>> WinIconToPam(const std::string& path)
+// Entry `page` by winicontopam -andmasks, top-down: the AND mask applied below 32 bits;
+// 32-bit entries carry it as a fifth plane, which is dropped.
+std::vector<u32> WinIconToPam(const std::string& path, i32 page)
 {
-    const std::vector<u8> all = RunCommand("winicontopam -allimages -andmasks " + path);
-    std::vector<std::vector<u32>> images;
     sPnm pnm;
-    for (size_t at = 0; at < all.size() && ParsePnm({all.begin() + i64(at), all.end()}, pnm);) {
-        const std::string text(all.begin() + i64(at), all.end());
-        at += text.find("ENDHDR\n") + 7 + pnm.samples.size();
-        for (size_t i = 0; pnm.depth == 5 && i < pnm.samples.size() / 5; ++i) {
-            std::copy_n(pnm.samples.begin() + i64(i * 5), 4, pnm.samples.begin() + i64(i * 4));
-        }
-        pnm.depth = std::min(pnm.depth, 4);
-        images.push_back(PnmPixels32(pnm));
+    (void)ParsePnm(
+        RunCommand("winicontopam -andmasks -image=" + std::to_string(page) + " " + path), pnm);
+    for (size_t i = 0; pnm.depth == 5 && i < pnm.samples.size() / 5; ++i) {
+        std::copy_n(pnm.samples.begin() + i64(i * 5), 4, pnm.samples.begin() + i64(i * 4));
     }
-    return images;
+    pnm.depth = std::min(pnm.depth, 4);
+    return PnmPixels32(pnm);
 }
 
 // A directory of entries over the given images, each at its own offset.
-std::vector<u8> Directory(u16 reserved, u16 type, const std::vector<std::vector<u8>>& images)
+std::vector<u8> Directory(u8 reserved, u8 type, const std::vector<std::vector<u8>>& images)
 {
-    std::vector<u8> out;
-    const auto put = [&out](u32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            out.push_back(u8(value >> (8 * i)));
-        }
-    };
-    put(reserved, 2), put(type, 2), put(u32(images.size()), 2);
+    std::vector<u8> out = {reserved, 0, type, 0, u8(images.size()), 0};
     u32 offset = u32(6 + 16 * images.size());
     for (const std::vector<u8>& image : images) {
-        put(0, 8), put(u32(image.size()), 4), put(offset, 4);
-        offset += u32(image.size());
+        const u32 size = u32(image.size());
+        out.insert(out.end(), {0, 0, 0, 0, 0, 0, 0, 0, u8(size), u8(size >> 8), u8(size >> 16), 0,
+                               u8(offset), u8(offset >> 8), u8(offset >> 16), 0});
+        offset += size;
     }
     for (const std::vector<u8>& image : images) {
         out.insert(out.end(), image.begin(), image.end());
@@ -74,25 +67,22 @@ TEST(IcoReader, EveryEntryAgainstWinIconToPam)
         const std::vector<u8> bytes = ReadFileBytes(dir + name);
         // winicontopam reads icons only: the cursor's reference is read as an icon.
         WriteFileBytes(dir + "asicon", std::string(bytes.begin(), bytes.end()).replace(2, 1, "\1"));
-        const std::vector<std::vector<u32>> references = WinIconToPam(dir + "asicon");
         sPictInfo info;
         tPicture picture = CreatePicture(bytes, &info);
         ASSERT_NE(picture, nullptr);
         cBufWrapperIO stream(bytes.data(), bytes.size());
-        ASSERT_EQ(picture->GetPageCount(&stream), i32(references.size()));
-        for (i32 page = 0; page < i32(references.size()); ++page) {
+        const i32 pages = picture->GetPageCount(&stream);
+        EXPECT_EQ(pages,
+                  RunCommand("winicontopam -allimages " + dir + "asicon | grep -c ENDHDR")[0] -
+                      '0');
+        for (i32 page = 0; page < pages; ++page) {
             ASSERT_TRUE(picture->LoadPage(&stream, page));
-            EXPECT_TRUE(SamePixels(TopDown32(*picture), references[page], picture->GetWidth()));
+            EXPECT_TRUE(SamePixels(TopDown32(*picture), WinIconToPam(dir + "asicon", page),
+                                   picture->GetWidth()));
         }
-        EXPECT_FALSE(picture->LoadPage(&stream, i32(references.size())));
+        EXPECT_FALSE(picture->LoadPage(&stream, pages));
         EXPECT_FALSE(picture->LoadPage(&stream, -1));
-        ForEachCut(bytes, [](const std::vector<u8>& cut) {
-            cBufWrapperIO part(cut.data(), cut.size());
-            cPictICO icon;
-            for (i32 page = 0; page < 6; ++page) {
-                (void)icon.LoadPage(&part, page);
-            }
-        });
+        ForEachCut(bytes, [](const std::vector<u8>& cut) { (void)CreatePicture(cut, nullptr); });
     }
     // Sizes 16, 32, 48 and 256: the largest entry for the info, the largest that fits the
     // box for the preview.
@@ -123,19 +113,26 @@ TEST(IcoReader, EveryEntryAgainstWinIconToPam)
     EXPECT_EQ(target.pixels, expected.pixels);
 }
 
-// Directories made byte by byte: header fields, invalid and equal entries, a 65536-wide
-// PNG entry (its area passes 2^31), and entries that point past the file.
+// A PNG that holds only its header, which is all the entry probe reads.
+std::vector<u8> PngHeader(u32 width, u32 height)
+{
+    std::vector<u8> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (u32 v : {width, height, 0x08060000u, 0u}) {
+        png.insert(png.end(), {u8(v >> 24), u8(v >> 16), u8(v >> 8), u8(v)});
+    }
+    png.resize(29);
+    const u32 crc = u32(crc32(0, png.data() + 12, 17));
+    png.insert(png.end(), {u8(crc >> 24), u8(crc >> 16), u8(crc >> 8), u8(crc)});
+    return png;
+}
+
+// Directories made byte by byte: header fields, an invalid entry, equal areas, an area
+// past 2^31 (65536 x 65536), an entry past the end of the file.
 TEST(IcoReader, DirectoryRules)
 {
-    QEL_REQUIRE(qeltest::HaveTool("convert"), "imagemagick");
-    const qeltest::cScratchFolder folder;
-    ASSERT_TRUE(RunsOk("convert -size 16x16 xc:red " + folder.PathOf("a.png") +
-                       " && pbmmake 65536 1 | pnmtopng > " + folder.PathOf("wide.png") +
-                       " && pbmmake 1 65536 | pnmtopng > " + folder.PathOf("tall.png")));
-    const std::vector<u8> a = ReadFileBytes(folder.PathOf("a.png"));
-    const std::vector<u8> wide = ReadFileBytes(folder.PathOf("wide.png"));
-    const std::vector<u8> tall = ReadFileBytes(folder.PathOf("tall.png"));
-    const std::vector<u8> garbage(40, 7);
+    const std::vector<u8> small = PngHeader(16, 16);
+    std::vector<u8> pastEnd = Directory(0, 1, {small});
+    pastEnd[18] = 0xFF;
     struct sCase
     {
         const char* what;
@@ -143,17 +140,15 @@ TEST(IcoReader, DirectoryRules)
         bool infoOk;
         i32 width, height, pages;
     };
-    std::vector<u8> pastEnd = Directory(0, 1, {a});
-    pastEnd[18] = 0xFF; // image offset 0xFF000000-ish
     const sCase kCases[] = {
-        {"icon", Directory(0, 1, {a}), true, 16, 16, 1},
-        {"cursor", Directory(0, 2, {a}), true, 16, 16, 1},
-        {"type 3", Directory(0, 3, {a}), false, 0, 0, 1},
-        {"reserved 1", Directory(1, 1, {a}), false, 0, 0, 0},
+        {"type 3", Directory(0, 3, {small}), false, 0, 0, 1},
+        {"reserved 1", Directory(1, 1, {small}), false, 0, 0, 0},
         {"count 0", Directory(0, 1, {}), false, 0, 0, 0},
-        {"a garbage entry", Directory(0, 1, {garbage, a}), false, 0, 0, 2},
-        {"equal areas: the first", Directory(0, 1, {wide, tall}), true, 65536, 1, 2},
-        {"an area past 2^31", Directory(0, 1, {a, wide, wide}), true, 65536, 1, 3},
+        {"a garbage entry", Directory(0, 1, {std::vector<u8>(40, 7), small}), false, 0, 0, 2},
+        {"equal areas", Directory(0, 2, {PngHeader(65536, 1), PngHeader(1, 65536)}), true, 65536, 1,
+         2},
+        {"area past 2^31", Directory(0, 1, {small, PngHeader(65536, 65536)}), true, 65536, 65536,
+         2},
         {"an entry past the end", pastEnd, false, 0, 0, 1},
     };
     for (const sCase& c : kCases) {
@@ -161,13 +156,10 @@ TEST(IcoReader, DirectoryRules)
         cBufWrapperIO stream(c.file.data(), c.file.size());
         cPictICO icon;
         sPictInfo info;
-        ASSERT_EQ(icon.ReadInfo(&stream, &info), c.infoOk);
+        EXPECT_EQ(icon.ReadInfo(&stream, &info), c.infoOk);
         EXPECT_EQ(icon.GetPageCount(&stream), c.pages);
-        EXPECT_EQ(icon.Load(&stream), c.infoOk);
-        if (c.infoOk) {
-            EXPECT_EQ(info.width, c.width);
-            EXPECT_EQ(info.height, c.height);
-        }
+        EXPECT_EQ(info.width, c.width);
+        EXPECT_EQ(info.height, c.height);
     }
 }
 
