@@ -21,13 +21,11 @@ template <class tPicture> void Decode(const u8* data, size_t size, eDibMode mode
         return;
     }
     std::vector<u32> pixels(37 * 23);
+    sPictTarget target{pixels.data(), 37, 23};
     for (bool streamed : {false, true}) {
         tPicture picture;
         picture.SetMode(mode);
-        sPictTarget target{pixels.data(), 37, 23};
-        if (streamed) {
-            (void)picture.SetTarget(&target);
-        }
+        (void)(streamed && picture.SetTarget(&target));
         (void)picture.Load(&stream);
     }
 }

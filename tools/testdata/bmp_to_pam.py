@@ -33,34 +33,23 @@ def bit_fields(data):
     width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
     if header_size < 40 or bits not in (16, 32) or compression not in (0, 3, 6):
         return None
-    if compression == 0:
-        if bits == 32:
-            return None
-        masks = [0x7C00, 0x03E0, 0x001F, 0]
-    else:
-        masks = list(struct.unpack_from("<4I", data, 54))
-        if header_size < 56 and compression == 3:
-            masks[3] = 0
+    if compression == 0 and bits == 32:
+        return None
+    masks = list(struct.unpack_from("<4I", data, 54)) if compression else [0x7C00, 0x3E0, 0x1F, 0]
+    masks[3] = 0 if header_size < 56 and compression == 3 else masks[3]
     rows = abs(height)
     stride = (width * bits + 31) // 32 * 4
     raw = np.frombuffer(data[offset:offset + stride * rows], np.uint8).reshape(rows, stride)
-    dtype = "<u2" if bits == 16 else "<u4"
-    values = raw[:, :width * bits // 8].copy().view(dtype).astype(np.uint64)
-    if height > 0:
-        values = values[::-1]
+    values = raw[:, :width * bits // 8].copy().view("<u%d" % (bits // 8)).astype(np.uint64)
+    values = values[::-1] if height > 0 else values
     eight = all(bin(m).count("1") == 8 for m in masks[:3])
     out = np.zeros((rows, width, 4), np.uint8)
     for channel, (mask, absent) in enumerate(zip(masks, (0, 0, 0, 255))):
-        if mask == 0:
-            out[..., channel] = absent
-            continue
-        shift = (mask & -mask).bit_length() - 1
+        shift = max((mask & -mask).bit_length() - 1, 0)
         field = (values & mask) >> shift
-        if eight:
-            out[..., channel] = np.minimum(field, 255)
-        else:
-            factor = np.float32(255) / np.float32(mask >> shift)
-            out[..., channel] = np.clip(np.rint(field.astype(np.float32) * factor), 0, 255)
+        factor = np.float32(255) / np.float32(max(mask >> shift, 1))
+        scaled = np.minimum(field, 255) if eight else np.rint(field.astype(np.float32) * factor)
+        out[..., channel] = np.clip(scaled, 0, 255) if mask else absent
     return out
 
 
@@ -68,13 +57,13 @@ def carried_stream(data):
     offset, = struct.unpack_from("<I", data, 10)
     compression, image_size = struct.unpack_from("<II", data, 30)
     if compression == 4:
-        ppm = subprocess.run(["djpeg", "-dct", "int", "-nosmooth"], input=data[offset:],
-                             capture_output=True, check=True).stdout
-        return np.asarray(Image.open(io.BytesIO(ppm)).convert("RGBA"))
-    if compression == 5:
-        embedded = data[offset:offset + image_size]
-        return np.asarray(Image.open(io.BytesIO(embedded)).convert("RGBA"))
-    return None
+        data = subprocess.run(["djpeg", "-dct", "int", "-nosmooth"], input=data[offset:],
+                              capture_output=True, check=True).stdout
+    elif compression == 5:
+        data = data[offset:offset + image_size]
+    else:
+        return None
+    return np.asarray(Image.open(io.BytesIO(data)).convert("RGBA"))
 
 
 def decode(path):

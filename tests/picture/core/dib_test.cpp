@@ -165,11 +165,9 @@ TEST(DibReader, CraftedFiles)
         u32 topLeft = 0;
     };
     const sCase kCases[] = {
-        {"24-bit", Crafted(24, 0, {}, rgb), true, 0xFF090807},
         {"offset 53", Crafted(24, 0, {}, rgb, {{10, 53}}), false},
         {"offset inside the header", Crafted(24, 0, {}, rgb, {{10, 26}}), false},
         {"height INT_MIN", Crafted(24, 0, {}, rgb, {{22, 0x80000000}}), false},
-        {"65536 x 65536", Crafted(24, 0, {}, rgb, {{18, 65536}, {22, 65536}}), false},
         {"colours used 2^32 - 1", Crafted(8, 0, pal, {0, 1, 0, 0, 1, 0, 0, 0}, {{46, ~0u}}), false},
         {"8-bit masks clamped",
          Crafted(32, 3, Le32({0x807F0000, 0xFF00, 0xFF}), Le32({0, 0, ~0u, 0})), true, 0xFFFFFFFF},
@@ -177,12 +175,8 @@ TEST(DibReader, CraftedFiles)
          Crafted(8, 1, pal, {2, 1, 0, 0, 2, 0, 0, 0, 0, 1}), true, 0xFFFF0000},
         {"RLE8 runs clipped at the row end", Crafted(8, 1, pal, {5, 1, 0, 0, 3, 0, 0, 1}), true,
          0xFFFF0000},
-        {"RLE8 end of line at row == rows", Crafted(8, 1, pal, {2, 1, 0, 0, 2, 0, 0, 0, 0, 0}),
-         false},
+        {"RLE8 third end of line", Crafted(8, 1, pal, {2, 1, 0, 0, 2, 0, 0, 0, 0, 0}), false},
         {"RLE8 delta past the last row", Crafted(8, 1, pal, {0, 2, 0, 2, 0, 1}), false},
-        {"RLE8 row ended early", Crafted(8, 1, pal, {1, 1, 0, 0}), false},
-        {"RLE8 absolute run past the last row",
-         Crafted(8, 1, pal, {2, 1, 0, 0, 2, 0, 0, 0, 0, 3, 1, 1, 1, 0}), false},
     };
     for (const sCase& c : kCases) {
         SCOPED_TRACE(c.what);
