@@ -6,23 +6,35 @@
 
 #include <SDL.h>
 
+#include <chrono>
+
 namespace {
 
 using qeltest::cToolProcess;
 
 // Runs `body` inside the next window to take the keyboard focus from `start` (a popup a
 // key opens): it re-posts itself until then, so the body runs in the popup's own loop.
+// After five seconds it fails instead. xdotool ends once its input is sent, before the
+// popup has run: the test pumps until `done` and the focus is back before the next step.
 struct cWhenFocusMoves : cChildElement
 {
     cWhenFocusMoves(SDL_Window* start, std::function<void(const std::string&)> body) : start(start), body(body) { PostCode(77); }
     bool OnAction(cChildElement*, cChildAction*) override
     {
         SDL_Window* focus = SDL_GetKeyboardFocus();
-        focus == nullptr || focus == start ? (SDL_Delay(5), void(PostCode(77))) : body(qeltest::HexWindowId(qeltest::X11WindowOf(focus)));
+        bool waiting = focus == nullptr || focus == start;
+        if (waiting && std::chrono::steady_clock::now() < deadline) {
+            SDL_Delay(5);
+            return PostCode(77);
+        }
+        done = true;
+        waiting ? void(ADD_FAILURE() << "no popup took the keyboard focus") : body(qeltest::HexWindowId(qeltest::X11WindowOf(focus)));
         return true;
     }
     SDL_Window* start;
     std::function<void(const std::string&)> body;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool done = false;
 };
 
 class SdlEdit : public qeltest::cSdlTest
@@ -91,15 +103,15 @@ TEST_F(SdlEdit, ComboListAndFieldMenuOpenWhereExpected)
         ASSERT_TRUE(combo.Select(2, false) && combo.GetScreenOrigin(origin));
         combo.Activate();
         SDL_Window* start = host->GetSdlWindow(form->GetWindow());
+        auto finished = [&](cWhenFocusMoves& popup) { return PumpUntil([&] { return popup.done; }) && WaitForFocus(form->GetWindow()); };
         cWhenFocusMoves escape(start, [&](const std::string& id) { RunTool({"xwininfo", "-id", id}, &list), Xdo({"key", "Escape"}); });
-        Xdo({"key", "alt+Down"});
+        ASSERT_TRUE(Xdo({"key", "alt+Down"}) && finished(escape));
         kept = combo.GetText();
         cWhenFocusMoves choose(start, [&](const std::string& id) { Xdo({"mousemove", "--window", id, "20", "31", "click", "1"}); });
-        Xdo({"key", "F4"});
+        ASSERT_TRUE(Xdo({"key", "F4"}) && finished(choose));
         cWhenFocusMoves close(start, [&](const std::string& id) { RunTool({"xwininfo", "-id", id}, &menu), Xdo({"key", "Escape"}); });
-        Xdo({"key", "ctrl+a"});
-        Xdo({"mousemove", "--window", qeltest::HexWindowId(qeltest::X11WindowOf(start)), "50", "40", "click", "3"});
-        Settle();
+        std::string field = qeltest::HexWindowId(qeltest::X11WindowOf(start));
+        ASSERT_TRUE(Xdo({"key", "ctrl+a", "mousemove", "--window", field, "50", "40", "click", "3"}) && finished(close));
         actions = recorder->actions;
     });
     EXPECT_EQ(qeltest::XwininfoValue(list, "Absolute upper-left X:"), origin.x) << list;
