@@ -1,16 +1,14 @@
 // Server authentication without a network: the Certificate, CertificateVerify and
 // ServerKeyExchange framing; the chain and host name matrix against certificates made by
 // the openssl command (make_pki.sh); the signature scheme matrix over signatures made by
-// `openssl dgst`, and the RFC 8448 CertificateVerify.
+// `openssl dgst`.
 #include "net/tls/certverify.h"
 #include "net/tls/serverauth.h"
 #include "net/tls/truststore.h"
 #include "pki.h"
-#include "rfc8448trace.h"
-#include "scopedenvironment.h"
+#include "support/filehelpers.h"
 
 #include <openssl/evp.h>
-#include <openssl/sha.h>
 #include <openssl/x509.h>
 
 #include <atomic>
@@ -216,7 +214,7 @@ EVP_PKEY* KeyOf(const Bytes& der)
 
 TEST_F(ServerAuthentication, ChainAndHostMatrix)
 {
-    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     const struct
     {
         std::vector<std::string> m_chain;
@@ -243,32 +241,32 @@ TEST_F(ServerAuthentication, ChainAndHostMatrix)
 TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
 {
     // OpenSSL's default file and folder, replaced here by a store without our CA.
-    cScopedEnvironment systemFile(X509_get_default_cert_file_env(), "/nonexistent/cert.pem");
-    cScopedEnvironment systemDir(X509_get_default_cert_dir_env(), "/nonexistent");
+    qeltest::cEnvironmentVariable systemFile(X509_get_default_cert_file_env(), "/nonexistent/cert.pem");
+    qeltest::cEnvironmentVariable systemDir(X509_get_default_cert_dir_env(), "/nonexistent");
     {
-        cScopedEnvironment extra(kExtraCaFileVariable, nullptr);
+        qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, nullptr);
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost"));
         {
-            cScopedEnvironment system(X509_get_default_cert_file_env(), m_pki.Path("ca.pem"));
+            qeltest::cEnvironmentVariable system(X509_get_default_cert_file_env(), m_pki.Path("ca.pem"));
             EXPECT_TRUE(ChainPasses({"leaf"}, "localhost")) << "the system store path";
         }
-        cScopedEnvironment system(X509_get_default_cert_dir_env(), m_pki.m_folder);
+        qeltest::cEnvironmentVariable system(X509_get_default_cert_dir_env(), m_pki.m_folder);
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost")) << "a folder without hash links";
     }
     // A named extra file that gives no anchor fails the check, whatever the chain.
     for (const std::string& file : {m_pki.Path("missing.pem"), m_pki.Path("empty.pem"), m_pki.Path("leaf.key"),
                                    m_pki.Path("content.bin"), m_pki.m_folder}) {
-        cScopedEnvironment extra(kExtraCaFileVariable, file);
+        qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, file);
         EXPECT_EQ(AcquireTrustStore(), nullptr) << file;
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost")) << file;
     }
     {
-        cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca2.pem"));
+        qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, m_pki.Path("ca2.pem"));
         EXPECT_FALSE(ChainPasses({"leaf"}, "localhost"));
         EXPECT_TRUE(ChainPasses({"foreign"}, "localhost"));
     }
     // The store follows the variables: the same settings share one loaded store.
-    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     x509_store_st* first = AcquireTrustStore();
     x509_store_st* second = AcquireTrustStore();
     EXPECT_NE(first, nullptr);
@@ -282,7 +280,7 @@ TEST_F(ServerAuthentication, TrustAnchorsComeFromTheSystemStoreAndTheExtraFile)
 // must take exactly its entry (a byte more or less fails).
 TEST_F(ServerAuthentication, ThreadsShareTheStoreAndDerFillsItsEntry)
 {
-    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     const std::vector<Bytes> good = {Der("leaf2"), Der("int")}, bad = {Der("foreign")};
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
@@ -356,7 +354,7 @@ TEST_F(ServerAuthentication, SignatureSchemeMatrix)
 // failed check: a signature never passes on a key from an earlier connection.
 TEST_F(ServerAuthentication, SignatureNeedsTheCertificateJustVerified)
 {
-    cScopedEnvironment extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
+    qeltest::cEnvironmentVariable extra(kExtraCaFileVariable, m_pki.Path("ca.pem"));
     const Bytes content = ToBytes(m_pki.Read("content.bin"));
     const Bytes message = SignedMessage(eTlsAuthVersion::Tls12, 0x0401, ToBytes(m_pki.Read("0401.sig")));
     const Bytes good = CertificateMessage({Der("leaf")}, eTlsAuthVersion::Tls12);
@@ -374,47 +372,4 @@ TEST_F(ServerAuthentication, SignatureNeedsTheCertificateJustVerified)
     ASSERT_TRUE(authenticator.VerifyCertificate(good.data(), u32(good.size()), eTlsAuthVersion::Tls12, "localhost"));
     authenticator.Reset();
     EXPECT_FALSE(signatureOk());
-}
-
-// RFC 8448 3: the server's CertificateVerify (rsa_pss_rsae_sha256 by a self-signed
-// RSA-1024 key) over the transcript ClientHello..Certificate, and not over another
-// (the scheme matrix changes signatures and schemes).
-TEST(HandshakeSignature, Rfc8448CertificateVerify)
-{
-    cRfc8448Trace trace;
-    QEL_REQUIRE(trace.Loaded(), "RFC 8448 trace in the shared test data");
-    ASSERT_TRUE(trace.EnterSection("3.  Simple 1-RTT Handshake"));
-    const Bytes clientHello = trace.Read("{client}  construct a ClientHello handshake message", "ClientHello");
-    const Bytes serverHello = trace.Read("{server}  construct a ServerHello handshake message", "ServerHello");
-    const Bytes extensions = trace.Read("{server}  construct a EncryptedExtensions handshake message", "EncryptedExtensions");
-    const Bytes certificate = trace.Read("{server}  construct a Certificate handshake message", "Certificate");
-    const Bytes verify = trace.Read("{server}  construct a CertificateVerify handshake message", "CertificateVerify");
-
-    bool opened = false;
-    const std::vector<Bytes> ders = ReadAll(certificate, eTlsAuthVersion::Tls13, opened);
-    ASSERT_TRUE(opened);
-    ASSERT_EQ(ders.size(), 1u);
-    EVP_PKEY* key = KeyOf(ders[0]);
-    ASSERT_NE(key, nullptr);
-
-    Bytes transcript;
-    for (const Bytes* message : {&clientHello, &serverHello, &extensions, &certificate}) {
-        transcript.insert(transcript.end(), message->begin(), message->end());
-    }
-    Bytes content(64, 0x20);
-    const std::string label = "TLS 1.3, server CertificateVerify";
-    content.insert(content.end(), label.begin(), label.end());
-    content.push_back(0);
-    content.resize(content.size() + SHA256_DIGEST_LENGTH);
-    SHA256(transcript.data(), transcript.size(), content.data() + content.size() - SHA256_DIGEST_LENGTH);
-
-    auto verifies = [&](const Bytes& message, const Bytes& signed_) {
-        sHandshakeSignature signature;
-        return ReadHandshakeSignature(message.data(), u32(message.size()), eTlsAuthVersion::Tls13, signature) &&
-               VerifyHandshakeSignature(key, signature, eTlsAuthVersion::Tls13, signed_.data(), u32(signed_.size()));
-    };
-    EXPECT_TRUE(verifies(verify, content));
-    content.back() ^= 1;
-    EXPECT_FALSE(verifies(verify, content));
-    EVP_PKEY_free(key);
 }

@@ -45,33 +45,16 @@ protected:
         m_pki = TestPki();
         ASSERT_FALSE(m_pki.m_folder.empty());
         m_folder.Write("answer.txt", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-        m_folder.Write("ca.cnf", "[ca]\ndefault_ca = c\n[c]\ndatabase = index.txt\nnew_certs_dir = .\n"
-                                 "serial = serial\ndefault_md = sha256\npolicy = p\n[p]\ncommonName = supplied\n");
-        m_folder.Write("index.txt", "");
-        m_folder.Write("serial", "1000\n");
-        m_folder.Write("localhost.ext", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-        m_folder.Write("other.ext", "subjectAltName=DNS:other.test\n");
-        const std::string ca = " -cert " + m_pki.m_caFile + " -keyfile " + m_pki.m_folder + "/ca.key";
-        const std::string key = " -key " + m_pki.m_leafKey;
-        ASSERT_TRUE(RunShell(
-            "openssl req -new" + key + " -subj /CN=localhost -out localhost.csr && "
-            "openssl req -new" + key + " -subj /CN=other.test -out other.csr && "
-            "openssl ca -config ca.cnf -batch -notext" + ca + " -in localhost.csr -out expired.pem "
-            "-startdate 20200101000000Z -enddate 20200201000000Z -extfile localhost.ext && "
-            "openssl ca -config ca.cnf -batch -notext" + ca + " -in other.csr -out other.pem -days 30 "
-            "-extfile other.ext && "
-            "openssl req -x509" + key + " -subj /CN=localhost -days 30 -out self.pem "
-            "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 2>/dev/null",
-            m_folder.Path()));
     }
 
-    // openssl s_server on the test key with `certificate` (a file in the scratch folder,
-    // or the test leaf when empty) for one connection; its port.
-    uint16_t StartServer(const std::string& certificate, const std::vector<std::string>& extra = {})
+    // openssl s_server with the test PKI's `name`.pem and its key (the leaf's when empty)
+    // for one connection; its port.
+    uint16_t StartServer(const std::string& name, const std::vector<std::string>& extra = {})
     {
         sTestPki pki = m_pki;
-        if (!certificate.empty()) {
-            pki.m_leafCert = m_folder.PathOf(certificate);
+        if (!name.empty()) {
+            pki.m_leafCert = m_pki.Path(name + ".pem");
+            pki.m_leafKey = m_pki.Path(name == "self" ? "self.key" : "leaf.key");
         }
         const uint16_t port = StartOpenSslServer(m_server, pki, m_folder.Path(), 1, extra);
         EXPECT_NE(port, 0) << m_server.Log();
@@ -110,17 +93,17 @@ TEST_F(ExchangeFailure, EachReasonFromARealSetup)
     };
     const std::vector<sRow> rows = {
         {"NothingListening", [&] { return Url("http", FindFreeLoopbackPort()); }, eExchangeFailure::ConnectionRefused},
-        {"Expired", [&] { return Url("https", StartServer("expired.pem")); }, eExchangeFailure::CertificateExpired},
-        {"SelfSigned", [&] { return Url("https", StartServer("self.pem")); }, eExchangeFailure::CertificateUntrusted},
-        {"WrongName", [&] { return Url("https", StartServer("other.pem")); }, eExchangeFailure::CertificateWrongHost},
+        {"Expired", [&] { return Url("https", StartServer("expired")); }, eExchangeFailure::CertificateExpired},
+        {"SelfSigned", [&] { return Url("https", StartServer("self")); }, eExchangeFailure::CertificateUntrusted},
+        {"WrongName", [&] { return Url("https", StartServer("wrong")); }, eExchangeFailure::CertificateWrongHost},
         {"NoCommonGroup", [&] { return Url("https", StartServer("", {"-groups", "P-256"})); },
          eExchangeFailure::TlsAlert, 40},
         {"AlteredSignature", [&] {
-             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_2"}), true);
+             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_2"}), eTamperTarget::ServerKeyExchange);
              return Url("https", proxy->Port());
          }, eExchangeFailure::BadSignature},
         {"AlteredRecord", [&] {
-             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_3"}), true, eTamperTarget::ProtectedRecord);
+             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_3"}), eTamperTarget::ProtectedRecord);
              return Url("https", proxy->Port());
          }, eExchangeFailure::RecordAuthentication},
         {"UnofferedSuite", [&] { return rawAt("https", unofferedSuite); }, eExchangeFailure::NoCommonProtocol},

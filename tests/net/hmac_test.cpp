@@ -1,4 +1,6 @@
-// HMAC and HKDF against the RFC files (RFC 2202, 4231, 5869) and Wycheproof.
+// HMAC and HKDF against the RFC files (RFC 2202, 4231, 5869) and Wycheproof; the limits of
+// the TLS 1.3 HKDF-Expand-Label. (The TLS key schedules and the TLS 1.2 PRF are checked
+// end to end by the RFC 8448 replays and by the key logs of the interop servers.)
 #include "net/crypto/hkdf.h"
 #include "net/crypto/hmac.h"
 #include "vectors.h"
@@ -144,4 +146,18 @@ TEST(Hkdf, ExpandRefusesBadArguments)
     EXPECT_FALSE(HkdfExpand256(prk, nullptr, 0, nullptr, 32));
     EXPECT_FALSE(HkdfExpand256(prk, nullptr, 0, out, 0));
     EXPECT_FALSE(HkdfExpand384(prk, nullptr, 4, out, 32)) << "info length without info";
+}
+
+TEST(Hkdf, LabelAndContextLimits)
+{
+    const u8 secret[32] = {};
+    u8 out[32];
+    const std::string longest(249, 'a');
+    const Bytes context(256, 1);
+    EXPECT_TRUE(HkdfExpandLabel256(secret, nullptr, 0, longest.c_str(), out, 32));
+    EXPECT_FALSE(HkdfExpandLabel256(secret, nullptr, 0, (longest + "a").c_str(), out, 32));
+    EXPECT_TRUE(HkdfExpandLabel256(secret, context.data(), 255, "key", out, 32));
+    EXPECT_FALSE(HkdfExpandLabel256(secret, context.data(), 256, "key", out, 32));
+    EXPECT_FALSE(HkdfExpandLabel256(secret, nullptr, 3, "key", out, 32));
+    EXPECT_FALSE(HkdfExpandLabel384(secret, nullptr, 0, nullptr, out, 32));
 }

@@ -1,6 +1,6 @@
 // Whole exchanges against real servers, with curl as the oracle for status and body:
 // nginx (keep-alive, 404, redirects with a body, relative redirects) in plain HTTP and TLS,
-// openssl s_server canned answers, and a transport reused after a stopped exchange.
+// and a transport reused after a stopped exchange.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
 #include "peerservers.h"
@@ -184,41 +184,4 @@ TEST_F(HttpExchange, TransportReuseAfterAStoppedExchange)
     EXPECT_EQ(clean.m_status, 200);
     EXPECT_EQ(body.m_head, "clean");
     EXPECT_EQ(transport.GetTlsState(), eTlsState::Tls12);
-}
-
-// openssl s_server -HTTP sends each file as the whole response.
-TEST_F(HttpExchange, CannedAnswersFromOpenSsl)
-{
-    QEL_REQUIRE(qeltest::HaveTool("openssl"), "openssl");
-    struct sCanned
-    {
-        const char* m_file;
-        std::string m_response;
-        bool m_ok;
-        int m_status;
-        std::string m_body;
-    };
-    const std::vector<sCanned> canned = {
-        {"chunked.txt", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + ChunkedEncode(m_body, 9), true, 200, m_body},
-        {"lower.txt", "HTTP/1.1 200 OK\r\ncontent-length: 4\r\n\r\nbody", true, 200, "body"},
-        {"http2.txt", "HTTP/2 200 OK\r\nContent-Length: 4\r\n\r\nbody", false, 0, ""},
-        {"zero.txt", "HTTP/1.1 000 OK\r\nContent-Length: 4\r\n\r\nbody", false, 0, ""},
-        {"nolength.txt", "HTTP/1.0 200 OK\r\n\r\n" + m_body, true, 200, m_body},
-        {"short.txt", "HTTP/1.0 200 OK\r\nContent-Length: 400000\r\n\r\n" + m_body, false, 200, m_body},
-        {"twolengths.txt", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nContent-Length: 5\r\n\r\nbody!", false, 200, ""},
-        {"samelengths.txt", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nContent-Length: 4\r\n\r\nbody", true, 200, "body"},
-    };
-    for (const sCanned& answer : canned) {
-        m_folder.Write(answer.m_file, answer.m_response);
-    }
-    cPeerProcess peer;
-    const uint16_t port = StartOpenSslServer(peer, m_pki, m_folder.Path(), int(canned.size()), {"-tls1_3"});
-    ASSERT_NE(port, 0) << peer.Log();
-    for (const sCanned& answer : canned) {
-        SCOPED_TRACE(answer.m_file);
-        const sExchange result = Exchange("https://127.0.0.1:" + std::to_string(port) + "/" + answer.m_file);
-        EXPECT_EQ(result.m_ok, answer.m_ok);
-        EXPECT_EQ(result.m_status, answer.m_status);
-        EXPECT_EQ(result.m_digest, Sha256Hex(answer.m_body));
-    }
 }

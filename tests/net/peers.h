@@ -31,19 +31,8 @@ namespace nettest {
 class cScratchFolder : public qeltest::cScratchFolder
 {
 public:
-    void Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
-        file.write(bytes.data(), std::streamsize(bytes.size()));
-        EXPECT_TRUE(file.good()) << name;
-    }
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream file(PathOf(name), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    void Write(const std::string& name, const std::string& bytes) const { MakeFile(name, bytes); }
+    std::string Read(const std::string& name) const { return qeltest::ReadText(PathOf(name)); }
 };
 
 // A port on 127.0.0.1 that was free a moment ago: bound to port 0, read, released.

@@ -16,19 +16,12 @@ namespace nettest {
 struct sTestPki
 {
     std::string m_folder;     // empty when openssl is missing or failed
-    std::string m_caFile;     // ca.pem
     std::string m_leafCert;   // leaf.pem
     std::string m_leafKey;    // leaf.key
     std::string m_keyAndCert; // key+cert.pem (lighttpd)
 
     std::string Path(const std::string& name) const { return m_folder + "/" + name; }
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream file(Path(name), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        return bytes.str();
-    }
+    std::string Read(const std::string& name) const { return qeltest::ReadText(Path(name)); }
 };
 
 // Also points QEL_EXTRA_CA_FILE at the CA, so that every peer test authenticates its
@@ -56,7 +49,7 @@ inline sTestPki TestPki()
         }
     }
     ::setenv("QEL_EXTRA_CA_FILE", (folder + "/ca.pem").c_str(), 1);
-    return {folder, folder + "/ca.pem", folder + "/leaf.pem", folder + "/leaf.key", folder + "/key+cert.pem"};
+    return {folder, folder + "/leaf.pem", folder + "/leaf.key", folder + "/key+cert.pem"};
 }
 
 } // namespace nettest

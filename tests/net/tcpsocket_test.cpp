@@ -1,7 +1,6 @@
 // The TCP client and the socket stream on loopback: the error codes of refused, timed-out
 // and closed connections, the strict dotted-quad parse before the resolver, sends after
 // the peer has gone, and Abort from another thread.
-#include "base/streams.h"
 #include "net/http/socketio.h"
 #include "net/http/tcpsocket.h"
 #include "scriptedpeer.h"
@@ -97,14 +96,11 @@ TEST(TcpClient, UnansweredConnectTimesOutWithCode2)
     bool timedOut = false;
     for (int attempt = 0; attempt < 8 && !timedOut; ++attempt) {
         auto client = std::make_unique<cTCPClient>();
-        const auto start = std::chrono::steady_clock::now();
         if (client->Connect(kLoopback, port, 300)) {
             fillers.push_back(std::move(client));
             continue;
         }
         EXPECT_EQ(client->GetLastError(), 2);
-        EXPECT_GE(SecondsSince(start), 0.25);
-        EXPECT_LT(SecondsSince(start), 2.0);
         timedOut = true;
     }
     EXPECT_TRUE(timedOut);
@@ -117,10 +113,8 @@ TEST(TcpClient, SilentPeerTimesOutThenCloseGivesCode4)
     cTCPClient& client = peer.Client();
     char buffer[16];
     const sSocketTimeout oneSecond = {1, 0};
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
     EXPECT_EQ(client.GetLastError(), 5);
-    EXPECT_GE(SecondsSince(start), 0.9);
     peer.Release();
     EXPECT_EQ(client.Receive(buffer, sizeof(buffer), &oneSecond), 0);
     EXPECT_EQ(client.GetLastError(), 4);
@@ -162,17 +156,6 @@ TEST(TcpClient, AbortFromAnotherThreadEndsAWaitingReceive)
     stopper.join();
 }
 
-TEST(TcpClient, NoSocketGivesCode4)
-{
-    cTCPClient client;
-    char buffer[4] = {};
-    EXPECT_EQ(client.Send(buffer, 4), 0);
-    EXPECT_EQ(client.GetLastError(), 4);
-    EXPECT_EQ(client.Receive(buffer, 4, nullptr), 0);
-    EXPECT_EQ(client.GetLastError(), 4);
-    EXPECT_EQ(client.ReceiveRaw(buffer, 4), 0);
-}
-
 TEST(ResolveHostAddress, DottedQuadsAreParsedStrictlyBeforeTheResolver)
 {
     cResolverScope scope;
@@ -204,6 +187,7 @@ TEST(ResolveHostAddress, LocalhostResolvesForReal)
     EXPECT_EQ(address[0], 127);
 }
 
+// Without a connection nothing is read or sent, and the socket's error is 4.
 TEST(SocketIO, WithoutConnection)
 {
     cSocketIO stream(nullptr);
@@ -211,17 +195,13 @@ TEST(SocketIO, WithoutConnection)
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_EQ(stream.Read(buffer, sizeof(buffer)), 0u);
     EXPECT_EQ(stream.Write(buffer, sizeof(buffer)), 0u);
-    EXPECT_EQ(stream.GetSize(), kUnknownStreamSize);
-    EXPECT_FALSE(stream.Seek(0));
-    EXPECT_FALSE(stream.SeekFromEnd(0));
-    EXPECT_FALSE(stream.SetSize(0));
-    EXPECT_FALSE(stream.SetTime(0));
     EXPECT_EQ(stream.Clone(), nullptr);
-    EXPECT_EQ(stream.GetKind(), 0);
-
     cTCPClient unconnected;
-    cSocketIO overUnconnected(&unconnected);
-    EXPECT_FALSE(overUnconnected.IsOpen());
+    EXPECT_FALSE(cSocketIO(&unconnected).IsOpen());
+    EXPECT_EQ(unconnected.Send(buffer, 4), 0);
+    EXPECT_EQ(unconnected.GetLastError(), 4);
+    EXPECT_EQ(unconnected.Receive(buffer, 4, nullptr), 0);
+    EXPECT_EQ(unconnected.GetLastError(), 4);
 }
 
 TEST(SocketIO, ReadsWritesAndClosesTheConnection)

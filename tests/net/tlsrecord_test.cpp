@@ -104,19 +104,6 @@ TEST(TlsRecordWrite, Tls13SizesAndSequenceNumbers)
     }
 }
 
-TEST(TlsRecordRead, HandsOutARecordPieceByPiece)
-{
-    cTraceEngine pair;
-    pair.PeerSends(SealTls13Record(pair.m_serverKey, pair.m_serverIv, 0, Inner("0123456789abcdefghijklmno", 23)));
-    EXPECT_EQ(pair.ReceiveOnce(10), "0123456789");
-    EXPECT_EQ(pair.ReceiveOnce(10), "abcdefghij");
-    u32 room = 0;
-    EXPECT_EQ(pair.Engine().GetReceiveBuffer(room), nullptr) << "no record is taken while plaintext waits";
-    EXPECT_EQ(pair.ReceiveOnce(10), "klmno");
-    pair.PeerSends(SealTls13Record(pair.m_serverKey, pair.m_serverIv, 1, Inner("next", 23)));
-    EXPECT_EQ(pair.ReceiveOnce(10), "next");
-}
-
 // Records sealed with the RFC 8448 3 server application key, after the handshake.
 class TlsRecordReframed : public ::testing::Test
 {
@@ -202,31 +189,6 @@ TEST_F(TlsRecordReframed, RecordsThatEndTheConnection)
         EXPECT_EQ(pair.ReceiveOnce(), "") << "the good record after it is never handed out";
         EXPECT_TRUE(pair.HasFailed());
         EXPECT_EQ(pair.Engine().GetFailure(), test.m_reason);
-    }
-}
-
-// The constant-time MAC over a secret length agrees with libcrypto's HMAC-SHA1 for every
-// length in every window the record check uses.
-TEST(TlsCbcMac, SecretLengthHmacMatchesLibcrypto)
-{
-    std::mt19937 random(5);
-    Bytes data(400);
-    for (auto& byte : data) {
-        byte = uint8_t(random());
-    }
-    const uint8_t header[13] = {0, 0, 0, 0, 0, 0, 0, 7, 23, 3, 3, 0, 0};
-    for (u32 maxLength = 0; maxLength < 300; ++maxLength) {
-        const u32 minLength = maxLength > 15 ? maxLength - 15 : 0;
-        for (u32 length = minLength; length <= maxLength; ++length) {
-            u8 ours[20];
-            HmacSha1SecretLength(kServerMac.data(), header, data.data(), length, minLength, maxLength, ours);
-            Bytes input(header, header + 13);
-            input.insert(input.end(), data.begin(), data.begin() + length);
-            uint8_t theirs[20];
-            unsigned int size = 0;
-            HMAC(EVP_sha1(), kServerMac.data(), 20, input.data(), input.size(), theirs, &size);
-            ASSERT_EQ(Bytes(ours, ours + 20), Bytes(theirs, theirs + 20)) << length << " in " << minLength << ".." << maxLength;
-        }
     }
 }
 

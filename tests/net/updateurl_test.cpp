@@ -5,14 +5,14 @@
 #include "net/http/plaindatareader.h"
 #include "net/update/updatehosts.h"
 #include "net/update/updateurl.h"
-#include "scopedenvironment.h"
+#include "support/filehelpers.h"
 #include "support/testsupport.h"
 
 #include <cstdlib>
 #include <optional>
 #include <string>
 
-using nettest::cScopedEnvironment;
+using qeltest::cEnvironmentVariable;
 
 namespace {
 
@@ -35,7 +35,7 @@ std::string Expected(const sUpdateHost& host, const std::string& id)
 
 TEST(UpdateUrl, SuffixChoosesTheHost)
 {
-    cScopedEnvironment noBase(kUpdateBaseUrlVariable, nullptr);
+    cEnvironmentVariable noBase(kUpdateBaseUrlVariable, nullptr);
     const struct
     {
         const char* m_id;
@@ -64,7 +64,7 @@ TEST(UpdateUrl, SuffixChoosesTheHost)
 // The id goes in raw: bytes that make the address unparseable fail later, in ParseUrl.
 TEST(UpdateUrl, IdIsNotEscaped)
 {
-    cScopedEnvironment noBase(kUpdateBaseUrlVariable, nullptr);
+    cEnvironmentVariable noBase(kUpdateBaseUrlVariable, nullptr);
     EXPECT_EQ(UrlOf("a&b=c/d.kr"), Expected(kUpdateHostKorea, "a&b=c/d.kr"));
     for (const char* id : {"a b", "a\"b", "a<b", "a>b", "a\\b", "a^b", "a`b", "a{b", "a}b", "a|b", "a\tb", "a\x7F" "b", "\xC3\xA4"}) {
         const std::optional<std::string> url = UrlOf(id);
@@ -77,7 +77,7 @@ TEST(UpdateUrl, IdIsNotEscaped)
 TEST(UpdateUrl, ConfiguredOriginKeepsEachPath)
 {
     for (const char* base : {"https://127.0.0.1:8443", "https://127.0.0.1:8443/", "http://localhost:8080", "HTTPS://h"}) {
-        cScopedEnvironment configured(kUpdateBaseUrlVariable, base);
+        cEnvironmentVariable configured(kUpdateBaseUrlVariable, base);
         std::string origin = base;
         if (origin.back() == '/') {
             origin.pop_back();
@@ -89,7 +89,7 @@ TEST(UpdateUrl, ConfiguredOriginKeepsEachPath)
     // No silent fall-back to the real services.
     for (const char* base : {"", "ftp://h", "https://", "https://h:0", "https://h:65536", "https://h/x",
                              "https://h//", "https://h/?a=1", "https://h?a=1", "https://h#f", "https://h p", "https://:8443", "127.0.0.1:8443"}) {
-        cScopedEnvironment configured(kUpdateBaseUrlVariable, base);
+        cEnvironmentVariable configured(kUpdateBaseUrlVariable, base);
         EXPECT_EQ(UrlOf("demo"), std::nullopt) << '"' << base << '"';
     }
 }

@@ -1,12 +1,9 @@
 // X25519 on both ladders against RFC 7748 (5.2 vectors and iterations, 6.1 key agreement),
-// every Wycheproof case and libcrypto on random keys; the field packing at the edges of p
-// and the AVX2 field multiplication at its limb bounds.
+// every Wycheproof case; the field packing at the edges of p.
 #include "cryptopaths.h"
 #include "net/crypto/fe25519.h"
 #include "net/crypto/x25519.h"
 #include "vectors.h"
-
-#include <openssl/evp.h>
 
 using namespace nettest;
 
@@ -28,23 +25,6 @@ Bytes Base()
     Bytes base(32, 0);
     base[0] = 9;
     return base;
-}
-
-// libcrypto's X25519: the public key of `own`, or with `peer` the shared secret.
-Bytes Libcrypto(const Bytes& own, const Bytes& peer = {})
-{
-    EVP_PKEY* key = EVP_PKEY_new_raw_private_key(EVP_PKEY_X25519, nullptr, own.data(), 32);
-    EVP_PKEY* other = peer.empty() ? nullptr : EVP_PKEY_new_raw_public_key(EVP_PKEY_X25519, nullptr, peer.data(), 32);
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
-    Bytes out(32);
-    size_t size = 32;
-    EXPECT_TRUE(other == nullptr ? EVP_PKEY_get_raw_public_key(key, out.data(), &size) == 1
-                                 : EVP_PKEY_derive_init(ctx) == 1 && EVP_PKEY_derive_set_peer(ctx, other) == 1 &&
-                                       EVP_PKEY_derive(ctx, out.data(), &size) == 1);
-    EVP_PKEY_CTX_free(ctx);
-    EVP_PKEY_free(other);
-    EVP_PKEY_free(key);
-    return out;
 }
 
 } // namespace
@@ -98,19 +78,6 @@ TEST_P(X25519Paths, Wycheproof)
     EXPECT_EQ(zeros, 31u);
 }
 
-// Random unclamped scalars against libcrypto's X25519: 10^4 pairs on the AVX2 ladder,
-// 3,000 on the slower portable one.
-TEST_P(X25519Paths, RandomPairsMatchLibcrypto)
-{
-    std::mt19937_64 random(0x25519);
-    const int pairs = GetParam() == ePath::Instructions ? 10000 : 3000;
-    for (int n = 0; n < pairs; ++n) {
-        const Bytes own = RandomBytes(random, 32);
-        const Bytes peerPublic = Libcrypto(RandomBytes(random, 32));
-        ASSERT_EQ(ToHex(Shared(own, peerPublic)), ToHex(Libcrypto(own, peerPublic))) << n;
-    }
-}
-
 QEL_INSTANTIATE_PATHS(X25519Paths);
 
 TEST(X25519, KeyPairFromThePool)
@@ -119,7 +86,7 @@ TEST(X25519, KeyPairFromThePool)
     ASSERT_TRUE(X25519KeyPair(privateKey.data(), publicKey.data()));
     ASSERT_TRUE(X25519KeyPair(other.data(), otherPublic.data()));
     EXPECT_NE(privateKey, other);
-    EXPECT_EQ(ToHex(publicKey), ToHex(Libcrypto(privateKey)));
+    EXPECT_EQ(ToHex(publicKey), ToHex(Shared(privateKey, Base())));
 }
 
 // Packing reduces fully: p -> 0, p + 1 -> 1, p - 1 stays, the unreduced 2^255 - 1 (limbs
@@ -153,33 +120,4 @@ TEST(Fe25519, PackReducesFullyAtTheEdges)
     u8 out[32];
     Fe25519Pack(out, unpacked);
     EXPECT_EQ(ToHex(out, 32), "12" + zeros);
-}
-
-// The AVX2 multiplication and squaring give the portable field values on random signed
-// limbs up to the ladder's bounds (|limb| < 2^18), which the vectors do not reach.
-TEST(Fe25519, Avx2MultiplyMatchesPortable)
-{
-    const sX25519Ladder* avx2 = X25519Avx2Ladder();
-    if (avx2 == nullptr) {
-        GTEST_SKIP() << "no AVX2 on this processor";
-    }
-    std::mt19937_64 random(0xa2);
-    auto packed = [](const sFieldElem25519& x) {
-        u8 out[32];
-        Fe25519Pack(out, x);
-        return ToHex(out, 32);
-    };
-    for (int n = 0; n < 20000; ++n) {
-        sFieldElem25519 a, b, portable, vector;
-        for (int i = 0; i < 16; ++i) {
-            a.m_limbs[i] = static_cast<i64>(random() % (1u << 19)) - (1 << 18);
-            b.m_limbs[i] = static_cast<i64>(random() % (1u << 19)) - (1 << 18);
-        }
-        Fe25519Mul(portable, a, b);
-        avx2->m_field.m_multiply(vector, a, b);
-        ASSERT_EQ(packed(vector), packed(portable)) << n;
-        Fe25519Square(portable, a);
-        avx2->m_field.m_square(vector, a);
-        ASSERT_EQ(packed(vector), packed(portable)) << n;
-    }
 }

@@ -124,35 +124,6 @@ TEST_F(FreeTypeFont, AdvancesAgreeWithHarfBuzzAtTheUiSizes)
     }
 }
 
-TEST_F(FreeTypeFont, GlyphsStayInTheirCellAndStylesDiffer)
-{
-    canvas->FillRect(0, 0, 200, 40, 0xFFFFFF, 0xFFFFFF);
-    canvas->SetColors(0x000000, 0xFFFFFF);
-    canvas->DrawTextW(2, 10, false, u"Hgjpqy", -1);
-    i32 inked = 0;
-    for (i32 y = 0; y < 40; ++y) {
-        for (i32 x = 0; x < 200; ++x) {
-            const u32 pixel = canvas->GetPixels()[y * canvas->GetStride() + x];
-            if (pixel != 0xFFFFFFFF) {
-                ++inked;
-                EXPECT_TRUE(y >= 10 && y < 23) << "ink outside the 13-pixel cell at row " << y;
-            }
-        }
-    }
-    EXPECT_GT(inked, 60);
-
-    sSize regular, bold, underlined;
-    canvas->SelectFont(GetDefaultUiFont());
-    ASSERT_TRUE(canvas->MeasureTextW(u"Install", -1, &regular));
-    canvas->SelectFont(GetBoldUiFont());
-    ASSERT_TRUE(canvas->MeasureTextW(u"Install", -1, &bold));
-    canvas->SelectFont(GetUnderlinedUiFont());
-    ASSERT_TRUE(canvas->MeasureTextW(u"Install", -1, &underlined));
-    EXPECT_GT(bold.width, regular.width);
-    EXPECT_EQ(underlined.width, regular.width);
-    EXPECT_EQ(bold.height, 13);
-}
-
 TEST_F(FreeTypeFont, UnknownFacesFallBackAndMissingGlyphsStillAdvance)
 {
     canvas->SelectFont(GetCachedFont(5, 13, u"NoSuchFaceAnywhere", false, false, false));

@@ -1,14 +1,10 @@
-// The toolkit's own popup menu and message box in real windows: the menu fits the real
-// screen and keeps its protocol under real input, and a message box nested two runs deep
-// ends alone.
-#include "gui/controls/messagebox.h"
+// The toolkit's own popup menu in real windows: it fits the real screen and keeps its
+// protocol under real input.
 #include "gui/controls/popupmenu.h"
 #include "gui/core/form.h"
-#include "gui/core/keys.h"
 #include "sdltesttools.h"
 
 #include <SDL.h>
-
 
 namespace {
 
@@ -16,7 +12,6 @@ using qeltest::cRunScript;
 using qeltest::HexWindowId;
 using qeltest::X11WindowOf;
 using qeltest::XwininfoValue;
-
 
 class SdlControls : public qeltest::cSdlTest
 {
@@ -69,49 +64,6 @@ TEST_F(SdlControls, AMenuNearTheBottomOpensAboveItsPointAndTakesRealClicks)
     EXPECT_EQ(clicked, 20);
     EXPECT_EQ(escaped, -1);
     EXPECT_EQ(focusTaken, -1);
-}
-
-// A message box over a dialog over the main form: three windows; its Return ends the box
-// only, while the dialog under it takes no input.
-TEST_F(SdlControls, AMessageBoxTwoRunsDeepEndsAloneOnReturn)
-{
-    QEL_REQUIRE_X_TOOLS();
-    auto* dialog = new cCustomForm;
-    auto* dialogTarget = new qeltest::cRecorder;
-    std::vector<std::string> shown;
-    std::string tree;
-    bool answer = false;
-    bool dialogRanOn = false;
-    std::vector<std::string> blockedInput;
-    InDialog([&](cCustomForm* main) {
-        cRunScript dialogScript;
-        dialogScript.Post([&] {
-            ASSERT_TRUE(WaitForFocus(dialog->GetWindow()));
-            dialog->GetClientPanel()->AttachChild(dialogTarget, 0, 0, 100, 60);
-            std::string dialogId = HexWindowId(X11WindowOf(dialog->GetWindow()));
-            cRunScript boxScript;
-            WhenFocusMoves(dialog, boxScript, [&](unsigned long box) {
-                shown = {HexWindowId(X11WindowOf(main->GetWindow())), dialogId, HexWindowId(box)};
-                RunTool({"xwininfo", "-root", "-children"}, &tree);
-                Xdo({"mousemove", "--window", dialogId, "40", "60", "click", "1"});
-                Xdo({"key", "a", "Return"});
-            });
-            answer = MessageBox(dialog, u"First line\nSecond line", u"Box", 0, kMessageQuestion, kMessageYesNo);
-            dialogRanOn = !dialog->GetWindow()->IsRunEnded();
-            blockedInput = dialogTarget->mouse;
-            blockedInput.insert(blockedInput.end(), dialogTarget->keys.size(), "key");
-            dialog->EndModal(4);
-        });
-        EXPECT_EQ(main->RunModal(u"dialog", 300, 200, dialog, false), 4);
-    });
-    delete dialogTarget;
-    ASSERT_EQ(shown.size(), 3u);
-    for (const std::string& id : shown) {
-        EXPECT_NE(tree.find(id + " "), std::string::npos) << id << " not among\n" << tree;
-    }
-    EXPECT_TRUE(answer);
-    EXPECT_TRUE(dialogRanOn);
-    EXPECT_TRUE(blockedInput.empty()) << blockedInput.front();
 }
 
 } // namespace

@@ -151,33 +151,4 @@ TEST_F(SdlPixels, TheServerShowsTheHeadlessRenderingPixelForPixel)
     ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
 }
 
-// A window the server resizes gets a canvas and texture of the new size and shows the
-// tree laid out anew, as a window opened at that size does.
-TEST_F(SdlPixels, AResizedWindowShowsWhatAWindowOfThatSizeShows)
-{
-    QEL_REQUIRE_X_TOOLS();
-    QEL_REQUIRE(qeltest::HaveTool("import") && qeltest::HaveTool("compare"), "import and compare (imagemagick)");
-    const std::string headless = Folder() + "sdl_pixels_headless_resized.png";
-    const std::string shot = Folder() + "sdl_pixels_shot_resized.png";
-    RenderHeadless(new cPixelForm, 450, 300, [&](cHeadlessHost& h, cWindowTranslator& window) {
-        h.Pump();
-        EXPECT_TRUE(h.SavePng(&window, headless));
-    });
-    auto* form = new cPixelForm;
-    std::string differing;
-    cRunScript script;
-    script.Post([&] {
-        ASSERT_TRUE(WaitForFocus(form->GetWindow()));
-        std::string id = qeltest::HexWindowId(qeltest::X11WindowOf(form->GetWindow()));
-        Xdo({"windowsize", id, "450", "300"});
-        PumpUntil([&] { return form->GetWidth() == 450 && form->GetHeight() == 300; });
-        Settle();
-        ASSERT_TRUE(RunTool({"import", "-silent", "-window", id, shot}));
-        differing = DifferingPixels(shot, headless);
-        form->EndModal(1);
-    });
-    EXPECT_EQ(Maker()->RunModalOver(u"pixels", 360, 240, form, nullptr, true), 1);
-    EXPECT_EQ(differing, "0") << shot << " against " << headless;
-}
-
 } // namespace

@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -48,14 +47,6 @@ public:
 
 const bool g_environmentAdded = (::testing::AddGlobalTestEnvironment(new cHostEnvironment), true);
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
 cSdlHost* cSdlTest::host = nullptr;
@@ -64,7 +55,10 @@ cSdlHost* cSdlTest::host = nullptr;
 
 cToolProcess::~cToolProcess()
 {
-    Stop();
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
 }
 
 bool cToolProcess::Start(const std::vector<std::string>& args, const std::string& input)
@@ -83,7 +77,7 @@ bool cToolProcess::Start(const std::vector<std::string>& args, const std::string
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, m_folder->PathOf("in").c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, m_folder->PathOf("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, m_folder->PathOf("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     int error = ::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
@@ -109,21 +103,7 @@ bool cToolProcess::HasExited()
 
 std::string cToolProcess::GetOutput() const
 {
-    return m_folder != nullptr ? ReadFile(m_folder->PathOf("out")) : std::string();
-}
-
-std::string cToolProcess::GetErrors() const
-{
-    return m_folder != nullptr ? ReadFile(m_folder->PathOf("err")) : std::string();
-}
-
-void cToolProcess::Stop()
-{
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
+    return m_folder != nullptr ? ReadText(m_folder->PathOf("out")) : std::string();
 }
 
 unsigned long X11WindowOf(cWindowTranslator* window)
@@ -203,7 +183,7 @@ bool cSdlTest::RunTool(const std::vector<std::string>& args, std::string* output
         exited = tool.HasExited();
     }
     if (output != nullptr) {
-        *output = tool.GetOutput() + tool.GetErrors();
+        *output = tool.GetOutput();
     }
     if (!exited) {
         ADD_FAILURE() << args[0] << " " << (args.size() > 1 ? args[1] : "") << " did not finish";
@@ -285,7 +265,6 @@ bool cRecorder::OnMouseWheel(i32 notches)
 
 bool cRecorder::OnAction(cChildElement* source, cChildAction* action)
 {
-    ++actionCount;
     if (auto* context = dynamic_cast<cContextAction*>(action)) {
         actions.push_back("Context(" + Point(context->GetX(), context->GetY()) + ")");
     } else if (action->GetCode() != 0) {

@@ -23,8 +23,8 @@
 
 namespace qeltest {
 
-// A tool started with posix_spawnp (no shell); stdout and stderr go to files read back
-// as text. Ended by its own pid when the object goes, if it is still running.
+// A tool started with posix_spawnp (no shell); stdout and stderr go to one file read
+// back as text. Ended by its own pid when the object goes, if it is still running.
 class cToolProcess
 {
 public:
@@ -39,8 +39,6 @@ public:
     // -1 while running or when it did not exit normally.
     int GetExitCode() const { return m_exitCode; }
     std::string GetOutput() const;
-    std::string GetErrors() const;
-    void Stop();
 
 private:
     pid_t m_pid = -1;
@@ -125,7 +123,6 @@ public:
     std::u16string chars;
     std::vector<std::string> mouse;
     std::vector<std::string> actions;
-    i32 actionCount = 0;
 
 private:
     static std::string Point(i32 x, i32 y) { return std::to_string(x) + "," + std::to_string(y); }

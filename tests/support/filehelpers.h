@@ -35,6 +35,7 @@ public:
         m_old = m_had ? old : "";
         Set(value);
     }
+    cEnvironmentVariable(const char* name, const std::string& value) : cEnvironmentVariable(name, value.c_str()) {}
     ~cEnvironmentVariable() { Set(m_had ? m_old.c_str() : nullptr); }
     cEnvironmentVariable(const cEnvironmentVariable&) = delete;
     cEnvironmentVariable& operator=(const cEnvironmentVariable&) = delete;
