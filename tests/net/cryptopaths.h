@@ -2,14 +2,13 @@
 // Runs a test once per implementation path: the portable code of every primitive, and the
 // processor's instructions (AES-NI, carry-less multiply, SHA extensions, AVX2) wherever it
 // has them. A primitive whose instructions this processor lacks runs its portable code
-// in both. Also libcrypto's AES-CBC.
+// in both.
 #include "net/crypto/aespath.h"
 #include "net/crypto/ghashpath.h"
 #include "net/crypto/sha256blocks.h"
 #include "net/crypto/x25519ladder.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstdint>
 #include <string>
@@ -54,21 +53,5 @@ private:
     INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                                  \
                              ::testing::Values(::nettest::ePath::Portable, ::nettest::ePath::Instructions), \
                              [](const auto& info) { return ::testing::PrintToString(info.param); })
-
-// libcrypto's AES-CBC encryption of `data` without padding.
-inline std::vector<uint8_t> LibcryptoAesCbc(const std::vector<uint8_t>& key, const std::vector<uint8_t>& iv,
-                                            const std::vector<uint8_t>& data)
-{
-    const std::string name = "aes-" + std::to_string(key.size() * 8) + "-cbc";
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EVP_EncryptInit_ex(ctx, EVP_get_cipherbyname(name.c_str()), nullptr, key.data(), iv.data());
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    std::vector<uint8_t> out(data.size());
-    int written = 0;
-    EXPECT_TRUE(EVP_EncryptUpdate(ctx, out.data(), &written, data.data(), static_cast<int>(data.size())));
-    EXPECT_TRUE(EVP_EncryptFinal_ex(ctx, out.data() + data.size(), &written));
-    EVP_CIPHER_CTX_free(ctx);
-    return out;
-}
 
 } // namespace nettest

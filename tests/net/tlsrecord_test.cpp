@@ -10,7 +10,6 @@
 #include "rfc8448trace.h"
 
 #include <openssl/hmac.h>
-#include <random>
 
 using namespace nettest;
 
@@ -144,6 +143,7 @@ TEST_F(TlsRecordReframed, PaddingEmptyRecordsAndSplitTickets)
     EXPECT_EQ(m_pair.Engine().GetState(), eTlsEngineState::Closed);
 }
 
+// Forty empty records in a row end the data: a peer cannot keep the reader busy for free.
 TEST_F(TlsRecordReframed, FortyEmptyRecordsEndTheData)
 {
     for (int i = 0; i < 40; ++i) {

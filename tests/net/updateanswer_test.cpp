@@ -1,5 +1,5 @@
 // The update answer: the version line against glibc's sscanf("%d.%d.%d.%d") on random
-// lines and FormatVersion; the line structure and UTF-8 text table; cut answers.
+// lines and FormatVersion; the line structure and UTF-8 text table.
 #include "net/update/updateanswer.h"
 
 #include "base/utf.h"
@@ -146,16 +146,5 @@ TEST(UpdateAnswer, LineStructure)
         EXPECT_EQ(Wide(answer.m_webSiteAddress), c.m_site);
         EXPECT_EQ(Wide(answer.m_releaseNotes), c.m_notes);
         EXPECT_EQ(answer.m_version, c.m_ok ? Version(2, 1) : 0u);
-    }
-}
-
-// Every answer cut short of its third line's CR fails, at any length.
-TEST(UpdateAnswer, CutAnswersFail)
-{
-    const std::string body = "3.0.1\r\n\r\nhttps://dl/x.exe\r\nhttps://w/\r\nnotes";
-    const size_t lastCr = body.rfind('\r');
-    for (size_t size = 0; size <= body.size(); ++size) {
-        sUpdateAnswer answer;
-        EXPECT_EQ(ParseUpdateAnswer(reinterpret_cast<const u8*>(body.data()), size, answer), size > lastCr) << size;
     }
 }

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -48,15 +47,6 @@ inline std::string ToHex(const uint8_t* data, size_t size)
     return out;
 }
 inline std::string ToHex(const Bytes& data) { return ToHex(data.data(), data.size()); }
-
-inline Bytes RandomBytes(std::mt19937_64& random, size_t size)
-{
-    Bytes out(size);
-    for (auto& b : out) {
-        b = static_cast<uint8_t>(random());
-    }
-    return out;
-}
 
 inline std::string CavpPath(const std::string& relative) { return std::string(QEL_CAVP_DIR) + "/" + relative; }
 

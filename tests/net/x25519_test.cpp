@@ -1,7 +1,6 @@
 // X25519 on both ladders against RFC 7748 (5.2 vectors and iterations, 6.1 key agreement),
-// every Wycheproof case; the field packing at the edges of p.
+// every Wycheproof case (the edge cases of the field's reduction among them).
 #include "cryptopaths.h"
-#include "net/crypto/fe25519.h"
 #include "net/crypto/x25519.h"
 #include "vectors.h"
 
@@ -87,37 +86,4 @@ TEST(X25519, KeyPairFromThePool)
     ASSERT_TRUE(X25519KeyPair(other.data(), otherPublic.data()));
     EXPECT_NE(privateKey, other);
     EXPECT_EQ(ToHex(publicKey), ToHex(Shared(privateKey, Base())));
-}
-
-// Packing reduces fully: p -> 0, p + 1 -> 1, p - 1 stays, the unreduced 2^255 - 1 (limbs
-// set directly, past the top bit Unpack clears) -> 18, 2^256 - 1 -> 37; Unpack clears the
-// top bit of 2^256 - 1, which leaves 2^255 - 1 -> 18.
-TEST(Fe25519, PackReducesFullyAtTheEdges)
-{
-    auto packLimbs = [](const Bytes& little) {
-        sFieldElem25519 x;
-        for (int i = 0; i < 16; ++i) {
-            x.m_limbs[i] = little[2 * i] | (little[2 * i + 1] << 8);
-        }
-        u8 out[32];
-        Fe25519Pack(out, x);
-        return ToHex(out, 32);
-    };
-    auto number = [](u8 low, u8 high) {
-        Bytes value(32, 0xff);
-        value[0] = low;
-        value[31] = high;
-        return value;
-    };
-    const std::string zeros(62, '0');
-    EXPECT_EQ(packLimbs(number(0xed, 0x7f)), "00" + zeros);
-    EXPECT_EQ(packLimbs(number(0xee, 0x7f)), "01" + zeros);
-    EXPECT_EQ(packLimbs(number(0xec, 0x7f)), ToHex(number(0xec, 0x7f)));
-    EXPECT_EQ(packLimbs(number(0xff, 0x7f)), "12" + zeros);
-    EXPECT_EQ(packLimbs(number(0xff, 0xff)), "25" + zeros);
-    sFieldElem25519 unpacked;
-    Fe25519Unpack(unpacked, number(0xff, 0xff).data());
-    u8 out[32];
-    Fe25519Pack(out, unpacked);
-    EXPECT_EQ(ToHex(out, 32), "12" + zeros);
 }

@@ -28,21 +28,4 @@ TEST(SdlKeys, TheNumericPadFollowsNumLock)
     }
 }
 
-// Letters and digits keep their own numbers, F1 and F12 bound the function keys, and
-// what the widgets never see (modifier keys alone, letters outside A-Z) maps to nothing.
-TEST(SdlKeys, EdgesOfTheRangesAndKeysLeftOut)
-{
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_a, KMOD_NONE), 0x41);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_z, KMOD_CAPS | KMOD_SHIFT), 0x5A);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_0, KMOD_NONE), 0x30);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_9, KMOD_NONE), 0x39);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F1, KMOD_NONE), 0x70);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F12, KMOD_NONE), 0x7B);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_APPLICATION, KMOD_NONE), 0x5D);
-    for (i32 sym : {i32(SDLK_F13), i32(SDLK_LSHIFT), i32(SDLK_RCTRL), i32(SDLK_LALT), i32(SDLK_NUMLOCKCLEAR),
-                    0xFC /* ü */, i32(SDLK_UNKNOWN), i32(SDLK_MINUS)}) {
-        EXPECT_EQ(VirtualKeyFromSdl(sym, KMOD_NONE), 0) << sym;
-    }
-}
-
 } // namespace

