@@ -31,11 +31,6 @@ public:
         cHttpResponse::Reset();
         Restart();
     }
-    bool OnHeadersDone() override
-    {
-        ++m_headersDone;
-        return true;
-    }
     bool OnData(const u8* bytes, u32 count, u64 offset) override
     {
         m_contiguous = m_contiguous && offset == m_bytes;
@@ -60,7 +55,6 @@ public:
     u64 m_bytes = 0;
     std::string m_head;
     bool m_contiguous = true;
-    int m_headersDone = 0;
 
 private:
     void Restart()
@@ -72,7 +66,6 @@ private:
         m_bytes = 0;
         m_head.clear();
         m_contiguous = true;
-        m_headersDone = 0;
     }
     EVP_MD_CTX* m_hash = nullptr;
 };

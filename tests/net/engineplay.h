@@ -22,18 +22,17 @@ public:
     bool VerifyTlsCertificate(const u8* message, u32 size, u32) override
     {
         m_certificate.assign(message, message + size);
-        return m_accept;
+        return true;
     }
     bool VerifyTlsSignature(const u8* message, u32 size, const u8* content, u32 contentSize, u32) override
     {
         m_verifyMessage.assign(message, message + size);
         m_signedContent.assign(content, content + contentSize);
-        return m_accept;
+        return true;
     }
     Bytes m_certificate;
     Bytes m_verifyMessage; // CertificateVerify, or the ServerKeyExchange (TLS 1.2)
     Bytes m_signedContent;
-    bool m_accept = true;
 };
 
 class cTestHooks : public cTlsEngineHooks

@@ -181,8 +181,6 @@ public:
         m_pid = -1;
     }
 
-    pid_t Pid() const { return m_pid; }
-
 private:
     pid_t m_pid = -1;
     std::string m_log;

@@ -218,8 +218,9 @@ TEST(TlsHandshakeTrace, CompatibilityModeReplaysByteForByte)
     const Bytes expected = JoinBytes({clientChangeCipherSpec, example.m_clientFinishedRecord});
     const Bytes serverStream =
         JoinBytes({example.m_serverHelloRecord, example.m_serverChangeCipherSpec, example.m_flightRecord});
-    // The server's bytes cut once at every offset: every record split at every place.
-    for (size_t cut = 1; cut < serverStream.size(); ++cut) {
+    // Every record whole, then the stream cut at every offset inside the ServerHello and
+    // the ChangeCipherSpec (the flight's cuts are the 1-RTT replay's).
+    for (size_t cut = 0; cut <= example.m_serverHelloRecord.size() + 6; ++cut) {
         SCOPED_TRACE(cut);
         sEngineRig rig;
         rig.m_hooks.m_privateKey = example.m_clientPrivate;
