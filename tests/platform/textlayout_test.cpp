@@ -1,7 +1,10 @@
 // Word wrapping against Python's textwrap (break_long_words and break_on_hyphens off)
 // on the paragraphs of the GPL 3 text: with every unit 5 pixels wide and a width of 5N,
 // our lines must be textwrap's lines for width N.
+#include "gui/core/font.h"
 #include "platform/drawtesttools.h"
+#include "platform/softcanvas.h"
+#include "platform/softgraphics.h"
 #include "platform/textlayout.h"
 #include "support/testsupport.h"
 
@@ -33,8 +36,40 @@ std::u16string Widen(const std::string& ascii)
     return std::u16string(ascii.begin(), ascii.end());
 }
 
+// Draws the paragraph with the canvas and the 5 x 13 test font and reads the lines back
+// from the pixels: one character cell per 5 pixels, '#' where a block was drawn.
+std::vector<std::string> LinesDrawnByCanvas(const std::u16string& paragraph, int columns)
+{
+    std::vector<std::string> lines;
+    std::unique_ptr<cCanvas> canvas(cSoftCanvas::Create(5 * columns + 200, 13 * 40));
+    i32 height = 0;
+    canvas->SelectFont(GetCachedFont(5, 13, nullptr, false, false, false));
+    canvas->SetColors(0x000000, 0xFFFFFF);
+    if (!canvas->DrawMultilineTextW(0, 0, 5 * columns, 13 * 40, kAlignLeft, 1.0, paragraph.data(), -1, &height)) {
+        return lines;
+    }
+    for (i32 top = 0; top < height && top < 13 * 40; top += 13) {
+        std::string cells;
+        for (i32 x = 0; x < canvas->GetWidth(); x += 5) {
+            cells += canvas->GetPixels()[(top + 4) * canvas->GetStride() + x] == 0xFF000000u ? '#' : '.';
+        }
+        lines.push_back(cells.substr(0, cells.find_last_of('#') + 1));
+    }
+    return lines;
+}
+
+std::string Cells(const std::string& line)
+{
+    std::string cells;
+    for (const char c : line) {
+        cells += c == ' ' ? '.' : '#';
+    }
+    return cells;
+}
+
 TEST(BreakTextLines, MatchesPythonTextwrapOnTheGplParagraphs)
 {
+    ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest));
     QEL_REQUIRE(qeltest::PathExists(kLicence), kLicence);
     QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
     qeltest::cScratchFolder folder;
@@ -65,6 +100,15 @@ TEST(BreakTextLines, MatchesPythonTextwrapOnTheGplParagraphs)
         ASSERT_EQ(ours, expected) << "width " << width;
         for (size_t i = 0; i < lines.size(); ++i) {
             EXPECT_EQ(lines[i].wrapped, i + 1 < lines.size());
+        }
+        // The canvas end to end, on the paragraphs that fit its 40 lines; a long word
+        // is clipped at the width, so it shows as at most `width` cells.
+        if (expected.size() <= 40) {
+            std::vector<std::string> cells;
+            for (const std::string& line : expected) {
+                cells.push_back(Cells(line).substr(0, size_t(width)));
+            }
+            ASSERT_EQ(LinesDrawnByCanvas(paragraph, width), cells) << "width " << width;
         }
     };
     std::string record;
