@@ -116,4 +116,48 @@ TEST_F(SdlWindows, DialogsPopupsAndHintsAreTheKindsOfWindowsTheyShouldBe)
     EXPECT_TRUE(dialogKeptFocus);
 }
 
+// A form's minimum size holds against the server resizing it, and the tree follows
+// every size the window takes.
+TEST_F(SdlWindows, ResizesFollowTheWindowWithinTheFormsMinimumSize)
+{
+    QEL_REQUIRE_X_TOOLS();
+    struct cSized : cCustomForm
+    {
+        void OnCreate() override
+        {
+            cCustomForm::OnCreate();
+            SetMinSize(300, 200);
+        }
+    };
+    auto* form = new cSized;
+    sSize grown;
+    sSize shrunk;
+    std::string shrunkInfo;
+    cRunScript script;
+    script.Post([&] {
+        cWindowTranslator* window = form->GetWindow();
+        ASSERT_TRUE(WaitForFocus(window));
+        std::string id = HexWindowId(X11WindowOf(window));
+        Xdo({"windowsize", id, "450", "320"});
+        PumpUntil([&] { return form->GetWidth() == 450; });
+        grown = {form->GetWidth(), form->GetHeight()};
+        Xdo({"windowsize", id, "100", "90"});
+        PumpUntil([&] { return form->GetWidth() != 450; });
+        Settle();
+        shrunk = {form->GetWidth(), form->GetHeight()};
+        shrunkInfo = Xwininfo(window);
+        // The window's close button: the form is asked, then cancels.
+        SDL_Event close{};
+        close.type = SDL_WINDOWEVENT;
+        close.window.event = SDL_WINDOWEVENT_CLOSE;
+        close.window.windowID = SDL_GetWindowID(host->GetSdlWindow(window));
+        SDL_PushEvent(&close);
+    });
+    EXPECT_EQ(Maker()->RunModalOver(u"sized", 320, 240, form, nullptr, true), 0);
+    EXPECT_EQ(grown, (sSize{450, 320}));
+    EXPECT_EQ(shrunk, (sSize{300, 200}));
+    EXPECT_EQ(XwininfoValue(shrunkInfo, "Width:"), 300);
+    EXPECT_EQ(XwininfoValue(shrunkInfo, "Height:"), 200);
+}
+
 } // namespace
