@@ -12,9 +12,10 @@ using qeltest::sKeyRecord;
 class SdlInput : public qeltest::cSdlTest
 {
 protected:
-    // Runs `recorder` as the root of a dialog and `script` inside the run once the window
-    // holds the focus; the run ends after the script.
-    void RunRecorder(cRecorder* recorder, const std::function<void(cWindowTranslator*)>& script)
+    // Runs `recorder` as the root of a dialog (or of a popup at `popupAt`) and `script`
+    // inside the run once the window holds the focus; the run ends after the script.
+    void RunRecorder(cRecorder* recorder, const std::function<void(cWindowTranslator*)>& script,
+                     const sPoint* popupAt = nullptr)
     {
         cRunScript runner;
         runner.Post([&] {
@@ -23,7 +24,9 @@ protected:
             script(window);
             recorder->EndModal(1);
         });
-        EXPECT_EQ(Maker()->RunModalOver(u"input", 300, 200, recorder, nullptr, false), 1);
+        i32 code = popupAt != nullptr ? Maker()->RunModalAt(recorder, popupAt->x, popupAt->y, 300, 200, nullptr)
+                                      : Maker()->RunModalOver(u"input", 300, 200, recorder, nullptr, false);
+        EXPECT_EQ(code, 1);
     }
 };
 
@@ -135,6 +138,29 @@ TEST_F(SdlInput, ADragEndingOutsideReleasesWhereItEnded)
         dragged = recorder->mouse;
     });
     EXPECT_EQ(dragged, (std::vector<std::string>{"Press(10,10,1)", "Release(-60,-40,1)"}));
+}
+
+// A popup holds the pointer: presses anywhere on the screen reach it in its own
+// coordinates, and so do moves and presses inside it.
+TEST_F(SdlInput, APopupGetsThePointerEverywhere)
+{
+    QEL_REQUIRE_X_TOOLS();
+    std::vector<std::string> mouse;
+    auto* recorder = new cRecorder;
+    const sPoint at{300, 200};
+    RunRecorder(
+        recorder,
+        [&](cWindowTranslator*) {
+            ASSERT_TRUE(Xdo({"mousemove", "5", "7", "click", "1", "mousemove", "320", "215", "click", "3", "click",
+                             "4", "mousemove", "900", "700", "mousedown", "1", "mousemove", "310", "210", "mouseup",
+                             "1"}));
+            PumpUntil([&] { return recorder->mouse.size() >= 7; });
+            mouse = recorder->mouse;
+        },
+        &at);
+    EXPECT_EQ(mouse, (std::vector<std::string>{"Press(-295,-193,1)", "Release(-295,-193,1)", "Press(20,15,2)",
+                                               "Release(20,15,2)", "Wheel(1)", "Press(600,500,1)",
+                                               "Release(10,10,1)"}));
 }
 
 } // namespace
