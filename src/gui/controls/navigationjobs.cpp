@@ -30,9 +30,12 @@ void PostTo(cChildElement* target, cChildElement::cChildAction* action)
 
 bool cNavigationProvider::StartListing(cChildElement* target, const char16_t* path, const char16_t* nameToSelect)
 {
-    if (IsRunning() || path == nullptr) {
+    // A job whose listing was delivered is only winding down: the bar may have taken the
+    // listing and gone idle before the thread has ended, and Start joins it.
+    if ((IsRunning() && !m_delivered.load(std::memory_order_acquire)) || path == nullptr) {
         return false;
     }
+    m_delivered.store(false, std::memory_order_relaxed);
     m_target = target;
     if (!m_path.Assign(path) || !m_nameToSelect.Assign(nameToSelect)) {
         return false;
@@ -47,8 +50,12 @@ i32 cNavigationProvider::Run()
 
 void cNavigationProvider::OnFinished(i32 result)
 {
-    if (m_target != nullptr) {
-        PostTo(m_target, new (std::nothrow) cNaviDoneAction(result));
+    // Marked before the post: once the target has the result, the next StartListing may
+    // run at any moment and rewrite the stored values.
+    cChildElement* target = m_target;
+    m_delivered.store(true, std::memory_order_release);
+    if (target != nullptr) {
+        PostTo(target, new (std::nothrow) cNaviDoneAction(result));
     }
     OnListed(result);
 }

@@ -41,8 +41,9 @@ private:
 class cNavigationProvider : public cJob
 {
 public:
-    // False while the job runs (until OnFinished has returned) or for a null path (an
-    // empty one is the places); otherwise keeps the three values and starts the job.
+    // False while a listing runs (until its done action is posted) or for a null path (an
+    // empty one is the places); otherwise keeps the three values and starts the job,
+    // waiting for a delivered run's thread to end first.
     [[nodiscard]] bool StartListing(cChildElement* target, const char16_t* path, const char16_t* nameToSelect);
     // Whether the path can be listed.
     virtual bool CanNavigate(const char16_t* path) = 0;
@@ -50,7 +51,8 @@ public:
 protected:
     // The listing body on the worker thread; the job result (0 = success).
     virtual i32 List(const char16_t* path, const char16_t* nameToSelect) = 0;
-    // Called on the worker after the done action was posted.
+    // Called on the worker after the done action was posted; it MUST NOT touch what
+    // StartListing writes (a new listing may be starting).
     virtual void OnListed(i32 result) {}
 
     i32 Run() override;
@@ -61,6 +63,7 @@ private:
     cChildElement* m_target = nullptr;
     _guardchar<char16_t> m_path;
     _guardchar<char16_t> m_nameToSelect;
+    std::atomic<bool> m_delivered{false};
 };
 
 class cFakeNavigationProgressJob : public cJob
