@@ -420,3 +420,71 @@ TEST_F(FileChooser, CrumbUpSelectsTheFolderLeft)
         EXPECT_EQ(std::count(names.begin(), names.end(), ".hidden"), 0);
     });
 }
+
+// New folder: a new name is created and listed, an existing folder listed without a
+// message; a file, a FIFO and a name too long for the system each give their message.
+TEST_F(FileChooser, NewFolderOutcomes)
+{
+    const struct
+    {
+        std::string name;
+        std::string message; // first line; empty = none
+        std::string listed;
+    } cases[] = {
+        {"fresh", "", "fresh"},
+        {"sub", "", "sub"},
+        {"a.txt", "File already exists.", ""},
+        {"p", "Special object already exists.", ""},
+        {std::string(300, 'n'), "Unable to create directory.", ""},
+    };
+    for (const auto& test : cases) {
+        sFileChooseParams params;
+        ASSERT_TRUE(params.startFolder.Assign(Wide(dir).c_str()));
+        std::vector<std::string> message;
+        std::string listed;
+        (void)Run(params, cFileChooseDialog::kSaveMode, [&](cFileChooseDialog& dialog) {
+            host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) {
+                h.TypeText(Wide(test.name).c_str());
+                h.KeyDown(0x0D);
+            });
+            if (!test.message.empty()) {
+                host->PushModalScript([&](cHeadlessHost&, cWindowTranslator& window) { CollectTexts(window.GetRoot(), message); });
+            }
+            (void)PostAction(dialog.GetPlaceBar(), new cToolBarChild::cTbButtonAction(3));
+            host->Pump();
+            ASSERT_TRUE(WaitIdle(dialog));
+            listed = ToString(dialog.GetListedFolder());
+        });
+        EXPECT_EQ(listed, dir + (test.listed.empty() ? "" : "/" + test.listed)) << test.name.size();
+        EXPECT_EQ(message.empty() ? "" : message.front(), test.message) << test.name.size();
+        EXPECT_EQ(host->GetPendingScriptCount(), 0u);
+    }
+}
+
+// Pictures of both modes over a fixed tree with fixed dates (UTC): save mode, and open
+// mode with hidden entries in grey and a multiple selection.
+TEST_F(FileChooser, Snapshots)
+{
+    const std::string fixed = "/tmp/qel-filechooser-picture";
+    RunCommand("rm -rf " + fixed + " && mkdir -p " + fixed + "/docs && cd " + fixed +
+               " && head -c 5000 /dev/zero > report.txt && head -c 70000 /dev/zero > photo.png && touch .profile notes.txt"
+               " && touch -d '2024-02-29 13:45:10' * .profile docs");
+    ::setenv("TZ", "UTC", 1);
+    for (const auto mode : {cFileChooseDialog::kSaveMode, cFileChooseDialog::kOpenMode}) {
+        sFileChooseParams params;
+        params.showHidden = mode == cFileChooseDialog::kOpenMode;
+        params.multipleSelection = 1;
+        ASSERT_TRUE(params.path.Assign(u"report.txt"));
+        ASSERT_TRUE(params.startFolder.Assign(Wide(fixed).c_str()));
+        (void)Run(params, mode, [&](cFileChooseDialog& dialog) {
+            if (mode == cFileChooseDialog::kOpenMode) {
+                host->KeyDown('A', false, true);
+            }
+            host->Pump();
+            ExpectMatchesGolden(*host->GetCanvas(host->GetTopWindow()),
+                                mode == cFileChooseDialog::kSaveMode ? "filechooser_save.png" : "filechooser_open.png");
+        });
+    }
+    ::unsetenv("TZ");
+    RunCommand("rm -rf " + fixed);
+}

@@ -261,3 +261,27 @@ TEST_F(FakeNavigationProgress, FractionsMatchPython)
     EXPECT_EQ(i32(sink.fractions[20] * 1000), 500);
     EXPECT_EQ(i32(sink.fractions[25] * 1000), 570);
 }
+
+// Pictures: the busy bar half way with its Stop button, and the path box with the history.
+TEST_F(NavigationBar, Snapshots)
+{
+    ASSERT_TRUE(bar.NavigateTo(u"/usr/share/doc"));
+    // The bar's job animates in real time (ten 30 ms steps); the animator's own first
+    // move comes 1.4 s after the navigation, so both requests settle before it.
+    auto settle = [&] {
+        for (i32 step = 0; step < 20; ++step) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            host->Pump();
+        }
+    };
+    for (f64 fraction : {0.0, 0.5}) {
+        (void)PostJobAction(&bar, new cNaviFakeProgressRecvAction(fraction));
+        settle();
+    }
+    ExpectMatchesGolden(*host->GetCanvas(window), "navigationbar_busy.png");
+    (void)PostJobAction(&bar, new cChildElement::cChildAction(cNavigationChild::kListingTakenCode));
+    settle();
+    bar.SetPath(u"/home/user");
+    Press(bar.GetCrumbBar(), 0);
+    ExpectMatchesGolden(*host->GetCanvas(window), "navigationbar_editing.png");
+}
