@@ -1,0 +1,183 @@
+#include "picture/codecs/jbig2generic.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr u8 kFlagMmr = 0x01;
+constexpr u8 kFlagTpgdon = 0x08;
+constexpr u8 kFlagExtTemplate = 0x10;
+
+// T.88 6.2.5.7 3 b: the SLTP contexts, in the same statistics as the pixels.
+constexpr u32 kSltpContext[4] = {0x9B25, 0x0795, 0x00E5, 0x0195};
+constexpr u32 kContextBits[4] = {16, 13, 10, 10};
+// The context bit of each AT pixel.
+constexpr u32 kAtBit[4][4] = {{4, 10, 11, 15}, {3}, {2}, {4}};
+
+// Row windows: for the pixel at x, bit j of a row's window is the pixel at x + 3 - j of
+// that row, so a window moves one pixel with one shift and one new bit.
+constexpr i32 kWindowLead = 3;
+
+// An AT pixel is read from a window when it lies within one of the three rows' windows,
+// else from the bitmap with bounds checks.
+struct sAtPixel
+{
+    i32 dx;
+    i32 dy;
+    u32 bit;
+    i32 row;   // 0, 1, 2 for a window, -1 for the slow path
+    u32 shift; // the window bit
+};
+
+struct sRegion
+{
+    u8* bits;
+    u64 stride;
+    i32 width;
+    i32 height;
+
+    u32 Pixel(i32 x, i32 y) const
+    {
+        if (x < 0 || x >= width || y < 0) {
+            return 0;
+        }
+        return (bits[u64(y) * stride + u64(x >> 3)] >> (7 - (x & 7))) & 1;
+    }
+};
+
+inline u32 RowPixel(const u8* row, i32 x, i32 width)
+{
+    return row != nullptr && x < width ? (row[x >> 3] >> (7 - (x & 7))) & 1 : 0;
+}
+
+// The context from the fixed template pixels (T.88 Figures 3-6, bit 0 first: the row's
+// own pixels from x-1 leftwards, then the rows above from right to left).
+template <u32 Template>
+inline u32 FixedContext(u32 w0, u32 w1, u32 w2)
+{
+    if constexpr (Template == 0) {
+        return ((w0 >> 4) & 0xF) | ((w1 >> 1) & 0x1F) << 5 | ((w2 >> 2) & 7) << 12;
+    } else if constexpr (Template == 1) {
+        return ((w0 >> 4) & 7) | ((w1 >> 1) & 0x1F) << 4 | ((w2 >> 1) & 0xF) << 9;
+    } else if constexpr (Template == 2) {
+        return ((w0 >> 4) & 3) | ((w1 >> 2) & 0xF) << 3 | ((w2 >> 2) & 7) << 7;
+    } else {
+        return ((w0 >> 4) & 0xF) | ((w1 >> 2) & 0x1F) << 5;
+    }
+}
+
+template <u32 Template>
+void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpgdon,
+                sMqDecoder* decoder, tMqContext* stats)
+{
+    const i32 width = region.width;
+    u32 ltp = 0;
+    for (i32 y = 0; y < region.height; ++y) {
+        u8* row = region.bits + u64(y) * region.stride;
+        const u8* above = y >= 1 ? row - region.stride : nullptr;
+        const u8* above2 = y >= 2 ? above - region.stride : nullptr;
+        if (tpgdon) {
+            ltp ^= u32(MqDecode(decoder, &stats[kSltpContext[Template]]));
+            if (ltp != 0) {
+                if (above != nullptr) {
+                    std::memcpy(row, above, region.stride);
+                }
+                continue;
+            }
+        }
+        u32 w0 = 0;
+        u32 w1 = 0;
+        u32 w2 = 0;
+        for (i32 i = 0; i <= kWindowLead; ++i) {
+            w1 = w1 << 1 | RowPixel(above, i, width);
+            w2 = w2 << 1 | RowPixel(above2, i, width);
+        }
+        for (i32 x = 0; x < width; ++x) {
+            u32 context = FixedContext<Template>(w0, w1, w2);
+            for (i32 k = 0; k < atCount; ++k) {
+                const sAtPixel& pixel = at[k];
+                u32 value;
+                if (pixel.row == 0) {
+                    value = w0 >> pixel.shift;
+                } else if (pixel.row == 1) {
+                    value = w1 >> pixel.shift;
+                } else if (pixel.row == 2) {
+                    value = w2 >> pixel.shift;
+                } else {
+                    value = region.Pixel(x + pixel.dx, y + pixel.dy);
+                }
+                context |= (value & 1) << pixel.bit;
+            }
+            const u32 decision = u32(MqDecode(decoder, &stats[context]));
+            if (decision != 0) {
+                row[x >> 3] |= u8(0x80 >> (x & 7));
+            }
+            w0 = w0 << 1 | decision << (kWindowLead + 1);
+            w1 = w1 << 1 | RowPixel(above, x + kWindowLead + 1, width);
+            w2 = w2 << 1 | RowPixel(above2, x + kWindowLead + 1, width);
+        }
+    }
+}
+
+} // namespace
+
+u32 Jbig2GenericAtBytes(u8 flags)
+{
+    if ((flags & kFlagMmr) != 0) {
+        return 0;
+    }
+    return ((flags >> 1) & 3) == 0 ? 8 : 2;
+}
+
+bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
+                         _typebuf<u8>& bitmap)
+{
+    // The pixel cap also bounds the decoding time: one MQ decision per pixel.
+    if ((header.flags & (kFlagMmr | kFlagExtTemplate)) != 0 ||
+        !PixelBufferSizeOk(header.width, header.height, 1)) {
+        return false;
+    }
+    const u32 gbTemplate = (header.flags >> 1) & 3;
+    const i32 atCount = gbTemplate == 0 ? 4 : 1;
+    sAtPixel at[4];
+    i32 atUsed = 0;
+    for (i32 k = 0; k < atCount; ++k) {
+        const i32 dx = header.at[2 * k];
+        const i32 dy = header.at[2 * k + 1];
+        if (dy > 0 || (dy == 0 && dx >= 0)) {
+            return false;
+        }
+        sAtPixel pixel{dx, dy, kAtBit[gbTemplate][k], -1, 0};
+        const i32 windowBit = kWindowLead - dx;
+        if (dy >= -2 && windowBit >= 0 && windowBit < 32) {
+            pixel.row = -dy;
+            pixel.shift = u32(windowBit);
+        }
+        at[atUsed++] = pixel;
+    }
+    const u64 stride = (u64(header.width) - 1) / 8 + 1;
+    _typebuf<u8> stats;
+    if (!bitmap.Alloc(i64(stride * header.height)) ||
+        !stats.Alloc(i64(1) << kContextBits[gbTemplate])) {
+        return false;
+    }
+    std::memset(bitmap.GetData(), 0, stride * header.height);
+    std::memset(stats.GetData(), 0, u64(1) << kContextBits[gbTemplate]);
+    const sRegion region{bitmap.GetData(), stride, i32(header.width), i32(header.height)};
+    const bool tpgdon = (header.flags & kFlagTpgdon) != 0;
+    switch (gbTemplate) {
+    case 0:
+        DecodeRows<0>(region, at, atUsed, tpgdon, decoder, stats.GetData());
+        break;
+    case 1:
+        DecodeRows<1>(region, at, atUsed, tpgdon, decoder, stats.GetData());
+        break;
+    case 2:
+        DecodeRows<2>(region, at, atUsed, tpgdon, decoder, stats.GetData());
+        break;
+    default:
+        DecodeRows<3>(region, at, atUsed, tpgdon, decoder, stats.GetData());
+        break;
+    }
+    return true;
+}

@@ -1,0 +1,133 @@
+// The MQ decoder and the generic region decoder against the T.88 Annex H.2 sequence and
+// the test encoder (the jbig2dec comparison is in the picture tests).
+#include "picture/codecs/jbig2generic.h"
+#include "picture/codecs/jbig2encoder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace jbig2test;
+
+// T.88 H.2: 32 input bytes and their 30 coded bytes (one context, state 0, MPS 0).
+const std::vector<u8> kH2Input = {
+    0x00, 0x02, 0x00, 0x51, 0x00, 0x00, 0x00, 0xC0, 0x03, 0x52, 0x87, 0x2A, 0xAA, 0xAA, 0xAA, 0xAA,
+    0x82, 0xC0, 0x20, 0x00, 0xFC, 0xD7, 0x9E, 0xF6, 0xBF, 0x7F, 0xED, 0x90, 0x4F, 0x46, 0xA3, 0xBF};
+const std::vector<u8> kH2Coded = {0x84, 0xC7, 0x3B, 0xFC, 0xE1, 0xA1, 0x43, 0x04, 0x02, 0x20,
+                                  0x00, 0x00, 0x41, 0x0D, 0xBB, 0x86, 0xF4, 0x31, 0x7F, 0xFF,
+                                  0x88, 0xFF, 0x37, 0x47, 0x1A, 0xDB, 0x6A, 0xDF, 0xFF, 0xAC};
+
+TEST(Jbig2Mq, AnnexH2BothWays)
+{
+    cMqEncoder encoder;
+    cMqEncoder::sContext context;
+    for (u8 byte : kH2Input) {
+        for (i32 bit = 7; bit >= 0; --bit) {
+            encoder.Encode((byte >> bit) & 1, context);
+        }
+    }
+    EXPECT_EQ(encoder.Finish(), kH2Coded);
+
+    sMqDecoder decoder;
+    ASSERT_TRUE(MqDecoderInit(&decoder, kH2Coded.data(), kH2Coded.size()));
+    tMqContext state = 0;
+    std::vector<u8> decoded(kH2Input.size());
+    for (u8& byte : decoded) {
+        for (i32 bit = 0; bit < 8; ++bit) {
+            byte = u8(byte << 1 | MqDecode(&decoder, &state));
+        }
+    }
+    EXPECT_EQ(decoded, kH2Input);
+    EXPECT_FALSE(MqDecoderInit(&decoder, kH2Coded.data(), 0));
+}
+
+// Decodes `code` as a region of the bitmap's size; the pixels, or empty on failure.
+std::vector<u8> Decode(const std::vector<u8>& code, i32 width, i32 height, u8 flags,
+                       const i8* at)
+{
+    sJbig2GenericHeader header{u32(width), u32(height), flags};
+    std::copy(at, at + 8, header.at);
+    sMqDecoder decoder;
+    _typebuf<u8> bits;
+    if (!MqDecoderInit(&decoder, code.data(), code.size()) ||
+        !DecodeGenericRegion(header, &decoder, bits)) {
+        return {};
+    }
+    const i32 stride = (width - 1) / 8 + 1;
+    std::vector<u8> pixels(size_t(width) * height);
+    for (i32 y = 0; y < height; ++y) {
+        for (i32 x = 0; x < width; ++x) {
+            const u8 byte = bits.GetData()[y * stride + x / 8];
+            pixels[size_t(y) * width + x] = (byte >> (7 - x % 8)) & 1;
+        }
+        // Padding bits are 0.
+        if (width % 8 != 0) {
+            EXPECT_EQ(bits.GetData()[y * stride + stride - 1] & (0xFF >> (width % 8)), 0);
+        }
+    }
+    return pixels;
+}
+
+TEST(Jbig2Generic, EncoderRoundTripsEveryTemplateAtAndWidth)
+{
+    // Moved AT pixels: near ones (inside the row windows) and far ones (read one by one).
+    const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
+    const i8 kFar[4][8] = {{-40, -1, 5, -3, -128, 0, 127, -128}, {-30, 0}, {9, -7}, {-1, 0}};
+    const i32 kWidths[] = {1, 7, 8, 9, 63, 64, 65, 1000};
+    u32 seed = 1;
+    for (i32 gbTemplate = 0; gbTemplate < 4; ++gbTemplate) {
+        for (const auto* at : {kNominalAt[gbTemplate], kMoved[gbTemplate], kFar[gbTemplate]}) {
+            for (bool tpgdon : {false, true}) {
+                for (i32 width : kWidths) {
+                    const i32 height = width == 1000 ? 1 + i32(seed % 40) : 1 + i32(seed % 300);
+                    const sBitmap bitmap = RandomBitmap(width, height, seed++);
+                    const std::vector<u8> code = EncodeGeneric(bitmap, gbTemplate, at, tpgdon);
+                    const u8 flags = u8(gbTemplate << 1 | (tpgdon ? 8 : 0));
+                    ASSERT_EQ(Decode(code, width, height, flags, at), bitmap.pixels)
+                        << "template " << gbTemplate << " at " << i32(at[0]) << " tpgdon "
+                        << tpgdon << " " << width << "x" << height;
+                }
+            }
+        }
+    }
+}
+
+TEST(Jbig2Generic, RefusesMmrExtTemplateBadAtAndHugeSizes)
+{
+    const std::vector<u8> code = {0x12, 0x34, 0xFF, 0xAC};
+    const i8 nominal[8] = {3, -1, -3, -1, 2, -2, -2, -2};
+    const i8 atZero[8] = {0, 0, -3, -1, 2, -2, -2, -2};
+    const i8 atBelow[8] = {-1, 1};
+    EXPECT_FALSE(Decode(code, 8, 8, 0x01, nominal).size());            // MMR
+    EXPECT_FALSE(Decode(code, 8, 8, 0x10, nominal).size());            // EXTTEMPLATE
+    EXPECT_FALSE(Decode(code, 8, 8, 0x00, atZero).size());             // AT (0, 0)
+    EXPECT_FALSE(Decode(code, 8, 8, 0x02, atBelow).size());            // AT below the row
+    EXPECT_FALSE(Decode(code, 70000, 70000, 0x00, nominal).size());    // over the pixel cap
+    EXPECT_EQ(Decode(code, 8, 8, 0x00, nominal).size(), 64u);
+}
+
+// Fault fix: the decoder reads only the region's own bytes; past them it reads 0xFF, so
+// whatever follows in the file cannot change the region.
+TEST(Jbig2Mq, ReadsOnlyItsWindowAndOnesAfterIt)
+{
+    const sBitmap bitmap = RandomBitmap(64, 64, 7);
+    std::vector<u8> code = EncodeGeneric(bitmap, 0, kNominalAt[0], false);
+    code.resize(code.size() - 2); // without the end marker
+    std::vector<u8> followed = code;
+    followed.insert(followed.end(), {0x00, 0x00, 0x00, 0x01, 0x30, 0x00});
+    sJbig2GenericHeader header{64, 64, 0};
+    std::copy(kNominalAt[0], kNominalAt[0] + 8, header.at);
+    sMqDecoder decoder;
+    _typebuf<u8> bits;
+    ASSERT_TRUE(MqDecoderInit(&decoder, followed.data(), code.size()));
+    ASSERT_TRUE(DecodeGenericRegion(header, &decoder, bits));
+    EXPECT_EQ(Decode(code, 64, 64, 0, kNominalAt[0]),
+              std::vector<u8>(bitmap.pixels.begin(), bitmap.pixels.end()));
+    std::vector<u8> pixels;
+    for (i32 i = 0; i < 64 * 64; ++i) {
+        pixels.push_back((bits.GetData()[i / 8] >> (7 - i % 8)) & 1);
+    }
+    EXPECT_EQ(pixels, bitmap.pixels);
+}
+
+} // namespace
