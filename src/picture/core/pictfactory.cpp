@@ -4,6 +4,7 @@
 #include "picture/core/dib.h"
 #include "picture/core/gif.h"
 #include "picture/core/ico.h"
+#include "picture/core/jbig2picture.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
@@ -51,6 +52,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
+    {33, kPictFormatJBIG2, ProbeAndCreate<cPictJBIG2, ProbeJBIG2>},
     {34, kPictFormatXPM, ProbeAndCreate<cPictXPM, ProbeXPM>},
 };
 

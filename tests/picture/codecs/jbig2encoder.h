@@ -5,6 +5,7 @@
 #include "base/types.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace jbig2test {
@@ -289,15 +290,24 @@ inline std::string WriteFile(std::vector<sSegment> segments, eLayout layout, i64
     return out;
 }
 
+inline sSegment MakeSegment(u8 type, u32 page, std::string data)
+{
+    sSegment segment;
+    segment.type = type;
+    segment.page = page;
+    segment.data = std::move(data);
+    return segment;
+}
+
 // A page's segments: page information, the regions, end of page (type 49).
 inline std::vector<sSegment> PageSegments(u32 page, u32 width, u32 height,
                                           const std::vector<std::string>& regions)
 {
-    std::vector<sSegment> out{{0, 48, page, PageInfo(width, height)}};
+    std::vector<sSegment> out{MakeSegment(48, page, PageInfo(width, height))};
     for (const std::string& region : regions) {
-        out.push_back({0, 38, page, region});
+        out.push_back(MakeSegment(38, page, region));
     }
-    out.push_back({0, 49, page, ""});
+    out.push_back(MakeSegment(49, page, ""));
     return out;
 }
 

@@ -1,0 +1,302 @@
+// The JBIG2 picture: files from the test encoder decoded against jbig2dec (the reference
+// decoder, run as a program), the scan rules on broken files, thumbnails and the probe.
+#include "picture/core/jbig2picture.h"
+#include "picture/codecs/jbig2encoder.h"
+#include "picture/core/picturesupport.h"
+
+namespace {
+
+using namespace picttest;
+using namespace jbig2test;
+using qeltest::cScratchFolder;
+using qeltest::HaveTool;
+
+// One page: top-down 0/1 pixels (1 = black).
+struct sPage
+{
+    i32 width = 0, height = 0;
+    std::vector<u8> pixels;
+    bool operator==(const sPage&) const = default;
+};
+
+// Concatenated raw PBMs (P4), as jbig2dec writes the pages of a file.
+std::vector<sPage> ParsePbmPages(const std::vector<u8>& bytes)
+{
+    std::vector<sPage> pages;
+    size_t at = 0;
+    auto number = [&] {
+        while (at < bytes.size() && (isspace(bytes[at]) || bytes[at] == 'P')) {
+            at += bytes[at] == 'P' ? 2 : 1; // "P4"
+        }
+        i32 value = 0;
+        while (at < bytes.size() && isdigit(bytes[at])) {
+            value = value * 10 + (bytes[at++] - '0');
+        }
+        return value;
+    };
+    while (at + 2 < bytes.size() && bytes[at] == 'P' && bytes[at + 1] == '4') {
+        sPage page;
+        page.width = number();
+        page.height = number();
+        ++at;
+        const size_t stride = size_t(page.width + 7) / 8;
+        if (page.width <= 0 || at + stride * page.height > bytes.size()) {
+            return {};
+        }
+        for (i32 i = 0; i < page.width * page.height; ++i) {
+            const u8 byte = bytes[at + size_t(i / page.width) * stride + (i % page.width) / 8];
+            page.pixels.push_back((byte >> (7 - i % page.width % 8)) & 1);
+        }
+        at += stride * page.height;
+        pages.push_back(page);
+    }
+    return pages;
+}
+
+sPage PageOf(cPictBase& picture)
+{
+    sPage page{picture.GetWidth(), picture.GetHeight(), {}};
+    for (u32 pixel : TopDown32(picture)) {
+        EXPECT_TRUE(pixel == 0xFF000000 || pixel == 0xFFFFFFFF);
+        page.pixels.push_back(pixel == 0xFF000000);
+    }
+    return page;
+}
+
+// Every page through our reader; empty when the page count is 0 or a page fails.
+std::vector<sPage> OurPages(const std::string& file)
+{
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJBIG2 picture;
+    std::vector<sPage> pages;
+    const i32 count = picture.GetPageCount(&stream);
+    for (i32 page = 0; page < count; ++page) {
+        if (!picture.LoadPage(&stream, page)) {
+            return {};
+        }
+        pages.push_back(PageOf(picture));
+    }
+    return pages;
+}
+
+sBitmap TextBitmap(const cScratchFolder& scratch)
+{
+    const std::string path = scratch.PathOf("text.pbm");
+    RunCommand("convert -size 600x400 xc:white -font DejaVu-Sans -pointsize 18 -annotate +10+30 \"$(head -c 800 /usr/share/common-licenses/GPL-3)\" -monochrome " + path);
+    const std::vector<sPage> pages = ParsePbmPages(ReadFileBytes(path));
+    return pages.empty() ? sBitmap{} : sBitmap{pages[0].width, pages[0].height, pages[0].pixels};
+}
+
+std::string Region(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i32 gbTemplate = 0,
+                   bool tpgdon = true, u8 extraFlags = 0, const i8* at = nullptr)
+{
+    return GenericRegion(bitmap, x, y, gbTemplate, at != nullptr ? at : kNominalAt[gbTemplate],
+                         tpgdon, extraFlags);
+}
+
+std::vector<sSegment> Join(std::vector<std::vector<sSegment>> parts)
+{
+    std::vector<sSegment> out;
+    for (auto& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    out.push_back(MakeSegment(51, 0, ""));
+    return out;
+}
+
+TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
+{
+    ASSERT_TRUE(HaveTool("jbig2dec"));
+    cScratchFolder scratch;
+    const sBitmap text = TextBitmap(scratch);
+    ASSERT_GT(text.width, 0);
+    // Every template with nominal and moved AT pixels, TPGDON off and on: one page each.
+    const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
+    std::vector<std::vector<sSegment>> variants;
+    for (i32 t = 0; t < 4; ++t) {
+        for (const i8* at : {kNominalAt[t], kMoved[t]}) {
+            for (bool tpgdon : {false, true}) {
+                const u32 page = u32(variants.size() + 1);
+                const sBitmap bitmap = RandomBitmap(37 + 9 * i32(page), 20 + 3 * i32(page), page);
+                variants.push_back(PageSegments(page, u32(bitmap.width), u32(bitmap.height),
+                                                {Region(bitmap, 0, 0, t, tpgdon, 0, at)}));
+            }
+        }
+    }
+    // 300 small pages: 4-byte page associations, 2-byte referred-to numbers, a long-form
+    // referred-to list, after a comment extension on page 0.
+    std::vector<std::vector<sSegment>> many{
+        {MakeSegment(62, 0, std::string("\x20\0\0\0Title\0qel\0\0", 14))}};
+    for (u32 page = 1; page <= 300; ++page) {
+        many.push_back(PageSegments(page, 19, 9, {Region(RandomBitmap(19, 9, page), 0, 0, 2)}));
+    }
+    // jbig2dec counts floor((n + 1) / 8) long-form retention bytes where T.88 7.2.4 has
+    // ceil; with 7 referred-to segments both give one byte.
+    many[1][1].referred = {0};
+    many[200][1].referred = {1, 2, 3, 4, 5, 6, 7};
+    many[200][1].longReferred = true;
+    const sBitmap a = RandomBitmap(120, 90, 11), b = RandomBitmap(80, 70, 12);
+    const auto overlap = PageSegments(1, 150, 100, {Region(a), Region(b, 50, 40, 1, false)});
+    const auto twoSizes = Join({PageSegments(1, 600, 400, {Region(text, 0, 0, 0, true)}),
+                                PageSegments(2, 90, 300, {Region(a, 3, 5, 3, true)})});
+    const struct
+    {
+        const char* name;
+        std::string file;
+        bool bare;
+        size_t pages;
+    } kFiles[] = {
+        {"variants", WriteFile(Join(variants), eLayout::Sequential, 16), false, 16},
+        {"random access", WriteFile(twoSizes, eLayout::RandomAccess, 2), false, 2},
+        {"no page count", WriteFile(twoSizes, eLayout::Sequential, -1), false, 2},
+        {"random access without count", WriteFile(twoSizes, eLayout::RandomAccess, -1), false, 2},
+        {"overlap and clip", WriteFile(Join({overlap}), eLayout::Sequential, 1), false, 1},
+        {"300 pages", WriteFile(Join(many), eLayout::Sequential, -1), false, 300},
+        {"bare stream", WriteFile(overlap, eLayout::Bare, 0), true, 1},
+    };
+    for (const auto& sample : kFiles) {
+        const std::string path = scratch.MakeFile("x.jb2", sample.file);
+        const std::vector<sPage> reference = ParsePbmPages(RunCommand(
+            std::string("jbig2dec -q -t pbm -o /dev/stdout ") + (sample.bare ? "-e " : "") + path));
+        EXPECT_EQ(reference.size(), sample.pages) << sample.name;
+        const std::vector<sPage> ours = OurPages(sample.file);
+        EXPECT_EQ(ours.size(), reference.size()) << sample.name;
+        for (size_t i = 0; i < std::min(ours.size(), reference.size()); ++i) {
+            EXPECT_TRUE(ours[i] == reference[i]) << sample.name << " page " << i;
+        }
+    }
+}
+
+// The scan rules on broken files: the page count we give (0 = the scan fails) and whether
+// page 0 comes out all white (its region is skipped).
+TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
+{
+    const sBitmap bitmap = RandomBitmap(40, 30, 3);
+    const auto page = [&](u32 number, std::string region = "") {
+        return PageSegments(number, 40, 30, {region.empty() ? Region(bitmap) : region});
+    };
+    const auto one = [&](std::vector<sSegment> segments, i64 count = 1) {
+        return WriteFile(Join({segments}), eLayout::Sequential, count);
+    };
+    auto outOfSequence = Join({page(1), page(2)});
+    for (size_t i = 0; i < outOfSequence.size(); ++i) {
+        outOfSequence[i].number = i == 3 ? 9 : u32(i);
+    }
+    auto count5 = page(1);
+    count5[1].rawCount = 5;
+    auto pageInfo18 = page(1);
+    pageInfo18[0].data.resize(18);
+    auto region25 = page(1);
+    region25[1].data.resize(25);
+    auto regionUnknownLength = page(1);
+    regionUnknownLength[1].length = 0xFFFFFFFF;
+    auto pastTheEnd = page(1);
+    pastTheEnd[1].length = 1 << 20; // the window is clipped to the stream's end
+    std::string hugeRegion = Region(bitmap);
+    hugeRegion.replace(0, 8, std::string("\0\1\x11\x70\0\1\x11\x70", 8)); // 70000 x 70000
+    auto noEnd = page(1);
+    const i8 atZero[8] = {0, 0, -3, -1, 2, -2, -2, -2};
+    const struct
+    {
+        const char* name;
+        std::string file;
+        i32 pages;
+        bool white;
+    } kCases[] = {
+        {"out of sequence: earlier pages count",
+         WriteFile(outOfSequence, eLayout::Sequential, -1, true), 1, false},
+        {"referred-to count 5", one(count5), 0, false},
+        {"page 3 of 2", WriteFile(Join({page(1), page(2), page(3)}), eLayout::Sequential, 2), 0, false},
+        {"page info of 18 bytes", one(pageInfo18), 0, false},
+        {"region data of 25 bytes", one(region25), 0, false},
+        {"width 0", one(PageSegments(1, 0, 30, {Region(bitmap)})), 0, false},
+        {"height 0xFFFFFFFF", one(PageSegments(1, 40, 0xFFFFFFFF, {Region(bitmap)})), 0, false},
+        {"70000 x 70000 page", one(PageSegments(1, 70000, 70000, {Region(bitmap)})), 0, false},
+        {"region length 0xFFFFFFFF", one(regionUnknownLength), 0, false},
+        {"page count 0", one(page(1), 0), 0, false},
+        {"page count 2^32-1", one(page(1), 0xFFFFFFFF), 0, false},
+        {"2 pages announced, 1 present", one(page(1), 2), 0, false},
+        {"random access without end of file", WriteFile(noEnd, eLayout::RandomAccess, 1), 0, false},
+        {"region past the stream end", WriteFile(pastTheEnd, eLayout::Sequential, 1), 1, false},
+        {"MMR region", one(page(1, Region(bitmap, 0, 0, 0, false, 0x01))), 1, true},
+        {"EXTTEMPLATE region", one(page(1, Region(bitmap, 0, 0, 0, false, 0x10))), 1, true},
+        {"AT pixel (0,0)", one(page(1, Region(bitmap, 0, 0, 0, false, 0, atZero))), 1, true},
+        {"70000 x 70000 region", one(page(1, hugeRegion)), 1, true},
+        {"region outside the page", one(page(1, Region(bitmap, 40, 0))), 1, true},
+    };
+    for (const auto& sample : kCases) {
+        cBufWrapperIO stream(sample.file.data(), sample.file.size());
+        cPictJBIG2 picture;
+        sPictInfo info;
+        EXPECT_EQ(picture.GetPageCount(&stream), sample.pages) << sample.name;
+        EXPECT_EQ(picture.ReadInfo(&stream, &info), sample.pages > 0) << sample.name;
+        if (sample.pages == 0 || !picture.Load(&stream)) {
+            EXPECT_EQ(sample.pages, 0) << sample.name;
+            continue;
+        }
+        const std::vector<u8> pixels = PageOf(picture).pixels;
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 1) == 0, sample.white) << sample.name;
+    }
+}
+
+// Fault fix: the page is composed first, so a scaled thumbnail covers every pixel once
+// (no transparent holes where no region lies, no double weight under overlaps).
+TEST(Jbig2Picture, ScaledThumbnailIsOpaqueAndFitsTheBox)
+{
+    const sBitmap black{64, 64, std::vector<u8>(64 * 64, 1)};
+    const std::string file = WriteFile(
+        Join({PageSegments(1, 2000, 1000, {Region(black), Region(black, 20, 20)})}),
+        eLayout::Sequential, 1);
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictJBIG2 picture;
+    cPictDummy thumbnail;
+    ASSERT_TRUE(picture.RenderPageThumbnail(&stream, &thumbnail, 100, 100, 0, true, 0x00123456));
+    ASSERT_EQ(thumbnail.GetWidth(), 100);
+    ASSERT_EQ(thumbnail.GetHeight(), 50);
+    const std::vector<u32> pixels = TopDown32(thumbnail);
+    EXPECT_EQ(pixels[0], 0xFF000000);        // the regions' corner, black
+    EXPECT_EQ(pixels[99 + 49 * 100], 0xFFFFFFFF); // no region: white page
+    EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](u32 p) { return p >> 24 == 0xFF; }));
+}
+
+TEST(Jbig2Picture, ReadInfoReadsOnlySegmentHeaders)
+{
+    auto pages = Join({PageSegments(1, 300, 200, {Region(RandomBitmap(30, 20, 1))}),
+                       PageSegments(2, 300, 200, {Region(RandomBitmap(30, 20, 2))})});
+    pages[1].data.resize(20 << 20, '\x55');
+    const std::string file = WriteFile(pages, eLayout::Sequential, 2);
+    cBufWrapperIO inner(file.data(), file.size());
+    cCountingStream stream(&inner);
+    sPictInfo info;
+    ASSERT_TRUE(ProbeJBIG2(&stream, &info));
+    EXPECT_EQ(info.width, 300);
+    EXPECT_EQ(info.height, 200);
+    EXPECT_LT(stream.m_bytesRead, 1024u);
+}
+
+TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
+{
+    const std::string file = WriteFile(PageSegments(1, 30, 20, {Region(RandomBitmap(30, 20, 1))}),
+                                       eLayout::Bare, 0);
+    sPictInfo info;
+    tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), &info);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->GetFormatId(), kPictFormatJBIG2);
+    std::vector<std::vector<u8>> others = {
+        ReadFileBytes(qeltest::SharedDataPath("pngsuite/basn0g01.png")),
+        ReadFileBytes("/bin/true"), ReadFileBytes("/usr/share/common-licenses/GPL-3")};
+    u32 state = 5;
+    for (i32 i = 0; i < 200; ++i) {
+        std::vector<u8> noise(64);
+        for (u8& byte : noise) {
+            byte = u8((state = state * 1103515245u + 12345u) >> 16);
+        }
+        others.push_back(noise);
+    }
+    for (const std::vector<u8>& bytes : others) {
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        EXPECT_FALSE(ProbeJBIG2(&stream, &info));
+    }
+}
+
+} // namespace
