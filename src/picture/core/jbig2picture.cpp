@@ -383,11 +383,16 @@ void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageB
     const u32 y = ReadBigEndian32(bytes + 12);
     header.flags = bytes[kRegionInfoLength];
     const u32 atBytes = Jbig2GenericAtBytes(header.flags);
+    const u64 regionStride = (u64(header.width) - 1) / 8 + 1;
     if (header.width == 0 || header.height == 0 || x >= page.width || y >= page.height ||
-        region.length < kHeaderLength + atBytes) {
+        region.length < kHeaderLength + atBytes ||
+        !PixelBufferSizeOk(i64(regionStride), header.height, 1)) {
         return;
     }
     std::memcpy(header.at, bytes + kHeaderLength, atBytes);
+    // Rows below the page are never shown, and no row above depends on them.
+    const u32 rows = std::min(header.height, page.height - y);
+    header.height = rows;
     sMqDecoder decoder;
     _typebuf<u8> bitmap;
     const u64 codeStart = kHeaderLength + atBytes;
@@ -395,9 +400,7 @@ void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageB
         !DecodeGenericRegion(header, &decoder, bitmap)) {
         return;
     }
-    const u64 regionStride = (u64(header.width) - 1) / 8 + 1;
     const u32 columns = std::min(header.width, page.width - x);
-    const u32 rows = std::min(header.height, page.height - y);
     for (u32 row = 0; row < rows; ++row) {
         CopyBits(page.bits + (u64(y) + row) * page.stride, x,
                  bitmap.GetData() + u64(row) * regionStride, columns);

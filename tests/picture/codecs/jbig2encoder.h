@@ -334,4 +334,39 @@ inline sBitmap RandomBitmap(i32 width, i32 height, u32 seed)
     return bitmap;
 }
 
+// Concatenated raw PBMs (P4, 1 = black), as jbig2dec writes the pages of a file; empty when
+// one is cut short.
+inline std::vector<sBitmap> ParsePbm(const std::vector<u8>& bytes)
+{
+    std::vector<sBitmap> pages;
+    size_t at = 0;
+    auto number = [&] {
+        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == 'P')) {
+            at += bytes[at] == 'P' ? 2 : 1; // "P4"
+        }
+        i32 value = 0;
+        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && value < 1 << 20) {
+            value = value * 10 + (bytes[at++] - '0');
+        }
+        return value;
+    };
+    while (at + 2 < bytes.size() && bytes[at] == 'P' && bytes[at + 1] == '4') {
+        sBitmap page;
+        page.width = number();
+        page.height = number();
+        ++at;
+        const size_t stride = size_t(page.width + 7) / 8;
+        if (page.width <= 0 || page.height <= 0 || at + stride * page.height > bytes.size()) {
+            return {};
+        }
+        for (i32 i = 0; i < page.width * page.height; ++i) {
+            const u8 byte = bytes[at + size_t(i / page.width) * stride + (i % page.width) / 8];
+            page.pixels.push_back((byte >> (7 - i % page.width % 8)) & 1);
+        }
+        at += stride * page.height;
+        pages.push_back(page);
+    }
+    return pages;
+}
+
 } // namespace jbig2test
