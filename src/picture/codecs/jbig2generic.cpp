@@ -29,26 +29,27 @@ struct sAtPixel
     u32 shift; // the window bit
 };
 
+// The bitmap being decoded: every row has one zero byte more than it needs and two zero
+// rows lie above the first, so that the row windows read ahead (up to x + 4) and above
+// (y - 1, y - 2) without bounds checks.
 struct sRegion
 {
-    u8* bits;
+    u8* bits; // row 0
     u64 stride;
     i32 width;
     i32 height;
 
+    u8* Row(i32 y) const { return bits + i64(y) * i64(stride); }
+    // The AT pixels that lie outside the windows.
     u32 Pixel(i32 x, i32 y) const
     {
         if (x < 0 || x >= width || y < 0) {
             return 0;
         }
-        return (bits[u64(y) * stride + u64(x >> 3)] >> (7 - (x & 7))) & 1;
+        return RowBit(Row(y), x);
     }
+    static u32 RowBit(const u8* row, i32 x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 };
-
-inline u32 RowPixel(const u8* row, i32 x, i32 width)
-{
-    return row != nullptr && x < width ? (row[x >> 3] >> (7 - (x & 7))) & 1 : 0;
-}
 
 // The context from the fixed template pixels (T.88 Figures 3-6, bit 0 first: the row's
 // own pixels from x-1 leftwards, then the rows above from right to left).
@@ -73,15 +74,13 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
     const i32 width = region.width;
     u32 ltp = 0;
     for (i32 y = 0; y < region.height; ++y) {
-        u8* row = region.bits + u64(y) * region.stride;
-        const u8* above = y >= 1 ? row - region.stride : nullptr;
-        const u8* above2 = y >= 2 ? above - region.stride : nullptr;
+        u8* row = region.Row(y);
+        const u8* above = region.Row(y - 1);
+        const u8* above2 = region.Row(y - 2);
         if (tpgdon) {
             ltp ^= u32(MqDecode(decoder, &stats[kSltpContext[Template]]));
             if (ltp != 0) {
-                if (above != nullptr) {
-                    std::memcpy(row, above, region.stride);
-                }
+                std::memcpy(row, above, region.stride);
                 continue;
             }
         }
@@ -89,8 +88,8 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
         u32 w1 = 0;
         u32 w2 = 0;
         for (i32 i = 0; i <= kWindowLead; ++i) {
-            w1 = w1 << 1 | RowPixel(above, i, width);
-            w2 = w2 << 1 | RowPixel(above2, i, width);
+            w1 = w1 << 1 | sRegion::RowBit(above, i);
+            w2 = w2 << 1 | sRegion::RowBit(above2, i);
         }
         for (i32 x = 0; x < width; ++x) {
             u32 context = FixedContext<Template>(w0, w1, w2);
@@ -113,8 +112,8 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
                 row[x >> 3] |= u8(0x80 >> (x & 7));
             }
             w0 = w0 << 1 | decision << (kWindowLead + 1);
-            w1 = w1 << 1 | RowPixel(above, x + kWindowLead + 1, width);
-            w2 = w2 << 1 | RowPixel(above2, x + kWindowLead + 1, width);
+            w1 = w1 << 1 | sRegion::RowBit(above, x + kWindowLead + 1);
+            w2 = w2 << 1 | sRegion::RowBit(above2, x + kWindowLead + 1);
         }
     }
 }
@@ -156,14 +155,18 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
         at[atUsed++] = pixel;
     }
     const u64 stride = (u64(header.width) - 1) / 8 + 1;
+    const u64 workStride = stride + 1;
+    const u64 workSize = workStride * (u64(header.height) + 2);
+    _typebuf<u8> work;
     _typebuf<u8> stats;
-    if (!bitmap.Alloc(i64(stride * header.height)) ||
+    if (!bitmap.Alloc(i64(stride * header.height)) || !work.Alloc(i64(workSize)) ||
         !stats.Alloc(i64(1) << kContextBits[gbTemplate])) {
         return false;
     }
-    std::memset(bitmap.GetData(), 0, stride * header.height);
+    std::memset(work.GetData(), 0, workSize);
     std::memset(stats.GetData(), 0, u64(1) << kContextBits[gbTemplate]);
-    const sRegion region{bitmap.GetData(), stride, i32(header.width), i32(header.height)};
+    const sRegion region{work.GetData() + 2 * workStride, workStride, i32(header.width),
+                         i32(header.height)};
     const bool tpgdon = (header.flags & kFlagTpgdon) != 0;
     switch (gbTemplate) {
     case 0:
@@ -178,6 +181,9 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
     default:
         DecodeRows<3>(region, at, atUsed, tpgdon, decoder, stats.GetData());
         break;
+    }
+    for (i32 y = 0; y < region.height; ++y) {
+        std::memcpy(bitmap.GetData() + u64(y) * stride, region.Row(y), stride);
     }
     return true;
 }

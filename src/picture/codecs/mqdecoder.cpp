@@ -1,17 +1,6 @@
 #include "picture/codecs/mqdecoder.h"
 
-namespace {
-
-struct sQeEntry
-{
-    u16 qe;
-    u8 nmps;
-    u8 nlps;
-    u8 switchMps;
-};
-
-// T.88 Table E.1.
-constexpr sQeEntry kQeTable[47] = {
+const sMqQeEntry kMqQeTable[47] = {
     {0x5601, 1, 1, 1},   {0x3401, 2, 6, 0},   {0x1801, 3, 9, 0},   {0x0AC1, 4, 12, 0},
     {0x0521, 5, 29, 0},  {0x0221, 38, 33, 0}, {0x5601, 7, 6, 1},   {0x5401, 8, 14, 0},
     {0x4801, 9, 14, 0},  {0x3801, 10, 14, 0}, {0x3001, 11, 17, 0}, {0x2401, 12, 18, 0},
@@ -25,6 +14,8 @@ constexpr sQeEntry kQeTable[47] = {
     {0x0049, 41, 38, 0}, {0x0025, 42, 39, 0}, {0x0015, 43, 40, 0}, {0x0009, 44, 41, 0},
     {0x0005, 45, 42, 0}, {0x0001, 45, 43, 0}, {0x5601, 46, 46, 0},
 };
+
+namespace {
 
 inline u32 ByteAt(const sMqDecoder* d, u64 position)
 {
@@ -51,8 +42,9 @@ inline void ByteIn(sMqDecoder* d)
     }
 }
 
-// T.88 E.3.3 RENORMD.
-inline void RenormD(sMqDecoder* d)
+} // namespace
+
+void MqRenormD(sMqDecoder* d)
 {
     do {
         if (d->ct == 0) {
@@ -63,8 +55,6 @@ inline void RenormD(sMqDecoder* d)
         --d->ct;
     } while ((d->a & 0x8000) == 0);
 }
-
-} // namespace
 
 bool MqDecoderInit(sMqDecoder* decoder, const u8* data, u64 size)
 {
@@ -81,39 +71,4 @@ bool MqDecoderInit(sMqDecoder* decoder, const u8* data, u64 size)
     decoder->ct -= 7;
     decoder->a = 0x8000;
     return true;
-}
-
-i32 MqDecode(sMqDecoder* d, tMqContext* context)
-{
-    const sQeEntry& entry = kQeTable[*context >> 1];
-    const u32 qe = entry.qe;
-    i32 mps = *context & 1;
-    d->a -= qe;
-    i32 decision;
-    if ((d->c >> 16) < d->a) {
-        if ((d->a & 0x8000) != 0) {
-            return mps;
-        }
-        // MPS_EXCHANGE (T.88 Figure E.16).
-        if (d->a < qe) {
-            decision = 1 - mps;
-            *context = u8(entry.nlps << 1 | (mps ^ entry.switchMps));
-        } else {
-            decision = mps;
-            *context = u8(entry.nmps << 1 | mps);
-        }
-    } else {
-        d->c -= d->a << 16;
-        // LPS_EXCHANGE (T.88 Figure E.17).
-        if (d->a < qe) {
-            decision = mps;
-            *context = u8(entry.nmps << 1 | mps);
-        } else {
-            decision = 1 - mps;
-            *context = u8(entry.nlps << 1 | (mps ^ entry.switchMps));
-        }
-        d->a = qe;
-    }
-    RenormD(d);
-    return decision;
 }

@@ -23,5 +23,53 @@ using tMqContext = u8;
 // empty window.
 [[nodiscard]] bool MqDecoderInit(sMqDecoder* decoder, const u8* data, u64 size);
 
-// Decodes one binary decision in `context` (T.88 E.3.2 DECODE); 0 or 1.
-i32 MqDecode(sMqDecoder* decoder, tMqContext* context);
+struct sMqQeEntry
+{
+    u16 qe;
+    u8 nmps;
+    u8 nlps;
+    u8 switchMps;
+};
+
+// T.88 Table E.1.
+extern const sMqQeEntry kMqQeTable[47];
+
+// T.88 E.3.4 BYTEIN and E.3.3 RENORMD (out of line: once per renormalisation).
+void MqRenormD(sMqDecoder* decoder);
+
+// Decodes one binary decision in `context` (T.88 E.3.2 DECODE); 0 or 1. Inline: the
+// generic region decoder calls it once per pixel.
+inline i32 MqDecode(sMqDecoder* d, tMqContext* context)
+{
+    const sMqQeEntry& entry = kMqQeTable[*context >> 1];
+    const u32 qe = entry.qe;
+    const i32 mps = *context & 1;
+    d->a -= qe;
+    i32 decision;
+    if ((d->c >> 16) < d->a) {
+        if ((d->a & 0x8000) != 0) {
+            return mps;
+        }
+        // MPS_EXCHANGE (T.88 Figure E.16).
+        if (d->a < qe) {
+            decision = 1 - mps;
+            *context = u8(entry.nlps << 1 | (mps ^ entry.switchMps));
+        } else {
+            decision = mps;
+            *context = u8(entry.nmps << 1 | mps);
+        }
+    } else {
+        d->c -= d->a << 16;
+        // LPS_EXCHANGE (T.88 Figure E.17).
+        if (d->a < qe) {
+            decision = mps;
+            *context = u8(entry.nmps << 1 | mps);
+        } else {
+            decision = 1 - mps;
+            *context = u8(entry.nlps << 1 | (mps ^ entry.switchMps));
+        }
+        d->a = qe;
+    }
+    MqRenormD(d);
+    return decision;
+}

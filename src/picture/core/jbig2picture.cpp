@@ -305,6 +305,9 @@ bool cPictJBIG2::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
     if (!ScanFile(stream)) {
         return false;
     }
+    if (info == nullptr) {
+        return true;
+    }
     const sJbig2Page* first = m_pages.First()->GetValue();
     info->width = i32(first->width);
     info->height = i32(first->height);
@@ -433,17 +436,28 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
     }
     const u32 set = m_setBitsBlack != 0 ? kBlack : kWhite;
     const u32 clear = m_setBitsBlack != 0 ? kWhite : kBlack;
+    // One byte of page bits -> its 8 pixels.
+    u32 expand[256][8];
+    for (u32 byte = 0; byte < 256; ++byte) {
+        for (u32 bit = 0; bit < 8; ++bit) {
+            expand[byte][bit] = (byte >> (7 - bit)) & 1 ? set : clear;
+        }
+    }
+    const i32 wholeBytes = width / 8;
     for (i32 y = 0; y < height; ++y) {
         const u8* row = bits.GetData() + u64(y) * stride;
         if (m_streaming != 0) {
             for (i32 x = 0; x < width; ++x) {
-                StreamPixel(x, height - 1 - y, (row[x >> 3] >> (7 - (x & 7))) & 1 ? set : clear);
+                StreamPixel(x, height - 1 - y, expand[row[x >> 3]][x & 7]);
             }
             continue;
         }
         u32* out = Pixels32().GetData() + i64(height - 1 - y) * width;
-        for (i32 x = 0; x < width; ++x) {
-            out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? set : clear;
+        for (i32 i = 0; i < wholeBytes; ++i) {
+            std::memcpy(out + 8 * i, expand[row[i]], sizeof(expand[0]));
+        }
+        for (i32 x = wholeBytes * 8; x < width; ++x) {
+            out[x] = expand[row[x >> 3]][x & 7];
         }
     }
     if (m_streaming != 0) {

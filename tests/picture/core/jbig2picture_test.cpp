@@ -242,6 +242,9 @@ TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
     tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), &info);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->GetFormatId(), kPictFormatJBIG2);
+    tPicture loaded = CreatePicture(std::vector<u8>(file.begin(), file.end()), nullptr);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetWidth(), 30);
     std::vector<std::vector<u8>> others = {
         ReadFileBytes(qeltest::SharedDataPath("pngsuite/basn0g01.png")),
         ReadFileBytes("/bin/true"), ReadFileBytes("/usr/share/common-licenses/GPL-3")};
