@@ -11,8 +11,9 @@ constexpr u8 kFlagExtTemplate = 0x10;
 // T.88 6.2.5.7 3 b: the SLTP contexts, in the same statistics as the pixels.
 constexpr u32 kSltpContext[4] = {0x9B25, 0x0795, 0x00E5, 0x0195};
 constexpr u32 kContextBits[4] = {16, 13, 10, 10};
-// The context bit of each AT pixel.
+// The context bit of each AT pixel, and their nominal places (T.88 6.2.5.4).
 constexpr u32 kAtBit[4][4] = {{4, 10, 11, 15}, {3}, {2}, {4}};
+constexpr i8 kNominalAt[4][8] = {{3, -1, -3, -1, 2, -2, -2, -2}, {3, -1}, {2, -1}, {2, -1}};
 
 // Row windows: for the pixel at x, bit j of a row's window is the pixel at x + 3 - j of
 // that row, so a window moves one pixel with one shift and one new bit.
@@ -67,7 +68,23 @@ inline u32 FixedContext(u32 w0, u32 w1, u32 w2)
     }
 }
 
+// The AT pixels at their nominal places, taken from the windows with fixed shifts.
 template <u32 Template>
+inline u32 NominalAtContext(u32 w1, u32 w2)
+{
+    if constexpr (Template == 0) {
+        return (w1 & 1) << 4 | ((w1 >> 6) & 1) << 10 | ((w2 >> 1) & 1) << 11 |
+               ((w2 >> 5) & 1) << 15;
+    } else if constexpr (Template == 1) {
+        return (w1 & 1) << 3;
+    } else if constexpr (Template == 2) {
+        return ((w1 >> 1) & 1) << 2;
+    } else {
+        return ((w1 >> 1) & 1) << 4;
+    }
+}
+
+template <u32 Template, bool Nominal>
 void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpgdon,
                 sMqDecoder* decoder, tMqContext* stats)
 {
@@ -93,7 +110,10 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
         }
         for (i32 x = 0; x < width; ++x) {
             u32 context = FixedContext<Template>(w0, w1, w2);
-            for (i32 k = 0; k < atCount; ++k) {
+            if constexpr (Nominal) {
+                context |= NominalAtContext<Template>(w1, w2);
+            }
+            for (i32 k = 0; !Nominal && k < atCount; ++k) {
                 const sAtPixel& pixel = at[k];
                 u32 value;
                 if (pixel.row == 0) {
@@ -168,20 +188,14 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
     const sRegion region{work.GetData() + 2 * workStride, workStride, i32(header.width),
                          i32(header.height)};
     const bool tpgdon = (header.flags & kFlagTpgdon) != 0;
-    switch (gbTemplate) {
-    case 0:
-        DecodeRows<0>(region, at, atUsed, tpgdon, decoder, stats.GetData());
-        break;
-    case 1:
-        DecodeRows<1>(region, at, atUsed, tpgdon, decoder, stats.GetData());
-        break;
-    case 2:
-        DecodeRows<2>(region, at, atUsed, tpgdon, decoder, stats.GetData());
-        break;
-    default:
-        DecodeRows<3>(region, at, atUsed, tpgdon, decoder, stats.GetData());
-        break;
-    }
+    const bool nominal = std::memcmp(header.at, kNominalAt[gbTemplate], 2 * u64(atCount)) == 0;
+    using tDecodeRows = void (*)(const sRegion&, const sAtPixel*, i32, bool, sMqDecoder*,
+                                 tMqContext*);
+    static constexpr tDecodeRows kDecodeRows[2][4] = {
+        {DecodeRows<0, false>, DecodeRows<1, false>, DecodeRows<2, false>, DecodeRows<3, false>},
+        {DecodeRows<0, true>, DecodeRows<1, true>, DecodeRows<2, true>, DecodeRows<3, true>},
+    };
+    kDecodeRows[nominal][gbTemplate](region, at, atUsed, tpgdon, decoder, stats.GetData());
     for (i32 y = 0; y < region.height; ++y) {
         std::memcpy(bitmap.GetData() + u64(y) * stride, region.Row(y), stride);
     }
