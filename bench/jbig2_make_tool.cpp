@@ -6,7 +6,7 @@
 //
 // Each PBM page (a file may hold several) becomes one page with one immediate generic
 // region; AT pixels default to the template's nominal ones.
-// Links: qel_base
+// Links: qel_base qel_picture_codecs
 #include "../tests/picture/codecs/jbig2encoder.h"
 
 #include <cstdio>

@@ -2,48 +2,26 @@
 // A test-only JBIG2 writer: the MQ encoder of ITU-T T.88 E.2, a generic-region encoder
 // (templates 0-3, any AT pixels, TPGDON) and a segment and file writer that can also break
 // the rules on purpose. Bitmaps are top-down, one byte per pixel (1 = black).
-#include "base/types.h"
+#include "picture/codecs/mqdecoder.h"
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace jbig2test {
 
-// T.88 Table E.1 again, written out independently of the decoder's copy.
-struct sQe
-{
-    u32 qe, nmps, nlps, switchMps;
-};
-inline constexpr sQe kQe[47] = {
-    {0x5601, 1, 1, 1},   {0x3401, 2, 6, 0},   {0x1801, 3, 9, 0},   {0x0AC1, 4, 12, 0},
-    {0x0521, 5, 29, 0},  {0x0221, 38, 33, 0}, {0x5601, 7, 6, 1},   {0x5401, 8, 14, 0},
-    {0x4801, 9, 14, 0},  {0x3801, 10, 14, 0}, {0x3001, 11, 17, 0}, {0x2401, 12, 18, 0},
-    {0x1C01, 13, 20, 0}, {0x1601, 29, 21, 0}, {0x5601, 15, 14, 1}, {0x5401, 16, 14, 0},
-    {0x5101, 17, 15, 0}, {0x4801, 18, 16, 0}, {0x3801, 19, 17, 0}, {0x3401, 20, 18, 0},
-    {0x3001, 21, 19, 0}, {0x2801, 22, 19, 0}, {0x2401, 23, 20, 0}, {0x2201, 24, 21, 0},
-    {0x1C01, 25, 22, 0}, {0x1801, 26, 23, 0}, {0x1601, 27, 24, 0}, {0x1401, 28, 25, 0},
-    {0x1201, 29, 26, 0}, {0x1101, 30, 27, 0}, {0x0AC1, 31, 28, 0}, {0x09C1, 32, 29, 0},
-    {0x08A1, 33, 30, 0}, {0x0521, 34, 31, 0}, {0x0441, 35, 32, 0}, {0x02A1, 36, 33, 0},
-    {0x0221, 37, 34, 0}, {0x0141, 38, 35, 0}, {0x0111, 39, 36, 0}, {0x0085, 40, 37, 0},
-    {0x0049, 41, 38, 0}, {0x0025, 42, 39, 0}, {0x0015, 43, 40, 0}, {0x0009, 44, 41, 0},
-    {0x0005, 45, 42, 0}, {0x0001, 45, 43, 0}, {0x5601, 46, 46, 0},
-};
-
-// T.88 E.2 (Figures E.3-E.11), with the context as {I, MPS}.
+// T.88 E.2 (Figures E.3-E.11), on the decoder's Qe table (the H.2 sequence checks it) and
+// its context layout (I << 1 | MPS).
 class cMqEncoder
 {
   public:
-    struct sContext
+    void Encode(u32 d, tMqContext& cx)
     {
-        u32 index = 0, mps = 0;
-    };
-
-    void Encode(u32 d, sContext& cx)
-    {
-        const sQe& e = kQe[cx.index];
+        const sMqQeEntry& e = kMqQeTable[cx >> 1];
+        const u32 mps = cx & 1;
         m_a -= e.qe;
-        if (d == cx.mps) { // CODEMPS
+        if (d == mps) { // CODEMPS
             if ((m_a & 0x8000) != 0) {
                 m_c += e.qe;
                 return;
@@ -53,15 +31,14 @@ class cMqEncoder
             } else {
                 m_c += e.qe;
             }
-            cx.index = e.nmps;
+            cx = u8(e.nmps << 1 | mps);
         } else { // CODELPS
             if (m_a < e.qe) {
                 m_c += e.qe;
             } else {
                 m_a = e.qe;
             }
-            cx.mps ^= e.switchMps;
-            cx.index = e.nlps;
+            cx = u8(e.nlps << 1 | (mps ^ e.switchMps));
         }
         do { // RENORME
             m_a <<= 1;
@@ -147,7 +124,7 @@ inline std::vector<u8> EncodeGeneric(const sBitmap& bitmap, i32 gbTemplate, cons
     };
     static const u32 kSltp[4] = {0x9B25, 0x0795, 0x00E5, 0x0195};
     const std::vector<i32>& places = kTemplates[size_t(gbTemplate)];
-    std::vector<cMqEncoder::sContext> stats(size_t(1) << (places.size() / 2));
+    std::vector<tMqContext> stats(size_t(1) << (places.size() / 2));
     cMqEncoder coder;
     u32 ltp = 0;
     for (i32 y = 0; y < bitmap.height; ++y) {
@@ -338,32 +315,22 @@ inline sBitmap RandomBitmap(i32 width, i32 height, u32 seed)
 // one is cut short.
 inline std::vector<sBitmap> ParsePbm(const std::vector<u8>& bytes)
 {
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
     std::vector<sBitmap> pages;
-    size_t at = 0;
-    auto number = [&] {
-        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == 'P')) {
-            at += bytes[at] == 'P' ? 2 : 1; // "P4"
+    sBitmap page;
+    std::string magic;
+    while (in >> magic >> page.width >> page.height && magic == "P4" && in.get() &&
+           page.width > 0 && page.height > 0 && page.width < 1 << 16) {
+        std::string row(size_t(page.width + 7) / 8, '\0');
+        page.pixels.clear();
+        for (i32 y = 0; y < page.height && in.read(row.data(), std::streamsize(row.size())); ++y) {
+            for (i32 x = 0; x < page.width; ++x) {
+                page.pixels.push_back((u8(row[size_t(x / 8)]) >> (7 - x % 8)) & 1);
+            }
         }
-        i32 value = 0;
-        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && value < 1 << 20) {
-            value = value * 10 + (bytes[at++] - '0');
-        }
-        return value;
-    };
-    while (at + 2 < bytes.size() && bytes[at] == 'P' && bytes[at + 1] == '4') {
-        sBitmap page;
-        page.width = number();
-        page.height = number();
-        ++at;
-        const size_t stride = size_t(page.width + 7) / 8;
-        if (page.width <= 0 || page.height <= 0 || at + stride * page.height > bytes.size()) {
+        if (page.pixels.size() != size_t(page.width) * page.height) {
             return {};
         }
-        for (i32 i = 0; i < page.width * page.height; ++i) {
-            const u8 byte = bytes[at + size_t(i / page.width) * stride + (i % page.width) / 8];
-            page.pixels.push_back((byte >> (7 - i % page.width % 8)) & 1);
-        }
-        at += stride * page.height;
         pages.push_back(page);
     }
     return pages;

@@ -20,7 +20,7 @@ const std::vector<u8> kH2Coded = {0x84, 0xC7, 0x3B, 0xFC, 0xE1, 0xA1, 0x43, 0x04
 TEST(Jbig2Mq, AnnexH2BothWays)
 {
     cMqEncoder encoder;
-    cMqEncoder::sContext context;
+    tMqContext context = 0;
     for (u8 byte : kH2Input) {
         for (i32 bit = 7; bit >= 0; --bit) {
             encoder.Encode((byte >> bit) & 1, context);
