@@ -54,8 +54,7 @@ struct sRegion
 
 // The context from the fixed template pixels (T.88 Figures 3-6, bit 0 first: the row's
 // own pixels from x-1 leftwards, then the rows above from right to left).
-template <u32 Template>
-inline u32 FixedContext(u32 w0, u32 w1, u32 w2)
+template <u32 Template> inline u32 FixedContext(u32 w0, u32 w1, u32 w2)
 {
     if constexpr (Template == 0) {
         return ((w0 >> 4) & 0xF) | ((w1 >> 1) & 0x1F) << 5 | ((w2 >> 2) & 7) << 12;
@@ -69,8 +68,7 @@ inline u32 FixedContext(u32 w0, u32 w1, u32 w2)
 }
 
 // The AT pixels at their nominal places, taken from the windows with fixed shifts.
-template <u32 Template>
-inline u32 NominalAtContext(u32 w1, u32 w2)
+template <u32 Template> inline u32 NominalAtContext(u32 w1, u32 w2)
 {
     if constexpr (Template == 0) {
         return (w1 & 1) << 4 | ((w1 >> 6) & 1) << 10 | ((w2 >> 1) & 1) << 11 |
@@ -189,8 +187,8 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
                          i32(header.height)};
     const bool tpgdon = (header.flags & kFlagTpgdon) != 0;
     const bool nominal = std::memcmp(header.at, kNominalAt[gbTemplate], 2 * u64(atCount)) == 0;
-    using tDecodeRows = void (*)(const sRegion&, const sAtPixel*, i32, bool, sMqDecoder*,
-                                 tMqContext*);
+    using tDecodeRows =
+        void (*)(const sRegion&, const sAtPixel*, i32, bool, sMqDecoder*, tMqContext*);
     static constexpr tDecodeRows kDecodeRows[2][4] = {
         {DecodeRows<0, false>, DecodeRows<1, false>, DecodeRows<2, false>, DecodeRows<3, false>},
         {DecodeRows<0, true>, DecodeRows<1, true>, DecodeRows<2, true>, DecodeRows<3, true>},

@@ -10,8 +10,8 @@ struct sJbig2GenericHeader
 {
     u32 width = 0;
     u32 height = 0;
-    u8 flags = 0;       // bit 0 MMR, bits 1-2 GBTEMPLATE, bit 3 TPGDON, bit 4 EXTTEMPLATE
-    i8 at[8] = {};      // x1, y1, x2, y2, ... (only the first pair for templates 1-3)
+    u8 flags = 0;  // bit 0 MMR, bits 1-2 GBTEMPLATE, bit 3 TPGDON, bit 4 EXTTEMPLATE
+    i8 at[8] = {}; // x1, y1, x2, y2, ... (only the first pair for templates 1-3)
 };
 
 // Bytes of AT pixels that follow the flags byte in a region segment: 8, 2 or 0 (MMR).

@@ -89,8 +89,8 @@ enum class eStep
         if (!ReadAt(stream, size, cursor, rest, 3)) {
             return eStep::End;
         }
-        referredCount = (u64(start[5] & 0x1F) << 24 | u64(rest[0]) << 16 | u64(rest[1]) << 8 |
-                         rest[2]);
+        referredCount =
+            (u64(start[5] & 0x1F) << 24 | u64(rest[0]) << 16 | u64(rest[1]) << 8 | rest[2]);
         cursor += 3 + (referredCount + 1 + 7) / 8;
     }
     // 7.2.5: the size of a referred-to number depends on this segment's own number.
@@ -245,7 +245,8 @@ bool cPictJBIG2::ScanFile(cFileIOTarget* stream)
     m_pageCount = 0;
     const u64 size = stream->GetSize();
     u8 header[13] = {};
-    const bool hasHeader = ReadAt(stream, size, 0, header, 9) && std::memcmp(header, kFileId, 8) == 0;
+    const bool hasHeader =
+        ReadAt(stream, size, 0, header, 9) && std::memcmp(header, kFileId, 8) == 0;
     sJbig2Scan scan{stream, size, true, 1, m_pages};
     bool walked;
     if (!hasHeader) {
@@ -278,8 +279,7 @@ bool cPictJBIG2::IsComplete() const
     }
     for (u32 number = 1; number <= m_pageCount; ++number) {
         const sJbig2Page* page = FindPage(i32(number - 1));
-        if (page == nullptr || page->width == 0 || page->height == 0 ||
-            page->regions.IsEmpty()) {
+        if (page == nullptr || page->width == 0 || page->height == 0 || page->regions.IsEmpty()) {
             return false;
         }
     }
@@ -354,8 +354,8 @@ void CopyBits(u8* destination, u32 x, const u8* source, u32 count)
         const u32 bit = (source[i >> 3] >> (7 - (i & 7))) & 1;
         const u32 at = x + i;
         const u8 mask = u8(0x80 >> (at & 7));
-        destination[at >> 3] = bit != 0 ? u8(destination[at >> 3] | mask)
-                                        : u8(destination[at >> 3] & ~mask);
+        destination[at >> 3] =
+            bit != 0 ? u8(destination[at >> 3] | mask) : u8(destination[at >> 3] & ~mask);
     }
 }
 

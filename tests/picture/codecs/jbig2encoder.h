@@ -115,10 +115,10 @@ inline std::vector<u8> EncodeGeneric(const sBitmap& bitmap, i32 gbTemplate, cons
                                      bool tpgdon)
 {
     static const std::vector<std::vector<i32>> kTemplates = {
-        {-1, 0, -2, 0, -3, 0, -4, 0, 'A', 0, 2, -1, 1, -1, 0, -1, -1, -1, -2, -1, 'A', 0, 'A', 0,
-         1, -2, 0, -2, -1, -2, 'A', 0},
-        {-1, 0, -2, 0, -3, 0, 'A', 0, 2, -1, 1, -1, 0, -1, -1, -1, -2, -1, 2, -2, 1, -2, 0, -2,
-         -1, -2},
+        {-1, 0,  -2, 0,  -3,  0, -4,  0, 'A', 0,  2, -1, 1,  -1, 0,   -1,
+         -1, -1, -2, -1, 'A', 0, 'A', 0, 1,   -2, 0, -2, -1, -2, 'A', 0},
+        {-1, 0,  -2, 0,  -3, 0, 'A', 0, 2,  -1, 1,  -1, 0,
+         -1, -1, -1, -2, -1, 2, -2,  1, -2, 0,  -2, -1, -2},
         {-1, 0, -2, 0, 'A', 0, 1, -1, 0, -1, -1, -1, -2, -1, 1, -2, 0, -2, -1, -2},
         {-1, 0, -2, 0, -3, 0, -4, 0, 'A', 0, 1, -1, 0, -1, -1, -1, -2, -1, -3, -1},
     };
@@ -208,15 +208,15 @@ inline std::string PageInfo(u32 width, u32 height)
     std::string out;
     PutU32(out, width);
     PutU32(out, height);
-    out.append(8, '\0');        // resolution unknown
+    out.append(8, '\0');       // resolution unknown
     out.push_back(char(0x40)); // white default, combination operators may be overridden
-    out.append(2, '\0');        // not striped
+    out.append(2, '\0');       // not striped
     return out;
 }
 
 // An immediate generic region's data: region information with REPLACE, flags, AT, code.
-inline std::string GenericRegion(const sBitmap& bitmap, u32 x, u32 y, i32 gbTemplate,
-                                 const i8* at, bool tpgdon, u8 extraFlags = 0)
+inline std::string GenericRegion(const sBitmap& bitmap, u32 x, u32 y, i32 gbTemplate, const i8* at,
+                                 bool tpgdon, u8 extraFlags = 0)
 {
     std::string out;
     PutU32(out, u32(bitmap.width));

@@ -1,7 +1,7 @@
 // The MQ decoder and the generic region decoder against the T.88 Annex H.2 sequence and
 // the test encoder (the jbig2dec comparison is in the picture tests).
-#include "picture/codecs/jbig2generic.h"
 #include "picture/codecs/jbig2encoder.h"
+#include "picture/codecs/jbig2generic.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@ namespace {
 using namespace jbig2test;
 
 // T.88 H.2: 32 input bytes and their 30 coded bytes (one context, state 0, MPS 0).
-const std::vector<u8> kH2Input = {
-    0x00, 0x02, 0x00, 0x51, 0x00, 0x00, 0x00, 0xC0, 0x03, 0x52, 0x87, 0x2A, 0xAA, 0xAA, 0xAA, 0xAA,
-    0x82, 0xC0, 0x20, 0x00, 0xFC, 0xD7, 0x9E, 0xF6, 0xBF, 0x7F, 0xED, 0x90, 0x4F, 0x46, 0xA3, 0xBF};
+const std::vector<u8> kH2Input = {0x00, 0x02, 0x00, 0x51, 0x00, 0x00, 0x00, 0xC0, 0x03, 0x52, 0x87,
+                                  0x2A, 0xAA, 0xAA, 0xAA, 0xAA, 0x82, 0xC0, 0x20, 0x00, 0xFC, 0xD7,
+                                  0x9E, 0xF6, 0xBF, 0x7F, 0xED, 0x90, 0x4F, 0x46, 0xA3, 0xBF};
 const std::vector<u8> kH2Coded = {0x84, 0xC7, 0x3B, 0xFC, 0xE1, 0xA1, 0x43, 0x04, 0x02, 0x20,
                                   0x00, 0x00, 0x41, 0x0D, 0xBB, 0x86, 0xF4, 0x31, 0x7F, 0xFF,
                                   0x88, 0xFF, 0x37, 0x47, 0x1A, 0xDB, 0x6A, 0xDF, 0xFF, 0xAC};
@@ -42,8 +42,7 @@ TEST(Jbig2Mq, AnnexH2BothWays)
 }
 
 // Decodes `code` as a region of the bitmap's size; the pixels, or empty on failure.
-std::vector<u8> Decode(const std::vector<u8>& code, i32 width, i32 height, u8 flags,
-                       const i8* at)
+std::vector<u8> Decode(const std::vector<u8>& code, i32 width, i32 height, u8 flags, const i8* at)
 {
     sJbig2GenericHeader header{u32(width), u32(height), flags};
     std::copy(at, at + 8, header.at);
@@ -84,8 +83,8 @@ TEST(Jbig2Generic, EncoderRoundTripsEveryTemplateAtAndWidth)
                     const std::vector<u8> code = EncodeGeneric(bitmap, gbTemplate, at, tpgdon);
                     const u8 flags = u8(gbTemplate << 1 | (tpgdon ? 8 : 0));
                     ASSERT_EQ(Decode(code, width, height, flags, at), bitmap.pixels)
-                        << "template " << gbTemplate << " at " << i32(at[0]) << " tpgdon "
-                        << tpgdon << " " << width << "x" << height;
+                        << "template " << gbTemplate << " at " << i32(at[0]) << " tpgdon " << tpgdon
+                        << " " << width << "x" << height;
                 }
             }
         }
@@ -98,11 +97,11 @@ TEST(Jbig2Generic, RefusesMmrExtTemplateBadAtAndHugeSizes)
     const i8 nominal[8] = {3, -1, -3, -1, 2, -2, -2, -2};
     const i8 atZero[8] = {0, 0, -3, -1, 2, -2, -2, -2};
     const i8 atBelow[8] = {-1, 1};
-    EXPECT_FALSE(Decode(code, 8, 8, 0x01, nominal).size());            // MMR
-    EXPECT_FALSE(Decode(code, 8, 8, 0x10, nominal).size());            // EXTTEMPLATE
-    EXPECT_FALSE(Decode(code, 8, 8, 0x00, atZero).size());             // AT (0, 0)
-    EXPECT_FALSE(Decode(code, 8, 8, 0x02, atBelow).size());            // AT below the row
-    EXPECT_FALSE(Decode(code, 70000, 70000, 0x00, nominal).size());    // over the pixel cap
+    EXPECT_FALSE(Decode(code, 8, 8, 0x01, nominal).size());         // MMR
+    EXPECT_FALSE(Decode(code, 8, 8, 0x10, nominal).size());         // EXTTEMPLATE
+    EXPECT_FALSE(Decode(code, 8, 8, 0x00, atZero).size());          // AT (0, 0)
+    EXPECT_FALSE(Decode(code, 8, 8, 0x02, atBelow).size());         // AT below the row
+    EXPECT_FALSE(Decode(code, 70000, 70000, 0x00, nominal).size()); // over the pixel cap
     EXPECT_EQ(Decode(code, 8, 8, 0x00, nominal).size(), 64u);
 }
 

@@ -1,7 +1,7 @@
 // The JBIG2 picture: files from the test encoder decoded against jbig2dec (the reference
 // decoder, run as a program), the scan rules on broken files, thumbnails and the probe.
-#include "picture/core/jbig2picture.h"
 #include "picture/codecs/jbig2encoder.h"
+#include "picture/core/jbig2picture.h"
 #include "picture/core/picturesupport.h"
 
 namespace {
@@ -39,11 +39,12 @@ std::vector<sPage> OurPages(const std::string& file)
     return pages;
 }
 
-sBitmap TextBitmap(const cScratchFolder& scratch)
+// Text from ImageMagick (the text goes on the command line: its policy refuses @file).
+sBitmap TextBitmap()
 {
-    const std::string path = scratch.PathOf("text.pbm");
-    RunCommand("convert -size 600x400 xc:white -font DejaVu-Sans -pointsize 18 -annotate +10+30 \"$(head -c 800 /usr/share/common-licenses/GPL-3)\" -monochrome " + path);
-    const std::vector<sBitmap> pages = ParsePbm(ReadFileBytes(path));
+    const std::vector<sBitmap> pages = ParsePbm(RunCommand(
+        "convert -size 600x400 xc:white -font DejaVu-Sans -pointsize 18 -annotate +10+30 "
+        "\"$(head -c 800 /usr/share/common-licenses/GPL-3)\" -monochrome pbm:-"));
     return pages.empty() ? sBitmap{} : pages[0];
 }
 
@@ -68,7 +69,7 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
 {
     ASSERT_TRUE(HaveTool("jbig2dec"));
     cScratchFolder scratch;
-    const sBitmap text = TextBitmap(scratch);
+    const sBitmap text = TextBitmap();
     ASSERT_GT(text.width, 0);
     // Every template with nominal and moved AT pixels, TPGDON off and on: one page each.
     const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
@@ -122,7 +123,9 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
         const std::vector<sPage> ours = OurPages(sample.file);
         EXPECT_EQ(ours.size(), reference.size()) << sample.name;
         for (size_t i = 0; i < std::min(ours.size(), reference.size()); ++i) {
-            EXPECT_TRUE(ours[i].width == reference[i].width && ours[i].pixels == reference[i].pixels) << sample.name << " page " << i;
+            EXPECT_TRUE(ours[i].width == reference[i].width &&
+                        ours[i].pixels == reference[i].pixels)
+                << sample.name << " page " << i;
         }
     }
 }
@@ -166,7 +169,8 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
         {"out of sequence: earlier pages count",
          WriteFile(outOfSequence, eLayout::Sequential, -1, true), 1, false},
         {"referred-to count 5", one(count5), 0, false},
-        {"page 3 of 2", WriteFile(Join({page(1), page(2), page(3)}), eLayout::Sequential, 2), 0, false},
+        {"page 3 of 2", WriteFile(Join({page(1), page(2), page(3)}), eLayout::Sequential, 2), 0,
+         false},
         {"page info of 18 bytes", one(pageInfo18), 0, false},
         {"region data of 25 bytes", one(region25), 0, false},
         {"width 0", one(PageSegments(1, 0, 30, {Region(bitmap)})), 0, false},
@@ -204,9 +208,9 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
 TEST(Jbig2Picture, ScaledThumbnailIsOpaqueAndFitsTheBox)
 {
     const sBitmap black{64, 64, std::vector<u8>(64 * 64, 1)};
-    const std::string file = WriteFile(
-        Join({PageSegments(1, 2000, 1000, {Region(black), Region(black, 20, 20)})}),
-        eLayout::Sequential, 1);
+    const std::string file =
+        WriteFile(Join({PageSegments(1, 2000, 1000, {Region(black), Region(black, 20, 20)})}),
+                  eLayout::Sequential, 1);
     cBufWrapperIO stream(file.data(), file.size());
     cPictJBIG2 picture;
     cPictDummy thumbnail;
@@ -214,7 +218,7 @@ TEST(Jbig2Picture, ScaledThumbnailIsOpaqueAndFitsTheBox)
     ASSERT_EQ(thumbnail.GetWidth(), 100);
     ASSERT_EQ(thumbnail.GetHeight(), 50);
     const std::vector<u32> pixels = TopDown32(thumbnail);
-    EXPECT_EQ(pixels[0], 0xFF000000);        // the regions' corner, black
+    EXPECT_EQ(pixels[0], 0xFF000000);             // the regions' corner, black
     EXPECT_EQ(pixels[99 + 49 * 100], 0xFFFFFFFF); // no region: white page
     EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](u32 p) { return p >> 24 == 0xFF; }));
 }
@@ -236,8 +240,8 @@ TEST(Jbig2Picture, ReadInfoReadsOnlySegmentHeaders)
 
 TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
 {
-    const std::string file = WriteFile(PageSegments(1, 30, 20, {Region(RandomBitmap(30, 20, 1))}),
-                                       eLayout::Bare, 0);
+    const std::string file =
+        WriteFile(PageSegments(1, 30, 20, {Region(RandomBitmap(30, 20, 1))}), eLayout::Bare, 0);
     sPictInfo info;
     tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), &info);
     ASSERT_NE(picture, nullptr);
@@ -246,8 +250,8 @@ TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->GetWidth(), 30);
     std::vector<std::vector<u8>> others = {
-        ReadFileBytes(qeltest::SharedDataPath("pngsuite/basn0g01.png")),
-        ReadFileBytes("/bin/true"), ReadFileBytes("/usr/share/common-licenses/GPL-3")};
+        ReadFileBytes(qeltest::SharedDataPath("pngsuite/basn0g01.png")), ReadFileBytes("/bin/true"),
+        ReadFileBytes("/usr/share/common-licenses/GPL-3")};
     u32 state = 5;
     for (i32 i = 0; i < 200; ++i) {
         std::vector<u8> noise(64);
