@@ -367,9 +367,11 @@ struct sPageBits
     u32 height;
 };
 
-// T.88 7.4.6: decodes one immediate generic region and places it; a region that cannot be
+// T.88 7.4.6: decodes one immediate generic region and places it, within the page's
+// decoding budget; a region that cannot be
 // read or decoded leaves the page as it is.
-void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageBits& page)
+void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageBits& page,
+                 u64& budget)
 {
     constexpr u32 kHeaderLength = kRegionInfoLength + 1;
     _typebuf<u8> data;
@@ -396,6 +398,13 @@ void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageB
     // Rows below the page are never shown, and no row above depends on them.
     const u32 rows = std::min(header.height, page.height - y);
     header.height = rows;
+    // One MQ decision per region pixel: a few regions wider than the page could take
+    // minutes, so a page decodes at most 4 times its own pixel count.
+    const u64 work = u64(header.width) * rows;
+    if (work > budget) {
+        return;
+    }
+    budget -= work;
     sMqDecoder decoder;
     _typebuf<u8> bitmap;
     const u64 codeStart = kHeaderLength + atBytes;
@@ -424,8 +433,9 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
     }
     std::memset(bits.GetData(), 0, stride * record->height);
     const sPageBits pageBits{bits.GetData(), stride, record->width, record->height};
+    u64 budget = 4 * u64(record->width) * record->height;
     for (const sJbig2Region& region : record->regions) {
-        PlaceRegion(stream, region, pageBits);
+        PlaceRegion(stream, region, pageBits, budget);
     }
     const i32 width = i32(record->width);
     const i32 height = i32(record->height);

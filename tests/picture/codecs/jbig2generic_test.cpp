@@ -91,20 +91,6 @@ TEST(Jbig2Generic, EncoderRoundTripsEveryTemplateAtAndWidth)
     }
 }
 
-TEST(Jbig2Generic, RefusesMmrExtTemplateBadAtAndHugeSizes)
-{
-    const std::vector<u8> code = {0x12, 0x34, 0xFF, 0xAC};
-    const i8 nominal[8] = {3, -1, -3, -1, 2, -2, -2, -2};
-    const i8 atZero[8] = {0, 0, -3, -1, 2, -2, -2, -2};
-    const i8 atBelow[8] = {-1, 1};
-    EXPECT_FALSE(Decode(code, 8, 8, 0x01, nominal).size());         // MMR
-    EXPECT_FALSE(Decode(code, 8, 8, 0x10, nominal).size());         // EXTTEMPLATE
-    EXPECT_FALSE(Decode(code, 8, 8, 0x00, atZero).size());          // AT (0, 0)
-    EXPECT_FALSE(Decode(code, 8, 8, 0x02, atBelow).size());         // AT below the row
-    EXPECT_FALSE(Decode(code, 70000, 70000, 0x00, nominal).size()); // over the pixel cap
-    EXPECT_EQ(Decode(code, 8, 8, 0x00, nominal).size(), 64u);
-}
-
 // Fault fix: the decoder reads only the region's own bytes; past them it reads 0xFF, so
 // whatever follows in the file cannot change the region.
 TEST(Jbig2Mq, ReadsOnlyItsWindowAndOnesAfterIt)

@@ -187,6 +187,8 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
         {"AT pixel (0,0)", one(page(1, Region(bitmap, 0, 0, 0, false, 0, atZero))), 1, true},
         {"70000 x 70000 region", one(page(1, hugeRegion)), 1, true},
         {"region outside the page", one(page(1, Region(bitmap, 40, 0))), 1, true},
+        {"region over the decoding budget",
+         one(page(1, Region(RandomBitmap(4000, 30, 1), 0, 0, 0, false))), 1, true},
     };
     for (const auto& sample : kCases) {
         cBufWrapperIO stream(sample.file.data(), sample.file.size());
