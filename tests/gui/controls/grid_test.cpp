@@ -1,5 +1,4 @@
 #include "gui/controls/grid.h"
-#include "gui/core/font.h"
 #include "gui/core/keys.h"
 
 #include "controlstest.h"
@@ -11,33 +10,25 @@ using namespace qeltest;
 
 namespace {
 
-struct sGridSizes
-{
-    i32 w, h, rowGap, maxGap, count;
-};
 using tCellActions = std::vector<std::pair<i32, i32>>; // (code, cell)
 
-// Paints each cell in its own colour with its last digit, and records the
-// painted cells and the cell actions posted to itself.
+// Sizes {w, h, row gap, maximum gap, count}; each cell is painted in its own colour
+// (the selected one dark and outlined). Records painted cells and its own cell actions.
 class cTestGrid : public cSimpleGridChild
 {
 public:
-    explicit cTestGrid(sGridSizes sizes) : sizes(sizes) {}
+    explicit cTestGrid(std::array<i32, 5> sizes) : s(sizes) {}
     void PaintCell(cCanvas& canvas, i32 index, bool selected) override
     {
         painted.push_back(index);
         const u32 fill = selected ? 0x804020 : 0xF0E0D0 - u32(index % 8) * 0x100010;
-        canvas.FillRect(0, 0, sizes.w, sizes.h, fill, selected ? 0 : fill);
-        canvas.SelectFont(GetDefaultFont());
-        canvas.SetColors(selected ? 0xFFFFFF : 0, fill);
-        const char16_t digit = u'0' + index % 10;
-        (void)canvas.DrawTextInRectW(0, 0, sizes.w, sizes.h, kAlignCentre, false, 2, 2, &digit, 1);
+        canvas.FillRect(0, 0, s[0], s[1], fill, selected ? 0 : fill);
     }
-    i32 GetCellWidth() override { return sizes.w; }
-    i32 GetCellHeight() override { return sizes.h; }
-    i32 GetCellCount() override { return sizes.count; }
-    i32 GetRowGap() override { return sizes.rowGap; }
-    i32 GetMaxColumnGap() override { return sizes.maxGap; }
+    i32 GetCellWidth() override { return s[0]; }
+    i32 GetCellHeight() override { return s[1]; }
+    i32 GetRowGap() override { return s[2]; }
+    i32 GetMaxColumnGap() override { return s[3]; }
+    i32 GetCellCount() override { return s[4]; }
     bool WrapsHorizontally() override { return wraps; }
     bool OnAction(cChildElement* source, cChildAction* action) override
     {
@@ -47,7 +38,7 @@ public:
         return cSimpleGridChild::OnAction(source, action);
     }
 
-    sGridSizes sizes;
+    std::array<i32, 5> s;
     bool wraps = false;
     std::vector<i32> painted;
     tCellActions actions;
@@ -56,7 +47,7 @@ public:
 class GridTest : public cFormTest
 {
 protected:
-    cTestGrid& Add(sGridSizes sizes, i32 width, i32 height)
+    cTestGrid& Add(std::array<i32, 5> sizes, i32 width, i32 height)
     {
         grids.push_back(std::make_unique<cTestGrid>(sizes));
         EXPECT_TRUE(form.AttachChild(grids.back().get(), 0, 0, width, height));
@@ -75,8 +66,7 @@ TEST_F(GridTest, ColumnGapKeepsCellsInsideTheView)
     EXPECT_EQ((std::array{grid.GetColumns(), grid.GetRows(), grid.GetColumnGap(), grid.GetContentHeight()}),
               (std::array{3, 3, 13, 180}));
     sRect rect;
-    ASSERT_TRUE(grid.GetCellRect(6, rect));
-    EXPECT_EQ(rect, (sRect{6, 135, 20, 30}));
+    EXPECT_TRUE(grid.GetCellRect(6, rect) && rect == (sRect{6, 135, 20, 30}) && !grid.GetCellRect(7, rect));
     for (auto [x, y, cell] : {std::array{30, 20, -1}, {45, 140, -1}, {45, 80, 4}, {91, 44, 2}, {92, 44, -1}}) {
         EXPECT_EQ(grid.CellAt(x, y), cell) << x << "," << y;
     }
@@ -87,17 +77,17 @@ TEST_F(GridTest, RandomLayoutsTileTheViewWithoutOverlap)
     std::mt19937 random(26);
     auto draw = [&](i32 low, i32 high) { return std::uniform_int_distribution<i32>(low, high)(random); };
     for (int round = 0; round < 60; ++round) {
-        const sGridSizes s{draw(1, 60), draw(1, 40), draw(0, 30), draw(-5, 40), draw(1, 90)};
-        cTestGrid& grid = Add(s, draw(s.w + 16, 300), 290);
+        const std::array s{draw(1, 60), draw(1, 40), draw(0, 30), draw(-5, 40), draw(1, 90)};
+        cTestGrid& grid = Add(s, draw(s[0] + 16, 300), 290);
         const i32 columns = grid.GetColumns(), rows = grid.GetRows();
-        ASSERT_TRUE(columns >= 1 && rows * columns >= s.count && s.count > (rows - 1) * columns) << round;
-        EXPECT_EQ(grid.GetContentHeight(), rows * (s.h + s.rowGap));
+        ASSERT_TRUE(columns >= 1 && rows * columns >= s[4] && s[4] > (rows - 1) * columns) << round;
+        EXPECT_EQ(grid.GetContentHeight(), rows * (s[1] + s[2]));
         sRect rect, next;
-        for (i32 i = 0; i < s.count; ++i) {
+        for (i32 i = 0; i < s[4]; ++i) {
             ASSERT_TRUE(grid.GetCellRect(i, rect));
             EXPECT_TRUE(rect.x >= 0 && rect.x + rect.width <= grid.GetViewRect().width) << round << " cell " << i;
             EXPECT_EQ(grid.CellAt(rect.x + rect.width / 2, rect.y + rect.height / 2), i);
-            if (grid.GetCellRect(i + 1, next)) { // the next cell starts past this one
+            if (grid.GetCellRect(i + 1, next)) { // starts past this one; a point between is in no cell
                 EXPECT_TRUE(next.x >= rect.x + rect.width || next.y >= rect.y + rect.height) << round;
                 EXPECT_EQ(grid.CellAt(rect.x + rect.width, rect.y), next.x == rect.x + rect.width ? i + 1 : -1);
             }
@@ -140,24 +130,21 @@ TEST_F(GridTest, PaintsVisibleCellsAndFollowsTheMouse)
     grid.SetSelection(4, false);
     ASSERT_TRUE(grid.ScrollTo(0, 40));
     grid.painted.clear();
+    cTestGrid& language = Add({80, 30, 0, 0, 4}, 80, 120); // one column, cells 30 high
+    language.SetBounds(130, 0, 80, 120);
+    language.SetSelection(1, false);
     host->Pump();
     EXPECT_EQ(grid.painted, (std::vector<i32>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(ElementPixel(*host, &grid, 6, 35), ThemePixel(14));
     EXPECT_EQ(ElementPixel(*host, &grid, 7, 35), PixelFromColour(0xF0E0D0 - 3 * 0x100010u));
-    cTestGrid& names = Add({80, 30, 0, 0, 4}, 80, 120); // the language grid's shape
-    names.SetBounds(130, 0, 80, 120);
-    names.SetSelection(1, false);
-    host->Pump();
     std::unique_ptr<cCanvas> shot(CreateMemoryCanvas(210, 120));
     shot->CopyFrom(0, 0, host->GetCanvas(window), 0, 0, 210, 120);
     ExpectMatchesGolden(*shot, "grid.png");
 
     ASSERT_TRUE(grid.ScrollTo(0, 0));
-    for (i32 x : {10, 30}) {
-        grid.OnMouseButton(x, 20, kMouseLeft, true);
+    for (auto [x, twice] : {std::pair{10, false}, {30, false}, {45, true}, {30, true}}) {
+        twice ? grid.OnDoubleClick(x, 20) : grid.OnMouseButton(x, 20, kMouseLeft, true);
     }
-    grid.OnDoubleClick(45, 20);
-    grid.OnDoubleClick(30, 20);
     ASSERT_TRUE(grid.KeyDown(kVkEnd, false, false, false));
     host->Pump();
     EXPECT_EQ(grid.actions, (tCellActions{{7, 0}, {7, -1}, {8, 1}, {7, 39}}));
@@ -166,7 +153,7 @@ TEST_F(GridTest, PaintsVisibleCellsAndFollowsTheMouse)
 
 TEST_F(GridTest, SizesThatWouldDivideByZeroGiveNoColumns)
 {
-    for (sGridSizes s : {sGridSizes{0, 30, 0, 10, 5}, {20, 0, 0, 10, 5}, {20, 30, -20, 10, 5}, {20, 30, -25, 10, 5}}) {
+    for (std::array<i32, 5> s : {std::array{0, 30, 0, 10, 5}, {20, 0, 0, 10, 5}, {20, 30, -20, 10, 5}, {20, 30, -25, 10, 5}}) {
         EXPECT_EQ(Add(s, 100, 100).GetColumns(), 0);
     }
     host->Pump(); // and paint
