@@ -153,27 +153,6 @@ TEST(FileIO, ModesUmaskCloseOnExecAndAFullDevice)
     EXPECT_EQ(file.Write(&byte, 1), 0u);
 }
 
-TEST(FileIO, WidePathsUseTheLosslessFileNameMapping)
-{
-    cScratchFolder folder;
-    // Not UTF-8: the bytes FF and FE must reach the file system unchanged.
-    std::string path = folder.MakeFile("\xff\xfe.bin", std::vector<u8>{5, 6, 7});
-    _guardchar<char16_t> wide;
-    ASSERT_TRUE(FileNameToWide(path.c_str(), -1, wide));
-    cFileIO file;
-    ASSERT_TRUE(file.Create(wide.Get(), FileMode::Read));
-    u8 bytes[3];
-    ASSERT_TRUE(file.ReadExact(bytes, 3));
-    EXPECT_EQ(bytes[2], 7);
-
-    // A lone surrogate outside DC80..DCFF stands for no byte sequence.
-    std::u16string bad = u"/tmp/qel_\xD800.bin";
-    EXPECT_FALSE(file.Create(bad.c_str(), FileMode::CreateReadWrite));
-    EXPECT_FALSE(file.IsOpen());
-    EXPECT_FALSE(file.Create(u"", FileMode::Read));
-    EXPECT_FALSE(file.Create(static_cast<const char16_t*>(nullptr), FileMode::Read));
-}
-
 TEST(FileIO, CloseFromAnotherThreadStopsAReaderWithoutForeignData)
 {
     cScratchFolder folder;

@@ -71,24 +71,6 @@ private:
 
 } // namespace
 
-TEST(Job, RunsStopsAndRestarts)
-{
-    cTestJob job(eBody::WaitForStop);
-    EXPECT_FALSE(job.IsRunning());
-    ASSERT_TRUE(job.Start());
-    EXPECT_TRUE(job.IsRunning());
-    EXPECT_TRUE(job.Stop(4000));
-    EXPECT_FALSE(job.IsRunning());
-    EXPECT_EQ(job.m_result, 7);
-    EXPECT_TRUE(job.m_sawRunningInFinish) << "IsRunning must hold until OnFinished returned";
-    EXPECT_GE(job.m_stopHooks, 1);
-    // A second Start clears the stop flag, and a Start over a running job stops it first.
-    ASSERT_TRUE(job.Start());
-    ASSERT_TRUE(job.Start());
-    EXPECT_TRUE(job.Stop(4000));
-    EXPECT_EQ(job.m_runs, 3);
-}
-
 TEST(Job, EscapingExceptionsBecomeAFailureResult)
 {
     for (eBody body : {eBody::ThrowBase, eBody::ThrowStandard, eBody::ThrowOther}) {

@@ -111,14 +111,6 @@ void RunAgainstStdMap(eKeyOrder order, i32 depthLimit, size_t targetSize, u32 se
     }
 }
 
-// Counts deletions of owned values.
-struct sOwnedValue
-{
-    static inline int s_live = 0;
-    sOwnedValue() { ++s_live; }
-    virtual ~sOwnedValue() { --s_live; }
-};
-
 template <class Key>
 std::vector<i32> ValuesInKeyOrder(_keytree<Key, i32>& tree)
 {
@@ -150,22 +142,6 @@ TEST(KeyTree, MatchesStdMap)
     }
 }
 
-TEST(KeyTree, RebuildAllocatesNothing)
-{
-    tIntTree tree;
-    for (i32 key = 0; key < kDefaultKeyTreeDepthLimit; ++key) {
-        ASSERT_NE(tree.GetOrAdd(key), nullptr);
-    }
-    ASSERT_EQ(tree.MeasureDepth(), kDefaultKeyTreeDepthLimit);
-    {
-        // One allocation allowed: the new node. The rebuild must not need another.
-        cAllocationFailureScope failing(1);
-        ASSERT_NE(tree.GetOrAdd(kDefaultKeyTreeDepthLimit), nullptr);
-        EXPECT_EQ(failing.Refused(), 0);
-    }
-    EXPECT_EQ(tree.GetCount(), kDefaultKeyTreeDepthLimit + 1);
-}
-
 TEST(KeyTree, ErasingDuringAWalkKeepsTheTakenSuccessorValid)
 {
     // Erasing a node with two children must move its successor node, not copy the
@@ -194,37 +170,6 @@ TEST(KeyTree, ErasingDuringAWalkKeepsTheTakenSuccessorValid)
         }
     });
     ExpectSameContents(tree, model);
-}
-
-TEST(KeyTree, OwnedValuesAreDeletedOnEraseClearAndDestruction)
-{
-    sOwnedValue::s_live = 0;
-    {
-        _keytree<u32, sOwnedValue*, eValueOwnership::Owned> owned;
-        for (u32 key = 0; key < 100; ++key) {
-            sOwnedValue** slot = owned.GetOrAdd(key * 7919u);
-            ASSERT_TRUE(slot != nullptr && *slot == nullptr);
-            *slot = new sOwnedValue;
-        }
-        EXPECT_TRUE(owned.Erase(7919u));
-        owned.Erase(owned.First());
-        EXPECT_EQ(sOwnedValue::s_live, 98);
-        owned.Clear();
-        EXPECT_EQ(sOwnedValue::s_live, 0);
-        EXPECT_EQ(owned.First(), nullptr);
-        for (u32 key = 0; key < 10; ++key) {
-            *owned.GetOrAdd(key) = new sOwnedValue;
-        }
-    }
-    EXPECT_EQ(sOwnedValue::s_live, 0);
-    sOwnedValue kept;
-    {
-        _keytree<i32, sOwnedValue*> borrowed;
-        *borrowed.GetOrAdd(1) = &kept;
-        borrowed.Erase(1);
-        *borrowed.GetOrAdd(2) = &kept;
-    }
-    EXPECT_EQ(sOwnedValue::s_live, 1);
 }
 
 // Unsigned keys order by value, not by their signed bits; pointers by address; packed keys

@@ -24,13 +24,6 @@ struct sCountedBox : sBoxBase
 };
 
 // Records the order of deletion and whether an item still saw children at that moment.
-struct sNamedListItem : cListItem
-{
-    int m_id;
-    explicit sNamedListItem(int id) : m_id(id) {}
-    ~sNamedListItem() override;
-};
-
 struct sNamedItem : cTreeItem
 {
     static inline std::vector<int> s_deleted;
@@ -43,8 +36,6 @@ struct sNamedItem : cTreeItem
         s_deleted.push_back(m_id);
     }
 };
-
-sNamedListItem::~sNamedListItem() { sNamedItem::s_deleted.push_back(m_id); }
 
 int IdOf(const cTreeItem* item) { return static_cast<const sNamedItem*>(item)->m_id; }
 
@@ -114,28 +105,6 @@ TEST(LinkList, OwnsPointerEntriesAndSurvivesAllocationFailure)
         seen.emplace_back(line.GetOrEmpty());
     }
     EXPECT_EQ(seen, (std::vector<std::u16string>{u"first", u"", u"third"}));
-}
-
-TEST(ItemList, AppendsInOrderAndDeletesEveryItem)
-{
-    sNamedItem::s_deleted.clear();
-    {
-        sItemList list;
-        for (int id = 1; id <= 4; ++id) {
-            list.Append(new sNamedListItem(id));
-        }
-        std::vector<int> ids;
-        for (cListItem* item = list.GetHead(); item != nullptr; item = item->GetNext()) {
-            ids.push_back(static_cast<sNamedListItem*>(item)->m_id);
-        }
-        EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4}));
-        EXPECT_EQ(static_cast<sNamedListItem*>(list.GetTail())->m_id, 4);
-        list.DeleteAll();
-        EXPECT_EQ(sNamedItem::s_deleted, (std::vector<int>{1, 2, 3, 4}));
-        EXPECT_TRUE(list.GetHead() == nullptr && list.GetTail() == nullptr);
-        list.Append(new sNamedListItem(5));
-    }
-    EXPECT_EQ(sNamedItem::s_deleted.back(), 5);
 }
 
 // A random tree built with every insert form; DeleteChildren and DeleteAll delete each

@@ -15,12 +15,3 @@ TEST(SyncEvent, WaitTimesOutUnsetAndSeesSetFromAnotherThread)
     event.Reset();
     EXPECT_FALSE(event.Wait(0));
 }
-
-TEST(CriticalSection, OwnerMayEnterAgain)
-{
-    cCriticalSection section;
-    cSafeCriticalSectionAccess outer(section);
-    cSafeCriticalSectionAccess inner(section);
-    std::thread other([&] { EXPECT_FALSE(section.TryEnter()); });
-    other.join();
-}

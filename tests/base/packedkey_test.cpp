@@ -65,26 +65,6 @@ std::vector<std::string> RandomKeys(std::mt19937& random, size_t count, bool all
 
 } // namespace
 
-TEST(PackedKey, CompareAgreesWithUnsignedByteStringCompare)
-{
-    std::mt19937 random(20240611);
-    std::vector<std::string> texts = RandomKeys(random, 3000, true);
-    std::vector<sPackedKey> keys;
-    for (const std::string& text : texts) {
-        keys.push_back(KeyOf(text));
-    }
-    for (size_t i = 0; i < texts.size(); ++i) {
-        // std::string compares through char_traits<char>, whose order is that of
-        // unsigned char whatever the signedness of char.
-        for (size_t j : {i, (i + 1) % texts.size(), size_t(random() % texts.size())}) {
-            int expected = Sign(texts[i].compare(texts[j]));
-            ASSERT_EQ(keys[i].Compare(keys[j]), expected)
-                << testing::PrintToString(texts[i]) << " vs " << testing::PrintToString(texts[j]);
-            ASSERT_EQ(keys[j].Compare(keys[i]), -expected);
-        }
-    }
-}
-
 // BytesOf also checks the padding of every key: zeros up to a 4-byte word, at least one.
 TEST(PackedKey, OrdersLikeCLocaleSort)
 {
@@ -156,25 +136,4 @@ TEST(PackedKey, InitFromWideEncodesUtf8First)
         ASSERT_TRUE(key.InitFromWide(stop, -1));
         EXPECT_EQ(BytesOf(key), stop ? "stop" : "");
     }
-}
-
-TEST(PackedKey, AllocationFailureLeavesTheKeyEmpty)
-{
-    sPackedKey key = KeyOf("previous");
-    sPackedKey copied = KeyOf("previous");
-    sPackedKey wide = KeyOf("previous");
-    sPackedKey source = KeyOf("source text");
-    cAllocationFailureScope failing(0);
-    EXPECT_FALSE(key.InitFromBytes("abc", 3));
-    EXPECT_EQ(key.GetByteLength(), 0);
-    EXPECT_FALSE(copied.CopyFrom(source));
-    EXPECT_EQ(copied.GetByteLength(), 0);
-    EXPECT_FALSE(wide.InitFromWide(u"wide", -1));
-    EXPECT_EQ(wide.GetByteLength(), 0);
-    _typebuf<u8> bytes;
-    EXPECT_FALSE(source.ToBytes(bytes));
-    EXPECT_EQ(bytes.GetCount(), 0);
-    // The empty key needs no memory.
-    EXPECT_TRUE(key.InitFromBytes("", 0));
-    EXPECT_TRUE(key.CopyFrom(sPackedKey()));
 }

@@ -20,11 +20,7 @@ struct sModelOptions
     bool allowWrite = true;
     // A Seek past the end stays there (files, memory) or clamps to the end (read-only views).
     bool seekClampsToEnd = false;
-    // The stream implements SeekFromEnd (distances up to the size are used).
-    bool hasSeekFromEnd = true;
     int operations = 400;
-    u32 maxReadLength = 200 * 1024;
-    u32 maxWriteLength = 100 * 1024;
 };
 
 struct sStreamModel
@@ -68,7 +64,7 @@ inline void RunRandomOperations(cFileIOTarget& stream, sStreamModel& model, u64 
         switch (random() % 6) {
         case 0:
         case 1: {
-            u32 length = EdgeBiasedLength(random, options.maxReadLength);
+            u32 length = EdgeBiasedLength(random, 200 * 1024);
             got.assign(length, 0xEE);
             const u64 start = std::min<u64>(model.m_position, model.m_data.size());
             const u64 count = std::min<u64>(length, model.m_data.size() - start);
@@ -83,7 +79,7 @@ inline void RunRandomOperations(cFileIOTarget& stream, sStreamModel& model, u64 
                 ASSERT_EQ(stream.Write(&byte, 1), 0u);
                 break;
             }
-            u32 length = EdgeBiasedLength(random, options.maxWriteLength);
+            u32 length = EdgeBiasedLength(random, 100 * 1024);
             got.resize(length);
             for (u8& byte : got) {
                 byte = u8(random());
@@ -111,7 +107,7 @@ inline void RunRandomOperations(cFileIOTarget& stream, sStreamModel& model, u64 
             break;
         }
         default: {
-            if (options.hasSeekFromEnd && random() % 2 == 0) {
+            if (random() % 2 == 0) {
                 // Streams that clamp are also asked for more than their size.
                 u64 size = model.m_data.size();
                 u64 distance = random() % (size + (options.seekClampsToEnd ? 10 : 1));

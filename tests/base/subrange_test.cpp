@@ -49,27 +49,6 @@ TEST(FileIOSubRange, WindowsOverARealFileMatchTheSlicedBytes)
     }
 }
 
-TEST(FileIOSubRange, EveryReadSeeksTheSharedTargetFirst)
-{
-    auto bytes = PatternBytes(3000, 24);
-    cMemIOTarget target;
-    ASSERT_TRUE(target.WriteExact(bytes.data(), u32(bytes.size())));
-    cFileIOSubRange first(&target, 100, 500);
-    cFileIOSubRange second(&target, 2000, 500);
-    u8 a[10];
-    u8 b[10];
-    for (int round = 0; round < 5; ++round) {
-        // The owner and the other window move the target between reads.
-        ASSERT_TRUE(target.Seek(2999));
-        ASSERT_TRUE(first.ReadExact(a, 10));
-        ASSERT_TRUE(second.ReadExact(b, 10));
-        EXPECT_EQ(std::vector<u8>(a, a + 10), Slice(bytes, 100 + round * 10, 10));
-        EXPECT_EQ(std::vector<u8>(b, b + 10), Slice(bytes, 2000 + round * 10, 10));
-    }
-    // The window does not outlive nor own the target: the target stays usable.
-    EXPECT_TRUE(target.IsOpen());
-}
-
 // Windows are clamped to the target; start + length past 2^64 stops at the target's end
 // instead of wrapping. Attach moves the window and resets the position.
 TEST(FileIOSubRange, ClampsToTheTargetWithSaturation)

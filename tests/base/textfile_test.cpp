@@ -177,19 +177,3 @@ TEST(TextFileReader, RefillBoundariesAgainstPython)
         }
     }
 }
-
-TEST(TextFileReader, RandomTextAgainstPython)
-{
-    QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
-    std::mt19937 random(17);
-    for (int round = 0; round < 4; ++round) {
-        std::string text = RandomText(random, 300000);
-        u64 start = round % 2 ? 3 : 0;
-        std::vector<std::u16string> expected = PythonLines(text, start);
-        ASSERT_GT(expected.size(), 300u);
-        for (u32 maxRead : {1u << 20, 65535u, 4099u, 7u}) {
-            cChunkedStream stream(text, maxRead);
-            ASSERT_EQ(ReadAllLines(stream, start), expected) << "read size " << maxRead;
-        }
-    }
-}

@@ -108,28 +108,6 @@ TEST(Utf, MatchesPythonCodecsTable)
     EXPECT_GT(encodeCases, 300);
 }
 
-// Properties over many more random inputs than the table holds: a byte name always comes
-// back unchanged, and the general decoder never emits a lone surrogate.
-TEST(Utf, RandomBytesRoundTripAsFileNamesAndDecodeToWellFormedUtf16)
-{
-    std::mt19937 random(7);
-    const u8 interesting[] = {0x41, 0x7F, 0x80, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xED,
-                              0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA0, 0x9F, 0x90, 0x8F};
-    for (int round = 0; round < 100000; ++round) {
-        std::string bytes(random() % 12 + 1, '\0');
-        for (char& c : bytes) {
-            c = char(random() % 2 ? interesting[random() % sizeof(interesting)] : random() % 255 + 1);
-        }
-        std::u16string escaped = Decode(true, bytes);
-        ASSERT_EQ(Hex(Encode(true, escaped)), Hex(bytes));
-
-        // A lone surrogate would come back as U+FFFD: only well-formed UTF-16 makes a
-        // lossless trip through UTF-8.
-        const std::u16string general = Decode(false, bytes);
-        ASSERT_EQ(Decode(false, Encode(false, general)), general);
-    }
-}
-
 // Explicit lengths cut, even inside a sequence or a pair (the cut half is lone); a
 // terminator within the length ends the text; null and empty give the empty (null) text.
 TEST(Utf, LengthsNullsAndRefusedSurrogates)

@@ -2,6 +2,8 @@
 // The one fixture of the widget and control tests: a headless host with the fixed-advance
 // test font and an application per test, a probe widget that logs what reaches it, a
 // form that records the actions reaching it, pixel reads and the golden-picture check.
+#include "gui/controls/listview.h"
+#include "gui/controls/splitter.h"
 #include "gui/controls/toolbar.h"
 #include "gui/core/actions.h"
 #include "gui/core/application.h"
@@ -21,7 +23,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -124,68 +128,87 @@ protected:
     std::unique_ptr<cCIApplication> application;
 };
 
-
-
-// One action as it reached the form: its source, code and, for the toolbar's button
-// action, the button id (-1 for other actions).
+// One action as it reached the form: its source, code and typed payload (the toolbar
+// button's or list item's id; the list change's previous id, ctrl and shift; the
+// splitter's requested width), unused fields -1.
 struct sActionRecord
 {
     cChildElement* source;
     i32 code;
-    i32 id;
+    i32 id = -1;
+    std::array<i32, 3> more{-1, -1, -1};
 
     bool operator==(const sActionRecord&) const = default;
 };
 
-// A form that records every action bubbling to it (its own created action aside) and
-// answers it, and counts its OnOK and OnCancel.
+// A form that records every action bubbling to it (created actions aside) and answers it,
+// and counts its OnOK and OnCancel.
 class cRecordingForm : public cCustomForm
 {
 public:
-    bool OnAction(cChildElement* source, cChildAction* action) override;
-    void OnOK() override;
-    void OnCancel() override;
+    bool OnAction(cChildElement* source, cChildAction* action) override
+    {
+        if (dynamic_cast<cFormCreatedAction*>(action) != nullptr) {
+            return cCustomForm::OnAction(source, action);
+        }
+        sActionRecord record{source, action->GetCode()};
+        if (auto* change = dynamic_cast<cListViewChild::cListViewItemChangeAction*>(action)) {
+            record.id = change->GetId();
+            record.more = {change->GetPreviousId(), change->GetCtrl(), change->GetShift()};
+        } else if (auto* item = dynamic_cast<cListViewChild::cListViewItemAction*>(action)) {
+            record.id = item->GetId();
+        } else if (auto* resize = dynamic_cast<cSplitterChild::cResizeRequestAction*>(action)) {
+            record.id = resize->GetWidth();
+        } else if (auto* press = dynamic_cast<cToolBarChild::cTbButtonAction*>(action)) {
+            record.id = press->GetId();
+        }
+        actions.push_back(record);
+        if (onRecord) {
+            onRecord(record);
+        }
+        return true;
+    }
+    void OnOK() override
+    {
+        ++okCount;
+        cCustomForm::OnOK();
+    }
+    void OnCancel() override
+    {
+        ++cancelCount;
+        cCustomForm::OnCancel();
+    }
 
     // The actions with `code` from `source` (null: any source).
-    std::vector<sActionRecord> Find(i32 code, const cChildElement* source = nullptr) const;
+    std::vector<sActionRecord> Find(i32 code, const cChildElement* source = nullptr) const
+    {
+        std::vector<sActionRecord> found;
+        for (const sActionRecord& record : actions) {
+            if (record.code == code && (source == nullptr || record.source == source)) {
+                found.push_back(record);
+            }
+        }
+        return found;
+    }
+    // Takes the actions so far, keeping those from `source` (null: all).
+    std::vector<sActionRecord> Take(const cChildElement* source = nullptr)
+    {
+        std::vector<sActionRecord> taken;
+        for (const sActionRecord& record : actions) {
+            if (source == nullptr || record.source == source) {
+                taken.push_back(record);
+            }
+        }
+        actions.clear();
+        return taken;
+    }
 
     std::vector<sActionRecord> actions;
     i32 okCount = 0;
     i32 cancelCount = 0;
+    // Called for every action as it arrives.
+    std::function<void(const sActionRecord&)> onRecord;
 };
-
-inline bool cRecordingForm::OnAction(cChildElement* source, cChildAction* action)
-{
-    if (source == this && dynamic_cast<cFormCreatedAction*>(action) != nullptr) {
-        return cCustomForm::OnAction(source, action);
-    }
-    auto* press = dynamic_cast<cToolBarChild::cTbButtonAction*>(action);
-    actions.push_back({source, action->GetCode(), press != nullptr ? press->GetId() : -1});
-    return true;
-}
-
-inline void cRecordingForm::OnOK()
-{
-    ++okCount;
-    cCustomForm::OnOK();
-}
-
-inline void cRecordingForm::OnCancel()
-{
-    ++cancelCount;
-    cCustomForm::OnCancel();
-}
-
-inline std::vector<sActionRecord> cRecordingForm::Find(i32 code, const cChildElement* source) const
-{
-    std::vector<sActionRecord> found;
-    for (const sActionRecord& record : actions) {
-        if (record.code == code && (source == nullptr || record.source == source)) {
-            found.push_back(record);
-        }
-    }
-    return found;
-}
 
 // A test with a recording form open at the screen's top-left, 600 x 300.
 class cFormTest : public cGuiTest

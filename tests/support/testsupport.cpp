@@ -31,24 +31,7 @@ bool PathExists(const std::string& path)
 
 bool HaveTool(const std::string& tool)
 {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return false;
-    }
-    std::string list = path;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos) {
-            end = list.size();
-        }
-        std::string candidate = list.substr(start, end - start) + "/" + tool;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    return std::system(("command -v '" + tool + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 } // namespace qeltest

@@ -1,7 +1,7 @@
 // List view: layout numbers, the key, mouse and type-ahead rules as tables over the
 // recorded actions, scrolling under the header, header-click sorting, one test per
 // decided fault fix, pixel probes and goldens.
-#include "payloadform.h"
+#include "controlstest.h"
 #include "base/clock.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/sortproviders.h"
@@ -17,7 +17,7 @@
 namespace {
 
 using qeltest::ElementPixel;
-using qeltest::sPayloadRecord;
+using qeltest::sActionRecord;
 using qeltest::ThemePixel;
 
 constexpr i32 kListX = 10;
@@ -26,12 +26,12 @@ constexpr i32 kListY = 10;
 constexpr i32 kRowHeight = 17;
 constexpr i32 kFirstRowTop = 21;
 
-class ListViewTest : public qeltest::cPayloadFormTest
+class ListViewTest : public qeltest::cFormTest
 {
 protected:
     void SetUp() override
     {
-        cPayloadFormTest::SetUp();
+        cFormTest::SetUp();
         form.AttachChild(&list, kListX, kListY, 300, 200);
         ASSERT_TRUE(list.AddColumn(0, u"Name", 100, 0));
         ASSERT_TRUE(list.AddColumn(1, u"Size", 60, 2));
@@ -61,7 +61,7 @@ protected:
         host->MouseUp(kListX + x, y, button, ctrl, shift);
     }
     // The list's actions since the last call.
-    std::vector<sPayloadRecord> Actions()
+    std::vector<sActionRecord> Actions()
     {
         host->Pump();
         return form.Take(&list);
@@ -74,11 +74,11 @@ protected:
         }
         return ids;
     }
-    sPayloadRecord Change(i32 id, i32 previous, i32 ctrl = 0, i32 shift = 0)
+    sActionRecord Change(i32 id, i32 previous, i32 ctrl = 0, i32 shift = 0)
     {
-        return {&list, cListViewChild::kItemChangedCode, {id, previous, ctrl, shift}};
+        return {&list, cListViewChild::kItemChangedCode, id, {previous, ctrl, shift}};
     }
-    sPayloadRecord Item(i32 code, i32 id = -1) { return {&list, code, {id, -1, -1, -1}}; }
+    sActionRecord Item(i32 code, i32 id = -1) { return {&list, code, id}; }
 
     cListViewChild list;
 };
@@ -135,7 +135,7 @@ TEST_F(ListViewTest, KeysFollowTheTable)
 {
     Fill(6);
     list.SetMultiSelect(true);
-    struct sStep { i32 vk; bool shift, ctrl; std::vector<sPayloadRecord> posted; std::vector<i32> selected; i32 current; };
+    struct sStep { i32 vk; bool shift, ctrl; std::vector<sActionRecord> posted; std::vector<i32> selected; i32 current; };
     const std::vector<sStep> steps = {
         {kVkDown, false, false, {Change(0, -1)}, {0}, 0},
         {kVkDown, false, false, {Change(1, 0)}, {1}, 1},
@@ -197,7 +197,7 @@ TEST_F(ListViewTest, MouseFollowsTheTable)
     Fill(6);
     list.SetMultiSelect(true);
     list.SetCheckBoxes(true);
-    struct sPress { i32 row, x; bool ctrl, shift; i32 button; std::vector<sPayloadRecord> posted; std::vector<i32> selected; };
+    struct sPress { i32 row, x; bool ctrl, shift; i32 button; std::vector<sActionRecord> posted; std::vector<i32> selected; };
     const std::vector<sPress> presses = {
         {1, 50, false, false, kMouseLeft, {Change(1, -1)}, {1}},
         {3, 50, false, true, kMouseLeft, {Change(3, 1, 0, 1)}, {1, 2, 3}},
@@ -213,8 +213,8 @@ TEST_F(ListViewTest, MouseFollowsTheTable)
     for (const sPress& press : presses) {
         SCOPED_TRACE(&press - presses.data());
         ClickRow(press.row, press.x, press.ctrl, press.shift, press.button);
-        std::vector<sPayloadRecord> posted = Actions();
-        std::erase_if(posted, [](const sPayloadRecord& r) { return r.code == cChildElement::cContextAction::kCode; });
+        std::vector<sActionRecord> posted = Actions();
+        std::erase_if(posted, [](const sActionRecord& r) { return r.code == cChildElement::cContextAction::kCode; });
         EXPECT_EQ(posted, press.posted);
         EXPECT_EQ(Selected(), press.selected);
     }
@@ -222,7 +222,7 @@ TEST_F(ListViewTest, MouseFollowsTheTable)
     // The double click's second press changes nothing and posts code 7.
     ClickRow(0);
     host->Click(kListX + 50, kListY + kFirstRowTop + 8);
-    EXPECT_EQ(Actions(), (std::vector<sPayloadRecord>{Change(0, -1), Item(cListViewChild::kItemActivatedCode, 0)}));
+    EXPECT_EQ(Actions(), (std::vector<sActionRecord>{Change(0, -1), Item(cListViewChild::kItemActivatedCode, 0)}));
 }
 
 // Fault fix: an item without a cell in the first column: its press, check-box toggle
@@ -309,7 +309,7 @@ TEST_F(ListViewTest, HeaderClicksSortAndPost)
     clickHeader(130);
     EXPECT_EQ(list.GetDisplayOrder(), (std::vector<i32>{0, 3, 2, 1}));
     clickHeader(200);
-    EXPECT_EQ(Actions(), (std::vector<sPayloadRecord>{Item(cListViewChild::kSortedCode, 0),
+    EXPECT_EQ(Actions(), (std::vector<sActionRecord>{Item(cListViewChild::kSortedCode, 0),
                                                       Item(cListViewChild::kSortedCode, 0),
                                                       Item(cListViewChild::kSortedCode, 1)}));
 }
@@ -320,7 +320,7 @@ TEST_F(ListViewTest, HandlerMayRefillAndSortInsideABatch)
 {
     Fill(3, {u"c", u"a", u"b"});
     ASSERT_TRUE(list.SetSortProvider(0, new cListViewChild::cListViewNameSortProvider));
-    form.onRecord = [&](const sPayloadRecord& record) {
+    form.onRecord = [&](const sActionRecord& record) {
         if (record.code != cListViewChild::kItemActivatedCode) {
             return;
         }

@@ -1,7 +1,7 @@
 // Sort providers against independent oracles: the name provider's ascending walk
 // against coreutils `LC_ALL=C sort -s` over random UTF-16 names, and the list sorted by
 // a 64-bit provider (by header clicks) against Python's stable sort.
-#include "payloadform.h"
+#include "controlstest.h"
 #include "base/utf.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/sortproviders.h"
@@ -95,7 +95,7 @@ TEST(SortProviders, NameWalkMatchesCoreutilsSort)
 
 // 64-bit keys through the list: ties, items without a cell in the column (kept
 // aside), keys a 32-bit value would get wrong, in both directions by header clicks.
-using U64SortTest = qeltest::cPayloadFormTest;
+using U64SortTest = qeltest::cFormTest;
 
 u64 PackedDate(u64 year, u64 month, u64 day, u64 hour, u64 minute, u64 second)
 {

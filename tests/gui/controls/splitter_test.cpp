@@ -1,7 +1,7 @@
 // Splitter: the worked absolute layouts with their filler and code 7, random fraction
 // layouts against the layout invariants, drags (absolute floor at 0, the inclusive
 // divider edge, the zero-span fraction drag), and the divider's pixels.
-#include "payloadform.h"
+#include "controlstest.h"
 #include "gui/controls/splitter.h"
 #include "gui/core/keys.h"
 
@@ -26,12 +26,12 @@ private:
     u32 m_colour;
 };
 
-class SplitterTest : public qeltest::cPayloadFormTest
+class SplitterTest : public qeltest::cFormTest
 {
 protected:
     void SetUp() override
     {
-        cPayloadFormTest::SetUp();
+        cFormTest::SetUp();
         form.AttachChild(&splitter, 10, 10, 200, 20);
     }
     // The width of the last code 7 from the splitter, -1 when none came.
@@ -40,7 +40,7 @@ protected:
         host->Pump();
         i32 width = -1;
         for (const auto& record : form.Take(&splitter)) {
-            width = record.code == cSplitterChild::cResizeRequestAction::kCode ? record.payload[0] : width;
+            width = record.code == cSplitterChild::cResizeRequestAction::kCode ? record.id : width;
         }
         return width;
     }
