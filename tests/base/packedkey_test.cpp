@@ -37,11 +37,6 @@ std::string BytesOf(const sPackedKey& key)
     return std::string(reinterpret_cast<const char*>(bytes.GetData()), length);
 }
 
-int Sign(int value)
-{
-    return (value > 0) - (value < 0);
-}
-
 // Random keys over an alphabet that stresses the compare: zero, ASCII, 0x7F/0x80 (the
 // signed-char boundary) and 0xFF, with many shared prefixes.
 std::vector<std::string> RandomKeys(std::mt19937& random, size_t count, bool allowZeroAndNewline)

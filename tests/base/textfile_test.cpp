@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,23 +86,6 @@ std::vector<std::u16string> PythonLines(const std::string& data, u64 start)
         lines.push_back(line);
     }
     return lines;
-}
-
-// Random text of short and long lines with every line end, multi-byte characters and
-// invalid bytes, but no zero byte (a zero ends our line's text).
-std::string RandomText(std::mt19937& random, size_t size)
-{
-    const std::vector<std::string> pieces = {
-        "a", "word ", "\n", "\r", "\r\n", "\n\r", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-        "\xFF", "\xE2\x82", "\x80", "\t", "\r\r", "\n\n"};
-    std::string text;
-    while (text.size() < size) {
-        if (random() % 200 == 0) {
-            text.append(70000 + random() % 1000, 'L'); // a line longer than a refill
-        }
-        text += pieces[random() % pieces.size()];
-    }
-    return text;
 }
 
 // Places `bytes` so that they straddle the refill boundary 64 KB after `start`.

@@ -151,27 +151,6 @@ TEST_F(EditTest, HitTestAndDoubleClickTables)
     }
 }
 
-// 30 units in a 100-pixel field: the caret at 151 moves the offset to -53; Backspace
-// back to caret 12 puts the caret at 8 < 100 / 8, so the offset becomes -53 + 25. The
-// caret is a 13-pixel column from y 4.
-TEST_F(EditTest, ScrollNumbersAndCaretColumn)
-{
-    ASSERT_TRUE(edit.SetTextN(std::u16string(30, u'm').c_str(), -1));
-    Key(kVkEnd);
-    host->Pump();
-    EXPECT_EQ(edit.GetScrollOffset(), -53);
-    while (edit.GetCaret() > 12) {
-        Key(kVkBack);
-        host->Pump();
-    }
-    EXPECT_EQ(edit.GetScrollOffset(), -28);
-    std::string column;
-    for (i32 y = 0; y < 21; ++y) {
-        column += ElementPixel(*host, &edit, -28 + 1 + 5 * 12, y) == ThemePixel(4) ? '#' : '.';
-    }
-    EXPECT_EQ(column, "....#############....");
-}
-
 // The whole tail survives a paste at the maximum; no cut splits a pair; a full field
 // takes no unit but still loses its selection to one.
 TEST_F(EditTest, PasteAndTypingKeepTheTailAtTheMaximum)

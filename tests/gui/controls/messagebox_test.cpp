@@ -49,44 +49,6 @@ class MessageBoxTest : public qeltest::cFormTest
 {
 };
 
-// Width = widest line (the first one bold, plus 37) + 30; height = 115 + trunc(1.5 x
-// (lines - 1) x line height), 105 without lines. A final line feed adds no line, an
-// empty line in the middle does.
-TEST_F(MessageBoxTest, ClientSizeFollowsTheLines)
-{
-    struct sCase
-    {
-        const char16_t* text;
-        sSize size;
-        size_t lines;
-    };
-    const sCase cases[] = {
-        {u"Hello\nWorld", {30 + 37 + 30, 115 + 19}, 2},
-        {u"a\n\nb", {6 + 37 + 30, 115 + 39}, 3},
-        {u"", {30, 105}, 0},
-        {u"a\n", {6 + 37 + 30, 115}, 1},
-        {u"\n", {37 + 30, 115}, 1},
-        {u"Hi\na much longer second line", {125 + 30, 134}, 2},
-    };
-    for (const sCase& c : cases) {
-        sRect rect;
-        std::vector<std::u16string> texts;
-        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-            h.GetWindowRect(&window, rect);
-            for (cStaticElement* label : Labels(window)) {
-                texts.push_back(label->GetText());
-            }
-            h.KeyDown(kVkEscape);
-        });
-        MessageBox(&form, c.text, u"Sizes", 0, kMessageInformation, kMessageOk);
-        EXPECT_EQ((sSize{rect.width, rect.height}), c.size) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
-        ASSERT_EQ(texts.size(), c.lines + 1) << "lines and the icon label";
-        if (c.lines == 3) {
-            EXPECT_EQ(texts[1], u"");
-        }
-    }
-}
-
 // Enter and "Yes"/"Ok" end with 1, Escape and "No" with 0; a box that could not be shown
 // ends with -1, which MessageBox counts as true and the Ask wrappers as "No".
 TEST_F(MessageBoxTest, ResultsOfEveryEnding)

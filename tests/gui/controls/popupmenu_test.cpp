@@ -78,20 +78,6 @@ TEST_F(PopupTest, NothingOpensWithoutEntriesOrElement)
     EXPECT_TRUE(host->GetRunLog().empty());
 }
 
-// The measured size is used as it is: "Save here" needs 45 + 10 pixels, plus 2 for
-// the frame, and three rows of 13 + 7. At (1000, 750) the menu passes both screen edges:
-// it moves left to 1024 - 57 and opens above the point, 60 + 2 high.
-TEST_F(PopupTest, UnstyledMenuTakesItsMeasuredSizeAndFitsTheScreen)
-{
-    sSize size;
-    ASSERT_TRUE(MeasurePopupItems(&form, items, nullptr, &size, form.GetDefaultFont()));
-    EXPECT_EQ(size, (sSize{57, 60}));
-    sRect rect;
-    RunWith([&] { return ShowPopupMenu(&form, items, 1000, 750); },
-            [](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(kVkEscape); }, &rect);
-    EXPECT_EQ(rect, (sRect{967, 690, 57, 62}));
-}
-
 TEST_F(PopupTest, RectangleIsFittedToTheScreen)
 {
     struct sCase
@@ -186,49 +172,6 @@ TEST_F(PopupTest, PreselectedEntryOrThePopupHoldsTheFocus)
                     EXPECT_TRUE(w.IsRunEnded()) << "the popup closes when its window loses the focus";
                 });
     }
-}
-
-// Entries show in id order whatever order they were added in; an entry with only a
-// picture is measured and shown, one with neither text nor a listed picture is not.
-// Rows: text 13 + 7, picture 16 + 7, a separator 3 above its entry.
-TEST_F(PopupTest, EntriesFollowTheIdsAndPictureOnlyEntriesCount)
-{
-    auto icon = SolidPicture(0xFF00FF00, 16, 16);
-    sImageList list;
-    list.Set(5, icon.get());
-    tPopupItems mixed;
-    AddItem(mixed, 40, u"Last", -1, true);
-    AddItem(mixed, 7, nullptr, 5);
-    AddItem(mixed, 3, u"First");
-    AddItem(mixed, 20, nullptr, 6); // picture 6 is not in the list: not shown
-    sPopupStyle style;
-    style.imageList = &list;
-    sSize size;
-    ASSERT_TRUE(MeasurePopupItems(&form, mixed, &list, &size, form.GetDefaultFont()));
-    EXPECT_EQ(size, (sSize{35 + 2, 20 + 23 + 3 + 20}));
-    sRect rect;
-    RunWith([&] { return ShowPopupMenuStyled(&form, mixed, 50, 50, style); },
-            [&](cHeadlessHost& h, cWindowTranslator& w) {
-                std::vector<cButtonChild*> entries = Entries(w);
-                ASSERT_EQ(entries.size(), 3u);
-                EXPECT_EQ(std::u16string(entries[0]->GetText()), u"First");
-                EXPECT_EQ(std::u16string(entries[1]->GetText()), u"");
-                EXPECT_EQ(std::u16string(entries[2]->GetText()), u"Last");
-                EXPECT_EQ(entries[0]->GetRect(), (sRect{1, 1, 35, 20}));
-                EXPECT_EQ(entries[1]->GetRect(), (sRect{1, 21, 35, 23}));
-                EXPECT_EQ(entries[2]->GetRect(), (sRect{1, 47, 35, 20}));
-                auto* view = dynamic_cast<cScrollableElement*>(w.GetRoot());
-                ASSERT_NE(view, nullptr);
-                EXPECT_EQ(view->GetVScrollWidth(), 0) << "nothing may scroll";
-                // The picture-only entry's picture, centred over its whole width.
-                cCanvas* canvas = h.GetCanvas(&w);
-                EXPECT_EQ(PixelAt(canvas, 1 + 9, 21 + 3), 0xFF00FF00u);
-                EXPECT_NE(PixelAt(canvas, 1 + 8, 21 + 3), 0xFF00FF00u);
-                h.Click(10, 30);
-            },
-            &rect);
-    EXPECT_EQ(rect, (sRect{50, 50, 37, 68}));
-    EXPECT_EQ(host->GetRunLog().back().code, 7);
 }
 
 // A menu cut to the room below scrolls by one average row per line, and by whole rows

@@ -116,24 +116,6 @@ TEST_F(ProgressPixelTest, WashIsHeldToItsRangeAndThinBarsDrawTheFlatBox)
     EXPECT_EQ(ElementPixel(*host, bar, 4, 1), qeltest::ThemePixel(21));
 }
 
-TEST_F(ProgressPixelTest, ForeignActionsPassThroughTheBar)
-{
-    // The form's Stop toolbar lies on the bar: its code-7 button action and code-8 bar
-    // press bubble through the bar's OnAction and must reach the form untouched.
-    cProgressChild* bar = AddBar(200, 18);
-    cChildElement child;
-    bar->AttachChild(&child, 150, 0, 50, 18);
-    PostAction(&child, new cProgressChild::cSetProgressRequestAction(5));
-    PostAction(&child, new cProgressChild::cSetOpacityRequestAction(0.5));
-    child.PostCode(8);
-    bar->PostCode(7); // a plain code 7 from the bar itself is no position either
-    host->Pump();
-    const std::vector<qeltest::sActionRecord> expected = {
-        {&child, 7, -1}, {&child, 8, -1}, {&child, 8, -1}, {bar, 7, -1}};
-    EXPECT_EQ(form.actions, expected);
-    bar->DetachChild(&child);
-}
-
 TEST_F(ProgressPixelTest, SnapshotsMatchTheGoldens)
 {
     auto expectGolden = [this](cProgressChild* bar, const std::string& name) {

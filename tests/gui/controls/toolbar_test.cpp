@@ -345,30 +345,4 @@ TEST_F(ToolBarTest, ButtonsFollowTheBarsHeight)
     EXPECT_EQ(bar.GetButton(2)->GetRect(), (sRect{40, 0, 40, 40}));
 }
 
-TEST_F(ToolBarTest, TransparencyAndFocusReachTheButtons)
-{
-    AddFortyPixelButtons(2);
-    bar.SetTransparent(true);
-    EXPECT_TRUE(bar.GetButton(1)->IsTransparent());
-    EXPECT_TRUE(bar.GetOverflowButton()->IsTransparent());
-
-    // A focused button that stops being focusable hands the focus on: to the bar when
-    // it can take it.
-    class cFocusableBar : public cToolBarChild
-    {
-    public:
-        bool DefaultFocusCapable() override { return true; }
-    };
-    cFocusableBar focusable;
-    form.AttachChild(&focusable, 10, 150, 200, 25);
-    ASSERT_TRUE(focusable.SetButton(1, u"One", -1));
-    focusable.GetButton(1)->Activate();
-    ASSERT_TRUE(focusable.GetButton(1)->HasFocus());
-    focusable.SetButtonsFocusable(false);
-    EXPECT_TRUE(focusable.HasFocus());
-    EXPECT_FALSE(focusable.GetButton(1)->IsFocusable());
-    ASSERT_TRUE(focusable.SetButton(2, u"Two", -1));
-    EXPECT_FALSE(focusable.GetButton(2)->IsFocusable());
-}
-
 } // namespace

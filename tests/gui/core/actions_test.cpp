@@ -98,18 +98,6 @@ TEST_F(ActionTest, ARecycledAddressDoesNotInheritQueuedActions)
     EXPECT_EQ(g_deletedActions, 2);
 }
 
-TEST(ActionsWithoutHost, PostingFailsAndFreesTheAction)
-{
-    g_deletedActions = 0;
-    cChildElement element;
-    EXPECT_FALSE(PostAction(&element, new cCountedAction(1)));
-    EXPECT_FALSE(PostJobAction(&element, new cCountedAction(2)));
-    EXPECT_FALSE(element.PostCode(3));
-    EXPECT_EQ(g_deletedActions, 2);
-    cChildElement::cSentChildAction sent(4);
-    EXPECT_FALSE(SendJobAction(&element, &sent));
-}
-
 class cQuestion : public cChildElement::cSentChildAction
 {
 public:
@@ -174,28 +162,6 @@ TEST_F(ActionTest, ASentActionToAnElementDestroyedMeanwhileReleasesTheJob)
     job.join();
     EXPECT_FALSE(handled);
     EXPECT_EQ(question.m_answer, 0);
-}
-
-TEST_F(ActionTest, InvalidateFromAJobIsResolvedOnTheGuiThread)
-{
-    struct cPainted : cChildElement
-    {
-        void OnPaint(cCanvas& canvas) override { ++m_paints; }
-        i32 m_paints = 0;
-    };
-    auto painted = std::make_unique<cPainted>();
-    root->AttachChild(painted.get(), 60, 60, 10, 10);
-    host->Pump();
-    i32 before = painted->m_paints;
-    std::thread([&] { painted->Invalidate(); }).join();
-    EXPECT_EQ(painted->m_paints, before);
-    host->Pump();
-    EXPECT_EQ(painted->m_paints, before + 1);
-
-    // A request for an element that died before the GUI thread saw it is dropped.
-    std::thread([&] { painted->Invalidate(); }).join();
-    painted.reset();
-    host->Pump();
 }
 
 // Four threads post 100,000 actions each to 64 elements while the GUI thread replaces

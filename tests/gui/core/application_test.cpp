@@ -57,15 +57,4 @@ TEST(Application, TheRunnerCallsTheThreeOperationsAndDeletesTheApplication)
     EXPECT_EQ(RunApplication(nullptr, nullptr, &host), 1);
 }
 
-TEST(Application, OnlyTheFirstInstanceIsTheProcesssApplication)
-{
-    cHeadlessHost host;
-    cCIApplication first;
-    cCIApplication second;
-    EXPECT_EQ(GetApplication(), &first);
-    EXPECT_FALSE(second.SetUpWindowSystem(&host));
-    EXPECT_TRUE(first.SetUpWindowSystem(&host));
-    EXPECT_EQ(GetWindowMaker(), first.GetWindowMaker());
-}
-
 } // namespace

@@ -86,26 +86,6 @@ TEST_F(CanvasTest, EmptyNegativeAndHugeRectanglesAreSafe)
     EXPECT_EQ(Count(kRedPixel), 0);
 }
 
-TEST_F(CanvasTest, LinesLeaveOutTheirEndPointLikeGdi)
-{
-    // The raised frame of a W x H button: top and left in A, bottom and right in B.
-    const i32 W = 10, H = 8;
-    canvas->SetPen(kRed, 1);
-    canvas->DrawLine(0, 0, W, 0);
-    canvas->DrawLine(0, 0, 0, H);
-    canvas->SetPen(kBlue, 1);
-    canvas->DrawLine(W - 1, H - 1, 0, H - 1);
-    canvas->DrawLine(W - 1, H - 1, W - 1, 0);
-    EXPECT_EQ(At(0, 0), kRedPixel);
-    EXPECT_EQ(At(0, H - 1), kRedPixel);
-    EXPECT_EQ(At(W - 1, 0), kRedPixel);
-    EXPECT_EQ(At(W - 1, H - 1), kBluePixel);
-    EXPECT_EQ(At(W, 0), kWhitePixel);
-    EXPECT_EQ(At(1, H - 1), kBluePixel);
-    EXPECT_EQ(Count(kRedPixel), W + H - 1);
-    EXPECT_EQ(Count(kBluePixel), (W - 2) + (H - 2) + 1);
-}
-
 TEST_F(CanvasTest, DiagonalAndDegenerateLines)
 {
     canvas->SetPen(kRed, 1);
@@ -226,39 +206,6 @@ TEST_F(CanvasTest, TextInRectCutsWithEllipsis)
     // Room 25: "a" + the pair (15) + "..." would be 30, so only "a..." is drawn.
     EXPECT_EQ(canvas->DrawTextInRectW(0, 15, 25, 13, kAlignLeft, false, 0, 0, u"a\U0001F600bcdef", -1), 0);
     EXPECT_EQ(Row(19, kRedPixel).substr(0, 25), "####.####.####.####......");
-}
-
-TEST_F(CanvasTest, TextInRectAlignsAndReportsStart)
-{
-    struct sCase
-    {
-        u32 align;
-        i32 expected;
-    } cases[] = {{kAlignLeft, 10 + 3}, {kAlignCentre, 10 + 3 + (25 - 10) / 2}, {kAlignRight, 10 + 30 - 2 - 10},
-                 {kAlignJustify, 10 + 3}};
-    for (const sCase& c : cases) {
-        EXPECT_EQ(canvas->DrawTextInRectW(10, 0, 30, 20, c.align, false, 3, 2, u"ab", 2), c.expected)
-            << c.align;
-    }
-    // Empty text, no room, and room smaller than "...".
-    EXPECT_EQ(canvas->DrawTextInRectW(0, 0, 30, 20, kAlignLeft, false, 0, 0, u"", -1), -1);
-    EXPECT_EQ(canvas->DrawTextInRectW(0, 0, 30, 20, kAlignLeft, false, 20, 10, u"a", -1), -1);
-    EXPECT_EQ(canvas->DrawTextInRectW(0, 0, 14, 20, kAlignLeft, false, 0, 0, u"abcd", -1), -1);
-    EXPECT_EQ(canvas->DrawTextInRectW(0, 0, 15, 20, kAlignLeft, false, 0, 0, u"abcd", -1), 0);
-}
-
-TEST_F(CanvasTest, TextInRectCentresVerticallyAndClips)
-{
-    canvas->SetColors(kRed, kGreen);
-    // h 9 < cell 13: top = y + (9 - 13) / 2 = y - 2 (C++ truncation); the block rows
-    // 0..8 of the cell start at top + 2 = y, and the clip keeps rows y..y+8 only.
-    canvas->DrawTextInRectW(0, 10, 20, 9, kAlignLeft, true, 0, 0, u"a", 1);
-    EXPECT_EQ(At(0, 9), kWhitePixel);
-    EXPECT_EQ(At(0, 10), kRedPixel);
-    EXPECT_EQ(At(0, 18), kRedPixel);
-    EXPECT_EQ(At(0, 19), kWhitePixel);
-    EXPECT_EQ(At(4, 10), kGreenPixel); // boxed: the cell behind the block
-    EXPECT_EQ(At(5, 10), kWhitePixel);
 }
 
 TEST_F(CanvasTest, MultilineHeightAdvanceAndBreaks)

@@ -328,21 +328,6 @@ TEST_F(ElementInput, HoverIsTheDeepestElementAndEndsBeforeTheNextStarts)
     EXPECT_EQ(host->GetWindows().size(), 1u);
 }
 
-TEST_F(ElementInput, CursorComesFromTheHolderOrTheHoveredElement)
-{
-    rightButton->m_cursor = kCursorHand;
-    leftButton->SetCursorKind(kCursorIBeam);
-    host->MouseMove(115, 15);
-    EXPECT_EQ(host->GetCursor(window), kCursorHand);
-    host->MouseMove(15, 15);
-    EXPECT_EQ(host->GetCursor(window), kCursorIBeam);
-    leftButton->CaptureMouse();
-    host->MouseMove(115, 15);
-    EXPECT_EQ(host->GetCursor(window), kCursorIBeam);
-    leftButton->ReleaseMouse();
-    EXPECT_EQ(host->GetCursor(window), kCursorHand);
-}
-
 TEST_F(ElementInput, KeysBubbleFromTheFocusAndArrowsMoveAmongSiblings)
 {
     cProbe first(&log, "first", true);
@@ -373,19 +358,6 @@ TEST_F(ElementInput, KeysBubbleFromTheFocusAndArrowsMoveAmongSiblings)
     log.clear();
     host->KeyDown('Q');
     EXPECT_EQ(log, (tLog{"third:Key(81)", "bar:Key(81)", "root:Key(81)"}));
-}
-
-TEST_F(ElementInput, CharactersArePrintableUnitsWithoutCtrl)
-{
-    leftButton->Activate();
-    log.clear();
-    window->OnCharInput(u'x', false);
-    window->OnCharInput(u'y', true);
-    window->OnCharInput(u'\r', false);
-    window->OnCharInput(u'\t', false);
-    window->OnCharInput(0x7F, false);
-    window->OnCharInput(u' ', false);
-    EXPECT_EQ(log, (tLog{"a:Char(x)", "a:Char( )"}));
 }
 
 TEST_F(ElementInput, DestroyedHoldersAreForgottenBeforeTheNextEvent)

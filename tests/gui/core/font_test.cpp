@@ -17,28 +17,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::FixedTest)); }
 };
 
-TEST_F(FontCache, OneObjectPerKey)
-{
-    cFontObject* regular = GetCachedFont(5, 13, nullptr, false, false, false);
-    ASSERT_NE(regular, nullptr);
-    EXPECT_EQ(GetCachedFont(5, 13, u"", false, false, false), regular);
-    EXPECT_EQ(GetCachedFont(5, 13, u"Tahoma", false, false, false), regular);
-    EXPECT_EQ(GetDefaultUiFont(), regular);
-    std::set<cFontObject*> distinct = {
-        regular,
-        GetCachedFont(6, 13, nullptr, false, false, false),
-        GetCachedFont(5, 14, nullptr, false, false, false),
-        GetCachedFont(5, 13, u"Verdana", false, false, false),
-        GetCachedFont(5, 13, nullptr, true, false, false),
-        GetCachedFont(5, 13, nullptr, false, true, false),
-        GetCachedFont(5, 13, nullptr, false, false, true),
-    };
-    EXPECT_EQ(distinct.size(), 7u);
-    EXPECT_EQ(GetBoldUiFont()->GetKey().width, 6);
-    EXPECT_TRUE(GetBoldUiFont()->GetKey().bold);
-    EXPECT_TRUE(GetUnderlinedUiFont()->GetKey().underline);
-}
-
 TEST_F(FontCache, SizesFromDocumentsAreBounded)
 {
     EXPECT_EQ(GetCachedFont(5, 0, nullptr, false, false, false), nullptr);

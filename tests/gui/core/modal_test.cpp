@@ -193,31 +193,6 @@ TEST_F(ModalTest, TheOwnerIgnoresInputWhileItsDialogRuns)
     EXPECT_EQ(dialogRect, (sRect{350, 270, 100, 60}));
 }
 
-TEST_F(ModalTest, AFormsMinimumSizeLimitsItsWindow)
-{
-    struct cSized : cCustomForm
-    {
-        void OnCreate() override
-        {
-            cCustomForm::OnCreate();
-            SetMinSize(300, 200);
-        }
-    };
-    sRect opened;
-    sRect resized;
-    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-        h.GetWindowRect(&window, opened);
-        h.ResizeWindow(100, 400);
-        h.GetWindowRect(&window, resized);
-        EXPECT_EQ(window.GetRoot()->GetWidth(), 300);
-    });
-    Run(new cSized, 100, 100);
-    EXPECT_EQ(opened.width, 300);
-    EXPECT_EQ(opened.height, 200);
-    EXPECT_EQ(resized.width, 300);
-    EXPECT_EQ(resized.height, 400);
-}
-
 // A popup root grabs the mouse: presses outside its window reach it (in its own
 // coordinates) and end the run, as drop-down menus do.
 class cGrabbingPopup : public cChildElement
@@ -280,34 +255,6 @@ TEST_F(ModalTest, HintsOpenWithoutFocusAtTheirPlacementAndCloseWithTheirMaster)
         ASSERT_TRUE(hints.ShowHint(&owner, u"again", {0, 0}, 0, 0, 0));
     }
     EXPECT_EQ(host->GetWindows().size(), 1u);
-}
-
-TEST_F(ModalTest, ClipboardAndScreenQuestionsNeedAWindow)
-{
-    cCustomForm form;
-    cChildElement loose;
-    _guardchar<char16_t> text;
-    EXPECT_FALSE(loose.SetClipboardText(u"no", -1));
-    sSize screen;
-    EXPECT_FALSE(loose.GetMaxWindowSize(screen));
-    sSize measured;
-    EXPECT_FALSE(loose.MeasureText(u"abc", measured, nullptr));
-
-    Open(&form, 100, 100);
-    EXPECT_FALSE(form.GetClipboardText(text));
-    EXPECT_TRUE(form.SetClipboardText(u"hello world", 5));
-    ASSERT_TRUE(form.GetClipboardText(text));
-    EXPECT_EQ(std::u16string(text.Get()), u"hello");
-    const u8 raw[] = {1, 2, 3};
-    host->SetClipboardBytes(raw, sizeof raw);
-    _typebuf<u8> bytes;
-    ASSERT_TRUE(form.ReadClipboard(bytes));
-    EXPECT_EQ(bytes.GetCount(), 3);
-    EXPECT_EQ(bytes[2], 3);
-    ASSERT_TRUE(form.GetMaxWindowSize(screen));
-    EXPECT_EQ(screen, (sSize{1024, 768}));
-    ASSERT_TRUE(form.MeasureText(u"abc", measured, nullptr));
-    EXPECT_EQ(measured, (sSize{15, 13}));
 }
 
 // A job's post wakes the waiting loop at once rather than at the end of the time-out.

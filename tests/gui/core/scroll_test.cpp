@@ -71,30 +71,6 @@ TEST(ScrollBars, ScrollRectIntoViewMovesAsLittleAsNeeded)
     EXPECT_EQ(view.GetScrollY(), 500);
 }
 
-TEST(ScrollBars, StepsDefaultToSixteenPixelLinesAndViewPages)
-{
-    cScrollableElement view;
-    view.SetBounds(0, 0, 116, 100);
-    view.SetContentWidth(100);
-    view.SetContentHeight(1000);
-    EXPECT_TRUE(view.OnMouseWheel(-1));
-    EXPECT_EQ(view.GetScrollY(), 3 * 16);
-    view.SetLineSteps(0, 5);
-    view.OnMouseWheel(1);
-    EXPECT_EQ(view.GetScrollY(), 3 * 16 - 3 * 5);
-    view.ScrollByPages(0, 1);
-    EXPECT_EQ(view.GetScrollY(), 33 + 100);
-    view.SetPageSteps(7, 0);
-    view.ScrollByPages(0, 1);
-    EXPECT_EQ(view.GetScrollY(), 233);
-    view.SetPageSteps(0, 40);
-    view.ScrollByPages(0, -1);
-    EXPECT_EQ(view.GetScrollY(), 193);
-    // Without a vertical bar the wheel is left to the parents.
-    view.SetContentHeight(10);
-    EXPECT_FALSE(view.OnMouseWheel(-1));
-}
-
 TEST(ScrollBars, WheelCountsOfAnySizeStopAtTheEnds)
 {
     cScrollableElement view;
@@ -178,33 +154,6 @@ TEST_F(ScrollView, ContentIsClippedToTheViewAndBarsPaintOverChildren)
     EXPECT_EQ(pixel(83, 5), PixelFromColour(0x00FF00));
     EXPECT_NE(pixel(90, 5), PixelFromColour(0x00FF00));
     EXPECT_NE(pixel(10, 85), PixelFromColour(0x0000FF)) << "nothing outside the element";
-}
-
-// Bar geometry of a 100 x 80 element with 400 pixels of content: arrows at 0..15 and
-// 64..79, a 48-pixel track, a 9-pixel thumb travelling 39 pixels over 320 offsets.
-TEST_F(ScrollView, TheBarsArrowsTrackAndThumbScroll)
-{
-    host->Click(90, 70);
-    EXPECT_EQ(view.GetScrollY(), 16);
-    host->Click(90, 5);
-    EXPECT_EQ(view.GetScrollY(), 0);
-    host->Click(90, 50);
-    EXPECT_EQ(view.GetScrollY(), 80);
-    host->Click(90, 17);
-    EXPECT_EQ(view.GetScrollY(), 0);
-
-    // The thumb sits at 16 + 39 x 80 / 320 = 25 for offset 80; drag it by one pixel grip.
-    view.ScrollTo(0, 80);
-    host->MouseDown(90, 26);
-    host->MouseMove(90, 26 + 13);
-    EXPECT_EQ(view.GetScrollY(), (25 + 13 - 16) * 320 / 39);
-    host->MouseMove(90, 500);
-    EXPECT_EQ(view.GetScrollY(), 320);
-    host->MouseUp(90, 500);
-    EXPECT_FALSE(view.HasMouseCapture());
-    host->MouseMove(90, 20);
-    EXPECT_EQ(view.GetScrollY(), 320);
-    EXPECT_TRUE(log.empty()) << "presses on the bar reach no child";
 }
 
 // A popup grabs the mouse and still scrolls with its bar; a drag that the content

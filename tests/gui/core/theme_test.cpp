@@ -49,21 +49,4 @@ TEST_F(Theme, EveryListedImageExistsVisibleAndStable)
     EXPECT_EQ(theme->GetFontFace(), nullptr);
 }
 
-TEST_F(Theme, CheckBoxStatesDifferFromEachOther)
-{
-    cCITheme* theme = GetTheme();
-    for (i32 a = 30; a <= 35; ++a) {
-        for (i32 b = a + 1; b <= 35; ++b) {
-            const cPicture* first = theme->GetImage(a);
-            const cPicture* second = theme->GetImage(b);
-            ASSERT_EQ(first->GetWidth() * first->GetHeight(), second->GetWidth() * second->GetHeight());
-            i32 differing = 0;
-            for (i32 i = 0; i < first->GetWidth() * first->GetHeight(); ++i) {
-                differing += first->GetPixels()[i] != second->GetPixels()[i];
-            }
-            EXPECT_GE(differing, 8) << a << " vs " << b;
-        }
-    }
-}
-
 } // namespace

@@ -51,45 +51,6 @@ TEST(Picture, DeepPixelsMapThroughTheReciprocal)
     EXPECT_EQ(out.GetData()[2], 0xFFFF0000u);
 }
 
-TEST(Picture, ReleaseAndTakeMovePixelsWithoutCopying)
-{
-    cPictDummy source;
-    ASSERT_TRUE(source.AllocClear32(4, 3));
-    u32* pixels = source.Pixels32().GetData();
-    pixels[5] = 0x12345678;
-    source.m_pixelOption = 7;
-    source.SetDeepMapping(100.0, 3);
-    cPictDummy taker;
-    taker.TakePixels(&source);
-    EXPECT_EQ(std::pair(taker.GetWidth(), taker.GetHeight()), std::pair(4, 3));
-    EXPECT_EQ(taker.Pixels32().GetData(), pixels);
-    EXPECT_EQ(taker.m_pixelOption, 7);
-    EXPECT_EQ(taker.GetDeepDivisor(), 256.0) << "the mapping moves only with deep pixels";
-    EXPECT_EQ(source.Pixels32().GetData(), nullptr);
-    taker.TakePixels(&taker);
-    taker.TakePixels(nullptr);
-    _typebuf<u32> out;
-    ASSERT_TRUE(taker.ReleasePixels32(out));
-    EXPECT_EQ(out.GetData(), pixels);
-    EXPECT_EQ(taker.GetWidth(), 0);
-    EXPECT_FALSE(taker.ReleasePixels32(out));
-    EXPECT_EQ(out.GetData(), pixels);
-
-    // Deep pixels move with their mapping and replace a 32-bit buffer; released as 32 bits
-    // they are mapped, alpha too (65535 / 512).
-    ASSERT_TRUE(source.AllocClear64(2, 2));
-    source.Pixels64().GetData()[0] = Deep(512, 512, 512, 65535);
-    source.SetDeepMapping(512.0, 0);
-    ASSERT_TRUE(taker.AllocClear32(9, 9));
-    taker.TakePixels(&source);
-    EXPECT_TRUE(taker.IsDeep());
-    EXPECT_EQ(taker.Pixels32().GetData(), nullptr);
-    ASSERT_TRUE(taker.ReleasePixels32(out));
-    EXPECT_EQ(out.GetCount(), 4);
-    EXPECT_EQ(out.GetData()[0], 0x7F010101u);
-    EXPECT_EQ(taker.Pixels64().GetData(), nullptr);
-}
-
 TEST(Picture, AllocationKeepsAMatchingBufferAndHonoursThePixelCap)
 {
     cPictDummy picture;
@@ -105,24 +66,6 @@ TEST(Picture, AllocationKeepsAMatchingBufferAndHonoursThePixelCap)
     EXPECT_FALSE(picture.AllocClear64(-1, 4));
     // 2^28 deep pixels are 2^31 bytes: past the byte cap, though not the pixel cap.
     EXPECT_FALSE(picture.AllocClear64(16384, 16384));
-}
-
-TEST(Picture, FlipRowsKeepsTheMiddleRow)
-{
-    cPictDummy picture;
-    ASSERT_TRUE(picture.AllocPixels32(2, 3));
-    u32* p = picture.Pixels32().GetData();
-    std::iota(p, p + 6, 0u);
-    ASSERT_TRUE(picture.FlipRows());
-    EXPECT_EQ(std::vector<u32>(p, p + 6), (std::vector<u32>{4, 5, 2, 3, 0, 1}));
-    ASSERT_TRUE(picture.AllocClear64(1, 2));
-    picture.Pixels64().GetData()[1] = 99;
-    ASSERT_TRUE(picture.FlipRows());
-    EXPECT_EQ(picture.Pixels64().GetData()[0], 99u);
-    cPictDummy empty;
-    _typebuf<u32> out;
-    EXPECT_FALSE(empty.FlipRows());
-    EXPECT_FALSE(empty.GetPixels32(out));
 }
 
 // Against ImageMagick's -auto-level, which stretches R, G and B with one shared minimum and

@@ -107,35 +107,6 @@ TEST(PngCrafted, RowHooksAreAskedBeforeEachRow)
     EXPECT_EQ(PixelsOf(picture), expected);
 }
 
-// ReadInfo and Load start from the beginning wherever the stream is (ParseStream reads on
-// from there); ReadInfo after a Load drops the pixels, and the object decodes again.
-TEST(PngCrafted, ReadInfoAndLoadRestartTheObject)
-{
-    const std::vector<u8> bytes = ReadFileBytes(Crafted("twin_rgb8.png"));
-    cBufWrapperIO stream(bytes.data(), bytes.size());
-    sPictInfo info;
-    cPictPNG picture;
-    ASSERT_TRUE(stream.Seek(bytes.size()));
-    ASSERT_TRUE(picture.ReadInfo(&stream, &info));
-    EXPECT_EQ(info.height, 6);
-    ASSERT_TRUE(stream.Seek(17));
-    ASSERT_TRUE(picture.Load(&stream));
-    ASSERT_TRUE(picture.ReadInfo(&stream, &info));
-    EXPECT_EQ(info.width, 8);
-    EXPECT_FALSE(picture.HasPixels());
-    EXPECT_EQ(picture.Pixels32().GetData(), nullptr);
-    ASSERT_TRUE(stream.Seek(1));
-    EXPECT_FALSE(picture.ParseStream(&stream));
-    EXPECT_TRUE(picture.Load(&stream));
-    EXPECT_TRUE(picture.HasPixels());
-
-    EXPECT_FALSE(picture.Load(nullptr));
-    EXPECT_FALSE(picture.ReadInfo(nullptr, nullptr));
-    EXPECT_FALSE(picture.ParseStream(nullptr));
-    cFileIOTarget closed; // the interface's defaults: not open
-    EXPECT_FALSE(picture.Load(&closed));
-}
-
 // Refused before any pixel or row buffer of the claimed size is asked for.
 TEST(PngCrafted, HeaderOnlyFilesGiveTheirSizeButDoNotLoad)
 {

@@ -93,24 +93,6 @@ bool RecordAllocation(u64 bytes)
     return true;
 }
 
-// Reducing a long line takes memory per output sample, not per source sample.
-TEST(PictResample, LongLinesNeedNoTablePerSourceSample)
-{
-    cPictDummy picture;
-    Fill(picture, 1, 1 << 22, 0xFF123456, true);
-    sTargetBuffer buffer(3, 3);
-    g_largestAllocation = 0;
-    SetAllocationHook(RecordAllocation);
-    const bool resampled = PictResample(&buffer.target, &picture);
-    cPictDummy resized;
-    const bool resizedOk = picture.ResizeInto(1, 3, &resized);
-    SetAllocationHook(nullptr);
-    ASSERT_TRUE(resampled && resizedOk);
-    EXPECT_LT(g_largestAllocation, u64(1) << 16);
-    EXPECT_EQ(buffer.At(1, 1), 0xFF123456u);
-    EXPECT_EQ(resized.Pixels32().GetData()[2], 0xFF123456u);
-}
-
 TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
 {
     // Small enough to copy centred: with the picture's mapping, (v - 256) >> 8 per channel,
@@ -213,35 +195,6 @@ TEST(ResizeInto, WorkedExamplesOfTheOneDimensionalRule)
     cPictDummy wider;
     ASSERT_TRUE(picture.ResizeInto(10, 1, &wider));
     EXPECT_EQ(PixelsOf(wider)[5], 0xFF000064u);
-}
-
-TEST(ResizeInto, SameSizeCopiesConstantsStayAndBadSizesFail)
-{
-    cPictDummy picture;
-    Fill(picture, 5, 4, 9);
-    cPictDummy copy;
-    ASSERT_TRUE(picture.ResizeInto(5, 4, &copy));
-    EXPECT_EQ(PixelsOf(copy), PixelsOf(picture));
-    EXPECT_NE(copy.Pixels32().GetData(), picture.Pixels32().GetData());
-    EXPECT_FALSE(picture.ResizeInto(0, 4, &copy));
-    EXPECT_FALSE(picture.ResizeInto(5, -1, &copy));
-    EXPECT_FALSE(picture.ResizeInto(5, 4, nullptr));
-    cPictDummy empty;
-    EXPECT_FALSE(empty.ResizeInto(5, 4, &copy));
-
-    // Into itself, up and down, and deep.
-    for (const i32 to : {1, 2, 3, 7, 10, 33}) {
-        Fill(picture, 7, 10, 0xC8649632, true);
-        ASSERT_TRUE(picture.ResizeInto(to, 11 - to % 11, &picture));
-        EXPECT_EQ(PixelsOf(picture), std::vector<u32>(picture.Pixels32().GetCount(), 0xC8649632u));
-    }
-    cPictDummy deep;
-    ASSERT_TRUE(deep.AllocClear64(5, 3));
-    std::fill_n(deep.Pixels64().GetData(), 15, 0xFFFF'1234'5678'9ABC);
-    ASSERT_TRUE(deep.ResizeInto(3, 8, &copy));
-    ASSERT_EQ(copy.Pixels64().GetCount(), 24);
-    EXPECT_EQ(copy.Pixels64().GetData()[23], 0xFFFF'1234'5678'9ABCu);
-    EXPECT_EQ(copy.Pixels32().GetData(), nullptr);
 }
 
 } // namespace

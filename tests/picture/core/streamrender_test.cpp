@@ -154,54 +154,6 @@ TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
     }
 }
 
-// Between scales 0.5 and 1 a pixel's footprint [s*x, s*x + s) is split where it crosses a
-// cell edge: the first cell gets the part before the edge, the next cell the rest of a
-// weight of 1. 4 columns into 3 at s = 0.75, worked by hand:
-//   x = 0: [0, 0.75)     cell 0 weight 1
-//   x = 1: [0.75, 1.5)   cell 0 weight 0.25, cell 1 weight 0.75
-//   x = 2: [1.5, 2.25)   cell 1 weight 0.5,  cell 2 weight 0.5
-//   x = 3: [2.25, 3)     cell 2 weight 1 (no cell 3 to cross into)
-// With columns 0, 100, 200, 40 (rows alike): cell 0 = 25 / 1.25 = 20,
-// cell 1 = (75 + 100) / 1.25 = 140, cell 2 = (100 + 40) / 1.5 = 93.3 -> 93.
-TEST(StreamRender, SplitPathWeighsFootprintsAcrossCellEdges)
-{
-    sTargetBuffer buffer(3, 3);
-    const u32 columns[4] = {0, 100, 200, 40};
-    ASSERT_TRUE(StreamImage(4, 4, buffer, [&](i32 x, i32) { return 0xFF000000 | columns[x]; }));
-    for (i32 y = 0; y < 3; ++y) {
-        EXPECT_EQ(std::vector<u32>(buffer.pixels.begin() + y * 3, buffer.pixels.begin() + y * 3 + 3),
-                  (std::vector<u32>{0xFF000000u | 20, 0xFF000000u | 140, 0xFF000000u | 93}));
-    }
-}
-
-TEST(StreamRender, TargetsMustHavePixelsAndASize)
-{
-    cStreamer picture;
-    sPictTarget target;
-    EXPECT_FALSE(picture.SetTarget(&target));
-    EXPECT_FALSE(picture.SetTarget(nullptr));
-    u32 pixel = 0;
-    target.pixels = &pixel;
-    target.width = 1;
-    EXPECT_FALSE(picture.SetTarget(&target));
-    target.height = 1;
-    EXPECT_TRUE(picture.SetTarget(&target));
-    // No image size yet: the setup refuses and detaches.
-    EXPECT_FALSE(picture.BeginStreamRender());
-    EXPECT_FALSE(picture.HasTarget());
-
-    EXPECT_EQ(PictTargetFromPicture(nullptr).pixels, nullptr);
-    cPictDummy deep;
-    ASSERT_TRUE(deep.AllocClear64(3, 2));
-    EXPECT_EQ(PictTargetFromPicture(&deep).pixels, nullptr);
-    cPictDummy plain;
-    ASSERT_TRUE(plain.AllocClear32(3, 2));
-    const sPictTarget over = PictTargetFromPicture(&plain);
-    EXPECT_EQ(over.pixels, plain.Pixels32().GetData());
-    EXPECT_EQ(std::pair(over.width, over.height), std::pair(3, 2));
-    EXPECT_EQ(over.mode, kPictTargetFit);
-}
-
 // Below scale 0.5 every pixel streams once and f32 sums of small integers are exact, so the
 // order of the pixels does not matter: an Adam7 file and its plain twin give the same
 // thumbnail.

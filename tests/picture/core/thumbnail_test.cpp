@@ -220,29 +220,6 @@ TEST(Thumbnail, ArgumentContract)
     EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(40, 40));
 }
 
-// Scales down only, rounding each side: trunc(333 * 100/1000 + 0.5) = trunc(33.8) = 33.
-TEST(Thumbnail, FitSizeScalesDownOnlyAndRoundsEachSide)
-{
-    const i32 kCases[][6] = {
-        // width, height, box width, box height, fitted width, height (0: refused)
-        {100, 50, 200, 200, 100, 50},   {1000, 5, 100, 100, 100, 1},
-        {2000, 1500, 256, 256, 256, 192}, {1000, 333, 100, 100, 100, 33},
-        {65535, 1, kMax, kMax, 65535, 1}, {1000, 3, 100, 100, 0, 0},
-        {100, 100, 0, 100, 0, 0},       {100, 100, -5, 100, 0, 0},
-        {0, 100, 100, 100, 0, 0},       {100, -1, 100, 100, 0, 0},
-    };
-    for (const auto& [w, h, boxW, boxH, fittedW, fittedH] : kCases) {
-        i32 width = -1;
-        i32 height = -1;
-        EXPECT_EQ(PictFitSize(w, h, boxW, boxH, &width, &height), fittedW > 0) << w << "x" << h;
-        if (fittedW > 0) {
-            EXPECT_EQ(std::pair(width, height), std::pair(fittedW, fittedH)) << w << "x" << h;
-        } else {
-            EXPECT_EQ(width, -1) << "unchanged when refused";
-        }
-    }
-}
-
 // A picture that fits moves its pixels; a larger one is resampled (into another picture
 // or in place) and gives its pixels up; empty, deep and unfittable pictures are refused.
 TEST(Thumbnail, FitToBox)
