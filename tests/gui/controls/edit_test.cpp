@@ -172,29 +172,6 @@ TEST_F(EditTest, PasteAndTypingKeepTheTailAtTheMaximum)
     EXPECT_EQ(Show(), u"abs|YZQfghi");
 }
 
-// A refused maximum changes nothing; SetTextN keeps the cap without splitting a pair;
-// ClearText and SetMaxLength reset caret and selection (the next unit lands in the
-// text); SelectAll from a selection at 0 selects everything, not the complement.
-TEST_F(EditTest, MaximumClearingAndSelectAll)
-{
-    Place(u"a[bc]|");
-    EXPECT_FALSE(edit.SetMaxLength(-1) || edit.SetMaxLength(cEditChild::kMaxLengthLimit + 1) || edit.SetMaxLength(0x7FFFFFFF));
-    EXPECT_EQ(Show(), u"a[bc]|");
-    edit.ClearText();
-    host->TypeText(u"x");
-    Place(u"x[y]|");
-    ASSERT_TRUE(edit.SetMaxLength(5));
-    host->TypeText(u"k");
-    EXPECT_EQ(Show(), u"k|");
-    for (const char16_t* state : {u"|[abc]de", u"[abcde]|", u"a|[b]cde"}) {
-        Place(state);
-        edit.SelectAll();
-        EXPECT_EQ(Show(), u"[abcde]|");
-    }
-    ASSERT_TRUE(edit.SetTextN((std::u16string(cEditChild::kMaxLengthLimit - 1, u'a') + u"😀b").c_str(), -1));
-    EXPECT_EQ(edit.GetLength(), cEditChild::kMaxLengthLimit - 1);
-}
-
 // A click right after SetTextN raised the maximum, before any paint, lands where a
 // paint in between would put it: 50 pixels left of the caret's column 98.
 TEST_F(EditTest, ClickBeforePaintUsesFreshEdges)
@@ -206,24 +183,6 @@ TEST_F(EditTest, ClickBeforePaintUsesFreshEdges)
         host->AdvanceTime(1000);
         host->Click(60, 20);
         EXPECT_EQ(edit.GetCaret(), 400 - 10) << paint;
-    }
-}
-
-// A drag ends when the capture is taken away or the focus goes.
-TEST_F(EditTest, DragEndsWithoutCaptureOrFocus)
-{
-    cEditChild other;
-    ASSERT_TRUE(form.AttachChild(&other, 10, 40, 100, 21));
-    ASSERT_TRUE(edit.SetTextN(u"abcdefgh", -1));
-    for (bool byFocus : {false, true}) {
-        edit.Activate();
-        host->AdvanceTime(1000);
-        host->MouseDown(13, 20);
-        host->MouseMove(23, 20);
-        byFocus ? other.Activate() : (form.CaptureMouse(), form.ReleaseMouse());
-        host->MouseMove(43, 20);
-        EXPECT_EQ(edit.GetSelectionEnd(), byFocus ? -1 : 1);
-        host->MouseUp(43, 20);
     }
 }
 

@@ -134,30 +134,6 @@ TEST_F(ListViewTest, KeysFollowTheTable)
     EXPECT_TRUE(Selected().empty());
 }
 
-// 100 rows in a view of 100 pixels under the header: Page Down moves 5 rows; every key
-// keeps the current row wholly in the view below the header, and at the end of the
-// range the last row ends at the view's bottom.
-TEST_F(ListViewTest, NavigationKeepsTheCurrentRowInView)
-{
-    list.SetBounds(kListX, kListY, 300, kFirstRowTop + 100);
-    Fill(100);
-    const sRect view = list.GetViewRect();
-    ASSERT_EQ(view.height, 100);
-    host->KeyDown(kVkDown);
-    host->KeyDown(kVkPageDown);
-    EXPECT_EQ(list.GetCurrentItemId(), 5);
-    std::mt19937 random(1001);
-    const i32 keys[] = {kVkUp, kVkDown, kVkHome, kVkEnd, kVkPageUp, kVkPageDown};
-    for (i32 round = 0; round < 300; ++round) {
-        host->KeyDown(keys[random() % 6]);
-        const i64 top = i64(list.GetRowTop(list.GetCurrentItemId())) - list.GetScrollY();
-        ASSERT_TRUE(top >= view.y && top + kRowHeight <= view.Bottom()) << round << ": " << top;
-    }
-    host->KeyDown(kVkEnd);
-    EXPECT_EQ(list.GetRowTop(99) + kRowHeight - list.GetScrollY(), view.Bottom());
-    EXPECT_EQ(list.GetScrollY(), list.GetScrollMaxY());
-}
-
 // Presses with multi-selection and check boxes: the selection and the code-8 ids of
 // every rule, the check-box zone, the double click and a press below the last row.
 TEST_F(ListViewTest, MouseFollowsTheTable)
@@ -352,29 +328,6 @@ protected:
     std::unique_ptr<cPicture> icons[2];
     sImageList images;
 };
-
-TEST_F(ListViewPaintTest, PixelsFollowTheSelectionRules)
-{
-    const i32 top = kFirstRowTop + 2 * kRowHeight; // item 2, the middle of the run
-    EXPECT_EQ(Pixel(1, top), ThemePixel(25));
-    EXPECT_EQ(Pixel(4, top), ThemePixel(16));
-    EXPECT_EQ(Pixel(4, top - 1), ThemePixel(25));
-    EXPECT_EQ(Pixel(4, kFirstRowTop + kRowHeight), ThemePixel(25));
-    // The check box shows in the first 14 pixels: checked row 0 and unchecked row 4.
-    EXPECT_NE(Pixel(7, kFirstRowTop + 8), Pixel(7, kFirstRowTop + 4 * kRowHeight + 8));
-    ExpectGolden("listview_focused.png");
-
-    // Whole-row mode fills the divider gaps and the rest of a selected row; the row
-    // below stays background. The frame is drawn last.
-    list.SetWholeRowSelection(true, true);
-    host->Pump();
-    EXPECT_EQ(Pixel(1 + 101, top + 5), ThemePixel(16));
-    EXPECT_EQ(Pixel(260, top + 5), ThemePixel(16));
-    EXPECT_EQ(Pixel(260, top + 2 * kRowHeight + 5), ThemePixel(14));
-    EXPECT_EQ(Pixel(0, top), ThemePixel(21));
-    EXPECT_EQ(Pixel(list.GetWidth() - 1, top), ThemePixel(21));
-    ExpectGolden("listview_wholerow.png");
-}
 
 TEST_F(ListViewPaintTest, UnfocusedScrolledAndEmptyLists)
 {

@@ -159,47 +159,4 @@ TEST_F(PopupTest, ResultIsTheChosenIdOrMinusOne)
     }
 }
 
-TEST_F(PopupTest, PreselectedEntryOrThePopupHoldsTheFocus)
-{
-    for (i32 preselected : {20, 99}) {
-        sPopupStyle style;
-        style.preselectedId = preselected;
-        RunWith([&] { return ShowPopupMenu(&form, items, 100, 100, &style); },
-                [&](cHeadlessHost& h, cWindowTranslator& w) {
-                    cChildElement* expected = preselected == 20 ? Entries(w)[1] : w.GetRoot();
-                    EXPECT_EQ(w.GetFocus(), expected) << preselected;
-                    h.Activate(false, &w);
-                    EXPECT_TRUE(w.IsRunEnded()) << "the popup closes when its window loses the focus";
-                });
-    }
-}
-
-// A menu cut to the room below scrolls by one average row per line, and by whole rows
-// per page; its entries leave room for the scroll bar.
-TEST_F(PopupTest, CutMenuScrollsByRows)
-{
-    tPopupItems many;
-    for (i32 id = 0; id < 60; ++id) {
-        std::u16string text = u"Entry " + std::u16string(1, char16_t(u'A' + id % 26));
-        AddItem(many, id, text.c_str());
-    }
-    sRect rect;
-    RunWith([&] { return ShowPopupMenu(&form, many, 10, 300); },
-            [](cHeadlessHost& h, cWindowTranslator& w) {
-                auto* view = dynamic_cast<cScrollableElement*>(w.GetRoot());
-                ASSERT_NE(view, nullptr);
-                EXPECT_EQ(view->GetContentHeight(), 1200);
-                EXPECT_EQ(view->GetVScrollWidth(), 16);
-                EXPECT_FALSE(view->IsHScrollShown());
-                EXPECT_EQ(Entries(w)[0]->GetWidth(), view->GetWidth() - 16 - 2);
-                view->ScrollByLines(0, 1);
-                EXPECT_EQ(view->GetScrollY(), 20);
-                view->ScrollByPages(0, 1);
-                EXPECT_EQ(view->GetScrollY(), 20 + 460); // (470 / 20) x 20
-                h.KeyDown(kVkEscape);
-            },
-            &rect);
-    EXPECT_EQ(rect.height, 768 - 300 + 2);
-}
-
 } // namespace

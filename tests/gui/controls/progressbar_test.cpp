@@ -63,34 +63,6 @@ protected:
     std::vector<std::unique_ptr<cProgressChild>> bars;
 };
 
-// The done part ends at F = position x width / maximum, in 64 bits where position x
-// width leaves 32.
-TEST_F(ProgressPixelTest, DonePartEndsWhereThePositionSays)
-{
-    const struct
-    {
-        i32 width, maximum, position, filled;
-    } cases[] = {
-        {580, 1000, 333, 193},
-        {10, 1000, 999, 9},
-        {10, 1000, 500, 5},
-        {580, 2147483647, 2147483647 / 3, 193},
-        {580, 2147483647, 2147483646, 579},
-    };
-    for (const auto& c : cases) {
-        cProgressChild* bar = AddBar(c.width, 22);
-        Show(bar, c.maximum, c.position, 0.0);
-        const u32 done = cProgressChild::kDoneColumn[5];
-        const u32 remaining = cProgressChild::kRemainingColumn[5];
-        if (c.filled > 1) {
-            EXPECT_EQ(Pixel(bar, c.filled - 1, 6), done) << c.position;
-        }
-        EXPECT_EQ(Pixel(bar, c.filled, 6), c.filled >= c.width - 1 ? cProgressChild::kBorderPixel : remaining)
-            << c.position;
-        form.GetClientPanel()->DetachChild(bar);
-    }
-}
-
 // A wash outside 0..1 (or NaN) is held to the range instead of wrapping bytes; fully
 // washed the inside is the fill, hue and all (pure red as a GDI colour must not come out
 // blue); bars too thin for the gradients draw the flat box.

@@ -160,28 +160,6 @@ TEST_F(ProgressFormTest, EscapeAfterTheJobEndedButBeforeItsEndActionGivesZero)
     host->Pump();
 }
 
-TEST_F(ProgressFormTest, EnterAndForeignCodeEightActionsDoNotEndTheForm)
-{
-    const i32 result = Run(new cScriptedProgressForm(UntilCancelled(2)), [](cHeadlessHost& h, cWindowTranslator& window) {
-        cScriptedProgressForm* form = Scripted(window);
-        // Enter reaching the form with no button focused.
-        window.ChangeFocus(nullptr, kFocusByCode, false, false);
-        h.KeyDown(kVkReturn);
-        // The toolbar's press between buttons, and an end action from another source.
-        form->Toolbar()->PostCode(cToolBarChild::kBarPressCode);
-        PostAction(form->Status(), new cStdBasicProgressForm::cProgressAction(77));
-        // A button id other than Stop is swallowed.
-        PostAction(form->Toolbar(), new cToolBarChild::cTbButtonAction(2));
-        h.PumpUntil([] { return false; }, 50);
-        EXPECT_FALSE(window.IsRunEnded());
-        EXPECT_FALSE(form->IsCancelRequested());
-        EXPECT_TRUE(form->IsRunning());
-        h.KeyDown(kVkEscape);
-        EXPECT_TRUE(PumpUntilTheRunEnds(h, window));
-    });
-    EXPECT_EQ(result, 2);
-}
-
 TEST_F(ProgressFormTest, RunnerOwnsTheFormOnEveryPath)
 {
     std::atomic<i32> deaths{0};
@@ -315,34 +293,6 @@ TEST_F(ProgressStatusTest, RefreshesAtMostEveryHalfSecondAcrossATickWrap)
     statuses = Statuses(100, {{300, 10}, {601, 20}});
     EXPECT_EQ(statuses.at(0), u"Starting...");
     EXPECT_NE(statuses.at(1).find(u"20.0%"), std::u16string::npos);
-}
-
-TEST_F(ProgressStatusTest, StagesNameTheLineAndRestartTheElapsedTime)
-{
-    const u64 start = 1000000;
-    cVirtualClock& clock = cVirtualClock::Get();
-    // An empty text counts as none.
-    const std::vector<std::pair<i32, const char16_t*>> texts = {{1, u"Download"}, {2, u""}};
-    std::vector<std::u16string> statuses = Statuses(start, {{1000, 10}, {13000, 50}}, [&](cScriptedProgressForm& form) {
-        clock.JumpTo(start + 100);
-        OnHelper(*host, [&form] { form.Bar()->SetPosition(100); });
-        clock.JumpTo(start + 500);
-        // The bar fills up and washes out: about 200 ms on the job thread.
-        OnHelper(*host, [&form] { form.SetStage(1); });
-        EXPECT_GE(clock.NowMs(), start + 700);
-        EXPECT_FALSE(form.Bar()->IsStarted());
-    }, texts);
-    EXPECT_NE(statuses.at(0).find(u"Download progress: 10.0%. Time consumed: 00:00:00."), std::u16string::npos);
-    // Elapsed counts from the stage's start at about 700 ms, not from 0.
-    EXPECT_NE(statuses.at(1).find(u"Download progress: 50.0%. Time consumed: 00:00:12. Estimated time left: 00:00:12."),
-              std::u16string::npos)
-        << Narrow(statuses.at(1));
-
-    statuses = Statuses(
-        start, {{5000, 50}},
-        [&](cScriptedProgressForm& form) { OnHelper(*host, [&form] { form.SetStage(2); }); },
-        texts);
-    EXPECT_NE(statuses.at(0).find(u"Operation progress: 50.0%"), std::u16string::npos);
 }
 
 } // namespace

@@ -23,32 +23,6 @@ protected:
     u32 Pixel(cChildElement* element, i32 x, i32 y) { return ElementPixel(*host, element, x, y); }
 };
 
-// A disabled fill replaces the greyed one; a transparent button draws no background when
-// normal or disabled, but does when hovered.
-TEST_F(ButtonTest, DisabledFillAndTransparency)
-{
-    cButtonChild button;
-    form.AttachChild(&button, 20, 20, 40, 24);
-    button.SetFillColour(0x000000, true);
-    button.SetStyle(kStyleFramedFill, true);
-    button.Disable();
-    button.SetDisabledFillColour(0x0000FF, true);
-    host->Pump();
-    EXPECT_EQ(Pixel(&button, 1, 1), 0xFFFF0000u);
-    button.Enable();
-
-    button.SetFillColour(0x00FFFF, true);
-    button.SetTransparent(true);
-    for (u32 style = kStyleRaised; style <= kStyleFilled; ++style) {
-        button.SetStyle(style, true);
-        host->Pump();
-        EXPECT_EQ(Pixel(&button, 0, 0), ThemePixel(0)) << "style " << style;
-    }
-    host->MouseMove(30, 30);
-    host->Pump();
-    EXPECT_EQ(Pixel(&button, 0, 0), 0xFFFFFF00u) << "a hovered transparent button draws";
-}
-
 TEST_F(ButtonTest, PressPostsOnReleaseInsideOnly)
 {
     cButtonChild button;

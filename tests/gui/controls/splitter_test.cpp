@@ -50,32 +50,6 @@ protected:
     cColourPane filler;
 };
 
-// Panes 60 + 3 + 80 + 3 = 146 under a fill width of 300 in a 200-wide splitter: the
-// filler takes the rest and the splitter widens to the fill width. Panes of 400 in all:
-// the filler goes to the old right edge with size 0 and the splitter grows to 400.
-TEST_F(SplitterTest, AbsoluteLayoutFollowsTheWorkedCases)
-{
-    splitter.SetRelativeSizes(false);
-    ASSERT_TRUE(splitter.SetPane(0, &panes[0], 60));
-    ASSERT_TRUE(splitter.SetPane(1, &panes[1], 80));
-    splitter.SetFill(300, &filler);
-    splitter.SetBounds(10, 10, 200, 20);
-    EXPECT_EQ(filler.GetRect(), (sRect{146, 0, 154, 20}));
-    EXPECT_EQ(panes[1].GetRect(), (sRect{63, 0, 80, 20}));
-    EXPECT_EQ(splitter.GetWidth(), 300);
-    EXPECT_EQ(LastResize(), 300);
-
-    ASSERT_TRUE(splitter.SetPaneSize(0, 197));
-    ASSERT_TRUE(splitter.SetPaneSize(1, 197));
-    splitter.SetBounds(10, 10, 200, 20);
-    EXPECT_EQ(filler.GetRect(), (sRect{200, 0, 0, 0}));
-    EXPECT_EQ(splitter.GetWidth(), 400);
-    EXPECT_EQ(LastResize(), 400);
-    // Settled: a layout at the same width posts nothing.
-    splitter.SetFill(300, nullptr);
-    EXPECT_EQ(LastResize(), -1);
-}
-
 // Random pane sets in fraction mode: visible panes lie left to right with the divider
 // width between them, each at least its minimum width, and fill the splitter exactly
 // when the minimums fit. Panes recorded with size 0 share the room evenly.

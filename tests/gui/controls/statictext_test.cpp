@@ -84,29 +84,6 @@ TEST_F(LabelTest, WrappedModeBreaksLikeTextwrap)
     }
 }
 
-// Six pixels or less leave no room for wrapped text; the icon still shows. A large
-// indent leaves a negative width, which draws nothing.
-TEST_F(LabelTest, WrappedModeNeedsHeightAndWidth)
-{
-    auto icon = SolidPicture(kGreen, 2, 2);
-    cStaticElement flat;
-    form.AttachChild(&flat, 0, 0, 100, 6);
-    flat.SetTextMode(kTextWrapped);
-    flat.SetIcon(icon.get(), true);
-    flat.SetText(u"Hidden", 0u, true);
-    cStaticElement indented;
-    form.AttachChild(&indented, 0, 20, 100, 40);
-    indented.SetTextMode(kTextWrapped);
-    indented.SetIndent(1000);
-    indented.SetText(u"Nowhere", 0u, true);
-    host->Pump();
-    EXPECT_EQ(ElementPixel(*host, &flat, 3, 2), kGreen);
-    for (i32 x = 6; x < 100; ++x) {
-        ASSERT_NE(ElementPixel(*host, &flat, x, 4), 0xFF000000u) << x;
-        ASSERT_NE(ElementPixel(*host, &indented, x, 8), 0xFF000000u) << x;
-    }
-}
-
 // The link posts its plain action on the left button's release only, never while it
 // or an ancestor is disabled, and shows the hand cursor (its colours are in labels.png).
 TEST_F(LabelTest, LinkPostsOnLeftReleaseWhileEnabled)

@@ -160,56 +160,6 @@ TEST_F(ToolBarTest, RandomLayoutsKeepTheInvariants)
     }
 }
 
-TEST_F(ToolBarTest, SetButtonAddsChangesAndRemoves)
-{
-    auto icon = SolidPicture(0xFF00FF00, 16, 16);
-    sImageList list;
-    list.Set(3, icon.get());
-    bar.SetStateImageList(kButtonNormal, &list);
-    const size_t children = bar.GetChildren().size();
-    EXPECT_FALSE(bar.SetButton(9, nullptr, -1)) << "removing a button that is not there";
-    EXPECT_FALSE(bar.SetButton(-1, u"No", -1)) << "negative ids answer for 'none' in the menu";
-    EXPECT_EQ(bar.GetChildren().size(), children);
-
-    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
-    cButtonChild* button = bar.GetButton(3);
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->GetText()[0], 0);
-    EXPECT_EQ(button->GetStatePicture(kButtonNormal), icon.get());
-    EXPECT_EQ(button->GetRect(), (sRect{0, 0, 16 + 11, 25}));
-
-    host->Pump();
-    bar.paints = 0;
-    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
-    host->Pump();
-    EXPECT_EQ(bar.paints, 0) << "the same call again lays nothing out";
-    ASSERT_TRUE(bar.SetButton(3, u"Open", 3));
-    host->Pump();
-    EXPECT_EQ(bar.paints, 1);
-    EXPECT_EQ(button->GetRect().width, 20 + 16 + 16);
-    ASSERT_TRUE(bar.SetButton(3, nullptr, -1)); // null text, no picture: removal
-    EXPECT_EQ(bar.GetButton(3), nullptr);
-
-    // Buttons are taken in id order whatever order they come in.
-    ASSERT_TRUE(bar.SetButton(8, u"Eight", -1));
-    ASSERT_TRUE(bar.SetButton(2, u"Two", -1));
-    ASSERT_TRUE(bar.SetButton(5, u"Five", -1));
-    EXPECT_EQ(bar.GetButton(2)->GetRect().x, 0);
-    EXPECT_EQ(bar.GetButton(5)->GetRect().x, 25);
-    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25 + 30);
-    EXPECT_TRUE(bar.RemoveButton(5));
-    EXPECT_FALSE(bar.RemoveButton(5));
-    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25);
-
-    // Modes and limits lay out only when the buttons are wider than the bar.
-    host->Pump();
-    bar.paints = 0;
-    bar.SetOverflowMode(kOverflowKeepLeading);
-    bar.SetLeadingIdLimit(-4);
-    host->Pump();
-    EXPECT_EQ(bar.paints, 0);
-}
-
 TEST_F(ToolBarTest, RefusedAndFailedButtonsLeaveNoTrace)
 {
     class cPickyToolBar : public cToolBarChild
@@ -334,15 +284,6 @@ TEST_F(ToolBarTest, RemoveAllButtonsTakesTheOverflowAlong)
     EXPECT_EQ(size, (sSize{0, 0}));
     EXPECT_EQ(bar.GetTotalWidth(), 0);
     EXPECT_EQ(bar.GetButton(1), nullptr);
-}
-
-// The buttons take the bar's height whenever it changes, in every mode.
-TEST_F(ToolBarTest, ButtonsFollowTheBarsHeight)
-{
-    AddFortyPixelButtons(2);
-    bar.SetBounds(10, 50, 130, 40);
-    EXPECT_EQ(bar.GetButton(1)->GetHeight(), 40);
-    EXPECT_EQ(bar.GetButton(2)->GetRect(), (sRect{40, 0, 40, 40}));
 }
 
 } // namespace

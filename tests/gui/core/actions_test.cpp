@@ -51,38 +51,6 @@ TEST_F(ActionTest, BubblesToTheParentsWithTheSourceUntilHandled)
                          "button:Action(9,self)", "panel:Action(9,other)"}));
 }
 
-TEST_F(ActionTest, GuiQueueRunsBeforeTheWorkerQueueEachInOrder)
-{
-    PostJobAction(button.get(), new cCountedAction(1));
-    PostAction(button.get(), new cCountedAction(2));
-    PostJobAction(button.get(), new cCountedAction(3));
-    PostAction(button.get(), new cCountedAction(4));
-    root->m_log = nullptr;
-    panel->m_log = nullptr;
-    host->Pump();
-    EXPECT_EQ(log, (tLog{"button:Action(2,self)", "button:Action(4,self)", "button:Action(1,self)",
-                         "button:Action(3,self)"}));
-    EXPECT_EQ(g_deletedActions, 4);
-}
-
-TEST_F(ActionTest, ActionsForDestroyedElementsAreDeletedUnrun)
-{
-    auto doomed = std::make_unique<cProbe>(&log, "doomed");
-    root->AttachChild(doomed.get(), 0, 0, 5, 5);
-    EXPECT_TRUE(PostAction(doomed.get(), new cCountedAction(7)));
-    EXPECT_TRUE(PostJobAction(doomed.get(), new cCountedAction(8)));
-    doomed.reset();
-    host->Pump();
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(g_deletedActions, 2);
-
-    // Posting to an element that is gone fails at once and still frees the action.
-    cProbe* stale = new cProbe(&log, "stale");
-    delete stale;
-    EXPECT_FALSE(PostAction(stale, new cCountedAction(9)));
-    EXPECT_EQ(g_deletedActions, 3);
-}
-
 TEST_F(ActionTest, ARecycledAddressDoesNotInheritQueuedActions)
 {
     alignas(cProbe) unsigned char storage[sizeof(cProbe)];

@@ -86,45 +86,6 @@ TEST_F(CanvasTest, EmptyNegativeAndHugeRectanglesAreSafe)
     EXPECT_EQ(Count(kRedPixel), 0);
 }
 
-TEST_F(CanvasTest, DiagonalAndDegenerateLines)
-{
-    canvas->SetPen(kRed, 1);
-    canvas->DrawLine(3, 3, 3, 3);
-    EXPECT_EQ(Count(kRedPixel), 0);
-    canvas->DrawLine(0, 0, 5, 5);
-    for (i32 i = 0; i < 5; ++i) {
-        EXPECT_EQ(At(i, i), kRedPixel) << i;
-    }
-    EXPECT_EQ(At(5, 5), kWhitePixel);
-    // A shallow line: one pixel per column, each step moving y by at most one.
-    canvas->DrawLine(0, 20, 30, 10);
-    i32 previousY = 20;
-    for (i32 x = 0; x < 30; ++x) {
-        i32 lit = -1;
-        for (i32 y = 10; y <= 20; ++y) {
-            if (At(x, y) == kRedPixel) {
-                EXPECT_EQ(lit, -1) << "two pixels in column " << x;
-                lit = y;
-            }
-        }
-        ASSERT_NE(lit, -1) << x;
-        EXPECT_LE(previousY - lit, 1);
-        previousY = lit;
-    }
-    EXPECT_EQ(At(30, 10), kWhitePixel);
-    // A wide pen is a square brush centred on each pixel of the thin line.
-    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
-    canvas->SetPen(kBlue, 3);
-    canvas->DrawLine(5, 20, 15, 20);
-    EXPECT_EQ(Count(kBluePixel), 12 * 3);
-    EXPECT_EQ(Row(19, kBluePixel), "....############........................");
-    EXPECT_EQ(Row(22, kBluePixel), std::string(40, '.'));
-    // Lines from far away cost no more than the canvas and draw the visible part.
-    canvas->SetPen(kGreen, 1);
-    canvas->DrawLine(-2000000000, 25, 2000000000, 25);
-    EXPECT_EQ(Row(25, kGreenPixel), std::string(40, '#'));
-}
-
 TEST_F(CanvasTest, ClipStackIntersectsExcludesAndNeverUnderflows)
 {
     canvas->SetOrigin(5, 5);
@@ -165,20 +126,6 @@ TEST_F(CanvasTest, ClipStackIntersectsExcludesAndNeverUnderflows)
     canvas->ApplyClip(); // one pop restores the base after excluding on an empty stack
     canvas->FillRect(0, 0, 40, 30, kRed, kRed);
     EXPECT_EQ(Count(kRedPixel), 40 * 30);
-}
-
-TEST_F(CanvasTest, BoxedTextFillsItsCellsAndMeasuresWholeUnits)
-{
-    canvas->SetColors(kRed, kGreen);
-    canvas->DrawTextW(1, 2, true, u"ab c", -1);
-    EXPECT_EQ(Count(kRedPixel), 3 * 4 * 9);
-    EXPECT_EQ(Count(kGreenPixel), 20 * 13 - 3 * 4 * 9);
-    sSize size;
-    ASSERT_TRUE(canvas->MeasureTextW(u"", 0, &size));
-    EXPECT_EQ(size, (sSize{0, 13}));
-    EXPECT_FALSE(canvas->MeasureTextW(nullptr, 3, &size));
-    ASSERT_TRUE(canvas->MeasureTextA("\xE9t\xE9", -1, &size));
-    EXPECT_EQ(size.width, 15);
 }
 
 TEST_F(CanvasTest, FitTextGivesRightEdgesAndPairsShareOne)
@@ -258,20 +205,6 @@ TEST_F(CanvasTest, StretchMatchesImageMagickSample)
         }
         EXPECT_EQ(target->GetPixels()[0], 0u); // nothing outside the target
     }
-}
-
-TEST_F(CanvasTest, NaturalPictureIgnoresAlphaAndClips)
-{
-    cPicture picture;
-    ASSERT_TRUE(picture.CreateFilled(0x00123456, 50, 50));
-    canvas->AddClip(sRect{0, 0, 10, 10});
-    canvas->DrawPicture(-20, -20, &picture);
-    EXPECT_EQ(Count(0xFF123456), 100);
-    canvas->DrawPicture(0, 0, nullptr);
-    cPicture empty;
-    canvas->DrawPicture(0, 0, &empty, 5, 5);
-    canvas->DrawPicture(0, 0, &picture, 0, 5);
-    EXPECT_EQ(Count(0xFF123456), 100);
 }
 
 // Alpha blending must agree with ImageMagick's "over" of a straight-alpha source.

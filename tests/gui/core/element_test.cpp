@@ -75,22 +75,6 @@ TEST(ElementPlacement, PlacesFollowTheParentsSize)
     EXPECT_EQ(Rect(child), "7,7,7,7");
 }
 
-// Attaching sets the bounds before the style, and the style before OnCreate, so that a
-// widget can size its sub-widgets in ApplyStyle.
-TEST(ElementTree, AttachSetsBoundsThenStyleThenCreate)
-{
-    struct cOrdered : cChildElement
-    {
-        std::vector<std::string> steps;
-        void ApplyStyle() override { steps.push_back("style:" + std::to_string(GetWidth())); }
-        void OnCreate() override { steps.push_back("create"); }
-    };
-    cChildElement parent;
-    cOrdered child;
-    ASSERT_TRUE(parent.AttachChild(&child, 0, 0, 33, 10));
-    EXPECT_EQ(child.steps, (std::vector<std::string>{"style:33", "create"}));
-}
-
 TEST(ElementTree, RefusesCyclesAndDestructionDetachesWithoutDeleting)
 {
     cChildElement outer;
@@ -201,18 +185,6 @@ TEST_F(ElementInput, UnavailableElementsNeverTakeTheFocusButStillGetInput)
     EXPECT_EQ(window->GetFocus(), nullptr);
 }
 
-TEST_F(ElementInput, WindowDeactivationDropsAndReactivationSetsTheChain)
-{
-    rightButton->Activate();
-    log.clear();
-    host->Activate(false);
-    host->Activate(false);
-    host->Activate(true);
-    EXPECT_EQ(log, (tLog{"b:DropFocus", "right:DropFocus", "root:DropFocus", "root:SetFocus", "right:SetFocus",
-                         "b:SetFocus"}));
-    EXPECT_TRUE(rightButton->HasFocus());
-}
-
 TEST_F(ElementInput, CaptureHolderGetsEveryPressUntilReleasedOrHidden)
 {
     leftButton->CaptureMouse();
@@ -294,40 +266,6 @@ TEST_F(ElementInput, DoubleClickNeedsTheSameElementWithin500MsAnd4Pixels)
     EXPECT_EQ(std::count(log.begin(), log.end(), "a:DoubleClick"), 0);
 }
 
-TEST_F(ElementInput, RightReleaseInsidePostsTheContextAction)
-{
-    host->MouseDown(112, 13, kMouseRight);
-    host->MouseUp(112, 13, kMouseRight);
-    // A release outside the element that had the press posts nothing.
-    rightButton->CaptureMouse();
-    host->MouseDown(112, 13, kMouseRight);
-    host->MouseUp(95, 13, kMouseRight);
-    host->Pump();
-    tLog actions;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(actions),
-                 [](const std::string& entry) { return entry.find("Action") != std::string::npos; });
-    EXPECT_EQ(actions, (tLog{"b:Action(2,self)", "right:Action(2,other)", "root:Action(2,other)"}));
-}
-
-TEST_F(ElementInput, HoverIsTheDeepestElementAndEndsBeforeTheNextStarts)
-{
-    rightButton->SetHint(u"tip");
-    host->MouseMove(15, 15);
-    host->MouseMove(60, 60);
-    host->MouseMove(115, 15);
-    tLog hovers;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(hovers),
-                 [](const std::string& entry) { return entry.find("Hover") != std::string::npos; });
-    EXPECT_EQ(hovers, (tLog{"a:HoverStart", "a:HoverEnd", "left:HoverStart", "left:HoverEnd", "b:HoverStart"}));
-    // The hovered element's hint opens in a window of its own.
-    EXPECT_EQ(host->GetWindows().size(), 2u);
-
-    log.clear();
-    host->MouseLeave();
-    EXPECT_EQ(log, (tLog{"b:HoverEnd"}));
-    EXPECT_EQ(host->GetWindows().size(), 1u);
-}
-
 TEST_F(ElementInput, KeysBubbleFromTheFocusAndArrowsMoveAmongSiblings)
 {
     cProbe first(&log, "first", true);
@@ -381,27 +319,6 @@ TEST_F(ElementInput, DestroyedHoldersAreForgottenBeforeTheNextEvent)
     right->DetachChild(rightButton.get());
     EXPECT_EQ(window->GetFocus(), nullptr);
     EXPECT_FALSE(rightButton->CanTakeFocus());
-}
-
-TEST_F(ElementInput, WheelBubblesToTheFirstElementThatScrolls)
-{
-    struct cWheel : cProbe
-    {
-        using cProbe::cProbe;
-        bool OnMouseWheel(i32 notches) override
-        {
-            m_notches += notches;
-            return true;
-        }
-        i32 m_notches = 0;
-    };
-    cWheel wheel(&log, "wheel");
-    root->AttachChild(&wheel, 0, 50, 200, 50);
-    cProbe inside(&log, "inside");
-    wheel.AttachChild(&inside, 0, 0, 10, 10);
-    host->Wheel(5, 55, -2);
-    host->Wheel(5, 5, 1);
-    EXPECT_EQ(wheel.m_notches, -2);
 }
 
 } // namespace

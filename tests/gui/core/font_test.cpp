@@ -48,21 +48,4 @@ TEST_F(FontCache, ThreadsAskingTogetherGetTheSameObjects)
     }
 }
 
-TEST_F(FontCache, WithoutAnEngineTextMeasuresEmptyAndDrawsNothing)
-{
-    SetFontEngine(nullptr);
-    EXPECT_FALSE(HasFontEngine());
-    cFontObject* font = GetDefaultUiFont();
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->GetFace(), nullptr);
-    EXPECT_EQ(font->GetCellHeight(), 13);
-    std::unique_ptr<cCanvas> canvas(cSoftCanvas::Create(20, 20));
-    sSize size;
-    ASSERT_TRUE(canvas->MeasureTextW(u"abc", -1, &size));
-    EXPECT_EQ(size.width, 0);
-    EXPECT_EQ(size.height, 13);
-    canvas->DrawTextW(0, 0, false, u"abc", -1);
-    EXPECT_EQ(canvas->GetPixels()[4 * 20 + 1], 0u);
-}
-
 } // namespace

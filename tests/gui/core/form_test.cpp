@@ -71,81 +71,6 @@ TEST_F(FormTest, EnterAndEscapeEndTheRunUnlessAFocusedWidgetTakesThem)
     }
 }
 
-// A button-like widget: focusable, posts a plain action on a left release inside it, and
-// takes Enter and Space while focused.
-class cPressable : public cChildElement
-{
-public:
-    bool DefaultFocusCapable() override { return true; }
-    void OnMouseButton(i32 x, i32 y, i32 button, bool down) override
-    {
-        if (button == kMouseLeft && !down && ContainsPoint(x, y)) {
-            PostCode(0);
-        }
-    }
-    bool OnKeyDown(i32 vk) override
-    {
-        if (vk == kVkReturn || vk == kVkSpace) {
-            PostCode(0);
-            return true;
-        }
-        return false;
-    }
-};
-
-// Nested panels with three pressables; the form ends with 10 + the pressed one's index.
-class cButtonsForm : public cCustomForm
-{
-public:
-    void OnCreate() override
-    {
-        cCustomForm::OnCreate();
-        GetClientPanel()->AttachChild(&m_inner, 10, 10, 150, 40);
-        for (i32 i = 0; i < 3; ++i) {
-            m_inner.AttachChild(&m_buttons[i], 5 + 45 * i, 5, 40, 25);
-        }
-    }
-    bool OnAction(cChildElement* source, cChildAction* action) override
-    {
-        for (i32 i = 0; i < 3; ++i) {
-            if (source == &m_buttons[i] && action->GetCode() == 0) {
-                m_pressed.push_back(i);
-                return true;
-            }
-        }
-        return cCustomForm::OnAction(source, action);
-    }
-    cPanelChild m_inner;
-    cPressable m_buttons[3];
-    std::vector<i32> m_pressed;
-};
-
-TEST_F(FormTest, ButtonsInNestedPanelsReportClicksKeysAndFocusMoves)
-{
-    auto* form = new cButtonsForm;
-    std::vector<i32> pressed;
-    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) {
-        h.Pump();
-        ASSERT_TRUE(form->m_buttons[0].HasFocus());
-        sPoint origin = form->m_buttons[1].GetOriginInRoot();
-        h.Click(origin.x + 3, origin.y + 3); // press and release on button 1
-        origin = form->m_buttons[2].GetOriginInRoot();
-        h.MouseDown(origin.x + 3, origin.y + 3);
-        h.MouseUp(origin.x + 60, origin.y + 3); // released beside it: nothing
-        h.Pump();
-        EXPECT_TRUE(form->m_buttons[2].HasFocus());
-        h.KeyDown(kVkTab);                      // to button 0
-        h.KeyDown(kVkSpace);
-        h.KeyDown(kVkTab, true);                // back to button 2
-        h.KeyDown(kVkReturn);                   // taken by the button, not OnOK
-        h.Pump();
-        pressed = form->m_pressed;
-        h.KeyDown(kVkEscape);
-    });
-    EXPECT_EQ(application->GetWindowMaker()->RunModalOver(u"buttons", 300, 150, form, nullptr, false), 0);
-    EXPECT_EQ(pressed, (std::vector<i32>{1, 0, 2}));
-}
-
 TEST_F(FormTest, TabCyclesThroughTheFocusableElementsInTreeOrder)
 {
     tLog log;
@@ -180,24 +105,6 @@ TEST_F(FormTest, OnlyItsOwnCreatedActionActivatesTheFirstWidget)
     PostAction(&form, new cCustomForm::cFormCreatedAction);
     host->Pump();
     EXPECT_TRUE(form.m_first.HasFocus());
-}
-
-TEST_F(FormTest, ClosingAsksTheFormFirst)
-{
-    struct cStubborn : cCustomForm
-    {
-        bool CanCloseSelf() override { return ++m_asked > 1; }
-        i32 m_asked = 0;
-    };
-    auto* form = new cStubborn;
-    bool stayedOpen = false;
-    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-        h.RequestClose();
-        stayedOpen = !window.IsRunEnded();
-        h.RequestClose();
-    });
-    EXPECT_EQ(application->GetWindowMaker()->RunModalOver(u"close", 100, 100, form, nullptr, false), 0);
-    EXPECT_TRUE(stayedOpen);
 }
 
 // --- snapshot ----------------------------------------------------------------------------------

@@ -100,41 +100,6 @@ public:
     i32 m_nestedResult = -100;
 };
 
-TEST_F(ModalTest, NestedRunsThreeDeepEndWithTheirOwnCodes)
-{
-    cNestingForm* outer = new cNestingForm;
-    i32 middleResult = -100;
-    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) {
-        outer->PostCode(20);
-        h.Pump();
-        EXPECT_EQ(outer->m_nestedResult, 0);
-        h.KeyDown(kVkReturn);
-    });
-    host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& window) {
-        auto* middle = static_cast<cNestingForm*>(window.GetRoot());
-        middle->PostCode(20);
-        h.Pump();
-        middleResult = middle->m_nestedResult;
-        h.KeyDown(kVkEscape);
-    });
-    host->PushModalScript([](cHeadlessHost& h, cWindowTranslator& window) {
-        EXPECT_EQ(h.GetTopWindow(), &window);
-        EXPECT_EQ(std::u16string(h.GetTitle(&window)), u"nested");
-        window.GetRoot()->EndModal(9);
-    });
-    EXPECT_EQ(Run(outer), 1);
-    EXPECT_EQ(host->GetPendingScriptCount(), 0u);
-    EXPECT_EQ(middleResult, 9);
-    const auto& runs = host->GetRunLog();
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].level, 3);
-    EXPECT_EQ(runs[0].code, 9);
-    EXPECT_EQ(runs[1].level, 2);
-    EXPECT_EQ(runs[1].code, 0);
-    EXPECT_EQ(runs[2].level, 1);
-    EXPECT_EQ(runs[2].code, 1);
-}
-
 // Ending an outer run from inside an inner one takes effect when the inner run returns;
 // the outer loop dispatches nothing more.
 TEST_F(ModalTest, AnOuterRunEndsAfterItsInnerOnes)

@@ -47,27 +47,4 @@ TEST(ResamplePixelRows, AveragesAlphaLikeTheColours)
     }
 }
 
-TEST(ResamplePixelRows, RoundsHalfUpAndKeepsEqualLengths)
-{
-    const u32 source[2] = {0x00000000, 0x01010101};
-    u32 one = 0;
-    ASSERT_TRUE(ResamplePixelRows(source, 2, &one, 1));
-    EXPECT_EQ(one, 0x01010101u); // 0.5 + 0.5 truncates to 1
-    const u32 ramp[4] = {1, 2, 3, 4};
-    u32 same[4] = {};
-    ASSERT_TRUE(ResamplePixelRows(ramp, 4, same, 4));
-    EXPECT_EQ(std::vector<u32>(same, same + 4), std::vector<u32>(ramp, ramp + 4));
-}
-
-TEST(ResamplePixelRows, RejectsEmptyLengthsAndNull)
-{
-    u32 pixel = 0x12345678;
-    u32 out = 0xDEADBEEF;
-    EXPECT_FALSE(ResamplePixelRows(&pixel, 0, &out, 1));
-    EXPECT_FALSE(ResamplePixelRows(&pixel, 1, &out, 0));
-    EXPECT_FALSE(ResamplePixelRows(&pixel, -3, &out, 1));
-    EXPECT_FALSE(ResamplePixelRows(nullptr, 1, &out, 1));
-    EXPECT_EQ(out, 0xDEADBEEFu);
-}
-
 } // namespace

@@ -139,23 +139,6 @@ TEST_F(ScrollView, ChildrenScrollUnlessKeptAndAreClippedToTheView)
     }
 }
 
-TEST_F(ScrollView, ContentIsClippedToTheViewAndBarsPaintOverChildren)
-{
-    struct cGreen : cChildElement
-    {
-        void OnPaint(cCanvas& canvas) override { canvas.FillRect(0, 0, GetWidth(), GetHeight(), 0x00FF00, 0x00FF00); }
-    };
-    cGreen wide;
-    view.AttachChild(&wide, 0, 0, 100, 10);
-    cCanvas* canvas = host->GetCanvas(window);
-    auto pixel = [&](i32 x, i32 y) { return canvas->GetPixels()[y * canvas->GetStride() + x]; };
-    EXPECT_EQ(pixel(83, 30), PixelFromColour(0x0000FF));
-    EXPECT_NE(pixel(84, 30), PixelFromColour(0x0000FF));
-    EXPECT_EQ(pixel(83, 5), PixelFromColour(0x00FF00));
-    EXPECT_NE(pixel(90, 5), PixelFromColour(0x00FF00));
-    EXPECT_NE(pixel(10, 85), PixelFromColour(0x0000FF)) << "nothing outside the element";
-}
-
 // A popup grabs the mouse and still scrolls with its bar; a drag that the content
 // started ends even when released over a bar.
 TEST_F(ScrollView, BarsWorkUnderTheViewsOwnCapture)

@@ -179,44 +179,6 @@ TEST_F(JpegPicture, DamagedExifBlockStillDecodes)
     EXPECT_EQ(picture.GetWidth(), 83);
 }
 
-TEST_F(JpegPicture, StreamingIntoTheTopHalfSkipsTheBottomBands)
-{
-    ASSERT_TRUE(RunsOk("cjpeg -sample 1x1 -outfile " + Path("s.jpg") + " " + Path("src.ppm")));
-    const int width = 83;
-    const int height = 61;
-    const std::vector<u32> expected = Djpeg(Path("s.jpg"));
-    ASSERT_EQ(expected.size(), size_t(width) * height);
-    std::vector<u8> file = ReadFileBytes(Path("s.jpg"));
-
-    // A zoom-1 target as wide as the image and half as high, panned to the top half.
-    std::vector<u32> pixels(size_t(width) * (height / 2), 0);
-    sPictTarget target;
-    target.pixels = pixels.data();
-    target.width = width;
-    target.height = height / 2;
-    target.mode = kPictTargetZoom;
-    target.zoom = 1.0;
-    target.panY = height - height / 2;
-
-    struct cCountingJpeg : cPictJPEG
-    {
-        int m_bands = 0;
-        bool OnMcuRows(int column, int row, int count) override
-        {
-            ++m_bands;
-            return cPictJPEG::OnMcuRows(column, row, count);
-        }
-    } picture;
-    ASSERT_TRUE(picture.SetTarget(&target));
-    cBufWrapperIO stream(file.data(), file.size());
-    ASSERT_TRUE(picture.Load(&stream));
-    EXPECT_EQ(picture.m_bands, (height + 7) / 8);
-    // The target (bottom-up) shows the top half of the image.
-    EXPECT_TRUE(SamePixels(TopDown(pixels.data(), width, height / 2),
-                           std::vector<u32>(expected.begin(), expected.begin() + width * (height / 2)),
-                           width));
-}
-
 TEST(JpegPictureHostile, NestedExifThumbnailsDecodeOneLevelOnly)
 {
     // A 1x1 grey baseline JPEG, the innermost level: quantisation table of ones, one DC

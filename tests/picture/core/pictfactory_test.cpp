@@ -23,35 +23,6 @@ std::vector<std::string> ValidPngSuiteFiles()
     return paths;
 }
 
-// Probing reads headers: no non-picture gives an object, and large ones (an ELF binary, a
-// long text) are refused after a few kilobytes (the ZIP probe reads the last 1024 bytes).
-TEST(PictFactory, NonPicturesGiveNullAfterReadingHeadersOnly)
-{
-    std::mt19937 random(4242);
-    std::vector<u8> noise(4096);
-    for (u8& byte : noise) {
-        byte = u8(random());
-    }
-    const std::pair<std::string, std::vector<u8>> kItems[] = {
-        {"empty", {}},
-        {"random bytes", noise},
-        {"ZIP of texts", ReadFileBytes(PreviewSample("text_only.zip"))},
-        {"/usr/bin/ls", ReadFileBytes("/usr/bin/ls")},
-        {"/usr/share/common-licenses/GPL-3", ReadFileBytes("/usr/share/common-licenses/GPL-3")},
-    };
-    for (const auto& [what, bytes] : kItems) {
-        sPictInfo info{7, 7, 1};
-        EXPECT_EQ(CreatePicture(bytes, &info), nullptr) << what;
-        EXPECT_EQ(info.width, 0) << what;
-        EXPECT_EQ(CreatePicture(bytes, nullptr), nullptr) << what;
-        cBufWrapperIO memory(bytes.data(), bytes.size());
-        cCountingStream stream(&memory);
-        EXPECT_EQ(PictCreateFromStream(&stream, &info), nullptr) << what;
-        EXPECT_LE(stream.m_bytesRead, 4096u) << what;
-    }
-    EXPECT_EQ(PictCreateFromStream(nullptr, nullptr), nullptr);
-}
-
 // Without an info the picture comes back decoded, exactly as the reader decodes it alone.
 // A bad CRC in the image data is found only by Load: with an info the header probe accepts
 // the file, without one the failed load is deleted and the chain gives null.

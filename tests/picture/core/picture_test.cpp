@@ -13,22 +13,6 @@ u64 Deep(u32 blue, u32 green, u32 red, u32 alpha)
     return u64(alpha) << 48 | u64(red) << 32 | u64(green) << 16 | blue;
 }
 
-TEST(Picture, PagesBeyondTheFirstAreRefused)
-{
-    const std::vector<u8> bytes =
-        ReadFileBytes(qeltest::LocalDataPath("png/crafted/twin_rgb8.png"));
-    cBufWrapperIO stream(bytes.data(), bytes.size());
-    cPictPNG picture;
-    i32 w = 0;
-    i32 h = 0;
-    EXPECT_FALSE(picture.GetPageSize(&stream, 1, &w, &h));
-    EXPECT_FALSE(picture.LoadPage(&stream, 1));
-    ASSERT_TRUE(picture.GetPageSize(&stream, 0, &w, &h));
-    EXPECT_EQ(std::pair(w, h), std::pair(8, 6));
-    ASSERT_TRUE(picture.LoadPage(&stream, 0));
-    EXPECT_TRUE(picture.HasPixels());
-}
-
 TEST(Picture, DeepPixelsMapThroughTheReciprocal)
 {
     cPictDummy picture;
@@ -49,23 +33,6 @@ TEST(Picture, DeepPixelsMapThroughTheReciprocal)
     picture.SetDeepMapping(1.0, -20);
     ASSERT_TRUE(picture.GetPixels32(out));
     EXPECT_EQ(out.GetData()[2], 0xFFFF0000u);
-}
-
-TEST(Picture, AllocationKeepsAMatchingBufferAndHonoursThePixelCap)
-{
-    cPictDummy picture;
-    ASSERT_TRUE(picture.AllocClear64(2, 3));
-    ASSERT_TRUE(picture.AllocPixels32(2, 3));
-    EXPECT_EQ(picture.Pixels64().GetData(), nullptr);
-    const u32* kept = picture.Pixels32().GetData();
-    ASSERT_TRUE(picture.AllocPixels32(3, 2));
-    EXPECT_EQ(picture.Pixels32().GetData(), kept);
-    EXPECT_FALSE(picture.AllocPixels32(0, 5));
-    EXPECT_EQ(picture.Pixels32().GetData(), nullptr);
-    EXPECT_FALSE(picture.AllocClear32(16385, 16384));
-    EXPECT_FALSE(picture.AllocClear64(-1, 4));
-    // 2^28 deep pixels are 2^31 bytes: past the byte cap, though not the pixel cap.
-    EXPECT_FALSE(picture.AllocClear64(16384, 16384));
 }
 
 // Against ImageMagick's -auto-level, which stretches R, G and B with one shared minimum and
@@ -154,42 +121,5 @@ public:
 private:
     i32& m_destroyed;
 };
-
-TEST(Picture, ImagePropertiesAndAttachmentsOwnWhatTheyHold)
-{
-    i32 destroyed = 0;
-    {
-        cPictDummy picture;
-        auto* image = static_cast<cPictPropImage*>(picture.GetOrCreateProperty(13, true));
-        ASSERT_NE(image, nullptr);
-        auto* first = new cCounted<cPictDummy>(destroyed);
-        image->SetPicture(first);
-        image->SetPicture(first); // the same picture again: kept, not deleted
-        EXPECT_EQ(destroyed, 0);
-        image->SetPicture(new cCounted<cPictDummy>(destroyed));
-        EXPECT_EQ(destroyed, 1);
-        picture.SetAttachment(new cCounted<cPictAttachment>(destroyed));
-    }
-    EXPECT_EQ(destroyed, 3);
-}
-
-TEST(Picture, RawPropertyBlocksAreOwnedCopies)
-{
-    cPictDummy picture;
-    auto* raw = static_cast<cPictPropRaw*>(picture.GetOrCreateProperty(21, true));
-    ASSERT_NE(raw, nullptr);
-    std::vector<u8> payload = {1, 2, 3, 4};
-    ASSERT_TRUE(raw->SetBlock(0, payload.data(), 4));
-    ASSERT_TRUE(raw->SetBlock(1, payload.data() + 1, 2));
-    payload.assign(4, 0); // the caller's buffer changes or dies; the property keeps its copy
-    u32 size = 0;
-    const u8* second = raw->GetBlock(1, &size);
-    ASSERT_EQ(size, 2u);
-    EXPECT_EQ(second[0], 2);
-    // A block set from its own bytes.
-    ASSERT_TRUE(raw->SetBlock(0, raw->GetBlock(0, nullptr) + 2, 2));
-    EXPECT_EQ(raw->GetBlock(0, &size)[0], 3);
-    EXPECT_FALSE(raw->SetBlock(2, payload.data(), 1));
-}
 
 } // namespace

@@ -88,25 +88,6 @@ TEST(PngCrafted, PaletteRulesOnTheBottomRow)
     }
 }
 
-// A hook that claims a row leaves it as the cleared buffer had it.
-TEST(PngCrafted, RowHooksAreAskedBeforeEachRow)
-{
-    struct cHookedPng : cPictPNG
-    {
-        bool ConvertRowHook32(u32* row, i32) override
-        {
-            ++m_calls;
-            return row == Pixels32().GetData(); // the bottom row
-        }
-        i32 m_calls = 0;
-    } picture;
-    ASSERT_TRUE(DecodeBytes(ReadFileBytes(Crafted("twin_rgb8.png")), picture));
-    EXPECT_EQ(picture.m_calls, 6);
-    std::vector<u32> expected = Decode32("twin_rgb8.png");
-    std::fill_n(expected.begin(), 8, 0u);
-    EXPECT_EQ(PixelsOf(picture), expected);
-}
-
 // Refused before any pixel or row buffer of the claimed size is asked for.
 TEST(PngCrafted, HeaderOnlyFilesGiveTheirSizeButDoNotLoad)
 {
@@ -131,20 +112,6 @@ TEST(PngCrafted, HeaderOnlyFilesGiveTheirSizeButDoNotLoad)
         SetAllocationHook(nullptr);
         EXPECT_FALSE(loaded);
         EXPECT_LT(g_largestAllocation, u64(1) << 20);
-    }
-}
-
-TEST(PngCrafted, TruncatedFilesFail)
-{
-    for (const char* path : {"png/crafted/twin_rgb8.png", "png/corpus/t6_d16_33x17_adam7.png",
-                             "png/corpus/t3_d04_33x17_plain.png"}) {
-        SCOPED_TRACE(path);
-        const std::vector<u8> bytes = ReadFileBytes(qeltest::LocalDataPath(path));
-        ASSERT_FALSE(bytes.empty());
-        ForEachCut(bytes, [](const std::vector<u8>& prefix) {
-            cPictPNG picture;
-            EXPECT_FALSE(DecodeBytes(prefix, picture));
-        }, 64);
     }
 }
 

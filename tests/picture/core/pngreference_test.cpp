@@ -1,7 +1,6 @@
-// The PNG reader against pypng and libpng (through netpbm's pngtopam), bit-exact: PngSuite,
+// The PNG reader against pypng and libpng (through netpbm's pngtopam), bit-exact: PngSuite and
 // the generated corpus (tools/testdata/make_png.py: every colour type and depth, Adam7,
-// tRNS keys placed beside near misses) and ImageMagick's output formats. PngSuite's x*
-// files must fail.
+// tRNS keys placed beside near misses). PngSuite's x* files must fail.
 #include "picturesupport.h"
 
 #include <string>
@@ -81,36 +80,6 @@ TEST(PngReference, GeneratedCorpus)
 {
     const std::vector<std::string> paths = ListPngFiles(qeltest::LocalDataPath("png/corpus/"));
     ASSERT_EQ(paths.size(), 164u);
-    ExpectMatchesReferenceDecoders(paths);
-}
-
-// ImageMagick adds gAMA, cHRM, bKGD, tIME and tEXt chunks, which the decode must ignore.
-TEST(PngReference, ImageMagickOutputFormats)
-{
-    QEL_REQUIRE(qeltest::HaveTool("convert"), "ImageMagick convert");
-    const char* const kFiles[][2] = {
-        {"rgb48_adam7.png", "-interlace PNG PNG48:"},
-        {"rgb48.png", "PNG48:"},
-        {"rgb24.png", "PNG24:"},
-        {"rgba32.png", "PNG32:"},
-        {"rgba64_adam7.png", "-interlace PNG PNG64:"},
-        {"palette200.png", "-colors 200 PNG8:"},
-        {"filter0.png", "-define png:compression-filter=0 PNG24:"},
-        {"filter1.png", "-define png:compression-filter=1 PNG24:"},
-        {"filter2.png", "-define png:compression-filter=2 PNG24:"},
-        {"filter3.png", "-define png:compression-filter=3 PNG32:"},
-        {"filter4.png", "-define png:compression-filter=4 PNG64:"},
-        {"stored.png", "-define png:compression-level=0 PNG24:"},
-    };
-    const qeltest::cScratchFolder folder;
-    std::vector<std::string> paths;
-    for (const auto& [name, options] : kFiles) {
-        // A red-to-blue gradient with an alpha ramp across it.
-        paths.push_back(folder.PathOf(name));
-        ASSERT_TRUE(RunsOk("convert -size 67x45 gradient:red-blue -alpha set -channel A "
-                        "-fx '(i*3+j*2)/300' +channel " +
-                        std::string(options) + paths.back()));
-    }
     ExpectMatchesReferenceDecoders(paths);
 }
 

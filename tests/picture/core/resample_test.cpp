@@ -126,31 +126,6 @@ TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
     }
 }
 
-TEST(PictResample, ZoomCopiesAtOneAndRefusesBadArguments)
-{
-    cPictDummy picture;
-    ASSERT_TRUE(picture.AllocPixels32(20, 10));
-    std::iota(picture.Pixels32().GetData(), picture.Pixels32().GetData() + 200, 0u);
-    sTargetBuffer buffer(5, 4);
-    buffer.Zoom(3.0, 7, 100);
-    ASSERT_TRUE(PictResample(&buffer.target, &picture));
-    EXPECT_EQ(buffer.target.zoom, 1.0);
-    EXPECT_EQ(buffer.target.panY, 6); // clamped to the excess 10 - 4
-    EXPECT_EQ(buffer.At(0, 0), u32(6 * 20 + 7));
-    EXPECT_EQ(buffer.At(4, 3), u32(9 * 20 + 11));
-
-    const sPictTarget good = buffer.target;
-    sPictTarget bad[4] = {good, good, good, good};
-    bad[0].zoom = 0.0;
-    bad[1].mode = 2;
-    bad[2].width = 0;
-    for (sPictTarget& target : std::span(bad, 3)) {
-        EXPECT_FALSE(PictResample(&target, &picture));
-    }
-    cPictDummy empty;
-    EXPECT_FALSE(PictResample(&bad[3], &empty));
-}
-
 // ---- ResizeInto ----
 
 // Worked by hand from the rule, on the blue channel:

@@ -65,22 +65,6 @@ TEST(StreamRender, ImagesAreFittedAndCentredOnTheBackground)
     }
 }
 
-TEST(StreamRender, SameSizeTargetIsWrittenDirectlyWithoutBackground)
-{
-    sTargetBuffer buffer(7, 5);
-    cStreamer picture;
-    ASSERT_TRUE(BeginStream(picture, 7, 5, buffer));
-    EXPECT_EQ(buffer.pixels, std::vector<u32>(35, kUntouched));
-    EXPECT_TRUE(picture.StreamPixel(6, 4, 0x11223344));
-    // Outside the image: dropped without harm.
-    EXPECT_TRUE(picture.StreamPixel(7, 0, 1));
-    EXPECT_TRUE(picture.StreamPixel(-1, 0, 1));
-    EXPECT_TRUE(picture.StreamPixel(0, 1 << 30, 1));
-    EXPECT_EQ(buffer.At(6, 4), 0x11223344u);
-    picture.EndStreamRender();
-    EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
-}
-
 // Zoom is capped at 1 and must be positive; the pan is clamped to the scaled excess.
 TEST(StreamRender, ZoomAndPanAreClamped)
 {
@@ -106,28 +90,6 @@ TEST(StreamRender, ZoomAndPanAreClamped)
     EXPECT_FALSE(picture.BeginStreamRender());
     EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
     EXPECT_FALSE(picture.HasTarget());
-}
-
-// Cells no pixel reached end transparent black; channel numbers above 3 are ignored.
-TEST(StreamRender, UnreachedCellsAndStrayChannels)
-{
-    sTargetBuffer buffer(4, 4);
-    cStreamer picture;
-    ASSERT_TRUE(BeginStream(picture, 16, 16, buffer));
-    EXPECT_TRUE(picture.StreamPixel(0, 0, 0xFFFFFFFF));
-    picture.EndStreamRender();
-    EXPECT_EQ(buffer.At(0, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(buffer.At(3, 3), 0u);
-
-    sTargetBuffer direct(2, 2, 0);
-    ASSERT_TRUE(BeginStream(picture, 2, 2, direct));
-    for (const auto& [value, channel] : {std::pair{0x12, 0}, {0x34, 2}, {0x56, 3}, {0x78, 4}}) {
-        EXPECT_TRUE(picture.StreamChannel(1, 1, u8(value), channel));
-    }
-    EXPECT_TRUE(picture.StreamChannel64(0, 0, 0xAB00, 1));
-    picture.EndStreamRender();
-    EXPECT_EQ(direct.At(1, 1), 0x56340012u);
-    EXPECT_EQ(direct.At(0, 0), 0x0000AB00u);
 }
 
 // A constant image stays constant at every scale path: nearest (below 0.5), split (0.5 to

@@ -177,49 +177,6 @@ INSTANTIATE_TEST_SUITE_P(Roads, ThumbnailRoad, ::testing::ValuesIn(kRoads),
                              return CamelCaseName(info.param.what);
                          });
 
-// Missing objects, empty boxes and pages other than 0 are refused before anything is read;
-// page 0 is the thumbnail. A stream no format recognises is code 3.
-TEST(Thumbnail, ArgumentContract)
-{
-    cTestPicture picture;
-    const std::vector<u8> png = ReadFileBytes(PreviewSample("thumb.png"));
-    cBufWrapperIO memory(png.data(), png.size());
-    cCountingStream stream(&memory);
-    cPictDummy out;
-    const sPictInfo info = picture.m_info;
-    const auto page = [&](i32 number) {
-        return picture.RenderPageThumbnail(&stream, &out, 100, 100, number, true, 0) ? kThumbOk
-                                                                                      : kThumbEmpty;
-    };
-    const std::pair<const char*, std::function<i32()>> kCalls[] = {
-        {"no picture", [&] { return PictRenderThumbnail(info, nullptr, &stream, &out, 9, 9, true, 0); }},
-        {"no stream", [&] { return PictRenderThumbnail(info, &picture, nullptr, &out, 9, 9, true, 0); }},
-        {"no out", [&] { return PictRenderThumbnail(info, &picture, &stream, nullptr, 9, 9, true, 0); }},
-        {"empty box", [&] { return PictThumbnailFromStream(&stream, &out, 0, 50); }},
-        {"negative box", [&] { return PictThumbnailFromStream(&stream, &out, 50, -50); }},
-        {"nothing to read", [&] { return PictThumbnailFromStream(nullptr, &out, 50, 50); }},
-        {"page 2", [&] { return page(2); }},
-        {"page -1", [&] { return page(-1); }},
-    };
-    for (const auto& [what, call] : kCalls) {
-        EXPECT_EQ(call(), kThumbEmpty) << what;
-    }
-    EXPECT_EQ(stream.m_seeks + stream.m_reads, 0u);
-    EXPECT_EQ(picture.m_loads + picture.m_readInfos, 0);
-    EXPECT_EQ(out.GetWidth(), 0);
-    EXPECT_FALSE(picture.RenderPageThumbnail(&stream, &out, 100, 100, 0, false, 0));
-    EXPECT_EQ(page(0), kThumbOk);
-    EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(100, 75));
-
-    const std::string text(3000, 't');
-    cBufWrapperIO notAPicture(text.data(), text.size());
-    cPictDummy unknown;
-    EXPECT_EQ(PictThumbnailFromStream(&notAPicture, &unknown, 50, 50), kThumbUnknown);
-    EXPECT_EQ(unknown.GetWidth(), 0);
-    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 50, 40), kThumbOk);
-    EXPECT_EQ(std::pair(out.GetWidth(), out.GetHeight()), std::pair(40, 40));
-}
-
 // A picture that fits moves its pixels; a larger one is resampled (into another picture
 // or in place) and gives its pixels up; empty, deep and unfittable pictures are refused.
 TEST(Thumbnail, FitToBox)
