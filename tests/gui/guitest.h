@@ -45,7 +45,6 @@ public:
 
     bool DefaultFocusCapable() override { return m_focusCapable; }
     bool ArrowNavQuery() override { return m_arrowNavigable; }
-    i32 DefaultCursorKind() override { return m_cursor; }
     void OnMouseButton(i32 x, i32 y, i32 button, bool down) override
     {
         Log((down ? "Press(" : "Release(") + std::to_string(x) + "," + std::to_string(y) + "," +
@@ -60,7 +59,6 @@ public:
         Log("Key(" + std::to_string(vk) + ")");
         return vk == m_consumedKey;
     }
-    void OnChar(char16_t unit) override { Log(std::string("Char(") + char(unit) + ")"); }
     void DropFocus() override { Log("DropFocus"); }
     void FocusByClick(i32 kind, bool ctrl, bool shift) override { Log("FocusByClick(" + std::to_string(kind) + ")"); }
     void SetFocus() override { Log("SetFocus"); }
@@ -82,7 +80,6 @@ public:
     std::string m_name;
     bool m_focusCapable;
     bool m_arrowNavigable = false;
-    i32 m_cursor = 0;
     i32 m_consumedKey = -1;
     i32 m_consumedCode = -1;
 

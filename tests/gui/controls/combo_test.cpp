@@ -49,21 +49,6 @@ protected:
 
 auto Escape = [](cHeadlessHost& h, cWindowTranslator& popup) { h.KeyDown(kVkEscape, false, false, false, &popup); };
 
-// 12 rows of 20 are cut to 100 under the combo; at y 700 the list opens above. A
-// cancelled list keeps the text and posts nothing; an entry pressed posts one code 7.
-TEST_F(ComboTest, ListPlacementAndResult)
-{
-    ASSERT_TRUE(combo.Select(3, false));
-    EXPECT_EQ(Drop(Escape), std::pair(sRect{100, 522, 190, 102}, false));
-    EXPECT_EQ(std::u16string(combo.GetText()), u"Entry d");
-    combo.SetBounds(100, 332, 190, 22);
-    EXPECT_EQ(Drop([](cHeadlessHost& h, cWindowTranslator& popup) { h.Click(20, 30, 1, &popup); }),
-              std::pair(sRect{100, 622, 190, 102}, true));
-    host->Pump();
-    EXPECT_EQ(combo.GetSelectedIndex(), 1);
-    EXPECT_EQ(form.actions, (std::vector<qeltest::sActionRecord>{{&combo, 7, -1}}));
-}
-
 // Up and Down step in index order over sparse indices, stopping at the ends without a
 // post; without a selection nothing opens; Alt+Down and F4 open the list; Enter and
 // Escape become the combo's 7 and 8 and stop there. SetItem on the selected entry

@@ -101,56 +101,6 @@ TEST_F(EditTest, KeysTable)
     EXPECT_EQ(form.okCount * 10 + form.cancelCount, 11);
 }
 
-// The anchor model: the selection is [min(anchor, caret), max - 1]; a plain move or a
-// click sets the anchor to the caret, a Shift move keeps it. Steps skip whole pairs.
-TEST_F(EditTest, SelectionFollowsAnAnchorModel)
-{
-    const std::u16string texts[] = {u"  ab cd\tef  ", u"😀x😀"};
-    std::mt19937 random(20);
-    for (i32 sequence = 0; sequence < 100000; ++sequence) {
-        const std::u16string& text = texts[sequence % 2];
-        const i32 length = i32(text.size());
-        ASSERT_TRUE(edit.SetTextN(text.c_str(), -1));
-        for (i32 move = 0, anchor = 0, caret = 0; move < 6; ++move) {
-            const u32 pick = random() % 8;
-            const bool shift = pick < 6 && random() % 4 != 0;
-            const bool pair = pick == 1 ? caret + 1 < length && text[caret] >= 0xD800 && text[caret] < 0xDC00
-                                        : caret >= 2 && text[caret - 1] >= 0xDC00 && text[caret - 1] < 0xE000;
-            const i32 targets[] = {caret - 1 - pair, caret + 1 + pair, 0, length};
-            pick < 6 ? host->KeyDown(std::array{kVkLeft, kVkRight, kVkHome, kVkEnd}[pick % 4], shift, pick >= 4, false, window)
-                     : (pick == 6 ? host->Click(10 + i32(random() % 100), 20) : edit.SelectAll());
-            host->AdvanceTime(1000);
-            ASSERT_TRUE(pick >= 4 || edit.GetCaret() == std::clamp(targets[pick], 0, length)) << sequence;
-            caret = edit.GetCaret();
-            anchor = pick == 7 ? 0 : (shift ? anchor : caret);
-            ASSERT_EQ(std::pair(edit.GetSelectionStart(), edit.GetSelectionEnd()),
-                      anchor == caret ? std::pair(-1, -1) : std::pair(std::min(anchor, caret), std::max(anchor, caret) - 1))
-                << sequence << " move " << move;
-        }
-    }
-}
-
-// Split at each glyph's middle from the text start at x 2 (ties left), a pair being one
-// 10-pixel glyph; double clicks select the run under the point.
-TEST_F(EditTest, HitTestAndDoubleClickTables)
-{
-    ASSERT_TRUE(edit.SetTextN(u"abcdef😀", -1));
-    for (i32 x = 0; x < 60; ++x) {
-        const i32 along = std::max(x - 2, 0);
-        EXPECT_EQ(edit.IndexAt(x), along < 30 ? (along + 2) / 5 : (along <= 35 ? 6 : 8)) << x;
-    }
-    ASSERT_TRUE(edit.SetTextN(u"  ab cd ", -1));
-    const char16_t* runs[] = {u"[  ]|ab cd ", u"[  ]|ab cd ", u"  [ab]| cd ", u"  [ab]| cd ",
-                              u"  ab[ ]|cd ", u"  ab [cd]| ", u"  ab [cd]| ", u"  ab cd[ ]|"};
-    for (i32 x = 2; x < 60; x += 5) {
-        host->AdvanceTime(1000);
-        host->Click(10 + x, 20);
-        host->Click(10 + x, 20);
-        // Past the end of a text that ends blank nothing is selected.
-        EXPECT_EQ(Show(), (x - 2) / 5 < 8 ? runs[(x - 2) / 5] : u"  ab cd |") << x;
-    }
-}
-
 // The whole tail survives a paste at the maximum; no cut splits a pair; a full field
 // takes no unit but still loses its selection to one.
 TEST_F(EditTest, PasteAndTypingKeepTheTailAtTheMaximum)

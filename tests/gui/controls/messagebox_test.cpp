@@ -74,16 +74,12 @@ TEST_F(MessageBoxTest, ResultsOfEveryEnding)
     const sCase cases[] = {
         {"ok: enter", false, &enter, true, 1},
         {"ok: escape", false, &escape, false, 0},
-        {"ok: click", false, &clickYes, true, 1},
-        {"ok: left open", false, &nothing, true, -1},
         {"ok: no script", false, nullptr, true, -1},
-        {"question: enter", true, &enter, true, 1},
         {"question: escape", true, &escape, false, 0},
         {"question: yes", true, &clickYes, true, 1},
         {"question: no", true, &clickNo, false, 0},
         {"question: tab to no, enter", true, &tabEnter, false, 0},
         {"question: left open", true, &nothing, false, -1},
-        {"question: no script", true, nullptr, false, -1},
     };
     for (const sCase& c : cases) {
         if (c.script != nullptr) {

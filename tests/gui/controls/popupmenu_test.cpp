@@ -68,16 +68,6 @@ protected:
     tPopupItems items;
 };
 
-TEST_F(PopupTest, NothingOpensWithoutEntriesOrElement)
-{
-    tPopupItems empty;
-    EXPECT_EQ(ShowPopupMenu(&form, empty, 10, 10), -1);
-    sPopupStyle style;
-    EXPECT_EQ(ShowPopupMenu(&form, empty, 10, 10, &style), -1);
-    EXPECT_EQ(ShowPopupMenu(nullptr, items, 10, 10), -1);
-    EXPECT_TRUE(host->GetRunLog().empty());
-}
-
 TEST_F(PopupTest, RectangleIsFittedToTheScreen)
 {
     struct sCase

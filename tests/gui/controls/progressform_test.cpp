@@ -1,6 +1,6 @@
 // The standard progress form: how it ends (result codes, Stop, Escape, the close
-// request, Enter, foreign code-8 actions), status lines, the refresh throttle on a
-// virtual clock, stages, many short-lived forms, and the snapshots (which hold the layout).
+// request), status lines and the refresh throttle on a virtual clock, and the snapshots
+// (which hold the layout).
 #include "controlstest.h"
 #include "gui/controls/progressform.h"
 #include "gui/core/imagelist.h"
@@ -26,8 +26,8 @@ class cScriptedProgressForm : public cStdBasicProgressForm
 public:
     using tBody = std::function<i32(cScriptedProgressForm&)>;
 
-    explicit cScriptedProgressForm(tBody body, std::atomic<i32>* deaths = nullptr, const char* formId = "ciom::progress")
-        : m_body(std::move(body)), m_deaths(deaths), m_formId(formId)
+    explicit cScriptedProgressForm(tBody body, std::atomic<i32>* deaths = nullptr)
+        : m_body(std::move(body)), m_deaths(deaths)
     {
     }
     ~cScriptedProgressForm() override
@@ -39,14 +39,11 @@ public:
     }
 
     using cStdBasicProgressForm::SetShowEstimate;
-    using cStdBasicProgressForm::SetStageText;
 
     cProgressChild* Bar() { return dynamic_cast<cProgressChild*>(GetClientPanel()->GetChildren().at(0)); }
     cStaticElement* Status() { return dynamic_cast<cStaticElement*>(GetClientPanel()->GetChildren().at(1)); }
     cToolBarChild* Toolbar() { return dynamic_cast<cToolBarChild*>(Bar()->GetChildren().at(0)); }
     std::u16string StatusText() { return Status()->GetText(); }
-    // Another id stands for a language without the progress texts.
-    const char* GetFormId() override { return m_formId; }
 
 protected:
     i32 Run() override { return m_body(*this); }
@@ -54,7 +51,6 @@ protected:
 private:
     tBody m_body;
     std::atomic<i32>* m_deaths;
-    const char* m_formId;
 };
 
 // A body that waits (in real time) for the cancel and returns `result`.
@@ -171,19 +167,6 @@ TEST_F(ProgressFormTest, RunnerOwnsTheFormOnEveryPath)
     EXPECT_EQ(deaths, 2);
 }
 
-// Negative results pass through as well.
-TEST_F(ProgressFormTest, AThousandShortFormsEachEndWithTheirResult)
-{
-    std::atomic<i32> deaths{0};
-    for (i32 i = -500; i < 500; ++i) {
-        const i32 result = Run(new cScriptedProgressForm([i](cScriptedProgressForm&) { return i; }, &deaths),
-                               [](cHeadlessHost& h, cWindowTranslator& window) { PumpUntilTheRunEnds(h, window); });
-        ASSERT_EQ(result, i);
-    }
-    EXPECT_EQ(deaths, 1000);
-    EXPECT_EQ(host->GetPendingScriptCount(), 0u);
-}
-
 // --- status lines on the virtual clock ---------------------------------------------------
 
 struct sReport
@@ -199,17 +182,12 @@ class ProgressStatusTest : public ProgressFormTest
 protected:
     // `before` runs in the form's script before the first report.
     std::vector<std::u16string> Statuses(u64 startMs, const std::vector<sReport>& reports,
-                                         const std::function<void(cScriptedProgressForm&)>& before = {},
-                                         const std::vector<std::pair<i32, const char16_t*>>& stageTexts = {},
-                                         const char* formId = "ciom::progress")
+                                         const std::function<void(cScriptedProgressForm&)>& before = {})
     {
         cVirtualClock& clock = cVirtualClock::Get();
         clock.Install(startMs);
         std::vector<std::u16string> statuses;
-        auto* created = new cScriptedProgressForm(UntilCancelled(0), nullptr, formId);
-        for (const auto& [stage, text] : stageTexts) {
-            created->SetStageText(stage, text);
-        }
+        auto* created = new cScriptedProgressForm(UntilCancelled(0));
         Run(created, [&](cHeadlessHost& h, cWindowTranslator& window) {
             cScriptedProgressForm* form = Scripted(window);
             clock.Settle(1); // the bar's job sleeps
@@ -250,8 +228,6 @@ TEST_F(ProgressStatusTest, StatusLinesOverATable)
         const char* status;
     } cases[] = {
         {25, 10000, "Operation progress: 25.0%. Time consumed: 00:00:10. Estimated time left: 00:00:30."},
-        {33.38, 7000, "Operation progress: 33.3%. Time consumed: 00:00:07. Estimated time left: 00:00:13."},
-        {0.05, 1000, "Operation progress: 0.0%. Time consumed: 00:00:01. Estimated time left: 00:33:19."},
         {99.99, 3600000, "Operation progress: 99.9%. Time consumed: 01:00:00. Estimated time left: 00:00:00."},
         {150, 5000, "Operation progress: 100.0%. Time consumed: 00:00:05. Estimated time left: 00:00:00."},
         {std::numeric_limits<f64>::quiet_NaN(), 5000, "Starting..."},
@@ -267,12 +243,6 @@ TEST_F(ProgressStatusTest, StatusLinesOverATable)
     const std::vector<std::u16string> plain =
         Statuses(1000000, {{10000, 25}}, [](cScriptedProgressForm& form) { form.SetShowEstimate(false); });
     EXPECT_EQ(plain.at(0), u"Operation is in progress; elapsed time: 00:00:10.");
-}
-
-TEST_F(ProgressStatusTest, ALanguageWithoutTheFormatsShowsNothing)
-{
-    // No formats and no stage name: an empty line, never stale buffer contents.
-    EXPECT_EQ(Statuses(1000000, {{10000, 25}}, {}, {}, "ciom::missing").at(0), u"");
 }
 
 TEST_F(ProgressStatusTest, RefreshesAtMostEveryHalfSecondAcrossATickWrap)

@@ -1,27 +1,16 @@
-// Toolbar: the overflow layouts (random widths against the invariants; the worked
-// example of each mode is the golden toolbar.png), SetButton's add/change/remove rules, presses and the bar's own codes, the
-// overflow menu's place, size and choices, and the clean-up of RemoveAllButtons.
+// Toolbar: refused buttons, presses and the bar's own codes, the overflow menu's place, size
+// and choices, and the clean-up of RemoveAllButtons (the layout of each overflow mode is the
+// golden toolbar.png).
 #include "controlstest.h"
 #include "gui/controls/toolbar.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "gui/core/theme.h"
 
-#include <algorithm>
-#include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-using qeltest::SolidPicture;
-
-// A caption of n characters: 5n + 10 pixels wide with the test font.
-std::u16string Caption(i32 characters)
-{
-    return std::u16string(size_t(characters), u'x');
-}
 
 class ToolBarTest : public qeltest::cFormTest
 {
@@ -30,7 +19,6 @@ protected:
     {
         cFormTest::SetUp();
         form.AttachChild(&bar, 10, 50, 130, 25);
-        overflowWidth = GetTheme()->GetImage(72)->GetWidth() + 11;
     }
 
     // Buttons 1..count with 6-character captions, 40 pixels wide each.
@@ -41,124 +29,8 @@ protected:
         }
     }
 
-    // Its paints tell when it lays out.
-    qeltest::cPaintCounting<cToolBarChild> bar;
-    i32 overflowWidth = 0;
+    cToolBarChild bar;
 };
-
-// Random widths, ids, insertion orders and limits: whatever is shown lies in id order
-// without overlap and, in both overflow modes, within the bar; the hidden ids are one
-// run (a suffix in mode 2, the run after the leading ids in mode 1) that could not have
-// been shown; the menu lists exactly the hidden enabled ids in ascending order.
-TEST_F(ToolBarTest, RandomLayoutsKeepTheInvariants)
-{
-    auto icon = SolidPicture(0xFF00FF00, 16, 16);
-    sImageList list;
-    list.Set(0, icon.get());
-    bar.SetStateImageList(kButtonNormal, &list);
-    std::mt19937 random(20240611);
-    for (i32 round = 0; round < 300; ++round) {
-        SCOPED_TRACE(round);
-        bar.RemoveAllButtons(false);
-        const i32 mode = 1 + i32(random() % 2);
-        const i32 limit = i32(random() % 40);
-        const i32 width = i32(random() % 400);
-        std::vector<i32> ids;
-        for (i32 id = 0; id < 40; ++id) {
-            if (random() % 3 == 0) {
-                ids.push_back(id);
-            }
-        }
-        std::shuffle(ids.begin(), ids.end(), random);
-        std::set<i32> disabled;
-        for (i32 id : ids) {
-            const i32 characters = i32(random() % 12);
-            const i32 picture = characters == 0 || random() % 2 ? 0 : -1;
-            ASSERT_TRUE(bar.SetButton(id, characters > 0 ? Caption(characters).c_str() : nullptr, picture));
-            if (random() % 4 == 0) {
-                disabled.insert(id);
-                bar.EnableButton(id, false);
-            }
-        }
-        bar.SetBounds(0, 0, width, 25);
-        bar.SetLeadingIdLimit(limit);
-        bar.SetOverflowMode(mode);
-        std::sort(ids.begin(), ids.end());
-
-        i64 total = 0;
-        for (i32 id : ids) {
-            total += bar.GetButton(id)->GetPreferredWidth();
-        }
-        cButtonChild* overflow = bar.GetOverflowButton();
-        std::vector<i32> hidden;
-        i64 right = 0;
-        i64 leadingWidth = 0;
-        for (i32 id : ids) {
-            cButtonChild* button = bar.GetButton(id);
-            if (!button->IsVisible()) {
-                hidden.push_back(id);
-                continue;
-            }
-            const sRect rect = button->GetRect();
-            EXPECT_EQ(rect.width, button->GetPreferredWidth());
-            if (overflow->IsVisible() && rect.x >= overflow->GetRect().x) {
-                right = std::max<i64>(right, overflow->GetRect().Right());
-            }
-            EXPECT_GE(rect.x, right) << "id " << id << " overlaps or is out of order";
-            right = rect.Right();
-            leadingWidth += id < limit ? rect.width : 0;
-        }
-        if (overflow->IsVisible()) {
-            right = std::max<i64>(right, overflow->GetRect().Right());
-        }
-
-        // Nothing can overflow when the buttons fit, or when in mode 1 they are all
-        // leading ones.
-        if (total <= width || (mode == kOverflowKeepEnds && ids.back() < limit)) {
-            EXPECT_TRUE(hidden.empty());
-            EXPECT_FALSE(overflow->IsVisible());
-            continue;
-        }
-        ASSERT_TRUE(overflow->IsVisible());
-        ASSERT_FALSE(hidden.empty());
-        const size_t first = size_t(std::find(ids.begin(), ids.end(), hidden.front()) - ids.begin());
-        EXPECT_EQ(std::vector<i32>(ids.begin() + i64(first), ids.begin() + i64(first + hidden.size())), hidden)
-            << "the hidden ids are one run";
-        if (mode == kOverflowKeepLeading) {
-            EXPECT_EQ(hidden.back(), ids.back());
-            if (overflowWidth <= width) {
-                EXPECT_LE(right, width);
-            }
-            EXPECT_GT(overflow->GetRect().x + bar.GetButton(hidden.front())->GetPreferredWidth() + overflowWidth,
-                      width)
-                << "the first hidden button would have fitted";
-        } else {
-            EXPECT_GE(hidden.front(), limit);
-            EXPECT_TRUE(first == 0 || ids[first - 1] < limit);
-            if (leadingWidth + overflowWidth <= width) {
-                EXPECT_LE(right, width);
-                EXPECT_GT(right - width + bar.GetButton(hidden.back())->GetPreferredWidth(), 0)
-                    << "the last hidden button would have fitted";
-            }
-        }
-
-        tPopupItems items;
-        sSize size;
-        bar.BuildOverflowMenu(items, size);
-        std::vector<i32> listed;
-        i32 widest = 0;
-        for (const tPopupItems::cNode* node = items.First(); node != nullptr; node = tPopupItems::Next(node)) {
-            listed.push_back(node->GetKey());
-            EXPECT_EQ(node->GetValue().rowHeight, 25);
-            widest = std::max(widest, bar.GetButton(node->GetKey())->GetPreferredWidth());
-        }
-        std::vector<i32> expected;
-        std::copy_if(hidden.begin(), hidden.end(), std::back_inserter(expected),
-                     [&](i32 id) { return disabled.count(id) == 0; });
-        EXPECT_EQ(listed, expected);
-        EXPECT_EQ(size, (sSize{widest, 25 * i32(listed.size())}));
-    }
-}
 
 TEST_F(ToolBarTest, RefusedAndFailedButtonsLeaveNoTrace)
 {

@@ -128,21 +128,6 @@ TEST_F(CanvasTest, ClipStackIntersectsExcludesAndNeverUnderflows)
     EXPECT_EQ(Count(kRedPixel), 40 * 30);
 }
 
-TEST_F(CanvasTest, FitTextGivesRightEdgesAndPairsShareOne)
-{
-    const char16_t text[] = u"a\U0001F600b\xD800x"; // a, pair, b, lone surrogate, x
-    i32 edges[6] = {};
-    ASSERT_TRUE(canvas->FitTextW(text, 6, edges));
-    // The pair advances two units' worth (10); the lone surrogate is one glyph.
-    const i32 expected[6] = {5, 15, 15, 20, 25, 30};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(edges[i], expected[i]) << i;
-    }
-    sSize size;
-    ASSERT_TRUE(canvas->MeasureTextW(text, 6, &size));
-    EXPECT_EQ(size.width, edges[5]);
-}
-
 TEST_F(CanvasTest, TextInRectCutsWithEllipsis)
 {
     canvas->SetColors(kRed, kWhite);

@@ -204,31 +204,6 @@ TEST_F(ElementInput, CaptureHolderGetsEveryPressUntilReleasedOrHidden)
     EXPECT_EQ(Presses(log), (tLog{"right:Press(50,50,1)", "right:Release(50,50,1)"}));
 }
 
-// A holder with children (a popup grabbing the mouse) still lets a child take the press;
-// the child's own capture then takes over.
-TEST_F(ElementInput, ChildrenOfTheCaptureHolderTakeOverPressesOnThem)
-{
-    struct cGrabbing : cProbe
-    {
-        using cProbe::cProbe;
-        void OnMouseButton(i32 x, i32 y, i32 button, bool down) override
-        {
-            cProbe::OnMouseButton(x, y, button, down);
-            if (down) {
-                CaptureMouse();
-            }
-        }
-    };
-    cGrabbing entry(&log, "entry", false);
-    right->AttachChild(&entry, 50, 50, 20, 20);
-    right->CaptureMouse();
-    host->MouseDown(155, 55);
-    EXPECT_TRUE(entry.HasMouseCapture());
-    host->MouseUp(20, 20);
-    host->MouseDown(20, 20);
-    EXPECT_EQ(Presses(log), (tLog{"entry:Press(5,5,1)", "entry:Release(-130,-30,1)", "entry:Press(-130,-30,1)"}));
-}
-
 TEST_F(ElementInput, DoubleClickNeedsTheSameElementWithin500MsAnd4Pixels)
 {
     struct sCase

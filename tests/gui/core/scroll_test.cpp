@@ -52,25 +52,6 @@ TEST(ScrollBars, ShowWhenTheContentExceedsTheViewAndBoundTheOffsets)
     EXPECT_EQ(view.GetScrollY(), 0);
 }
 
-TEST(ScrollBars, ScrollRectIntoViewMovesAsLittleAsNeeded)
-{
-    cScrollableElement view;
-    view.SetBounds(0, 0, 116, 100); // a 100 x 100 view beside the vertical bar
-    view.SetContentWidth(100);
-    view.SetContentHeight(1000);
-    ASSERT_EQ(view.GetViewRect(), (sRect{0, 0, 100, 100}));
-
-    EXPECT_FALSE(view.ScrollRectIntoView({0, 50, 10, 20}, false, false));
-    EXPECT_TRUE(view.ScrollRectIntoView({0, 150, 10, 20}, false, false));
-    EXPECT_EQ(view.GetScrollY(), 70); // bottom edge at the view's bottom
-    EXPECT_TRUE(view.ScrollRectIntoView({0, 40, 10, 20}, false, false));
-    EXPECT_EQ(view.GetScrollY(), 40); // top edge at the view's top
-    EXPECT_TRUE(view.ScrollRectIntoView({0, 500, 10, 300}, false, false));
-    EXPECT_EQ(view.GetScrollY(), 500); // taller than the view: its top
-    EXPECT_FALSE(view.ScrollRectIntoView({0, 0, 10, 20}, false, true));
-    EXPECT_EQ(view.GetScrollY(), 500);
-}
-
 TEST(ScrollBars, WheelCountsOfAnySizeStopAtTheEnds)
 {
     cScrollableElement view;
