@@ -50,23 +50,6 @@ protected:
     qeltest::cScratchFolder m_folder;
 };
 
-TEST_F(JpegParser, EncoderOptionsDecodeExactly)
-{
-    ASSERT_TRUE(MakeSources({"1x1", "17x9"}));
-    int index = 0;
-    for (const char* source : {"src83x61.ppm", "src1x1.ppm", "src17x9.ppm"}) {
-        for (const char* option : {"", "-progressive", "-sample 1x1", "-sample 2x1", "-sample 1x2",
-                                   "-sample 2x2", "-sample 4x1", "-restart 1", "-restart 3B",
-                                   "-grayscale", "-rgb", "-optimize", "-quality 100",
-                                   "-quality 5"}) {
-            const std::string jpeg = std::to_string(index++) + ".jpg";
-            ASSERT_TRUE(Shell(std::string("cjpeg ") + option + " -outfile " + jpeg + " " + source))
-                << option;
-            ExpectMatchesReference(jpeg);
-        }
-    }
-}
-
 // One scan per component in a baseline frame; successive approximation on both DC and AC
 // with spectral selection split unevenly; lossless transcodings; CMYK from ImageMagick;
 // a wide and a large picture.

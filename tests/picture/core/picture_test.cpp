@@ -13,28 +13,6 @@ u64 Deep(u32 blue, u32 green, u32 red, u32 alpha)
     return u64(alpha) << 48 | u64(red) << 32 | u64(green) << 16 | blue;
 }
 
-TEST(Picture, DeepPixelsMapThroughTheReciprocal)
-{
-    cPictDummy picture;
-    ASSERT_TRUE(picture.AllocClear64(3, 1));
-    u64* deep = picture.Pixels64().GetData();
-    deep[0] = Deep(0x0100, 0xFFFF, 0x00FF, 0xFFFF);
-    // 49 * (1.0 / 49.0) is 0.9999999999999999 in doubles, 49 / 49.0 is 1: the reciprocal
-    // truncates to 0.
-    deep[1] = Deep(49, 98, 0, 0xFFFF);
-    deep[2] = Deep(0, 10, 300, 65535);
-    _typebuf<u32> out;
-    ASSERT_TRUE(picture.GetPixels32(out));
-    EXPECT_EQ(out.GetData()[0], 0xFF00FF01u);
-    picture.SetDeepMapping(49.0, 0);
-    ASSERT_TRUE(picture.GetPixels32(out));
-    EXPECT_EQ(out.GetData()[1], 0xFF000100u);
-    // A negative offset clamps at 0, a large result at 255.
-    picture.SetDeepMapping(1.0, -20);
-    ASSERT_TRUE(picture.GetPixels32(out));
-    EXPECT_EQ(out.GetData()[2], 0xFFFF0000u);
-}
-
 // Against ImageMagick's -auto-level, which stretches R, G and B with one shared minimum and
 // maximum, on an opaque image. A flat image (no range to stretch) keeps its colour and
 // becomes opaque.

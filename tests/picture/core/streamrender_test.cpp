@@ -40,58 +40,6 @@ bool StreamImage(i32 w, i32 h, sTargetBuffer& buffer, Pixel pixel)
     return !picture.HasTarget();
 }
 
-// Fitted and centred: a long thin image fills one row; one whose scaled width rounds to
-// 0 still gets a column; a small one sits in margins of (10 - 4) / 2 and (9 - 4) / 2.
-TEST(StreamRender, ImagesAreFittedAndCentredOnTheBackground)
-{
-    struct sCase
-    {
-        i32 w, h, targetW, targetH;
-        std::vector<std::tuple<i32, i32, u32>> probes;
-    };
-    const sCase kCases[] = {
-        {1000, 10, 100, 100,
-         {{0, 49, kColour}, {99, 49, kColour}, {0, 48, kTargetBackground}, {99, 50, kTargetBackground}}},
-        {3, 1000, 100, 100, {{49, 50, kColour}, {48, 50, kTargetBackground}, {50, 50, kTargetBackground}}},
-        {4, 4, 10, 9,
-         {{3, 2, kColour}, {6, 5, kColour}, {2, 2, kTargetBackground}, {3, 6, kTargetBackground}}},
-    };
-    for (const sCase& c : kCases) {
-        sTargetBuffer buffer(c.targetW, c.targetH);
-        ASSERT_TRUE(StreamImage(c.w, c.h, buffer, [](i32, i32) { return kColour; }));
-        for (const auto& [x, y, expected] : c.probes) {
-            EXPECT_EQ(buffer.At(x, y), expected) << c.w << "x" << c.h << " at " << x << "," << y;
-        }
-    }
-}
-
-// Zoom is capped at 1 and must be positive; the pan is clamped to the scaled excess.
-TEST(StreamRender, ZoomAndPanAreClamped)
-{
-    sTargetBuffer buffer(10, 10);
-    buffer.Zoom(2.0, 5, -3);
-    cStreamer picture;
-    ASSERT_TRUE(BeginStream(picture, 30, 20, buffer));
-    EXPECT_EQ(buffer.target.zoom, 1.0);
-    EXPECT_EQ(std::pair(buffer.target.panX, buffer.target.panY), std::pair(5, 0));
-    // At scale 1 the pan moves the image: source (5, 0) lands on the first column.
-    EXPECT_TRUE(picture.StreamPixel(5, 0, 0xFFABCDEF));
-    EXPECT_EQ(buffer.At(0, 0), 0xFFABCDEFu);
-    picture.EndStreamRender();
-
-    buffer.Zoom(0.5, 1000, 3);
-    ASSERT_TRUE(BeginStream(picture, 40, 12, buffer));
-    EXPECT_EQ(buffer.target.panX, 10); // 20 scaled columns - 10 shown
-    EXPECT_EQ(buffer.target.panY, 0);  // 6 scaled rows fit
-    picture.EndStreamRender();
-
-    buffer.target.zoom = 0.0;
-    ASSERT_TRUE(picture.SetTarget(&buffer.target));
-    EXPECT_FALSE(picture.BeginStreamRender());
-    EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
-    EXPECT_FALSE(picture.HasTarget());
-}
-
 // A constant image stays constant at every scale path: nearest (below 0.5), split (0.5 to
 // 1) and direct (1), both by pixels and by planes.
 TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
