@@ -1,6 +1,5 @@
 #include "base/buffers.h"
 
-#include "allocation_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -80,32 +79,4 @@ TEST(PixelBufferSizeOk, CapsPixelsAndBytes)
         EXPECT_EQ(PixelBufferSizeOk(width, height, bytesPerPixel), allowed)
             << width << " x " << height << " x " << bytesPerPixel;
     }
-}
-
-// Counts outside 1..INT32_MAX are refused, never truncated to 32 bits; a failed
-// allocation leaves the buffer empty; every element of a new buffer is writable (ASan
-// sees a byte count that forgot the element size); a move empties its source.
-TEST(TypeBuf, AllocRefusesBadCountsAndFailsEmpty)
-{
-    _typebuf<f64> buffer;
-    for (i64 count : {i64(0), i64(-1), i64(INT32_MIN), i64(INT32_MAX) + 1, INT64_MAX,
-                      static_cast<i64>(UINT64_MAX - 1), static_cast<i64>((u64(1) << 32) | 5u), i64(-2)}) {
-        ASSERT_TRUE(buffer.Alloc(333));
-        std::fill_n(buffer.GetData(), 333, -1.5);
-        if (count == -2) {
-            cAllocationFailureScope failing(0);
-            EXPECT_FALSE(buffer.Alloc(16));
-            EXPECT_EQ(failing.Refused(), 1);
-        } else {
-            EXPECT_FALSE(buffer.Alloc(count)) << count;
-        }
-        EXPECT_TRUE(buffer.GetData() == nullptr && buffer.GetCount() == 0) << count;
-    }
-    ASSERT_TRUE(buffer.Alloc(2));
-    buffer[1] = 77;
-    _typebuf<f64> second;
-    ASSERT_TRUE(second.Alloc(9)); // freed by the assignment, else LSan reports it
-    second = std::move(buffer);
-    EXPECT_TRUE(buffer.GetCount() == 0 && buffer.GetData() == nullptr);
-    EXPECT_TRUE(second.GetCount() == 2 && second[1] == 77);
 }

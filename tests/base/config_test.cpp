@@ -16,16 +16,10 @@
 
 namespace {
 
-using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
 using qeltest::ReadText;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
-
-std::string FileMode(const std::string& path)
-{
-    return RunCommand("stat -c %a " + ShellQuote(path));
-}
 
 // tools/qelc.py, the second implementation of the file layout.
 std::string Qelc(const std::string& arguments, int* status = nullptr)
@@ -41,58 +35,7 @@ std::u16string GetText(cApplicationConfig& config, const char* path, bool& found
     return std::u16string(text.GetOrEmpty());
 }
 
-std::string FolderFiles(const std::string& folder)
-{
-    return RunCommand("LC_ALL=C ls -A " + ShellQuote(folder));
-}
-
 } // namespace
-
-// Path rules and value types, one table of calls.
-TEST(ConfigStore, PathRulesAndValueTypes)
-{
-    cScratchFolder folder;
-    cCIAppConfig store(folder.PathOf("s"), kConfigPerUser);
-    const std::string longest(255, 'x');
-    std::string deepest = "k";
-    for (int depth = 2; depth <= 32; ++depth) {
-        deepest += "/c";
-    }
-    EXPECT_TRUE(store.SetInt32(("k/" + longest).c_str(), 1));
-    EXPECT_TRUE(store.SetInt32(deepest.c_str(), 2));
-    i32 value = 0;
-    for (const std::string& bad : {std::string(""), std::string("/k/a"), std::string("k/a/"),
-                                   std::string("k//a"), "k/" + longest + "x", deepest + "/c"}) {
-        EXPECT_FALSE(store.SetInt32(bad.c_str(), 3)) << bad;
-        EXPECT_FALSE(store.GetInt32(bad.c_str(), value)) << bad;
-    }
-    EXPECT_FALSE(store.SetInt32(nullptr, 3));
-    EXPECT_TRUE(store.GetInt32(deepest.c_str(), value) && value == 2);
-
-    // A getter needs its own type; a setter replaces any type; inner nodes hold nothing.
-    ASSERT_TRUE(store.SetInt64("install/prod/ver", 0x0001000200030004LL));
-    i64 wide = 0;
-    bool found;
-    EXPECT_FALSE(store.GetInt32("install/prod/ver", value));
-    GetText(store, "install/prod/ver", found);
-    EXPECT_FALSE(found);
-    EXPECT_TRUE(store.GetInt64("install/prod/ver", wide) && wide == 0x0001000200030004LL);
-    EXPECT_FALSE(store.GetInt64("install/prod", wide));
-    ASSERT_TRUE(store.SetString("install/prod/ver", u"1.2"));
-    EXPECT_FALSE(store.GetInt64("install/prod/ver", wide));
-    EXPECT_EQ(GetText(store, "install/prod/ver", found), u"1.2");
-    // A null text stores ""; an explicit length may cut the text.
-    ASSERT_TRUE(store.SetString("installer/temp", nullptr));
-    EXPECT_EQ(GetText(store, "installer/temp", found), u"");
-    EXPECT_TRUE(found);
-    ASSERT_TRUE(store.SetString("installer/temp", u"/home/\u00fc/Downloads", 7));
-    EXPECT_EQ(GetText(store, "installer/temp", found), u"/home/\u00fc");
-    ASSERT_TRUE(store.SetBytes("blob/empty", nullptr, 0));
-    _typebuf<u8> bytes;
-    EXPECT_TRUE(store.GetBytes("blob/empty", bytes));
-    EXPECT_EQ(bytes.GetCount(), 0);
-    EXPECT_FALSE(store.SetBytes("blob/bad", nullptr, 4));
-}
 
 // Every one-byte change and every cut of a file makes it read as empty, and the file stays
 // exactly as it was until its key is saved; that save keeps the old bytes in <file>.bad.
@@ -197,55 +140,6 @@ TEST(ConfigStore, SavesKilledAtRandomNeverTearTheFile)
     }
 }
 
-// File modes by store kind, and every way a save can fail: the values stay in memory, the
-// keys that can be written are, and a file the reader would refuse is never written.
-TEST(ConfigStore, FileModesAndFailedSaves)
-{
-    cScratchFolder folder;
-    cCIAppConfig user(folder.PathOf("a/b/user"), kConfigPerUser);
-    ASSERT_TRUE(user.SetString("installer/temp", u"/tmp") && user.Save());
-    EXPECT_EQ(FileMode(folder.PathOf("a/b/user/installer.qelc")), "600\n");
-    EXPECT_EQ(FileMode(folder.PathOf("a/b/user")), "700\n");
-    ::mkdir(folder.PathOf("machine").c_str(), 0755);
-    cCIAppConfig machine(folder.PathOf("machine"), kConfigMachineWide);
-    ASSERT_TRUE(machine.SetInt32("install/x", 1) && machine.Save());
-    EXPECT_EQ(FileMode(folder.PathOf("machine/install.qelc")), "644\n");
-    // The machine-wide folder is never made by us.
-    cCIAppConfig absent(folder.PathOf("nowhere"), kConfigMachineWide);
-    ASSERT_TRUE(absent.SetInt32("install/x", 1));
-    EXPECT_FALSE(absent.Save());
-    EXPECT_FALSE(qeltest::PathExists(folder.PathOf("nowhere")));
-
-    folder.MakeFile("file", std::string("x"));
-    cCIAppConfig blocked(folder.PathOf("file/sub"), kConfigPerUser);
-    ASSERT_TRUE(blocked.SetInt32("install/x", 3));
-    i32 value = 0;
-    EXPECT_TRUE(blocked.GetInt32("install/x", value) && value == 3);
-    EXPECT_FALSE(blocked.Save());
-
-    // A key too long for a file name fails alone; the other keys are still written.
-    cCIAppConfig other(folder.PathOf("ok"), kConfigPerUser);
-    std::string longKey;
-    for (int index = 0; index < 100; ++index) {
-        longKey += "\xc3\xa9";
-    }
-    ASSERT_TRUE(other.SetInt32((longKey + "/x").c_str(), 1) && other.SetInt32("short/x", 2));
-    EXPECT_FALSE(other.Save());
-    EXPECT_EQ(FolderFiles(folder.PathOf("ok")), "short.qelc\n");
-
-    // Two values that fit alone but not together in one file: the old file stays.
-    cCIAppConfig big(folder.PathOf("big"), kConfigPerUser);
-    ASSERT_TRUE(big.SetInt32("big/small", 1) && big.Save());
-    const std::string saved = ReadText(folder.PathOf("big/big.qelc"));
-    const std::string half(9 << 20, 'x');
-    EXPECT_FALSE(big.SetBytes("big/whole", std::string((16 << 20) + 1, 'x').data(), (16 << 20) + 1));
-    ASSERT_TRUE(big.SetBytes("big/a", half.data(), u32(half.size())) &&
-                big.SetBytes("big/b", half.data(), u32(half.size())));
-    EXPECT_FALSE(big.Save());
-    EXPECT_TRUE(ReadText(folder.PathOf("big/big.qelc")) == saved);
-    EXPECT_EQ(FolderFiles(folder.PathOf("big")), "big.qelc\n");
-}
-
 TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
 {
     QEL_REQUIRE(qeltest::PathExists("/usr/bin/python3"), "/usr/bin/python3");
@@ -288,31 +182,6 @@ TEST(ConfigPair, ReadsFallBackToTheMachineStoreAndWritesStayPerUser)
     EXPECT_EQ(Qelc("get " + ShellQuote(user) + " installer/temp"), "/data/x\n");
     EXPECT_EQ(Qelc("get " + ShellQuote(user) + " install/prod/ver"), "7\n");
     EXPECT_EQ(Qelc("get " + ShellQuote(machine) + " install/prod/ver"), "281483566841860\n");
-}
-
-// The store folders come from the environment (what one process saves there the next
-// one reads is checked through the application, in tests/platform).
-TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
-{
-    cScratchFolder folder;
-    cEnvironmentVariable configHome("QEL_CONFIG_HOME", nullptr);
-    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", nullptr);
-    cEnvironmentVariable home("HOME", folder.PathOf("home").c_str());
-    cEnvironmentVariable xdg("XDG_CONFIG_HOME", folder.PathOf("x").c_str());
-    std::string user;
-    std::string machine;
-    GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.PathOf("x/Kestrix Laboratories/qel"));
-    EXPECT_EQ(machine, "/var/lib/Kestrix Laboratories/qel");
-    xdg.Set("relative/x");
-    GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.PathOf("home/.config/Kestrix Laboratories/qel"));
-
-    configHome.Set(folder.PathOf("u").c_str());
-    configMachine.Set(folder.PathOf("m").c_str());
-    GetConfigStoreFolders("qel", user, machine);
-    EXPECT_EQ(user, folder.PathOf("u"));
-    EXPECT_EQ(machine, folder.PathOf("m"));
 }
 
 // Four threads get, set and save two keys at once (run under TSan too); what is on disk

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <list>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -232,6 +231,8 @@ TEST(Scan, OutOfRangeNullAndUnsupported)
     EXPECT_EQ(field, -7);
 }
 
+// What strtoll cannot judge: blanks and empty texts, the exact limits, and a value that
+// wraps to 0 modulo 2^64.
 TEST(ParseInt64Narrow, Table)
 {
     struct
@@ -239,15 +240,15 @@ TEST(ParseInt64Narrow, Table)
         const char* text;
         i64 value;
     } const cases[] = {
-        {"  \t\r\n42", 42}, {"", 0}, {"   ", 0}, {"x", -1}, {"0x1F", 31}, {"0X1f", 31}, {"-5", -5},
-        {"+5", 5}, {"9223372036854775807", INT64_MAX}, {"9223372036854775808", -1},
+        {"  \t\r\n42", 42}, {"", 0}, {"   ", 0}, {"x", -1},
+        {"9223372036854775807", INT64_MAX}, {"9223372036854775808", -1},
         {"-9223372036854775808", INT64_MIN}, {"-9223372036854775809", -1},
         {"0x7FFFFFFFFFFFFFFF", INT64_MAX}, {"0x8000000000000000", -1},
         {"-0x8000000000000000", INT64_MIN}, {"0xFFFFFFFFFFFFFFFF", -1},
         {"184467440737095516160", -1}, // wraps to 0 modulo 2^64 without the check
         {"12abc", 12}, {"0x", -1}, {"0xg", -1}, {"-", -1}, {"+", -1}, {"- 5", -1},
         {"\v5", -1}, // VT is not a blank here
-        {"007", 7}, {"0", 0}, {"-0", 0}, {"1 2", 1}, {nullptr, 0},
+        {nullptr, 0},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(ParseInt64Narrow(entry.text), entry.value) << (entry.text ? entry.text : "null");
@@ -277,18 +278,5 @@ TEST(ParseInt64Narrow, RandomTextsLikeStrtoll)
             expected = -1;
         }
         ASSERT_EQ(ParseInt64Narrow(text.c_str()), expected) << text;
-    }
-}
-
-TEST(ParseHexPair, Table)
-{
-    // A one-unit array: its second unit must not be read (ASan would see it).
-    std::unique_ptr<char16_t[]> single(new char16_t[1]{u'Z'});
-    const std::pair<const char16_t*, int> cases[] = {
-        {u"7F...", 127}, {u"ff", 255}, {u"00", 0}, {u"aB", 171}, {u"7", -1}, {u"", -1}, {u"G1", -1},
-        {u"1G", -1}, {u"\uFF11\uFF11", -1}, // full-width digits are not hex digits
-        {nullptr, -1}, {single.get(), -1}};
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(ParseHexPair(text), value) << value;
     }
 }

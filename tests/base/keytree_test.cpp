@@ -172,36 +172,6 @@ TEST(KeyTree, ErasingDuringAWalkKeepsTheTakenSuccessorValid)
     ExpectSameContents(tree, model);
 }
 
-// Unsigned keys order by value, not by their signed bits; pointers by address; packed keys
-// (as the language tables use them, with text values that Clear frees) by their bytes.
-TEST(KeyTree, OrdersUnsignedPointerAndPackedKeys)
-{
-    _keytree<u32, i32> unsignedKeys;
-    int objects[4];
-    _keytree<const int*, i32> pointerKeys;
-    _keytree<sPackedKey, _guardchar<char>> packedKeys(1024);
-    const char* const names[] = {"\xC3\xA9t\xC3\xA9", "Content", "", "Z"};
-    const u32 numbers[] = {0xFFFFFFFFu, 1u, 0u, 0x80000000u};
-    for (i32 i : {0, 1, 2, 3}) {
-        *unsignedKeys.GetOrAdd(numbers[i]) = i;
-        *pointerKeys.GetOrAdd(&objects[3 - i]) = 3 - i;
-        sPackedKey key;
-        ASSERT_TRUE(key.InitFromBytes(names[i], -1));
-        ASSERT_TRUE(packedKeys.GetOrAdd(key)->Assign(std::to_string(i).c_str()));
-    }
-    EXPECT_EQ(ValuesInKeyOrder(unsignedKeys), (std::vector<i32>{2, 1, 3, 0}));
-    EXPECT_EQ(ValuesInKeyOrder(pointerKeys), (std::vector<i32>{0, 1, 2, 3}));
-    std::string packedOrder;
-    packedKeys.ForEach([&](const sPackedKey&, _guardchar<char>& value) { packedOrder += value.Get(); });
-    EXPECT_EQ(packedOrder, "2130");
-    sPackedKey probe;
-    ASSERT_TRUE(probe.InitFromWide(u"\u00E9t\u00E9", -1));
-    ASSERT_NE(packedKeys.Find(probe), nullptr);
-    EXPECT_STREQ(packedKeys.Find(probe)->GetValue().Get(), "0");
-    packedKeys.Clear();
-    EXPECT_EQ(packedKeys.GetCount(), 0);
-}
-
 TEST(KeyTree, OutOfMemoryGivesNullAndLeavesTheEntriesUnchanged)
 {
     _keytree<sPackedKey, i32> tree;

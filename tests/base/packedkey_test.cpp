@@ -1,6 +1,5 @@
 #include "base/packedkey.h"
 
-#include "allocation_failure.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 #include "support/testsupport.h"
@@ -95,40 +94,4 @@ TEST(PackedKey, InitFromBytesLengthRules)
         EXPECT_EQ(BytesOf(key), expected);
     }
     EXPECT_EQ(KeyOf("").Compare(sPackedKey()), 0);
-}
-
-TEST(PackedKey, InitFromWideEncodesUtf8First)
-{
-    struct sCase
-    {
-        std::u16string wide;
-        std::string utf8;
-    };
-    // Encodings from the Unicode Standard, table 3-7; a lone surrogate is U+FFFD.
-    const std::vector<sCase> cases = {
-        {u"A", "A"},
-        {u"\u007F\u0080", "\x7F\xC2\x80"},
-        {u"\u07FF\u0800", "\xDF\xBF\xE0\xA0\x80"},
-        {u"\uFFFF\U00010000", "\xEF\xBF\xBF\xF0\x90\x80\x80"},
-        {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
-        {u"\u00E9t\u00E9", "\xC3\xA9t\xC3\xA9"},
-        {std::u16string(1, char16_t(0xD800)), "\xEF\xBF\xBD"},
-        {std::u16string(1, char16_t(0xDC00)) + u"x", "\xEF\xBF\xBDx"},
-        // A zero unit inside an explicit length is a key byte, and it ends a pair.
-        {std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
-        {std::u16string({char16_t(0xD83D), char16_t(0), char16_t(0xDE00)}),
-         std::string("\xEF\xBF\xBD\0\xEF\xBF\xBD", 7)},
-        {std::u16string(u"\0\0", 2), std::string("\0\0", 2)},
-    };
-    for (const sCase& c : cases) {
-        sPackedKey key;
-        ASSERT_TRUE(key.InitFromWide(c.wide.data(), static_cast<i64>(c.wide.size())));
-        EXPECT_EQ(BytesOf(key), c.utf8) << testing::PrintToString(c.utf8);
-        EXPECT_EQ(key.Compare(KeyOf(c.utf8)), 0);
-    }
-    for (const char16_t* stop : {u"stop\0here", static_cast<const char16_t*>(nullptr)}) {
-        sPackedKey key;
-        ASSERT_TRUE(key.InitFromWide(stop, -1));
-        EXPECT_EQ(BytesOf(key), stop ? "stop" : "");
-    }
 }

@@ -22,33 +22,6 @@ std::vector<u8> Slice(const std::vector<u8>& bytes, u64 start, u64 length)
 
 } // namespace
 
-TEST(FileIOSubRange, WindowsOverARealFileMatchTheSlicedBytes)
-{
-    qeltest::cScratchFolder folder;
-    auto bytes = PatternBytes(400000, 21);
-    std::string path = folder.MakeFile("whole", bytes);
-    cFileIO file;
-    ASSERT_TRUE(file.Create(path.c_str(), FileMode::Read));
-    std::mt19937_64 random(21);
-    // Windows whose starts and lengths sit on the 64 KB edges of the file's read-ahead.
-    const u64 edges[] = {0, 1, 65535, 65536, 65537, 131071, 131072, 131073};
-    for (int round = 0; round < 24; ++round) {
-        u64 start = round < 8 ? edges[round] : random() % bytes.size();
-        u64 length = round < 8 ? edges[(round * 3 + 1) % 8] + 1 : random() % (bytes.size() - start);
-        length = std::min<u64>(length, bytes.size() - start);
-        SCOPED_TRACE("window " + std::to_string(start) + "+" + std::to_string(length));
-        cFileIOSubRange window(&file, start, length);
-        ASSERT_EQ(window.GetSize(), length);
-        sStreamModel model;
-        model.m_data = Slice(bytes, start, length);
-        streamtest::sModelOptions options;
-        options.allowWrite = false;
-        options.seekClampsToEnd = true;
-        options.operations = 60;
-        RunRandomOperations(window, model, u64(round), options);
-    }
-}
-
 // Windows are clamped to the target; start + length past 2^64 stops at the target's end
 // instead of wrapping. Attach moves the window and resets the position.
 TEST(FileIOSubRange, ClampsToTheTargetWithSaturation)

@@ -120,26 +120,6 @@ TEST(TextFileReader, LineEndsAndLastLine)
     }
 }
 
-// The reader seeks to its start wherever the caller left the stream, leaves byte order
-// marks alone, and a failed seek is a false read that leaves the stream open.
-TEST(TextFileReader, StartOffsetsMarksAndFailedSeeks)
-{
-    cChunkedStream stream("\xEF\xBB\xBF! XPM\nline", 65536);
-    ASSERT_TRUE(stream.Seek(7));
-    EXPECT_EQ(ReadAllLines(stream, 3), (std::vector<std::u16string>{u"! XPM", u"line"}));
-    EXPECT_EQ(ReadAllLines(stream, 0), (std::vector<std::u16string>{u"\uFEFF! XPM", u"line"}));
-    EXPECT_EQ(ReadAllLines(stream, stream.GetSize()), std::vector<std::u16string>{});
-    EXPECT_TRUE(stream.IsOpen());
-    stream.m_seekable = false;
-    cTextFileReader reader(&stream, 0, eTextEncoding::Utf8);
-    _guardchar<char16_t> line;
-    EXPECT_FALSE(reader.ReadLine(line));
-    stream.m_seekable = true;
-    EXPECT_FALSE(reader.ReadLine(line));
-    cTextFileReader noStream(nullptr, 0, eTextEncoding::Utf8);
-    EXPECT_FALSE(noStream.ReadLine(line));
-}
-
 // CR LF pairs and 2-, 3- and 4-byte sequences cut by the 64 KB refill, at both start
 // offsets the callers use, against Python.
 TEST(TextFileReader, RefillBoundariesAgainstPython)
