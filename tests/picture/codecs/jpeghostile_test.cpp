@@ -93,19 +93,4 @@ INSTANTIATE_TEST_SUITE_P(Patches, JpegHostile, ::testing::ValuesIn(kCases),
                              return picttest::CamelCaseName(info.param.what);
                          });
 
-TEST(JpegHostileBase, IsValidAndSurvivesEveryByteFlip)
-{
-    const std::vector<u8> base = ValidFile();
-    cTestJpegDecoder decoder;
-    EXPECT_TRUE(decoder.Decode(base)) << decoder.m_error;
-    for (size_t i = 2; i < base.size(); ++i) {
-        for (u8 value : {u8(0x00), u8(0xFF), u8(base[i] ^ 0x80)}) {
-            std::vector<u8> file = base;
-            file[i] = value;
-            cTestJpegDecoder flipped;
-            (void)flipped.Decode(file);
-        }
-    }
-}
-
 } // namespace

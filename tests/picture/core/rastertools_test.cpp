@@ -45,7 +45,6 @@ const char* const kMade[] = {
     "t1.tga $IM -colors 12 -type Palette",
     "t9.tga $IM -colors 12 -type Palette -compress RLE",
     "t32.tga $IM -alpha set -channel A -evaluate set 50%",
-    "nrgb.tga pamtotga -norle -rgb s13x7.ppm >",
     "ncmap.tga pnmquant 12 src.ppm | pamtotga -norle -cmap >",
     "nmono.tga ppmtopgm s1x9.ppm | pamtotga -norle -mono >",
     "tl.tga pil \"Image.open('src.ppm').save(sys.argv[1], rle=True, orientation=1)\"",
@@ -56,7 +55,6 @@ const char* const kMade[] = {
     "deep.ppm pamdepth 65535 < src.ppm >",
     "ramp16.pgm pgmramp -lr -maxval 65535 300 4 >",
     "max15.ppm pamdepth 15 < src.ppm >",
-    "im16.ppm /usr/bin/convert -size 67x45 gradient:red-blue -blur 0x9 -depth 16",
     "s1x1.ppm true",
     "!plain.ppm pnmtoplainpnm src.ppm >",
     "!plain.pbm ppmtopgm src.ppm | pgmtopbm | pnmtoplainpnm >",
@@ -66,7 +64,6 @@ const char* const kMade[] = {
     "n9x1.pcx ppmtopcx -24bit s9x1.ppm >",
     "rgb.pcx $IM",
     "palette.pcx $IM -colors 200 -type Palette",
-    "rgb72.pcx $IM -density 72 -units PixelsPerInch",
     "1x9.pcx /usr/bin/convert s1x9.ppm",
     // Few colours make plain ppmtopcx write 4 planes of 1 bit.
     "!planar.pcx pnmquant 12 src.ppm | ppmtopcx >",

@@ -2,7 +2,6 @@
 // written by exiftool are walked in tests/picture/core/jpegpicture_test.cpp, whose
 // properties are checked against exiftool's own reading.)
 #include "base/memio.h"
-#include "picture/tiffraw/exifdatetime.h"
 #include "picture/tiffraw/tiffgeneric.h"
 
 #include <gtest/gtest.h>
@@ -127,27 +126,4 @@ TEST(TiffGeneric, RationalsNeverReadPastTheValue)
     EXPECT_EQ(out[1], 0.0) << "a zero denominator gives 0";
     EXPECT_EQ(out[2], -1);
     EXPECT_EQ(ReadTagRationals(walker, value, 8, out, 1), 1);
-}
-
-TEST(ExifDateTime, AcceptsOnlyWellFormedDates)
-{
-    sDateTime when{};
-    // Exif counts include the NUL: a date-time arrives as 20 bytes.
-    ASSERT_TRUE(ParseExifDateTime("2021:02:03 04:05:06", 20, when));
-    EXPECT_EQ(std::tuple(when.m_year, when.m_month, when.m_day, when.m_hour, when.m_minute,
-                         when.m_second),
-              std::tuple(2021, 2, 3, 4, 5, 6));
-    ASSERT_TRUE(ParseExifDateTime("1999:12:31", 11, when));
-    EXPECT_EQ(when.m_hour, 0);
-    const char* refused[] = {
-        "    :  :     :  :  ", "0000:00:00 00:00:00", "2021:13:01 00:00:00", "2021:01:32",
-        "2021:01:01 24:00:00", "2021-01-01 00:00:00", "2021:01:01 00:00",    "2021:1:01",
-        "2021:01:01T00:00:00",
-    };
-    for (const char* text : refused) {
-        EXPECT_FALSE(ParseExifDateTime(text, 20, when)) << text;
-    }
-    // The length bounds the text even without a NUL.
-    EXPECT_FALSE(ParseExifDateTime("2021:02:03 04:05:06", 12, when));
-    EXPECT_FALSE(ParseExifDateTime(nullptr, 20, when));
 }
