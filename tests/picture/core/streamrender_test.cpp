@@ -1,12 +1,12 @@
-// The streaming renderer: placement on the background, zoom and pan, the three scale paths
-// and their bounds, and targets.
+// The streaming renderer: the three scale paths by pixels and by planes, and pixel order
+// below scale 0.5 (placement on the background is checked against ImageMagick in the
+// resample tests).
 #include "picturesupport.h"
 
 namespace {
 
 using namespace picttest;
 
-constexpr u32 kUntouched = 0x5A5A5A5A;
 constexpr u32 kColour = 0xC8649632;
 
 // A picture that streams as a reader does.
