@@ -28,12 +28,12 @@ TEST(MemBufferedIO, MatchesVectorModelOverAFileAndOverMemory)
         ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
         cMemBufferedIO overFile;
         ASSERT_TRUE(overFile.Attach(&file, bufferSize));
-        RunRandomOperations(overFile, fileModel, bufferSize, {});
+        RunRandomOperations(overFile, fileModel, bufferSize);
 
         cMemBufferedIO overMemory;
         ASSERT_TRUE(overMemory.Attach(new cMemIOTarget, bufferSize, StreamOwnership::Owned));
         sStreamModel memoryModel;
-        RunRandomOperations(overMemory, memoryModel, bufferSize + 1, {});
+        RunRandomOperations(overMemory, memoryModel, bufferSize + 1);
     }
 }
 

@@ -40,7 +40,7 @@ TEST(FileIO, MatchesVectorModelAndTheFileOnDisk)
         folder.MakeFile("model" + std::to_string(seed), model.m_data);
         cFileIO file;
         ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite));
-        RunRandomOperations(file, model, seed, {});
+        RunRandomOperations(file, model, seed);
         file.Close();
         EXPECT_EQ(ReadFileBytes(path), model.m_data) << "seed " << seed;
     }

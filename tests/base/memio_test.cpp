@@ -18,7 +18,7 @@ TEST(MemIOTarget, MatchesVectorModelUnderRandomOperations)
     for (u64 seed = 1; seed <= 6; ++seed) {
         cMemIOTarget stream;
         sStreamModel model;
-        RunRandomOperations(stream, model, seed, {});
+        RunRandomOperations(stream, model, seed);
     }
 }
 

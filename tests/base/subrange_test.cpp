@@ -1,26 +1,11 @@
 #include "base/subrange.h"
 
-#include "base/fileio.h"
 #include "base/memio.h"
 #include "stream_model.h"
-#include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
-
-using streamtest::sStreamModel;
 using streamtest::PatternBytes;
-using streamtest::RunRandomOperations;
-
-namespace {
-
-std::vector<u8> Slice(const std::vector<u8>& bytes, u64 start, u64 length)
-{
-    return std::vector<u8>(bytes.begin() + start, bytes.begin() + start + length);
-}
-
-} // namespace
 
 // Windows are clamped to the target; start + length past 2^64 stops at the target's end
 // instead of wrapping. Attach moves the window and resets the position.
