@@ -86,13 +86,6 @@ TEST(PictResample, FootprintsPastThePictureAreClipped)
     }
 }
 
-u64 g_largestAllocation = 0;
-bool RecordAllocation(u64 bytes)
-{
-    g_largestAllocation = std::max(g_largestAllocation, bytes);
-    return true;
-}
-
 TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
 {
     // Small enough to copy centred: with the picture's mapping, (v - 256) >> 8 per channel,
