@@ -1,24 +1,130 @@
 #include "base/lists.h"
 
+
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
 
-// Records the order of deletion.
+// Records the order of deletion and whether an item still saw children at that moment.
 struct sNamedItem : cTreeItem
 {
     static inline std::vector<int> s_deleted;
+    static inline bool s_sawChildren = false;
     int m_id;
     explicit sNamedItem(int id) : m_id(id) {}
     ~sNamedItem() override
     {
+        s_sawChildren = s_sawChildren || GetFirstChild() != nullptr;
         s_deleted.push_back(m_id);
     }
 };
 
+int IdOf(const cTreeItem* item) { return static_cast<const sNamedItem*>(item)->m_id; }
+
+std::vector<int> ChildIds(const cTreeItem* first)
+{
+    std::vector<int> ids;
+    for (const cTreeItem* item = first; item != nullptr; item = item->GetNextSibling()) {
+        ids.push_back(IdOf(item));
+    }
+    return ids;
+}
+
+// Every link must agree with its mirror: prev/next, first/last, parent.
+void ExpectConsistent(const cTreeItem* first, const cTreeItem* last, const cTreeItem* parent)
+{
+    const cTreeItem* previous = nullptr;
+    for (const cTreeItem* item = first; item != nullptr; item = item->GetNextSibling()) {
+        EXPECT_TRUE(item->GetPrevSibling() == previous && item->GetParent() == parent);
+        ExpectConsistent(item->GetFirstChild(), item->GetLastChild(), item);
+        previous = item;
+    }
+    EXPECT_EQ(previous, last);
+}
+
+// Deletion order of a tree: every child's subtree, then the child, children in order.
+void PostOrder(const cTreeItem* first, std::vector<int>& order)
+{
+    for (const cTreeItem* item = first; item != nullptr; item = item->GetNextSibling()) {
+        PostOrder(item->GetFirstChild(), order);
+        order.push_back(IdOf(item));
+    }
+}
+
 } // namespace
+
+// A random tree built with every insert form; DeleteChildren and DeleteAll delete each
+// child's subtree before the child, and deleting an item directly takes it out.
+TEST(ItemTree, InsertsAndDeletesSubtreesBeforeTheirItems)
+{
+    std::mt19937 random(31);
+    sItemTree tree;
+    std::vector<cTreeItem*> items;
+    for (int id = 0; id < 400; ++id) {
+        auto* item = new sNamedItem(id);
+        cTreeItem* parent = items.empty() || random() % 5 == 0 ? nullptr : items[random() % items.size()];
+        cTreeItem* first = parent != nullptr ? parent->GetFirstChild() : tree.GetFirst();
+        std::vector<int> expected = ChildIds(first);
+        switch (random() % 3) {
+        case 0:
+            tree.InsertItemFirst(parent, item);
+            expected.insert(expected.begin(), id);
+            break;
+        case 1:
+            tree.InsertItem(parent, item, nullptr);
+            expected.push_back(id);
+            break;
+        default:
+            tree.InsertItem(parent, item, first); // after the first child, if any
+            expected.insert(expected.begin() + (expected.empty() ? 0 : 1), id);
+            break;
+        }
+        ASSERT_EQ(ChildIds(parent != nullptr ? parent->GetFirstChild() : tree.GetFirst()), expected);
+        ASSERT_EQ(item->GetTree(), &tree);
+        items.push_back(item);
+    }
+    ExpectConsistent(tree.GetFirst(), tree.GetLast(), nullptr);
+
+    cTreeItem* chosen = nullptr;
+    for (cTreeItem* item : items) {
+        if (item->GetFirstChild() != nullptr && item->GetFirstChild()->GetFirstChild() != nullptr) {
+            chosen = item;
+            break;
+        }
+    }
+    ASSERT_NE(chosen, nullptr);
+    std::vector<int> expected;
+    PostOrder(chosen->GetFirstChild(), expected);
+    sNamedItem::s_deleted.clear();
+    sNamedItem::s_sawChildren = false;
+    chosen->DeleteChildren();
+    EXPECT_EQ(sNamedItem::s_deleted, expected);
+    EXPECT_TRUE(chosen->GetFirstChild() == nullptr && chosen->GetLastChild() == nullptr);
+    ExpectConsistent(tree.GetFirst(), tree.GetLast(), nullptr);
+
+    // The derived part of a directly deleted item ends first (its destructor runs before
+    // the base's); its children then go in the usual order.
+    cTreeItem* direct = tree.GetFirst()->GetNextSibling();
+    ASSERT_NE(direct, nullptr);
+    expected = {IdOf(direct)};
+    PostOrder(direct->GetFirstChild(), expected);
+    sNamedItem::s_deleted.clear();
+    delete direct;
+    EXPECT_EQ(sNamedItem::s_deleted, expected);
+    ExpectConsistent(tree.GetFirst(), tree.GetLast(), nullptr);
+
+    expected.clear();
+    PostOrder(tree.GetFirst(), expected);
+    sNamedItem::s_deleted.clear();
+    tree.DeleteAll();
+    EXPECT_EQ(sNamedItem::s_deleted, expected);
+    EXPECT_FALSE(sNamedItem::s_sawChildren);
+    EXPECT_TRUE(tree.GetFirst() == nullptr && tree.GetLast() == nullptr);
+}
 
 TEST(ItemTree, DeletesAMillionDeepChainWithoutRecursion)
 {

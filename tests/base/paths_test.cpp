@@ -158,3 +158,20 @@ TEST(MatchWildcardList, AdversarialPatternsEnd)
         EXPECT_EQ(MatchWildcardList(name.c_str(), pattern.c_str()), expected);
     }
 }
+
+TEST(CleanPathText, QuotesBackslashesAndTrailingBlanks)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"\"C:\\x\\y\"", u"C:/x/y"}, {u"\"/tmp/a b\"  ", u"/tmp/a b"}, {u"\"\"", u""},
+        {u"\"\"x", u"\"x"}, {u"/a/\"b\"", u"/a/\"b"}, {u"  /lead stays", u"  /lead stays"},
+        {u"/x \" \"\" ", u"/x"}, {u"\\\\server\\share", u"//server/share"}, {u"\"", u""},
+        {u"   ", u""}, {u"\" \"", u""}, {nullptr, u""}};
+    for (const auto& [text, expected] : cases) {
+        _guardchar<char16_t> holder;
+        ASSERT_TRUE(holder.Assign(text));
+        CleanPathText(holder);
+        // Cleaned to nothing, the text is empty in the holder's sense too.
+        EXPECT_EQ(holder.Get() == nullptr ? u"" : std::u16string(holder.Get()), expected);
+        EXPECT_EQ(holder.IsEmpty(), *expected == 0);
+    }
+}

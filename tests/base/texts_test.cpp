@@ -106,3 +106,66 @@ TEST(Texts, ToLowerCharMatchesUnicodeData)
         ASSERT_EQ(u32(ToLowerChar(char16_t(unit))), u32(expected[unit])) << std::hex << unit;
     }
 }
+
+// The empty text is null, whatever made it empty; lengths are taken as given but never
+// past a terminator.
+TEST(GuardChar, EmptyTextsAndLengths)
+{
+    _guardchar<char16_t> text;
+    EXPECT_EQ(text.Get(), nullptr);
+    EXPECT_EQ(text.GetOrEmpty()[0], 0);
+    for (const char16_t* empty : {u"", static_cast<const char16_t*>(nullptr)}) {
+        ASSERT_TRUE(text.Assign(u"x") && text.Assign(empty));
+        EXPECT_EQ(text.Get(), nullptr);
+    }
+    ASSERT_TRUE(text.AssignN(u"abc", 0) && text.Append(u""));
+    EXPECT_EQ(text.Get(), nullptr);
+    _guardchar<char> narrow;
+    const char unterminated[4] = {'w', 'x', 'y', 'z'}; // only n units may be read
+    const std::tuple<const char*, int, const char*> cuts[] = {
+        {"abcdef", 3, "abc"}, {unterminated, 4, "wxyz"}, {"ab\0cd", 5, "ab"}};
+    for (const auto& [source, count, expected] : cuts) {
+        ASSERT_TRUE(narrow.AssignN(source, size_t(count)));
+        EXPECT_STREQ(narrow.Get(), expected);
+    }
+    // Sizes whose byte count overflows, or that no machine has, fail without throwing.
+    EXPECT_EQ(text.Allocate(0), nullptr);
+    EXPECT_EQ(text.Allocate(SIZE_MAX / 2), nullptr);
+    EXPECT_EQ(text.Allocate(size_t(1) << 60), nullptr);
+    char16_t* room = text.Allocate(4);
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(room[4], 0);
+    std::copy_n(u"abcd", 4, room);
+    text.Truncate(2);
+    EXPECT_EQ(std::u16string(text.Get()), u"ab");
+    text.Truncate(0);
+    EXPECT_EQ(text.Get(), nullptr);
+}
+
+TEST(Texts, CopyWideToBufferBoundsAndLengths)
+{
+    struct sCase
+    {
+        const char16_t* source;
+        i64 length;
+        size_t capacity;
+        size_t copied;
+    } const cases[] = {
+        {u"abcdefgh", -1, 6, 5}, {u"abc", -1, 1, 0}, {nullptr, 3, 6, 0},
+        {u"ab\0cd", 5, 6, 5}, // an explicit length is taken as it stands, terminators included
+        {u"abcdef", 2, 6, 2}, {u"abcdefgh", 8, 3, 2},
+    };
+    for (const sCase& c : cases) {
+        char16_t buffer[7];
+        std::fill_n(buffer, 7, u'#');
+        EXPECT_EQ(CopyWideToBuffer(c.source, c.length, buffer, c.capacity), c.copied) << c.copied;
+        EXPECT_EQ(std::u16string(buffer, c.copied), c.source ? std::u16string(c.source, c.copied) : u"");
+        EXPECT_EQ(buffer[c.copied], 0);
+        EXPECT_EQ(buffer[c.capacity], u'#');
+    }
+    // Capacity 0 and a null buffer write nothing, not even a terminator.
+    char16_t buffer[2] = {u'#', u'#'};
+    EXPECT_EQ(CopyWideToBuffer(u"abc", -1, buffer + 1, 0), 0u);
+    EXPECT_EQ(CopyWideToBuffer(u"abc", -1, nullptr, 6), 0u);
+    EXPECT_TRUE(buffer[0] == u'#' && buffer[1] == u'#');
+}

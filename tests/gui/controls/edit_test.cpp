@@ -206,4 +206,48 @@ TEST_F(EditTest, Picture)
     qeltest::ExpectMatchesGolden(*canvas, "edit.png");
 }
 
+// A refused maximum changes nothing; SetTextN keeps the cap without splitting a pair;
+// ClearText and SetMaxLength reset caret and selection (the next unit lands in the
+// text); SelectAll from a selection at 0 selects everything, not the complement.
+TEST_F(EditTest, MaximumClearingAndSelectAll)
+{
+    Place(u"a[bc]|");
+    EXPECT_FALSE(edit.SetMaxLength(-1) || edit.SetMaxLength(cEditChild::kMaxLengthLimit + 1) || edit.SetMaxLength(0x7FFFFFFF));
+    EXPECT_EQ(Show(), u"a[bc]|");
+    edit.ClearText();
+    host->TypeText(u"x");
+    Place(u"x[y]|");
+    ASSERT_TRUE(edit.SetMaxLength(5));
+    host->TypeText(u"k");
+    EXPECT_EQ(Show(), u"k|");
+    for (const char16_t* state : {u"|[abc]de", u"[abcde]|", u"a|[b]cde"}) {
+        Place(state);
+        edit.SelectAll();
+        EXPECT_EQ(Show(), u"[abcde]|");
+    }
+    ASSERT_TRUE(edit.SetTextN((std::u16string(cEditChild::kMaxLengthLimit - 1, u'a') + u"😀b").c_str(), -1));
+    EXPECT_EQ(edit.GetLength(), cEditChild::kMaxLengthLimit - 1);
+}
+
+// Split at each glyph's middle from the text start at x 2 (ties left), a pair being one
+// 10-pixel glyph; double clicks select the run under the point.
+TEST_F(EditTest, HitTestAndDoubleClickTables)
+{
+    ASSERT_TRUE(edit.SetTextN(u"abcdef😀", -1));
+    for (i32 x = 0; x < 60; ++x) {
+        const i32 along = std::max(x - 2, 0);
+        EXPECT_EQ(edit.IndexAt(x), along < 30 ? (along + 2) / 5 : (along <= 35 ? 6 : 8)) << x;
+    }
+    ASSERT_TRUE(edit.SetTextN(u"  ab cd ", -1));
+    const char16_t* runs[] = {u"[  ]|ab cd ", u"[  ]|ab cd ", u"  [ab]| cd ", u"  [ab]| cd ",
+                              u"  ab[ ]|cd ", u"  ab [cd]| ", u"  ab [cd]| ", u"  ab cd[ ]|"};
+    for (i32 x = 2; x < 60; x += 5) {
+        host->AdvanceTime(1000);
+        host->Click(10 + x, 20);
+        host->Click(10 + x, 20);
+        // Past the end of a text that ends blank nothing is selected.
+        EXPECT_EQ(Show(), (x - 2) / 5 < 8 ? runs[(x - 2) / 5] : u"  ab cd |") << x;
+    }
+}
+
 } // namespace

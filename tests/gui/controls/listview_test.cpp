@@ -347,4 +347,60 @@ TEST_F(ListViewPaintTest, UnfocusedScrolledAndEmptyLists)
     ExpectGolden("listview_empty.png");
 }
 
+// Rows in order of creation at 21, 38, ...; an item without a cell in an added column
+// leaves a 13-pixel gap; batches defer the layout.
+TEST_F(ListViewTest, LayoutPlacesRowsInCreationOrder)
+{
+    list.BeginUpdate();
+    ASSERT_TRUE(list.SetCell(5, 0, u"five", -1, 0));
+    ASSERT_TRUE(list.SetCell(2, 0, u"two", -1, 0));
+    ASSERT_TRUE(list.SetCell(7, 9, u"unseen", -1, 0));
+    ASSERT_TRUE(list.SetCell(3, 2, u"three", -1, 0));
+    EXPECT_FALSE(list.SetCell(-1, 0, u"negative", -1, 0));
+    EXPECT_EQ(list.GetRowTop(5), -1);
+    EXPECT_TRUE(list.EndUpdate(false));
+    EXPECT_FALSE(list.EndUpdate(false));
+    EXPECT_EQ(list.GetDisplayOrder(), (std::vector<i32>{5, 2, 7, 3}));
+    EXPECT_EQ(list.GetRowTop(5), kFirstRowTop);
+    EXPECT_EQ(list.GetRowTop(2), kFirstRowTop + kRowHeight);
+    EXPECT_EQ(list.GetRowTop(7), -1);
+    EXPECT_EQ(list.GetRowTop(3), kFirstRowTop + 2 * kRowHeight + 13);
+    EXPECT_EQ(list.GetContentHeight(), kFirstRowTop + 3 * kRowHeight + 13);
+    // A 16-pixel icon makes a row 20 high; the user value 0 keeps the stored one.
+    auto icon = qeltest::SolidPicture(0xFF2060C0, 16, 16);
+    sImageList images;
+    images.Set(4, icon.get());
+    list.SetImageLists(&images, nullptr, nullptr);
+    ASSERT_TRUE(list.SetCell(5, 1, u"5", 4, 77));
+    ASSERT_TRUE(list.SetCell(5, 1, nullptr, 4, 0));
+    EXPECT_EQ(list.GetCellData(5, 1), 77u);
+    EXPECT_EQ(list.GetRowTop(2), kFirstRowTop + 20);
+    list.ShowHeader(false);
+    EXPECT_EQ(list.GetRowTop(5), 1);
+}
+
+// 100 rows in a view of 100 pixels under the header: Page Down moves 5 rows; every key
+// keeps the current row wholly in the view below the header, and at the end of the
+// range the last row ends at the view's bottom.
+TEST_F(ListViewTest, NavigationKeepsTheCurrentRowInView)
+{
+    list.SetBounds(kListX, kListY, 300, kFirstRowTop + 100);
+    Fill(100);
+    const sRect view = list.GetViewRect();
+    ASSERT_EQ(view.height, 100);
+    host->KeyDown(kVkDown);
+    host->KeyDown(kVkPageDown);
+    EXPECT_EQ(list.GetCurrentItemId(), 5);
+    std::mt19937 random(1001);
+    const i32 keys[] = {kVkUp, kVkDown, kVkHome, kVkEnd, kVkPageUp, kVkPageDown};
+    for (i32 round = 0; round < 300; ++round) {
+        host->KeyDown(keys[random() % 6]);
+        const i64 top = i64(list.GetRowTop(list.GetCurrentItemId())) - list.GetScrollY();
+        ASSERT_TRUE(top >= view.y && top + kRowHeight <= view.Bottom()) << round << ": " << top;
+    }
+    host->KeyDown(kVkEnd);
+    EXPECT_EQ(list.GetRowTop(99) + kRowHeight - list.GetScrollY(), view.Bottom());
+    EXPECT_EQ(list.GetScrollY(), list.GetScrollMaxY());
+}
+
 } // namespace

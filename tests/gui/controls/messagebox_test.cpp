@@ -13,19 +13,6 @@ namespace {
 
 using tScript = std::function<void(cHeadlessHost&, cWindowTranslator&)>;
 
-// The labels of the message lines, the icon label last, in the client panel.
-std::vector<cStaticElement*> Labels(cWindowTranslator& window)
-{
-    auto* form = dynamic_cast<cCustomForm*>(window.GetRoot());
-    std::vector<cStaticElement*> labels;
-    for (cChildElement* child : form->GetClientPanel()->GetChildren()) {
-        if (auto* label = dynamic_cast<cStaticElement*>(child)) {
-            labels.push_back(label);
-        }
-    }
-    return labels;
-}
-
 cToolBarChild* ToolBar(cWindowTranslator& window)
 {
     for (cChildElement* child : window.GetRoot()->GetChildren()) {

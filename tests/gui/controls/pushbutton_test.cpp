@@ -113,4 +113,58 @@ TEST_F(ButtonTest, EnterAndSpacePressTheFocusedButton)
     EXPECT_EQ(form.okCount, 1);
 }
 
+// State 5 does not exist; kKeepColour leaves one of the pair.
+TEST_F(ButtonTest, StateColoursKeepWhatIsNotGiven)
+{
+    cButtonChild button;
+    form.AttachChild(&button, 20, 20, 40, 24);
+    button.SetStateColours(5, 0x0000FF, 0x0000FF);
+    button.SetStateColours(kButtonNormal, kKeepColour, 0x00FF00);
+    button.Invalidate();
+    host->Pump();
+    EXPECT_EQ(Pixel(&button, 0, 0), ThemePixel(53));
+    EXPECT_EQ(Pixel(&button, 39, 23), 0xFF00FF00u);
+}
+
+// A 60-pixel caption in a 40-pixel button keeps "abc" and the dots: 30 pixels of room
+// from x 5, six blocks; nothing is drawn behind them.
+TEST_F(ButtonTest, LongCaptionIsCutWithDots)
+{
+    cButtonChild button;
+    form.AttachChild(&button, 20, 20, 40, 24);
+    ASSERT_TRUE(button.SetCaption(u"abcdefghijkl"));
+    host->Pump();
+    EXPECT_EQ(std::u16string(button.GetText()), u"abcdefghijkl");
+    EXPECT_EQ(Pixel(&button, 5 + 5 * 5, 10), kBlack);
+    for (i32 x = 34; x < 38; ++x) {
+        EXPECT_NE(Pixel(&button, x, 10), kBlack) << x;
+    }
+}
+
+// A disabled fill replaces the greyed one; a transparent button draws no background when
+// normal or disabled, but does when hovered.
+TEST_F(ButtonTest, DisabledFillAndTransparency)
+{
+    cButtonChild button;
+    form.AttachChild(&button, 20, 20, 40, 24);
+    button.SetFillColour(0x000000, true);
+    button.SetStyle(kStyleFramedFill, true);
+    button.Disable();
+    button.SetDisabledFillColour(0x0000FF, true);
+    host->Pump();
+    EXPECT_EQ(Pixel(&button, 1, 1), 0xFFFF0000u);
+    button.Enable();
+
+    button.SetFillColour(0x00FFFF, true);
+    button.SetTransparent(true);
+    for (u32 style = kStyleRaised; style <= kStyleFilled; ++style) {
+        button.SetStyle(style, true);
+        host->Pump();
+        EXPECT_EQ(Pixel(&button, 0, 0), ThemePixel(0)) << "style " << style;
+    }
+    host->MouseMove(30, 30);
+    host->Pump();
+    EXPECT_EQ(Pixel(&button, 0, 0), 0xFFFFFF00u) << "a hovered transparent button draws";
+}
+
 } // namespace

@@ -176,4 +176,30 @@ public:
     sPoint m_outside{1, 1};
 };
 
+TEST_F(ModalTest, HintsOpenWithoutFocusAtTheirPlacementAndCloseWithTheirMaster)
+{
+    cCustomForm owner;
+    cWindowTranslator* ownerWindow = Open(&owner, 300, 200);
+    sRect rect;
+    {
+        cHintMaster hints;
+        ASSERT_TRUE(hints.ShowHint(&owner, u"two\nlines", {100, 100}, kHintDefaultColour, kHintDefaultColour, 1));
+        ASSERT_TRUE(host->GetWindowRect(hints.GetWindow(), rect));
+        // Test font: 5 x 13 per line, 3 pixels of padding around.
+        EXPECT_EQ(rect, (sRect{100, 100 - (2 * 13 + 6), 5 * 5 + 6, 2 * 13 + 6}));
+        EXPECT_EQ(host->GetTopWindow(), ownerWindow);
+        cCanvas* canvas = host->GetCanvas(hints.GetWindow());
+        EXPECT_EQ(canvas->GetPixels()[canvas->GetStride() * 2 + 28], PixelFromColour(0xE1FFFF));
+
+        ASSERT_TRUE(hints.ShowHint(&owner, u"x", {7, 9}, 0x000000, 0x00FF00, 0));
+        ASSERT_TRUE(host->GetWindowRect(hints.GetWindow(), rect));
+        EXPECT_EQ(rect, (sRect{7, 9, 5 + 6, 13 + 6}));
+        EXPECT_EQ(host->GetWindows().size(), 2u);
+        EXPECT_FALSE(hints.ShowHint(&owner, u"", {0, 0}, 0, 0, 0));
+        EXPECT_EQ(host->GetWindows().size(), 1u);
+        ASSERT_TRUE(hints.ShowHint(&owner, u"again", {0, 0}, 0, 0, 0));
+    }
+    EXPECT_EQ(host->GetWindows().size(), 1u);
+}
+
 } // namespace

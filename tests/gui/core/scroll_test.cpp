@@ -152,4 +152,31 @@ TEST_F(ScrollView, BarsWorkUnderTheViewsOwnCapture)
     EXPECT_FALSE(dragging.HasMouseCapture());
 }
 
+// Bar geometry of a 100 x 80 element with 400 pixels of content: arrows at 0..15 and
+// 64..79, a 48-pixel track, a 9-pixel thumb travelling 39 pixels over 320 offsets.
+TEST_F(ScrollView, TheBarsArrowsTrackAndThumbScroll)
+{
+    host->Click(90, 70);
+    EXPECT_EQ(view.GetScrollY(), 16);
+    host->Click(90, 5);
+    EXPECT_EQ(view.GetScrollY(), 0);
+    host->Click(90, 50);
+    EXPECT_EQ(view.GetScrollY(), 80);
+    host->Click(90, 17);
+    EXPECT_EQ(view.GetScrollY(), 0);
+
+    // The thumb sits at 16 + 39 x 80 / 320 = 25 for offset 80; drag it by one pixel grip.
+    view.ScrollTo(0, 80);
+    host->MouseDown(90, 26);
+    host->MouseMove(90, 26 + 13);
+    EXPECT_EQ(view.GetScrollY(), (25 + 13 - 16) * 320 / 39);
+    host->MouseMove(90, 500);
+    EXPECT_EQ(view.GetScrollY(), 320);
+    host->MouseUp(90, 500);
+    EXPECT_FALSE(view.HasMouseCapture());
+    host->MouseMove(90, 20);
+    EXPECT_EQ(view.GetScrollY(), 320);
+    EXPECT_TRUE(log.empty()) << "presses on the bar reach no child";
+}
+
 } // namespace

@@ -100,4 +100,43 @@ private:
     i32& m_destroyed;
 };
 
+TEST(Picture, ReleaseAndTakeMovePixelsWithoutCopying)
+{
+    cPictDummy source;
+    ASSERT_TRUE(source.AllocClear32(4, 3));
+    u32* pixels = source.Pixels32().GetData();
+    pixels[5] = 0x12345678;
+    source.m_pixelOption = 7;
+    source.SetDeepMapping(100.0, 3);
+    cPictDummy taker;
+    taker.TakePixels(&source);
+    EXPECT_EQ(std::pair(taker.GetWidth(), taker.GetHeight()), std::pair(4, 3));
+    EXPECT_EQ(taker.Pixels32().GetData(), pixels);
+    EXPECT_EQ(taker.m_pixelOption, 7);
+    EXPECT_EQ(taker.GetDeepDivisor(), 256.0) << "the mapping moves only with deep pixels";
+    EXPECT_EQ(source.Pixels32().GetData(), nullptr);
+    taker.TakePixels(&taker);
+    taker.TakePixels(nullptr);
+    _typebuf<u32> out;
+    ASSERT_TRUE(taker.ReleasePixels32(out));
+    EXPECT_EQ(out.GetData(), pixels);
+    EXPECT_EQ(taker.GetWidth(), 0);
+    EXPECT_FALSE(taker.ReleasePixels32(out));
+    EXPECT_EQ(out.GetData(), pixels);
+
+    // Deep pixels move with their mapping and replace a 32-bit buffer; released as 32 bits
+    // they are mapped, alpha too (65535 / 512).
+    ASSERT_TRUE(source.AllocClear64(2, 2));
+    source.Pixels64().GetData()[0] = Deep(512, 512, 512, 65535);
+    source.SetDeepMapping(512.0, 0);
+    ASSERT_TRUE(taker.AllocClear32(9, 9));
+    taker.TakePixels(&source);
+    EXPECT_TRUE(taker.IsDeep());
+    EXPECT_EQ(taker.Pixels32().GetData(), nullptr);
+    ASSERT_TRUE(taker.ReleasePixels32(out));
+    EXPECT_EQ(out.GetCount(), 4);
+    EXPECT_EQ(out.GetData()[0], 0x7F010101u);
+    EXPECT_EQ(taker.Pixels64().GetData(), nullptr);
+}
+
 } // namespace

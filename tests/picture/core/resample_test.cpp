@@ -121,4 +121,48 @@ TEST(PictResample, DeepPicturesMapOrAverageOverTwoHundredFiftySix)
 
 // ---- ResizeInto ----
 
+// Worked by hand from the rule, on the blue channel:
+// enlarging 2 -> 4 takes p = 0, 0.5, 1, 1.5: src[0] (k = 0), src[0] (f = 0.5),
+// src[1]*0.5 + src[0]*0.5, src[1] (f = 0.5); columns start from buffer row 0 (the bottom);
+// reducing 3 -> 2 (step 1.5): [0, 1.5) = (s0 + 0.5 s1) / 1.5, [1.5, 3) = (0.5 s1 + s2) / 1.5,
+// and a width-only change resamples each row alone.
+TEST(ResizeInto, WorkedExamplesOfTheOneDimensionalRule)
+{
+    struct sCase
+    {
+        i32 w, h;
+        std::vector<u32> blues;
+        i32 toW, toH;
+        std::vector<u32> expected;
+    };
+    const sCase kCases[] = {
+        {2, 1, {10, 30}, 4, 1, {10, 10, 20, 30}},
+        {1, 2, {10, 30}, 1, 4, {10, 10, 20, 30}},
+        {3, 1, {0, 30, 90}, 2, 1, {10, 70}},
+        {3, 2, {0, 30, 90, 90, 30, 0}, 2, 2, {10, 70, 70, 10}},
+    };
+    for (const sCase& c : kCases) {
+        cPictDummy picture;
+        ASSERT_TRUE(picture.AllocPixels32(c.w, c.h));
+        for (size_t i = 0; i < c.blues.size(); ++i) {
+            picture.Pixels32().GetData()[i] = 0xFF000000 | c.blues[i];
+        }
+        cPictDummy out;
+        ASSERT_TRUE(picture.ResizeInto(c.toW, c.toH, &out));
+        std::vector<u32> expected;
+        for (u32 blue : c.expected) {
+            expected.push_back(0xFF000000 | blue);
+        }
+        EXPECT_EQ(PixelsOf(out), expected) << c.w << "x" << c.h << " to " << c.toW << "x" << c.toH;
+    }
+    // Positions are sums of repeated additions: with 3 -> 10 the sum reaches 1.5 exactly at
+    // the sixth sample (0.3 added five times), where f = 0.5 takes src[1] as it is.
+    cPictDummy picture;
+    ASSERT_TRUE(picture.AllocPixels32(3, 1));
+    std::copy_n(std::begin({0xFF000000u, 0xFF000064u, 0xFF0000C8u}), 3, picture.Pixels32().GetData());
+    cPictDummy wider;
+    ASSERT_TRUE(picture.ResizeInto(10, 1, &wider));
+    EXPECT_EQ(PixelsOf(wider)[5], 0xFF000064u);
+}
+
 } // namespace

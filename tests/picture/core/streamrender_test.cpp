@@ -84,4 +84,31 @@ TEST(StreamRender, InterlacedAndPlainTwinsStreamTheSameThumbnail)
     }
 }
 
+// Zoom is capped at 1 and must be positive; the pan is clamped to the scaled excess.
+TEST(StreamRender, ZoomAndPanAreClamped)
+{
+    sTargetBuffer buffer(10, 10);
+    buffer.Zoom(2.0, 5, -3);
+    cStreamer picture;
+    ASSERT_TRUE(BeginStream(picture, 30, 20, buffer));
+    EXPECT_EQ(buffer.target.zoom, 1.0);
+    EXPECT_EQ(std::pair(buffer.target.panX, buffer.target.panY), std::pair(5, 0));
+    // At scale 1 the pan moves the image: source (5, 0) lands on the first column.
+    EXPECT_TRUE(picture.StreamPixel(5, 0, 0xFFABCDEF));
+    EXPECT_EQ(buffer.At(0, 0), 0xFFABCDEFu);
+    picture.EndStreamRender();
+
+    buffer.Zoom(0.5, 1000, 3);
+    ASSERT_TRUE(BeginStream(picture, 40, 12, buffer));
+    EXPECT_EQ(buffer.target.panX, 10); // 20 scaled columns - 10 shown
+    EXPECT_EQ(buffer.target.panY, 0);  // 6 scaled rows fit
+    picture.EndStreamRender();
+
+    buffer.target.zoom = 0.0;
+    ASSERT_TRUE(picture.SetTarget(&buffer.target));
+    EXPECT_FALSE(picture.BeginStreamRender());
+    EXPECT_FALSE(picture.StreamPixel(0, 0, 1));
+    EXPECT_FALSE(picture.HasTarget());
+}
+
 } // namespace
