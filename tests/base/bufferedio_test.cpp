@@ -104,3 +104,31 @@ TEST(MemBufferedIO, ConcurrentReadersEachGetWholeRecordsOnce)
         ASSERT_EQ(all[index], index);
     }
 }
+
+// Ownership decides who deletes the inner stream: a refused owned target is deleted, not
+// leaked; a borrowed one outlives the cache; attaching again lets an owned one go.
+TEST(MemBufferedIO, AttachFailsCleanlyAndOwnershipDecidesWhoDeletes)
+{
+    struct cTrackedTarget : cMemIOTarget
+    {
+        explicit cTrackedTarget(int* deleted) : m_deleted(deleted) {}
+        ~cTrackedTarget() override { ++*m_deleted; }
+        int* m_deleted;
+    };
+    int deleted = 0;
+    cTrackedTarget borrowed(&deleted);
+    {
+        cMemBufferedIO cache;
+        EXPECT_FALSE(cache.Attach(nullptr, 100) || cache.IsOpen());
+        EXPECT_FALSE(cache.Attach(new cTrackedTarget(&deleted), 0, StreamOwnership::Owned));
+        EXPECT_EQ(deleted, 1);
+        ASSERT_TRUE(cache.Attach(new cTrackedTarget(&deleted), 100, StreamOwnership::Owned));
+        ASSERT_TRUE(cache.Attach(&borrowed, 100));
+        EXPECT_EQ(deleted, 2);
+        cache.Close();
+        u8 byte;
+        EXPECT_FALSE(cache.IsOpen() || cache.Read(&byte, 1) != 0);
+        ASSERT_TRUE(cache.Attach(new cTrackedTarget(&deleted), 100, StreamOwnership::Owned));
+    }
+    EXPECT_EQ(deleted, 3);
+}

@@ -21,6 +21,16 @@ using qeltest::ReadText;
 using qeltest::RunCommand;
 using qeltest::ShellQuote;
 
+std::string FileMode(const std::string& path)
+{
+    return RunCommand("stat -c %a " + ShellQuote(path));
+}
+
+std::string FolderFiles(const std::string& folder)
+{
+    return RunCommand("LC_ALL=C ls -A " + ShellQuote(folder));
+}
+
 // tools/qelc.py, the second implementation of the file layout.
 std::string Qelc(const std::string& arguments, int* status = nullptr)
 {
@@ -221,4 +231,53 @@ TEST(ConfigPair, ConcurrentAccessAndSaves)
         EXPECT_TRUE(reread.GetInt32(own.c_str(), saved) && pair.GetInt32(own.c_str(), held));
         EXPECT_EQ(saved, held);
     }
+}
+
+// File modes by store kind, and every way a save can fail: the values stay in memory, the
+// keys that can be written are, and a file the reader would refuse is never written.
+TEST(ConfigStore, FileModesAndFailedSaves)
+{
+    cScratchFolder folder;
+    cCIAppConfig user(folder.PathOf("a/b/user"), kConfigPerUser);
+    ASSERT_TRUE(user.SetString("installer/temp", u"/tmp") && user.Save());
+    EXPECT_EQ(FileMode(folder.PathOf("a/b/user/installer.qelc")), "600\n");
+    EXPECT_EQ(FileMode(folder.PathOf("a/b/user")), "700\n");
+    ::mkdir(folder.PathOf("machine").c_str(), 0755);
+    cCIAppConfig machine(folder.PathOf("machine"), kConfigMachineWide);
+    ASSERT_TRUE(machine.SetInt32("install/x", 1) && machine.Save());
+    EXPECT_EQ(FileMode(folder.PathOf("machine/install.qelc")), "644\n");
+    // The machine-wide folder is never made by us.
+    cCIAppConfig absent(folder.PathOf("nowhere"), kConfigMachineWide);
+    ASSERT_TRUE(absent.SetInt32("install/x", 1));
+    EXPECT_FALSE(absent.Save());
+    EXPECT_FALSE(qeltest::PathExists(folder.PathOf("nowhere")));
+
+    folder.MakeFile("file", std::string("x"));
+    cCIAppConfig blocked(folder.PathOf("file/sub"), kConfigPerUser);
+    ASSERT_TRUE(blocked.SetInt32("install/x", 3));
+    i32 value = 0;
+    EXPECT_TRUE(blocked.GetInt32("install/x", value) && value == 3);
+    EXPECT_FALSE(blocked.Save());
+
+    // A key too long for a file name fails alone; the other keys are still written.
+    cCIAppConfig other(folder.PathOf("ok"), kConfigPerUser);
+    std::string longKey;
+    for (int index = 0; index < 100; ++index) {
+        longKey += "\xc3\xa9";
+    }
+    ASSERT_TRUE(other.SetInt32((longKey + "/x").c_str(), 1) && other.SetInt32("short/x", 2));
+    EXPECT_FALSE(other.Save());
+    EXPECT_EQ(FolderFiles(folder.PathOf("ok")), "short.qelc\n");
+
+    // Two values that fit alone but not together in one file: the old file stays.
+    cCIAppConfig big(folder.PathOf("big"), kConfigPerUser);
+    ASSERT_TRUE(big.SetInt32("big/small", 1) && big.Save());
+    const std::string saved = ReadText(folder.PathOf("big/big.qelc"));
+    const std::string half(9 << 20, 'x');
+    EXPECT_FALSE(big.SetBytes("big/whole", std::string((16 << 20) + 1, 'x').data(), (16 << 20) + 1));
+    ASSERT_TRUE(big.SetBytes("big/a", half.data(), u32(half.size())) &&
+                big.SetBytes("big/b", half.data(), u32(half.size())));
+    EXPECT_FALSE(big.Save());
+    EXPECT_TRUE(ReadText(folder.PathOf("big/big.qelc")) == saved);
+    EXPECT_EQ(FolderFiles(folder.PathOf("big")), "big.qelc\n");
 }

@@ -157,3 +157,45 @@ TEST(FileIO, CloseFromAnotherThreadStopsAReaderWithoutForeignData)
         EXPECT_FALSE(file.IsOpen());
     }
 }
+
+TEST(FileIO, ModesUmaskCloseOnExecAndAFullDevice)
+{
+    cScratchFolder folder;
+    const std::string missing = folder.PathOf("missing");
+    cFileIO file;
+    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::Read));
+    EXPECT_FALSE(file.Create(missing.c_str(), FileMode::ReadWrite)); // must not create
+    EXPECT_FALSE(qeltest::PathExists(missing) || file.IsOpen());
+    const std::string path = folder.MakeFile("existing", std::vector<u8>{1, 2, 3, 4});
+    const u8 byte = 9;
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::Read));
+    EXPECT_EQ(file.GetSize(), 4u);
+    EXPECT_FALSE(file.WriteExact(&byte, 1) || file.SetSize(0)) << "opened for reading only";
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::ReadWrite) && file.Seek(4) && file.WriteExact(&byte, 1));
+    file.Close();
+    EXPECT_EQ(ReadFileBytes(path), (std::vector<u8>{1, 2, 3, 4, 9}));
+    ASSERT_TRUE(file.Create(path.c_str(), FileMode::CreateReadWrite));
+    EXPECT_EQ(file.GetSize(), 0u) << "an existing file is emptied";
+    EXPECT_FALSE(file.Create(folder.PathOf("").c_str(), FileMode::Read)) << "a folder";
+    EXPECT_FALSE(file.Create(static_cast<const char*>(nullptr), FileMode::Read));
+    // Every operation on a closed stream fails quietly.
+    u8 out;
+    EXPECT_FALSE(file.IsOpen() || file.Read(&out, 1) != 0 || file.Write(&byte, 1) != 0 || file.Seek(0) ||
+                 file.SeekFromEnd(0) || file.SetSize(0) || file.GetSize() != 0);
+
+    const mode_t previous = ::umask(027);
+    const bool created = file.Create(folder.PathOf("masked").c_str(), FileMode::CreateReadWrite);
+    ::umask(previous);
+    ASSERT_TRUE(created);
+    struct stat info;
+    ASSERT_EQ(::stat(folder.PathOf("masked").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    // A shell started now must not inherit the descriptor.
+    EXPECT_EQ(qeltest::RunCommand("ls -l /proc/$$/fd | grep -c masked"), "0\n");
+    EXPECT_FALSE(file.Seek(u64(INT64_MAX) + 1)) << "beyond off_t";
+
+    QEL_REQUIRE(qeltest::PathExists("/dev/full"), "/dev/full");
+    ASSERT_TRUE(file.Create("/dev/full", FileMode::ReadWrite));
+    EXPECT_FALSE(file.WriteExact(&byte, 1));
+    EXPECT_EQ(file.Write(&byte, 1), 0u);
+}

@@ -1,5 +1,7 @@
 #include "base/lists.h"
 
+#include "allocation_failure.h"
+#include "base/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +11,26 @@
 
 namespace {
 
+// A box of a document: deleted through the base's virtual destructor.
+struct sBoxBase
+{
+    virtual ~sBoxBase() = default;
+};
+struct sCountedBox : sBoxBase
+{
+    static inline int s_live = 0;
+    sCountedBox() { ++s_live; }
+    ~sCountedBox() override { --s_live; }
+};
+
 // Records the order of deletion and whether an item still saw children at that moment.
+struct sNamedListItem : cListItem
+{
+    int m_id;
+    explicit sNamedListItem(int id) : m_id(id) {}
+    ~sNamedListItem() override;
+};
+
 struct sNamedItem : cTreeItem
 {
     static inline std::vector<int> s_deleted;
@@ -22,6 +43,8 @@ struct sNamedItem : cTreeItem
         s_deleted.push_back(m_id);
     }
 };
+
+sNamedListItem::~sNamedListItem() { sNamedItem::s_deleted.push_back(m_id); }
 
 int IdOf(const cTreeItem* item) { return static_cast<const sNamedItem*>(item)->m_id; }
 
@@ -56,6 +79,64 @@ void PostOrder(const cTreeItem* first, std::vector<int>& order)
 }
 
 } // namespace
+
+// Pointer entries are deleted through their base, by DeleteAll and by the destructor;
+// a refused append leaves the list unchanged and the entry with the caller.
+TEST(LinkList, OwnsPointerEntriesAndSurvivesAllocationFailure)
+{
+    sCountedBox::s_live = 0;
+    sCountedBox refused;
+    {
+        _linklist<sBoxBase*> boxes;
+        std::vector<sBoxBase*> made;
+        for (int i = 0; i < 5; ++i) {
+            made.push_back(new sCountedBox);
+            ASSERT_TRUE(boxes.Append(made.back()));
+        }
+        EXPECT_EQ(std::vector<sBoxBase*>(boxes.begin(), boxes.end()), made);
+        boxes.DeleteAll();
+        EXPECT_TRUE(sCountedBox::s_live == 1 && boxes.IsEmpty());
+        ASSERT_TRUE(boxes.Append(new sCountedBox));
+        cAllocationFailureScope failing(0);
+        EXPECT_FALSE(boxes.Append(&refused));
+        _linklist<_guardchar<char16_t>> lines;
+        EXPECT_EQ(lines.AddNew(), nullptr);
+        EXPECT_TRUE(lines.IsEmpty());
+    }
+    EXPECT_EQ(sCountedBox::s_live, 1);
+    _linklist<_guardchar<char16_t>> lines;
+    for (const char16_t* text : {u"first", u"", u"third"}) {
+        _guardchar<char16_t>* line = lines.AddNew();
+        ASSERT_TRUE(line != nullptr && line->IsEmpty() && line->Assign(text));
+    }
+    std::vector<std::u16string> seen;
+    for (const _guardchar<char16_t>& line : lines) {
+        seen.emplace_back(line.GetOrEmpty());
+    }
+    EXPECT_EQ(seen, (std::vector<std::u16string>{u"first", u"", u"third"}));
+}
+
+TEST(ItemList, AppendsInOrderAndDeletesEveryItem)
+{
+    sNamedItem::s_deleted.clear();
+    {
+        sItemList list;
+        for (int id = 1; id <= 4; ++id) {
+            list.Append(new sNamedListItem(id));
+        }
+        std::vector<int> ids;
+        for (cListItem* item = list.GetHead(); item != nullptr; item = item->GetNext()) {
+            ids.push_back(static_cast<sNamedListItem*>(item)->m_id);
+        }
+        EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_EQ(static_cast<sNamedListItem*>(list.GetTail())->m_id, 4);
+        list.DeleteAll();
+        EXPECT_EQ(sNamedItem::s_deleted, (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_TRUE(list.GetHead() == nullptr && list.GetTail() == nullptr);
+        list.Append(new sNamedListItem(5));
+    }
+    EXPECT_EQ(sNamedItem::s_deleted.back(), 5);
+}
 
 // A random tree built with every insert form; DeleteChildren and DeleteAll delete each
 // child's subtree before the child, and deleting an item directly takes it out.

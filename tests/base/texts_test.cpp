@@ -169,3 +169,27 @@ TEST(Texts, CopyWideToBufferBoundsAndLengths)
     EXPECT_EQ(CopyWideToBuffer(u"abc", -1, nullptr, 6), 0u);
     EXPECT_TRUE(buffer[0] == u'#' && buffer[1] == u'#');
 }
+
+// Assigning or appending a text's own units, copies and moves.
+TEST(GuardChar, AliasingCopiesAndMoves)
+{
+    _guardchar<char16_t> text;
+    ASSERT_TRUE(text.Assign(u"hello"));
+    ASSERT_TRUE(text.Assign(text.Get() + 2));
+    ASSERT_TRUE(text.Append(text.Get()));
+    EXPECT_EQ(std::u16string(text.Get()), u"llollo");
+    _guardchar<char> first;
+    ASSERT_TRUE(first.Assign("one"));
+    _guardchar<char> copy(first);
+    ASSERT_TRUE(first.Assign("two"));
+    EXPECT_STREQ(copy.Get(), "one");
+    copy = first;
+    _guardchar<char>& same = copy;
+    copy = same; // self-assignment keeps the text
+    EXPECT_STREQ(copy.Get(), "two");
+    _guardchar<char> moved(std::move(first));
+    EXPECT_EQ(first.Get(), nullptr);
+    copy = std::move(moved);
+    EXPECT_STREQ(copy.Get(), "two");
+    EXPECT_EQ(moved.Get(), nullptr);
+}

@@ -167,4 +167,45 @@ TEST_F(ButtonTest, DisabledFillAndTransparency)
     EXPECT_EQ(Pixel(&button, 0, 0), 0xFFFFFF00u) << "a hovered transparent button draws";
 }
 
+TEST_F(ButtonTest, MeasureWidthCountsCaptionPictureAndLayout)
+{
+    auto sixteen = SolidPicture(kGreen, 16, 16);
+    auto wide = SolidPicture(kGreen, 40, 8);
+    struct sCase
+    {
+        const char16_t* caption;
+        const cPicture* picture;
+        u32 layout;
+        const cFontObject* font;
+        i32 width;
+    };
+    const sCase cases[] = {
+        {u"Ok", sixteen.get(), kPictureLeft, nullptr, 10 + 27 + 5},
+        {nullptr, sixteen.get(), kPictureLeft, nullptr, 16 + 11},
+        {u"Cancel", nullptr, kPictureLeft, nullptr, 30 + 10},
+        {u"Ok", wide.get(), kPictureAbove, nullptr, 46},
+        {u"abcdefghijkl", wide.get(), kPictureAbove, nullptr, 70},
+        {u"Ok", nullptr, kPictureLeft, GetBoldUiFont(), 12 + 10},
+    };
+    for (const sCase& c : cases) {
+        i32 width = -1;
+        ASSERT_TRUE(cButtonChild::MeasureWidth(&form, c.caption, c.picture, c.layout, c.font, width));
+        EXPECT_EQ(width, c.width);
+    }
+    cButtonChild loose;
+    i32 width = -1;
+    EXPECT_FALSE(cButtonChild::MeasureWidth(&loose, u"Ok", nullptr, kPictureLeft, nullptr, width));
+    EXPECT_TRUE(cButtonChild::MeasureWidth(&loose, nullptr, sixteen.get(), kPictureLeft, nullptr, width));
+
+    // The preferred width follows a new picture, a caption and a layout.
+    cButtonChild button;
+    form.AttachChild(&button, 0, 0, 10, 10);
+    (void)button.SetCaption(u"Ok");
+    EXPECT_EQ(button.GetPreferredWidth(), 20);
+    button.GetPictureRef(kButtonNormal).Set(sixteen.get());
+    EXPECT_EQ(button.GetPreferredWidth(), 42);
+    button.SetPictureLayout(kPictureAbove, false);
+    EXPECT_EQ(button.GetPreferredWidth(), 22);
+}
+
 } // namespace

@@ -115,4 +115,39 @@ TEST_F(LabelTest, LinkPostsOnLeftReleaseWhileEnabled)
 
 }
 
+TEST_F(LabelTest, SettersRedrawOnlyOnChange)
+{
+    qeltest::cPaintCounting<cStaticElement> label;
+    form.AttachChild(&label, 0, 0, 50, 20);
+    host->Pump();
+    auto paintsAfter = [&](auto change) {
+        label.paints = 0;
+        change();
+        host->Pump();
+        return label.paints;
+    };
+    EXPECT_EQ(label.GetLabelFont(), label.GetDefaultFont());
+    EXPECT_EQ(paintsAfter([&] { label.SetFont(nullptr); }), 0);
+    EXPECT_EQ(label.GetLabelFont(), label.GetDefaultFont());
+    EXPECT_EQ(paintsAfter([&] { label.SetFont(label.GetBoldFont()); }), 1);
+    EXPECT_EQ(paintsAfter([&] { label.SetFont(nullptr); }), 1);
+    EXPECT_EQ(label.GetLabelFont(), label.GetDefaultFont());
+    EXPECT_EQ(paintsAfter([&] { label.SetColours(label.GetTextColour(), label.GetBackColour(), GetTheme()->GetColour(0)); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetBackColour(0x123456); }), 1);
+    EXPECT_EQ(paintsAfter([&] { label.SetTextMode(kTextCut); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetIndent(0); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetIndent(2); }), 1);
+    auto icon = SolidPicture(kGreen, 4, 4);
+    EXPECT_EQ(paintsAfter([&] { label.SetIcon(icon.get(), false); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetIcon(icon.get(), true); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetText(u"quiet", 0u, false); }), 0);
+    EXPECT_EQ(paintsAfter([&] { label.SetText(u"loud", 0u, true); }), 1);
+
+    _guardchar<char16_t> copy;
+    ASSERT_TRUE(label.CopyText(copy));
+    EXPECT_EQ(std::u16string(copy.GetOrEmpty()), u"loud");
+    label.ClearText();
+    EXPECT_EQ(label.GetText()[0], 0);
+}
+
 } // namespace

@@ -12,6 +12,8 @@
 
 namespace {
 
+using qeltest::SolidPicture;
+
 class ToolBarTest : public qeltest::cFormTest
 {
 protected:
@@ -29,7 +31,8 @@ protected:
         }
     }
 
-    cToolBarChild bar;
+    // Its paints tell when it lays out.
+    qeltest::cPaintCounting<cToolBarChild> bar;
 };
 
 TEST_F(ToolBarTest, RefusedAndFailedButtonsLeaveNoTrace)
@@ -156,6 +159,56 @@ TEST_F(ToolBarTest, RemoveAllButtonsTakesTheOverflowAlong)
     EXPECT_EQ(size, (sSize{0, 0}));
     EXPECT_EQ(bar.GetTotalWidth(), 0);
     EXPECT_EQ(bar.GetButton(1), nullptr);
+}
+
+TEST_F(ToolBarTest, SetButtonAddsChangesAndRemoves)
+{
+    auto icon = SolidPicture(0xFF00FF00, 16, 16);
+    sImageList list;
+    list.Set(3, icon.get());
+    bar.SetStateImageList(kButtonNormal, &list);
+    const size_t children = bar.GetChildren().size();
+    EXPECT_FALSE(bar.SetButton(9, nullptr, -1)) << "removing a button that is not there";
+    EXPECT_FALSE(bar.SetButton(-1, u"No", -1)) << "negative ids answer for 'none' in the menu";
+    EXPECT_EQ(bar.GetChildren().size(), children);
+
+    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
+    cButtonChild* button = bar.GetButton(3);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->GetText()[0], 0);
+    EXPECT_EQ(button->GetStatePicture(kButtonNormal), icon.get());
+    EXPECT_EQ(button->GetRect(), (sRect{0, 0, 16 + 11, 25}));
+
+    host->Pump();
+    bar.paints = 0;
+    ASSERT_TRUE(bar.SetButton(3, nullptr, 3));
+    host->Pump();
+    EXPECT_EQ(bar.paints, 0) << "the same call again lays nothing out";
+    ASSERT_TRUE(bar.SetButton(3, u"Open", 3));
+    host->Pump();
+    EXPECT_EQ(bar.paints, 1);
+    EXPECT_EQ(button->GetRect().width, 20 + 16 + 16);
+    ASSERT_TRUE(bar.SetButton(3, nullptr, -1)); // null text, no picture: removal
+    EXPECT_EQ(bar.GetButton(3), nullptr);
+
+    // Buttons are taken in id order whatever order they come in.
+    ASSERT_TRUE(bar.SetButton(8, u"Eight", -1));
+    ASSERT_TRUE(bar.SetButton(2, u"Two", -1));
+    ASSERT_TRUE(bar.SetButton(5, u"Five", -1));
+    EXPECT_EQ(bar.GetButton(2)->GetRect().x, 0);
+    EXPECT_EQ(bar.GetButton(5)->GetRect().x, 25);
+    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25 + 30);
+    EXPECT_TRUE(bar.RemoveButton(5));
+    EXPECT_FALSE(bar.RemoveButton(5));
+    EXPECT_EQ(bar.GetButton(8)->GetRect().x, 25);
+
+    // Modes and limits lay out only when the buttons are wider than the bar.
+    host->Pump();
+    bar.paints = 0;
+    bar.SetOverflowMode(kOverflowKeepLeading);
+    bar.SetLeadingIdLimit(-4);
+    host->Pump();
+    EXPECT_EQ(bar.paints, 0);
 }
 
 } // namespace

@@ -54,4 +54,22 @@ TEST(ImageList, BorrowsPicturesAndReferencesOwnTheirs)
     reference.SetOwned(new cPicture);
 }
 
+TEST(Picture, TakePixelsMovesAndEmptiesTheSource)
+{
+    cPicture a;
+    cPicture b;
+    ASSERT_TRUE(a.CreateFilled(0x80112233, 4, 5));
+    ASSERT_TRUE(b.Allocate(1, 1));
+    const u32* pixels = a.GetPixels();
+    b.TakePixels(a);
+    EXPECT_EQ(b.GetPixels(), pixels);
+    EXPECT_EQ(b.GetWidth(), 4);
+    EXPECT_EQ(b.GetHeight(), 5);
+    EXPECT_EQ(b.GetPixels()[19], 0x80112233u);
+    EXPECT_EQ(a.GetPixels(), nullptr);
+    EXPECT_EQ(a.GetWidth(), 0);
+    b.TakePixels(b);
+    EXPECT_EQ(b.GetPixels(), pixels);
+}
+
 } // namespace
