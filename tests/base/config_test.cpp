@@ -16,6 +16,7 @@
 
 namespace {
 
+using qeltest::cEnvironmentVariable;
 using qeltest::cScratchFolder;
 using qeltest::ReadText;
 using qeltest::RunCommand;
@@ -280,4 +281,87 @@ TEST(ConfigStore, FileModesAndFailedSaves)
     EXPECT_FALSE(big.Save());
     EXPECT_TRUE(ReadText(folder.PathOf("big/big.qelc")) == saved);
     EXPECT_EQ(FolderFiles(folder.PathOf("big")), "big.qelc\n");
+}
+
+// Path rules and value types, one table of calls.
+TEST(ConfigStore, PathRulesAndValueTypes)
+{
+    cScratchFolder folder;
+    cCIAppConfig store(folder.PathOf("s"), kConfigPerUser);
+    const std::string longest(255, 'x');
+    std::string deepest = "k";
+    for (int depth = 2; depth <= 32; ++depth) {
+        deepest += "/c";
+    }
+    EXPECT_TRUE(store.SetInt32(("k/" + longest).c_str(), 1));
+    EXPECT_TRUE(store.SetInt32(deepest.c_str(), 2));
+    i32 value = 0;
+    for (const std::string& bad : {std::string(""), std::string("/k/a"), std::string("k/a/"),
+                                   std::string("k//a"), "k/" + longest + "x", deepest + "/c"}) {
+        EXPECT_FALSE(store.SetInt32(bad.c_str(), 3)) << bad;
+        EXPECT_FALSE(store.GetInt32(bad.c_str(), value)) << bad;
+    }
+    EXPECT_FALSE(store.SetInt32(nullptr, 3));
+    EXPECT_TRUE(store.GetInt32(deepest.c_str(), value) && value == 2);
+
+    // A getter needs its own type; a setter replaces any type; inner nodes hold nothing.
+    ASSERT_TRUE(store.SetInt64("install/prod/ver", 0x0001000200030004LL));
+    i64 wide = 0;
+    bool found;
+    EXPECT_FALSE(store.GetInt32("install/prod/ver", value));
+    GetText(store, "install/prod/ver", found);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(store.GetInt64("install/prod/ver", wide) && wide == 0x0001000200030004LL);
+    EXPECT_FALSE(store.GetInt64("install/prod", wide));
+    ASSERT_TRUE(store.SetString("install/prod/ver", u"1.2"));
+    EXPECT_FALSE(store.GetInt64("install/prod/ver", wide));
+    EXPECT_EQ(GetText(store, "install/prod/ver", found), u"1.2");
+    // A null text stores ""; an explicit length may cut the text.
+    ASSERT_TRUE(store.SetString("installer/temp", nullptr));
+    EXPECT_EQ(GetText(store, "installer/temp", found), u"");
+    EXPECT_TRUE(found);
+    ASSERT_TRUE(store.SetString("installer/temp", u"/home/\u00fc/Downloads", 7));
+    EXPECT_EQ(GetText(store, "installer/temp", found), u"/home/\u00fc");
+    ASSERT_TRUE(store.SetBytes("blob/empty", nullptr, 0));
+    _typebuf<u8> bytes;
+    EXPECT_TRUE(store.GetBytes("blob/empty", bytes));
+    EXPECT_EQ(bytes.GetCount(), 0);
+    EXPECT_FALSE(store.SetBytes("blob/bad", nullptr, 4));
+}
+
+// The store folders come from the environment, and what one process saves there the
+// next one reads: the road of "installer/temp".
+TEST(ConfigPair, StoreFoldersComeFromTheEnvironment)
+{
+    cScratchFolder folder;
+    cEnvironmentVariable configHome("QEL_CONFIG_HOME", nullptr);
+    cEnvironmentVariable configMachine("QEL_CONFIG_MACHINE", nullptr);
+    cEnvironmentVariable home("HOME", folder.PathOf("home").c_str());
+    cEnvironmentVariable xdg("XDG_CONFIG_HOME", folder.PathOf("x").c_str());
+    std::string user;
+    std::string machine;
+    GetConfigStoreFolders("qel", user, machine);
+    EXPECT_EQ(user, folder.PathOf("x/Kestrix Laboratories/qel"));
+    EXPECT_EQ(machine, "/var/lib/Kestrix Laboratories/qel");
+    xdg.Set("relative/x");
+    GetConfigStoreFolders("qel", user, machine);
+    EXPECT_EQ(user, folder.PathOf("home/.config/Kestrix Laboratories/qel"));
+
+    configHome.Set(folder.PathOf("u").c_str());
+    configMachine.Set(folder.PathOf("m").c_str());
+    GetConfigStoreFolders("qel", user, machine);
+    EXPECT_EQ(user, folder.PathOf("u"));
+    EXPECT_EQ(machine, folder.PathOf("m"));
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto pair = OpenApplicationConfig("qel");
+        ::_exit(pair->SetString("installer/temp", u"/home/\u00fc/Downloads") && pair->Save() ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(qeltest::PathExists(folder.PathOf("u/installer.qelc")));
+    bool found;
+    EXPECT_EQ(GetText(*OpenApplicationConfig("qel"), "installer/temp", found), u"/home/\u00fc/Downloads");
 }

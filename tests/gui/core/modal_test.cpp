@@ -202,4 +202,32 @@ TEST_F(ModalTest, HintsOpenWithoutFocusAtTheirPlacementAndCloseWithTheirMaster)
     EXPECT_EQ(host->GetWindows().size(), 1u);
 }
 
+TEST_F(ModalTest, ClipboardAndScreenQuestionsNeedAWindow)
+{
+    cCustomForm form;
+    cChildElement loose;
+    _guardchar<char16_t> text;
+    EXPECT_FALSE(loose.SetClipboardText(u"no", -1));
+    sSize screen;
+    EXPECT_FALSE(loose.GetMaxWindowSize(screen));
+    sSize measured;
+    EXPECT_FALSE(loose.MeasureText(u"abc", measured, nullptr));
+
+    Open(&form, 100, 100);
+    EXPECT_FALSE(form.GetClipboardText(text));
+    EXPECT_TRUE(form.SetClipboardText(u"hello world", 5));
+    ASSERT_TRUE(form.GetClipboardText(text));
+    EXPECT_EQ(std::u16string(text.Get()), u"hello");
+    const u8 raw[] = {1, 2, 3};
+    host->SetClipboardBytes(raw, sizeof raw);
+    _typebuf<u8> bytes;
+    ASSERT_TRUE(form.ReadClipboard(bytes));
+    EXPECT_EQ(bytes.GetCount(), 3);
+    EXPECT_EQ(bytes[2], 3);
+    ASSERT_TRUE(form.GetMaxWindowSize(screen));
+    EXPECT_EQ(screen, (sSize{1024, 768}));
+    ASSERT_TRUE(form.MeasureText(u"abc", measured, nullptr));
+    EXPECT_EQ(measured, (sSize{15, 13}));
+}
+
 } // namespace
