@@ -208,4 +208,48 @@ TEST_F(ButtonTest, MeasureWidthCountsCaptionPictureAndLayout)
     EXPECT_EQ(button.GetPreferredWidth(), 22);
 }
 
+TEST_F(ButtonTest, PictureGoesLeftOfTheCaptionOrAboveIt)
+{
+    auto picture = SolidPicture(kGreen, 8, 8);
+    auto tall = SolidPicture(kGreen, 8, 30);
+    struct sCase
+    {
+        const char16_t* caption;
+        u32 layout;
+        u32 align;
+        i32 width;
+        const cPicture* picture;
+        sPoint at; // the picture's top-left
+    };
+    const sCase cases[] = {
+        // Without caption the picture is centred over the whole width.
+        {nullptr, kPictureLeft, 0, 40, picture.get(), {16, 8}},
+        // Caption inset 8 + 8: text at 18, the picture centred in the 18 pixels before.
+        {u"Hi", kPictureLeft, 0, 60, picture.get(), {5, 8}},
+        // No room for even "..." behind the picture: it is centred as without caption.
+        {u"Hello", kPictureLeft, 0, 30, picture.get(), {11, 8}},
+        {u"Hi", kPictureAbove, 0, 40, picture.get(), {3, 3}},
+        {u"Hi", kPictureAbove, 1, 40, picture.get(), {16, 3}},
+        {u"Hi", kPictureAbove, 2, 40, picture.get(), {29, 3}},
+        {nullptr, kPictureAbove, 0, 40, picture.get(), {3, 8}},
+        // Clipped to the band (x, 2, w, H - 4).
+        {nullptr, kPictureLeft, 0, 40, tall.get(), {16, 2}},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "layout " << c.layout << " align " << c.align << " width " << c.width);
+        cButtonChild button;
+        form.AttachChild(&button, 20, 20, c.width, 24);
+        button.SetTransparent(true);
+        (void)button.SetCaption(c.caption);
+        button.SetPictureLayout(c.layout, true);
+        button.SetTextFormat(c.align, true);
+        button.GetPictureRef(kButtonNormal).Set(c.picture);
+        button.Invalidate();
+        host->Pump();
+        EXPECT_EQ(Pixel(&button, c.at.x, c.at.y), kGreen);
+        EXPECT_NE(Pixel(&button, c.at.x - 1, c.at.y), kGreen);
+        EXPECT_NE(Pixel(&button, c.at.x, c.at.y - 1), kGreen);
+    }
+}
+
 } // namespace
