@@ -1,0 +1,8 @@
+#pragma once
+// The former name of the control tests' recording form fixture, which now records the
+// typed payloads itself.
+#include "controlstest.h"
+
+namespace qeltest {
+using cPayloadFormTest = cFormTest;
+} // namespace qeltest
