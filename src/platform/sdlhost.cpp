@@ -136,6 +136,12 @@ SDL_Window* cSdlHost::GetSdlWindow(cWindowTranslator* window) const
     return entry != nullptr ? entry->GetSdlWindow() : nullptr;
 }
 
+cWindowTranslator* cSdlHost::GetTranslatorOf(const SDL_Window* window) const
+{
+    cSdlWindow* entry = FindSdl(window);
+    return entry != nullptr ? entry->GetTranslator() : nullptr;
+}
+
 bool cSdlHost::HasKeyboardFocus(cWindowTranslator* window) const
 {
     cSdlWindow* entry = Find(window);
@@ -262,6 +268,18 @@ bool cSdlHost::GetScreenSize(sSize& size)
         return false;
     }
     size = {bounds.w, bounds.h};
+    return true;
+}
+
+bool cSdlHost::GetScreenArea(cWindowTranslator* window, sRect& area)
+{
+    cSdlWindow* entry = Find(window);
+    const int display = entry != nullptr ? SDL_GetWindowDisplayIndex(entry->GetSdlWindow()) : 0;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &bounds) != 0) {
+        return false;
+    }
+    area = {bounds.x, bounds.y, bounds.w, bounds.h};
     return true;
 }
 

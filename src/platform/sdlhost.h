@@ -65,6 +65,8 @@ public:
     // --- for tests and tools ---------------------------------------------------------
     // The SDL window of an open window; null otherwise.
     SDL_Window* GetSdlWindow(cWindowTranslator* window) const;
+    // The open window shown in an SDL window; null otherwise.
+    cWindowTranslator* GetTranslatorOf(const SDL_Window* window) const;
     // SDL's keyboard focus is on the window (its key presses reach it).
     bool HasKeyboardFocus(cWindowTranslator* window) const;
     // The SDL event type that wakes the loop.
@@ -81,6 +83,7 @@ public:
     void Wake() override;
     i32 RunModal(cWindowTranslator* window) override;
     bool GetScreenSize(sSize& size) override;
+    bool GetScreenArea(cWindowTranslator* window, sRect& area) override;
     bool SetClipboardText(const char16_t* text, i32 length) override;
     bool GetClipboardText(_guardchar<char16_t>& text) override;
     // SDL carries only text: the toolkit's own clipboard format is never there.

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -17,6 +19,10 @@ constexpr i32 kFirstIcon = 10;
 constexpr i32 kIconKinds = 4;
 // Room the icon takes left of the first line.
 constexpr i32 kIconRoom = 37;
+// What the window adds to the widest line: the client panel's and the labels' margins.
+constexpr i32 kSideMargins = 30;
+// The button bar's margin on its left.
+constexpr i32 kBarLeftMargin = 5;
 
 // Strings of "ciom::messages".
 enum : i32
@@ -35,6 +41,41 @@ sImageList& MessageImages()
 {
     static sImageList images;
     return images;
+}
+
+bool Fits(cChildElement* parent, const cFontObject* font, const std::u16string& text, size_t count, i32 room)
+{
+    sSize size;
+    return parent->MeasureText(std::u16string(text, 0, count).c_str(), size, font) && size.width <= room;
+}
+
+// Cuts from `rest` the longest head that fits `room` and returns it: at the last space
+// that keeps it inside, else between characters (never inside a surrogate pair), at
+// least one character. The spaces at the cut are dropped.
+std::u16string TakeFittingPiece(cChildElement* parent, const cFontObject* font, std::u16string& rest, i32 room)
+{
+    if (rest.empty() || Fits(parent, font, rest, rest.size(), room)) {
+        return std::exchange(rest, std::u16string());
+    }
+    // Widths grow with the length: search for the longest fitting head.
+    size_t low = 1;
+    size_t high = rest.size();
+    while (low + 1 < high) {
+        const size_t middle = low + (high - low) / 2;
+        (Fits(parent, font, rest, middle, room) ? low : high) = middle;
+    }
+    size_t cut = low;
+    if (cut < rest.size() && rest[cut] >= 0xDC00 && rest[cut] <= 0xDFFF) {
+        cut += cut > 1 ? -1 : 1;
+    }
+    const size_t space = rest.find_last_of(u' ', cut);
+    if (space != std::u16string::npos && space > 0) {
+        cut = space;
+    }
+    std::u16string piece(rest, 0, cut);
+    const size_t next = rest.find_first_not_of(u' ', cut);
+    rest.erase(0, next == std::u16string::npos ? rest.size() : next);
+    return piece;
 }
 
 // The raw end code: 1 "Ok"/"Yes", 0 "No"/Escape, -1 when no window could show it; 0 for
@@ -69,23 +110,34 @@ bool cMessageForm::SetMessage(cChildElement* parent, const char16_t* text)
     // The form has no window yet: its lines are measured through the parent's.
     const cFontObject* regular = parent->GetFont(5, 13, GetUiFontName(), false, false, false);
     const cFontObject* bold = parent->GetFont(6, 13, GetUiFontName(), true, false, false);
+    // A line wider than the screen allows is wrapped, so that the window fits the screen
+    // and the whole text stays readable.
+    sSize screen;
+    const i32 room = parent->GetMaxWindowSize(screen) ? screen.width - kSideMargins : INT32_MAX;
     const char16_t* start = text;
     while (*start != 0) {
         const char16_t* end = start;
         while (*end != 0 && *end != u'\n') {
             ++end;
         }
-        std::unique_ptr<cStrTokenItem> line(new (std::nothrow) cStrTokenItem);
-        if (line == nullptr || !line->text.AssignN(start, size_t(end - start))) {
-            return false;
-        }
         const bool first = m_lines.empty();
-        sSize size;
-        if (parent->MeasureText(line->text.GetOrEmpty(), size, first ? bold : regular)) {
-            m_lineWidth = std::max(m_lineWidth, size.width + (first ? kIconRoom : 0));
-            m_lineHeight = std::max(m_lineHeight, size.height);
-        }
-        m_lines.push_back(std::move(line));
+        std::u16string rest(start, size_t(end - start));
+        do {
+            const bool besideIcon = m_lines.empty();
+            const i32 indent = besideIcon ? kIconRoom : 0;
+            std::u16string piece = TakeFittingPiece(parent, first ? bold : regular, rest, room - indent);
+            std::unique_ptr<cStrTokenItem> line(new (std::nothrow) cStrTokenItem);
+            if (line == nullptr || !line->text.AssignN(piece.data(), piece.size())) {
+                return false;
+            }
+            sSize size;
+            if (parent->MeasureText(line->text.GetOrEmpty(), size, first ? bold : regular)) {
+                m_lineWidth = std::max(m_lineWidth, size.width + indent);
+                m_lineHeight = std::max(m_lineHeight, size.height);
+            }
+            m_lines.push_back(std::move(line));
+            m_boldLines += first ? 1 : 0;
+        } while (!rest.empty());
         start = *end != 0 ? end + 1 : end;
     }
     return true;
@@ -94,9 +146,9 @@ bool cMessageForm::SetMessage(cChildElement* parent, const char16_t* text)
 sSize cMessageForm::GetDialogSize() const
 {
     if (m_lines.empty()) {
-        return {m_lineWidth + 30, 105};
+        return {m_lineWidth + kSideMargins, 105};
     }
-    return {m_lineWidth + 30, 115 + i32(1.5 * f64(m_lines.size() - 1) * m_lineHeight)};
+    return {m_lineWidth + kSideMargins, 115 + i32(1.5 * f64(m_lines.size() - 1) * m_lineHeight)};
 }
 
 void cMessageForm::ApplyStyle()
@@ -118,24 +170,6 @@ void cMessageForm::OnCreate()
     cCustomForm::OnCreate();
     const cCITheme* theme = GetTheme();
     const u32 back = theme->GetColour(0);
-    cPanelChild* panel = GetClientPanel();
-    const i32 panelWidth = panel->GetWidth();
-    const i32 lineStep = i32(1.5 * m_lineHeight);
-    i32 y = 42;
-    for (size_t index = 0; index < m_lines.size(); ++index) {
-        cStaticElement& label = m_lines[index]->label;
-        if (index == 0) {
-            panel->AttachChild(&label, 42, (29 - m_lineHeight) / 2, panelWidth - 47, m_lineHeight + 2);
-            label.SetTextColour(theme->GetColour(61));
-            label.SetFont(GetBoldFont());
-        } else {
-            panel->AttachChild(&label, 5, y, panelWidth - 10, m_lineHeight + 2);
-            y += lineStep;
-        }
-        label.SetBackColour(back);
-        label.SetFrameColour(back);
-        (void)label.SetText(m_lines[index]->text.Get(), 0u, false);
-    }
 
     // The button bar sits on the form, below the client panel, at the bottom right.
     const i32 barHeight = theme->GetMetric(7);
@@ -149,8 +183,37 @@ void cMessageForm::OnCreate()
         (void)m_toolbar.SetButton(2, GetLangString(kTextNo), kCancelPicture);
     }
     const i32 barWidth = m_toolbar.GetTotalWidth();
+    // The window is at least as wide as its buttons and the icon column: a short text
+    // must not cut a button. The window opens at this minimum, and the lines follow.
+    const i32 needed = std::max(barWidth + theme->GetMetric(9) + kBarLeftMargin, kIconRoom + kSideMargins);
+    if (GetWidth() < needed) {
+        SetMinSize(needed, GetMinHeight());
+    }
     AddChildAt(&m_toolbar, -(theme->GetMetric(9) + barWidth), -1 - theme->GetMetric(8) - barHeight, barWidth,
                barHeight);
+
+    // Widths count from the panel's right edge (AddChildAt), so the lines keep their
+    // margins when the window opens wider than the text asked for.
+    cPanelChild* panel = GetClientPanel();
+    const i32 lineStep = i32(1.5 * m_lineHeight);
+    i32 y = 42;
+    for (size_t index = 0; index < m_lines.size(); ++index) {
+        cStaticElement& label = m_lines[index]->label;
+        if (index == 0) {
+            panel->AddChildAt(&label, 42, (29 - m_lineHeight) / 2, -48, m_lineHeight + 2);
+        } else {
+            panel->AddChildAt(&label, 5, y, -11, m_lineHeight + 2);
+            y += lineStep;
+        }
+        // The pieces of a wrapped first line keep its bold face.
+        if (index < m_boldLines) {
+            label.SetTextColour(theme->GetColour(61));
+            label.SetFont(GetBoldFont());
+        }
+        label.SetBackColour(back);
+        label.SetFrameColour(back);
+        (void)label.SetText(m_lines[index]->text.Get(), 0u, false);
+    }
 
     panel->AttachChild(&m_iconLabel, 5, 0, 33, 29);
     m_iconLabel.SetIcon(MessageImages().Get(kFirstIcon + m_iconKind), false);

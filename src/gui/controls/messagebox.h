@@ -45,11 +45,13 @@ public:
 
     // Cuts `text` into lines at line feeds (an empty line is a line, a final line feed
     // adds none) and measures them through `parent`'s window: the first line in the
-    // bold font plus 37 for the icon, the others in the regular font. False when memory
-    // is short.
+    // bold font plus 37 for the icon, the others in the regular font. A line wider than
+    // the screen allows (screen width - 30, beside the icon - 37 more) is wrapped at
+    // spaces, else between characters, into further lines. False when memory is short.
     bool SetMessage(cChildElement* parent, const char16_t* text);
     // The client size the lines need: (widest + 30, 115 + trunc(1.5 x (lines - 1) x
-    // line height)), 105 high without lines.
+    // line height)), 105 high without lines. The window opens at least as wide as the
+    // buttons and the icon column need (OnCreate).
     sSize GetDialogSize() const;
 
     const char* GetFormId() override { return "ciom::messages"; }
@@ -66,6 +68,7 @@ private:
     std::vector<std::unique_ptr<cStrTokenItem>> m_lines;
     i32 m_iconKind;
     i32 m_buttonKind;
+    size_t m_boldLines = 0; // the first line and the pieces it wrapped into
     i32 m_lineWidth = 0;
     i32 m_lineHeight = 0;
 };

@@ -20,6 +20,18 @@ i32 Centred(i32 outerStart, i32 outerSize, i32 size)
     return i32(i64(outerStart) + (i64(outerSize) - size) / 2);
 }
 
+// Keeps a window wholly inside `area`: one larger than the area takes the area's size,
+// then it is moved in from whichever edge it crosses.
+sRect KeptInside(const sRect& window, const sRect& area)
+{
+    sRect kept = window;
+    kept.width = std::min(kept.width, area.width);
+    kept.height = std::min(kept.height, area.height);
+    kept.x = i32(std::clamp<i64>(kept.x, area.x, i64(area.x) + area.width - kept.width));
+    kept.y = i32(std::clamp<i64>(kept.y, area.y, i64(area.y) + area.height - kept.height));
+    return kept;
+}
+
 } // namespace
 
 cWindowMaker::cWindowMaker(cWindowRequestTarget* host) : m_host(host) {}
@@ -96,6 +108,14 @@ cWindowTranslator* cWindowMaker::OpenWindow(cChildElement* root, const sWindowPa
     sSize size = window->ClampWindowSize(params.screenRect.width, params.screenRect.height);
     opened.screenRect.width = size.width;
     opened.screenRect.height = size.height;
+    // Dialogs stay on the owner's screen, so that their buttons can be reached. Popups
+    // are fitted to the screen by their own callers.
+    sRect area;
+    if (params.kind == eWindowKind::Dialog && m_host->GetScreenArea(params.owner, area) && area.width > 0 &&
+        area.height > 0) {
+        opened.screenRect = KeptInside(opened.screenRect, area);
+        size = {opened.screenRect.width, opened.screenRect.height};
+    }
     if (size.width != root->GetWidth() || size.height != root->GetHeight()) {
         window->OnResize(size.width, size.height);
     }

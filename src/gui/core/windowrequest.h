@@ -60,6 +60,18 @@ public:
 
     // --- screen and clipboard ----------------------------------------------------------
     virtual bool GetScreenSize(sSize& size) = 0;
+    // The usable area of the screen that shows `window` (null: the main screen), in
+    // screen coordinates. A host with one screen answers the screen's size at (0, 0).
+    virtual bool GetScreenArea(cWindowTranslator* window, sRect& area)
+    {
+        (void)window;
+        sSize size;
+        if (!GetScreenSize(size)) {
+            return false;
+        }
+        area = {0, 0, size.width, size.height};
+        return true;
+    }
     virtual bool SetClipboardText(const char16_t* text, i32 length) = 0;
     virtual bool GetClipboardText(_guardchar<char16_t>& text) = 0;
     // The bytes of the toolkit's own clipboard format ("CI Raw bytes").
