@@ -34,20 +34,28 @@ i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i3
         return 0;
     }
     const u32 textPixel = PixelFromColour(m_textColour);
+    // The pen moves as measuring says, so that what is drawn is what was measured.
+    std::vector<i32> advances(size_t(length) + 1);
+    GetUnitAdvances(face, text, length, advances.data());
     i64 penX = canvasX;
     for (i32 i = 0; i < length;) {
         const sCodePoint point = CodePointAt(text, length, i);
+        const i64 left = penX;
+        penX += advances[size_t(i)];
         i += point.units;
+        if (IsLayoutControl(point.value)) {
+            continue;
+        }
         const sGlyphImage* glyph = face->GetGlyph(point.value);
-        const i64 left = penX + glyph->left;
         const i64 top = i64(canvasY) + glyph->top;
-        penX += glyph->advance;
         if (glyph->width == 0 || glyph->height == 0) {
             continue;
         }
-        const sRect box = RectFromEdges(left, top, left + glyph->width, top + glyph->height);
+        const i64 glyphLeft = left + glyph->left;
+        const sRect box = RectFromEdges(glyphLeft, top, glyphLeft + glyph->width, top + glyph->height);
         ForEachClippedRow(box, [&](i32 row, const sRect& part) {
-            const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
+            const u8* mask =
+                glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - glyphLeft);
             BlendMaskSpan(PixelRow(row) + part.x, mask, size_t(part.width), textPixel);
         });
     }

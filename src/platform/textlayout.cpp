@@ -40,11 +40,26 @@ sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index)
     return {unit, 1};
 }
 
+bool IsLayoutControl(char32_t codePoint)
+{
+    return codePoint < 0x20;
+}
+
 void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances)
 {
+    // Tab stops every eight space widths, counted from the line's start.
+    const i64 tabWidth = face ? 8 * i64(face->GetGlyph(U' ')->advance) : 0;
+    i64 pen = 0;
     for (i32 i = 0; i < length;) {
         const sCodePoint point = CodePointAt(text, length, i);
-        advances[i] = face ? face->GetGlyph(point.value)->advance : 0;
+        i32 advance = 0;
+        if (point.value == U'\t') {
+            advance = tabWidth > 0 ? i32(tabWidth - pen % tabWidth) : 0;
+        } else if (!IsLayoutControl(point.value)) {
+            advance = face ? face->GetGlyph(point.value)->advance : 0;
+        }
+        pen = point.value == U'\n' ? 0 : pen + advance;
+        advances[i] = advance;
         if (point.units == 2) {
             advances[i + 1] = 0;
         }

@@ -21,6 +21,12 @@ struct sCodePoint
 };
 sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index);
 
+// C0 controls (below U+0020) lay text out instead of showing a glyph: a tab advances
+// to the next multiple of eight space widths from the line's start, a CR (the first
+// half of a CR LF break), a line feed and the other controls take no room and draw
+// nothing.
+bool IsLayoutControl(char32_t codePoint);
+
 // advances[i] = the advance of the code point starting at unit i; the second unit of a
 // pair gets 0. Without a face every advance is 0.
 void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances);
