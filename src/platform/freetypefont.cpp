@@ -1,6 +1,8 @@
 #include "platform/freetypefont.h"
 
 #include "base/utf.h"
+#include "platform/fontfallback.h"
+#include "platform/textlayout.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -29,14 +31,20 @@ struct sStoredGlyph
 class cFreeTypeFace final : public cFontFace
 {
 public:
-    cFreeTypeFace(FT_Face face, bool emboldenOutline, bool shearOutline, const sFontMetrics& metrics)
-        : m_face(face), m_embolden(emboldenOutline), m_shear(shearOutline), m_metrics(metrics)
+    cFreeTypeFace(FT_Face face, bool emboldenOutline, bool shearOutline, const sFontMetrics& metrics,
+                  std::unique_ptr<cFallbackFaces> fallback)
+        : m_face(face), m_embolden(emboldenOutline), m_shear(shearOutline), m_metrics(metrics),
+          m_fallback(std::move(fallback))
     {
         for (auto& slot : m_latin) {
             slot.store(nullptr, std::memory_order_relaxed);
         }
     }
-    ~cFreeTypeFace() override { FT_Done_Face(m_face); }
+    ~cFreeTypeFace() override
+    {
+        m_fallback.reset();
+        FT_Done_Face(m_face);
+    }
 
     const sFontMetrics& GetMetrics() const override { return m_metrics; }
 
@@ -66,12 +74,22 @@ private:
     sStoredGlyph Render(char32_t codePoint)
     {
         sStoredGlyph stored;
-        // Index 0 is the face's missing glyph (.notdef), used for unknown code points.
-        const FT_UInt index = FT_Get_Char_Index(m_face, codePoint);
-        if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
+        // Index 0 is the face's missing glyph (.notdef): a character the face lacks is
+        // drawn from the face fontconfig sorts first for it, and the box stays only when
+        // no installed font has the character.
+        FT_Face face = m_face;
+        FT_UInt index = FT_Get_Char_Index(m_face, codePoint);
+        if (index == 0 && !IsLayoutControl(codePoint) && m_fallback != nullptr) {
+            if (FT_Face other = m_fallback->Find(codePoint)) {
+                face = other;
+                index = FT_Get_Char_Index(other, codePoint);
+            }
+        }
+        stored.image.glyphIndex = index;
+        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
             return stored;
         }
-        FT_GlyphSlot slot = m_face->glyph;
+        FT_GlyphSlot slot = face->glyph;
         if (m_shear && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
             FT_Matrix shear = {0x10000, 0x3333, 0, 0x10000}; // x += 0.2 y (16.16)
             FT_Outline_Transform(&slot->outline, &shear);
@@ -104,6 +122,7 @@ private:
     bool m_embolden;
     bool m_shear;
     sFontMetrics m_metrics;
+    std::unique_ptr<cFallbackFaces> m_fallback; // used under m_lock
     std::mutex m_lock;
     // Node-based: an image keeps its address when the map grows.
     std::unordered_map<char32_t, sStoredGlyph> m_glyphs;
@@ -235,11 +254,14 @@ std::unique_ptr<cFontFace> cFreeTypeFontEngine::CreateFace(const sFontKey& key)
     }
     const f64 emY = key.height * f64(face->units_per_EM) / cellUnits;
     const f64 emX = key.width > 0 && averageWidth > 0 ? key.width * f64(face->units_per_EM) / averageWidth : emY;
-    if (FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72) != 0) {
+    const FT_F26Dot6 emX64 = FT_F26Dot6(std::lround(emX * 64));
+    const FT_F26Dot6 emY64 = FT_F26Dot6(std::lround(emY * 64));
+    if (FT_Set_Char_Size(face, emX64, emY64, 72, 72) != 0) {
         FT_Done_Face(face);
         return nullptr;
     }
     const sFontMetrics metrics = MetricsOf(face, key.height, emY, winAscent);
+    auto fallback = std::make_unique<cFallbackFaces>(library, family.GetOrEmpty(), key.bold, key.italic, emX64, emY64);
     return std::make_unique<cFreeTypeFace>(face, key.bold && !choice.hasBold, key.italic && !choice.hasItalic,
-                                           metrics);
+                                           metrics, std::move(fallback));
 }

@@ -45,6 +45,7 @@ struct sGlyphImage
     i32 height = 0;  // mask rows
     i32 advance = 0; // hinted pen advance in whole pixels
     const u8* coverage = nullptr; // width x height, row after row; 255 = solid
+    u32 glyphIndex = 0; // in the font that drew it; 0 is the missing-glyph box
 };
 
 // The glyph source of one cFontObject, made by the installed engine.
