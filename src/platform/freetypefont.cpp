@@ -3,6 +3,7 @@
 #include "base/utf.h"
 #include "platform/fontfallback.h"
 #include "platform/textlayout.h"
+#include "platform/textshaper.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -15,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -28,7 +30,7 @@ struct sStoredGlyph
     std::vector<u8> mask;
 };
 
-class cFreeTypeFace final : public cFontFace
+class cFreeTypeFace final : public cFontFace, private cShapingSource
 {
 public:
     cFreeTypeFace(FT_Face face, bool emboldenOutline, bool shearOutline, const sFontMetrics& metrics,
@@ -42,6 +44,7 @@ public:
     }
     ~cFreeTypeFace() override
     {
+        m_shaper.reset();
         m_fallback.reset();
         FT_Done_Face(m_face);
     }
@@ -61,30 +64,47 @@ public:
         std::lock_guard guard(m_lock);
         auto found = m_glyphs.find(codePoint);
         if (found == m_glyphs.end()) {
-            found = m_glyphs.emplace(codePoint, Render(codePoint)).first;
+            FT_Face face = FaceFor(codePoint);
+            found = m_glyphs.emplace(codePoint, GlyphAt(face, FT_Get_Char_Index(face, codePoint))).first;
         }
-        const sGlyphImage* image = &found->second.image;
+        const sGlyphImage* image = found->second;
         if (codePoint < m_latin.size()) {
             m_latin[codePoint].store(image, std::memory_order_release);
         }
         return image;
     }
 
+    std::shared_ptr<const sShapedText> Shape(const char16_t* text, i32 length) override
+    {
+        std::lock_guard guard(m_lock);
+        return m_shaper->Shape(text, length, *this);
+    }
+
 private:
-    sStoredGlyph Render(char32_t codePoint)
+    // Index 0 is a face's missing glyph (.notdef): a character the face lacks is drawn
+    // from the face fontconfig sorts first for it, and the box stays only when no
+    // installed font has the character.
+    FT_Face FaceFor(char32_t codePoint) override
+    {
+        if (FT_Get_Char_Index(m_face, codePoint) != 0 || IsLayoutControl(codePoint) || m_fallback == nullptr) {
+            return m_face;
+        }
+        FT_Face other = m_fallback->Find(codePoint);
+        return other != nullptr ? other : m_face;
+    }
+
+    const sGlyphImage* GlyphAt(FT_Face face, FT_UInt index) override
+    {
+        auto [slot, added] = m_rendered.try_emplace({face, index});
+        if (added) {
+            slot->second = Render(face, index);
+        }
+        return &slot->second.image;
+    }
+
+    sStoredGlyph Render(FT_Face face, FT_UInt index)
     {
         sStoredGlyph stored;
-        // Index 0 is the face's missing glyph (.notdef): a character the face lacks is
-        // drawn from the face fontconfig sorts first for it, and the box stays only when
-        // no installed font has the character.
-        FT_Face face = m_face;
-        FT_UInt index = FT_Get_Char_Index(m_face, codePoint);
-        if (index == 0 && !IsLayoutControl(codePoint) && m_fallback != nullptr) {
-            if (FT_Face other = m_fallback->Find(codePoint)) {
-                face = other;
-                index = FT_Get_Char_Index(other, codePoint);
-            }
-        }
         stored.image.glyphIndex = index;
         if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
             return stored;
@@ -123,9 +143,11 @@ private:
     bool m_shear;
     sFontMetrics m_metrics;
     std::unique_ptr<cFallbackFaces> m_fallback; // used under m_lock
+    std::unique_ptr<cTextShaper> m_shaper = std::make_unique<cTextShaper>(); // used under m_lock
     std::mutex m_lock;
     // Node-based: an image keeps its address when the map grows.
-    std::unordered_map<char32_t, sStoredGlyph> m_glyphs;
+    std::map<std::pair<FT_Face, FT_UInt>, sStoredGlyph> m_rendered;
+    std::unordered_map<char32_t, const sGlyphImage*> m_glyphs;
     std::array<std::atomic<const sGlyphImage*>, 256> m_latin;
 };
 

@@ -34,28 +34,24 @@ i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i3
         return 0;
     }
     const u32 textPixel = PixelFromColour(m_textColour);
-    // The pen moves as measuring says, so that what is drawn is what was measured.
+    // Glyphs go where measuring put them, so that what is drawn is what was measured.
     std::vector<i32> advances(size_t(length) + 1);
-    GetUnitAdvances(face, text, length, advances.data());
+    std::vector<sPlacedGlyph> glyphs;
+    LayOutLine(face, text, length, advances.data(), &glyphs);
     i64 penX = canvasX;
-    for (i32 i = 0; i < length;) {
-        const sCodePoint point = CodePointAt(text, length, i);
-        const i64 left = penX;
+    for (i32 i = 0; i < length; ++i) {
         penX += advances[size_t(i)];
-        i += point.units;
-        if (IsLayoutControl(point.value)) {
-            continue;
-        }
-        const sGlyphImage* glyph = face->GetGlyph(point.value);
-        const i64 top = i64(canvasY) + glyph->top;
+    }
+    for (const sPlacedGlyph& placed : glyphs) {
+        const sGlyphImage* glyph = placed.image;
         if (glyph->width == 0 || glyph->height == 0) {
             continue;
         }
-        const i64 glyphLeft = left + glyph->left;
-        const sRect box = RectFromEdges(glyphLeft, top, glyphLeft + glyph->width, top + glyph->height);
+        const i64 left = i64(canvasX) + placed.x + glyph->left;
+        const i64 top = i64(canvasY) + placed.y + glyph->top;
+        const sRect box = RectFromEdges(left, top, left + glyph->width, top + glyph->height);
         ForEachClippedRow(box, [&](i32 row, const sRect& part) {
-            const u8* mask =
-                glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - glyphLeft);
+            const u8* mask = glyph->coverage + size_t(row - top) * size_t(glyph->width) + size_t(part.x - left);
             BlendMaskSpan(PixelRow(row) + part.x, mask, size_t(part.width), textPixel);
         });
     }

@@ -2,6 +2,8 @@
 
 #include "gui/core/font.h"
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 namespace {
@@ -45,26 +47,46 @@ bool IsLayoutControl(char32_t codePoint)
     return codePoint < 0x20;
 }
 
-void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances)
+void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs)
 {
     // Tab stops every eight space widths, counted from the line's start.
     const i64 tabWidth = face ? 8 * i64(face->GetGlyph(U' ')->advance) : 0;
     i64 pen = 0;
-    for (i32 i = 0; i < length;) {
-        const sCodePoint point = CodePointAt(text, length, i);
-        i32 advance = 0;
-        if (point.value == U'\t') {
-            advance = tabWidth > 0 ? i32(tabWidth - pen % tabWidth) : 0;
-        } else if (!IsLayoutControl(point.value)) {
-            advance = face ? face->GetGlyph(point.value)->advance : 0;
+    i32 i = 0;
+    while (i < length) {
+        if (IsLayoutControl(text[i])) {
+            const i32 advance = text[i] == u'\t' && tabWidth > 0 ? i32(tabWidth - pen % tabWidth) : 0;
+            pen = text[i] == u'\n' ? 0 : pen + advance;
+            advances[i++] = advance;
+            continue;
         }
-        pen = point.value == U'\n' ? 0 : pen + advance;
-        advances[i] = advance;
-        if (point.units == 2) {
-            advances[i + 1] = 0;
+        // The text between controls is shaped as a whole.
+        i32 end = i;
+        while (end < length && !IsLayoutControl(text[end])) {
+            ++end;
         }
-        i += point.units;
+        if (face == nullptr) {
+            std::fill(advances + i, advances + end, 0);
+            i = end;
+            continue;
+        }
+        const std::shared_ptr<const sShapedText> shaped = face->Shape(text + i, end - i);
+        if (glyphs != nullptr) {
+            for (const sShapedGlyph& glyph : shaped->glyphs) {
+                glyphs->push_back({glyph.image, pen + glyph.x, glyph.y});
+            }
+        }
+        for (i32 unit = i; unit < end; ++unit) {
+            advances[unit] = shaped->unitAdvances[size_t(unit - i)];
+            pen += advances[unit];
+        }
+        i = end;
     }
+}
+
+void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances)
+{
+    LayOutLine(face, text, length, advances, nullptr);
 }
 
 i32 FittingPrefix(const char16_t* text, i32 length, const i32* advances, i32 room)

@@ -7,6 +7,7 @@
 #include <vector>
 
 class cFontFace;
+struct sGlyphImage;
 
 // The resolved length of a text argument: -1 = up to the terminating 0; a null text
 // counts as empty.
@@ -27,8 +28,20 @@ sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index);
 // nothing.
 bool IsLayoutControl(char32_t codePoint);
 
-// advances[i] = the advance of the code point starting at unit i; the second unit of a
-// pair gets 0. Without a face every advance is 0.
+// One glyph of a laid-out line: pen position from the line's start and offset below
+// the baseline.
+struct sPlacedGlyph
+{
+    const sGlyphImage* image;
+    i64 x;
+    i32 y;
+};
+// Lays out one line: the text between controls is shaped by the face, controls act as
+// above. advances[i] = the advance of unit i (a cluster's on its first unit, 0 on the
+// others); `glyphs` (may be null) receives the glyphs to draw. Without a face every
+// advance is 0.
+void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs);
+// LayOutLine's advances alone.
 void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances);
 
 // The number of leading units, ending on a code-point boundary, whose advances add up

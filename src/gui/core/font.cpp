@@ -41,6 +41,29 @@ bool HasFontEngine()
     return registry.engine != nullptr;
 }
 
+std::shared_ptr<const sShapedText> cFontFace::Shape(const char16_t* text, i32 length)
+{
+    auto shaped = std::make_shared<sShapedText>();
+    shaped->unitAdvances.assign(size_t(std::max(length, 0)), 0);
+    i32 pen = 0;
+    for (i32 i = 0; i < length;) {
+        // A high surrogate followed by a low one is one code point.
+        char32_t codePoint = text[i];
+        i32 units = 1;
+        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            units = 2;
+        }
+        const sGlyphImage* glyph = GetGlyph(codePoint);
+        shaped->glyphs.push_back({glyph, pen, 0});
+        shaped->unitAdvances[size_t(i)] = glyph->advance;
+        pen += glyph->advance;
+        i += units;
+    }
+    return shaped;
+}
+
 cFontObject::cFontObject(const sFontKey& key, std::unique_ptr<cFontFace> face)
     : m_key(key), m_face(std::move(face))
 {

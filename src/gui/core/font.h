@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class cCanvas;
 
@@ -48,6 +49,24 @@ struct sGlyphImage
     u32 glyphIndex = 0; // in the font that drew it; 0 is the missing-glyph box
 };
 
+// One glyph of shaped text: its image, its pen position from the text's start (x) and
+// its offset below the baseline (y).
+struct sShapedGlyph
+{
+    const sGlyphImage* image = nullptr;
+    i32 x = 0;
+    i32 y = 0;
+};
+
+// Text laid out by a face: its glyphs in drawing order and, per UTF-16 unit, the unit's
+// advance (a cluster's whole advance on its first unit, 0 on the others), so that
+// measuring adds up exactly what drawing places.
+struct sShapedText
+{
+    std::vector<sShapedGlyph> glyphs;
+    std::vector<i32> unitAdvances;
+};
+
 // The glyph source of one cFontObject, made by the installed engine.
 class cFontFace
 {
@@ -58,6 +77,11 @@ public:
     // the face's missing-glyph image). Never null; the image stays valid as long as
     // the face. Callable from any thread.
     virtual const sGlyphImage* GetGlyph(char32_t codePoint) = 0;
+    // Shapes `text` (no C0 controls) as one line. The base places the glyph of each
+    // code point one advance after the other; a face that knows the scripts' rules
+    // (joining, marks, clusters, kerning) overrides it. Never null; callable from any
+    // thread.
+    virtual std::shared_ptr<const sShapedText> Shape(const char16_t* text, i32 length);
 };
 
 // Makes faces for keys. Null when it cannot make one.
