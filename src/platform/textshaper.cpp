@@ -2,7 +2,10 @@
 
 #include "platform/textlayout.h"
 
+#include <fribidi.h>
 #include <hb-ft.h>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -18,7 +21,67 @@ struct sRun
     i32 end;
     FT_Face face;
     hb_script_t script;
+    FriBidiLevel level; // odd: right to left
 };
+
+// The embedding level of every UTF-16 unit (Unicode Bidirectional Algorithm, UAX #9,
+// through FriBidi), the paragraph's direction taken from its first strong character.
+std::vector<FriBidiLevel> BidiLevels(const char16_t* text, i32 length)
+{
+    std::vector<FriBidiChar> points;
+    std::vector<i32> firstUnit;
+    for (i32 i = 0; i < length;) {
+        const sCodePoint point = CodePointAt(text, length, i);
+        points.push_back(point.value);
+        firstUnit.push_back(i);
+        i += point.units;
+    }
+    const FriBidiStrIndex count = FriBidiStrIndex(points.size());
+    std::vector<FriBidiCharType> types(points.size());
+    std::vector<FriBidiBracketType> brackets(points.size());
+    std::vector<FriBidiLevel> pointLevels(points.size());
+    fribidi_get_bidi_types(points.data(), count, types.data());
+    fribidi_get_bracket_types(points.data(), count, types.data(), brackets.data());
+    FriBidiParType direction = FRIBIDI_PAR_ON;
+    std::vector<FriBidiLevel> levels(size_t(length), 0);
+    if (fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), count, &direction, pointLevels.data()) ==
+        0) {
+        return levels; // out of memory: left to right
+    }
+    for (size_t p = 0; p < points.size(); ++p) {
+        const i32 end = p + 1 < points.size() ? firstUnit[p + 1] : length;
+        std::fill(levels.begin() + firstUnit[p], levels.begin() + end, pointLevels[p]);
+    }
+    return levels;
+}
+
+// UAX #9 L2: from the highest level down to the lowest odd one, every sequence of runs
+// at that level or higher is reversed.
+void ReorderForDisplay(std::vector<sRun>& runs)
+{
+    FriBidiLevel highest = 0;
+    FriBidiLevel lowestOdd = 0xFF;
+    for (const sRun& run : runs) {
+        highest = std::max(highest, run.level);
+        if (run.level % 2 == 1) {
+            lowestOdd = std::min(lowestOdd, run.level);
+        }
+    }
+    for (FriBidiLevel level = highest; level >= lowestOdd && level > 0; --level) {
+        for (size_t first = 0; first < runs.size();) {
+            if (runs[first].level < level) {
+                ++first;
+                continue;
+            }
+            size_t end = first;
+            while (end < runs.size() && runs[end].level >= level) {
+                ++end;
+            }
+            std::reverse(runs.begin() + i64(first), runs.begin() + i64(end));
+            first = end;
+        }
+    }
+}
 
 bool IsNeutral(hb_script_t script)
 {
@@ -34,6 +97,7 @@ i32 RoundedPixels(hb_position_t value)
 std::vector<sRun> CutIntoRuns(const char16_t* text, i32 length, cShapingSource& source)
 {
     hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+    const std::vector<FriBidiLevel> levels = BidiLevels(text, length);
     std::vector<sRun> runs;
     for (i32 i = 0; i < length;) {
         const sCodePoint point = CodePointAt(text, length, i);
@@ -43,16 +107,18 @@ std::vector<sRun> CutIntoRuns(const char16_t* text, i32 length, cShapingSource& 
         const FT_Face face = neutral && run != nullptr && FT_Get_Char_Index(run->face, point.value) != 0
                                  ? run->face
                                  : source.FaceFor(point.value);
-        if (run != nullptr && face == run->face && (neutral || run->script == script || IsNeutral(run->script))) {
+        if (run != nullptr && face == run->face && levels[size_t(i)] == run->level &&
+            (neutral || run->script == script || IsNeutral(run->script))) {
             if (!neutral) {
                 run->script = script;
             }
             run->end = i + point.units;
         } else {
-            runs.push_back({i, i + point.units, face, neutral ? HB_SCRIPT_COMMON : script});
+            runs.push_back({i, i + point.units, face, neutral ? HB_SCRIPT_COMMON : script, levels[size_t(i)]});
         }
         i += point.units;
     }
+    ReorderForDisplay(runs);
     return runs;
 }
 
@@ -89,14 +155,14 @@ std::shared_ptr<const sShapedText> cTextShaper::Shape(const char16_t* text, i32 
         m_buffer = hb_buffer_create();
     }
     i32 pen = 0;
+    // Runs come in display order; each run's glyphs come from HarfBuzz in display order.
     for (const sRun& run : CutIntoRuns(text, length, source)) {
         hb_buffer_clear_contents(m_buffer);
         // The whole line is the context, so that joining sees across run edges.
         hb_buffer_add_utf16(m_buffer, reinterpret_cast<const uint16_t*>(text), length, unsigned(run.start),
                             run.end - run.start);
         hb_buffer_set_script(m_buffer, run.script);
-        const hb_direction_t direction = hb_script_get_horizontal_direction(run.script);
-        hb_buffer_set_direction(m_buffer, direction == HB_DIRECTION_INVALID ? HB_DIRECTION_LTR : direction);
+        hb_buffer_set_direction(m_buffer, run.level % 2 == 1 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
         hb_buffer_set_language(m_buffer, hb_language_get_default());
         hb_shape(FontFor(run.face), m_buffer, nullptr, 0);
         unsigned count = 0;

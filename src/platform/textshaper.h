@@ -4,7 +4,9 @@
 // spaces, digits and combining marks, stay in the run around them when its face has
 // them), each run is shaped as a whole, so kerning, combining marks, Arabic joining
 // and Indic clusters come out as the fonts define them. Advances are rounded to whole
-// pixels per glyph, as the hinted glyphs are drawn. Shaped lines are kept per text.
+// pixels per glyph, as the hinted glyphs are drawn. A line mixing directions is cut
+// at its embedding levels too (FriBidi) and its runs are placed in display order.
+// Shaped lines are kept per text.
 #include "gui/core/font.h"
 
 #include <ft2build.h>

@@ -100,6 +100,27 @@ TEST(FontFallback, ShapedLinesEqualHbShape)
     }
 }
 
+// A right-to-left word inside a left-to-right line keeps its place: the line shows "ab ",
+// then the word as it shows alone (its letters right to left), then " cd".
+TEST(FontFallback, BidiLinesPlaceRunsInDisplayOrder)
+{
+    ASSERT_TRUE(InstallSoftwareGraphics(eTextFont::System));
+    cFontFace* face = GetDefaultUiFont()->GetFace();
+    const auto ids = [&](const std::u16string& text) {
+        std::vector<u32> glyphs;
+        for (const sShapedGlyph& placed : face->Shape(text.data(), i32(text.size()))->glyphs) {
+            glyphs.push_back(placed.image->glyphIndex);
+        }
+        return glyphs;
+    };
+    std::vector<u32> expected = ids(u"ab ");
+    for (const std::u16string& part : {std::u16string(u"مرحبا"), std::u16string(u" cd")}) {
+        const std::vector<u32> more = ids(part);
+        expected.insert(expected.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(ids(u"ab مرحبا cd"), expected);
+}
+
 TEST(FontFallback, EveryScriptOfAMixedLabelHasItsGlyph)
 {
     QEL_REQUIRE(qeltest::HaveTool("fc-match") && qeltest::HaveTool("hb-shape"),
