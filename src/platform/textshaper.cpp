@@ -11,9 +11,9 @@
 
 namespace {
 
-// Shaped lines kept per face before the store starts again; a form's labels and
-// lists repeat far fewer texts than this.
-constexpr size_t kShapedLinesKept = 4096;
+// UTF-16 units of shaped lines kept per face before the store starts again (about 30
+// bytes each with the glyphs): far more than a window's labels and lists repeat.
+constexpr size_t kShapedUnitsKept = 256 * 1024;
 
 struct sRun
 {
@@ -180,9 +180,11 @@ std::shared_ptr<const sShapedText> cTextShaper::Shape(const char16_t* text, i32 
             pen += advance;
         }
     }
-    if (m_shaped.size() >= kShapedLinesKept) {
+    if (m_shapedUnits + key.size() > kShapedUnitsKept) {
         m_shaped.clear();
+        m_shapedUnits = 0;
     }
+    m_shapedUnits += key.size();
     m_shaped.emplace(std::move(key), shaped);
     return shaped;
 }

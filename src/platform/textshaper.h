@@ -48,4 +48,5 @@ private:
     std::map<FT_Face, hb_font_t*> m_fonts;
     hb_buffer_t* m_buffer = nullptr;
     std::unordered_map<std::u16string, std::shared_ptr<const sShapedText>> m_shaped;
+    size_t m_shapedUnits = 0;
 };
