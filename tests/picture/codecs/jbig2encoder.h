@@ -170,19 +170,17 @@ struct sSegment
     std::string data;
     std::vector<u32> referred;
     bool longReferred = false; // the 4-byte referred-to count even for up to 4
-    bool longPage = false;     // a 4-byte page association even below 256
-    i32 rawCount = -1;         // >= 0: this value in the short count's top 3 bits
     i64 length = -1;           // >= 0: the data length field instead of the data's size
 
     std::string Header() const
     {
         std::string out;
         PutU32(out, number);
-        const bool pageWide = longPage || page > 255;
+        const bool pageWide = page > 255;
         out.push_back(char(type | (pageWide ? 0x40 : 0)));
         const u32 count = u32(referred.size());
-        if (rawCount >= 0 || (count <= 4 && !longReferred)) {
-            out.push_back(char((rawCount >= 0 ? u32(rawCount) : count) << 5));
+        if (count <= 4 && !longReferred) {
+            out.push_back(char(count << 5));
         } else {
             PutU32(out, 0xE0000000 | count);
             out.append((count + 8) / 8, '\0');
@@ -216,7 +214,7 @@ inline std::string PageInfo(u32 width, u32 height)
 
 // An immediate generic region's data: region information with REPLACE, flags, AT, code.
 inline std::string GenericRegion(const sBitmap& bitmap, u32 x, u32 y, i32 gbTemplate, const i8* at,
-                                 bool tpgdon, u8 extraFlags = 0)
+                                 bool tpgdon)
 {
     std::string out;
     PutU32(out, u32(bitmap.width));
@@ -224,7 +222,7 @@ inline std::string GenericRegion(const sBitmap& bitmap, u32 x, u32 y, i32 gbTemp
     PutU32(out, x);
     PutU32(out, y);
     out.push_back(4);
-    out.push_back(char(gbTemplate << 1 | (tpgdon ? 8 : 0) | extraFlags));
+    out.push_back(char(gbTemplate << 1 | (tpgdon ? 8 : 0)));
     out.append(reinterpret_cast<const char*>(at), gbTemplate == 0 ? 8 : 2);
     const std::vector<u8> code = EncodeGeneric(bitmap, gbTemplate, at, tpgdon);
     return out.append(code.begin(), code.end());
@@ -237,10 +235,9 @@ enum class eLayout
     Bare,
 };
 
-// The segments numbered in order unless `keepNumbers`, behind the file header (with a page
+// The segments numbered in order, behind the file header (with a page
 // count unless it is < 0) or as a bare stream.
-inline std::string WriteFile(std::vector<sSegment> segments, eLayout layout, i64 pageCount,
-                             bool keepNumbers = false)
+inline std::string WriteFile(std::vector<sSegment> segments, eLayout layout, i64 pageCount)
 {
     std::string out;
     if (layout != eLayout::Bare) {
@@ -251,9 +248,7 @@ inline std::string WriteFile(std::vector<sSegment> segments, eLayout layout, i64
         }
     }
     for (size_t i = 0; i < segments.size(); ++i) {
-        if (!keepNumbers) {
-            segments[i].number = u32(i);
-        }
+        segments[i].number = u32(i);
         out += segments[i].Header();
         if (layout != eLayout::RandomAccess) {
             out += segments[i].data;

@@ -39,20 +39,11 @@ std::vector<sPage> OurPages(const std::string& file)
     return pages;
 }
 
-// Text from ImageMagick (the text goes on the command line: its policy refuses @file).
-sBitmap TextBitmap()
-{
-    const std::vector<sBitmap> pages = ParsePbm(RunCommand(
-        "convert -size 600x400 xc:white -font DejaVu-Sans -pointsize 18 -annotate +10+30 "
-        "\"$(head -c 800 /usr/share/common-licenses/GPL-3)\" -monochrome pbm:-"));
-    return pages.empty() ? sBitmap{} : pages[0];
-}
-
 std::string Region(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i32 gbTemplate = 0,
-                   bool tpgdon = true, u8 extraFlags = 0, const i8* at = nullptr)
+                   bool tpgdon = true, const i8* at = nullptr)
 {
     return GenericRegion(bitmap, x, y, gbTemplate, at != nullptr ? at : kNominalAt[gbTemplate],
-                         tpgdon, extraFlags);
+                         tpgdon);
 }
 
 std::vector<sSegment> Join(std::vector<std::vector<sSegment>> parts)
@@ -69,96 +60,67 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
 {
     ASSERT_TRUE(HaveTool("jbig2dec"));
     cScratchFolder scratch;
-    const sBitmap text = TextBitmap();
-    ASSERT_GT(text.width, 0);
-    // Every template with nominal and moved AT pixels, TPGDON off and on: one page each.
+    // 300 pages after a comment extension on page 0, cycling through the templates with
+    // nominal and moved AT pixels and TPGDON off and on: 4-byte page associations, 2-byte
+    // referred-to numbers and a long-form referred-to list.
     const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
-    std::vector<std::vector<sSegment>> variants;
-    for (i32 t = 0; t < 4; ++t) {
-        for (const i8* at : {kNominalAt[t], kMoved[t]}) {
-            for (bool tpgdon : {false, true}) {
-                const u32 page = u32(variants.size() + 1);
-                const sBitmap bitmap = RandomBitmap(37 + 9 * i32(page), 20 + 3 * i32(page), page);
-                variants.push_back(PageSegments(page, u32(bitmap.width), u32(bitmap.height),
-                                                {Region(bitmap, 0, 0, t, tpgdon, 0, at)}));
-            }
-        }
-    }
-    // 300 small pages: 4-byte page associations, 2-byte referred-to numbers, a long-form
-    // referred-to list, after a comment extension on page 0.
     std::vector<std::vector<sSegment>> many{
         {MakeSegment(62, 0, std::string("\x20\0\0\0Title\0qel\0\0", 14))}};
     for (u32 page = 1; page <= 300; ++page) {
-        many.push_back(PageSegments(page, 19, 9, {Region(RandomBitmap(19, 9, page), 0, 0, 2)}));
+        const i32 t = i32(page % 4);
+        const sBitmap bitmap = RandomBitmap(19 + i32(page % 50), 9 + i32(page % 30), page);
+        many.push_back(PageSegments(page, u32(bitmap.width), u32(bitmap.height),
+                                    {Region(bitmap, 0, 0, t, page / 4 % 2 == 1,
+                                            page / 8 % 2 == 1 ? kMoved[t] : nullptr)}));
     }
     // jbig2dec counts floor((n + 1) / 8) long-form retention bytes where T.88 7.2.4 has
     // ceil; with 7 referred-to segments both give one byte.
-    many[1][1].referred = {0};
     many[200][1].referred = {1, 2, 3, 4, 5, 6, 7};
     many[200][1].longReferred = true;
     const sBitmap a = RandomBitmap(120, 90, 11), b = RandomBitmap(80, 70, 12);
     const auto overlap = PageSegments(1, 150, 100, {Region(a), Region(b, 50, 40, 1, false)});
-    const auto twoSizes = Join({PageSegments(1, 600, 400, {Region(text, 0, 0, 0, true)}),
-                                PageSegments(2, 90, 300, {Region(a, 3, 5, 3, true)})});
+    const auto twoSizes = Join({overlap, PageSegments(2, 90, 300, {Region(a, 3, 5, 3, true)})});
     const struct
     {
-        const char* name;
         std::string file;
         bool bare;
         size_t pages;
     } kFiles[] = {
-        {"variants", WriteFile(Join(variants), eLayout::Sequential, 16), false, 16},
-        {"random access", WriteFile(twoSizes, eLayout::RandomAccess, 2), false, 2},
-        {"no page count", WriteFile(twoSizes, eLayout::Sequential, -1), false, 2},
-        {"random access without count", WriteFile(twoSizes, eLayout::RandomAccess, -1), false, 2},
-        {"overlap and clip", WriteFile(Join({overlap}), eLayout::Sequential, 1), false, 1},
-        {"300 pages", WriteFile(Join(many), eLayout::Sequential, -1), false, 300},
-        {"bare stream", WriteFile(overlap, eLayout::Bare, 0), true, 1},
+        {WriteFile(Join(many), eLayout::Sequential, -1), false, 300},
+        {WriteFile(twoSizes, eLayout::RandomAccess, 2), false, 2},
+        {WriteFile(overlap, eLayout::Bare, 0), true, 1},
     };
     for (const auto& sample : kFiles) {
         const std::string path = scratch.MakeFile("x.jb2", sample.file);
         const std::vector<sPage> reference = ParsePbm(RunCommand(
             std::string("jbig2dec -q -t pbm -o /dev/stdout ") + (sample.bare ? "-e " : "") + path));
-        EXPECT_EQ(reference.size(), sample.pages) << sample.name;
+        EXPECT_EQ(reference.size(), sample.pages);
         const std::vector<sPage> ours = OurPages(sample.file);
-        EXPECT_EQ(ours.size(), reference.size()) << sample.name;
-        for (size_t i = 0; i < std::min(ours.size(), reference.size()); ++i) {
+        ASSERT_EQ(ours.size(), reference.size()) << sample.pages;
+        for (size_t i = 0; i < ours.size(); ++i) {
             EXPECT_TRUE(ours[i].width == reference[i].width &&
                         ours[i].pixels == reference[i].pixels)
-                << sample.name << " page " << i;
+                << sample.pages << " page " << i;
         }
     }
 }
 
-// The scan rules on broken files: the page count we give (0 = the scan fails) and whether
-// page 0 comes out all white (its region is skipped).
+// Broken files: the page count we give (0 = the scan fails) and whether page 0 comes out
+// all white (its region is skipped).
 TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
 {
     const sBitmap bitmap = RandomBitmap(40, 30, 3);
-    const auto page = [&](u32 number, std::string region = "") {
-        return PageSegments(number, 40, 30, {region.empty() ? Region(bitmap) : region});
+    const auto page = [&](std::string region, u32 width = 40, u32 height = 30) {
+        return PageSegments(1, width, height, {region});
     };
     const auto one = [&](std::vector<sSegment> segments, i64 count = 1) {
         return WriteFile(Join({segments}), eLayout::Sequential, count);
     };
-    auto outOfSequence = Join({page(1), page(2)});
-    for (size_t i = 0; i < outOfSequence.size(); ++i) {
-        outOfSequence[i].number = i == 3 ? 9 : u32(i);
-    }
-    auto count5 = page(1);
-    count5[1].rawCount = 5;
-    auto pageInfo18 = page(1);
-    pageInfo18[0].data.resize(18);
-    auto region25 = page(1);
-    region25[1].data.resize(25);
-    auto regionUnknownLength = page(1);
-    regionUnknownLength[1].length = 0xFFFFFFFF;
-    auto pastTheEnd = page(1);
+    auto unknownLength = page(Region(bitmap)), pastTheEnd = unknownLength;
+    unknownLength[1].length = 0xFFFFFFFF;
     pastTheEnd[1].length = 1 << 20; // the window is clipped to the stream's end
     std::string hugeRegion = Region(bitmap);
     hugeRegion.replace(0, 8, std::string("\0\1\x11\x70\0\1\x11\x70", 8)); // 70000 x 70000
-    auto noEnd = page(1);
-    const i8 atZero[8] = {0, 0, -3, -1, 2, -2, -2, -2};
     const struct
     {
         const char* name;
@@ -166,36 +128,19 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
         i32 pages;
         bool white;
     } kCases[] = {
-        {"out of sequence: earlier pages count",
-         WriteFile(outOfSequence, eLayout::Sequential, -1, true), 1, false},
-        {"referred-to count 5", one(count5), 0, false},
-        {"page 3 of 2", WriteFile(Join({page(1), page(2), page(3)}), eLayout::Sequential, 2), 0,
-         false},
-        {"page info of 18 bytes", one(pageInfo18), 0, false},
-        {"region data of 25 bytes", one(region25), 0, false},
-        {"width 0", one(PageSegments(1, 0, 30, {Region(bitmap)})), 0, false},
-        {"height 0xFFFFFFFF", one(PageSegments(1, 40, 0xFFFFFFFF, {Region(bitmap)})), 0, false},
-        {"70000 x 70000 page", one(PageSegments(1, 70000, 70000, {Region(bitmap)})), 0, false},
-        {"region length 0xFFFFFFFF", one(regionUnknownLength), 0, false},
-        {"page count 0", one(page(1), 0), 0, false},
-        {"page count 2^32-1", one(page(1), 0xFFFFFFFF), 0, false},
-        {"2 pages announced, 1 present", one(page(1), 2), 0, false},
-        {"random access without end of file", WriteFile(noEnd, eLayout::RandomAccess, 1), 0, false},
+        {"height 0xFFFFFFFF", one(page(Region(bitmap), 40, 0xFFFFFFFF)), 0, false},
+        {"70000 x 70000 page", one(page(Region(bitmap), 70000, 70000)), 0, false},
+        {"region length 0xFFFFFFFF", one(unknownLength), 0, false},
+        {"page count 2^32-1", one(page(Region(bitmap)), 0xFFFFFFFF), 0, false},
+        {"random access without end of file",
+         WriteFile(page(Region(bitmap)), eLayout::RandomAccess, 1), 0, false},
         {"region past the stream end", WriteFile(pastTheEnd, eLayout::Sequential, 1), 1, false},
-        {"MMR region", one(page(1, Region(bitmap, 0, 0, 0, false, 0x01))), 1, true},
-        {"EXTTEMPLATE region", one(page(1, Region(bitmap, 0, 0, 0, false, 0x10))), 1, true},
-        {"AT pixel (0,0)", one(page(1, Region(bitmap, 0, 0, 0, false, 0, atZero))), 1, true},
-        {"70000 x 70000 region", one(page(1, hugeRegion)), 1, true},
-        {"region outside the page", one(page(1, Region(bitmap, 40, 0))), 1, true},
-        {"region over the decoding budget",
-         one(page(1, Region(RandomBitmap(4000, 30, 1), 0, 0, 0, false))), 1, true},
+        {"70000 x 70000 region", one(page(hugeRegion)), 1, true},
     };
     for (const auto& sample : kCases) {
         cBufWrapperIO stream(sample.file.data(), sample.file.size());
         cPictJBIG2 picture;
-        sPictInfo info;
         EXPECT_EQ(picture.GetPageCount(&stream), sample.pages) << sample.name;
-        EXPECT_EQ(picture.ReadInfo(&stream, &info), sample.pages > 0) << sample.name;
         if (sample.pages == 0 || !picture.Load(&stream)) {
             EXPECT_EQ(sample.pages, 0) << sample.name;
             continue;
@@ -244,27 +189,15 @@ TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
 {
     const std::string file =
         WriteFile(PageSegments(1, 30, 20, {Region(RandomBitmap(30, 20, 1))}), eLayout::Bare, 0);
-    sPictInfo info;
-    tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), &info);
+    tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), nullptr);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->GetFormatId(), kPictFormatJBIG2);
-    tPicture loaded = CreatePicture(std::vector<u8>(file.begin(), file.end()), nullptr);
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(loaded->GetWidth(), 30);
-    std::vector<std::vector<u8>> others = {
-        ReadFileBytes(qeltest::SharedDataPath("pngsuite/basn0g01.png")), ReadFileBytes("/bin/true"),
-        ReadFileBytes("/usr/share/common-licenses/GPL-3")};
-    u32 state = 5;
-    for (i32 i = 0; i < 200; ++i) {
-        std::vector<u8> noise(64);
-        for (u8& byte : noise) {
-            byte = u8((state = state * 1103515245u + 12345u) >> 16);
-        }
-        others.push_back(noise);
-    }
-    for (const std::vector<u8>& bytes : others) {
+    EXPECT_EQ(picture->GetWidth(), 30);
+    for (const char* other : {"/bin/true", "/usr/share/common-licenses/GPL-3"}) {
+        const std::vector<u8> bytes = ReadFileBytes(other);
         cBufWrapperIO stream(bytes.data(), bytes.size());
-        EXPECT_FALSE(ProbeJBIG2(&stream, &info));
+        sPictInfo info;
+        EXPECT_FALSE(ProbeJBIG2(&stream, &info)) << other;
     }
 }
 
