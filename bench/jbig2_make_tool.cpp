@@ -59,8 +59,8 @@ int main(int argc, char** argv)
         std::ifstream file(argv[arg], std::ios::binary);
         const std::vector<u8> bytes{std::istreambuf_iterator<char>(file), {}};
         for (const sBitmap& bitmap : ParsePbm(bytes)) {
-            const std::string region = GenericRegion(bitmap, 0, 0, gbTemplate,
-                                                     ownAt ? at : kNominalAt[gbTemplate], tpgdon);
+            const std::string region =
+                GenericRegion(bitmap, 0, 0, gbTemplate, tpgdon, ownAt ? at : nullptr);
             for (sSegment& segment :
                  PageSegments(++page, u32(bitmap.width), u32(bitmap.height), {region})) {
                 segments.push_back(segment);

@@ -108,6 +108,9 @@ struct sBitmap
 
 // Nominal AT pixels (T.88 6.2.5.4); region flags: template << 1 | TPGDON << 3.
 inline constexpr i8 kNominalAt[4][8] = {{3, -1, -3, -1, 2, -2, -2, -2}, {3, -1}, {2, -1}, {2, -1}};
+// Moved AT pixels inside the row windows.
+inline constexpr i8 kMovedAt[4][8] = {
+    {-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
 
 // The coded bytes of a generic region (T.88 6.2.5.7) with contexts formed pixel by pixel
 // in the bit order of T.88 Figures 3-6 ('A' marks the AT pixels in order).
@@ -213,9 +216,11 @@ inline std::string PageInfo(u32 width, u32 height)
 }
 
 // An immediate generic region's data: region information with REPLACE, flags, AT, code.
-inline std::string GenericRegion(const sBitmap& bitmap, u32 x, u32 y, i32 gbTemplate, const i8* at,
-                                 bool tpgdon)
+// Nominal AT pixels unless `at` is given.
+inline std::string GenericRegion(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i32 gbTemplate = 0,
+                                 bool tpgdon = true, const i8* at = nullptr)
 {
+    at = at != nullptr ? at : kNominalAt[gbTemplate];
     std::string out;
     PutU32(out, u32(bitmap.width));
     PutU32(out, u32(bitmap.height));

@@ -42,8 +42,8 @@ TEST(Jbig2Mq, AnnexH2BothWays)
 }
 
 // Decodes `code` as a region of the bitmap's size; the pixels, or empty on failure.
-std::vector<u8> Decode(const std::vector<u8>& code, size_t window, const sBitmap& bitmap,
-                       u8 flags, const i8* at)
+std::vector<u8> Decode(const std::vector<u8>& code, size_t window, const sBitmap& bitmap, u8 flags,
+                       const i8* at)
 {
     sJbig2GenericHeader header{u32(bitmap.width), u32(bitmap.height), flags};
     std::copy(at, at + 8, header.at);
@@ -71,11 +71,10 @@ std::vector<u8> Decode(const std::vector<u8>& code, size_t window, const sBitmap
 TEST(Jbig2Generic, EncoderRoundTripsEveryTemplateAtAndWidth)
 {
     // Moved AT pixels: near ones (inside the row windows) and far ones (read one by one).
-    const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
     const i8 kFar[4][8] = {{-40, -1, 5, -3, -128, 0, 127, -128}, {-30, 0}, {9, -7}, {-1, 0}};
     u32 seed = 1;
     for (i32 gbTemplate = 0; gbTemplate < 4; ++gbTemplate) {
-        for (const auto* at : {kNominalAt[gbTemplate], kMoved[gbTemplate], kFar[gbTemplate]}) {
+        for (const auto* at : {kNominalAt[gbTemplate], kMovedAt[gbTemplate], kFar[gbTemplate]}) {
             for (bool tpgdon : {false, true}) {
                 for (i32 width : {1, 7, 8, 9, 63, 64, 65, 1000}) {
                     const i32 height = 1 + i32(seed % (width == 1000 ? 40 : 300));

@@ -39,13 +39,6 @@ std::vector<sPage> OurPages(const std::string& file)
     return pages;
 }
 
-std::string Region(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i32 gbTemplate = 0,
-                   bool tpgdon = true, const i8* at = nullptr)
-{
-    return GenericRegion(bitmap, x, y, gbTemplate, at != nullptr ? at : kNominalAt[gbTemplate],
-                         tpgdon);
-}
-
 std::vector<sSegment> Join(std::vector<std::vector<sSegment>> parts)
 {
     std::vector<sSegment> out;
@@ -63,23 +56,24 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
     // 300 pages after a comment extension on page 0, cycling through the templates with
     // nominal and moved AT pixels and TPGDON off and on: 4-byte page associations, 2-byte
     // referred-to numbers and a long-form referred-to list.
-    const i8 kMoved[4][8] = {{-1, -2, -4, -1, 1, -2, -3, -2}, {-2, -1}, {-2, -1}, {-2, -1}};
     std::vector<std::vector<sSegment>> many{
         {MakeSegment(62, 0, std::string("\x20\0\0\0Title\0qel\0\0", 14))}};
     for (u32 page = 1; page <= 300; ++page) {
         const i32 t = i32(page % 4);
         const sBitmap bitmap = RandomBitmap(19 + i32(page % 50), 9 + i32(page % 30), page);
         many.push_back(PageSegments(page, u32(bitmap.width), u32(bitmap.height),
-                                    {Region(bitmap, 0, 0, t, page / 4 % 2 == 1,
-                                            page / 8 % 2 == 1 ? kMoved[t] : nullptr)}));
+                                    {GenericRegion(bitmap, 0, 0, t, page / 4 % 2 == 1,
+                                                   page / 8 % 2 == 1 ? kMovedAt[t] : nullptr)}));
     }
     // jbig2dec counts floor((n + 1) / 8) long-form retention bytes where T.88 7.2.4 has
     // ceil; with 7 referred-to segments both give one byte.
     many[200][1].referred = {1, 2, 3, 4, 5, 6, 7};
     many[200][1].longReferred = true;
     const sBitmap a = RandomBitmap(120, 90, 11), b = RandomBitmap(80, 70, 12);
-    const auto overlap = PageSegments(1, 150, 100, {Region(a), Region(b, 50, 40, 1, false)});
-    const auto twoSizes = Join({overlap, PageSegments(2, 90, 300, {Region(a, 3, 5, 3, true)})});
+    const auto overlap =
+        PageSegments(1, 150, 100, {GenericRegion(a), GenericRegion(b, 50, 40, 1, false)});
+    const auto twoSizes =
+        Join({overlap, PageSegments(2, 90, 300, {GenericRegion(a, 3, 5, 3, true)})});
     const struct
     {
         std::string file;
@@ -116,10 +110,10 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
     const auto one = [&](std::vector<sSegment> segments, i64 count = 1) {
         return WriteFile(Join({segments}), eLayout::Sequential, count);
     };
-    auto unknownLength = page(Region(bitmap)), pastTheEnd = unknownLength;
+    auto unknownLength = page(GenericRegion(bitmap)), pastTheEnd = unknownLength;
     unknownLength[1].length = 0xFFFFFFFF;
     pastTheEnd[1].length = 1 << 20; // the window is clipped to the stream's end
-    std::string hugeRegion = Region(bitmap);
+    std::string hugeRegion = GenericRegion(bitmap);
     hugeRegion.replace(0, 8, std::string("\0\1\x11\x70\0\1\x11\x70", 8)); // 70000 x 70000
     const struct
     {
@@ -128,12 +122,12 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
         i32 pages;
         bool white;
     } kCases[] = {
-        {"height 0xFFFFFFFF", one(page(Region(bitmap), 40, 0xFFFFFFFF)), 0, false},
-        {"70000 x 70000 page", one(page(Region(bitmap), 70000, 70000)), 0, false},
+        {"height 0xFFFFFFFF", one(page(GenericRegion(bitmap), 40, 0xFFFFFFFF)), 0, false},
+        {"70000 x 70000 page", one(page(GenericRegion(bitmap), 70000, 70000)), 0, false},
         {"region length 0xFFFFFFFF", one(unknownLength), 0, false},
-        {"page count 2^32-1", one(page(Region(bitmap)), 0xFFFFFFFF), 0, false},
+        {"page count 2^32-1", one(page(GenericRegion(bitmap)), 0xFFFFFFFF), 0, false},
         {"random access without end of file",
-         WriteFile(page(Region(bitmap)), eLayout::RandomAccess, 1), 0, false},
+         WriteFile(page(GenericRegion(bitmap)), eLayout::RandomAccess, 1), 0, false},
         {"region past the stream end", WriteFile(pastTheEnd, eLayout::Sequential, 1), 1, false},
         {"70000 x 70000 region", one(page(hugeRegion)), 1, true},
     };
@@ -155,9 +149,9 @@ TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)
 TEST(Jbig2Picture, ScaledThumbnailIsOpaqueAndFitsTheBox)
 {
     const sBitmap black{64, 64, std::vector<u8>(64 * 64, 1)};
-    const std::string file =
-        WriteFile(Join({PageSegments(1, 2000, 1000, {Region(black), Region(black, 20, 20)})}),
-                  eLayout::Sequential, 1);
+    const std::string file = WriteFile(
+        Join({PageSegments(1, 2000, 1000, {GenericRegion(black), GenericRegion(black, 20, 20)})}),
+        eLayout::Sequential, 1);
     cBufWrapperIO stream(file.data(), file.size());
     cPictJBIG2 picture;
     cPictDummy thumbnail;
@@ -172,8 +166,8 @@ TEST(Jbig2Picture, ScaledThumbnailIsOpaqueAndFitsTheBox)
 
 TEST(Jbig2Picture, ReadInfoReadsOnlySegmentHeaders)
 {
-    auto pages = Join({PageSegments(1, 300, 200, {Region(RandomBitmap(30, 20, 1))}),
-                       PageSegments(2, 300, 200, {Region(RandomBitmap(30, 20, 2))})});
+    auto pages = Join({PageSegments(1, 300, 200, {GenericRegion(RandomBitmap(30, 20, 1))}),
+                       PageSegments(2, 300, 200, {GenericRegion(RandomBitmap(30, 20, 2))})});
     pages[1].data.resize(20 << 20, '\x55');
     const std::string file = WriteFile(pages, eLayout::Sequential, 2);
     cBufWrapperIO inner(file.data(), file.size());
@@ -187,8 +181,8 @@ TEST(Jbig2Picture, ReadInfoReadsOnlySegmentHeaders)
 
 TEST(Jbig2Picture, FactoryTakesJbig2OnlyAtItsStep)
 {
-    const std::string file =
-        WriteFile(PageSegments(1, 30, 20, {Region(RandomBitmap(30, 20, 1))}), eLayout::Bare, 0);
+    const std::string file = WriteFile(
+        PageSegments(1, 30, 20, {GenericRegion(RandomBitmap(30, 20, 1))}), eLayout::Bare, 0);
     tPicture picture = CreatePicture(std::vector<u8>(file.begin(), file.end()), nullptr);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->GetFormatId(), kPictFormatJBIG2);
