@@ -172,8 +172,7 @@ struct sSegment
     u32 page = 1;
     std::string data;
     std::vector<u32> referred;
-    bool longReferred = false; // the 4-byte referred-to count even for up to 4
-    i64 length = -1;           // >= 0: the data length field instead of the data's size
+    i64 length = -1; // >= 0: the data length field instead of the data's size
 
     std::string Header() const
     {
@@ -182,7 +181,7 @@ struct sSegment
         const bool pageWide = page > 255;
         out.push_back(char(type | (pageWide ? 0x40 : 0)));
         const u32 count = u32(referred.size());
-        if (count <= 4 && !longReferred) {
+        if (count <= 4) {
             out.push_back(char(count << 5));
         } else {
             PutU32(out, 0xE0000000 | count);
@@ -203,17 +202,6 @@ struct sSegment
         return out;
     }
 };
-
-inline std::string PageInfo(u32 width, u32 height)
-{
-    std::string out;
-    PutU32(out, width);
-    PutU32(out, height);
-    out.append(8, '\0');       // resolution unknown
-    out.push_back(char(0x40)); // white default, combination operators may be overridden
-    out.append(2, '\0');       // not striped
-    return out;
-}
 
 // An immediate generic region's data: region information with REPLACE, flags, AT, code.
 // Nominal AT pixels unless `at` is given.
@@ -280,7 +268,13 @@ inline sSegment MakeSegment(u8 type, u32 page, std::string data)
 inline std::vector<sSegment> PageSegments(u32 page, u32 width, u32 height,
                                           const std::vector<std::string>& regions)
 {
-    std::vector<sSegment> out{MakeSegment(48, page, PageInfo(width, height))};
+    std::string info;
+    PutU32(info, width);
+    PutU32(info, height);
+    info.append(8, '\0');       // resolution unknown
+    info.push_back(char(0x40)); // white default, combination operators may be overridden
+    info.append(2, '\0');       // not striped
+    std::vector<sSegment> out{MakeSegment(48, page, info)};
     for (const std::string& region : regions) {
         out.push_back(MakeSegment(38, page, region));
     }

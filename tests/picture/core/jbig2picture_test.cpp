@@ -68,7 +68,6 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
     // jbig2dec counts floor((n + 1) / 8) long-form retention bytes where T.88 7.2.4 has
     // ceil; with 7 referred-to segments both give one byte.
     many[200][1].referred = {1, 2, 3, 4, 5, 6, 7};
-    many[200][1].longReferred = true;
     const sBitmap a = RandomBitmap(120, 90, 11), b = RandomBitmap(80, 70, 12);
     const auto overlap =
         PageSegments(1, 150, 100, {GenericRegion(a), GenericRegion(b, 50, 40, 1, false)});
