@@ -10,9 +10,6 @@
 
 namespace {
 
-using qeltest::ElementPixel;
-using qeltest::ThemePixel;
-
 // A recording form at screen (0, 368), 400 x 400, reaching the screen's bottom, with a
 // combo of twelve entries at screen (100, 500).
 class ComboTest : public qeltest::cGuiTest
@@ -28,14 +25,6 @@ protected:
             ASSERT_TRUE(combo.SetItem(index, (u"Entry " + std::u16string(1, char16_t(u'a' + index))).c_str(), 0, -1));
         }
         host->Pump();
-    }
-    // Runs the list with `script`; returns where it was and whether an entry was chosen.
-    std::pair<sRect, bool> Drop(const cHeadlessHost::tModalScript& script)
-    {
-        sRect rect;
-        host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& popup) { h.GetWindowRect(&popup, rect), script(h, popup); });
-        const bool chosen = combo.DropDown();
-        return {rect, chosen};
     }
     void Key(i32 vk, bool alt = false)
     {
@@ -103,10 +92,6 @@ TEST_F(ComboTest, ReadOnlyPressAndRelease)
 // continues the field's frame without a line between them.
 TEST_F(ComboTest, Picture)
 {
-    const i32 w = combo.GetWidth(), h = combo.GetHeight();
-    for (sPoint at : {sPoint{w - 10, 0}, sPoint{w - 10, h - 1}, sPoint{w - 1, h / 2}, sPoint{w - 19, 2}}) {
-        EXPECT_EQ(ElementPixel(*host, &combo, at.x, at.y), ThemePixel(at.x == w - 19 ? 27 : 32));
-    }
     cComboBoxChild focused, disabled;
     ASSERT_TRUE(form.AttachChild(&focused, 100, 160, 190, 22));
     ASSERT_TRUE(form.AttachChild(&disabled, 100, 188, 190, 22));
@@ -119,10 +104,11 @@ TEST_F(ComboTest, Picture)
     std::unique_ptr<cCanvas> canvas(CreateMemoryCanvas(200, 84));
     canvas->CopyFrom(0, 0, host->GetCanvas(window), 95, 129, 200, 84);
     qeltest::ExpectMatchesGolden(*canvas, "combo.png");
-    Drop([](cHeadlessHost& h, cWindowTranslator& popup) {
+    host->PushModalScript([](cHeadlessHost& h, cWindowTranslator& popup) {
         qeltest::ExpectMatchesGolden(*h.GetCanvas(&popup), "combo_list.png");
         h.KeyDown(kVkEscape, false, false, false, &popup);
     });
+    (void)combo.DropDown();
 }
 
 } // namespace
