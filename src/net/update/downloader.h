@@ -1,0 +1,70 @@
+#pragma once
+// cUpdateDownloader: the download of a new installer, run in the stock progress form.
+// The form's job performs the HTTP GET (one redirect followed) and, as the response
+// receiver, writes the body to the target stream as it arrives.
+//
+// Result codes (the progress form's end code):
+//   0  stopped (Stop, Escape or closing the window)
+//   1  the address does not parse, the network did not start, or a redirect target that
+//      cannot be followed (a relative "Location")
+//   2  incomplete: the body did not reach its Content-Length (also when it had none)
+//   3  a status other than 200, 301, 302, 303 and 307, a redirect without "Location", or
+//      a redirect from https to anything else
+//   4  writing to the target stream failed
+//   10 complete
+//   11 the redirect target redirected again
+//
+// Threads: RunJob, OnData and OnHeadersDone run on the job thread and touch only the
+// downloader, the target stream and the progress form's thread-safe calls. A stop
+// request aborts the connection of the running exchange from the requesting thread
+// (a shutdown, never a close), so a blocked connect, handshake or receive ends at once.
+#include "base/streams.h"
+#include "base/texts.h"
+#include "gui/controls/progressform.h"
+#include "net/http/httpresponse.h"
+
+#include <mutex>
+
+class cHttpRequest;
+class cHttpTransport;
+
+class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse
+{
+public:
+    enum : i32
+    {
+        kResultStopped = 0,
+        kResultBadAddress = 1,
+        kResultIncomplete = 2,
+        kResultServerError = 3,
+        kResultWriteFailed = 4,
+        kResultComplete = 10,
+        kResultRedirectedTwice = 11,
+    };
+
+    // `target` (borrowed) MUST outlive the downloader; it is written from its position on.
+    cUpdateDownloader(cFileIOTarget* target, const char16_t* address);
+    // Stops the job before the members go.
+    ~cUpdateDownloader() override;
+
+    bool OnHeadersDone() override;
+    bool OnData(const u8* bytes, u32 count, u64 offset) override;
+
+protected:
+    i32 Run() override { return RunJob(); }
+    void OnStopRequested() override;
+
+private:
+    i32 RunJob();
+    // Performs one exchange with the transport reachable by the stop hook.
+    void Exchange(const cHttpRequest& request);
+
+    cFileIOTarget* m_target;
+    _guardchar<char16_t> m_address;
+    i32 m_state = kResultIncomplete;
+    u64 m_bytesWritten = 0;
+    _guardchar<char> m_redirectTarget;
+
+    std::mutex m_transportLock;
+    cHttpTransport* m_transport = nullptr; // guarded by m_transportLock
+};
