@@ -304,6 +304,7 @@ void cHeadlessHost::Pump()
             continue;
         }
         PaintDirtyWindows();
+        SnapshotInnermostRun();
         if (InnermostRunEnded() || !HasPendingWork()) {
             return;
         }
@@ -336,19 +337,34 @@ bool cHeadlessHost::PumpUntil(const std::function<bool()>& done, u32 timeoutMs)
     }
 }
 
+void cHeadlessHost::SnapshotInnermostRun()
+{
+    if (!m_snapshots.IsActive() || m_runs.empty()) {
+        return;
+    }
+    sWindow* entry = Find(m_runs.back());
+    if (entry != nullptr && entry->canvas != nullptr) {
+        m_snapshots.AfterPaint(m_runs.back(), *entry->canvas);
+    }
+}
+
 i32 cHeadlessHost::RunModal(cWindowTranslator* window)
 {
     m_runs.push_back(window);
     i32 level = i32(m_runs.size());
     bool endedByHost = false;
-    if (m_scripts.empty()) {
+    if (m_scripts.empty() && !m_defaultScript) {
         window->EndRun(-1);
         endedByHost = true;
     } else {
-        tModalScript script = std::move(m_scripts.front());
-        m_scripts.pop_front();
+        tModalScript script = m_defaultScript;
+        if (!m_scripts.empty()) {
+            script = std::move(m_scripts.front());
+            m_scripts.pop_front();
+        }
         ResolveRepaintRequests();
         PaintDirtyWindows();
+        SnapshotInnermostRun();
         script(*this, *window);
         if (!window->IsRunEnded()) {
             Pump();
@@ -358,6 +374,7 @@ i32 cHeadlessHost::RunModal(cWindowTranslator* window)
             endedByHost = true;
         }
     }
+    m_snapshots.RunEnded(window);
     m_runs.pop_back();
     m_runLog.push_back({level, window->GetRunResult(), endedByHost});
     return window->GetRunResult();

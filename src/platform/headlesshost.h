@@ -6,17 +6,19 @@
 // millisecond clock, pump the loop, read pixels and save PNG snapshots.
 //
 // Modal runs are driven by scripts: a FIFO that every run pops one script from as it
-// starts. The script is called after the root's ApplyStyle and OnCreate and the first
+// starts (or, when it is empty, the default script if one is set). The script is called after the root's ApplyStyle and OnCreate and the first
 // paint, before any action is dispatched; it injects input, pumps, takes snapshots and
 // may end the run. Then the host pumps until idle and ends a run still open with -1,
 // which the run log records. A run that finds no script ends with -1 at once, so no test
 // can hang on a dialog.
 //
-// Posting from any thread wakes PumpUntil through a condition variable.
+// Posting from any thread wakes PumpUntil through a condition variable. With
+// QEL_SNAPSHOT_DIR set, the runs' windows are saved as they paint (snapshotwriter.h).
 #include "base/buffers.h"
 #include "base/texts.h"
 #include "base/types.h"
 #include "gui/core/windowrequest.h"
+#include "platform/snapshotwriter.h"
 
 #include <condition_variable>
 #include <deque>
@@ -54,6 +56,8 @@ public:
 
     // --- modal scripts ---------------------------------------------------------------
     void PushModalScript(tModalScript script);
+    // The script of the runs that find the FIFO empty (none: they end with -1 at once).
+    void SetDefaultModalScript(tModalScript script) { m_defaultScript = std::move(script); }
     size_t GetPendingScriptCount() const { return m_scripts.size(); }
     // Every finished run, in the order the runs ended.
     const std::vector<sRunRecord>& GetRunLog() const { return m_runLog; }
@@ -126,11 +130,14 @@ private:
     cWindowTranslator* Target(cWindowTranslator* window) const;
     bool InnermostRunEnded() const;
     void PaintDirtyWindows();
+    void SnapshotInnermostRun();
 
     std::vector<std::unique_ptr<sWindow>> m_windows;
     sSize m_screen{1024, 768};
     u32 m_time = 0;
     std::deque<tModalScript> m_scripts;
+    tModalScript m_defaultScript;
+    cSnapshotWriter m_snapshots;
     std::vector<cWindowTranslator*> m_runs;
     std::vector<sRunRecord> m_runLog;
     bool m_failNextOpen = false;

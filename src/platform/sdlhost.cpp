@@ -473,6 +473,12 @@ void cSdlHost::RunOnce(u32 waitMs)
     ResolveRepaintRequests();
     DispatchActions();
     PaintDamagedWindows();
+    if (m_snapshots.IsActive() && !m_runs.empty()) {
+        cSdlWindow* innermost = Find(m_runs.back());
+        if (innermost != nullptr && innermost->GetCanvas() != nullptr) {
+            m_snapshots.AfterPaint(m_runs.back(), *innermost->GetCanvas());
+        }
+    }
 }
 
 i32 cSdlHost::RunModal(cWindowTranslator* window)
@@ -481,6 +487,7 @@ i32 cSdlHost::RunModal(cWindowTranslator* window)
     while (!window->IsRunEnded()) {
         RunOnce(kIdleWaitMs);
     }
+    m_snapshots.RunEnded(window);
     m_runs.pop_back();
     return window->GetRunResult();
 }

@@ -7,7 +7,8 @@
 // that eventfd, drains SDL's queue into the windows' translators, dispatches queued
 // actions (GUI queue first) for a bounded slice of time so that input keeps flowing
 // under a flood of posts, and paints the damaged windows. Every modal run nests one such
-// loop on the same thread.
+// loop on the same thread. With QEL_SNAPSHOT_DIR set, the runs' windows are saved as they
+// paint (snapshotwriter.h).
 //
 // Input: keys become virtual keys (sdlkeys.h) with the Shift, Ctrl and Alt state, text
 // becomes UTF-16 units for CharInput, the left and right buttons become buttons 1 and 2
@@ -27,6 +28,7 @@
 #include "base/types.h"
 #include "gui/core/windowrequest.h"
 #include "platform/sdlcursors.h"
+#include "platform/snapshotwriter.h"
 #include "platform/x11pointergrab.h"
 
 #include <atomic>
@@ -123,6 +125,7 @@ private:
     const u32 m_wakeEventType;
     std::vector<std::unique_ptr<cSdlWindow>> m_windows;
     std::vector<cWindowTranslator*> m_runs;
+    cSnapshotWriter m_snapshots;
     // The window that should hold the input focus: the newest dialog or popup.
     cWindowTranslator* m_focusWindow = nullptr;
     // SDL ids of windows that lost the focus during the current drain.

@@ -1,6 +1,22 @@
-// The program's command line. Words are compared exactly; a command line that is not
-// accepted prints the usage and exits with 1.
+// The program's command line: "update" <codename> ["quite"]. Words are compared exactly;
+// a command line that is not accepted prints the usage and exits with 1. Otherwise the
+// exit code is the mode's result.
+//
+// Windows are real (SDL) when a display is available and headless otherwise; headless
+// runs end at once unless QEL_AUTOPILOT=1 answers them (demoautopilot.h).
+#include "base/config.h"
+#include "base/utf.h"
+#include "platform/demoautopilot.h"
+#include "platform/headlesshost.h"
+#include "platform/sdlhost.h"
+#include "platform/softgraphics.h"
+#include "tools/tarvelapp.h"
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -9,12 +25,46 @@ void PrintUsage()
     std::fputs("usage: qel update <codename> [quite]\n", stderr);
 }
 
+bool HasEnvironment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != 0;
+}
+
+i32 RunWithHost(cTarvelApp* application, std::unique_ptr<cApplicationConfig> config)
+{
+    std::unique_ptr<cSdlHost> sdlHost;
+    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY")) {
+        sdlHost = cSdlHost::Create();
+    }
+    if (sdlHost != nullptr) {
+        return RunApplication(application, std::move(config), sdlHost.get());
+    }
+    cHeadlessHost headlessHost;
+    const char* autopilot = std::getenv("QEL_AUTOPILOT");
+    if (autopilot != nullptr && std::strcmp(autopilot, "1") == 0) {
+        headlessHost.SetDefaultModalScript(MakeDemoAutopilot());
+    }
+    return RunApplication(application, std::move(config), &headlessHost);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    (void)argv;
-    (void)argc;
-    PrintUsage();
-    return 1;
+    const bool accepted = (argc == 3 || (argc == 4 && std::strcmp(argv[3], "quite") == 0)) &&
+                          std::strcmp(argv[1], "update") == 0;
+    if (!accepted) {
+        PrintUsage();
+        return 1;
+    }
+    _guardchar<char16_t> codename;
+    if (!FileNameToWide(argv[2], -1, codename) || !InstallSoftwareGraphics(eTextFont::System)) {
+        return 1;
+    }
+    auto* application = new (std::nothrow) cTarvelApp(codename.Get(), argc == 4);
+    if (application == nullptr) {
+        return 1;
+    }
+    return RunWithHost(application, OpenApplicationConfig("qel"));
 }
