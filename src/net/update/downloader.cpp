@@ -15,9 +15,10 @@ bool IsFollowedRedirect(i32 status)
     return status == 301 || status == 302 || status == 303 || status == 307;
 }
 
-bool StartsWithHttps(const char* url)
+// A plain "http://" address (a relative one fails later, when the request is re-aimed).
+bool IsPlainHttp(const char* url)
 {
-    return url != nullptr && strncasecmp(url, "https://", 8) == 0;
+    return url != nullptr && strncasecmp(url, "http://", 7) == 0;
 }
 
 } // namespace
@@ -67,7 +68,7 @@ i32 cUpdateDownloader::RunJob()
     if (m_state == kResultRedirectedTwice) {
         // Following an https address to a plain one would fetch, unauthenticated, the
         // program that is started next.
-        if (m_redirectTarget.IsEmpty() || (request.m_secure != 0 && !StartsWithHttps(m_redirectTarget.Get()))) {
+        if (m_redirectTarget.IsEmpty() || (request.m_secure != 0 && IsPlainHttp(m_redirectTarget.Get()))) {
             return kResultServerError;
         }
         if (IsStopRequested()) {
