@@ -18,7 +18,8 @@ void Drive(cHeadlessHost& host, cWindowTranslator& window)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunLimitMs);
     const auto msLeft = [deadline] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         return u32(left.count() > 0 ? left.count() : 0);
     };
     const auto never = [] { return false; };
@@ -29,7 +30,9 @@ void Drive(cHeadlessHost& host, cWindowTranslator& window)
         (void)host.PumpUntil([&window] { return window.IsRunEnded(); }, msLeft());
         return;
     }
-    for (i32 answer = 0; answer < kMaxAnswers && form != nullptr && !window.IsRunEnded() && msLeft() > 0; ++answer) {
+    for (i32 answer = 0;
+         answer < kMaxAnswers && form != nullptr && !window.IsRunEnded() && msLeft() > 0;
+         ++answer) {
         form->OnOK();
         (void)host.PumpUntil(never, std::min(kAnswerIntervalMs, msLeft()));
     }
@@ -37,4 +40,7 @@ void Drive(cHeadlessHost& host, cWindowTranslator& window)
 
 } // namespace
 
-cHeadlessHost::tModalScript MakeDemoAutopilot() { return Drive; }
+cHeadlessHost::tModalScript MakeDemoAutopilot()
+{
+    return Drive;
+}

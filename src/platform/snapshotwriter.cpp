@@ -46,7 +46,8 @@ void cSnapshotWriter::AfterPaint(cWindowTranslator* window, const cCanvas& canva
         return;
     }
     const u32 now = MillisecondTick();
-    auto run = std::find_if(m_runs.begin(), m_runs.end(), [window](const sSavedRun& r) { return r.window == window; });
+    auto run = std::find_if(m_runs.begin(), m_runs.end(),
+                            [window](const sSavedRun& r) { return r.window == window; });
     if (run == m_runs.end()) {
         m_runs.push_back({window, now});
         Save(window, canvas);

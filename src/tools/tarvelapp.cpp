@@ -7,4 +7,7 @@ cTarvelApp::cTarvelApp(const char16_t* codename, bool quiet)
 {
 }
 
-i32 cTarvelApp::Run() { return RunUpdateMode(m_codename.GetOrEmpty(), m_quiet); }
+i32 cTarvelApp::Run()
+{
+    return RunUpdateMode(m_codename.GetOrEmpty(), m_quiet);
+}

@@ -75,7 +75,8 @@ void cPropDispAreaChild::PaintContent(cCanvas& canvas)
     const i32 scrollY = GetScrollY();
     const i32 border = DefaultBorderWidth();
     const sRect view = GetViewRect();
-    canvas.AddClip({view.x + border, view.y + border, view.width - 2 * border, view.height - 2 * border});
+    canvas.AddClip(
+        {view.x + border, view.y + border, view.width - 2 * border, view.height - 2 * border});
     if (!IsTransparent()) {
         // The whole scrolled content, so that every scroll position is covered.
         const i32 filled = std::max(view.height, GetContentHeight());
@@ -88,8 +89,9 @@ void cPropDispAreaChild::PaintContent(cCanvas& canvas)
     if (!m_header.IsEmpty()) {
         canvas.SelectFont(m_headerFont != nullptr ? m_headerFont : GetBoldFont());
         i32 headerHeight = 0;
-        (void)canvas.DrawMultilineTextW(kTextInset, kTextInset - scrollY, textWidth, kHeaderHeightLimit,
-                                        kAlignLeft, 1.0, m_header.Get(), -1, &headerHeight);
+        (void)canvas.DrawMultilineTextW(kTextInset, kTextInset - scrollY, textWidth,
+                                        kHeaderHeightLimit, kAlignLeft, 1.0, m_header.Get(), -1,
+                                        &headerHeight);
         total = headerHeight + m_spacing + kBottomMargin;
         bodyTop = headerHeight + m_spacing + kTextInset;
     }

@@ -20,12 +20,15 @@ public:
     // Posted by the area to itself: the content height its texts need.
     class cPropDispResizeAction : public cChildAction
     {
-    public:
-        enum : i32 { kCode = 7 };
+      public:
+        enum : i32
+        {
+            kCode = 7
+        };
         explicit cPropDispResizeAction(i32 height) : cChildAction(kCode), m_height(height) {}
         i32 GetHeight() const { return m_height; }
 
-    private:
+      private:
         i32 m_height;
     };
 

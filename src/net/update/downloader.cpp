@@ -23,13 +23,17 @@ bool IsPlainHttp(const char* url)
 
 } // namespace
 
-cUpdateDownloader::cUpdateDownloader(cFileIOTarget* target, const char16_t* address) : m_target(target)
+cUpdateDownloader::cUpdateDownloader(cFileIOTarget* target, const char16_t* address)
+    : m_target(target)
 {
     // A copy that fails leaves the address empty, which does not parse: result 1.
     (void)m_address.Assign(address);
 }
 
-cUpdateDownloader::~cUpdateDownloader() { Stop(UINT32_MAX); }
+cUpdateDownloader::~cUpdateDownloader()
+{
+    Stop(UINT32_MAX);
+}
 
 void cUpdateDownloader::OnStopRequested()
 {
@@ -59,8 +63,8 @@ i32 cUpdateDownloader::RunJob()
 {
     _guardchar<char> url;
     cHttpRequest request;
-    if (!WideToUtf8String(m_address.GetOrEmpty(), -1, url) || url.IsEmpty() || !ParseUrl(url.Get(), request) ||
-        !NetworkStartup()) {
+    if (!WideToUtf8String(m_address.GetOrEmpty(), -1, url) || url.IsEmpty() ||
+        !ParseUrl(url.Get(), request) || !NetworkStartup()) {
         return kResultBadAddress;
     }
     m_bytesWritten = 0;
@@ -68,7 +72,8 @@ i32 cUpdateDownloader::RunJob()
     if (m_state == kResultRedirectedTwice) {
         // Following an https address to a plain one would fetch, unauthenticated, the
         // program that is started next.
-        if (m_redirectTarget.IsEmpty() || (request.m_secure != 0 && IsPlainHttp(m_redirectTarget.Get()))) {
+        if (m_redirectTarget.IsEmpty() ||
+            (request.m_secure != 0 && IsPlainHttp(m_redirectTarget.Get()))) {
             return kResultServerError;
         }
         if (IsStopRequested()) {

@@ -35,7 +35,8 @@ size_t CutAtCharacter(const char* name, size_t length, size_t limit)
 // FIXME: the save dialog is wired in here once the file chooser exists; until then the
 // proposed name in the start folder (home without one) counts as chosen.
 bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const char16_t* name,
-                         const char16_t* folder, const char16_t* filterName, _guardchar<char16_t>& path)
+                         const char16_t* folder, const char16_t* filterName,
+                         _guardchar<char16_t>& path)
 {
     (void)parent;
     (void)title;
@@ -58,7 +59,10 @@ bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const cha
     return true;
 }
 
-cInstallerPath::~cInstallerPath() { Discard(); }
+cInstallerPath::~cInstallerPath()
+{
+    Discard();
+}
 
 bool cInstallerPath::SetChosenPath(const char16_t* path)
 {
@@ -82,7 +86,8 @@ bool cInstallerPath::CreateTemporary(cFileIO& file)
         return false;
     }
     const char* name = slash + 1;
-    const size_t nameLength = CutAtCharacter(name, std::strlen(name), kMaxComponentBytes - 1 - (sizeof(kTemplateSuffix) - 1));
+    const size_t nameLength = CutAtCharacter(
+        name, std::strlen(name), kMaxComponentBytes - 1 - (sizeof(kTemplateSuffix) - 1));
     std::string temporary(bytes, size_t(slash - bytes) + 1);
     temporary += '.';
     temporary.append(name, nameLength);
@@ -92,7 +97,8 @@ bool cInstallerPath::CreateTemporary(cFileIO& file)
         return false;
     }
     m_descriptor = descriptor;
-    if (!m_temporaryBytes.Assign(temporary.c_str()) || !file.Create(temporary.c_str(), FileMode::ReadWrite)) {
+    if (!m_temporaryBytes.Assign(temporary.c_str()) ||
+        !file.Create(temporary.c_str(), FileMode::ReadWrite)) {
         ::unlink(temporary.c_str());
         ::close(m_descriptor);
         m_descriptor = -1;

@@ -12,7 +12,8 @@ class cChildElement;
 // chooser's own start), with one filter "*" named `filterName`. True with the chosen
 // full path, false when the user cancelled.
 bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const char16_t* name,
-                         const char16_t* folder, const char16_t* filterName, _guardchar<char16_t>& path);
+                         const char16_t* folder, const char16_t* filterName,
+                         _guardchar<char16_t>& path);
 
 class cInstallerPath
 {

@@ -92,7 +92,8 @@ void cSoftUpdateInfoForm::OnCreate()
     m_headerLabel.SetFont(GetFont(8, 20, face != nullptr ? face : u"Tahoma", false, false, false));
     m_headerLabel.SetColours(kHeaderTextColour, kWhite, kWhite);
     m_headerLabel.SetTextMode(kTextWrapped);
-    const char16_t* productName = m_record != nullptr ? m_record->m_productName.GetOrEmpty() : empty;
+    const char16_t* productName =
+        m_record != nullptr ? m_record->m_productName.GetOrEmpty() : empty;
     const _guardchar<char16_t> header = FormatWithText(GetLangString(kTextHeader), productName);
     (void)m_headerLabel.SetText(header.GetOrEmpty());
 
@@ -100,8 +101,10 @@ void cSoftUpdateInfoForm::OnCreate()
     m_notes.SetColours(kNotesFrameColour, kWhite, kHeaderTextColour);
     m_notes.SetSpacing(kNotesSpacing);
     const char16_t* version = m_record != nullptr ? m_record->m_newVersion.GetOrEmpty() : empty;
-    const _guardchar<char16_t> notesHeader = FormatWithText(GetLangString(kTextNotesHeader), version);
-    (void)m_notes.SetTexts(notesHeader.Get(), m_record != nullptr ? m_record->m_releaseNotes.Get() : nullptr);
+    const _guardchar<char16_t> notesHeader =
+        FormatWithText(GetLangString(kTextNotesHeader), version);
+    (void)m_notes.SetTexts(notesHeader.Get(),
+                           m_record != nullptr ? m_record->m_releaseNotes.Get() : nullptr);
     m_notes.SetLineSteps(0, kNotesLineStep);
 
     cFontObject* linkFont = GetFont(6, 14, nullptr, true, true, false);
@@ -168,7 +171,8 @@ void cSoftUpdateInfoForm::OnInstall()
         return;
     }
 
-    cApplicationConfig* config = GetApplication() != nullptr ? GetApplication()->GetConfig() : nullptr;
+    cApplicationConfig* config =
+        GetApplication() != nullptr ? GetApplication()->GetConfig() : nullptr;
     _guardchar<char16_t> startFolder;
     if (config != nullptr && !config->GetString(kInstallerFolderKey, startFolder)) {
         startFolder.Clear();

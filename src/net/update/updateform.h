@@ -13,8 +13,8 @@
 // never touches an existing file and leaves nothing behind. The installer is given mode
 // 0775 and started; the form ends with 1 only then and stays open after any failure.
 // The links come from the network: they only ever go to the desktop's handler.
-#include "gui/controls/pushbutton.h"
 #include "gui/controls/propdisp.h"
+#include "gui/controls/pushbutton.h"
 #include "gui/controls/statictext.h"
 #include "gui/core/form.h"
 #include "net/update/updatecheck.h"
@@ -25,13 +25,13 @@ public:
     // Disables an element for its own life.
     class cLockGuard
     {
-    public:
+      public:
         explicit cLockGuard(cChildElement* element) : m_element(element) { m_element->Disable(); }
         ~cLockGuard() { m_element->Enable(); }
         cLockGuard(const cLockGuard&) = delete;
         cLockGuard& operator=(const cLockGuard&) = delete;
 
-    private:
+      private:
         cChildElement* m_element;
     };
 

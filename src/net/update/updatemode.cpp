@@ -12,8 +12,8 @@
 #include "net/update/updateform.h"
 
 #include <new>
-#include <typeinfo>
 #include <string>
+#include <typeinfo>
 
 namespace {
 
@@ -100,8 +100,8 @@ i32 RunUpdateResultMessage(i32 kind, const char16_t* text)
         delete form;
         return 0;
     }
-    return maker->RunModalOver(texts->GetString(kTextResponseCaption), kResponseWidth, kResponseHeight, form,
-                               nullptr, false);
+    return maker->RunModalOver(texts->GetString(kTextResponseCaption), kResponseWidth,
+                               kResponseHeight, form, nullptr, false);
 }
 
 i32 RunUpdateMode(const char16_t* codename, bool quiet)
@@ -114,7 +114,8 @@ i32 RunUpdateMode(const char16_t* codename, bool quiet)
     if (!validName) {
         return Tell(quiet, kUpdateMessageError, kTextInvalidId, 1);
     }
-    cApplicationConfig* config = GetApplication() != nullptr ? GetApplication()->GetConfig() : nullptr;
+    cApplicationConfig* config =
+        GetApplication() != nullptr ? GetApplication()->GetConfig() : nullptr;
     const std::string key = std::string("install/") + code.Get();
     i64 installed = 0;
     if (config == nullptr || !config->GetInt64((key + "/ver").c_str(), installed)) {

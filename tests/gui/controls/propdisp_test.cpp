@@ -16,17 +16,22 @@ TEST_F(PropDispArea, ContentHeightFollowsTheWrappedTextsOncePerChange)
     form.GetClientPanel()->AttachChild(&area, 10, 50, 470, 234);
     area.SetSpacing(10);
     area.SetSpacing(-1);
-    const std::string header = "What is new in version 2.0 release: a header long enough to need a second line here";
+    const std::string header =
+        "What is new in version 2.0 release: a header long enough to need a second line here";
     std::string body = "x";
     for (i32 word = 0; word < 400; ++word) {
-        body += (word % 37 == 36 ? "\n" : " ") + std::string(size_t(1 + word * 7 % 11), char('a' + word % 26));
+        body += (word % 37 == 36 ? "\n" : " ") +
+                std::string(size_t(1 + word * 7 % 11), char('a' + word % 26));
     }
     // Lines of the header at 445 / 6 columns and of the body at 445 / 5, paragraph by paragraph.
-    const std::string lines = RunCommand("/usr/bin/python3 -c \"import sys,textwrap; print(*(sum(max(1,len(textwrap.wrap("
-                                         "p,w,break_long_words=False,break_on_hyphens=False))) for p in t.split('\\n')) "
-                                         "for t,w in ((sys.argv[1],74),(sys.argv[2],89))))\" '" + header + "' '" + body + "'");
+    const std::string lines =
+        RunCommand("/usr/bin/python3 -c \"import sys,textwrap; print(*(sum(max(1,len(textwrap.wrap("
+                   "p,w,break_long_words=False,break_on_hyphens=False))) for p in t.split('\\n')) "
+                   "for t,w in ((sys.argv[1],74),(sys.argv[2],89))))\" '" +
+                   header + "' '" + body + "'");
     const i32 headerLines = std::stoi(lines), bodyLines = std::stoi(lines.substr(lines.find(' ')));
-    const std::u16string wideHeader(header.begin(), header.end()), wideBody(body.begin(), body.end());
+    const std::u16string wideHeader(header.begin(), header.end()),
+        wideBody(body.begin(), body.end());
     for (const char16_t* headerText : {wideHeader.c_str(), static_cast<const char16_t*>(nullptr)}) {
         ASSERT_TRUE(area.SetTexts(headerText, wideBody.c_str()));
         const size_t before = form.Find(7, &area).size();
@@ -36,10 +41,12 @@ TEST_F(PropDispArea, ContentHeightFollowsTheWrappedTextsOncePerChange)
         }
         ASSERT_EQ(form.Find(7, &area).size(), before + 1);
         // With the oracle's height in place the same texts post nothing.
-        area.SetContentHeight(headerText != nullptr ? 13 * headerLines + 10 + 10 + 13 * bodyLines : 10 + 13 * bodyLines);
+        area.SetContentHeight(headerText != nullptr ? 13 * headerLines + 10 + 10 + 13 * bodyLines
+                                                    : 10 + 13 * bodyLines);
         ASSERT_TRUE(area.SetTexts(headerText, wideBody.c_str()));
         host->Pump();
-        EXPECT_EQ(form.Find(7, &area).size(), before + 1) << (headerText != nullptr ? "header" : "body only");
+        EXPECT_EQ(form.Find(7, &area).size(), before + 1)
+            << (headerText != nullptr ? "header" : "body only");
     }
     // The first body line at the top and the last one at the end of the content are
     // painted: the body's clip reaches far past a 32-bit bottom edge.

@@ -32,7 +32,8 @@ protected:
             const auto pressed = std::chrono::steady_clock::now();
             stop ? h.KeyDown(0x1B) : (void)0;
             WaitForEnd(h, window);
-            EXPECT_TRUE(!stop || std::chrono::steady_clock::now() - pressed < std::chrono::milliseconds(500));
+            EXPECT_TRUE(!stop || std::chrono::steady_clock::now() - pressed <
+                                     std::chrono::milliseconds(500));
         });
     }
 
@@ -47,18 +48,25 @@ TEST_F(UpdateDownloader, ResultCodesAgainstRealServers)
         std::string url;
         i32 result;
     } cases[] = {
-        {peers->Tls("/files/big.bin"), 10}, {peers->Tls("/r1"), 10}, {peers->Tls("/r2"), 11}, {peers->Tls("/rel"), 1},
+        {peers->Tls("/files/big.bin"), 10},
+        {peers->Tls("/r1"), 10},
+        {peers->Tls("/r2"), 11},
+        {peers->Tls("/rel"), 1},
         {peers->Tls("/down"), 3}, // https redirected to plain http
-        {peers->Canned("/nolen"), 2}, {peers->Canned("/short"), 2},
+        {peers->Canned("/nolen"), 2},
+        {peers->Canned("/short"), 2},
         {peers->Tls("/rshort"), 2}, // a short answer after a redirect asks to retry
-        {peers->Canned("/nf"), 3}, {"https://x/a b", 1},
+        {peers->Canned("/nf"), 3},
+        {"https://x/a b", 1},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(DownloadToFile(entry.url), entry.result) << entry.url;
         if (entry.result == 10) {
-            const std::string curl = qeltest::RunCommand("curl -sL --max-redirs 1 --cacert " + peers->pki.m_caFile +
-                                                         " '" + entry.url + "' | sha256sum");
-            EXPECT_EQ(qeltest::RunCommand("sha256sum < " + scratch.PathOf("out")), curl) << entry.url;
+            const std::string curl =
+                qeltest::RunCommand("curl -sL --max-redirs 1 --cacert " + peers->pki.m_caFile +
+                                    " '" + entry.url + "' | sha256sum");
+            EXPECT_EQ(qeltest::RunCommand("sha256sum < " + scratch.PathOf("out")), curl)
+                << entry.url;
         }
     }
     cFileIO full;
@@ -74,13 +82,16 @@ TEST_F(UpdateDownloader, StopEndsTheRunAtOnceWhileReceivingOrConnecting)
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof(address);
     auto* raw = reinterpret_cast<sockaddr*>(&address);
-    ASSERT_TRUE(::bind(listener, raw, size) == 0 && ::listen(listener, 0) == 0 && ::getsockname(listener, raw, &size) == 0);
+    ASSERT_TRUE(::bind(listener, raw, size) == 0 && ::listen(listener, 0) == 0 &&
+                ::getsockname(listener, raw, &size) == 0);
     int fillers[4];
     for (int& filler : fillers) {
         filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         (void)::connect(filler, raw, size);
     }
-    EXPECT_EQ(DownloadToFile("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x", true), 0);
+    EXPECT_EQ(
+        DownloadToFile("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x", true),
+        0);
     for (int handle : fillers) {
         ::close(handle);
     }

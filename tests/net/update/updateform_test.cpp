@@ -28,10 +28,12 @@ protected:
     void SetUp() override
     {
         cUpdateTest::SetUp();
-        ASSERT_TRUE(record.m_productName.Assign(u"Demo Application") && record.m_newVersion.Assign(u"2.0") &&
+        ASSERT_TRUE(record.m_productName.Assign(u"Demo Application") &&
+                    record.m_newVersion.Assign(u"2.0") &&
                     record.m_webSiteAddress.Assign(u"https://example.com/") &&
                     record.m_releaseNotes.Assign(u"Faster downloads.\nFewer questions."));
-        ASSERT_TRUE(application->GetConfig()->SetString("installer/temp", Wide(downloads.Path()).c_str()));
+        ASSERT_TRUE(
+            application->GetConfig()->SetString("installer/temp", Wide(downloads.Path()).c_str()));
     }
 
     // One script per modal run, in the order the runs start: the form's own first.
@@ -47,7 +49,10 @@ protected:
     {
         return [vk](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(vk); };
     }
-    std::string Listing() const { return qeltest::RunCommand("ls -A " + downloads.Path() + " | tr '\\n' ' '"); }
+    std::string Listing() const
+    {
+        return qeltest::RunCommand("ls -A " + downloads.Path() + " | tr '\\n' ' '");
+    }
 
     cScratchFolder config, downloads;
     cScopedEnvironment userStore{"QEL_CONFIG_HOME", config.PathOf("user")};
@@ -66,7 +71,8 @@ TEST_F(UpdateForm, LayoutKeysAndButtons)
     };
     EXPECT_FALSE(Show("https://x/setup.sh", {golden("updateform_short.png")}));
     EXPECT_EQ(host->GetRunLog().back().code, 0);
-    EXPECT_FALSE(Show("https://x/setup.sh", {[](cHeadlessHost& h, cWindowTranslator&) { h.Click(432, 430); }}));
+    EXPECT_FALSE(Show("https://x/setup.sh",
+                      {[](cHeadlessHost& h, cWindowTranslator&) { h.Click(432, 430); }}));
     EXPECT_EQ(host->GetRunLog().back().code, 0);
     std::ostringstream license;
     license << std::ifstream("/usr/share/common-licenses/GPL-3").rdbuf();
@@ -81,17 +87,18 @@ TEST_F(UpdateForm, InstallDownloadsGrantsAndStarts)
     peers->folder.Write("www/files/setup.sh", "#!/bin/sh\npwd > marker\n");
     bool disabledWhileDownloading = false;
     cChildElement* form = nullptr;
-    EXPECT_TRUE(Show(peers->Tls("/files/setup.sh"), {[&](cHeadlessHost& h, cWindowTranslator& window) {
-                                                         form = window.GetRoot();
-                                                         h.KeyDown(kEnter);
-                                                     },
-                                                     [&](cHeadlessHost& h, cWindowTranslator& window) {
-                                                         // The form's children: the panel, Install, Not now.
-                                                         disabledWhileDownloading = !form->GetChildren()[1]->IsEnabled();
-                                                         WaitForEnd(h, window);
-                                                     }}));
+    EXPECT_TRUE(Show(peers->Tls("/files/setup.sh"),
+                     {[&](cHeadlessHost& h, cWindowTranslator& window) {
+                          form = window.GetRoot();
+                          h.KeyDown(kEnter);
+                      },
+                      [&](cHeadlessHost& h, cWindowTranslator& window) {
+                          // The form's children: the panel, Install, Not now.
+                          disabledWhileDownloading = !form->GetChildren()[1]->IsEnabled();
+                          WaitForEnd(h, window);
+                      }}));
     EXPECT_TRUE(disabledWhileDownloading);
-    struct stat info{};
+    struct stat info = {};
     ASSERT_EQ(::stat(downloads.PathOf("setup.sh").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0775u);
     for (i32 wait = 0; wait < 250 && !qeltest::PathExists(downloads.PathOf("marker")); ++wait) {
@@ -111,11 +118,12 @@ TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
     downloads.Write("big.bin", old);
     // Install, overwrite: Yes, the download, the server's error message.
     EXPECT_FALSE(Show(peers->Canned("/nf"), {Key(kEnter), Key(kEnter), WaitForEnd, Key(kEnter)}));
-    EXPECT_FALSE(Show(peers->Tls("/slow/big.bin"), {Key(kEnter), Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
-                                                        (void)h.PumpUntil([] { return false; }, 500);
-                                                        h.KeyDown(kEscape);
-                                                        WaitForEnd(h, w);
-                                                    }}));
+    EXPECT_FALSE(Show(peers->Tls("/slow/big.bin"),
+                      {Key(kEnter), Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
+                           (void)h.PumpUntil([] { return false; }, 500);
+                           h.KeyDown(kEscape);
+                           WaitForEnd(h, w);
+                       }}));
     const size_t runs = host->GetRunLog().size();
     EXPECT_FALSE(Show(peers->Tls("/files/big.bin"), {Key(kEnter), Key(kEscape)}));
     EXPECT_EQ(host->GetRunLog().size(), runs + 2); // the form and the question, no download
@@ -124,11 +132,14 @@ TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
 
     // The first answer stops short of a length longer than the complete body.
     const std::string complete = "#!/bin/sh\nexit 0\n" + std::string(983, '#');
-    peers->folder.Write("canned/retry", "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n" + complete + complete);
+    peers->folder.Write("canned/retry",
+                        "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n" + complete + complete);
     EXPECT_TRUE(Show(peers->Canned("/retry"), {Key(kEnter), WaitForEnd,
                                                [&](cHeadlessHost& h, cWindowTranslator&) {
-                                                   peers->folder.Write("canned/retry", "HTTP/1.1 200 OK\r\nContent-"
-                                                                       "Length: 1000\r\n\r\n" + complete);
+                                                   peers->folder.Write("canned/retry",
+                                                                       "HTTP/1.1 200 OK\r\nContent-"
+                                                                       "Length: 1000\r\n\r\n" +
+                                                                           complete);
                                                    h.KeyDown(kEnter);
                                                },
                                                WaitForEnd}));
@@ -146,10 +157,12 @@ TEST_F(UpdateForm, LinksOpenOnlyAllowedAddresses)
         h.Click(20, 353);
     };
     EXPECT_FALSE(Show("https://example.com/files/setup.sh", {clickLinks}));
-    ASSERT_TRUE(record.m_webSiteAddress.Assign(Wide("sh -c \"touch " + desktop.PathOf("pwned") + "\"").c_str()));
+    ASSERT_TRUE(record.m_webSiteAddress.Assign(
+        Wide("sh -c \"touch " + desktop.PathOf("pwned") + "\"").c_str()));
     EXPECT_FALSE(Show("mailto:a@example.com", {clickLinks}));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(desktop.Read("log"), "https://example.com/\nhttps://example.com/files/setup.sh\nmailto:a@example.com\n");
+    EXPECT_EQ(desktop.Read("log"),
+              "https://example.com/\nhttps://example.com/files/setup.sh\nmailto:a@example.com\n");
     EXPECT_FALSE(qeltest::PathExists(desktop.PathOf("pwned")));
 }
 

@@ -18,7 +18,10 @@ namespace updatetest {
 
 using nettest::cScratchFolder;
 
-inline std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+inline std::u16string Wide(const std::string& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
 
 struct sUpdatePeers
 {
@@ -30,23 +33,32 @@ struct sUpdatePeers
     bool Start()
     {
         const std::string d = folder.Path();
-        if (pki.m_folder.empty() || !nettest::RunShell("mkdir -p www/files canned && head -c 16M /dev/urandom > "
-                                                       "www/files/big.bin && head -c 20000 /dev/urandom > www/files/small.bin", d)) {
+        if (pki.m_folder.empty() ||
+            !nettest::RunShell(
+                "mkdir -p www/files canned && head -c 16M /dev/urandom > "
+                "www/files/big.bin && head -c 20000 /dev/urandom > www/files/small.bin",
+                d)) {
             return false;
         }
         folder.Write("canned/nolen", "HTTP/1.1 200 OK\r\n\r\n" + std::string(1000, 'n'));
-        folder.Write("canned/short", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(500, 's'));
+        folder.Write("canned/short",
+                     "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(500, 's'));
         folder.Write("canned/nf", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
         s = std::to_string(nettest::StartOpenSslServer(sServer, pki, d + "/canned", 1000, {}));
         q = std::to_string(nettest::FindFreeLoopbackPort());
         p = std::to_string(nettest::StartNginx(nginx, d, [&](uint16_t port) {
             const std::string tls = "https://127.0.0.1:" + std::to_string(port);
-            return "listen 127.0.0.1:" + std::to_string(port) + " ssl; listen 127.0.0.1:" + q + "; ssl_certificate " +
-                   pki.m_leafCert + "; ssl_certificate_key " + pki.m_leafKey + ";\n location = /r1 { return 302 " + tls +
-                   "/files/big.bin; }\n location = /r2 { return 302 " + tls + "/r1; }\n location = /rel { "
-                   "absolute_redirect off; return 302 /files/big.bin; }\n location = /down { return 302 "
-                   "http://127.0.0.1:" + q + "/files/big.bin; }\n location = /rshort { return 302 https://127.0.0.1:" +
-                   s + "/short; }\n location /slow/ { alias " + d + "/www/files/; limit_rate 200k; }\n";
+            return "listen 127.0.0.1:" + std::to_string(port) + " ssl; listen 127.0.0.1:" + q +
+                   "; ssl_certificate " + pki.m_leafCert + "; ssl_certificate_key " +
+                   pki.m_leafKey + ";\n location = /r1 { return 302 " + tls +
+                   "/files/big.bin; }\n location = /r2 { return 302 " + tls +
+                   "/r1; }\n location = /rel { "
+                   "absolute_redirect off; return 302 /files/big.bin; }\n location = /down { "
+                   "return 302 "
+                   "http://127.0.0.1:" +
+                   q +
+                   "/files/big.bin; }\n location = /rshort { return 302 https://127.0.0.1:" + s +
+                   "/short; }\n location /slow/ { alias " + d + "/www/files/; limit_rate 200k; }\n";
         }));
         return s != "0" && p != "0";
     }
@@ -77,10 +89,12 @@ protected:
     {
         (void)host.PumpUntil([&window] { return window.IsRunEnded(); }, 60000);
     }
-    i32 Download(const std::string& url, cFileIOTarget* target, cHeadlessHost::tModalScript script = WaitForEnd)
+    i32 Download(const std::string& url, cFileIOTarget* target,
+                 cHeadlessHost::tModalScript script = WaitForEnd)
     {
         host->PushModalScript(std::move(script));
-        return RunProgressForm(&owner, new cUpdateDownloader(target, Wide(url).c_str()), u"Downloading");
+        return RunProgressForm(&owner, new cUpdateDownloader(target, Wide(url).c_str()),
+                               u"Downloading");
     }
 
     cCustomForm owner;
