@@ -8,8 +8,8 @@
 #include "base/utf.h"
 #include "platform/demoautopilot.h"
 #include "platform/headlesshost.h"
-#include "platform/sdlhost.h"
 #include "platform/softgraphics.h"
+#include "platform/windowhost.h"
 #include "tools/tarvelapp.h"
 
 #include <cstdio>
@@ -25,27 +25,15 @@ void PrintUsage()
     std::fputs("usage: qel update <codename> [quite]\n", stderr);
 }
 
-bool HasEnvironment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != 0;
-}
-
 i32 RunWithHost(cTarvelApp* application, std::unique_ptr<cApplicationConfig> config)
 {
-    std::unique_ptr<cSdlHost> sdlHost;
-    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY")) {
-        sdlHost = cSdlHost::Create();
-    }
-    if (sdlHost != nullptr) {
-        return RunApplication(application, std::move(config), sdlHost.get());
-    }
-    cHeadlessHost headlessHost;
+    std::unique_ptr<cWindowRequestTarget> host = CreateWindowHost();
     const char* autopilot = std::getenv("QEL_AUTOPILOT");
-    if (autopilot != nullptr && std::strcmp(autopilot, "1") == 0) {
-        headlessHost.SetDefaultModalScript(MakeDemoAutopilot());
+    auto* headless = dynamic_cast<cHeadlessHost*>(host.get());
+    if (headless != nullptr && autopilot != nullptr && std::strcmp(autopilot, "1") == 0) {
+        headless->SetDefaultModalScript(MakeDemoAutopilot());
     }
-    return RunApplication(application, std::move(config), &headlessHost);
+    return RunApplication(application, std::move(config), host.get());
 }
 
 } // namespace
