@@ -1,7 +1,7 @@
 // The update form on the headless host: goldens, keys and buttons, the install road
 // against nginx and s_server, and the links' allow-list.
 #include "base/config.h"
-#include "gui/controls/controlstest.h"
+#include "gui/guitest.h"
 #include "gui/core/application.h"
 #include "net/scopedenvironment.h"
 #include "net/update/updateform.h"

@@ -5,7 +5,7 @@
 // response). And the headless fixture with a form to run dialogs over.
 #include "base/fileio.h"
 #include "gui/controls/progressform.h"
-#include "gui/core/guitestfixture.h"
+#include "gui/guitest.h"
 #include "net/peerservers.h"
 #include "net/pki.h"
 #include "net/update/downloader.h"
