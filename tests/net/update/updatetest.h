@@ -2,7 +2,7 @@
 // Shared by the update tests. The downloader's peers, started once per program: nginx
 // (TLS on P, plain on Q) serving random files with the redirect routes, and openssl
 // s_server -HTTP on S answering canned responses (the file named by the path is the whole
-// response). And the headless fixture with a form to run dialogs over.
+// response). And the headless fixture with a form to run dialogs over and the peers.
 #include "base/fileio.h"
 #include "gui/controls/progressform.h"
 #include "gui/guitest.h"
@@ -17,11 +17,6 @@
 namespace updatetest {
 
 using nettest::cScratchFolder;
-
-inline std::u16string Wide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
 
 struct sUpdatePeers
 {
@@ -47,18 +42,16 @@ struct sUpdatePeers
         s = std::to_string(nettest::StartOpenSslServer(sServer, pki, d + "/canned", 1000, {}));
         q = std::to_string(nettest::FindFreeLoopbackPort());
         p = std::to_string(nettest::StartNginx(nginx, d, [&](uint16_t port) {
-            const std::string tls = "https://127.0.0.1:" + std::to_string(port);
             return "listen 127.0.0.1:" + std::to_string(port) + " ssl; listen 127.0.0.1:" + q +
                    "; ssl_certificate " + pki.m_leafCert + "; ssl_certificate_key " +
-                   pki.m_leafKey + ";\n location = /r1 { return 302 " + tls +
-                   "/files/big.bin; }\n location = /r2 { return 302 " + tls +
-                   "/r1; }\n location = /rel { "
-                   "absolute_redirect off; return 302 /files/big.bin; }\n location = /down { "
-                   "return 302 "
-                   "http://127.0.0.1:" +
-                   q +
+                   pki.m_leafKey + "; location /slow/ { alias " + d + "/www/files/; limit_rate " +
+                   "200k; }\n location = /down { return 302 http://127.0.0.1:" + q +
                    "/files/big.bin; }\n location = /rshort { return 302 https://127.0.0.1:" + s +
-                   "/short; }\n location /slow/ { alias " + d + "/www/files/; limit_rate 200k; }\n";
+                   "/short; }\n" + R"(
+ location = /r1 { return 302 https://127.0.0.1:$server_port/files/big.bin; }
+ location = /r2 { return 302 https://127.0.0.1:$server_port/r1; }
+ location = /rel { absolute_redirect off; return 302 /files/big.bin; }
+)";
         }));
         return s != "0" && p != "0";
     }
@@ -79,10 +72,13 @@ inline sUpdatePeers* UpdatePeers()
 class cUpdateTest : public qeltest::cGuiTest
 {
 protected:
+    static std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
     void SetUp() override
     {
         cGuiTest::SetUp();
         Open(&owner, 400, 300);
+        peers = UpdatePeers();
+        QEL_REQUIRE(peers != nullptr, "nginx and openssl s_server");
     }
     // Waits for the innermost run to end (a progress form ends by itself).
     static void WaitForEnd(cHeadlessHost& host, cWindowTranslator& window)
@@ -98,6 +94,7 @@ protected:
     }
 
     cCustomForm owner;
+    sUpdatePeers* peers = nullptr;
 };
 
 } // namespace updatetest
