@@ -364,7 +364,6 @@ i32 cHeadlessHost::RunModal(cWindowTranslator* window)
         }
         ResolveRepaintRequests();
         PaintDirtyWindows();
-        SnapshotInnermostRun();
         script(*this, *window);
         if (!window->IsRunEnded()) {
             Pump();

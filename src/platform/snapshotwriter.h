@@ -1,7 +1,8 @@
 #pragma once
 // Saves the windows of modal runs as PNG files, for demonstrations and reviews: each run's
-// window once after its first paint, and a progress form's window also every 500 ms while
-// it is open. Files are "NN-<form id>.png" in the folder named by QEL_SNAPSHOT_DIR, NN a
+// window once after its first paint that follows the run's queued actions (the focus in
+// place, as a person first sees the window), and a progress form's window also every
+// 500 ms while it is open. Files are "NN-<form id>.png" in the folder named by QEL_SNAPSHOT_DIR, NN a
 // counter of the process (two digits at least) and "::" of the form id written as "-".
 // Without that variable nothing is saved.
 #include "base/types.h"
