@@ -350,6 +350,9 @@ void cHeadlessHost::SnapshotInnermostRun()
 
 i32 cHeadlessHost::RunModal(cWindowTranslator* window)
 {
+    // A run that opens another before it went idle is saved as it stands now.
+    PaintDirtyWindows();
+    SnapshotInnermostRun();
     m_runs.push_back(window);
     i32 level = i32(m_runs.size());
     bool endedByHost = false;

@@ -473,16 +473,24 @@ void cSdlHost::RunOnce(u32 waitMs)
     ResolveRepaintRequests();
     DispatchActions();
     PaintDamagedWindows();
-    if (m_snapshots.IsActive() && !m_runs.empty()) {
-        cSdlWindow* innermost = Find(m_runs.back());
-        if (innermost != nullptr && innermost->GetCanvas() != nullptr) {
-            m_snapshots.AfterPaint(m_runs.back(), *innermost->GetCanvas());
-        }
+    SnapshotInnermostRun();
+}
+
+void cSdlHost::SnapshotInnermostRun()
+{
+    if (!m_snapshots.IsActive() || m_runs.empty()) {
+        return;
+    }
+    cSdlWindow* innermost = Find(m_runs.back());
+    if (innermost != nullptr && innermost->GetCanvas() != nullptr) {
+        m_snapshots.AfterPaint(m_runs.back(), *innermost->GetCanvas());
     }
 }
 
 i32 cSdlHost::RunModal(cWindowTranslator* window)
 {
+    // A run that opens another before its snapshot was taken is saved as it stands now.
+    SnapshotInnermostRun();
     m_runs.push_back(window);
     while (!window->IsRunEnded()) {
         RunOnce(kIdleWaitMs);

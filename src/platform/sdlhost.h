@@ -103,6 +103,7 @@ private:
     bool InnermostRunEnded() const;
     void DispatchActions();
     void PaintDamagedWindows();
+    void SnapshotInnermostRun();
 
     void Handle(const SDL_Event& event);
     void HandleWindowEvent(const SDL_WindowEvent& event);

@@ -13,7 +13,7 @@ using PropDispArea = cFormTest;
 TEST_F(PropDispArea, ContentHeightFollowsTheWrappedTextsOncePerChange)
 {
     cPropDispAreaChild area;
-    form.GetClientPanel()->AttachChild(&area, 10, 50, 470, 234);
+    form.GetClientPanel()->AttachChild(&area, 10, 0, 470, 234);
     area.SetSpacing(10);
     area.SetSpacing(-1);
     const std::string header =
