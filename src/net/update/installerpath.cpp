@@ -1,7 +1,7 @@
 #include "net/update/installerpath.h"
 
-#include "base/paths.h"
 #include "base/utf.h"
+#include "gui/controls/filechooser.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -32,30 +32,17 @@ size_t CutAtCharacter(const char* name, size_t length, size_t limit)
 
 } // namespace
 
-// FIXME: the save dialog is wired in here once the file chooser exists; until then the
-// proposed name in the start folder (home without one) counts as chosen.
 bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const char16_t* name,
                          const char16_t* folder, const char16_t* filterName,
                          _guardchar<char16_t>& path)
 {
-    (void)parent;
-    (void)title;
-    (void)filterName;
-    if (name == nullptr || *name == 0) {
+    sFileChooseParams params;
+    if (!params.path.Assign(name) || !params.startFolder.Assign(folder) || !params.filters.Alloc(1) ||
+        !params.filters[0].name.Assign(filterName) || !params.filters[0].patterns.Assign(u"*") ||
+        !RunFileSaveDialog(parent, title, &params)) {
         return false;
     }
-    _guardchar<char16_t> chosen;
-    if (folder == nullptr || *folder == 0) {
-        if (!GetHomeFolder(chosen)) {
-            return false;
-        }
-    } else if (!chosen.Assign(folder)) {
-        return false;
-    }
-    if (!chosen.Append(u"/") || !chosen.Append(name)) {
-        return false;
-    }
-    path = std::move(chosen);
+    path = std::move(params.path);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "gui/core/application.h"
 #include "net/scopedenvironment.h"
 #include "net/update/updateform.h"
+#include "platform/demoautopilot.h"
 #include "updatetest.h"
 
 #include <sys/stat.h>
@@ -45,6 +46,8 @@ protected:
         }
         return ShowUpdateInfoForm(&record, &owner);
     }
+    // The save dialog accepts the proposed name in the stored folder.
+    static cHeadlessHost::tModalScript Save() { return MakeDemoAutopilot(); }
     static cHeadlessHost::tModalScript Key(i32 vk)
     {
         return [vk](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(vk); };
@@ -95,7 +98,7 @@ TEST_F(UpdateForm, InstallDownloadsGrantsAndStarts)
     peers->folder.Write("www/files/setup.sh", "#!/bin/sh\npwd > marker\n");
     bool disabledWhileDownloading = false;
     EXPECT_TRUE(Show(peers->Tls("/files/setup.sh"),
-                     {Key(kEnter), [&](cHeadlessHost& h, cWindowTranslator& window) {
+                     {Key(kEnter), Save(), [&](cHeadlessHost& h, cWindowTranslator& window) {
                           // The update form's children: the panel, Install, Not now.
                           cChildElement* form = h.GetWindows()[1]->GetRoot();
                           disabledWhileDownloading = !form->GetChildren()[1]->IsEnabled();
@@ -119,16 +122,16 @@ TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
     downloads.Write("nf", old);
     downloads.Write("big.bin", old);
     // Install, overwrite: Yes, the download, the server's error message.
-    EXPECT_FALSE(Show(peers->Canned("/nf"), {Key(kEnter), Key(kEnter), WaitForEnd, Key(kEnter)}));
+    EXPECT_FALSE(Show(peers->Canned("/nf"), {Key(kEnter), Save(), Key(kEnter), WaitForEnd, Key(kEnter)}));
     EXPECT_FALSE(Show(peers->Tls("/slow/big.bin"),
-                      {Key(kEnter), Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
+                      {Key(kEnter), Save(), Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
                            (void)h.PumpUntil([] { return false; }, 500);
                            h.KeyDown(kEscape);
                            WaitForEnd(h, w);
                        }}));
     const size_t runs = host->GetRunLog().size();
-    EXPECT_FALSE(Show(peers->Tls("/files/big.bin"), {Key(kEnter), Key(kEscape)}));
-    EXPECT_EQ(host->GetRunLog().size(), runs + 2); // the form and the question, no download
+    EXPECT_FALSE(Show(peers->Tls("/files/big.bin"), {Key(kEnter), Save(), Key(kEscape)}));
+    EXPECT_EQ(host->GetRunLog().size(), runs + 3); // the form, the dialog, the question
     EXPECT_EQ(downloads.Read("nf") + downloads.Read("big.bin"), old + old);
     EXPECT_EQ(qeltest::RunCommand("ls -A " + downloads.Path()), "big.bin\nnf\n");
 
@@ -136,7 +139,7 @@ TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
     const std::string complete = "#!/bin/sh\nexit 0\n" + std::string(983, '#');
     peers->folder.Write("canned/retry",
                         "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n" + complete + complete);
-    EXPECT_TRUE(Show(peers->Canned("/retry"), {Key(kEnter), WaitForEnd,
+    EXPECT_TRUE(Show(peers->Canned("/retry"), {Key(kEnter), Save(), WaitForEnd,
                                                [&](cHeadlessHost& h, cWindowTranslator&) {
                                                    peers->folder.Write("canned/retry",
                                                                        "HTTP/1.1 200 OK\r\nContent-"
