@@ -46,8 +46,13 @@ protected:
         }
         return ShowUpdateInfoForm(&record, &owner);
     }
-    // The save dialog accepts the proposed name in the stored folder.
-    static cHeadlessHost::tModalScript Save() { return MakeDemoAutopilot(); }
+    // The save dialog, Install locked meanwhile, accepts the proposed name in the stored
+    // folder. The update form's children: the panel, Install, Not now.
+    static void Save(cHeadlessHost& h, cWindowTranslator& window)
+    {
+        EXPECT_FALSE(h.GetWindows()[1]->GetRoot()->GetChildren()[1]->IsEnabled());
+        MakeDemoAutopilot()(h, window);
+    }
     static cHeadlessHost::tModalScript Key(i32 vk)
     {
         return [vk](cHeadlessHost& h, cWindowTranslator&) { h.KeyDown(vk); };
@@ -93,53 +98,33 @@ TEST_F(UpdateForm, LayoutKeysButtonsAndLinks)
     EXPECT_FALSE(qeltest::PathExists(desktop.PathOf("pwned")));
 }
 
-TEST_F(UpdateForm, InstallDownloadsGrantsAndStarts)
-{
-    peers->folder.Write("www/files/setup.sh", "#!/bin/sh\npwd > marker\n");
-    bool disabledWhileDownloading = false;
-    EXPECT_TRUE(Show(peers->Tls("/files/setup.sh"),
-                     {Key(kEnter), Save(), [&](cHeadlessHost& h, cWindowTranslator& window) {
-                          // The update form's children: the panel, Install, Not now.
-                          cChildElement* form = h.GetWindows()[1]->GetRoot();
-                          disabledWhileDownloading = !form->GetChildren()[1]->IsEnabled();
-                          WaitForEnd(h, window);
-                      }}));
-    EXPECT_TRUE(disabledWhileDownloading);
-    struct stat info = {};
-    ASSERT_EQ(::stat(downloads.PathOf("setup.sh").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0775u);
-    for (i32 wait = 0; wait < 250 && !qeltest::PathExists(downloads.PathOf("marker")); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_EQ(downloads.Read("marker"), qeltest::RunCommand("cd " + downloads.Path() + " && pwd"));
-}
-
 // A failed download, a stopped one and a refused overwrite leave the existing file as it
-// was and no temporary file beside it; a retry starts from an emptied file.
-TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
+// was and no temporary file beside it; a retry starts from an emptied file; a complete
+// download gets mode 0775 and starts in its folder.
+TEST_F(UpdateForm, InstallRoad)
 {
     const std::string old(10240, 'o');
     downloads.Write("nf", old);
     downloads.Write("big.bin", old);
     // Install, overwrite: Yes, the download, the server's error message.
-    EXPECT_FALSE(Show(peers->Canned("/nf"), {Key(kEnter), Save(), Key(kEnter), WaitForEnd, Key(kEnter)}));
+    EXPECT_FALSE(Show(peers->Canned("/nf"), {Key(kEnter), Save, Key(kEnter), WaitForEnd, Key(kEnter)}));
     EXPECT_FALSE(Show(peers->Tls("/slow/big.bin"),
-                      {Key(kEnter), Save(), Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
+                      {Key(kEnter), Save, Key(kEnter), [](cHeadlessHost& h, cWindowTranslator& w) {
                            (void)h.PumpUntil([] { return false; }, 500);
                            h.KeyDown(kEscape);
-                           WaitForEnd(h, w);
+                           WaitForEnd(h, w); // no message after it
                        }}));
     const size_t runs = host->GetRunLog().size();
-    EXPECT_FALSE(Show(peers->Tls("/files/big.bin"), {Key(kEnter), Save(), Key(kEscape)}));
+    EXPECT_FALSE(Show(peers->Tls("/files/big.bin"), {Key(kEnter), Save, Key(kEscape)}));
     EXPECT_EQ(host->GetRunLog().size(), runs + 3); // the form, the dialog, the question
     EXPECT_EQ(downloads.Read("nf") + downloads.Read("big.bin"), old + old);
     EXPECT_EQ(qeltest::RunCommand("ls -A " + downloads.Path()), "big.bin\nnf\n");
 
     // The first answer stops short of a length longer than the complete body.
-    const std::string complete = "#!/bin/sh\nexit 0\n" + std::string(983, '#');
+    const std::string complete = "#!/bin/sh\npwd > marker\n" + std::string(977, '#');
     peers->folder.Write("canned/retry",
                         "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n" + complete + complete);
-    EXPECT_TRUE(Show(peers->Canned("/retry"), {Key(kEnter), Save(), WaitForEnd,
+    EXPECT_TRUE(Show(peers->Canned("/retry"), {Key(kEnter), Save, WaitForEnd,
                                                [&](cHeadlessHost& h, cWindowTranslator&) {
                                                    peers->folder.Write("canned/retry",
                                                                        "HTTP/1.1 200 OK\r\nContent-"
@@ -149,6 +134,13 @@ TEST_F(UpdateForm, ExistingFileSurvivesFailuresAndRetryStartsAfresh)
                                                },
                                                WaitForEnd}));
     EXPECT_EQ(downloads.Read("retry"), complete);
+    struct stat info = {};
+    ASSERT_EQ(::stat(downloads.PathOf("retry").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0775u);
+    for (i32 wait = 0; wait < 250 && !qeltest::PathExists(downloads.PathOf("marker")); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(downloads.Read("marker"), qeltest::RunCommand("cd " + downloads.Path() + " && pwd"));
 }
 
 } // namespace
