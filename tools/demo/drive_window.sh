@@ -27,9 +27,13 @@ differing=$(compare -metric AE demo-out/window-pkgm-updi.png "$headless" null: 2
 echo "pixels differing from the headless snapshot: $differing"
 # Install: (245, 418) in the form, 115 x 25.
 xdotool mousemove $((X + 302)) $((Y + 430)) click 1
-sleep 1
-chooser=$(xdotool search --name "Save update file as" 2>/dev/null | head -1 || true)
-[[ -z "$chooser" ]] || xdotool key --window "$chooser" Return
+# The save dialog takes the focus as it opens; Return saves once its listing is done.
+for _ in $(seq 100); do
+    xdotool search --name "Save update file as" > /dev/null 2>&1 && break
+    sleep 0.1
+done
+sleep 2
+xdotool key Return || true
 status=0
 wait "$demo_pid" || status=$?
 [[ "$differing" == 0 ]] || status=1
