@@ -49,7 +49,7 @@ TEST_F(UpdateDownloader, ResultCodesAgainstRealServers)
         EXPECT_EQ(DownloadToFile(entry.url), entry.result) << entry.url;
         if (entry.result == 10) {
             const std::string curl =
-                qeltest::RunCommand("curl -sL --max-redirs 1 --cacert " + peers->pki.m_caFile +
+                qeltest::RunCommand("curl -sL --max-redirs 1 --cacert " + peers->pki.Path("ca.pem") +
                                     " '" + entry.url + "' | sha256sum");
             EXPECT_EQ(qeltest::RunCommand("sha256sum < " + scratch.PathOf("out")), curl)
                 << entry.url;

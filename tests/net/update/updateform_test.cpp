@@ -3,7 +3,7 @@
 #include "base/config.h"
 #include "gui/guitest.h"
 #include "gui/core/application.h"
-#include "net/scopedenvironment.h"
+#include "support/filehelpers.h"
 #include "net/update/updateform.h"
 #include "platform/demoautopilot.h"
 #include "updatetest.h"
@@ -16,7 +16,7 @@
 #include <thread>
 
 using namespace updatetest;
-using nettest::cScopedEnvironment;
+using qeltest::cEnvironmentVariable;
 
 namespace {
 
@@ -59,8 +59,8 @@ protected:
     }
 
     cScratchFolder config, downloads;
-    cScopedEnvironment userStore{"QEL_CONFIG_HOME", config.PathOf("user")};
-    cScopedEnvironment machineStore{"QEL_CONFIG_MACHINE", config.PathOf("machine")};
+    cEnvironmentVariable userStore{"QEL_CONFIG_HOME", config.PathOf("user")};
+    cEnvironmentVariable machineStore{"QEL_CONFIG_MACHINE", config.PathOf("machine")};
     sUpdateInfo record;
 };
 
@@ -70,7 +70,7 @@ TEST_F(UpdateForm, LayoutKeysButtonsAndLinks)
     cScratchFolder desktop;
     desktop.Write("xdg-open", "#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/log\"\n");
     ::chmod(desktop.PathOf("xdg-open").c_str(), 0755);
-    cScopedEnvironment path("PATH", desktop.Path() + ":" + std::getenv("PATH"));
+    cEnvironmentVariable path("PATH", desktop.Path() + ":" + std::getenv("PATH"));
     const auto golden = [](const char* name) {
         return [name](cHeadlessHost& h, cWindowTranslator& window) {
             h.Pump(); // long notes get their bar with the second paint
