@@ -100,10 +100,8 @@ void cJpegBitReader::Fill()
 {
     while (m_count <= 56) {
         if (m_marker != 0 || m_streamEnded) {
-            // Past a marker or the end: zero bits.
-            if (m_streamEnded) {
-                m_padBits += 8;
-            }
+            // Past a marker or the end: zero bits, counted.
+            m_padBits += 8;
             m_count += 8;
             continue;
         }

@@ -28,9 +28,9 @@ struct sJpegHuffmanTable
 // The bit stream of one scan, most significant bit first, with byte stuffing removed
 // (F.1.2.3: 0xFF 0x00 is a data byte 0xFF).
 //
-// At a marker the reader stops and supplies zero bits from then on, as common decoders do
-// for a scan that ends early; at the end of the stream it supplies zeros too but remembers
-// it, so that a truncated file can be told from a complete one (ConsumedPastEnd).
+// At a marker or the end of the stream the reader supplies zero bits from then on, but
+// counts them, so that data that ends before its last MCU can be told from complete data
+// (ConsumedPastData): such a scan fails instead of decoding zeros into a dotted pattern.
 class cJpegBitReader
 {
 public:
@@ -44,8 +44,9 @@ public:
     // Reads on to the next marker, skipping any data bytes left before it; false at the
     // end of the stream. The marker is then GetMarker().
     [[nodiscard]] bool SeekMarker();
-    // True when bits beyond the end of the stream (not a marker) were consumed.
-    bool ConsumedPastEnd() const { return m_padBits > m_count; }
+    // True when bits beyond the entropy-coded data (past a marker or the end of the
+    // stream) were consumed.
+    bool ConsumedPastData() const { return m_padBits > m_count; }
 
     // Receives `count` (0..16) bits as an unsigned value.
     u32 GetBits(int count)
@@ -95,5 +96,5 @@ private:
     int m_count = 0; // valid bits in m_bits
     u8 m_marker = 0;
     bool m_streamEnded = false;
-    i64 m_padBits = 0; // zero bits supplied after the end of the stream
+    i64 m_padBits = 0; // zero bits supplied past a marker or the end of the stream
 };

@@ -95,7 +95,7 @@ bool sJpegContext::DecodeLosslessScan()
                 current[c][x] = u16((prediction + difference) & 0xFFFF);
             }
         }
-        if (m_bits.ConsumedPastEnd()) {
+        if (m_bits.ConsumedPastData()) {
             return Fail("the data ends inside a scan");
         }
         for (int c = 0; c < count; ++c) {

@@ -50,6 +50,10 @@ bool sJpegContext::PrepareStore()
 
 bool sJpegContext::ProcessRestart()
 {
+    // The interval's data must have held all of its MCUs.
+    if (m_bits.ConsumedPastData()) {
+        return Fail("the data ends inside a restart interval");
+    }
     if (!m_bits.SeekMarker()) {
         return Fail("the data ends before a restart marker");
     }
@@ -322,7 +326,7 @@ bool sJpegContext::DecodeScan()
                     return false;
                 }
             }
-            if (m_bits.ConsumedPastEnd()) {
+            if (m_bits.ConsumedPastData()) {
                 return Fail("the data ends inside a scan");
             }
             if (band) {
@@ -357,7 +361,7 @@ bool sJpegContext::DecodeScan()
                     }
                 }
             }
-            if (m_bits.ConsumedPastEnd()) {
+            if (m_bits.ConsumedPastData()) {
                 return Fail("the data ends inside a scan");
             }
             if (band) {

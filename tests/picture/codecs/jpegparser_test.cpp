@@ -128,6 +128,25 @@ TEST_F(JpegParser, TruncationFailsCleanlyButKeepsTheFrame)
     }
 }
 
+// Entropy-coded data that stops before the last MCU fails, whether the stop is a marker
+// or a restart interval cut short, instead of decoding zeros.
+TEST_F(JpegParser, ScanCutShortBeforeEoiFails)
+{
+    for (const char* option : {"", "-restart 1"}) {
+        ASSERT_TRUE(Shell(std::string("cjpeg ") + option + " -outfile c.jpg src83x61.ppm"));
+        const std::vector<u8> whole = Bytes("c.jpg");
+        const std::optional<size_t> sos = FindMarker(whole, 0xDA);
+        ASSERT_TRUE(sos);
+        const size_t dataStart = *sos + 14; // SOS with three components
+        for (size_t part = 0; part < 8; ++part) {
+            std::vector<u8> cut(whole.begin(), whole.begin() + i64(dataStart + (whole.size() - 2 - dataStart) * part / 8));
+            cut.insert(cut.end(), {0xFF, 0xD9});
+            cTestJpegDecoder decoder;
+            EXPECT_FALSE(decoder.Decode(cut)) << option << " cut at " << part << "/8";
+        }
+    }
+}
+
 // No pixels wanted: nothing transformed. Skipping the bottom bands still decodes the file,
 // and the top bands stay exact.
 TEST_F(JpegParser, OwnerDecidesWhatIsDecoded)
