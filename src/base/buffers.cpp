@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -14,30 +15,49 @@ void SetAllocationHook(tAllocationHook hook)
     g_allocationHook.store(hook, std::memory_order_release);
 }
 
-void* AllocateBytes(u64 bytes)
+namespace {
+
+bool AllocationAllowed(u64 bytes)
 {
     if (bytes == 0 || bytes > SIZE_MAX) {
-        return nullptr;
+        return false;
     }
     tAllocationHook hook = g_allocationHook.load(std::memory_order_acquire);
-    if (hook != nullptr && !hook(bytes)) {
-        return nullptr;
-    }
-    return ::operator new(static_cast<std::size_t>(bytes), std::nothrow);
+    return hook == nullptr || hook(bytes);
+}
+
+bool ElementBytes(i64 count, u64 elementSize, u64& bytes)
+{
+    return count > 0 && FitsI32(count) && CheckedMul64(count, elementSize, bytes);
+}
+
+} // namespace
+
+void* AllocateBytes(u64 bytes)
+{
+    return AllocationAllowed(bytes) ? std::malloc(static_cast<std::size_t>(bytes)) : nullptr;
+}
+
+void* AllocateZeroedBytes(u64 bytes)
+{
+    return AllocationAllowed(bytes) ? std::calloc(1, static_cast<std::size_t>(bytes)) : nullptr;
 }
 
 void FreeBytes(void* memory)
 {
-    ::operator delete(memory);
+    std::free(memory);
 }
 
 void* AllocateElements(i64 count, u64 elementSize)
 {
     u64 bytes;
-    if (count <= 0 || !FitsI32(count) || !CheckedMul64(count, elementSize, bytes)) {
-        return nullptr;
-    }
-    return AllocateBytes(bytes);
+    return ElementBytes(count, elementSize, bytes) ? AllocateBytes(bytes) : nullptr;
+}
+
+void* AllocateZeroedElements(i64 count, u64 elementSize)
+{
+    u64 bytes;
+    return ElementBytes(count, elementSize, bytes) ? AllocateZeroedBytes(bytes) : nullptr;
 }
 
 bool PixelBufferSizeOk(i64 width, i64 height, i32 bytesPerPixel)

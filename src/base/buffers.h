@@ -57,6 +57,9 @@ void SetAllocationHook(tAllocationHook hook);
 // Raw memory for the base containers: null when `bytes` is 0, when the hook refuses or
 // when memory is short; never throws. Aligned for any fundamental type.
 [[nodiscard]] void* AllocateBytes(u64 bytes);
+// AllocateBytes, reading as zeros. Large blocks come straight from the system's zero pages,
+// so memory is only touched, and only becomes resident, where it is written.
+[[nodiscard]] void* AllocateZeroedBytes(u64 bytes);
 void FreeBytes(void* memory);
 
 // Constructs a T in memory from AllocateBytes; null when the allocation fails.
@@ -87,6 +90,8 @@ void DestroyAllocated(T* object)
 // Memory for `count` elements of `elementSize` bytes; null when count is outside
 // 1..INT32_MAX or the allocation fails.
 [[nodiscard]] void* AllocateElements(i64 count, u64 elementSize);
+// AllocateElements, reading as zeros (see AllocateZeroedBytes).
+[[nodiscard]] void* AllocateZeroedElements(i64 count, u64 elementSize);
 
 namespace buffers_detail {
 
@@ -144,6 +149,17 @@ public:
         m_data = data;
         m_count = static_cast<i32>(count);
         return true;
+    }
+
+    // Alloc for plain values, every element reading as zero: a buffer that must start
+    // cleared costs no writes, and untouched pages stay off the resident set.
+    [[nodiscard]] bool AllocZeroed(i64 count)
+        requires(Kind == eElementKind::Plain)
+    {
+        Free();
+        m_data = static_cast<T*>(AllocateZeroedElements(count, sizeof(T)));
+        m_count = m_data == nullptr ? 0 : static_cast<i32>(count);
+        return m_data != nullptr;
     }
 
     // Destroys objects, last first, and frees the array.

@@ -10,6 +10,7 @@
 #include "picture/codecs/jpegidct.h"
 #include "picture/codecs/jpeginput.h"
 #include "picture/codecs/jpegparser.h"
+#include "base/buffers.h"
 
 #include <memory>
 
@@ -49,7 +50,9 @@ struct sJpegComponent
     int m_heightInBlocks = 0; // ceil(component height / 8)
     int m_blocksAcross = 0;   // MCUs across x Hi: the stored row of blocks
     int m_blockRowsStored = 0;
-    std::unique_ptr<i16[]> m_coefficients;
+    // Read as zeros until written: a progressive file's blocks become resident only as
+    // its scans reach them.
+    _typebuf<i16> m_coefficients;
 
     // One band of samples for DecodeRegion: blocksAcross*8 wide, Vi*8 high.
     std::unique_ptr<u8[]> m_plane8;
@@ -57,9 +60,9 @@ struct sJpegComponent
     std::unique_ptr<u8[]> m_upsampled8;
     std::unique_ptr<u16[]> m_upsampled16;
 
-    i16* Block(int blockX, int blockRow) const
+    i16* Block(int blockX, int blockRow)
     {
-        return m_coefficients.get() + (i64(blockRow) * m_blocksAcross + blockX) * 64;
+        return m_coefficients.GetData() + (i64(blockRow) * m_blocksAcross + blockX) * 64;
     }
 };
 

@@ -40,8 +40,7 @@ bool sJpegContext::PrepareStore()
         component.m_blocksAcross = m_mcusAcross * component.m_h;
         component.m_blockRowsStored = singleScan ? component.m_v : m_mcusDown * component.m_v;
         const i64 count = i64(component.m_blocksAcross) * component.m_blockRowsStored * 64;
-        component.m_coefficients.reset(new (std::nothrow) i16[size_t(count)]());
-        if (!component.m_coefficients) {
+        if (!component.m_coefficients.AllocZeroed(count)) {
             return Fail("no memory for coefficients");
         }
     }

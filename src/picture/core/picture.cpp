@@ -162,28 +162,27 @@ bool cPictBase::AllocPixels32(i32 width, i32 height)
 
 bool cPictBase::AllocClear32(i32 width, i32 height)
 {
-    if (!AllocPixels32Keeping(width, height)) {
+    m_deep = 0;
+    m_pixels64.Free();
+    if (!PixelBufferSizeOk(width, height, 4) || !m_pixels32.AllocZeroed(i64(width) * height)) {
+        ClearPixels();
         return false;
     }
-    std::memset(m_pixels32.GetData(), 0, size_t(m_pixels32.GetCount()) * sizeof(u32));
+    m_width = width;
+    m_height = height;
     return true;
 }
 
 bool cPictBase::AllocClear64(i32 width, i32 height)
 {
-    m_pixels32.Free();
     m_deep = 1;
-    const i64 count = i64(width) * height;
-    if (!PixelBufferSizeOk(width, height, 8) ||
-        (m_pixels64.GetCount() != count && !m_pixels64.Alloc(count))) {
-        m_pixels64.Free();
-        m_width = 0;
-        m_height = 0;
+    m_pixels32.Free();
+    if (!PixelBufferSizeOk(width, height, 8) || !m_pixels64.AllocZeroed(i64(width) * height)) {
+        ClearPixels();
         return false;
     }
     m_width = width;
     m_height = height;
-    std::memset(m_pixels64.GetData(), 0, size_t(count) * sizeof(u64));
     return true;
 }
 

@@ -105,6 +105,7 @@ private:
     [[nodiscard]] bool StartImage();
     [[nodiscard]] bool StartPass();
     [[nodiscard]] bool FinishRow();
+    [[nodiscard]] bool EnsurePixels();
     [[nodiscard]] bool OutputRow(const u8* samples);
 
     cPictPNG& m_picture;
@@ -421,28 +422,19 @@ bool sPngContext::StartImage()
     const u64 rowSize = ((rowBits + 7) >> 3) + 1;
     // The filters touch a few bytes past the row; those bytes are never part of a row.
     const u64 rowBuffer = rowSize + kPngRowPadding;
-    if (!FitsI32(rowBuffer) || !m_previousRow.Alloc(i64(rowBuffer)) ||
-        !m_currentRow.Alloc(i64(rowBuffer))) {
+    if (!FitsI32(rowBuffer) || !m_previousRow.AllocZeroed(i64(rowBuffer)) ||
+        !m_currentRow.AllocZeroed(i64(rowBuffer))) {
         return false;
     }
-    std::memset(m_previousRow.GetData(), 0, rowBuffer);
-    std::memset(m_currentRow.GetData(), 0, rowBuffer);
     m_bpp = std::max<i32>(1, i32((u32(m_depth) * u32(m_channels) + 7) >> 3));
     m_format.colourType = m_colourType;
     m_format.depth = m_depth;
 
     m_picture.SetImageSize(i32(m_width), i32(m_height), deep);
     m_streaming = m_picture.BeginStreamRender();
-    if (m_streaming) {
-        if (deep ? !m_line64.Alloc(m_width) : !m_line32.Alloc(m_width)) {
-            return false;
-        }
-    } else {
-        // Cleared, so that a failed decode never shows what the memory held before.
-        if (deep ? !m_picture.AllocClear64(i32(m_width), i32(m_height))
-                 : !m_picture.AllocClear32(i32(m_width), i32(m_height))) {
-            return false;
-        }
+    // The pixel buffer waits for the first row (EnsurePixels).
+    if (m_streaming && (deep ? !m_line64.Alloc(m_width) : !m_line32.Alloc(m_width))) {
+        return false;
     }
     m_stage = ePngStage::kImageData;
     if (m_interlace == kInterlaceAdam7) {
@@ -450,8 +442,20 @@ bool sPngContext::StartImage()
     }
     m_passWidth = m_width;
     m_rowSize = u32(rowSize);
-    std::memset(m_previousRow.GetData(), 0, m_rowSize);
     return true;
+}
+
+// The pixel buffer, allocated when the first row is complete so that a file that declares
+// a large picture but holds no rows costs no memory. It reads as cleared, so that a failed
+// decode never shows what the memory held before, and its pages become resident only as
+// rows are written.
+bool sPngContext::EnsurePixels()
+{
+    if (m_streaming || m_picture.HasPixels()) {
+        return true;
+    }
+    return m_depth == 16 ? m_picture.AllocClear64(i32(m_width), i32(m_height))
+                         : m_picture.AllocClear32(i32(m_width), i32(m_height));
 }
 
 // Moves to the next Adam7 pass that has pixels. A pass can be empty in either direction:
@@ -512,7 +516,7 @@ bool sPngContext::FinishRow()
     }
     u8* row = m_currentRow.GetData();
     UnfilterPngRow(row[0], row + 1, m_previousRow.GetData() + 1, i64(m_rowSize) - 1, m_bpp);
-    if (!OutputRow(row + 1)) {
+    if (!EnsurePixels() || !OutputRow(row + 1)) {
         return false;
     }
     std::swap(m_currentRow, m_previousRow);

@@ -1,0 +1,75 @@
+// Small files that declare a 16384 x 16383 picture and hold a few rows of it, or none:
+// the decode fails, and the memory made resident follows the rows that arrived, not the
+// declared size (1 GB of 32-bit pixels, 2 GB of 64-bit ones).
+#include "picture/core/jpegpicture.h"
+#include "picturesupport.h"
+
+#include <fstream>
+
+namespace {
+
+using namespace picttest;
+
+i64 StatusKilobytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, std::strlen(field), field) == 0) {
+            return std::strtoll(line.c_str() + std::strlen(field) + 1, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// The growth of the peak resident size while `work` runs; writing 5 to clear_refs resets
+// the peak to the current size (Linux 4.0 on).
+template <class Work>
+i64 PeakResidentGrowth(Work work)
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const i64 before = StatusKilobytes("VmRSS:");
+    work();
+    return (StatusKilobytes("VmHWM:") - before) * 1024;
+}
+
+// A PNG of RGBA16 (zero, one or two rows of image data, plain and Adam7) and JPEGs with
+// their frame patched to the huge size (baseline and progressive, about 4 KB each).
+constexpr const char* kMakeFiles = R"(
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def png(name, interlace, rows):
+    header = struct.pack('>IIBBBBB', 16384, 16383, 16, 6, 0, 0, interlace)
+    data = zlib.compress(bytes(rows * (16384 * 8 + 1)))[:-4] if rows else b'\x78\x9c'
+    open(name, 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', data) + chunk(b'IEND', b''))
+png('none.png', 0, 0); png('rows.png', 0, 2); png('adam7.png', 1, 2)
+for name, sof in (('base.jpg', 0xC0), ('prog.jpg', 0xC2)):
+    data = bytearray(open(name, 'rb').read())
+    at = data.index(bytes([0xFF, sof]))
+    data[at + 5:at + 9] = struct.pack('>HH', 16383, 16384)
+    open('huge_' + name, 'wb').write(data)
+)";
+
+TEST(ResidentMemory, HugeDeclaredPicturesFailWithinTheRowsThatArrived)
+{
+    QEL_REQUIRE(qeltest::HaveTool("convert"), "convert (imagemagick)");
+    qeltest::cScratchFolder folder;
+    WriteFileBytes(folder.PathOf("make.py"), kMakeFiles);
+    ASSERT_TRUE(RunsOk("cd " + folder.Path() +
+                       " && convert -seed 1 -size 80x80 plasma:fractal -quality 90 base.jpg"
+                       " && convert base.jpg -interlace JPEG prog.jpg && /usr/bin/python3 make.py"));
+    for (const char* name : {"none.png", "rows.png", "adam7.png", "huge_base.jpg", "huge_prog.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::vector<u8> bytes = ReadFileBytes(folder.PathOf(name));
+        ASSERT_LT(bytes.size(), 8192u);
+        cPictPNG png;
+        cPictJPEG jpeg;
+        cPictBase& picture = bytes[0] == 0x89 ? static_cast<cPictBase&>(png) : jpeg;
+        bool loaded = true;
+        EXPECT_LT(PeakResidentGrowth([&] { loaded = DecodeBytes(bytes, picture); }), 64 << 20);
+        EXPECT_FALSE(loaded);
+    }
+}
+
+} // namespace
