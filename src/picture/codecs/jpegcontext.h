@@ -102,6 +102,7 @@ struct sJpegContext
     eJpegColorSpace m_colorSpace = eJpegColorSpace::Grey;
     sJpegColorTables8 m_colorTables;
     sJpegRangeLimit m_rangeLimit;
+    tJpegIdct8 m_idct8 = nullptr; // the vector IDCT of 8-bit samples; null for the scalar one
 
     // Scans.
     int m_scanCount = 0;

@@ -1,5 +1,7 @@
 #include "picture/codecs/jpegidct.h"
 
+#include "base/cpu.h"
+
 // Glossary: CONST_BITS = fractional bits of the constants; PASS1_BITS = extra bits kept
 // between the column and the row pass; DESCALE(x, n) = x / 2^n rounded half up.
 namespace {
@@ -161,4 +163,9 @@ void IdctIslow12(const i16* coefficients, const u16* quant, const sJpegRangeLimi
                  u16* output, int stride)
 {
     IdctIslow<u16, 1>(coefficients, quant, limit, output, stride);
+}
+
+tJpegIdct8 ChooseJpegIdct8()
+{
+    return GetCpuFeatures().m_sse2 != 0 ? JpegIdct8Sse2() : nullptr;
 }

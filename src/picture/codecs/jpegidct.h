@@ -19,3 +19,12 @@ void IdctIslow8(const i16* coefficients, const u16* quant, const sJpegRangeLimit
                 int stride);
 void IdctIslow12(const i16* coefficients, const u16* quant, const sJpegRangeLimit& limit,
                  u16* output, int stride);
+
+// The 8-bit IDCT on the processor's vector unit: equal to IdctIslow8 on valid data, clamping
+// far out-of-range values where the scalar path wraps them (see jpegidctsse2.cpp).
+using tJpegIdct8 = void (*)(const i16* coefficients, const u16* quant, u8* output, int stride);
+// The SSE2 transform; null on processors without it in the build.
+tJpegIdct8 JpegIdct8Sse2();
+// The vector transform this run uses, or null for the scalar one (no SSE2, or "sse2" in
+// QEL_CPU_FEATURES_OFF).
+tJpegIdct8 ChooseJpegIdct8();

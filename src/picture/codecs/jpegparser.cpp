@@ -621,4 +621,5 @@ void sJpegContext::ChooseColorSpace()
     if (m_precision == 8 || m_precision == 12) {
         m_rangeLimit.Init(m_precision);
     }
+    m_idct8 = ChooseJpegIdct8();
 }
