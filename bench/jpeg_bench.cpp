@@ -1,6 +1,6 @@
 // JPEG decoding from memory: ours against the system's libjpeg (run once as it is and once
 // with JSIMD_FORCENONE=1 for its scalar code) and stb_image. The test pictures are made by
-// libjpeg at start-up from a synthetic photo-like image.
+// libjpeg at start-up from a synthetic photo-like image of 6000 x 4000 at quality 90.
 // Links: qel_picture_codecs qel_base
 #include "base/memio.h"
 #include "picture/codecs/jpegparser.h"
@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
 
 enum class eKind
 {

@@ -1,5 +1,7 @@
 #include "picture/codecs/jpegcolor.h"
 
+#include "base/cpu.h"
+
 namespace {
 
 // Fixed point with 16 fractional bits: FIX(x) = x * 65536 + 0.5.
@@ -159,4 +161,9 @@ void ScaleJpegSamplesTo8(const u16* samples, u8* out, int count, int precision)
     for (int i = 0; i < count; ++i) {
         out[i] = u8((u32(samples[i]) * 255 + maximum / 2) / maximum);
     }
+}
+
+tJpegYccRow8 ChooseJpegYccRow8()
+{
+    return GetCpuFeatures().m_sse2 != 0 ? JpegYccRow8Sse2() : nullptr;
 }

@@ -103,6 +103,7 @@ struct sJpegContext
     sJpegColorTables8 m_colorTables;
     sJpegRangeLimit m_rangeLimit;
     tJpegIdct8 m_idct8 = nullptr; // the vector IDCT of 8-bit samples; null for the scalar one
+    tJpegYccRow8 m_yccRow8 = nullptr; // the vector YCbCr conversion; null for the scalar one
 
     // Scans.
     int m_scanCount = 0;
@@ -154,6 +155,8 @@ struct sJpegContext
     // Bands (jpegregion.cpp).
     bool AllocatePlanes();
     bool DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPointers, int width, int rows);
+    int FusedChromaFactor() const;
+    void ConvertFusedRow(int row, u32* out, int width, int factor);
 };
 
 // Zig-zag position k to natural (row-major) position; entries past 63 absorb the index

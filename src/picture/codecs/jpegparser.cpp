@@ -622,4 +622,5 @@ void sJpegContext::ChooseColorSpace()
         m_rangeLimit.Init(m_precision);
     }
     m_idct8 = ChooseJpegIdct8();
+    m_yccRow8 = ChooseJpegYccRow8();
 }

@@ -100,7 +100,12 @@ bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPoint
     }
 
     // Upsample and convert row by row.
+    const int fusedFactor = deep ? 0 : FusedChromaFactor();
     for (int row = 0; row < rows; ++row) {
+        if (fusedFactor != 0) {
+            ConvertFusedRow(row, static_cast<u32*>(rowPointers[row]), width, fusedFactor);
+            continue;
+        }
         const u8* rows8[4] = {};
         const u16* rows16[4] = {};
         for (int i = 0; i < m_componentCount; ++i) {
@@ -133,4 +138,45 @@ bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPoint
         }
     }
     return true;
+}
+
+// The chroma factor (1 or 2) under which the vector conversion takes YCbCr rows straight
+// from the sample planes, upsampling as it converts; 0 when the rows go the general way.
+int sJpegContext::FusedChromaFactor() const
+{
+    if (m_yccRow8 == nullptr || m_colorSpace != eJpegColorSpace::YCbCr || m_componentCount != 3) {
+        return 0;
+    }
+    const sJpegComponent& luma = m_components[0];
+    const sJpegComponent& cb = m_components[1];
+    const sJpegComponent& cr = m_components[2];
+    if (luma.m_h != m_hMax || cb.m_h != cr.m_h || cb.m_v != cr.m_v) {
+        return 0;
+    }
+    const int factor = m_hMax / cb.m_h;
+    return factor <= 2 ? factor : 0;
+}
+
+void sJpegContext::ConvertFusedRow(int row, u32* out, int width, int factor)
+{
+    const u8* planes[3];
+    for (int i = 0; i < 3; ++i) {
+        const sJpegComponent& component = m_components[i];
+        const int sampleRow = row / (m_vMax / component.m_v);
+        planes[i] = component.m_plane8.get() + i64(sampleRow) * component.m_blocksAcross * 8;
+    }
+    const int done = m_yccRow8(planes[0], planes[1], planes[2], out, width, factor);
+    const int rest = width - done;
+    if (rest == 0) {
+        return;
+    }
+    // The last pixels (fewer than 16) the scalar way, their chroma replicated here.
+    u8 cb[16];
+    u8 cr[16];
+    for (int x = 0; x < rest; ++x) {
+        cb[x] = planes[1][(done + x) / factor];
+        cr[x] = planes[2][(done + x) / factor];
+    }
+    const u8* rows[4] = {planes[0] + done, cb, cr, nullptr};
+    ConvertJpegRow8(eJpegColorSpace::YCbCr, m_colorTables, rows, out + done, rest, 1);
 }
