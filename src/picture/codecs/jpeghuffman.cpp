@@ -2,6 +2,34 @@
 
 #include <cstring>
 
+namespace {
+
+// The one-lookup AC entries of `table` (see m_fastAc), from the canonical codes.
+void BuildFastAc(const u8 counts[16], const u16* codes, const u8* values, sJpegHuffmanTable& table)
+{
+    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
+    std::memset(table.m_fastAc, 0, sizeof table.m_fastAc);
+    int p = 0;
+    for (int length = 1; length <= kFast; ++length) {
+        for (int i = 0; i < counts[length - 1]; ++i, ++p) {
+            const int run = values[p] >> 4;
+            const int size = values[p] & 15;
+            if (size == 0 || length + size > kFast) {
+                continue;
+            }
+            const u32 first = u32(codes[p]) << (kFast - length);
+            const u32 span = 1u << (kFast - length);
+            for (u32 j = 0; j < span; ++j) {
+                const u32 extra = (j >> (kFast - length - size)) & ((1u << size) - 1);
+                const i32 coefficient = cJpegBitReader::Extend(extra, size);
+                table.m_fastAc[first + j] = i32(u32(coefficient) << 9) | (run << 5) | (length + size);
+            }
+        }
+    }
+}
+
+} // namespace
+
 bool BuildHuffmanTable(const u8 counts[16], const u8* values, sJpegHuffmanTable& table)
 {
     int total = 0;
@@ -75,6 +103,7 @@ bool BuildHuffmanTable(const u8 counts[16], const u8* values, sJpegHuffmanTable&
             }
         }
     }
+    BuildFastAc(counts, codes, values, table);
     table.m_defined = true;
     return true;
 }
@@ -110,8 +139,26 @@ void cJpegBitReader::Fill()
             m_streamEnded = true;
             continue;
         }
-        // Fast path: plain data bytes straight from the input buffer.
+        // Fast path: plain data bytes straight from the input buffer, as many as fit at
+        // once when none of them is 0xFF.
         const u8* data = m_input->Data();
+        if (available >= 8) {
+            u64 word;
+            std::memcpy(&word, data, 8);
+            word = __builtin_bswap64(word);
+            const int take = (64 - m_count) >> 3;
+            const u64 takenBytes = ~u64(0) << (64 - 8 * take);
+            // A zero byte of ~word is a 0xFF byte of word (the test can also flag a byte
+            // above a real one; such a word just takes the byte-wise path).
+            const u64 inverted = ~word;
+            const u64 flagged = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
+            if ((flagged & takenBytes) == 0) {
+                m_bits |= (word >> m_count) & (~u64(0) << (64 - m_count - 8 * take));
+                m_count += 8 * take;
+                m_input->Consume(u32(take));
+                continue;
+            }
+        }
         u32 used = 0;
         while (used < available && m_count <= 56 && data[used] != 0xFF) {
             m_bits |= u64(data[used]) << (56 - m_count);

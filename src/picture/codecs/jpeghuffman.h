@@ -11,11 +11,16 @@
 struct sJpegHuffmanTable
 {
     static constexpr int kLookaheadBits = 9;
+    static constexpr int kFastAcBits = 10;
 
     bool m_defined = false;
     u8 m_largestSymbol = 0;
     // (code length << 8) | symbol, or 0 when the code is longer than the lookahead.
     u16 m_lookup[1 << kLookaheadBits];
+    // For AC decoding: a symbol with a non-zero size whose code and extra bits together fit
+    // in kFastAcBits, decoded in one lookup as (coefficient << 9) | (RRRR << 5) | bits used;
+    // 0 for every other pattern (EOB, ZRL, longer codes).
+    i32 m_fastAc[1 << kFastAcBits];
     i32 m_maxCode[18];   // index = code length; [17] is a sentinel above every code
     i32 m_valOffset[17]; // symbol index = m_valOffset[length] + code
     u8 m_values[256];
@@ -47,6 +52,22 @@ public:
     // True when bits beyond the entropy-coded data (past a marker or the end of the
     // stream) were consumed.
     bool ConsumedPastData() const { return m_padBits > m_count; }
+
+    // Makes at least `count` (up to 57) bits available to Peek.
+    void Ensure(int count)
+    {
+        if (m_count < count) {
+            Fill();
+        }
+    }
+    // The next `count` (1..32) bits, not consumed; Ensure(count) MUST come first.
+    u32 Peek(int count) const { return u32(m_bits >> (64 - count)); }
+    // Consumes `count` bits that Ensure made available.
+    void Skip(int count)
+    {
+        m_bits <<= count;
+        m_count -= count;
+    }
 
     // Receives `count` (0..16) bits as an unsigned value.
     u32 GetBits(int count)

@@ -83,6 +83,14 @@ bool sJpegContext::DecodeSequentialBlock(sJpegComponent& component, i16* block)
 
     const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
     for (int k = 1; k < 64; ++k) {
+        m_bits.Ensure(sJpegHuffmanTable::kFastAcBits);
+        const i32 fast = ac.m_fastAc[m_bits.Peek(sJpegHuffmanTable::kFastAcBits)];
+        if (fast != 0) {
+            m_bits.Skip(fast & 31);
+            k += (fast >> 5) & 15;
+            block[kJpegNaturalOrder[k]] = i16(fast >> 9);
+            continue;
+        }
         int symbol = m_bits.Decode(ac);
         if (symbol < 0) {
             return Fail("bad Huffman code");
@@ -132,6 +140,14 @@ bool sJpegContext::DecodeAcFirst(sJpegComponent& component, i16* block)
     }
     const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
     for (int k = m_ss; k <= m_se; ++k) {
+        m_bits.Ensure(sJpegHuffmanTable::kFastAcBits);
+        const i32 fast = ac.m_fastAc[m_bits.Peek(sJpegHuffmanTable::kFastAcBits)];
+        if (fast != 0) {
+            m_bits.Skip(fast & 31);
+            k += (fast >> 5) & 15;
+            block[kJpegNaturalOrder[k]] = i16(i64(fast >> 9) * (i64(1) << m_al));
+            continue;
+        }
         const int symbol = m_bits.Decode(ac);
         if (symbol < 0) {
             return Fail("bad Huffman code");
