@@ -212,6 +212,66 @@ int cJpegBitReader::DecodeLong(const sJpegHuffmanTable& table)
     return table.m_values[index];
 }
 
+bool cJpegBitReader::DecodeSequentialAc(const sJpegHuffmanTable& table, const u8* order,
+                                        i16* block)
+{
+    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
+    constexpr int kLook = sJpegHuffmanTable::kLookaheadBits;
+    // A code of up to 16 bits and up to 15 extra bits per symbol.
+    constexpr int kSymbolBits = 31;
+    u64 bits = m_bits;
+    int count = m_count;
+    for (int k = 1; k < 64; ++k) {
+        if (count < kSymbolBits) {
+            m_bits = bits;
+            m_count = count;
+            Fill();
+            bits = m_bits;
+            count = m_count;
+        }
+        const i32 fast = table.m_fastAc[bits >> (64 - kFast)];
+        if (fast != 0) {
+            bits <<= fast & 31;
+            count -= fast & 31;
+            k += (fast >> 5) & 15;
+            block[order[k]] = i16(fast >> 9);
+            continue;
+        }
+        int symbol;
+        const u16 entry = table.m_lookup[bits >> (64 - kLook)];
+        if (entry != 0) {
+            bits <<= entry >> 8;
+            count -= entry >> 8;
+            symbol = entry & 0xFF;
+        } else {
+            m_bits = bits;
+            m_count = count;
+            symbol = DecodeLong(table);
+            bits = m_bits;
+            count = m_count;
+            if (symbol < 0) {
+                return false;
+            }
+        }
+        const int run = symbol >> 4;
+        const int size = symbol & 15;
+        if (size != 0) {
+            k += run;
+            const u32 value = u32(bits >> (64 - size));
+            bits <<= size;
+            count -= size;
+            block[order[k]] = i16(Extend(value, size));
+        } else if (run == 15) {
+            k += 15;
+        } else {
+            break;
+        }
+    }
+    m_bits = bits;
+    m_count = count;
+    return true;
+}
+
 bool cJpegBitReader::SeekMarker()
 {
     DiscardBits();

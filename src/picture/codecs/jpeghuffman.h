@@ -101,6 +101,13 @@ public:
         return DecodeLong(table);
     }
 
+    // Decodes the AC coefficients 1..63 of one sequential block (F.2.2.2) into `block` at
+    // the positions `order` gives for each index (16 entries past 63 absorb the runs of
+    // corrupt data). False for a code no symbol has. The bit buffer is kept in registers
+    // for the whole block.
+    [[nodiscard]] bool DecodeSequentialAc(const sJpegHuffmanTable& table, const u8* order,
+                                          i16* block);
+
     // F.2.2.1 EXTEND: a received value of `size` bits as a signed difference.
     static i32 Extend(u32 value, int size)
     {

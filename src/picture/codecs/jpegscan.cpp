@@ -70,7 +70,7 @@ bool sJpegContext::ProcessRestart()
 
 bool sJpegContext::DecodeSequentialBlock(sJpegComponent& component, i16* block)
 {
-    int size = m_bits.Decode(m_dcTables[component.m_dcTable]);
+    const int size = m_bits.Decode(m_dcTables[component.m_dcTable]);
     if (size < 0) {
         return Fail("bad Huffman code");
     }
@@ -81,30 +81,8 @@ bool sJpegContext::DecodeSequentialBlock(sJpegComponent& component, i16* block)
     component.m_dcPrediction = i32(prediction);
     block[0] = i16(prediction);
 
-    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
-    for (int k = 1; k < 64; ++k) {
-        m_bits.Ensure(sJpegHuffmanTable::kFastAcBits);
-        const i32 fast = ac.m_fastAc[m_bits.Peek(sJpegHuffmanTable::kFastAcBits)];
-        if (fast != 0) {
-            m_bits.Skip(fast & 31);
-            k += (fast >> 5) & 15;
-            block[kJpegNaturalOrder[k]] = i16(fast >> 9);
-            continue;
-        }
-        int symbol = m_bits.Decode(ac);
-        if (symbol < 0) {
-            return Fail("bad Huffman code");
-        }
-        const int run = symbol >> 4;
-        size = symbol & 15;
-        if (size != 0) {
-            k += run;
-            block[kJpegNaturalOrder[k]] = i16(cJpegBitReader::Extend(m_bits.GetBits(size), size));
-        } else if (run == 15) {
-            k += 15;
-        } else {
-            break;
-        }
+    if (!m_bits.DecodeSequentialAc(m_acTables[component.m_acTable], kJpegNaturalOrder, block)) {
+        return Fail("bad Huffman code");
     }
     return true;
 }
