@@ -11,6 +11,7 @@
 
 #if defined(__SSE2__)
 
+#include <algorithm>
 #include <emmintrin.h>
 
 namespace {
@@ -52,7 +53,7 @@ inline __m128i Descale(__m128i x, int n)
 // One 8-point transform of the 16-bit inputs in[0..7] for the lanes the unpack selects
 // (low = lanes 0..3, high = lanes 4..7), undescaled.
 template <bool kHigh>
-inline void Transform(const __m128i in[8], __m128i out[8])
+[[gnu::always_inline]] inline void Transform(const __m128i in[8], __m128i out[8])
 {
     auto unpack = [](__m128i a, __m128i b) {
         return kHigh ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b);
@@ -103,7 +104,7 @@ inline void Transform(const __m128i in[8], __m128i out[8])
 }
 
 // One pass over eight registers: both halves, descaled by `shift` and packed to 16 bits.
-inline void Pass(__m128i rows[8], int shift)
+[[gnu::always_inline]] inline void Pass(__m128i rows[8], int shift)
 {
     __m128i low[8];
     __m128i high[8];
@@ -142,13 +143,32 @@ inline void Transpose(__m128i r[8])
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
+// A block with only its DC term gives one value, the transform's own result for it: the
+// first pass leaves 4 x DC (saturated to 16 bits) in every row's first column, the second
+// DESCALE(that << 13, 18) = (that + 16) >> 5 everywhere.
+void FillDcOnly(i32 dequantised, u8* output, int stride)
+{
+    const i32 first = std::clamp(i32(i16(dequantised)) * 4, -32768, 32767);
+    const __m128i value = _mm_set1_epi8(char(std::clamp((first + 16) >> 5, -128, 127) + 128));
+    for (int k = 0; k < 8; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(output + k * stride), value);
+    }
+}
+
 void IdctIslow8Sse2(const i16* coefficients, const u16* quant, u8* output, int stride)
 {
     __m128i rows[8];
+    // Every coefficient but the DC term, OR-ed together.
+    __m128i ac = _mm_setzero_si128();
     for (int k = 0; k < 8; ++k) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * k));
         const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant + 8 * k));
+        ac = _mm_or_si128(ac, k == 0 ? _mm_andnot_si128(_mm_cvtsi32_si128(0xFFFF), c) : c);
         rows[k] = _mm_mullo_epi16(c, q);
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(ac, _mm_setzero_si128())) == 0xFFFF) {
+        FillDcOnly(i32(coefficients[0]) * quant[0], output, stride);
+        return;
     }
     // Pass 1 works down the columns: each register is one row of every column.
     Pass(rows, kConstBits - kPass1Bits);
