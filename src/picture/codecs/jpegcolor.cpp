@@ -2,6 +2,8 @@
 
 #include "base/cpu.h"
 
+#include <algorithm>
+
 namespace {
 
 // Fixed point with 16 fractional bits: FIX(x) = x * 65536 + 0.5.
@@ -163,7 +165,31 @@ void ScaleJpegSamplesTo8(const u16* samples, u8* out, int count, int precision)
     }
 }
 
+namespace {
+
+// The portable tJpegYccRow8: the whole row, each chroma sample's terms computed once for
+// the pixels it covers (the table entries' own arithmetic).
+int ConvertYccRowPortable(const u8* y, const u8* cb, const u8* cr, u32* out, int count,
+                          int factor)
+{
+    for (int c = 0, i = 0; i < count; ++c) {
+        const i32 x = cr[c] - 128;
+        const i32 w = cb[c] - 128;
+        const int red = (kFix1_40200 * x + kOneHalf) >> kScaleBits;
+        const int green = (-kFix0_71414 * x - kFix0_34414 * w + kOneHalf) >> kScaleBits;
+        const int blue = (kFix1_77200 * w + kOneHalf) >> kScaleBits;
+        for (const int end = std::min(count, i + factor); i < end; ++i) {
+            const int luma = y[i];
+            out[i] = Pack8(Clamp(luma + red, 255), Clamp(luma + green, 255), Clamp(luma + blue, 255));
+        }
+    }
+    return count;
+}
+
+} // namespace
+
 tJpegYccRow8 ChooseJpegYccRow8()
 {
-    return GetCpuFeatures().m_sse2 != 0 ? JpegYccRow8Sse2() : nullptr;
+    const tJpegYccRow8 vector = GetCpuFeatures().m_sse2 != 0 ? JpegYccRow8Sse2() : nullptr;
+    return vector != nullptr ? vector : ConvertYccRowPortable;
 }

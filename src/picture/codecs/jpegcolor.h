@@ -39,10 +39,11 @@ void ScaleJpegSamplesTo8(const u16* samples, u8* out, int count, int precision);
 // YCbCr rows of 8-bit samples to pixels in one pass, the chroma rows at full or half
 // horizontal resolution (`factor` 1 or 2: each chroma sample then covers two pixels), with
 // the results of ConvertJpegRow8. Converts a prefix of the row, a multiple of 16 pixels,
-// and returns its length; the caller converts the rest.
+// and returns its length (the portable form converts all); the caller converts the rest.
 using tJpegYccRow8 = int (*)(const u8* y, const u8* cb, const u8* cr, u32* out, int count,
                              int factor);
 // The SSE2 conversion; null on processors without it in the build.
 tJpegYccRow8 JpegYccRow8Sse2();
-// The vector conversion this run uses, or null (no SSE2, or "sse2" in QEL_CPU_FEATURES_OFF).
+// The conversion this run uses: SSE2, unless the processor lacks it or "sse2" is in
+// QEL_CPU_FEATURES_OFF, else a portable one.
 tJpegYccRow8 ChooseJpegYccRow8();

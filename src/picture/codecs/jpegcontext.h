@@ -103,7 +103,7 @@ struct sJpegContext
     sJpegColorTables8 m_colorTables;
     sJpegRangeLimit m_rangeLimit;
     tJpegIdct8 m_idct8 = nullptr; // the vector IDCT of 8-bit samples; null for the scalar one
-    tJpegYccRow8 m_yccRow8 = nullptr; // the vector YCbCr conversion; null for the scalar one
+    tJpegYccRow8 m_yccRow8 = nullptr; // YCbCr rows with their chroma doubling, in one pass
 
     // Scans.
     int m_scanCount = 0;

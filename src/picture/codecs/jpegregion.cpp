@@ -140,7 +140,7 @@ bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPoint
     return true;
 }
 
-// The chroma factor (1 or 2) under which the vector conversion takes YCbCr rows straight
+// The chroma factor (1 or 2) under which the one-pass conversion takes YCbCr rows straight
 // from the sample planes, upsampling as it converts; 0 when the rows go the general way.
 int sJpegContext::FusedChromaFactor() const
 {
