@@ -35,7 +35,13 @@ bool ElementBytes(i64 count, u64 elementSize, u64& bytes)
 
 void* AllocateBytes(u64 bytes)
 {
-    return AllocationAllowed(bytes) ? std::malloc(static_cast<std::size_t>(bytes)) : nullptr;
+    return AllocationAllowed(bytes) ? ::operator new(static_cast<std::size_t>(bytes), std::nothrow)
+                                    : nullptr;
+}
+
+void FreeBytes(void* memory)
+{
+    ::operator delete(memory);
 }
 
 void* AllocateZeroedBytes(u64 bytes)
@@ -43,7 +49,7 @@ void* AllocateZeroedBytes(u64 bytes)
     return AllocationAllowed(bytes) ? std::calloc(1, static_cast<std::size_t>(bytes)) : nullptr;
 }
 
-void FreeBytes(void* memory)
+void FreeZeroedBytes(void* memory)
 {
     std::free(memory);
 }

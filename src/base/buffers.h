@@ -2,10 +2,10 @@
 // The buffer templates and the size arithmetic that guards every allocation.
 //
 // `_typebuf<T>` owns an array of plain values (pixels, accumulators, weights);
-// `_classbuf<T>` owns an array of objects. Both are {pointer; i32 count}, allocate without
-// throwing (a failed or refused allocation leaves them empty), and bounds-check `[]`,
-// which throws `cException` - the one exception of the code base. Hot loops index the raw
-// pointer from GetData() within GetCount().
+// `_classbuf<T>` owns an array of objects. Both are {pointer; i32 count; zeroed flag},
+// allocate without throwing (a failed or refused allocation leaves them empty), and
+// bounds-check `[]`, which throws `cException` - the one exception of the code base. Hot
+// loops index the raw pointer from GetData() within GetCount().
 //
 // Overcommit lets a huge allocation "succeed" and kills the process when it is touched,
 // so callers cap sizes that come from input before they allocate: compute them with
@@ -57,10 +57,12 @@ void SetAllocationHook(tAllocationHook hook);
 // Raw memory for the base containers: null when `bytes` is 0, when the hook refuses or
 // when memory is short; never throws. Aligned for any fundamental type.
 [[nodiscard]] void* AllocateBytes(u64 bytes);
-// AllocateBytes, reading as zeros. Large blocks come straight from the system's zero pages,
-// so memory is only touched, and only becomes resident, where it is written.
-[[nodiscard]] void* AllocateZeroedBytes(u64 bytes);
 void FreeBytes(void* memory);
+// AllocateBytes, reading as zeros. Large blocks come straight from the system's zero pages,
+// so memory is only touched, and only becomes resident, where it is written. Released
+// with FreeZeroedBytes, never FreeBytes.
+[[nodiscard]] void* AllocateZeroedBytes(u64 bytes);
+void FreeZeroedBytes(void* memory);
 
 // Constructs a T in memory from AllocateBytes; null when the allocation fails.
 // T's constructor MUST NOT throw. Release with DestroyAllocated.
@@ -118,7 +120,8 @@ public:
     cOwnedArray(const cOwnedArray&) = delete;
     cOwnedArray& operator=(const cOwnedArray&) = delete;
     cOwnedArray(cOwnedArray&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0))
+        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0)),
+          m_zeroed(std::exchange(other.m_zeroed, false))
     {
     }
     cOwnedArray& operator=(cOwnedArray&& other) noexcept
@@ -127,6 +130,7 @@ public:
             Free();
             m_data = std::exchange(other.m_data, nullptr);
             m_count = std::exchange(other.m_count, 0);
+            m_zeroed = std::exchange(other.m_zeroed, false);
         }
         return *this;
     }
@@ -159,7 +163,8 @@ public:
         Free();
         m_data = static_cast<T*>(AllocateZeroedElements(count, sizeof(T)));
         m_count = m_data == nullptr ? 0 : static_cast<i32>(count);
-        return m_data != nullptr;
+        m_zeroed = m_data != nullptr;
+        return m_zeroed;
     }
 
     // Destroys objects, last first, and frees the array.
@@ -170,9 +175,14 @@ public:
                 m_data[i - 1].~T();
             }
         }
-        FreeBytes(m_data);
+        if (m_zeroed) {
+            FreeZeroedBytes(m_data);
+        } else {
+            FreeBytes(m_data);
+        }
         m_data = nullptr;
         m_count = 0;
+        m_zeroed = false;
     }
 
     T* GetData() { return m_data; }
@@ -193,6 +203,7 @@ private:
 
     T* m_data = nullptr;
     i32 m_count = 0;
+    bool m_zeroed = false; // from AllocZeroed, released by FreeZeroedBytes
 };
 
 } // namespace buffers_detail
