@@ -1,4 +1,4 @@
-// The GIF reader. Glossary (GIF89a specification):
+// The GIF reader. Glossary (the GIF89a file format):
 //   screen      logical screen descriptor: "GIF8", "7a" or "9a", width, height (u16 each),
 //               flags (bit 7 global colour table, bits 0-2 its size n: 2^(n+1) entries),
 //               background index, aspect ratio

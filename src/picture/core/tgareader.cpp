@@ -1,6 +1,6 @@
-// The TGA reader. Glossary (Truevision TGA File Format Specification 1.0):
+// The TGA reader. Glossary (the TGA file format):
 //   header      18 bytes, little-endian: ID length, colour map type, image type, colour map
-//               specification (first entry, length, entry size), image specification
+//               fields (first entry, length, entry size), image fields
 //               (x and y origin, width, height, pixel depth, image descriptor)
 //   image ID    ID-length bytes of free text after the header; skipped
 //   colour map  length entries of entry-size bits, right after the image ID
