@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "gui/controls/messagebox.h"
 #include "gui/controls/newfolderform.h"
+#include "gui/controls/pathtext.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/controls/sortproviders.h"
 #include "gui/core/theme.h"
@@ -104,20 +105,6 @@ sKindLook LookOf(eFolderEntryKind kind)
 bool IsNavigable(eFolderEntryKind kind)
 {
     return kind == kEntryFolder || kind == kEntryDisk || kind == kEntryHome || kind == kEntryNetworkPlace;
-}
-
-std::u16string TextOf(const char16_t* text)
-{
-    return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
-// One '/' between folder and name, also after "/".
-std::u16string JoinPath(const std::u16string& folder, const std::u16string& name)
-{
-    if (!folder.empty() && folder.back() == u'/') {
-        return folder + name;
-    }
-    return folder + u'/' + name;
 }
 
 // The part before the last '/' names a folder ("/" for a name right under the root).

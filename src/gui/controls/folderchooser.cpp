@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "gui/controls/messagebox.h"
 #include "gui/controls/newfolderform.h"
+#include "gui/controls/pathtext.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/core/theme.h"
 #include "platform/folders.h"
@@ -51,20 +52,6 @@ enum : i32
 };
 
 constexpr i32 kPathBoxMaxLength = 0x8000;
-
-std::u16string TextOf(const char16_t* text)
-{
-    return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
-// Joins a folder and a name with one '/' (no doubled separator after "/").
-std::u16string JoinPath(const std::u16string& folder, const std::u16string& name)
-{
-    if (!folder.empty() && folder.back() == u'/') {
-        return folder + name;
-    }
-    return folder + u'/' + name;
-}
 
 // The components of an absolute path: "/" (or "//" when two slashes begin it), then the
 // names between runs of slashes; a trailing slash adds nothing.
