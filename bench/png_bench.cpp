@@ -8,6 +8,7 @@
 // Each benchmark reports ns per pixel; divide by the libpng line of the same file for the
 // ratio.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+#include "decodetiming.h"
 #include "base/memio.h"
 #include "picture/core/pngreader.h"
 #include "picture/core/resample.h"
@@ -96,24 +97,10 @@ void ReportPixels(benchmark::State& state, i64 pixels)
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Times `decode` (the input's bytes -> pixels decoded, or -1 on failure) on input `name`.
-template <class Decode>
-void RunDecode(benchmark::State& state, const char* name, Decode decode)
+template <class Decode> void RunDecode(benchmark::State& state, const char* name, Decode decode)
 {
-    const std::vector<u8>& bytes = InputBytes(name);
-    if (bytes.empty()) {
-        state.SkipWithError("input missing: ImageMagick's convert is needed to make it");
-        return;
-    }
-    i64 pixels = 0;
-    for (auto _ : state) {
-        pixels = decode(bytes);
-        if (pixels < 0) {
-            state.SkipWithError("decode failed");
-            return;
-        }
-    }
-    ReportPixels(state, pixels);
+    TimeDecode(state, InputBytes(name),
+               "input missing: ImageMagick's convert is needed to make it", decode);
 }
 
 i64 DecodeWithOurs(const std::vector<u8>& bytes)

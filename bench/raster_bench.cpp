@@ -10,6 +10,7 @@
 // benchmark whose input cannot be made is skipped with a message. Each reports ns per
 // pixel; divide by the peer's line of the same file for the ratio.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+#include "decodetiming.h"
 #include "base/memio.h"
 #include "picture/core/pcxreader.h"
 #include "picture/core/ppmreader.h"
@@ -63,25 +64,10 @@ const std::vector<u8>& InputBytes(const std::string& name)
     return cache[name] = std::vector<u8>(std::istreambuf_iterator<char>(file), {});
 }
 
-// Times `decode` (bytes -> pixels decoded, or -1 on failure) on input `name`.
 template <class Decode> void RunDecode(benchmark::State& state, const char* name, Decode decode)
 {
-    const std::vector<u8>& bytes = InputBytes(name);
-    if (bytes.empty()) {
-        state.SkipWithError("input missing: ImageMagick and netpbm are needed to make it");
-        return;
-    }
-    i64 pixels = 0;
-    for (auto _ : state) {
-        pixels = decode(bytes);
-        if (pixels < 0) {
-            state.SkipWithError("decode failed");
-            return;
-        }
-    }
-    state.counters["ns_per_pixel"] =
-        benchmark::Counter(f64(pixels) * f64(state.iterations()) * 1e-9,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    TimeDecode(state, InputBytes(name),
+               "input missing: ImageMagick and netpbm are needed to make it", decode);
 }
 
 template <class tReader> i64 DecodeWithOurs(const std::vector<u8>& bytes)
