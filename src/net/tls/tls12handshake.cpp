@@ -223,16 +223,10 @@ bool TakeServerFinished(cTlsEngine& engine, sHandshakeState& state, const sTlsRe
 // The flight's messages reassembled so far.
 bool TakeTls12Messages(cTlsEngine& engine, sHandshakeState& state)
 {
-    sTlsMessage message;
-    eMessageRead next = eMessageRead::NeedMore;
-    while (state.m_step != eFlightStep::Done &&
-           (next = state.m_reader.Next(message)) == eMessageRead::Message) {
-        if (!TakeFlightMessage(engine, message, state)) {
-            return false;
-        }
-    }
-    if (state.m_step != eFlightStep::Done) {
-        return next != eMessageRead::Error;
+    const eFlightRead read = ReadFlightMessages(
+        state, [&](const sTlsMessage& message) { return TakeFlightMessage(engine, message, state); });
+    if (read != eFlightRead::Done) {
+        return read == eFlightRead::NeedMore;
     }
     return SendClientFlight(engine, state);
 }

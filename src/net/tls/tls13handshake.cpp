@@ -182,16 +182,10 @@ bool TakeTls13Record(cTlsEngine& engine, sHandshakeState& state, const sTlsRecor
     if (plain.m_type != kContentHandshake || !state.m_reader.Append(plain.m_data, plain.m_size)) {
         return false;
     }
-    sTlsMessage message;
-    eMessageRead next = eMessageRead::NeedMore;
-    while (state.m_step != eFlightStep::Done &&
-           (next = state.m_reader.Next(message)) == eMessageRead::Message) {
-        if (!TakeFlightMessage(engine, message, state)) {
-            return false;
-        }
-    }
-    if (state.m_step != eFlightStep::Done) {
-        return next != eMessageRead::Error;
+    const eFlightRead read = ReadFlightMessages(
+        state, [&](const sTlsMessage& message) { return TakeFlightMessage(engine, message, state); });
+    if (read != eFlightRead::Done) {
+        return read == eFlightRead::NeedMore;
     }
     // RFC 8446 5.1: handshake messages MUST NOT span a key change.
     return state.m_reader.IsEmpty() && FinishTls13(engine, state);

@@ -109,3 +109,22 @@ void TakeAlert(cTlsEngine& engine, const u8* data, u32 size);
 // Hands a secret to the engine's hooks, when it has any.
 void ReportTlsSecret(cTlsEngine& engine, const char* label, const sHandshakeState& state,
                      const u8* secret, size_t size);
+
+enum class eFlightRead { Failed, NeedMore, Done };
+
+// Hands every message reassembled so far to `take` (false fails) until the flight is done.
+template <class Take> eFlightRead ReadFlightMessages(sHandshakeState& state, Take take)
+{
+    sTlsMessage message;
+    eMessageRead next = eMessageRead::NeedMore;
+    while (state.m_step != eFlightStep::Done &&
+           (next = state.m_reader.Next(message)) == eMessageRead::Message) {
+        if (!take(message)) {
+            return eFlightRead::Failed;
+        }
+    }
+    if (state.m_step == eFlightStep::Done) {
+        return eFlightRead::Done;
+    }
+    return next == eMessageRead::Error ? eFlightRead::Failed : eFlightRead::NeedMore;
+}
