@@ -72,7 +72,8 @@ void InsertChildren(benchmark::State& state, bool suspended)
         }
         for (i32 i = 0; i < count; ++i) {
             auto* item = new tItem;
-            (void)item->SetText((u"d" + std::u16string(std::to_string(i).begin(), std::to_string(i).end())).c_str());
+            const std::string digits = std::to_string(i);
+            (void)item->SetText((u"d" + std::u16string(digits.begin(), digits.end())).c_str());
             item->iconId = 1;
             tree.InsertItem(top, item, nullptr);
         }
