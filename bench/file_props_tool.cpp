@@ -1,0 +1,175 @@
+// file_props: the rows a file property reader reads from each file, with the time and the
+// bytes read.
+//
+//   file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] FILE...
+//
+// Per file: the kind code (or "none"), then every row as "id kind value": integers, reals
+// with 9 decimals, texts as UTF-8, date-times as YYYY-MM-DD hh:mm:ss, the picture as WxH.
+// With --reset-box the reader is reset, given the second box and read again from the same
+// stream (the manager window's 16-then-48 sequence), and the rows are printed once more.
+// --pam writes the last picture top-down (TUPLTYPE RGB_ALPHA). Standard error gets
+// "FILE MICROSECONDS BYTES_READ" for the whole sequence.
+// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+#include "base/clock.h"
+#include "base/fileio.h"
+#include "base/utf.h"
+#include "picture/core/fileprops.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Counts the bytes read through it.
+class cCountingIO : public cFileIOTarget
+{
+public:
+    explicit cCountingIO(cFileIOTarget* inner) : m_inner(inner) {}
+    u64 GetSize() override { return m_inner->GetSize(); }
+    u32 Read(void* buffer, u32 length) override
+    {
+        const u32 count = m_inner->Read(buffer, length);
+        m_bytes += count;
+        return count;
+    }
+    bool Seek(u64 position) override { return m_inner->Seek(position); }
+    bool SeekFromEnd(u64 distance) override { return m_inner->SeekFromEnd(distance); }
+    u64 GetPosition() override { return m_inner->GetPosition(); }
+    bool IsOpen() override { return m_inner->IsOpen(); }
+
+    u64 m_bytes = 0;
+
+private:
+    cFileIOTarget* m_inner;
+};
+
+void PrintRows(cFileObjectProps& reader)
+{
+    std::printf("%d\n", reader.GetPropsKind());
+    constexpr i32 kLastId = 31;
+    for (i32 id = 0; id <= kLastId; ++id) {
+        if (const i32* value = reader.m_ints.FindIntKeyValue(id)) {
+            std::printf("%d int %d\n", id, *value);
+        }
+        if (const f64* value = reader.m_reals.FindIntKeyValue(id)) {
+            std::printf("%d real %.9f\n", id, *value);
+        }
+        if (const _guardchar<char16_t>* value = reader.m_texts.FindIntKeyValue(id)) {
+            _guardchar<char> text;
+            (void)WideToUtf8String(value->Get(), -1, text);
+            std::printf("%d text %s\n", id, text.GetOrEmpty());
+        }
+        if (cPictDummy* const* value = reader.m_pictures.FindIntKeyValue(id)) {
+            std::printf("%d picture %dx%d\n", id, (*value)->GetWidth(), (*value)->GetHeight());
+        }
+        if (const sDateTime* value = reader.m_dateTimes.FindIntKeyValue(id)) {
+            std::printf("%d date %04u-%02u-%02u %02u:%02u:%02u\n", id, value->m_year,
+                        value->m_month, value->m_day, value->m_hour, value->m_minute,
+                        value->m_second);
+        }
+    }
+}
+
+bool WritePam(const char* path, cPictBase& picture)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const i32 w = picture.GetWidth();
+    const i32 h = picture.GetHeight();
+    std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+                 w, h);
+    for (i32 row = h - 1; row >= 0 && picture.HasPixels(); --row) {
+        for (i32 x = 0; x < w; ++x) {
+            const u32 p = picture.Pixels32().GetData()[i64(row) * w + x];
+            const u8 rgba[4] = {u8(p >> 16), u8(p >> 8), u8(p), u8(p >> 24)};
+            std::fwrite(rgba, 1, 4, file);
+        }
+    }
+    return std::fclose(file) == 0;
+}
+
+bool ParseBox(const char* text, i32& width, i32& height)
+{
+    return std::sscanf(text, "%dx%d", &width, &height) == 2;
+}
+
+// Reads one file; false when it could not be opened or a read failed.
+bool ReadFile(const char* path, i32 boxW, i32 boxH, bool reset, i32 resetW, i32 resetH,
+              const char* pamPath)
+{
+    cFileIO file;
+    if (!file.Create(path, FileMode::Read)) {
+        std::fprintf(stderr, "file_props: cannot open %s\n", path);
+        return false;
+    }
+    cCountingIO stream(&file);
+    const u64 start = MicrosecondClock();
+    cFileObjectProps* reader = CreateFileProps(&stream);
+    bool ok = reader != nullptr;
+    if (reader != nullptr) {
+        reader->m_boxWidth = boxW;
+        reader->m_boxHeight = boxH;
+        ok = reader->ReadProps(&stream, nullptr, true);
+        if (reset) {
+            PrintRows(*reader);
+            reader->ResetProps();
+            reader->m_boxWidth = resetW;
+            reader->m_boxHeight = resetH;
+            ok = reader->ReadProps(&stream, nullptr, true) && ok;
+        }
+    }
+    const u64 elapsed = MicrosecondClock() - start;
+    if (reader == nullptr) {
+        std::printf("none\n");
+    } else {
+        PrintRows(*reader);
+        cPictDummy* picture = FindThumbnail(reader);
+        if (pamPath != nullptr && picture != nullptr && !WritePam(pamPath, *picture)) {
+            ok = false;
+        }
+        delete reader;
+    }
+    std::fprintf(stderr, "%s %llu %llu\n", path, static_cast<unsigned long long>(elapsed),
+                 static_cast<unsigned long long>(stream.m_bytes));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    i32 boxW = -1;
+    i32 boxH = -1;
+    i32 resetW = -1;
+    i32 resetH = -1;
+    bool reset = false;
+    const char* pamPath = nullptr;
+    int first = 1;
+    for (; first + 1 < argc; first += 2) {
+        if (std::strcmp(argv[first], "--box") == 0 && ParseBox(argv[first + 1], boxW, boxH)) {
+            continue;
+        }
+        if (std::strcmp(argv[first], "--reset-box") == 0 &&
+            ParseBox(argv[first + 1], resetW, resetH)) {
+            reset = true;
+            continue;
+        }
+        if (std::strcmp(argv[first], "--pam") == 0) {
+            pamPath = argv[first + 1];
+            continue;
+        }
+        break;
+    }
+    if (first >= argc || argv[first][0] == '-') {
+        std::fprintf(stderr,
+                     "usage: file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] FILE...\n");
+        return 2;
+    }
+    bool ok = true;
+    for (int i = first; i < argc; ++i) {
+        ok = ReadFile(argv[i], boxW, boxH, reset, resetW, resetH, pamPath) && ok;
+    }
+    return ok ? 0 : 1;
+}
