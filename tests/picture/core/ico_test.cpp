@@ -10,20 +10,6 @@ namespace {
 
 using namespace picttest;
 
-// Entry `page` by winicontopam -andmasks, top-down: the AND mask applied below 32 bits;
-// 32-bit entries carry it as a fifth plane, which is dropped.
-std::vector<u32> WinIconToPam(const std::string& path, i32 page)
-{
-    sPnm pnm;
-    (void)ParsePnm(RunCommand("winicontopam -andmasks -image=" + std::to_string(page) + " " + path),
-                   pnm);
-    for (size_t i = 0; pnm.depth == 5 && i < pnm.samples.size() / 5; ++i) {
-        std::copy_n(pnm.samples.begin() + i64(i * 5), 4, pnm.samples.begin() + i64(i * 4));
-    }
-    pnm.depth = std::min(pnm.depth, 4);
-    return PnmPixels32(pnm);
-}
-
 // A directory of entries over the given images, each at its own offset.
 std::vector<u8> Directory(u8 reserved, u8 type, const std::vector<std::vector<u8>>& images)
 {

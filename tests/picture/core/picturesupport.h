@@ -85,6 +85,20 @@ inline std::vector<u32> TopDown32(cPictBase& picture)
     return TopDown(picture.Pixels32().GetData(), picture.GetWidth(), picture.GetHeight());
 }
 
+// Entry `page` by winicontopam -andmasks, top-down: the AND mask applied below 32 bits;
+// 32-bit entries carry it as a fifth plane, which is dropped.
+inline std::vector<u32> WinIconToPam(const std::string& path, i32 page)
+{
+    sPnm pnm;
+    (void)ParsePnm(RunCommand("winicontopam -andmasks -image=" + std::to_string(page) + " " + path),
+                   pnm);
+    for (size_t i = 0; pnm.depth == 5 && i < pnm.samples.size() / 5; ++i) {
+        std::copy_n(pnm.samples.begin() + i64(i * 5), 4, pnm.samples.begin() + i64(i * 4));
+    }
+    pnm.depth = std::min(pnm.depth, 4);
+    return PnmPixels32(pnm);
+}
+
 inline bool DecodeBytes(const std::vector<u8>& bytes, cPictBase& picture)
 {
     cBufWrapperIO stream(bytes.data(), bytes.size());
