@@ -318,3 +318,60 @@ TEST(FileProps, HostileExecutables)
 }
 
 } // namespace
+
+// JPEGs tagged by exiftool in both byte orders against exiftool's values and the djpeg
+// decode of its thumbnail; the main image's scans are not read when a thumbnail exists.
+TEST(FileProps, JpegRowsAgainstExiftool)
+{
+    QEL_REQUIRE(qeltest::HaveTool("exiftool") && qeltest::HaveTool("djpeg"),
+                "libimage-exiftool-perl, libjpeg-turbo-progs");
+    const qeltest::cScratchFolder folder;
+    const std::string dir = folder.Path() + "/";
+    ASSERT_TRUE(RunsOk(
+        "cd " + dir + " && convert -size 800x600 xc: +noise Random -quality 95 p.jpg && cp p.jpg "
+        "plain.jpg && convert rose: -resize 160x120! t.jpg && exiftool -q -overwrite_original "
+        "-Make=Maker -Model=M1 '-DateTimeOriginal=2021:02:03 04:05:06' -GPSLatitude=48.51 "
+        "-GPSLatitudeRef=S -GPSLongitude=2.5 -GPSLongitudeRef=W '-ThumbnailImage<=t.jpg' p.jpg && "
+        "exiftool -q -ExifByteOrder=II -o ii.jpg p.jpg && exiftool -q -ThumbnailImage= -o no.jpg p.jpg"));
+    const std::string thumbnail = "exiftool -b -ThumbnailImage " + dir +
+                                  "p.jpg | djpeg -dct int -nosmooth | convert - -scale 80x60! -depth 8 rgb:-";
+    const std::vector<u8> expected = RunCommand(thumbnail);
+    for (const char* name : {"p.jpg", "ii.jpg", "no.jpg", "plain.jpg"}) {
+        const std::vector<u8> bytes = ReadFileBytes(dir + name);
+        cBufWrapperIO file(bytes.data(), bytes.size());
+        cCountingStream stream(&file);
+        bool ok = false;
+        tReader reader = Read(&stream, 80, 80, true, &ok);
+        ASSERT_TRUE(reader != nullptr && ok) << name;
+        EXPECT_EQ(Int(*reader, kFilePropWidth), 800) << name;
+        EXPECT_EQ(Int(*reader, kFilePropHeight), 600) << name;
+        cPictDummy* picture = FindThumbnail(reader.get());
+        ASSERT_NE(picture, nullptr) << name;
+        const bool hasThumbnail = name[1] != 'o' && name[1] != 'l';
+        EXPECT_EQ(stream.m_bytesRead < bytes.size() / 4, hasThumbnail) << name;
+        EXPECT_EQ(ImageMagickRgb(*picture, "") == expected, hasThumbnail) << name;
+        if (name[1] == 'l') {
+            EXPECT_EQ(reader->m_texts.GetCount() + reader->m_reals.GetCount(), 0);
+            continue;
+        }
+        EXPECT_EQ(Text(*reader, kFilePropCameraMake), Tool("exiftool -s3 -Make " + dir + name));
+        EXPECT_EQ(Text(*reader, kFilePropCameraModel), Tool("exiftool -s3 -Model " + dir + name));
+        EXPECT_EQ(reader->m_dateTimes.FindIntKeyValue(kFilePropDateTaken)->m_second, 6);
+        EXPECT_NEAR(*reader->m_reals.FindIntKeyValue(kFilePropLatitude),
+                    std::stod(Tool("exiftool -n -s3 -Composite:GPSLatitude " + dir + name)), 1e-9);
+        EXPECT_NEAR(*reader->m_reals.FindIntKeyValue(kFilePropLongitude),
+                    std::stod(Tool("exiftool -n -s3 -Composite:GPSLongitude " + dir + name)), 1e-9);
+    }
+    // No picture for an empty box, and no decode; an Exif block in no byte order fails.
+    std::vector<u8> bytes = ReadFileBytes(dir + "plain.jpg");
+    cBufWrapperIO file(bytes.data(), bytes.size());
+    cCountingStream stream(&file);
+    EXPECT_EQ(FindThumbnail(Read(&stream, 0, 80, true).get()), nullptr);
+    EXPECT_LT(stream.m_bytesRead, bytes.size() / 4);
+    bytes = ReadFileBytes(dir + "p.jpg");
+    bytes[std::search(bytes.begin(), bytes.end(), "Exif", "Exif" + 4) - bytes.begin() + 6] = 'X';
+    cBufWrapperIO broken(bytes.data(), bytes.size());
+    bool ok = true;
+    EXPECT_NE(Read(&broken, 80, 80, true, &ok), nullptr);
+    EXPECT_FALSE(ok);
+}
