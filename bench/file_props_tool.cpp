@@ -23,7 +23,7 @@ namespace {
 // Counts the bytes read through it.
 class cCountingIO : public cFileIOTarget
 {
-public:
+  public:
     explicit cCountingIO(cFileIOTarget* inner) : m_inner(inner) {}
     u64 GetSize() override { return m_inner->GetSize(); }
     u32 Read(void* buffer, u32 length) override
@@ -39,7 +39,7 @@ public:
 
     u64 m_bytes = 0;
 
-private:
+  private:
     cFileIOTarget* m_inner;
 };
 

@@ -87,7 +87,8 @@ bool ReadResourceLanguages(sResourceWalk& walk, u64 offset, tResourceLanguages& 
         if (!ReadAt(walk.stream, walk.sectionOffset + target, data, 16)) {
             continue;
         }
-        if (!languages.Append({Le32(data), Le32(data + 4), sResourceWalk::EntryKey(entries.GetData(), i, named)})) {
+        if (!languages.Append({Le32(data), Le32(data + 4),
+                               sResourceWalk::EntryKey(entries.GetData(), i, named)})) {
             return false;
         }
     }
@@ -109,11 +110,13 @@ bool ReadResourceNames(sResourceWalk& walk, u64 offset, tResourceNames& names)
         if ((target & kSubdirectoryBit) == 0) {
             return false;
         }
-        tResourceLanguages** languages = names.GetOrAdd(sResourceWalk::EntryKey(entries.GetData(), i, named));
+        tResourceLanguages** languages =
+            names.GetOrAdd(sResourceWalk::EntryKey(entries.GetData(), i, named));
         if (languages == nullptr) {
             return false;
         }
-        if (*languages == nullptr && (*languages = new (std::nothrow) tResourceLanguages) == nullptr) {
+        if (*languages == nullptr &&
+            (*languages = new (std::nothrow) tResourceLanguages) == nullptr) {
             return false;
         }
         if (!ReadResourceLanguages(walk, target & ~kSubdirectoryBit, **languages)) {
@@ -209,7 +212,8 @@ bool WalkVersionArea(cFileIOTarget* area, u64 start, u64 end, int depth, tVersio
         } else if (type != 0) {
             u32 valueEnd = length / 2;
             const u32 valueFirst = u32(valueStart / 2);
-            while (valueEnd > valueFirst && (units[valueEnd - 1] == 0 || units[valueEnd - 1] == u' ')) {
+            while (valueEnd > valueFirst &&
+                   (units[valueEnd - 1] == 0 || units[valueEnd - 1] == u' ')) {
                 --valueEnd;
             }
             sPackedKey key;

@@ -39,14 +39,14 @@ struct sPeResources
 
 class cWinExeProps : public cFileObjectProps
 {
-public:
+  public:
     i32 GetPropsKind() override { return kFileKindExecutable; }
     // False for a null stream, a file that is no PE with resources or an unreadable
     // resource index; true otherwise, even without a version resource or icon. The icon
     // is read whenever both box sides are non-zero, whatever `wantPicture` says.
     bool ReadProps(cFileIOTarget* stream, void* reserved, bool wantPicture) override;
 
-private:
+  private:
     void ReadVersion(cFileIOTarget* stream, const sPeResources& section, tResourceIndex& index);
     void ReadIcon(cFileIOTarget* stream, const sPeResources& section, tResourceIndex& index);
 };

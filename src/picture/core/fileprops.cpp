@@ -55,8 +55,7 @@ constexpr sKindRow kKindTable[] = {
 constexpr i32 kIntIds[] = {0, 1, 2, 4, 5, 16, 20, 21};
 constexpr i32 kTextIds[] = {6, 7, 8, 9, 10, 11, 14, 15};
 
-template <size_t N>
-constexpr bool Contains(const i32 (&ids)[N], i32 id)
+template <size_t N> constexpr bool Contains(const i32 (&ids)[N], i32 id)
 {
     for (i32 candidate : ids) {
         if (candidate == id) {
@@ -66,8 +65,7 @@ constexpr bool Contains(const i32 (&ids)[N], i32 id)
     return false;
 }
 
-template <class Map, class Value>
-bool Store(Map& map, i32 id, Value&& value)
+template <class Map, class Value> bool Store(Map& map, i32 id, Value&& value)
 {
     auto* slot = map.GetOrAdd(id);
     if (slot == nullptr) {

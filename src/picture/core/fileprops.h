@@ -39,7 +39,7 @@ enum : i32
 
 class cFileObjectProps
 {
-public:
+  public:
     cFileObjectProps() = default;
     virtual ~cFileObjectProps() = default;
     cFileObjectProps(const cFileObjectProps&) = delete;

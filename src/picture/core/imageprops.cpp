@@ -98,8 +98,8 @@ bool cExifProps::ReadExifBlock(cFileIOTarget* block)
     }
     // Decoded after the walk, not from the tag hook: the thumbnail's window moves the
     // stream that the walker reads.
-    if (m_thumbnailIsJpeg && m_thumbnailOffset != 0 && m_thumbnailLength != 0 &&
-        m_boxWidth >= 1 && m_boxHeight >= 1) {
+    if (m_thumbnailIsJpeg && m_thumbnailOffset != 0 && m_thumbnailLength != 0 && m_boxWidth >= 1 &&
+        m_boxHeight >= 1) {
         DecodeThumbnail(block);
     }
     return true;
@@ -146,7 +146,8 @@ void cExifProps::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 if
         if (type == kTiffAscii && byteCount >= 2) {
             // The count includes the terminator; padding after an earlier NUL is no text.
             const char* text = reinterpret_cast<const char*>(value);
-            (void)SetTextPropNarrow(this, tag == 0x010F ? kFilePropCameraMake : kFilePropCameraModel,
+            (void)SetTextPropNarrow(this,
+                                    tag == 0x010F ? kFilePropCameraMake : kFilePropCameraModel,
                                     text, i64(strnlen(text, byteCount - 1)));
         }
         break;

@@ -9,7 +9,7 @@
 
 class cSimpleImageProps : public cFileObjectProps
 {
-public:
+  public:
     // Takes ownership of `picture`, probed by the factory.
     explicit cSimpleImageProps(cPictBase* picture);
     ~cSimpleImageProps() override;
@@ -20,7 +20,7 @@ public:
     // unbounded). False when the picture's header cannot be read.
     bool ReadProps(cFileIOTarget* stream, void* reserved, bool wantPicture) override;
 
-private:
+  private:
     cPictBase* m_picture;
     i32 m_kind;
 };
@@ -29,7 +29,7 @@ private:
 // mapping of picture properties with the reader's own rows.
 class cExifProps : public cFileObjectProps, public cExifDecoder
 {
-public:
+  public:
     cExifProps() : cExifDecoder(nullptr, false) {}
 
     // Walks one Exif block (the TIFF structure) into the rows, then decodes its JPEG
@@ -37,11 +37,11 @@ public:
     // block's header or IFD0 cannot be read.
     [[nodiscard]] bool ReadExifBlock(cFileIOTarget* block);
 
-protected:
+  protected:
     void OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd) override;
     void OnIfdEnd(u32 ifd) override;
 
-private:
+  private:
     void OnGpsTag(u16 tag, u16 type, const u8* value, u32 byteCount);
     void OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount);
     void DecodeThumbnail(cFileIOTarget* block);
@@ -61,7 +61,7 @@ private:
 
 class cJPEGProps : public cExifProps
 {
-public:
+  public:
     i32 GetPropsKind() override { return kFileKindJPEG; }
     // A box side below 1 means no picture. The markers are parsed; the scans are decoded
     // only when a picture is wanted and the Exif block gave no thumbnail. False when the
@@ -72,7 +72,7 @@ public:
 // The JPEG picture that cJPEGProps decodes with, once per read.
 class cPropJPEGWorker : public cPictJPEG
 {
-public:
+  public:
     cPropJPEGWorker(cExifProps* reader, bool wantPicture);
     ~cPropJPEGWorker() override = default;
 
@@ -81,13 +81,13 @@ public:
     void Run(cFileIOTarget* stream);
     [[nodiscard]] bool ExifFailed() const { return m_exifFailed; }
 
-protected:
+  protected:
     bool OnExifData(const u8* payload, u32 length) override;
     // A frame whose pixels will not be decoded gets no buffer.
     bool OnFrame() override;
     bool WantsPixels() override;
 
-private:
+  private:
     cExifProps* m_reader;
     bool m_exifSeen = false;
     bool m_exifFailed = false;
