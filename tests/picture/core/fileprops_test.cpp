@@ -360,6 +360,17 @@ TEST(FileProps, JpegRowsAgainstExiftool)
         }
         EXPECT_EQ(rows, Tool(exif)) << name;
     }
+    // A GPS IFD with each reference after its value keeps the hemisphere.
+    sFile unsorted(dir + "p.jpg");
+    for (const char* reference : {"\0\1\0\2\0\0\0\2S", "\0\3\0\2\0\0\0\2W"}) {
+        const auto entry = std::search(unsorted.bytes.begin(), unsorted.bytes.end(), reference,
+                                       reference + 9);
+        ASSERT_NE(entry, unsorted.bytes.end());
+        std::swap_ranges(entry, entry + 12, entry + 12);
+    }
+    tReader swapped = Read(&unsorted.stream, 80);
+    EXPECT_NEAR(*swapped->m_reals.FindIntKeyValue(kFilePropLatitude), -48.51, 1e-9);
+    EXPECT_NEAR(*swapped->m_reals.FindIntKeyValue(kFilePropLongitude), -2.5, 1e-9);
     // No picture and no decode for an empty box; an Exif block in no byte order fails.
     sFile plain(dir + "plain.jpg");
     EXPECT_EQ(FindThumbnail(Read(&plain.stream, 0, true, nullptr, 80).get()), nullptr);
