@@ -1,14 +1,15 @@
 // file_props: the rows a file property reader reads from each file, with the time and the
 // bytes read.
 //
-//   file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] FILE...
+//   file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] [--repeat N] FILE...
 //
 // Per file: the kind code (or "none"), then every row as "id kind value": integers, reals
 // with 9 decimals, texts as UTF-8, date-times as YYYY-MM-DD hh:mm:ss, the picture as WxH.
 // With --reset-box the reader is reset, given the second box and read again from the same
 // stream (the manager window's 16-then-48 sequence), and the rows are printed once more.
 // --pam writes the last picture top-down (TUPLTYPE RGB_ALPHA). Standard error gets
-// "FILE MICROSECONDS BYTES_READ" for the whole sequence.
+// "FILE MICROSECONDS BYTES_READ" for the whole sequence; with --repeat N the time is the
+// mean of N runs in the same process after one warm-up run.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/fileio.h"
@@ -96,8 +97,41 @@ bool ParseBox(const char* text, i32& width, i32& height)
 }
 
 // Reads one file; false when it could not be opened or a read failed.
-bool ReadFile(const char* path, i32 boxW, i32 boxH, bool reset, i32 resetW, i32 resetH,
-              const char* pamPath)
+struct sOptions
+{
+    i32 boxW = -1;
+    i32 boxH = -1;
+    i32 resetW = -1;
+    i32 resetH = -1;
+    bool reset = false;
+    const char* pamPath = nullptr;
+    i32 repeat = 0;
+};
+
+// The manager's sequence once: create, read, and with a reset box reset and read again.
+cFileObjectProps* RunSequence(cFileIOTarget* stream, const sOptions& options, bool print, bool& ok)
+{
+    cFileObjectProps* reader = CreateFileProps(stream);
+    ok = reader != nullptr;
+    if (reader == nullptr) {
+        return nullptr;
+    }
+    reader->m_boxWidth = options.boxW;
+    reader->m_boxHeight = options.boxH;
+    ok = reader->ReadProps(stream, nullptr, true);
+    if (options.reset) {
+        if (print) {
+            PrintRows(*reader);
+        }
+        reader->ResetProps();
+        reader->m_boxWidth = options.resetW;
+        reader->m_boxHeight = options.resetH;
+        ok = reader->ReadProps(stream, nullptr, true) && ok;
+    }
+    return reader;
+}
+
+bool ReadFile(const char* path, const sOptions& options)
 {
     cFileIO file;
     if (!file.Create(path, FileMode::Read)) {
@@ -105,28 +139,30 @@ bool ReadFile(const char* path, i32 boxW, i32 boxH, bool reset, i32 resetW, i32 
         return false;
     }
     cCountingIO stream(&file);
-    const u64 start = MicrosecondClock();
-    cFileObjectProps* reader = CreateFileProps(&stream);
-    bool ok = reader != nullptr;
-    if (reader != nullptr) {
-        reader->m_boxWidth = boxW;
-        reader->m_boxHeight = boxH;
-        ok = reader->ReadProps(&stream, nullptr, true);
-        if (reset) {
-            PrintRows(*reader);
-            reader->ResetProps();
-            reader->m_boxWidth = resetW;
-            reader->m_boxHeight = resetH;
-            ok = reader->ReadProps(&stream, nullptr, true) && ok;
+    bool ok = false;
+    u64 elapsed = 0;
+    if (options.repeat > 0) {
+        delete RunSequence(&stream, options, false, ok);
+        const u64 start = MicrosecondClock();
+        for (i32 i = 0; i < options.repeat; ++i) {
+            delete RunSequence(&stream, options, false, ok);
         }
+        elapsed = (MicrosecondClock() - start) / u64(options.repeat);
     }
-    const u64 elapsed = MicrosecondClock() - start;
+    const u64 bytesBefore = stream.m_bytes;
+    const u64 start = MicrosecondClock();
+    cFileObjectProps* reader = RunSequence(&stream, options, true, ok);
+    if (options.repeat <= 0) {
+        elapsed = MicrosecondClock() - start;
+    }
+    stream.m_bytes -= bytesBefore;
     if (reader == nullptr) {
         std::printf("none\n");
     } else {
         PrintRows(*reader);
         cPictDummy* picture = FindThumbnail(reader);
-        if (pamPath != nullptr && picture != nullptr && !WritePam(pamPath, *picture)) {
+        if (options.pamPath != nullptr && picture != nullptr &&
+            !WritePam(options.pamPath, *picture)) {
             ok = false;
         }
         delete reader;
@@ -140,36 +176,37 @@ bool ReadFile(const char* path, i32 boxW, i32 boxH, bool reset, i32 resetW, i32 
 
 int main(int argc, char** argv)
 {
-    i32 boxW = -1;
-    i32 boxH = -1;
-    i32 resetW = -1;
-    i32 resetH = -1;
-    bool reset = false;
-    const char* pamPath = nullptr;
+    sOptions options;
     int first = 1;
     for (; first + 1 < argc; first += 2) {
-        if (std::strcmp(argv[first], "--box") == 0 && ParseBox(argv[first + 1], boxW, boxH)) {
+        const char* option = argv[first];
+        const char* value = argv[first + 1];
+        if (std::strcmp(option, "--box") == 0 && ParseBox(value, options.boxW, options.boxH)) {
             continue;
         }
-        if (std::strcmp(argv[first], "--reset-box") == 0 &&
-            ParseBox(argv[first + 1], resetW, resetH)) {
-            reset = true;
+        if (std::strcmp(option, "--reset-box") == 0 &&
+            ParseBox(value, options.resetW, options.resetH)) {
+            options.reset = true;
             continue;
         }
-        if (std::strcmp(argv[first], "--pam") == 0) {
-            pamPath = argv[first + 1];
+        if (std::strcmp(option, "--pam") == 0) {
+            options.pamPath = value;
+            continue;
+        }
+        if (std::strcmp(option, "--repeat") == 0 &&
+            std::sscanf(value, "%d", &options.repeat) == 1) {
             continue;
         }
         break;
     }
     if (first >= argc || argv[first][0] == '-') {
-        std::fprintf(stderr,
-                     "usage: file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] FILE...\n");
+        std::fprintf(stderr, "usage: file_props [--box WxH] [--reset-box WxH] [--pam OUT.pam] "
+                             "[--repeat N] FILE...\n");
         return 2;
     }
     bool ok = true;
     for (int i = first; i < argc; ++i) {
-        ok = ReadFile(argv[i], boxW, boxH, reset, resetW, resetH, pamPath) && ok;
+        ok = ReadFile(argv[i], options) && ok;
     }
     return ok ? 0 : 1;
 }

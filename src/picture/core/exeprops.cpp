@@ -241,7 +241,7 @@ const _guardchar<char16_t>* FindString(tVersionStrings& strings, const char16_t*
         return nullptr;
     }
     tVersionStrings::cNode* node = strings.Find(key);
-    return node != nullptr && !node->GetValue().IsEmpty() ? &node->GetValue() : nullptr;
+    return node != nullptr ? &node->GetValue() : nullptr;
 }
 
 // Probes one icon image: a PNG, else a bitmap whose height counts the AND mask.
