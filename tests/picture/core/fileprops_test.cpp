@@ -216,9 +216,9 @@ TEST(FileProps, ExecutableIconsAgainstWinIconToPam)
         EXPECT_EQ(TopDown32(*FindThumbnail(reader.get())), WinIconToPam(group, image)) << box;
         EXPECT_EQ(reader->m_dateTimes.GetCount(), 1);
     }
-    // Below half scale the streaming path gives each source pixel whole to its nearest
-    // cell, so the cells' footprints sit up to half a source pixel from the box filter's
-    // blocks: a few levels on the 256-pixel gradient.
+    // Below half scale the streaming path gives each source pixel whole to the cell nearest
+    // its scaled position, half a cell off the box filter's blocks: at 1/16 that is 8 rows
+    // of the gradient, 8 levels.
     const std::string png = folder.PathOf("i.png");
     ASSERT_TRUE(RunsOk("wrestool -x -t3 -n 1 -R " + Pe("big.exe") + " > " + png));
     sFile big(Pe("big.exe"));
