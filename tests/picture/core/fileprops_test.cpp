@@ -151,7 +151,8 @@ TEST(FileProps, ReaderByContent)
         tReader reader = Read(&file.stream, box, want, &ok);
         EXPECT_EQ(reader != nullptr ? reader->GetPropsKind() : -1, kind) << name;
         if (reader != nullptr) {
-            EXPECT_TRUE(ok && (kind == 0 || Int(*reader, kFilePropWidth) > 0)) << name;
+            EXPECT_TRUE(ok) << name;
+            EXPECT_EQ(Int(*reader, kFilePropWidth), kind == 0 ? -1 : kind == 5 ? 48 : 70) << name;
             EXPECT_EQ(Int(*reader, kFilePropPageCount), pages) << name;
             EXPECT_EQ(FindThumbnail(reader.get()) ? FindThumbnail(reader.get())->GetWidth() : 0,
                       pictureWidth)
@@ -159,6 +160,16 @@ TEST(FileProps, ReaderByContent)
         }
     }
     EXPECT_EQ(CreateFileProps(nullptr), nullptr);
+    // Every valid PngSuite file (names not starting with "x") gives a PNG reader and a
+    // thumbnail when one is wanted.
+    for (const std::string& path : ListPngFiles(qeltest::SharedDataPath("pngsuite/png/"))) {
+        sFile file(path);
+        tReader reader = Read(&file.stream, 16, true);
+        EXPECT_EQ(reader != nullptr && reader->GetPropsKind() == 10 &&
+                      FindThumbnail(reader.get()) != nullptr,
+                  BaseName(path)[0] != 'x')
+            << path;
+    }
 }
 
 // Version rows against exiftool (trailing spaces trimmed, as the reader does) and the link
