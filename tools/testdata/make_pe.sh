@@ -32,7 +32,7 @@ version() {
 for name in full small big tables; do
   case $name in
     full) echo '1 ICON "all.ico"'; version 040904b0 "CompanyName|Maker Co" "FileDescription|Desc text" \
-      "ProductName|Prod" "LegalCopyright|(c) Maker" "Comments|" "FileVersion|1.2.3.4  " "ProductVersion|1.23" ;;
+      "ProductName|Prod  " "LegalCopyright|(c) Maker" "Comments|" "FileVersion|1.2.3.4  " "ProductVersion|1.23" ;;
     small) echo '1 ICON "small.ico"'; version 040904b0 "FileDescription|Only desc" "FileVersion|2.0" ;;
     big) echo '1 ICON "big.ico"' ;;
     # A later table repeats a key; no VarFileInfo, so the last string block (46 bytes) ends
