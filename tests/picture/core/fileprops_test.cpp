@@ -287,16 +287,23 @@ TEST(FileProps, HostileExecutables)
         std::search(bytes.begin(), bytes.end(), ".rsrc", ".rsrc" + 5) - bytes.begin();
     const sResourceData version = *(*(*index.FindIntKeyValue(16))->FindIntKeyValue(1))->begin();
     const size_t versionAt = version.rva - rsrc.virtualAddress + rsrc.rawOffset;
+    std::vector<u8> dataEntry(8);
+    Put32(dataEntry, 0, version.rva);
+    Put32(dataEntry, 4, version.size);
+    const size_t dataEntryAt =
+        std::search(bytes.begin(), bytes.end(), dataEntry.begin(), dataEntry.end()) - bytes.begin();
+    ASSERT_LT(dataEntryAt, bytes.size());
     // offset, value, size, reader made, read succeeds, product row
     const std::vector<std::tuple<size_t, u32, int, bool, bool, bool>> patches = {
-        {60, 0x7FFFFFFF, 4, false, false, false},             // e_lfanew past the file
-        {bytes[60] + 6u, 0, 2, false, false, false},          // no sections
-        {rsrcHeader + 16, 0, 4, false, false, false},         // empty resource section
-        {rsrc.rawOffset + 20, 0x100, 4, true, false, false},  // a type entry aimed at data
-        {rsrc.rawOffset + 14, 0xFFFF, 2, true, false, false}, // ids past the section
-        {versionAt + 2, 0xFFFF, 2, true, true, false},        // value longer than the block
-        {versionAt + 40, 0, 4, true, true, false},            // no fixed-information signature
-        {versionAt + 92, 0xFFFF, 2, true, true, false}};      // StringFileInfo past its area
+        {60, 0x7FFFFFFF, 4, false, false, false},                     // e_lfanew past the file
+        {bytes[60] + 6u, 0, 2, false, false, false},                  // no sections
+        {rsrcHeader + 16, 0, 4, false, false, false},                 // empty resource section
+        {rsrc.rawOffset + 20, 0x100, 4, true, false, false},          // a type entry aimed at data
+        {rsrc.rawOffset + 14, 0xFFFF, 2, true, false, false},         // ids past the section
+        {dataEntryAt, rsrc.virtualAddress - 4, 4, true, true, false}, // RVA below the section
+        {versionAt + 2, 0xFFFF, 2, true, true, false},                // value longer than the block
+        {versionAt + 40, 0, 4, true, true, false},       // no fixed-information signature
+        {versionAt + 92, 0xFFFF, 2, true, true, false}}; // StringFileInfo past its area
     for (const auto& [at, value, size, made, reads, product] : patches) {
         sFile file("", bytes);
         Put32(file.bytes, at, value, size);
