@@ -63,7 +63,7 @@ protected:
 
     sTestPki m_pki;
     cScratchFolder m_folder;
-    cPeerProcess m_server;
+    cChildProcess m_server;
 };
 
 std::string Url(const char* scheme, uint16_t port, const char* path = "/answer.txt")

@@ -100,7 +100,7 @@ protected:
     cScratchFolder m_folder;
     cScratchFolder m_curlFolder;
     std::string m_body;
-    cPeerProcess m_nginx;
+    cChildProcess m_nginx;
     uint16_t m_plainPort = 0;
     uint16_t m_tlsPort = 0;
 };
@@ -166,7 +166,7 @@ TEST_F(HttpExchange, KeepAliveAnswersEndWithTheirFraming)
 TEST_F(HttpExchange, TransportReuseAfterAStoppedExchange)
 {
     StartNginxPair();
-    cPeerProcess openssl;
+    cChildProcess openssl;
     m_folder.Write("answer.txt", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nclean");
     const uint16_t second = StartOpenSslServer(openssl, m_pki, m_folder.Path(), 1, {"-tls1_2", "-cipher", "ECDHE-RSA-AES256-SHA"});
     ASSERT_NE(second, 0) << openssl.Log();

@@ -133,7 +133,7 @@ class InteropOpenSsl : public Interop, public ::testing::WithParamInterface<sOpe
 TEST_P(InteropOpenSsl, ChunkedBodyOrRefusal)
 {
     QEL_REQUIRE(qeltest::HaveTool("openssl"), "openssl");
-    cPeerProcess peer;
+    cChildProcess peer;
     const uint16_t port = StartOpenSslServer(peer, m_pki, m_folder.Path(), 1, GetParam().m_args);
     ASSERT_NE(port, 0) << peer.Log();
     const sFetch fetch = Fetch("https://localhost:" + std::to_string(port) + "/chunked.bin");
@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Cells, InteropOpenSsl, ::testing::ValuesIn(kOpenSslCell
 TEST_F(Interop, GnutlsServer)
 {
     QEL_REQUIRE(qeltest::HaveTool("gnutls-serv"), "gnutls-serv (gnutls-bin)");
-    cPeerProcess peer;
+    cChildProcess peer;
     const uint16_t port = StartGnutlsServer(
         peer, m_pki, m_folder.Path(), "NORMAL:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-256-GCM:-GROUP-ALL:+GROUP-X25519",
         m_folder.PathOf("www/big.bin"));
@@ -167,7 +167,7 @@ TEST_F(Interop, GnutlsServer)
 TEST_F(Interop, NginxLengthAndChunkedBodies)
 {
     QEL_REQUIRE(qeltest::HaveTool("nginx"), "nginx");
-    cPeerProcess peer;
+    cChildProcess peer;
     const uint16_t port = StartNginx(peer, m_folder.Path(), [&](uint16_t p) {
         // sub_filter drops the length, so an HTTP/1.1 answer goes out chunked.
         return "listen 127.0.0.1:" + std::to_string(p) + " ssl;\nssl_certificate " + m_pki.m_leafCert +
@@ -200,7 +200,7 @@ TEST_F(Interop, LighttpdWithWolfSslAndMbedTls)
         SCOPED_TRACE(cell.m_module);
         QEL_REQUIRE(qeltest::PathExists(std::string("/usr/lib/lighttpd/mod_") + cell.m_module + ".so"),
                     std::string("lighttpd-mod-") + cell.m_module);
-        cPeerProcess peer;
+        cChildProcess peer;
         const uint16_t port = StartLighttpd(peer, m_pki, m_folder.Path(), cell.m_module, cell.m_commands);
         ASSERT_NE(port, 0) << peer.Log();
         ExpectBody(Fetch(Url("https", port, "/big.bin")), cell.m_state);
@@ -218,7 +218,7 @@ TEST_F(Interop, LargeBodiesBothVersions)
                                     "\r\n\r\n" + large);
     for (const sOpenSslCell& cell : {kOpenSslCells[0], kOpenSslCells[3]}) {
         SCOPED_TRACE(cell.m_name);
-        cPeerProcess peer;
+        cChildProcess peer;
         const uint16_t port = StartOpenSslServer(peer, m_pki, m_folder.Path(), 1, cell.m_args);
         ASSERT_NE(port, 0) << peer.Log();
         const sFetch fetch = Fetch(Url("https", port, "/large.bin"));
@@ -230,7 +230,7 @@ TEST_F(Interop, LargeBodiesBothVersions)
 
 TEST_F(Interop, PythonHttpServer)
 {
-    cPeerProcess python;
+    cChildProcess python;
     const uint16_t port = StartPythonHttpServer(python, m_folder.Path());
     ASSERT_NE(port, 0) << python.Log();
     ExpectBody(Fetch(Url("http", port, "/big.bin")), eTlsState::Plain);

@@ -1,29 +1,23 @@
 #pragma once
-// Peer processes for the interop tests: TLS and HTTP servers started on loopback ports,
-// each in its own working folder, and stopped by PID with bounded waits.
+// Loopback ports and scratch folders for the peer processes of the interop tests.
+#include "support/childprocess.h"
 #include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <cstring>
 #include <filesystem>
+#include <poll.h>
+#include <sstream>
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <netinet/in.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace nettest {
 
@@ -74,117 +68,8 @@ inline bool WaitForLoopbackPort(uint16_t port, int timeoutMs)
     return false;
 }
 
-// One server process. Its standard output and error go to peer.log in its folder.
-class cPeerProcess
-{
-public:
-    cPeerProcess() = default;
-    cPeerProcess(const cPeerProcess&) = delete;
-    cPeerProcess& operator=(const cPeerProcess&) = delete;
-    ~cPeerProcess() { Stop(); }
-
-    // posix_spawnp of argv[0] in `folder`, with `environment` ("NAME=value") added.
-    bool Start(const std::vector<std::string>& argv, const std::string& folder,
-               const std::vector<std::string>& environment = {})
-    {
-        Stop();
-        m_log = folder + "/peer.log";
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        std::vector<std::string> envStrings;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            envStrings.emplace_back(*entry);
-        }
-        envStrings.insert(envStrings.end(), environment.begin(), environment.end());
-        std::vector<char*> env;
-        for (std::string& entry : envStrings) {
-            env.push_back(entry.data());
-        }
-        env.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = -1;
-        const int error = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        m_pid = error == 0 ? pid : -1;
-        return m_pid > 0;
-    }
-
-    // The first output line containing `pattern`, waited for up to `timeoutMs`; empty
-    // when it never came or the process ended.
-    std::string WaitForOutput(const std::string& pattern, int timeoutMs)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::ifstream file(m_log);
-            std::string line;
-            while (std::getline(file, line)) {
-                if (line.find(pattern) != std::string::npos) {
-                    return line;
-                }
-            }
-            if (!IsRunning()) {
-                return {};
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return {};
-    }
-
-    bool IsRunning()
-    {
-        if (m_pid <= 0) {
-            return false;
-        }
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return false;
-        }
-        return true;
-    }
-
-    std::string Log() const
-    {
-        std::ifstream file(m_log);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    // SIGTERM, then SIGKILL after 2 s; always reaped.
-    void Stop()
-    {
-        if (m_pid <= 0) {
-            return;
-        }
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_log;
-};
+// Servers run as child processes, each in its working folder.
+using qeltest::cChildProcess;
 
 // Runs a command line through /bin/sh in `folder` and waits; true for exit code 0.
 inline bool RunShell(const std::string& command, const std::string& folder)

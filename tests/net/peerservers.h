@@ -47,7 +47,7 @@ inline std::string ChunkedEncode(const std::string& body, uint32_t seed)
 // A server that listens on a port picked for it: one retry with a new port when the
 // first was taken in the meantime.
 template <class Launch>
-uint16_t StartOnFreePort(cPeerProcess& peer, Launch launch)
+uint16_t StartOnFreePort(cChildProcess& peer, Launch launch)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const uint16_t port = FindFreeLoopbackPort();
@@ -61,7 +61,7 @@ uint16_t StartOnFreePort(cPeerProcess& peer, Launch launch)
 
 // openssl s_server -HTTP in `folder`: the file named by the request path is the whole
 // response. It ends after `accepts` connections; -keylogfile writes k.txt.
-inline uint16_t StartOpenSslServer(cPeerProcess& peer, const sTestPki& pki, const std::string& folder,
+inline uint16_t StartOpenSslServer(cChildProcess& peer, const sTestPki& pki, const std::string& folder,
                                    int accepts, const std::vector<std::string>& extra)
 {
     std::vector<std::string> args = {"openssl", "s_server", "-accept", "127.0.0.1:0", "-cert",
@@ -84,7 +84,7 @@ inline uint16_t StartOpenSslServer(cPeerProcess& peer, const sTestPki& pki, cons
 
 // gnutls-serv --http answering every request with `dataFile` as the body; it writes its
 // key log to k.txt. It binds every interface; the tests connect on 127.0.0.1 only.
-inline uint16_t StartGnutlsServer(cPeerProcess& peer, const sTestPki& pki, const std::string& folder,
+inline uint16_t StartGnutlsServer(cChildProcess& peer, const sTestPki& pki, const std::string& folder,
                                   const std::string& priority, const std::string& dataFile)
 {
     return StartOnFreePort(peer, [&](uint16_t port) {
@@ -98,7 +98,7 @@ inline uint16_t StartGnutlsServer(cPeerProcess& peer, const sTestPki& pki, const
 // nginx in the foreground with one server block, made by `server(port)`, and the document
 // root `folder`/www.
 template <class ServerBlock>
-uint16_t StartNginx(cPeerProcess& peer, const std::string& folder, ServerBlock server)
+uint16_t StartNginx(cChildProcess& peer, const std::string& folder, ServerBlock server)
 {
     return StartOnFreePort(peer, [&](uint16_t port) {
         const std::string d = folder;
@@ -118,7 +118,7 @@ uint16_t StartNginx(cPeerProcess& peer, const std::string& folder, ServerBlock s
 
 // lighttpd with mod_wolfssl or mod_mbedtls ("wolfssl", "mbedtls"), serving `folder`/www
 // with CGI for ".sh" scripts and streamed (chunked) response bodies.
-inline uint16_t StartLighttpd(cPeerProcess& peer, const sTestPki& pki, const std::string& folder,
+inline uint16_t StartLighttpd(cChildProcess& peer, const sTestPki& pki, const std::string& folder,
                               const std::string& module, const std::string& sslConfCommands)
 {
     return StartOnFreePort(peer, [&](uint16_t port) {
@@ -136,7 +136,7 @@ inline uint16_t StartLighttpd(cPeerProcess& peer, const sTestPki& pki, const std
 }
 
 // python3 -m http.server on 127.0.0.1 serving `folder`/www (HTTP/1.0, Content-Length).
-inline uint16_t StartPythonHttpServer(cPeerProcess& peer, const std::string& folder)
+inline uint16_t StartPythonHttpServer(cChildProcess& peer, const std::string& folder)
 {
     return StartOnFreePort(peer, [&](uint16_t port) {
         return peer.Start({"/usr/bin/python3", "-m", "http.server", std::to_string(port), "--bind",

@@ -63,7 +63,7 @@ protected:
 
     sTestPki m_pki;
     cScratchFolder m_answers;
-    cPeerProcess m_server;
+    cChildProcess m_server;
 };
 
 } // namespace

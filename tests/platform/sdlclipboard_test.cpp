@@ -6,7 +6,7 @@
 namespace {
 
 using qeltest::cRunScript;
-using qeltest::cToolProcess;
+using qeltest::cChildProcess;
 
 class SdlClipboard : public qeltest::cSdlTest
 {
@@ -15,8 +15,8 @@ protected:
     // and reads it back through the form.
     std::u16string ReadOffered(cCustomForm* form, const std::string& bytes)
     {
-        cToolProcess xclip;
-        EXPECT_TRUE(xclip.Start({"xclip", "-selection", "clipboard", "-i", "-quiet"}, bytes));
+        cChildProcess xclip;
+        EXPECT_TRUE(xclip.Start({"xclip", "-selection", "clipboard", "-i", "-quiet"}, {}, {}, bytes));
         _guardchar<char16_t> text;
         std::u16string read;
         // xclip takes the selection shortly after it starts.

@@ -10,7 +10,7 @@
 
 namespace {
 
-using qeltest::cToolProcess;
+using qeltest::cChildProcess;
 
 // Runs `body` inside the next window to take the keyboard focus from `start` (a popup a
 // key opens): it re-posts itself until then, so the body runs in the popup's own loop.
@@ -44,8 +44,8 @@ protected:
     // with Ctrl+V.
     void PasteFromXclip(cCustomForm* form, const std::string& bytes, size_t units)
     {
-        cToolProcess xclip;
-        ASSERT_TRUE(xclip.Start({"xclip", "-selection", "clipboard", "-i", "-quiet"}, bytes));
+        cChildProcess xclip;
+        ASSERT_TRUE(xclip.Start({"xclip", "-selection", "clipboard", "-i", "-quiet"}, {}, {}, bytes));
         _guardchar<char16_t> text;
         PumpUntil([&] { return form->GetClipboardText(text) && text.Length() == units; });
         Xdo({"key", "ctrl+v"});

@@ -18,8 +18,6 @@
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 // LeakSanitizer, when present, asks for this: SDL's start-up opens the session bus
 // through libdbus, which keeps an allocation for the life of the process.
 extern "C" const char* __lsan_default_suppressions()
@@ -50,61 +48,6 @@ const bool g_environmentAdded = (::testing::AddGlobalTestEnvironment(new cHostEn
 } // namespace
 
 cSdlHost* cSdlTest::host = nullptr;
-
-// --- tool processes ------------------------------------------------------------------------------
-
-cToolProcess::~cToolProcess()
-{
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-}
-
-bool cToolProcess::Start(const std::vector<std::string>& args, const std::string& input)
-{
-    m_folder = std::make_unique<cScratchFolder>();
-    if (m_folder->Path().empty()) {
-        return false;
-    }
-    std::ofstream(m_folder->PathOf("in"), std::ios::binary) << input;
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, m_folder->PathOf("in").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, m_folder->PathOf("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    int error = ::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        m_pid = -1;
-        return false;
-    }
-    return true;
-}
-
-bool cToolProcess::HasExited()
-{
-    if (m_pid < 0) {
-        return true;
-    }
-    int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) != m_pid) {
-        return false;
-    }
-    m_pid = -1;
-    m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return true;
-}
-
-std::string cToolProcess::GetOutput() const
-{
-    return m_folder != nullptr ? ReadText(m_folder->PathOf("out")) : std::string();
-}
 
 unsigned long X11WindowOf(cWindowTranslator* window)
 {
@@ -169,21 +112,21 @@ void cSdlTest::Settle()
 bool cSdlTest::RunTool(const std::vector<std::string>& args, std::string* output, u32 timeoutMs,
                        const std::string& input)
 {
-    cToolProcess tool;
-    if (!tool.Start(args, input)) {
+    cChildProcess tool;
+    if (!tool.Start(args, {}, {}, input)) {
         ADD_FAILURE() << "cannot start " << args[0];
         return false;
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool exited = host->PumpUntil([&] { return tool.HasExited(); }, timeoutMs);
+    bool exited = host->PumpUntil([&] { return !tool.IsRunning(); }, timeoutMs);
     // The tool's input may have ended the run it drives (Escape, a click): the loop stops
     // then, but the tool still has to finish (release the button it pressed).
     while (!exited && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        exited = tool.HasExited();
+        exited = !tool.IsRunning();
     }
     if (output != nullptr) {
-        *output = tool.GetOutput();
+        *output = tool.Log();
     }
     if (!exited) {
         ADD_FAILURE() << args[0] << " " << (args.size() > 1 ? args[1] : "") << " did not finish";

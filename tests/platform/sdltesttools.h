@@ -9,6 +9,7 @@
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
 #include "platform/sdlhost.h"
+#include "support/childprocess.h"
 #include "support/scratchfolder.h"
 #include "support/testsupport.h"
 
@@ -22,29 +23,6 @@
 #include <vector>
 
 namespace qeltest {
-
-// A tool started with posix_spawnp (no shell); stdout and stderr go to one file read
-// back as text. Ended by its own pid when the object goes, if it is still running.
-class cToolProcess
-{
-public:
-    cToolProcess() = default;
-    ~cToolProcess();
-    cToolProcess(const cToolProcess&) = delete;
-    cToolProcess& operator=(const cToolProcess&) = delete;
-
-    // `input` (bytes) is the tool's standard input.
-    bool Start(const std::vector<std::string>& args, const std::string& input = {});
-    bool HasExited();
-    // -1 while running or when it did not exit normally.
-    int GetExitCode() const { return m_exitCode; }
-    std::string GetOutput() const;
-
-private:
-    pid_t m_pid = -1;
-    int m_exitCode = -1;
-    std::unique_ptr<cScratchFolder> m_folder;
-};
 
 // The X11 window id of an open window, or of an SDL window (0 when unknown).
 unsigned long X11WindowOf(cWindowTranslator* window);

@@ -13,7 +13,7 @@
 namespace {
 
 using qeltest::cRunScript;
-using qeltest::cToolProcess;
+using qeltest::cChildProcess;
 
 // What reached a cCounter; outlives the counter, which its run deletes.
 struct sCounts
@@ -101,7 +101,7 @@ TEST_F(SdlWake, PostsWhileTheUserTypesLoseNothingAndQueueOneWakeAtMost)
     std::atomic<i32> mostQueued{0};
     std::atomic<i32> failedPosts{0};
     std::thread poster;
-    cToolProcess typist;
+    cChildProcess typist;
     cRunScript script;
     script.Post([&] {
         ASSERT_TRUE(WaitForFocus(counter->GetWindow()));
@@ -130,7 +130,7 @@ TEST_F(SdlWake, PostsWhileTheUserTypesLoseNothingAndQueueOneWakeAtMost)
     if (poster.joinable()) {
         poster.join();
     }
-    while (!typist.HasExited()) {
+    while (typist.IsRunning()) {
         SleepMilliseconds(5);
     }
     EXPECT_EQ(code, 1) << "gave up with " << counts.work << " actions";
@@ -154,7 +154,7 @@ TEST_F(SdlWake, JobsEndingTheirRunsRaceTheWindowsGoing)
         moves.insert(moves.end(), {"mousemove", std::to_string(490 + step % 40), std::to_string(370 + step % 25),
                                    "sleep", "0.005"});
     }
-    cToolProcess pointer;
+    cChildProcess pointer;
     ASSERT_TRUE(pointer.Start(moves));
     i32 completed = 0;
     for (i32 run = 0; run < kRuns; ++run) {

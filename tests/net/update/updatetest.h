@@ -22,7 +22,7 @@ struct sUpdatePeers
 {
     nettest::sTestPki pki = nettest::TestPki();
     cScratchFolder folder;
-    nettest::cPeerProcess nginx, sServer;
+    nettest::cChildProcess nginx, sServer;
     std::string p, q, s; // nginx TLS, nginx plain, s_server ports
 
     bool Start()
