@@ -1,5 +1,6 @@
 #include "base/textfile.h"
 
+#include "support/piecestream.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 #include "support/testsupport.h"
@@ -13,42 +14,7 @@
 
 namespace {
 
-// A stream over bytes in memory that hands out at most `maxRead` bytes per Read, so that
-// line ends and UTF-8 sequences fall across every possible refill boundary.
-class cChunkedStream : public cFileIOTarget
-{
-public:
-    cChunkedStream(std::string data, u32 maxRead) : m_data(std::move(data)), m_maxRead(maxRead) {}
-
-    u64 GetSize() override { return m_data.size(); }
-    u32 Read(void* buffer, u32 length) override
-    {
-        u64 left = m_data.size() - m_position;
-        u32 count = u32(std::min<u64>({length, m_maxRead, left}));
-        std::memcpy(buffer, m_data.data() + m_position, count);
-        m_position += count;
-        return count;
-    }
-    bool Seek(u64 position) override
-    {
-        if (!m_seekable || position > m_data.size()) {
-            return false;
-        }
-        m_position = position;
-        return true;
-    }
-    u64 GetPosition() override { return m_position; }
-    void Close() override { m_closed = true; }
-    bool IsOpen() override { return !m_closed; }
-
-    bool m_seekable = true;
-    bool m_closed = false;
-
-private:
-    std::string m_data;
-    u32 m_maxRead;
-    u64 m_position = 0;
-};
+using qeltest::cPieceStream;
 
 std::vector<std::u16string> ReadAllLines(cFileIOTarget& stream, u64 start)
 {
@@ -114,7 +80,7 @@ TEST(TextFileReader, LineEndsAndLastLine)
     };
     for (const auto& entry : cases) {
         for (u32 maxRead : {1u, 2u, 65536u}) {
-            cChunkedStream stream(entry.data, maxRead);
+            cPieceStream stream(entry.data, {maxRead});
             EXPECT_EQ(ReadAllLines(stream, 0), entry.lines) << entry.data << " / " << maxRead;
         }
     }
@@ -133,7 +99,7 @@ TEST(TextFileReader, RefillBoundariesAgainstPython)
                 std::string text = Straddling(start, bytes, before);
                 SCOPED_TRACE(testing::Message() << "start " << start << " before " << before
                                                 << " bytes " << bytes.size());
-                cChunkedStream stream(text, 1u << 20);
+                cPieceStream stream(text, {1u << 20});
                 EXPECT_EQ(ReadAllLines(stream, start), PythonLines(text, start));
             }
         }

@@ -2,6 +2,7 @@
 // whole, byte by byte and split at every position.
 #include "net/http/httpresponse.h"
 #include "scriptedpeer.h"
+#include "support/piecestream.h"
 
 #include <map>
 
@@ -9,30 +10,7 @@ using namespace nettest;
 
 namespace {
 
-// Hands out `data` in the piece sizes given (the last size repeats), then the end.
-class cScriptedStream : public cFileIOTarget
-{
-public:
-    cScriptedStream(std::string data, std::vector<size_t> pieces)
-        : m_data(std::move(data)), m_pieces(std::move(pieces))
-    {
-    }
-    u32 Read(void* buffer, u32 length) override
-    {
-        const size_t piece = m_pieces[std::min(m_call++, m_pieces.size() - 1)];
-        const size_t count = std::min({size_t(length), piece, m_data.size() - m_at});
-        std::memcpy(buffer, m_data.data() + m_at, count);
-        m_at += count;
-        return u32(count);
-    }
-    bool IsOpen() override { return true; }
-
-private:
-    std::string m_data;
-    std::vector<size_t> m_pieces;
-    size_t m_call = 0;
-    size_t m_at = 0;
-};
+using qeltest::cPieceStream;
 
 // Everything a caller can observe of one response.
 class cObservedResponse : public cHttpResponse
@@ -75,7 +53,7 @@ std::ostream& operator<<(std::ostream& out, const sOutcome& o)
 
 sOutcome Receive(const std::string& response, std::vector<size_t> pieces)
 {
-    cScriptedStream stream(response, std::move(pieces));
+    cPieceStream stream(response, std::move(pieces));
     cObservedResponse observed;
     sOutcome outcome;
     outcome.m_ok = ReceiveResponse(observed, &stream);
@@ -224,10 +202,10 @@ TEST(HttpResponse, HooksThatRefuseEndTheExchange)
         bool m_acceptHeaders = false;
     };
     cRefusing refusing;
-    cScriptedStream first("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", {100});
+    cPieceStream first("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", {100});
     EXPECT_FALSE(ReceiveResponse(refusing, &first));
     refusing.m_acceptHeaders = true;
-    cScriptedStream second("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", {100});
+    cPieceStream second("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", {100});
     EXPECT_FALSE(ReceiveResponse(refusing, &second));
     EXPECT_FALSE(ReceiveResponse(refusing, nullptr));
 }
