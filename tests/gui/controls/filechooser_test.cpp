@@ -1,10 +1,9 @@
 // The file chooser on a real temporary tree, driven by modal scripts: rows against find
 // and date in two zones, sorts, typed patterns against glibc fnmatch, the OK rules,
 // menus, new folders and pictures.
-#include "base/utf.h"
 #include "gui/controls/filechooser.h"
 #include "controlstest.h"
-#include "support/scratchfolder.h"
+#include "support/filehelpers.h"
 #include "support/shellcommand.h"
 
 #include <algorithm>
@@ -26,26 +25,11 @@ using eMode = cFileChooseDialog::eMode;
 constexpr eMode kOpen = cFileChooseDialog::kOpenMode;
 constexpr eMode kSave = cFileChooseDialog::kSaveMode;
 
-std::u16string Wide(const std::string& bytes)
-{
-    std::u16string wide;
-    for (unsigned char c : bytes) {
-        wide += c < 0x80 ? char16_t(c) : char16_t(0xDC00 | c); // the lossless name mapping
-    }
-    return wide;
-}
-
-std::string Bytes(const char16_t* wide)
-{
-    _guardchar<char> bytes;
-    return WideToFileName(wide != nullptr ? wide : u"", -1, bytes) ? bytes.GetOrEmpty() : "?";
-}
-
 // Every non-empty text in a window's tree, in tree order.
 void CollectTexts(cChildElement* element, std::vector<std::string>& texts)
 {
     if (element->GetText()[0] != 0) {
-        texts.push_back(Bytes(element->GetText()));
+        texts.push_back(NameBytes(element->GetText()));
     }
     for (cChildElement* child : element->GetChildren()) {
         CollectTexts(child, texts);
@@ -76,7 +60,7 @@ protected:
                    " && touch .hidden a.txt B.TXT c.log bfile \"$(printf 'caf\\351')\"",
                    &status);
         ASSERT_EQ(status, 0);
-        ASSERT_TRUE(params.startFolder.Assign(Wide(dir).c_str()));
+        ASSERT_TRUE(params.startFolder.Assign(WideName(dir).c_str()));
     }
     bool WaitIdle(cFileChooseDialog& dialog)
     {
@@ -97,13 +81,13 @@ protected:
     {
         std::vector<std::string> names;
         for (i32 id : dialog.GetList()->GetDisplayOrder()) {
-            names.push_back(Bytes(dialog.GetShownListing().GetEntry(id)->m_name.Get()));
+            names.push_back(NameBytes(dialog.GetShownListing().GetEntry(id)->m_name.Get()));
         }
         return names;
     }
     void Type(cFileChooseDialog& dialog, const std::string& text)
     {
-        ASSERT_TRUE(dialog.GetNameBox()->SetTextN(Wide(text).c_str(), -1));
+        ASSERT_TRUE(dialog.GetNameBox()->SetTextN(WideName(text).c_str(), -1));
         dialog.OnOK();
         ASSERT_TRUE(WaitIdle(dialog));
     }
@@ -155,14 +139,14 @@ TEST_F(FileChooser, RowsAgreeWithFindAndDateInTwoZones)
             EXPECT_EQ(ShownNames(dialog), order) << zone;
             for (i32 id : dialog.GetList()->GetDisplayOrder()) {
                 const sFolderEntry& entry = *dialog.GetShownListing().GetEntry(id);
-                const std::vector<std::string>& line = expected[Bytes(entry.m_name.Get())];
+                const std::vector<std::string>& line = expected[NameBytes(entry.m_name.Get())];
                 char16_t date[32];
                 char16_t size[32];
                 FormatFileChooseDate(entry, date);
                 FormatFileChooseSize(entry, size);
                 EXPECT_EQ(dialog.GetList()->GetCellData(id, 3), kindNumber(line[0])) << line[0];
-                EXPECT_EQ(Bytes(date), line[1] == "f" || line[1] == "d" ? line[2] : Bytes(date)) << zone << line[0];
-                EXPECT_EQ(Bytes(size), line[1] == "f" ? line[3] : "") << line[0];
+                EXPECT_EQ(NameBytes(date), line[1] == "f" || line[1] == "d" ? line[2] : NameBytes(date)) << zone << line[0];
+                EXPECT_EQ(NameBytes(size), line[1] == "f" ? line[3] : "") << line[0];
             }
             auto before = [&](const char* a, const char* b) {
                 const std::vector<std::string> now = ShownNames(dialog);
@@ -197,7 +181,7 @@ TEST_F(FileChooser, TypedPatternsAgreeWithFnmatch)
                                        [&](auto& name) { return std::find(files.begin(), files.end(), name) == files.end(); }),
                         shown.end());
             EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()), std::set<std::string>(expected.begin(), expected.end()));
-            EXPECT_EQ(Bytes(dialog.GetFilterBox()->GetText()), "Custom (" + list + ")");
+            EXPECT_EQ(NameBytes(dialog.GetFilterBox()->GetText()), "Custom (" + list + ")");
         }
     });
 }
@@ -236,7 +220,7 @@ TEST_F(FileChooser, OkRulesAndAccept)
         if (row.step == kSelectAll) {
             params.extraPanel = &panel; // a refused close and a second OK list each file once
         }
-        ASSERT_TRUE(params.startFolder.Assign(row.step == kRoot ? u"/" : Wide(dir).c_str()));
+        ASSERT_TRUE(params.startFolder.Assign(row.step == kRoot ? u"/" : WideName(dir).c_str()));
         if (row.step == kFilter) { // filter 0 has no name: not usable, so filter 1 is chosen
             ASSERT_TRUE(params.filters.Alloc(2) && params.filters[0].patterns.Assign(u"*") &&
                         params.filters[1].name.Assign(u"Text") && params.filters[1].patterns.Assign(u"*") &&
@@ -254,18 +238,18 @@ TEST_F(FileChooser, OkRulesAndAccept)
                 Type(dialog, typed);
             }
             if (row.step == kEnterKey) { // the box's own Enter code must not count twice
-                ASSERT_TRUE(dialog.GetNameBox()->SetTextN(Wide(typed).c_str(), -1));
+                ASSERT_TRUE(dialog.GetNameBox()->SetTextN(WideName(typed).c_str(), -1));
                 dialog.GetNameBox()->Activate();
                 host->KeyDown(0x0D);
             } else {
                 Type(dialog, typed);
             }
             ASSERT_TRUE(WaitIdle(dialog));
-            listed = Bytes(dialog.GetListedFolder().c_str());
-            box = Bytes(dialog.GetNameBox()->GetText());
+            listed = NameBytes(dialog.GetListedFolder().c_str());
+            box = NameBytes(dialog.GetNameBox()->GetText());
         });
         EXPECT_EQ(code, row.code);
-        EXPECT_EQ(Bytes(params.path.Get()), row.path.empty() ? "" : dir + "/" + row.path);
+        EXPECT_EQ(NameBytes(params.path.Get()), row.path.empty() ? "" : dir + "/" + row.path);
         if (code != 1) {
             EXPECT_EQ(listed, row.listed[0] == '/' ? row.listed.substr(row.listed == "/" ? 1 : 0)
                                                    : dir + (row.listed == "." ? "" : "/" + row.listed));
@@ -274,7 +258,7 @@ TEST_F(FileChooser, OkRulesAndAccept)
         if (row.step == kSelectAll) {
             EXPECT_EQ(panel.checks, 2);
             EXPECT_EQ(std::distance(params.furtherPaths.begin(), params.furtherPaths.end()), 9);
-            EXPECT_EQ(Bytes(params.furtherPaths.begin()->Get()), dir + "/a.txt");
+            EXPECT_EQ(NameBytes(params.furtherPaths.begin()->Get()), dir + "/a.txt");
             EXPECT_EQ(panel.GetParent(), nullptr); // borrowed: detached, not deleted
         }
         EXPECT_EQ(params.selectedFilter, row.step == kFilter ? 1 : -1);
@@ -297,7 +281,7 @@ TEST_F(FileChooser, ContextMenus)
         std::vector<std::string> offered;
         (void)Run(test.mode, [&](cFileChooseDialog& dialog) {
             for (i32 id : dialog.GetList()->GetDisplayOrder()) {
-                if (test.row != nullptr && Bytes(dialog.GetShownListing().GetEntry(id)->m_name.Get()) == test.row) {
+                if (test.row != nullptr && NameBytes(dialog.GetShownListing().GetEntry(id)->m_name.Get()) == test.row) {
                     ASSERT_TRUE(dialog.GetList()->SelectItemById(id));
                 }
             }
@@ -328,7 +312,7 @@ TEST_F(FileChooser, NewFolderOutcomes)
         std::string listed;
         (void)Run(kSave, [&](cFileChooseDialog& dialog) {
             host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) {
-                h.TypeText(Wide(test.name).c_str());
+                h.TypeText(WideName(test.name).c_str());
                 h.KeyDown(0x0D);
             });
             if (!test.message.empty()) {
@@ -336,7 +320,7 @@ TEST_F(FileChooser, NewFolderOutcomes)
             }
             Press(dialog.GetPlaceBar(), 3);
             ASSERT_TRUE(WaitIdle(dialog));
-            listed = Bytes(dialog.GetListedFolder().c_str());
+            listed = NameBytes(dialog.GetListedFolder().c_str());
         });
         EXPECT_EQ(listed, dir + test.listed) << test.name.size();
         EXPECT_EQ(message.empty() ? "" : message.front(), test.message) << test.name.size();
@@ -354,7 +338,7 @@ TEST_F(FileChooser, Snapshots)
                " && touch -d '2024-02-29 13:45:10' * .profile docs");
     ::setenv("TZ", "UTC", 1);
     params.multipleSelection = 1;
-    ASSERT_TRUE(params.path.Assign(u"report.txt") && params.startFolder.Assign(Wide(fixed).c_str()));
+    ASSERT_TRUE(params.path.Assign(u"report.txt") && params.startFolder.Assign(WideName(fixed).c_str()));
     for (const eMode mode : {kSave, kOpen}) {
         params.showHidden = mode == kOpen;
         (void)Run(mode, [&](cFileChooseDialog&) {
@@ -378,7 +362,7 @@ TEST_F(FileChooser, ThreadsRapidNavigationsAndStops)
     std::mt19937 random(7);
     (void)Run(kOpen, [&](cFileChooseDialog& dialog) {
         for (i32 round = 0; round < 500; ++round) {
-            ASSERT_TRUE(dialog.GetNavigationBar()->NavigateTo(Wide(round % 2 != 0 ? dir : dir + "/many").c_str()));
+            ASSERT_TRUE(dialog.GetNavigationBar()->NavigateTo(WideName(round % 2 != 0 ? dir : dir + "/many").c_str()));
             if (random() % 2 == 0) {
                 Press(dialog.GetNavigationBar()->GetStopBar(), 1);
             }
@@ -387,7 +371,7 @@ TEST_F(FileChooser, ThreadsRapidNavigationsAndStops)
     });
     for (i32 round = 0; round < 50; ++round) {
         EXPECT_EQ(Run(kOpen, [&](cFileChooseDialog& dialog) {
-                      (void)dialog.GetNavigationBar()->NavigateTo(Wide(dir + "/many").c_str());
+                      (void)dialog.GetNavigationBar()->NavigateTo(WideName(dir + "/many").c_str());
                       dialog.EndModal(0);
                   }), 0);
     }
@@ -411,17 +395,17 @@ TEST_F(FileChooser, ThreadsStalledMountStopsAndClosesAtOnce)
     if (mounted) {
         (void)Run(kOpen, [&](cFileChooseDialog& dialog) {
             cNavigationChild* bar = dialog.GetNavigationBar();
-            ASSERT_TRUE(bar->NavigateTo(Wide(mount).c_str()));
+            ASSERT_TRUE(bar->NavigateTo(WideName(mount).c_str()));
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             host->Pump();
             EXPECT_EQ(bar->GetState(), cNavigationChild::kStateBusy); // blocked in readdir
-            EXPECT_FALSE(bar->NavigateTo(Wide(dir).c_str()));          // one listing at a time
+            EXPECT_FALSE(bar->NavigateTo(WideName(dir).c_str()));          // one listing at a time
             Press(bar->GetStopBar(), 1);
             const tClock::time_point start = tClock::now();
             EXPECT_TRUE(WaitIdle(dialog));
             EXPECT_LT(tClock::now() - start, std::chrono::milliseconds(100));
             EXPECT_EQ(dialog.GetShownListing().GetCount(), 0);
-            ASSERT_TRUE(bar->NavigateTo(Wide(mount).c_str()));
+            ASSERT_TRUE(bar->NavigateTo(WideName(mount).c_str()));
             dialog.EndModal(0);
             closing = tClock::now();
         });

@@ -12,7 +12,7 @@
 #include "gui/core/keys.h"
 #include "gui/core/lang.h"
 #include "platform/places.h"
-#include "support/scratchfolder.h"
+#include "support/filehelpers.h"
 #include "support/shellcommand.h"
 
 #include <cstdlib>
@@ -23,19 +23,8 @@ namespace {
 
 using tDialogScript = std::function<void(cFolderChooseDialog&)>;
 
-std::u16string Wide(const std::string& bytes)
-{
-    _guardchar<char16_t> wide;
-    EXPECT_TRUE(FileNameToWide(bytes.c_str(), i64(bytes.size()), wide));
-    return wide.GetOrEmpty();
-}
-
-std::string Bytes(const char16_t* text)
-{
-    _guardchar<char> bytes;
-    EXPECT_TRUE(WideToFileName(text, -1, bytes));
-    return bytes.GetOrEmpty();
-}
+using qeltest::WideName;
+using qeltest::NameBytes;
 
 // The children of the current tree item, one name a line, as bytes.
 std::string ChildLines(cFolderChooseDialog& dialog)
@@ -43,7 +32,7 @@ std::string ChildLines(cFolderChooseDialog& dialog)
     std::string lines;
     const auto* item = dialog.GetTree()->GetCurrentItem();
     for (auto* child = item->GetFirstChildItem(); child != nullptr; child = child->GetNextItem()) {
-        lines += Bytes(child->GetText()) + "\n";
+        lines += NameBytes(child->GetText()) + "\n";
     }
     return lines;
 }
@@ -99,7 +88,7 @@ TEST_F(FolderChooserTest, ListsEqualFind)
     for (bool hidden : {false, true}) {
         sFolderChooseOptions options;
         options.showHidden = hidden;
-        std::u16string path = Wide(root);
+        std::u16string path = WideName(root);
         Run(path, [&](cFolderChooseDialog& dialog) {
             EXPECT_EQ(ChildLines(dialog), qeltest::RunCommand("find " + qeltest::ShellQuote(root) +
                                                               " -mindepth 1 -maxdepth 1 -xtype d " +
@@ -108,11 +97,11 @@ TEST_F(FolderChooserTest, ListsEqualFind)
                 << hidden;
         }, &options);
     }
-    std::u16string path = Wide(root + "/raw");
+    std::u16string path = WideName(root + "/raw");
     Run(path, [&](cFolderChooseDialog& dialog) {
         EXPECT_EQ(ChildLines(dialog), "caf\xe9\nd\xff\n");
-        dialog.GoToFolder(Wide(root + "/raw/d\xff").c_str());
-        EXPECT_EQ(Bytes(dialog.GetPath()), root + "/raw/d\xff");
+        dialog.GoToFolder(WideName(root + "/raw/d\xff").c_str());
+        EXPECT_EQ(NameBytes(dialog.GetPath()), root + "/raw/d\xff");
         EXPECT_EQ(ChildLines(dialog), "in\n");
     });
 }
@@ -129,32 +118,32 @@ TEST_F(FolderChooserTest, TypedPathsAndOk)
         {"\"" + root + "/Foo\" ", root + "/Foo"}, {root + "//foo", root + "/foo"},
         {root + "/.hid/inner", root + "/.hid/inner"},
     };
-    std::u16string path = Wide(root + "/file.txt");
+    std::u16string path = WideName(root + "/file.txt");
     const bool answer = Run(path, [&](cFolderChooseDialog& dialog) {
-        EXPECT_EQ(Bytes(dialog.GetPath()), root); // a file starts at its folder
+        EXPECT_EQ(NameBytes(dialog.GetPath()), root); // a file starts at its folder
         for (const auto& [typed, shown] : cases) {
             dialog.GetPathBox()->Activate(); // going to a folder focuses its row
-            Type(Wide(typed));
-            EXPECT_EQ(Bytes(dialog.GetPath()), shown) << typed;
+            Type(WideName(typed));
+            EXPECT_EQ(NameBytes(dialog.GetPath()), shown) << typed;
         }
-        EXPECT_EQ(Bytes(dialog.GetPathBox()->GetText()), root + "/.hid/inner");
-        EXPECT_EQ(Bytes(dialog.GetTree()->GetCurrentItem()->GetParentItem()->GetText()), root + "/.hid");
+        EXPECT_EQ(NameBytes(dialog.GetPathBox()->GetText()), root + "/.hid/inner");
+        EXPECT_EQ(NameBytes(dialog.GetTree()->GetCurrentItem()->GetParentItem()->GetText()), root + "/.hid");
         dialog.GetPathBox()->Activate();
         host->KeyDown(kVkReturn);
     });
     EXPECT_TRUE(answer);
-    EXPECT_EQ(Bytes(path.c_str()), root + "/.hid/inner");
+    EXPECT_EQ(NameBytes(path.c_str()), root + "/.hid/inner");
 }
 
 // Decided fixes: Cancel, Escape and an unshown run leave the caller's path as it was
 // (a moved selection included) and answer false.
 TEST_F(FolderChooserTest, CancelKeepsTheCallersPath)
 {
-    const std::u16string start = Wide(root + "/deep");
+    const std::u16string start = WideName(root + "/deep");
     for (i32 ending = 0; ending < 3; ++ending) {
         std::u16string path = start;
         const bool answer = Run(path, ending == 2 ? tDialogScript() : [&](cFolderChooseDialog& dialog) {
-            dialog.GoToFolder(Wide(root + "/a").c_str());
+            dialog.GoToFolder(WideName(root + "/a").c_str());
             ending == 0 ? host->KeyDown(kVkEscape) : host->RequestClose();
         });
         EXPECT_FALSE(answer) << ending;
@@ -181,13 +170,13 @@ TEST_F(FolderChooserTest, NewFolderOutcomes)
         {"missing/x", 3, "Error", root},
     };
     for (const sCase& c : cases) {
-        std::u16string path = Wide(root);
+        std::u16string path = WideName(root);
         std::u16string shown;
         std::string title;
         Run(path, [&](cFolderChooseDialog& dialog) {
-            host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) { Type(Wide(c.name)); });
+            host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator&) { Type(WideName(c.name)); });
             if (c.text >= 0) host->PushModalScript([&](cHeadlessHost& h, cWindowTranslator& box) {
-                title = Bytes(h.GetTitle(&box));
+                title = NameBytes(h.GetTitle(&box));
                 for (cChildElement* child : dynamic_cast<cCustomForm*>(box.GetRoot())->GetClientPanel()->GetChildren()) {
                     const std::u16string line = child->GetText();
                     shown += shown.empty() || line.empty() ? line : u"\n" + line;
@@ -199,7 +188,7 @@ TEST_F(FolderChooserTest, NewFolderOutcomes)
             const sPoint at = bar->GetButton(1)->GetOriginInRoot();
             host->Click(at.x + 5, at.y + 5);
             host->Pump();
-            EXPECT_EQ(Bytes(dialog.GetPath()), c.path) << c.name;
+            EXPECT_EQ(NameBytes(dialog.GetPath()), c.path) << c.name;
         });
         EXPECT_EQ(shown, c.text < 0 ? u"" : FindLangSection("ciom::folderchoose")->GetString(c.text)) << c.name;
         EXPECT_EQ(title, c.title) << c.name;
@@ -224,11 +213,11 @@ TEST_F(FolderChooserTest, PlacesUnderComputer)
         auto* computer = dialog.GetTree()->GetFirstItem();
         std::string shown;
         for (auto* place = computer->GetFirstChildItem(); place != nullptr; place = place->GetNextItem()) {
-            shown += Bytes(place->GetText()) + ":" + std::to_string(place->iconId) + " ";
+            shown += NameBytes(place->GetText()) + ":" + std::to_string(place->iconId) + " ";
         }
         EXPECT_EQ(shown, "deep:1 /:0 QEL Test:0 ");
-        dialog.GoToFolder(Wide(root + "/mnt point").c_str());
-        EXPECT_EQ(Bytes(dialog.GetPath()), root + "/mnt point");
+        dialog.GoToFolder(WideName(root + "/mnt point").c_str());
+        EXPECT_EQ(NameBytes(dialog.GetPath()), root + "/mnt point");
     });
     setenv("HOME", home.c_str(), 1);
     SetPlacesSources(nullptr, nullptr);
@@ -293,7 +282,7 @@ TEST_F(FolderChooserTest, Pictures)
     });
     _guardchar<char16_t> result;
     EXPECT_FALSE(RequestNewFolderName(&form, &result));
-    std::u16string path = Wide(root + "/deep/x/y/z");
+    std::u16string path = WideName(root + "/deep/x/y/z");
     Run(path, [&](cFolderChooseDialog& dialog) {
         cWindowTranslator* window = dialog.GetWindow();
         host->Pump();
