@@ -6,13 +6,13 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <filesystem>
-#include <poll.h>
-#include <sstream>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <thread>

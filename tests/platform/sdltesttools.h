@@ -14,7 +14,6 @@
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <functional>
 #include <initializer_list>
