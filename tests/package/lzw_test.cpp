@@ -2,6 +2,7 @@
 // corner cases: KwKwK at every width boundary, a full table with deferred clear, codes
 // past the table, missing end codes, the output limit.
 #include "package/lzw.h"
+#include "support/lzwcodes.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 #include "support/testsupport.h"
@@ -13,32 +14,7 @@
 
 namespace {
 
-// Packs `codes` least significant bit first, widening as the decoder does (early change 0):
-// every code but a clear, an end and the first after a clear enters the table.
-std::vector<u8> PackCodes(const std::vector<i32>& codes, i32 initial)
-{
-    std::vector<u8> out;
-    u32 bits = 0;
-    i32 count = 0;
-    i32 width = initial;
-    i32 next = (1 << (initial - 1)) + 2;
-    bool first = true;
-    for (i32 code : codes) {
-        bits |= u32(code) << count;
-        for (count += width; count >= 8; count -= 8, bits >>= 8) {
-            out.push_back(u8(bits));
-        }
-        if (code == 1 << (initial - 1)) {
-            width = initial, next = code + 2, first = true;
-        } else if (!first && next < 4096 && ++next >= 1 << width && width < 12) {
-            ++width;
-        } else {
-            first = false;
-        }
-    }
-    out.push_back(u8(bits));
-    return out;
-}
+using qeltest::PackLzwCodes;
 
 std::vector<u8> Decode(const std::vector<u8>& input, i32 order, i32 initial, i32 early,
                        bool expectOk, i64 limit = INT32_MAX)
@@ -55,11 +31,13 @@ TEST(LzwDecompress, TestEncoderCornerCases)
 {
     using tBytes = std::vector<u8>;
     // Initial size 3: clear 4, end 5, first free 6.
-    EXPECT_EQ(Decode(PackCodes({4, 1, 6, 5}, 3), 0, 3, 0, true), (tBytes{1, 1, 1}));
-    EXPECT_EQ(Decode(PackCodes({4, 1, 7, 5}, 3), 0, 3, 0, false), (tBytes{1}));
+    EXPECT_EQ(Decode(PackLzwCodes({4, 1, 6, 5}, 3), 0, 3, 0, true), (tBytes{1, 1, 1}));
+    EXPECT_EQ(Decode(PackLzwCodes({4, 1, 7, 5}, 3), 0, 3, 0, false), (tBytes{1}));
     // No end code: the last byte's 7 padding bits read as two codes 0 before the input ends.
-    EXPECT_EQ(Decode(PackCodes({4, 1, 2}, 3), 0, 3, 0, false), (tBytes{1, 2, 0, 0}));
-    EXPECT_EQ(Decode(PackCodes({4, 1, 5, 2, 3}, 3), 0, 3, 0, true), (tBytes{1}));
+    EXPECT_EQ(Decode(PackLzwCodes({4, 1, 2}, 3), 0, 3, 0, false), (tBytes{1, 2, 0, 0}));
+    EXPECT_EQ(Decode(PackLzwCodes({4, 1, 5, 2, 3}, 3), 0, 3, 0, true), (tBytes{1}));
+    // Initial size 1: clear 1, end 2, one root code; the width reaches 3 by the end code.
+    EXPECT_EQ(Decode(PackLzwCodes({1, 0, 0, 3, 2}, 1), 0, 1, 0, true), (tBytes{0, 0, 0, 0}));
     // Initial size 13, read as 9: KwKwK codes only, so every width boundary is
     // crossed by one; then the full table keeps decoding 12-bit codes until a clear.
     std::vector<i32> codes = {256, 7};
@@ -70,7 +48,7 @@ TEST(LzwDecompress, TestEncoderCornerCases)
     }
     codes.insert(codes.end(), {4095, 4095, 256, 7, 257});
     expected += 2 * 3839 + 1;
-    const std::vector<u8> packed = PackCodes(codes, 9);
+    const std::vector<u8> packed = PackLzwCodes(codes, 9);
     const std::vector<u8> out = Decode(packed, 0, 13, 0, true);
     EXPECT_EQ(out, std::vector<u8>(expected, 7));
     EXPECT_EQ(Decode(packed, 0, 9, 0, true, 1000).size(), 1000u);

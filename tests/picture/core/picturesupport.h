@@ -11,6 +11,9 @@
 
 #include <dirent.h>
 
+#include <cstring>
+#include <fstream>
+
 #include <map>
 #include <memory>
 
@@ -211,6 +214,43 @@ inline std::vector<u32> PixelsOf(cPictBase& picture)
     const u32* data = picture.Pixels32().GetData();
     return data == nullptr ? std::vector<u32>()
                            : std::vector<u32>(data, data + picture.Pixels32().GetCount());
+}
+
+inline i64 StatusKilobytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, std::strlen(field), field) == 0) {
+            return std::strtoll(line.c_str() + std::strlen(field) + 1, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// The growth of the peak resident size while `work` runs; writing 5 to clear_refs resets
+// the peak to the current size (Linux 4.0 on).
+template <class Work> i64 PeakResidentGrowth(Work work)
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const i64 before = StatusKilobytes("VmRSS:");
+    work();
+    return (StatusKilobytes("VmHWM:") - before) * 1024;
+}
+
+// The factory's format id for the file, and `file`'s MIME type for it: two independent
+// sniffers that must agree on the corpora.
+inline ::testing::AssertionResult FactoryAgreesWithFile(const std::string& path, i32 id,
+                                                        const std::string& mime)
+{
+    const tPicture picture = CreatePicture(ReadFileBytes(path), nullptr);
+    const std::vector<u8> said = RunCommand("file -b --mime-type " + qeltest::ShellQuote(path));
+    const std::string fileMime(said.begin(), said.end());
+    if (picture == nullptr || picture->GetFormatId() != id || fileMime != mime + "\n") {
+        return ::testing::AssertionFailure()
+               << "format " << (picture ? picture->GetFormatId() : -1) << ", file says " << fileMime;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace picttest

@@ -10,18 +10,6 @@ namespace {
 
 using namespace picttest;
 
-i64 StatusKilobytes(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, std::strlen(field), field) == 0) {
-            return std::strtoll(line.c_str() + std::strlen(field) + 1, nullptr, 10);
-        }
-    }
-    return -1;
-}
-
 // AddressSanitizer writes the shadow of every allocation, a byte per eight: the largest
 // buffer here (64-bit pixels) brings its eighth with it.
 #if defined(__SANITIZE_ADDRESS__)
@@ -29,17 +17,6 @@ constexpr i64 kShadowAllowance = i64(16384) * 16383 * 8 / 8;
 #else
 constexpr i64 kShadowAllowance = 0;
 #endif
-
-// The growth of the peak resident size while `work` runs; writing 5 to clear_refs resets
-// the peak to the current size (Linux 4.0 on).
-template <class Work>
-i64 PeakResidentGrowth(Work work)
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const i64 before = StatusKilobytes("VmRSS:");
-    work();
-    return (StatusKilobytes("VmHWM:") - before) * 1024;
-}
 
 // A PNG of RGBA16 (zero, one or two rows of image data, plain and Adam7) and JPEGs with
 // their frame patched to the huge size (baseline and progressive, about 4 KB each).
