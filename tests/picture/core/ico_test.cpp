@@ -51,6 +51,9 @@ TEST(IcoReader, EveryEntryAgainstWinIconToPam)
     for (const char* name : {"x.ico", "x.cur", "im.ico", "im4.ico", "pw.ico"}) {
         SCOPED_TRACE(name);
         const std::vector<u8> bytes = ReadFileBytes(dir + name);
+        const bool cursor = bytes[2] == 2;
+        EXPECT_TRUE(FactoryAgreesWithFile(dir + name, kPictFormatICO,
+                                          cursor ? "image/x-win-bitmap" : "image/vnd.microsoft.icon"));
         // winicontopam reads icons only: the cursor's reference is read as an icon.
         WriteFileBytes(dir + "asicon", std::string(bytes.begin(), bytes.end()).replace(2, 1, "\1"));
         sPictInfo info;
