@@ -1,6 +1,7 @@
 #include "gui/controls/pictureelement.h"
 #include "gui/controls/statictext.h"
 #include "gui/core/hint.h"
+#include "gui/core/panel.h"
 
 #include "controlstest.h"
 
@@ -11,14 +12,18 @@ using namespace qeltest;
 namespace {
 
 // The element sits at (50, 40) of a form whose client area starts at the screen's
-// top-left; zone 2 lies under zone 1, zone 3 is inverted and covers nothing.
+// top-left, on a brown panel that shows what a transparent element blends over; zone 2
+// lies under zone 1, zone 3 is inverted and covers nothing.
+constexpr u32 kPanelColour = 0x00306090;
 class PictureElementTest : public cFormTest
 {
 protected:
     void SetUp() override
     {
         cFormTest::SetUp();
-        ASSERT_TRUE(form.AttachChild(element.get(), 50, 40, 120, 60));
+        ASSERT_TRUE(form.AttachChild(&panel, 40, 30, 140, 80));
+        panel.SetBackColour(kPanelColour);
+        ASSERT_TRUE(panel.AttachChild(element.get(), 10, 10, 120, 60));
         ASSERT_TRUE(element->SetActiveZone(2, 0, 0, 19, 19) && element->SetActiveZone(1, 10, 10, 29, 29));
         ASSERT_TRUE(element->SetActiveZone(3, 5, 5, 1, 1));
         ASSERT_TRUE(element->SetHintZone(1, 10, 20, 49, 39, u"below", 0) &&
@@ -33,6 +38,7 @@ protected:
         EXPECT_TRUE(element->GetHint() != nullptr && host->GetWindowRect(element->GetHint()->GetWindow(), r));
         return {r.x, r.y, r.y + r.height};
     }
+    cPanelChild panel;
     std::unique_ptr<cPictureElement> element = std::make_unique<cPictureElement>();
 };
 
@@ -103,7 +109,7 @@ TEST_F(PictureElementTest, SetPictureKeepsTheOwnedOneWhenGivenItAgain)
     EXPECT_TRUE(element->SetPicture(shown.get())); // frees the owned one
 }
 
-// basn6a08 (32 x 32 with alpha) against ImageMagick: composed over the form's colour
+// basn6a08 (32 x 32 with alpha) against ImageMagick: composed over the panel's colour
 // when transparent (within 1 per channel), its alpha ignored when opaque, where an
 // opaque element also fills what the picture leaves uncovered. A transparent label
 // with no text on it changes nothing.
@@ -123,14 +129,14 @@ TEST_F(PictureElementTest, PaintsAsImageMagickComposes)
     cStaticElement label;
     label.SetTransparent(true);
     ASSERT_TRUE(element->AttachChild(&label, 4, 4, 40, 14));
-    char panel[8];
-    snprintf(panel, sizeof panel, "#%06X", ThemePixel(0) & 0xFFFFFF);
+    char panelRgb[8];
+    snprintf(panelRgb, sizeof panelRgb, "#%06X", PixelFromColour(kPanelColour) & 0xFFFFFF);
     for (bool transparent : {true, false}) {
         element->SetTransparent(transparent);
         element->Invalidate();
         host->Pump();
         // Composed from the raw bytes: the file's gAMA 1.0 would make ImageMagick compose in linear light.
-        const std::string rgb = RunCommand("convert " + png + " -depth 8 rgba:- | convert -size 32x32 xc:'" + panel +
+        const std::string rgb = RunCommand("convert " + png + " -depth 8 rgba:- | convert -size 32x32 xc:'" + panelRgb +
                                            "' \\( -size 32x32 -depth 8 rgba:- " + (transparent ? "\\) -compose over" : "-alpha off \\) -compose copy") +
                                            " -composite -depth 8 rgb:-");
         ASSERT_EQ(rgb.size(), 32u * 32u * 3u);
@@ -146,7 +152,7 @@ TEST_F(PictureElementTest, PaintsAsImageMagickComposes)
     element->SetTransparent(true);
     (void)label.SetText(u"Label", kAlignLeft, true);
     host->Pump();
-    std::unique_ptr<cCanvas> shot(CreateMemoryCanvas(120, 60));
-    shot->CopyFrom(0, 0, host->GetCanvas(window), 50, 40, 120, 60);
+    std::unique_ptr<cCanvas> shot(CreateMemoryCanvas(140, 80));
+    shot->CopyFrom(0, 0, host->GetCanvas(window), 40, 30, 140, 80);
     ExpectMatchesGolden(*shot, "pictureelement.png");
 }
