@@ -261,6 +261,17 @@ void cSoftCanvas::DrawPicture(i32 x, i32 y, const cPicture* picture, i32 width, 
     const i64 left = i64(x) + m_origin.x;
     const i64 top = i64(y) + m_origin.y;
     const u32* source = picture->GetPixels();
+    if (targetWidth == sourceWidth && targetHeight == sourceHeight) {
+        // At natural size the mapping below is the identity: a straight copy per row.
+        ForEachClippedRow(target, [&](i32 row, const sRect& part) {
+            const u32* sourceLine = source + size_t(row - top) * size_t(sourceWidth) + size_t(part.x - left);
+            u32* line = PixelRow(row) + part.x;
+            for (i32 column = 0; column < part.width; ++column) {
+                line[column] = sourceLine[column] | 0xFF000000u;
+            }
+        });
+        return;
+    }
     ForEachClippedRow(target, [&](i32 row, const sRect& part) {
         const i64 d = row - top;
         const i64 sourceRow = ((2 * d + 1) * sourceHeight) / (2 * i64(targetHeight));

@@ -79,6 +79,8 @@ public:
 private:
     // One layout over view width `viewWidth`; true when columns, rows or gap changed.
     bool LayoutForWidth(i32 viewWidth);
+    // The background on every visible pixel of the view that no cell covers.
+    void FillGaps(cCanvas& canvas, const sRect& view, i64 firstRow, i64 endRow);
     // w, h and the row gap leave room for a column (no division by zero or a negative).
     bool SizesUsable(i32 w, i32 h);
     // The key's target cell, or -1 when the key moves nothing.
