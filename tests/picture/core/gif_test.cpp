@@ -137,16 +137,12 @@ TEST(GifReader, EveryFrameAgainstGifbuildDumpAndGifToPnm)
         }
         ForEachCut(bytes, [](const std::vector<u8>& cut) { (void)CreatePicture(cut, nullptr); });
     }
-    // The second frame of the optimised animation is smaller than the screen.
-    const std::vector<u8> anim = ReadFileBytes(dir + "anim.gif");
+    // The second frame of the optimised animation, smaller than the screen, matched at its
+    // own size above; the info has the screen's.
     sPictInfo info;
-    ASSERT_NE(CreatePicture(anim, &info), nullptr);
+    ASSERT_NE(CreatePicture(ReadFileBytes(dir + "anim.gif"), &info), nullptr);
     EXPECT_EQ(info.width, 10);
-    cBufWrapperIO stream(anim.data(), anim.size());
     cPictGIF gif;
-    i32 width = 0, height = 0;
-    ASSERT_TRUE(gif.GetPageSize(&stream, 1, &width, &height));
-    EXPECT_LT(width, 10);
     // A thumbnail streams the frame into the fitted size.
     const std::vector<u8> rose = ReadFileBytes(dir + "c256.gif");
     cBufWrapperIO roseStream(rose.data(), rose.size());
