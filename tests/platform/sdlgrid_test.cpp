@@ -74,12 +74,13 @@ TEST_F(SdlGrid, TypedKeysMoveAndActivateTheSelection)
 TEST_F(SdlGrid, PictureHintsOpenWhereTheZonesSayAndZonesTakeRealClicks)
 {
     QEL_REQUIRE_X_TOOLS();
-    auto* element = new cPictureElement;
+    // The run deletes its root, which leaves its children alone.
+    auto element = std::make_unique<cPictureElement>();
     auto* recorder = new qeltest::cRecorder;
     ASSERT_TRUE(element->SetHintZone(1, 10, 20, 49, 39, u"below", 0) &&
                 element->SetHintZone(2, 60, 20, 99, 39, u"above", 1) &&
                 element->SetActiveZone(5, 0, 100, 99, 149));
-    ASSERT_TRUE(recorder->AttachChild(element, 0, 0, 300, 200));
+    ASSERT_TRUE(recorder->AttachChild(element.get(), 0, 0, 300, 200));
     std::string dialog, below, above;
     bool closed = false;
     i32 pressed = -1;
