@@ -19,6 +19,7 @@
 #include "picture/core/deepmap.h"
 #include "picture/core/pictprops.h"
 #include "picture/core/picttarget.h"
+#include "picture/tiffraw/exiftarget.h"
 
 // Format ids answered by GetFormatId.
 enum : i32
@@ -42,7 +43,7 @@ public:
     virtual ~cPictAttachment() = default;
 };
 
-class cPictBase
+class cPictBase : public cExifTarget
 {
 public:
     cPictBase();
@@ -204,6 +205,15 @@ protected:
 
 private:
     static constexpr i32 kPropertyMapDepthLimit = 512;
+
+    // The Exif decoder's writes (exifproperties.cpp): each sets the property of the id when
+    // the id's class matches the value.
+    void SetExifInt(i32 id, i32 value) override;
+    void SetExifDouble(i32 id, f64 value) override;
+    void SetExifTimestamp(i32 id, const sDateTime& value) override;
+    void SetExifText(i32 id, const char* text, u32 length) override;
+    void SetExifBlock(i32 id, const u8* data, u32 length) override;
+    void SetExifThumbnail(cFileIOTarget* jpeg, bool decode) override;
 
     // One column or row of the split path (scale 0.5 to 1): the first cell, the share
     // of the first cell, and whether the footprint reaches a second cell.

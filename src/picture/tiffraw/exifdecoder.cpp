@@ -1,11 +1,7 @@
 #include "picture/tiffraw/exifdecoder.h"
 
 #include "base/subrange.h"
-#include "base/utf.h"
-#include "picture/core/jpegpicture.h"
 #include "picture/tiffraw/exifdatetime.h"
-
-#include <new>
 
 namespace {
 
@@ -57,7 +53,7 @@ bool ReadDegrees(const cTiffGeneric& tiff, const u8* value, u32 byteCount, f64& 
 
 } // namespace
 
-cExifDecoder::cExifDecoder(cPictBase* target, bool decodeThumbnail)
+cExifDecoder::cExifDecoder(cExifTarget* target, bool decodeThumbnail)
     : m_target(target), m_decodeThumbnail(decodeThumbnail)
 {
 }
@@ -81,33 +77,13 @@ bool cExifDecoder::ReadUnsigned(u16 type, const u8* value, u32 byteCount, u32& o
     return true;
 }
 
-void cExifDecoder::SetDouble(i32 id, f64 value)
-{
-    cPictProp* property = m_target->GetOrCreateProperty(id, true);
-    if (property != nullptr && property->GetKind() == kPictPropKindDouble) {
-        static_cast<cPictPropDouble*>(property)->m_value = value;
-    }
-}
-
-void cExifDecoder::SetInt(i32 id, i32 value)
-{
-    cPictProp* property = m_target->GetOrCreateProperty(id, true);
-    if (property != nullptr && property->GetKind() == kPictPropKindInt) {
-        static_cast<cPictPropInt*>(property)->m_value = value;
-    }
-}
-
 void cExifDecoder::SetAscii(i32 id, const u8* value, u32 byteCount)
 {
     u32 length = 0;
     while (length < byteCount && value[length] != 0) {
         ++length;
     }
-    cPictProp* property = m_target->GetOrCreateProperty(id, true);
-    if (property != nullptr && property->GetKind() == kPictPropKindString) {
-        (void)Utf8ToWideString(reinterpret_cast<const char*>(value), i64(length),
-                               static_cast<cPictPropString*>(property)->m_value);
-    }
+    m_target->SetExifText(id, reinterpret_cast<const char*>(value), length);
 }
 
 void cExifDecoder::SetTimestamp(i32 id, const u8* value, u32 byteCount)
@@ -116,10 +92,7 @@ void cExifDecoder::SetTimestamp(i32 id, const u8* value, u32 byteCount)
     if (!ParseExifDateTime(reinterpret_cast<const char*>(value), byteCount, when)) {
         return;
     }
-    cPictProp* property = m_target->GetOrCreateProperty(id, true);
-    if (property != nullptr && property->GetKind() == kPictPropKindTimestamp) {
-        static_cast<cPictPropTimestamp*>(property)->m_value = when;
-    }
+    m_target->SetExifTimestamp(id, when);
 }
 
 void cExifDecoder::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd)
@@ -157,59 +130,55 @@ void cExifDecoder::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 
     case 0x829A: // ExposureTime
     case 0x829D: // FNumber
         if (type == kTiffRational && ReadTagRationals(*this, value, byteCount, &rational, 1) == 1) {
-            SetDouble(tag == 0x829A ? kPropExposure : kPropFNumber, rational);
+            m_target->SetExifDouble(tag == 0x829A ? kPropExposure : kPropFNumber, rational);
         }
         break;
     case 0x8827: // ISOSpeedRatings: the first value
         if (type == kTiffShort && ReadUnsigned(type, value, byteCount, number)) {
-            SetInt(kPropIso, i32(number));
+            m_target->SetExifInt(kPropIso, i32(number));
         }
         break;
     case 0x011A: // XResolution
     case 0x011B: // YResolution
         if (ifd == kTiffIfd0 && type == kTiffRational &&
             ReadTagRationals(*this, value, byteCount, &rational, 1) == 1) {
-            SetDouble(tag == 0x011A ? kPropXResolution : kPropYResolution, rational);
+            m_target->SetExifDouble(tag == 0x011A ? kPropXResolution : kPropYResolution, rational);
         }
         break;
     case 0x0128: // ResolutionUnit
         if (ifd == kTiffIfd0 && ReadUnsigned(type, value, byteCount, number)) {
-            SetInt(kPropResolutionUnit, i32(number));
+            m_target->SetExifInt(kPropResolutionUnit, i32(number));
         }
         break;
     case 0x0112: // Orientation: 1 and unknown values set nothing
         if (ifd == kTiffIfd0 && ReadUnsigned(type, value, byteCount, number) && number >= 2 &&
             number <= 8) {
-            SetInt(kPropMirror, kOrientations[number].m_mirror);
-            SetInt(kPropRotation, kOrientations[number].m_rotation);
+            m_target->SetExifInt(kPropMirror, kOrientations[number].m_mirror);
+            m_target->SetExifInt(kPropRotation, kOrientations[number].m_rotation);
         }
         break;
     case 0xA002: // PixelXDimension: ahead of IFD0's ImageWidth, which the walk visits first
     case 0xA003:
         if (ifd == kTiffIfdExif && (type == kTiffShort || type == kTiffLong) &&
             ReadUnsigned(type, value, byteCount, number)) {
-            SetInt(tag == 0xA002 ? kPropWidth : kPropHeight, i32(number));
+            m_target->SetExifInt(tag == 0xA002 ? kPropWidth : kPropHeight, i32(number));
         }
         break;
     case 0x0100: // ImageWidth
     case 0x0101: // ImageLength
         if (ifd == kTiffIfd0 && (type == kTiffShort || type == kTiffLong) &&
             ReadUnsigned(type, value, byteCount, number)) {
-            SetInt(tag == 0x0100 ? kPropWidth : kPropHeight, i32(number));
+            m_target->SetExifInt(tag == 0x0100 ? kPropWidth : kPropHeight, i32(number));
         }
         break;
     case 0x0103: // Compression
         if (ifd == kTiffIfd0 && ReadUnsigned(type, value, byteCount, number)) {
-            SetInt(kPropCompression, i32(number));
+            m_target->SetExifInt(kPropCompression, i32(number));
         }
         break;
-    case 0x927C: { // MakerNote: an owned copy, the block it comes from dies with the parse
-        cPictProp* property = m_target->GetOrCreateProperty(kPropMakerNote, true);
-        if (property != nullptr && property->GetKind() == kPictPropKindRaw) {
-            (void)static_cast<cPictPropRaw*>(property)->SetBlock(0, value, byteCount);
-        }
+    case 0x927C: // MakerNote
+        m_target->SetExifBlock(kPropMakerNote, value, byteCount);
         break;
-    }
     default:
         break;
     }
@@ -269,13 +238,13 @@ void cExifDecoder::OnIfdEnd(u32 ifd)
 {
     if (ifd == kTiffIfdGps) {
         if (m_haveLatitude) {
-            SetDouble(kPropLatitude, m_south ? -m_latitude : m_latitude);
+            m_target->SetExifDouble(kPropLatitude, m_south ? -m_latitude : m_latitude);
         }
         if (m_haveLongitude) {
-            SetDouble(kPropLongitude, m_west ? -m_longitude : m_longitude);
+            m_target->SetExifDouble(kPropLongitude, m_west ? -m_longitude : m_longitude);
         }
         if (m_haveAltitude) {
-            SetDouble(kPropAltitude, m_belowSeaLevel ? -m_altitude : m_altitude);
+            m_target->SetExifDouble(kPropAltitude, m_belowSeaLevel ? -m_altitude : m_altitude);
         }
     } else if (ifd == kTiffIfdThumbnail) {
         TakeThumbnail();
@@ -294,20 +263,5 @@ void cExifDecoder::TakeThumbnail()
     if (!thumbnail.ReadExact(soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8) {
         return;
     }
-    cPictProp* property = m_target->GetOrCreateProperty(kPropThumbnail, true);
-    if (property == nullptr || property->GetKind() != kPictPropKindImage || !m_decodeThumbnail) {
-        return;
-    }
-    cPictJPEG* picture = new (std::nothrow) cPictJPEG();
-    if (picture == nullptr) {
-        return;
-    }
-    // No thumbnail of a thumbnail: a JPEG nested in its own Exif block, level after level,
-    // would otherwise recurse as deep as the block allows.
-    picture->m_decodeOption = 0;
-    if (picture->Load(&thumbnail)) {
-        static_cast<cPictPropImage*>(property)->SetPicture(picture);
-    } else {
-        picture->Delete();
-    }
+    m_target->SetExifThumbnail(&thumbnail, m_decodeThumbnail);
 }

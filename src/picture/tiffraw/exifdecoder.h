@@ -2,7 +2,7 @@
 // The Exif decoder: walks an Exif block (a TIFF structure) and turns its tags into the
 // properties of a picture: dates, camera, exposure, resolution, orientation, GPS position,
 // recorded size and compression, the maker note, and the thumbnail (property 13).
-#include "picture/core/picture.h"
+#include "picture/tiffraw/exiftarget.h"
 #include "picture/tiffraw/tiffgeneric.h"
 
 class cExifDecoder : public cTiffGeneric
@@ -10,7 +10,7 @@ class cExifDecoder : public cTiffGeneric
 public:
     // `decodeThumbnail`: decode the thumbnail into property 13; when off, an IFD1 JPEG
     // thumbnail still creates an empty property 13, so that readers can tell it exists.
-    cExifDecoder(cPictBase* target, bool decodeThumbnail);
+    cExifDecoder(cExifTarget* target, bool decodeThumbnail);
 
     // Walks the block in `stream`; false when it is not a TIFF structure.
     [[nodiscard]] bool Parse(cFileIOTarget* stream);
@@ -22,15 +22,13 @@ protected:
 private:
     // The first value of a BYTE, SHORT or LONG tag.
     bool ReadUnsigned(u16 type, const u8* value, u32 byteCount, u32& out) const;
-    void SetDouble(i32 id, f64 value);
-    void SetInt(i32 id, i32 value);
     void SetAscii(i32 id, const u8* value, u32 byteCount);
     void SetTimestamp(i32 id, const u8* value, u32 byteCount);
     void OnGpsTag(u16 tag, u16 type, const u8* value, u32 byteCount);
     void OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount);
     void TakeThumbnail();
 
-    cPictBase* m_target;
+    cExifTarget* m_target;
     bool m_decodeThumbnail;
 
     // GPS values wait for the end of the GPS IFD: a reference may follow its value.
