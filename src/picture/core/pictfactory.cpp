@@ -9,7 +9,9 @@
 #include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
 #include "picture/core/ppmreader.h"
+#include "picture/core/rawpictures.h"
 #include "picture/core/tgareader.h"
+#include "picture/core/tiffpicture.h"
 #include "picture/core/xpmreader.h"
 #include "picture/core/zippreview.h"
 
@@ -50,6 +52,17 @@ constexpr sPictFactoryStep kSteps[] = {
     {5, kPictFormatDIB, ProbeAndCreate<cPictDIB, ProbeDIB>},
     {6, kPictFormatICO, ProbeAndCreate<cPictICO, ProbeICO>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
+    {15, kPictFormatPEF, ProbeAndCreate<cPictPEF, ProbePEF>},
+    {16, kPictFormatARW, ProbeAndCreate<cPictARW, ProbeByReadInfo<cPictARW>>},
+    {17, kPictFormatSRW, ProbeAndCreate<cPictSRW, ProbeByReadInfo<cPictSRW>>},
+    {18, kPictFormatIIQ, ProbeAndCreate<cPictIIQ, ProbeByReadInfo<cPictIIQ>>},
+    {21, kPictFormatMOS, ProbeAndCreate<cPictMOS, ProbeMOS>},
+    {22, kPictFormatCR2, ProbeAndCreate<cPictCR2, ProbeByReadInfo<cPictCR2>>},
+    {24, kPictFormatNEF, ProbeAndCreate<cPictNEF, ProbeByReadInfo<cPictNEF>>},
+    {25, kPictFormat3FR, ProbeAndCreate<cPict3FR, Probe3FR>},
+    {26, kPictFormatDNG, ProbeAndCreate<cPictDNG, ProbeByReadInfo<cPictDNG>>},
+    {27, kPictFormatTIFFEP, ProbeAndCreate<cPictTIFF_EP, ProbeTIFFEP>},
+    {28, kPictFormatTIFF, ProbeAndCreate<cPictTIFF, ProbeByReadInfo<cPictTIFF>>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
     {33, kPictFormatJBIG2, ProbeAndCreate<cPictJBIG2, ProbeJBIG2>},

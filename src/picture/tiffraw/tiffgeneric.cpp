@@ -59,11 +59,13 @@ bool cTiffGeneric::Visit(u32 offset)
     return true;
 }
 
-bool cTiffGeneric::OpenTiff(cFileIOTarget* stream)
+bool cTiffGeneric::OpenTiff(cFileIOTarget* stream, eTiffWalk walk)
 {
     m_stream = stream;
+    m_walk = walk;
     m_visitedCount = 0;
     m_pendingCount = 0;
+    m_nextOtherId = kTiffIfdOther;
     if (stream == nullptr) {
         return false;
     }
@@ -73,17 +75,30 @@ bool cTiffGeneric::OpenTiff(cFileIOTarget* stream)
     if (!stream->Seek(0) || !stream->ReadExact(header, 8)) {
         return false;
     }
-    if (header[0] == 'I' && header[1] == 'I' && header[2] == 42 && header[3] == 0) {
+    if (header[0] == 'I' && header[1] == 'I') {
         m_bigEndian = false;
-    } else if (header[0] == 'M' && header[1] == 'M' && header[2] == 0 && header[3] == 42) {
+    } else if (header[0] == 'M' && header[1] == 'M') {
         m_bigEndian = true;
     } else {
+        return false;
+    }
+    m_identifier = GetU16(header + 2);
+    const bool known = m_identifier == kTiffIdClassic ||
+                       (walk == eTiffWalk::Structure &&
+                        (m_identifier == kTiffIdPanasonic || m_identifier == kTiffIdOlympusRO ||
+                         m_identifier == kTiffIdOlympusRS));
+    if (!known) {
         return false;
     }
     u32 next = 0;
     const u32 ifd0 = GetU32(header + 4);
     if (!Visit(ifd0) || !WalkIfd(ifd0, kTiffIfd0, next)) {
         return false;
+    }
+    if (walk == eTiffWalk::Structure) {
+        Queue(next, m_nextOtherId++, true);
+        WalkQueue();
+        return true;
     }
     // The sub-IFDs of IFD0 (and those they name), then the thumbnail IFD; the thumbnail
     // IFD's own successor is not followed.
@@ -160,11 +175,17 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
         }
         OnTag(tag, type, bytes, u32(byteCount), ifd);
 
-        // Sub-IFD pointers: Exif and GPS from IFD0, interoperability from the Exif IFD.
         const bool pointerType = (type == kTiffLong || type == kTiffIfd) && valueCount >= 1;
+        if (m_walk == eTiffWalk::Structure) {
+            if (pointerType) {
+                QueueSubIfds(tag, type, bytes, valueCount, ifd);
+            }
+            continue;
+        }
+        // Sub-IFD pointers: Exif and GPS from IFD0, interoperability from the Exif IFD.
         const bool subIfd = (ifd == kTiffIfd0 && (tag == kTiffIfdExif || tag == kTiffIfdGps)) ||
                             (ifd == kTiffIfdExif && tag == kTiffIfdInterop);
-        if (pointerType && subIfd && m_pendingCount < 8) {
+        if (pointerType && subIfd && m_pendingCount < kMaxIfds) {
             m_pendingOffsets[m_pendingCount] = GetU32(bytes);
             m_pendingIds[m_pendingCount] = tag;
             ++m_pendingCount;
@@ -172,6 +193,48 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
     }
     OnIfdEnd(ifd);
     return true;
+}
+
+void cTiffGeneric::Queue(u32 offset, u32 ifd, bool chain)
+{
+    if (offset == 0 || m_pendingCount >= kMaxIfds) {
+        return;
+    }
+    m_pendingOffsets[m_pendingCount] = offset;
+    m_pendingIds[m_pendingCount] = ifd;
+    m_pendingChains[m_pendingCount] = chain;
+    ++m_pendingCount;
+}
+
+void cTiffGeneric::QueueSubIfds(u16 tag, u16 type, const u8* bytes, u64 valueCount, u32 ifd)
+{
+    constexpr u16 kSubIfds = 0x014A;
+    // More SubIFDs than this in one IFD is not a camera file.
+    constexpr u64 kMaxSubIfds = 16;
+    if (tag == kSubIfds && valueCount <= kMaxSubIfds) {
+        for (u64 i = 0; i < valueCount; ++i) {
+            Queue(GetU32(bytes + 4 * i), m_nextOtherId++, true);
+        }
+    } else if (tag == kTiffIfdExif && ifd == kTiffIfd0) {
+        Queue(GetU32(bytes), kTiffIfdExif, false);
+    }
+}
+
+void cTiffGeneric::WalkQueue()
+{
+    // The queue grows while it is walked; Visit's cap and loop check end it.
+    for (int i = 0; i < m_pendingCount; ++i) {
+        u32 offset = m_pendingOffsets[i];
+        u32 ifd = m_pendingIds[i];
+        while (offset != 0 && Visit(offset)) {
+            u32 next = 0;
+            if (!WalkIfd(offset, ifd, next) || !m_pendingChains[i]) {
+                break;
+            }
+            offset = next;
+            ifd = m_nextOtherId++;
+        }
+    }
 }
 
 int ReadTagRationals(const cTiffGeneric& tiff, const u8* value, u32 byteCount, double* out,

@@ -3,6 +3,10 @@
 // header, walks IFD0, the thumbnail IFD (IFD0's successor) and the Exif, GPS and
 // interoperability IFDs, and hands every tag to a virtual hook.
 //
+// The structure walk (camera RAW files) goes further: the whole chain of IFDs from IFD0,
+// the SubIFDs of any IFD (TIFF-EP 0x014A) each with its own chain, and the Exif IFD. It
+// also accepts the header identifiers of the TIFF variants some cameras write.
+//
 // The walk is lenient: only an unreadable header or IFD0 fails it. A later IFD, a tag or
 // an offset that is broken is skipped, so one bad maker tag does not lose the rest.
 #include "base/streams.h"
@@ -36,6 +40,23 @@ enum : u32
     kTiffIfdExif = 0x8769,
     kTiffIfdGps = 0x8825,
     kTiffIfdInterop = 0xA005,
+    // Structure walk: the n-th further IFD (chain or SubIFD) is kTiffIfdOther + n.
+    kTiffIfdOther = 0x10000,
+};
+
+// Header identifiers: TIFF's 42, Panasonic/Leica RW2 and RWL, Olympus ORF (two forms).
+enum : u16
+{
+    kTiffIdClassic = 42,
+    kTiffIdPanasonic = 0x55,
+    kTiffIdOlympusRO = 0x4F52,
+    kTiffIdOlympusRS = 0x5352,
+};
+
+enum class eTiffWalk
+{
+    Exif,      // IFD0, IFD1 (its successor ignored), Exif, GPS, interoperability; id 42 only
+    Structure, // the chain from IFD0, SubIFDs with their chains, the Exif IFD; every id
 };
 
 // The size in bytes of one value of `type`; 0 for types this walker does not know.
@@ -52,7 +73,9 @@ public:
     // Opens the TIFF structure at the start of `stream` ("II*\0" or "MM\0*" and the IFD0
     // offset; all offsets are relative to that start) and walks it. False only when the
     // header or IFD0 cannot be read.
-    [[nodiscard]] bool OpenTiff(cFileIOTarget* stream);
+    [[nodiscard]] bool OpenTiff(cFileIOTarget* stream, eTiffWalk walk = eTiffWalk::Exif);
+    // The header's identifier (42 for TIFF).
+    u16 GetIdentifier() const { return m_identifier; }
 
     // The byte order of the structure, and readers of values in it.
     bool IsBigEndian() const { return m_bigEndian; }
@@ -88,16 +111,25 @@ private:
     // entry count cannot be read.
     bool WalkIfd(u32 offset, u32 ifd, u32& next);
     bool Visit(u32 offset);
+    // Queues an IFD to walk after the current one; `chain` follows its successors too.
+    void Queue(u32 offset, u32 ifd, bool chain);
+    void QueueSubIfds(u16 tag, u16 type, const u8* bytes, u64 valueCount, u32 ifd);
+    // The structure walk after IFD0: the queue in order, chains as they come.
+    void WalkQueue();
 
     cFileIOTarget* m_stream = nullptr;
     u64 m_size = 0;
     bool m_bigEndian = false;
+    u16 m_identifier = 0;
+    eTiffWalk m_walk = eTiffWalk::Exif;
+    u32 m_nextOtherId = kTiffIfdOther;
     u64 m_valueBytesLeft = 0;
     u32 m_visited[kMaxIfds] = {};
     int m_visitedCount = 0;
-    // Sub-IFDs found while walking: (offset, id).
-    u32 m_pendingOffsets[8] = {};
-    u32 m_pendingIds[8] = {};
+    // Sub-IFDs found while walking: (offset, id, follow its chain).
+    u32 m_pendingOffsets[kMaxIfds] = {};
+    u32 m_pendingIds[kMaxIfds] = {};
+    bool m_pendingChains[kMaxIfds] = {};
     int m_pendingCount = 0;
 };
 

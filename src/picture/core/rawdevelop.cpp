@@ -1,0 +1,226 @@
+#include "picture/core/rawdevelop.h"
+
+#include "picture/core/thumbnail.h"
+
+#include <libraw/libraw.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// LibRaw's view of a cFileIOTarget: reads go through a buffer, because LibRaw reads many
+// files a few bytes at a time.
+class cRawDataStream : public LibRaw_abstract_datastream
+{
+public:
+    explicit cRawDataStream(cFileIOTarget* stream) : m_stream(stream), m_size(stream->GetSize()) {}
+
+    int valid() override { return m_stream->IsOpen() ? 1 : 0; }
+
+    // Whole items read, the last partial one counted (as LibRaw's buffer stream does).
+    int read(void* buffer, size_t size, size_t count) override
+    {
+        if (size == 0 || count == 0 || count > (u64(1) << 40) / size) {
+            return 0;
+        }
+        const u64 wanted = u64(size) * count;
+        u64 done = 0;
+        while (done < wanted) {
+            if (!Fill()) {
+                break;
+            }
+            const u64 inBuffer = m_bufferStart + m_bufferLength - m_position;
+            const u64 chunk = std::min(wanted - done, inBuffer);
+            std::memcpy(static_cast<u8*>(buffer) + done, m_buffer + (m_position - m_bufferStart), chunk);
+            done += chunk;
+            m_position += chunk;
+        }
+        return int(std::min<u64>((done + size - 1) / size, 0x7FFFFFFF));
+    }
+
+    int seek(INT64 offset, int whence) override
+    {
+        i64 base = 0;
+        if (whence == SEEK_CUR) {
+            base = i64(m_position);
+        } else if (whence == SEEK_END) {
+            base = i64(m_size);
+        }
+        const i64 target = offset > 0 && base > INT64_MAX - offset ? INT64_MAX : base + offset;
+        m_position = u64(std::clamp<i64>(target, 0, i64(m_size)));
+        return 0;
+    }
+
+    INT64 tell() override { return INT64(m_position); }
+    INT64 size() override { return INT64(m_size); }
+
+    int get_char() override
+    {
+        u8 byte = 0;
+        return read(&byte, 1, 1) == 1 ? byte : -1;
+    }
+
+    // fgets: up to length - 1 bytes, through the first newline; null when none was read.
+    char* gets(char* text, int length) override
+    {
+        if (text == nullptr || length <= 0) {
+            return nullptr;
+        }
+        int used = 0;
+        while (used < length - 1) {
+            const int c = get_char();
+            if (c < 0) {
+                break;
+            }
+            text[used++] = char(c);
+            if (c == '\n') {
+                break;
+            }
+        }
+        text[used] = 0;
+        return used == 0 ? nullptr : text;
+    }
+
+    // LibRaw asks only for "%d" and "%f".
+    int scanf_one(const char* format, void* value) override
+    {
+        int c = get_char();
+        while (c >= 0 && std::isspace(c)) {
+            c = get_char();
+        }
+        if (c < 0) {
+            return -1;
+        }
+        char text[64];
+        int used = 0;
+        while (c >= 0 && used < 63 && (std::isdigit(c) || std::strchr("+-.eE", c) != nullptr)) {
+            text[used++] = char(c);
+            c = get_char();
+        }
+        text[used] = 0;
+        if (c >= 0) {
+            m_position -= 1; // the byte that ended the number is not consumed
+        }
+        char* end = nullptr;
+        if (std::strcmp(format, "%d") == 0) {
+            *static_cast<int*>(value) = int(std::strtol(text, &end, 10));
+        } else if (std::strcmp(format, "%f") == 0) {
+            *static_cast<float*>(value) = std::strtof(text, &end);
+        } else {
+            return 0;
+        }
+        return end != text ? 1 : 0;
+    }
+
+    int eof() override { return m_position >= m_size ? 1 : 0; }
+    void* make_jas_stream() override { return nullptr; }
+    // No JPEG source: lossy-JPEG DNGs fail development and fall back to their preview.
+    int jpeg_src(void*) override { return -1; }
+
+private:
+    static constexpr u32 kBufferSize = 64 << 10;
+
+    // Makes the buffer hold the position; false at the end or when the stream is closed.
+    bool Fill()
+    {
+        if (m_position >= m_bufferStart && m_position < m_bufferStart + m_bufferLength) {
+            return true;
+        }
+        if (m_position >= m_size || !m_stream->IsOpen() || !m_stream->Seek(m_position)) {
+            return false;
+        }
+        m_bufferStart = m_position;
+        m_bufferLength = m_stream->Read(m_buffer, u32(std::min<u64>(kBufferSize, m_size - m_position)));
+        return m_bufferLength > 0;
+    }
+
+    cFileIOTarget* m_stream;
+    u64 m_size;
+    u64 m_position = 0;
+    u64 m_bufferStart = 0;
+    u32 m_bufferLength = 0;
+    u8 m_buffer[kBufferSize];
+};
+
+int OnProgress(void* data, LibRaw_progress, int, int)
+{
+    return static_cast<cStreamGuardProgressTarget*>(data)->SetProgress(0.0) ? 0 : 1;
+}
+
+struct sLibRawDelete
+{
+    void operator()(LibRaw* raw) const
+    {
+        raw->recycle();
+        delete raw;
+    }
+};
+
+struct sMemImageDelete
+{
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+
+bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
+{
+    if (raw.open_datastream(&data) != LIBRAW_SUCCESS) {
+        return false;
+    }
+    const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+    if (!PixelBufferSizeOk(sizes.raw_width, sizes.raw_height, 8) ||
+        !PixelBufferSizeOk(sizes.width, sizes.height, 8) || raw.unpack() != LIBRAW_SUCCESS ||
+        raw.dcraw_process() != LIBRAW_SUCCESS) {
+        return false;
+    }
+    int error = 0;
+    std::unique_ptr<libraw_processed_image_t, sMemImageDelete> image(raw.dcraw_make_mem_image(&error));
+    if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 16) {
+        return false;
+    }
+    const i32 width = image->width;
+    const i32 height = image->height;
+    if (!PixelBufferSizeOk(width, height, 8) || u64(image->data_size) < u64(width) * height * 6 ||
+        !picture->AllocClear64(width, height)) {
+        return false;
+    }
+    // Top-down RGB16 rows in native order to bottom-up deep pixels.
+    const u16* samples = reinterpret_cast<const u16*>(image->data);
+    u64* pixels = picture->Pixels64().GetData();
+    for (i32 r = 0; r < height; ++r) {
+        const u16* source = samples + i64(r) * width * 3;
+        u64* row = pixels + i64(height - 1 - r) * width;
+        for (i32 x = 0; x < width; ++x) {
+            row[x] = (u64(0xFFFF) << 48) | (u64(source[3 * x]) << 32) | (u64(source[3 * x + 1]) << 16) |
+                     source[3 * x + 2];
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool DevelopRaw(cFileIOTarget* stream, cPictBase* picture)
+{
+    if (stream == nullptr || picture == nullptr) {
+        return false;
+    }
+    // LibRaw's object is large (hundreds of KB): on the heap, one per call.
+    std::unique_ptr<LibRaw, sLibRawDelete> raw(new (std::nothrow) LibRaw(LIBRAW_OPTIONS_NONE));
+    std::unique_ptr<cRawDataStream> data(new (std::nothrow) cRawDataStream(stream));
+    if (!raw || !data) {
+        return false;
+    }
+    raw->imgdata.params.use_camera_wb = 1;
+    raw->imgdata.params.output_bps = 16;
+    cStreamGuardProgressTarget guard(stream);
+    raw->set_progress_handler(OnProgress, &guard);
+    if (!Develop(*raw, *data, picture)) {
+        picture->ClearPixels();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,96 @@
+#include "picture/core/rawpreview.h"
+
+#include "base/subrange.h"
+#include "picture/core/jpegpicture.h"
+
+bool RangeStartsJpeg(cFileIOTarget* stream, const sTiffRange& range)
+{
+    u8 soi[2];
+    return range.m_length >= 2 && range.m_offset + range.m_length <= stream->GetSize() &&
+           stream->Seek(range.m_offset) && stream->ReadExact(soi, 2) && soi[0] == 0xFF &&
+           soi[1] == 0xD8;
+}
+
+bool TiffHasJpegPreview(cFileIOTarget* stream, const cTiffStructure& tiff)
+{
+    sTiffRange ranges[cRawPreviews::kMaxPreviews];
+    const i32 count = tiff.ListJpegRanges(ranges, cRawPreviews::kMaxPreviews);
+    for (i32 i = 0; i < count; ++i) {
+        if (RangeStartsJpeg(stream, ranges[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void cRawPreviews::AddJpeg(cFileIOTarget* stream, u64 offset, u64 length)
+{
+    if (m_count >= kMaxPreviews || !RangeStartsJpeg(stream, {offset, length})) {
+        return;
+    }
+    for (i32 i = 0; i < m_count; ++i) {
+        if (m_previews[i].m_offset == offset) {
+            return;
+        }
+    }
+    cFileIOSubRange range(stream, offset, length);
+    cPictJPEG jpeg;
+    sPictInfo info;
+    if (!jpeg.ReadInfo(&range, &info) || info.width <= 0 || info.height <= 0) {
+        return;
+    }
+    m_previews[m_count++] = {offset, length, info.width, info.height};
+}
+
+void cRawPreviews::AddTiffJpegs(cFileIOTarget* stream, const cTiffStructure& tiff)
+{
+    sTiffRange ranges[kMaxPreviews];
+    const i32 count = tiff.ListJpegRanges(ranges, kMaxPreviews);
+    for (i32 i = 0; i < count; ++i) {
+        AddJpeg(stream, ranges[i].m_offset, ranges[i].m_length);
+    }
+}
+
+const sRawPreview* cRawPreviews::Choose(i32 wantedWidth, i32 wantedHeight) const
+{
+    const sRawPreview* largest = nullptr;
+    const sRawPreview* covering = nullptr;
+    auto area = [](const sRawPreview* preview) { return i64(preview->m_width) * preview->m_height; };
+    for (i32 i = 0; i < m_count; ++i) {
+        const sRawPreview* preview = &m_previews[i];
+        if (largest == nullptr || area(preview) > area(largest)) {
+            largest = preview;
+        }
+        if (wantedWidth > 0 && wantedHeight > 0 && preview->m_width >= wantedWidth &&
+            preview->m_height >= wantedHeight &&
+            (covering == nullptr || area(preview) < area(covering))) {
+            covering = preview;
+        }
+    }
+    return covering != nullptr ? covering : largest;
+}
+
+bool cRawPreviews::Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* height) const
+{
+    const sRawPreview* preview =
+        Choose(width != nullptr ? *width : 0, height != nullptr ? *height : 0);
+    if (preview == nullptr || out == nullptr) {
+        return false;
+    }
+    cFileIOSubRange range(stream, preview->m_offset, preview->m_length);
+    cPictJPEG jpeg;
+    // The preview's own Exif thumbnail is of no use here.
+    jpeg.m_decodeOption = 0;
+    if (!jpeg.Load(&range)) {
+        return false;
+    }
+    out->TakePixels(&jpeg);
+    if (!out->HasPixels() || out->IsDeep()) {
+        return false;
+    }
+    if (width != nullptr && height != nullptr) {
+        *width = out->GetWidth();
+        *height = out->GetHeight();
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Embedded JPEG previews of TIFF and camera RAW files: the candidates a format found, their
+// sizes from their frame headers, and the choice and decode of one of them.
+//
+// Choice: with a wanted size (both sides > 0), the smallest candidate that covers it on
+// both sides, else the largest; without one, the largest.
+#include "picture/core/picture.h"
+#include "picture/tiffraw/tiffstructure.h"
+
+struct sRawPreview
+{
+    u64 m_offset = 0;
+    u64 m_length = 0;
+    i32 m_width = 0;
+    i32 m_height = 0;
+};
+
+class cRawPreviews
+{
+public:
+    static constexpr i32 kMaxPreviews = 16;
+
+    // Adds a range when it lies inside the stream, starts FF D8 and its JPEG frame header
+    // reads (the size comes from it); duplicates by offset and unreadable ones are dropped.
+    void AddJpeg(cFileIOTarget* stream, u64 offset, u64 length);
+    // Every JPEG range of a TIFF structure.
+    void AddTiffJpegs(cFileIOTarget* stream, const cTiffStructure& tiff);
+    [[nodiscard]] i32 GetCount() const { return m_count; }
+    [[nodiscard]] const sRawPreview* Choose(i32 wantedWidth, i32 wantedHeight) const;
+    // Decodes the chosen preview into `out` (pixels taken over) and writes its size back
+    // into *width and *height; true only when `out` then holds 32-bit pixels.
+    [[nodiscard]] bool Load(cFileIOTarget* stream, cPictBase* out, i32* width,
+                            i32* height) const;
+
+private:
+    sRawPreview m_previews[kMaxPreviews];
+    i32 m_count = 0;
+};
+
+// True when `range` of the stream starts with a JPEG start-of-image marker.
+[[nodiscard]] bool RangeStartsJpeg(cFileIOTarget* stream, const sTiffRange& range);
+// True when any JPEG range of the structure starts with FF D8 (no frame is parsed).
+[[nodiscard]] bool TiffHasJpegPreview(cFileIOTarget* stream, const cTiffStructure& tiff);

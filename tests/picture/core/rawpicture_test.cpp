@@ -1,0 +1,172 @@
+// The TIFF-based camera RAW classes on the fabricated containers of
+// tools/testdata/make_raw.py: the factory's choice and info, previews against exiftool's
+// extraction, and development against dcraw_emu (the same LibRaw, run as a program).
+#include "picture/core/jpegpicture.h"
+#include "picture/core/picturesupport.h"
+#include "picture/core/rawpictures.h"
+#include "picture/core/thumbnail.h"
+
+namespace {
+
+using namespace picttest;
+using qeltest::cScratchFolder;
+
+std::string RawSample(const std::string& name)
+{
+    return qeltest::LocalDataPath("raw/" + name);
+}
+
+struct sFactoryCase
+{
+    const char* file;
+    i32 formatId; // 0: nothing when loaded (the info still names the class)
+    i32 infoFormatId;
+    i32 width; // as exiftool reports the header (DefaultCropSize for DNG)
+    i32 height;
+    u8 preview;
+};
+
+const sFactoryCase kFactoryCases[] = {
+    {"dng_cfa.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
+    // A DNG converted from a NEF keeps Make "NIKON ...": still a DNG.
+    {"dng_nikon.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
+    {"dng_nopreview.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 0},
+    {"dng_linear.dng", kPictFormatDNG, kPictFormatDNG, 64, 48, 0},
+    {"nef_two.nef", kPictFormatNEF, kPictFormatNEF, 160, 120, 1},
+    {"cr2_header.cr2", kPictFormatCR2, kPictFormatCR2, 640, 480, 1},
+    // A camera's RGB TIFF without a raw IFD stays a TIFF.
+    {"nikon_rgb.tif", kPictFormatTIFF, kPictFormatTIFF, 32, 24, 0},
+    {"hostile_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
+    {"hostile_subifd_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
+    {"hostile_subifd_count.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
+    {"hostile_lengths.tif", 0, kPictFormatTIFF, 144, 96, 0},
+    {"hostile_huge.tif", 0, kPictFormatTIFF, 65535, 65535, 0},
+};
+
+TEST(RawPicture, FactoryNamesEachContainerWithItsHeaderSize)
+{
+    for (const sFactoryCase& entry : kFactoryCases) {
+        SCOPED_TRACE(entry.file);
+        const std::vector<u8> bytes = ReadFileBytes(RawSample(entry.file));
+        sPictInfo info;
+        tPicture probed = CreatePicture(bytes, &info);
+        ASSERT_NE(probed, nullptr);
+        EXPECT_EQ(probed->GetFormatId(), entry.infoFormatId);
+        EXPECT_EQ(probed->GetWidth(), 0);
+        EXPECT_EQ(info.width, entry.width);
+        EXPECT_EQ(info.height, entry.height);
+        EXPECT_EQ(info.hasEmbeddedPreview, entry.preview);
+        tPicture loaded = CreatePicture(bytes, nullptr);
+        EXPECT_EQ(loaded ? loaded->GetFormatId() : 0, entry.formatId);
+        ForEachCut(bytes, [](const std::vector<u8>& cut) { (void)CreatePicture(cut, nullptr); }, 8);
+    }
+}
+
+// The decode of the JPEG bytes exiftool extracts with `tag`.
+std::vector<u32> ExiftoolPreview(const std::string& file, const char* tag)
+{
+    cPictJPEG jpeg;
+    return DecodeBytes(RunCommand("exiftool -b -" + std::string(tag) + " " + file), jpeg) ? PixelsOf(jpeg)
+                                                                                          : std::vector<u32>();
+}
+
+TEST(RawPicture, PreviewChoiceAndBytesMatchExiftool)
+{
+    QEL_REQUIRE(qeltest::HaveTool("exiftool"), "libimage-exiftool-perl");
+    const std::string nef = RawSample("nef_two.nef");
+    const std::vector<u8> bytes = ReadFileBytes(nef);
+    struct
+    {
+        i32 boxWidth, boxHeight, width, height;
+    } const choices[] = {{160, 107, 640, 480}, {100, 67, 144, 96}, {0, 0, 640, 480}, {700, 10, 640, 480}};
+    for (const auto& choice : choices) {
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        cPictNEF picture;
+        cPictTIFF out;
+        i32 width = choice.boxWidth;
+        i32 height = choice.boxHeight;
+        ASSERT_TRUE(picture.LoadEmbeddedPreview(&stream, &out, &width, &height));
+        EXPECT_EQ(width, choice.width);
+        EXPECT_EQ(height, choice.height);
+        if (width == 640) {
+            EXPECT_EQ(PixelsOf(out), ExiftoolPreview(nef, "JpgFromRaw"));
+        }
+    }
+    // PictThumbnailFromStream: the fitted size 160x120 is covered by the 640x480 preview.
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    cPictTIFF thumbnail;
+    ASSERT_EQ(PictThumbnailFromStream(&stream, &thumbnail, 160, 160), kThumbOk);
+    EXPECT_EQ(thumbnail.GetWidth(), 160);
+    EXPECT_EQ(thumbnail.GetHeight(), 120);
+    // A container LibRaw refuses shows its largest preview.
+    cPictCR2 cr2;
+    ASSERT_TRUE(DecodeBytes(ReadFileBytes(RawSample("cr2_header.cr2")), cr2));
+    EXPECT_EQ(PixelsOf(cr2), ExiftoolPreview(RawSample("cr2_header.cr2"), "PreviewImage"));
+}
+
+TEST(RawPicture, DevelopsLikeDcrawEmu)
+{
+    QEL_REQUIRE(qeltest::HaveTool("dcraw_emu"), "libraw-bin");
+    const std::string toPam = "/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/tiff_to_pam.py ";
+    for (const char* file : {"dng_cfa.dng", "dng_nopreview.dng", "dng_linear.dng", "nef_two.nef"}) {
+        SCOPED_TRACE(file);
+        cScratchFolder folder;
+        ASSERT_TRUE(RunsOk("dcraw_emu -w -6 -T -Z " + folder.PathOf("ref.tiff") + " " + RawSample(file)));
+        sPnm reference;
+        ASSERT_TRUE(ParsePnm(RunCommand(toPam + folder.PathOf("ref.tiff")), reference));
+        tPicture picture = CreatePicture(ReadFileBytes(RawSample(file)), nullptr);
+        ASSERT_NE(picture, nullptr);
+        EXPECT_TRUE(MatchesReference(*picture, reference));
+    }
+}
+
+// Closes its stream once `closeAfter` bytes were read, as another thread would.
+class cClosingStream : public cBufWrapperIO
+{
+public:
+    using cBufWrapperIO::cBufWrapperIO;
+    u32 Read(void* buffer, u32 length) override
+    {
+        if (m_read >= m_closeAfter) {
+            return 0;
+        }
+        const u32 got = cBufWrapperIO::Read(buffer, length);
+        m_read += got;
+        return got;
+    }
+    bool IsOpen() override { return m_read < m_closeAfter; }
+    u64 m_closeAfter = 0;
+    u64 m_read = 0;
+};
+
+TEST(RawPicture, ClosedStreamEndsDevelopment)
+{
+    const std::vector<u8> bytes = ReadFileBytes(RawSample("dng_cfa.dng"));
+    cClosingStream stream(bytes.data(), bytes.size());
+    stream.m_closeAfter = 4096;
+    cPictDNG picture;
+    EXPECT_FALSE(picture.Load(&stream));
+    EXPECT_FALSE(picture.HasPixels());
+}
+
+// The preview-only thumbnail hands back a preview larger than the box fitted into it.
+TEST(RawPicture, PreviewOnlyThumbnailFitsTheBox)
+{
+    for (const char* file : {"dng_cfa.dng", "dng_nopreview.dng"}) {
+        const std::vector<u8> bytes = ReadFileBytes(RawSample(file));
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        cPictDNG picture;
+        cPictTIFF out;
+        const bool preview = std::string(file) == "dng_cfa.dng";
+        EXPECT_EQ(picture.RenderPageThumbnail(&stream, &out, 64, 64, 0, true, 0), preview);
+        if (preview) {
+            EXPECT_EQ(out.GetWidth(), 64);
+            EXPECT_EQ(out.GetHeight(), 43);
+        }
+        // Without a preview the thumbnail function develops the file.
+        cPictTIFF thumbnail;
+        EXPECT_EQ(PictThumbnailFromStream(&stream, &thumbnail, 64, 64), kThumbOk);
+    }
+}
+
+} // namespace

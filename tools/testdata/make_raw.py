@@ -1,0 +1,258 @@
+#!/usr/bin/python3
+"""Fabricated TIFF-based camera RAW containers for the RAW picture tests (no camera file
+ships with Debian). Writes into tests/data/raw/:
+
+  dng_cfa.dng        II, IFD0 = 144x96 JPEG preview (NewSubfileType 1), SubIFD = 16-bit
+                     RGGB CFA 128x96 with DefaultCropSize 120x90, DNGVersion 1.4.0.0
+  dng_nikon.dng      the same with Make "NIKON CORPORATION" (a converted NEF)
+  dng_nopreview.dng  MM, the CFA in IFD0, no preview
+  dng_linear.dng     LinearRaw (34892), 3 samples, no preview
+  nef_two.nef        MM, Make "NIKON CORPORATION": IFD0 = small RGB strip, SubIFDs = 640x480
+                     JPEG (JpgFromRaw), 144x96 JPEG, 12-bit-range CFA raw
+  nikon_rgb.tif      an ordinary RGB TIFF with Make "NIKON": a TIFF, not a NEF
+  cr2_header.cr2     II, "CR\\2\\0" at 8, IFD0 = the 640x480 JPEG strips, a vendor-
+                     compressed raw IFD
+  hostile_*.tif      IFD0 -> itself, SubIFD -> IFD0, SubIFD count 0xFFFFFFFF, JPEG
+                     length 0xFFFFFFFF, strip counts past the end, 65535x65535x16 header
+
+JPEG previews come from cjpeg -quality 90 (libjpeg-turbo-progs). Fixed content, no
+randomness. Run from the repository root: /usr/bin/python3 tools/testdata/make_raw.py
+"""
+import os
+import struct
+import subprocess
+
+import numpy as np
+
+OUT = 'tests/data/raw'
+
+BYTE, ASCII, SHORT, LONG, RATIONAL, UNDEFINED, SRATIONAL = 1, 2, 3, 4, 5, 7, 10
+SIZES = {BYTE: 1, ASCII: 1, SHORT: 2, LONG: 4, RATIONAL: 8, UNDEFINED: 1, SRATIONAL: 8}
+
+
+class TiffWriter:
+    """Blobs and IFDs appended in the order written; children before their parents."""
+
+    def __init__(self, big_endian, identifier=42, header_extra=b''):
+        self.e = '>' if big_endian else '<'
+        self.buf = bytearray((b'MM' if big_endian else b'II') + struct.pack(self.e + 'HI', identifier, 0))
+        self.buf += header_extra
+
+    def align(self):
+        if len(self.buf) % 2:
+            self.buf += b'\0'
+
+    def blob(self, data):
+        self.align()
+        offset = len(self.buf)
+        self.buf += data
+        return offset
+
+    def pack_values(self, kind, values):
+        if kind in (ASCII, UNDEFINED, BYTE) and isinstance(values, (bytes, bytearray)):
+            return bytes(values), len(values)
+        if kind in (RATIONAL, SRATIONAL):
+            code = 'I' if kind == RATIONAL else 'i'
+            return b''.join(struct.pack(self.e + code * 2, n, d) for n, d in values), len(values)
+        code = {BYTE: 'B', SHORT: 'H', LONG: 'I'}[kind]
+        return b''.join(struct.pack(self.e + code, v) for v in values), len(values)
+
+    def ifd(self, entries, next_offset=0, raw_count=None):
+        """entries: (tag, type, values); returns the IFD's offset."""
+        self.align()
+        offset = len(self.buf)
+        entries = sorted(entries)
+        count = len(entries) if raw_count is None else raw_count
+        external = offset + 2 + 12 * len(entries) + 4
+        body = struct.pack(self.e + 'H', count)
+        extra = bytearray()
+        for tag, kind, values in entries:
+            data, n = self.pack_values(kind, values)
+            if len(data) <= 4:
+                field = data.ljust(4, b'\0')
+            else:
+                field = struct.pack(self.e + 'I', external + len(extra))
+                extra += data
+                if len(extra) % 2:
+                    extra += b'\0'
+            body += struct.pack(self.e + 'HHI', tag, kind, n) + field
+        body += struct.pack(self.e + 'I', next_offset)
+        self.buf += body + extra
+        return offset
+
+    def set_ifd0(self, offset):
+        self.buf[4:8] = struct.pack(self.e + 'I', offset)
+
+    def save(self, name):
+        with open(os.path.join(OUT, name), 'wb') as f:
+            f.write(self.buf)
+
+
+def jpeg(width, height):
+    """A smooth colour picture of the size as a JPEG made by cjpeg."""
+    y, x = np.mgrid[0:height, 0:width]
+    rgb = np.stack([x * 255 // max(1, width - 1), y * 255 // max(1, height - 1),
+                    (x + y) * 255 // max(1, width + height - 2)], axis=-1).astype(np.uint8)
+    ppm = b'P6\n%d %d\n255\n' % (width, height) + rgb.tobytes()
+    return subprocess.run(['cjpeg', '-quality', '90'], input=ppm, stdout=subprocess.PIPE,
+                          check=True).stdout
+
+
+def cfa(width, height, big_endian):
+    """A 16-bit RGGB ramp between the black level 64 and the white level 4095."""
+    y, x = np.mgrid[0:height, 0:width]
+    ramp = 64 + (x * 31 + y * 17 + (x % 2) * 400 + (y % 2) * 900) % 4000
+    return ramp.astype('>u2' if big_endian else '<u2').tobytes()
+
+
+def strip_entries(offset, length, width, height, bits, samples, compression, photometric):
+    return [
+        (0x0100, LONG, [width]), (0x0101, LONG, [height]), (0x0102, SHORT, [bits] * samples),
+        (0x0103, SHORT, [compression]), (0x0106, SHORT, [photometric]),
+        (0x0111, LONG, [offset]), (0x0115, SHORT, [samples]), (0x0116, LONG, [height]),
+        (0x0117, LONG, [length]), (0x011C, SHORT, [1]),
+    ]
+
+
+def dng_tags(make):
+    return [
+        (0x010F, ASCII, make + b'\0'), (0x0110, ASCII, b'Fabricated DNG\0'),
+        (0xC612, BYTE, bytes([1, 4, 0, 0])), (0xC613, BYTE, bytes([1, 1, 0, 0])),
+        (0xC614, ASCII, b'Fabricated Camera\0'),
+        (0xC621, SRATIONAL, [(10000, 10000), (-2000, 10000), (-1000, 10000),
+                             (-3000, 10000), (12000, 10000), (1000, 10000),
+                             (-500, 10000), (1500, 10000), (8000, 10000)]),
+        (0xC65A, SHORT, [21]), (0xC628, RATIONAL, [(1, 2), (1, 1), (2, 3)]),
+    ]
+
+
+def cfa_tags(width, height):
+    return [(0x828D, SHORT, [2, 2]), (0x828E, BYTE, bytes([0, 1, 1, 2])),
+            (0xC61A, LONG, [64]), (0xC61D, LONG, [4095]),
+            (0xC620, LONG, [width - 8, height - 6]), (0xC61F, LONG, [4, 3])]
+
+
+def make_dng(name, make, big_endian=False, preview=True):
+    w = TiffWriter(big_endian)
+    width, height = 128, 96
+    raw = cfa(width, height, big_endian)
+    raw_at = w.blob(raw)
+    raw_entries = strip_entries(raw_at, len(raw), width, height, 16, 1, 1, 32803) + cfa_tags(width, height)
+    if not preview:
+        w.set_ifd0(w.ifd(raw_entries + [(0x00FE, LONG, [0])] + dng_tags(make)))
+        w.save(name)
+        return
+    raw_ifd = w.ifd(raw_entries + [(0x00FE, LONG, [0])])
+    small = jpeg(144, 96)
+    small_at = w.blob(small)
+    ifd0 = strip_entries(small_at, len(small), 144, 96, 8, 3, 7, 6) + [
+        (0x00FE, LONG, [1]), (0x014A, LONG, [raw_ifd])] + dng_tags(make)
+    w.set_ifd0(w.ifd(ifd0))
+    w.save(name)
+
+
+def make_linear_dng():
+    w = TiffWriter(False)
+    width, height = 64, 48
+    y, x = np.mgrid[0:height, 0:width]
+    rgb = np.stack([64 + x * 60, 64 + y * 80, 64 + (x + y) * 35], axis=-1).astype('<u2')
+    raw_at = w.blob(rgb.tobytes())
+    entries = strip_entries(raw_at, rgb.nbytes, width, height, 16, 3, 1, 34892)
+    entries += [(0x00FE, LONG, [0]), (0xC61A, LONG, [64]), (0xC61D, LONG, [4095])] + dng_tags(b'Fabricated')
+    w.set_ifd0(w.ifd(entries))
+    w.save('dng_linear.dng')
+
+
+def make_nef():
+    w = TiffWriter(True)
+    width, height = 160, 120
+    raw = cfa(width, height, True)
+    raw_at = w.blob(raw)
+    raw_ifd = w.ifd(strip_entries(raw_at, len(raw), width, height, 16, 1, 1, 32803) +
+                    [(0x00FE, LONG, [0]), (0x828D, SHORT, [2, 2]), (0x828E, BYTE, bytes([0, 1, 1, 2]))])
+    big, small = jpeg(640, 480), jpeg(144, 96)
+    big_at, small_at = w.blob(big), w.blob(small)
+    big_ifd = w.ifd([(0x00FE, LONG, [1]), (0x0103, SHORT, [6]), (0x0201, LONG, [big_at]),
+                     (0x0202, LONG, [len(big)])])
+    small_ifd = w.ifd([(0x00FE, LONG, [1]), (0x0103, SHORT, [6]), (0x0201, LONG, [small_at]),
+                       (0x0202, LONG, [len(small)])])
+    thumb = bytes(16 * 12 * 3)
+    thumb_at = w.blob(thumb)
+    ifd0 = strip_entries(thumb_at, len(thumb), 16, 12, 8, 3, 1, 2) + [
+        (0x00FE, LONG, [1]), (0x010F, ASCII, b'NIKON CORPORATION\0'), (0x0110, ASCII, b'NIKON D700\0'),
+        (0x014A, LONG, [big_ifd, small_ifd, raw_ifd])]
+    w.set_ifd0(w.ifd(ifd0))
+    w.save('nef_two.nef')
+
+
+def make_nikon_rgb():
+    w = TiffWriter(False)
+    rgb = bytes((i * 7) & 0xFF for i in range(32 * 24 * 3))
+    at = w.blob(rgb)
+    w.set_ifd0(w.ifd(strip_entries(at, len(rgb), 32, 24, 8, 3, 1, 2) + [(0x010F, ASCII, b'NIKON\0')]))
+    w.save('nikon_rgb.tif')
+
+
+def make_cr2():
+    w = TiffWriter(False, header_extra=b'CR\x02\0' + struct.pack('<I', 0))
+    big = jpeg(640, 480)
+    big_at = w.blob(big)
+    raw = cfa(96, 64, False)
+    raw_at = w.blob(raw)
+    # Canon's raw IFD: lossless JPEG (compression 6) without a photometric tag.
+    raw_ifd = w.ifd([(0x0100, LONG, [96]), (0x0101, LONG, [64]), (0x0103, SHORT, [6]),
+                     (0x0111, LONG, [raw_at]), (0x0117, LONG, [len(raw)])])
+    ifd0 = strip_entries(big_at, len(big), 640, 480, 8, 3, 6, 6) + [
+        (0x010F, ASCII, b'Canon\0'), (0x0110, ASCII, b'Canon EOS 5D Mark II\0')]
+    ifd0_at = w.ifd(ifd0, next_offset=raw_ifd)
+    w.set_ifd0(ifd0_at)
+    w.save('cr2_header.cr2')
+
+
+def make_hostile():
+    # IFD0 whose next pointer is itself.
+    w = TiffWriter(False)
+    at = w.blob(bytes(8 * 8))
+    offset = len(w.buf) + (len(w.buf) % 2)
+    w.set_ifd0(w.ifd(strip_entries(at, 64, 8, 8, 8, 1, 1, 1), next_offset=offset))
+    w.save('hostile_loop.tif')
+    # A SubIFD pointing at IFD0, and a SubIFD count of 0xFFFFFFFF.
+    for name, count in (('hostile_subifd_loop.tif', 1), ('hostile_subifd_count.tif', 0xFFFFFFFF)):
+        w = TiffWriter(True)
+        at = w.blob(bytes(8 * 8))
+        offset = len(w.buf) + (len(w.buf) % 2)
+        entries = strip_entries(at, 64, 8, 8, 8, 1, 1, 1) + [(0x014A, LONG, [offset])]
+        w.set_ifd0(w.ifd(entries))
+        if count != 1:
+            # patch the SubIFD entry's count
+            base = offset + 2 + 12 * (len(entries) - 1)
+            w.buf[base + 4:base + 8] = struct.pack('>I', count)
+        w.save(name)
+    # JPEGInterchangeFormatLength 0xFFFFFFFF and strips past the end.
+    w = TiffWriter(False)
+    small = jpeg(144, 96)
+    at = w.blob(small)
+    entries = strip_entries(at, 0x7FFFFFF0, 144, 96, 8, 3, 1, 2) + [
+        (0x0201, LONG, [at]), (0x0202, LONG, [0xFFFFFFFF])]
+    w.set_ifd0(w.ifd(entries))
+    w.save('hostile_lengths.tif')
+    # 65535 x 65535 x 16-bit grey whose strips are not there.
+    w = TiffWriter(False)
+    w.set_ifd0(w.ifd(strip_entries(16, 2, 65535, 65535, 16, 1, 1, 1)))
+    w.save('hostile_huge.tif')
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    make_dng('dng_cfa.dng', b'Fabricated')
+    make_dng('dng_nikon.dng', b'NIKON CORPORATION')
+    make_dng('dng_nopreview.dng', b'Fabricated', big_endian=True, preview=False)
+    make_linear_dng()
+    make_nef()
+    make_nikon_rgb()
+    make_cr2()
+    make_hostile()
+
+
+if __name__ == '__main__':
+    main()
