@@ -34,6 +34,7 @@ qel_run_benchmarks() {
     local dir="build/$1/bench" failed=0 log
     # A brief run only checks that each benchmark works: small transfers.
     export QEL_TLS_BENCH_MIB="${QEL_TLS_BENCH_MIB:-4}"
+    export QEL_RAW_BENCH_SCALE="${QEL_RAW_BENCH_SCALE:-8}"
     log=$(mktemp)
     for program in "$dir"/*_bench; do
         [[ -x "$program" ]] || continue

@@ -17,10 +17,12 @@ ships with Debian). Writes into tests/data/raw/:
 
 JPEG previews come from cjpeg -quality 90 (libjpeg-turbo-progs). Fixed content, no
 randomness. Run from the repository root: /usr/bin/python3 tools/testdata/make_raw.py
+The benchmark's large DNG: make_raw.py --dng WIDTH HEIGHT PREVIEW_WIDTH PREVIEW_HEIGHT OUT
 """
 import os
 import struct
 import subprocess
+import sys
 
 import numpy as np
 
@@ -132,9 +134,9 @@ def cfa_tags(width, height):
             (0xC620, LONG, [width - 8, height - 6]), (0xC61F, LONG, [4, 3])]
 
 
-def make_dng(name, make, big_endian=False, preview=True):
+def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview_size=(144, 96)):
     w = TiffWriter(big_endian)
-    width, height = 128, 96
+    width, height = size
     raw = cfa(width, height, big_endian)
     raw_at = w.blob(raw)
     raw_entries = strip_entries(raw_at, len(raw), width, height, 16, 1, 1, 32803) + cfa_tags(width, height)
@@ -143,9 +145,9 @@ def make_dng(name, make, big_endian=False, preview=True):
         w.save(name)
         return
     raw_ifd = w.ifd(raw_entries + [(0x00FE, LONG, [0])])
-    small = jpeg(144, 96)
+    small = jpeg(*preview_size)
     small_at = w.blob(small)
-    ifd0 = strip_entries(small_at, len(small), 144, 96, 8, 3, 7, 6) + [
+    ifd0 = strip_entries(small_at, len(small), *preview_size, 8, 3, 7, 6) + [
         (0x00FE, LONG, [1]), (0x014A, LONG, [raw_ifd])] + dng_tags(make)
     w.set_ifd0(w.ifd(ifd0))
     w.save(name)
@@ -243,6 +245,12 @@ def make_hostile():
 
 
 def main():
+    if len(sys.argv) == 7 and sys.argv[1] == '--dng':
+        global OUT
+        OUT, name = os.path.split(os.path.abspath(sys.argv[6]))
+        numbers = [int(v) for v in sys.argv[2:6]]
+        make_dng(name, b'Fabricated', size=numbers[:2], preview_size=numbers[2:])
+        return
     os.makedirs(OUT, exist_ok=True)
     make_dng('dng_cfa.dng', b'Fabricated')
     make_dng('dng_nikon.dng', b'NIKON CORPORATION')

@@ -197,18 +197,54 @@ void MakeOpaque(tChannel* pixels, i64 count)
 }
 
 // Direct path: unassociated alpha stays, associated alpha is divided out, no alpha is
-// opaque.
+// opaque (contiguous rows wrote it already).
 template <class tChannel>
 void FinishAlpha(const sLayout& layout, tChannel* pixels, i64 count)
 {
-    if (!layout.HasAlpha()) {
+    if (!layout.HasAlpha() && layout.planar == PLANARCONFIG_SEPARATE) {
         MakeOpaque(pixels, count);
-    } else if (layout.extraType == EXTRASAMPLE_ASSOCALPHA) {
+    } else if (layout.HasAlpha() && layout.extraType == EXTRASAMPLE_ASSOCALPHA) {
         DivideAlpha(pixels, count);
     }
 }
 
 // ---- Direct path ----
+
+// One row of contiguous samples into pixels (B, G, R, A channels in memory), alpha written
+// too: the stored one with kAlpha, else the maximum.
+template <class tChannel, u32 kSamples, bool kGrey, bool kAlpha>
+void ConvertContigRow(const tChannel* source, tChannel* pixel, u32 count)
+{
+    constexpr tChannel kMax = tChannel(~tChannel(0));
+    for (u32 x = 0; x < count; ++x, source += kSamples, pixel += 4) {
+        if constexpr (kGrey) {
+            pixel[0] = pixel[1] = pixel[2] = source[0];
+        } else {
+            pixel[0] = source[2];
+            pixel[1] = source[1];
+            pixel[2] = source[0];
+        }
+        pixel[3] = kAlpha ? source[kGrey ? 1 : 3] : kMax;
+    }
+}
+
+template <class tChannel>
+using tRowConverter = void (*)(const tChannel* source, tChannel* pixel, u32 count);
+
+template <class tChannel>
+tRowConverter<tChannel> ContigConverter(const sLayout& layout)
+{
+    const bool grey = layout.ColourSamples() == 1;
+    const bool extra = layout.extraCount == 1;
+    if (grey) {
+        return !extra ? ConvertContigRow<tChannel, 1, true, false>
+               : layout.HasAlpha() ? ConvertContigRow<tChannel, 2, true, true>
+                                   : ConvertContigRow<tChannel, 2, true, false>;
+    }
+    return !extra ? ConvertContigRow<tChannel, 3, false, false>
+           : layout.HasAlpha() ? ConvertContigRow<tChannel, 4, false, true>
+                               : ConvertContigRow<tChannel, 4, false, false>;
+}
 
 // Writes the samples of one decoded block (a strip or a tile) into the picture's channels
 // (B, G, R, A in memory; 8-bit samples into 32-bit pixels, 16-bit into deep ones).
@@ -217,6 +253,7 @@ struct sBlockWriter
 {
     tChannel* pixels; // the picture's buffer as channels
     const sLayout& layout;
+    tRowConverter<tChannel> contig = ContigConverter<tChannel>(layout);
 
     // The block: `columns` x `rows` at (x0, y0) clipped to the image, `stride` samples per
     // block row; `plane` is the sample of a separate plane, -1 for contiguous samples.
@@ -224,27 +261,26 @@ struct sBlockWriter
     {
         const u32 width = layout.width;
         const u32 height = layout.height;
-        const u32 perPixel = plane < 0 ? layout.samples : 1;
-        const int first = plane < 0 ? 0 : plane;
-        const int last = plane < 0 ? layout.samples - 1 : plane;
+        const u32 count = std::min(columns, width - x0);
         const bool grey = layout.ColourSamples() == 1;
+        // A separate plane: its one channel (grey into all three); an unspecified extra
+        // sample is dropped.
         const int alphaSample = layout.HasAlpha() ? layout.ColourSamples() : -1;
+        const int first = plane == alphaSample ? 3 : grey ? 0 : 2 - plane;
+        const int last = grey && plane == 0 ? 2 : first;
+        if (plane >= 0 && plane != alphaSample && plane >= layout.ColourSamples()) {
+            return;
+        }
         for (u32 r = 0; r < rows && y0 + r < height; ++r) {
             tChannel* row = pixels + (u64(height - 1 - (y0 + r)) * width + x0) * 4;
             const tChannel* source = block + r * stride;
-            const u32 count = std::min(columns, width - x0);
+            if (plane < 0) {
+                contig(source, row, count);
+                continue;
+            }
             for (u32 x = 0; x < count; ++x) {
-                tChannel* pixel = row + u64(x) * 4;
-                const tChannel* samples = source + u64(x) * perPixel;
-                for (int s = first; s <= last; ++s) {
-                    const tChannel value = samples[s - first];
-                    if (s == alphaSample) {
-                        pixel[3] = value;
-                    } else if (grey && s == 0) {
-                        pixel[0] = pixel[1] = pixel[2] = value;
-                    } else if (!grey && s < 3) {
-                        pixel[2 - s] = value;
-                    }
+                for (int c = first; c <= last; ++c) {
+                    row[u64(x) * 4 + c] = source[x];
                 }
             }
         }
