@@ -34,5 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
     Exercise<cPictDNG>(data, size);
     Exercise<cPictTIFF_EP>(data, size);
     Exercise<cPictTIFF>(data, size);
+    Exercise<cPictMRW>(data, size);
+    Exercise<cPictRAF>(data, size);
+    Exercise<cPictCRW>(data, size);
+    Exercise<cPictCR3>(data, size);
+    Exercise<cPictX3F>(data, size);
+    Exercise<cPictRWL>(data, size);
+    Exercise<cPictORF>(data, size);
     return 0;
 }

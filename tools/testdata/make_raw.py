@@ -12,6 +12,14 @@ ships with Debian). Writes into tests/data/raw/:
   nikon_rgb.tif      an ordinary RGB TIFF with Make "NIKON": a TIFF, not a NEF
   cr2_header.cr2     II, "CR\\2\\0" at 8, IFD0 = the 640x480 JPEG strips, a vendor-
                      compressed raw IFD
+  mrw_minolta.mrw    PRD 160x120, TTW TIFF whose Minolta maker note points at a 640x480 JPEG
+  raf_fuji.raf       RAF header with a 640x480 JPEG, directory: full 168x124, cropped 160x120
+  crw_canon.crw      CIFF heap (II): ImageInfo 160x120, a sub-heap with JpgFromRaw 640x480
+  cr3_canon.cr3      ftyp "crx ", moov uuid with CMT1 (160x120) and THMB 144x96, preview
+                     uuid with PRVW 640x480
+  x3f_sigma.x3f      FOVb 2.1, 160x120, directory with an IMA2 JPEG section 640x480
+  rwl_leica.rwl      "IIU\0", IFD0 borders 0..120 x 0..160, JpgFromRaw 640x480
+  orf_olympus.orf    "IIRO", IFD0 160x120 raw, IFD1 JPEG thumbnail 144x96
   hostile_*.tif      IFD0 -> itself, SubIFD -> IFD0, SubIFD count 0xFFFFFFFF, JPEG
                      length 0xFFFFFFFF, strip counts past the end, 65535x65535x16 header
 
@@ -211,6 +219,107 @@ def make_cr2():
     w.save('cr2_header.cr2')
 
 
+def make_mrw(big):
+    ttw = TiffWriter(True)
+    preview_at = ttw.blob(big)
+    note = ttw.ifd([(0x0088, LONG, [preview_at]), (0x0089, LONG, [len(big)])])
+    note_bytes = bytes(ttw.buf[note:])
+    del ttw.buf[note:]
+    note_at = ttw.blob(note_bytes)
+    exif = ttw.ifd([(0x927C, UNDEFINED, bytes(note_bytes))])
+    # the maker note is an IFD in place: point 0x927C at the copy written above
+    exif_bytes = bytearray(ttw.buf[exif:])
+    struct.pack_into('>I', exif_bytes, 2 + 8, note_at)
+    ttw.buf[exif:] = exif_bytes
+    ttw.set_ifd0(ttw.ifd([(0x010F, ASCII, b'MINOLTA\0'), (0x0110, ASCII, b'DiMAGE A1\0'),
+                          (0x0100, LONG, [160]), (0x0101, LONG, [120]), (0x8769, LONG, [exif])]))
+    prd = b'21810002' + struct.pack('>HHHHBBBB', 120, 160, 120, 160, 12, 12, 0x59, 0) + struct.pack('>HH', 0, 1)
+    blocks = b'\0PRD' + struct.pack('>I', len(prd)) + prd + b'\0TTW' + struct.pack('>I', len(ttw.buf)) + ttw.buf
+    raw = bytes(160 * 120 * 2)
+    with open(os.path.join(OUT, 'mrw_minolta.mrw'), 'wb') as f:
+        f.write(b'\0MRM' + struct.pack('>I', len(blocks)) + blocks + raw)
+
+
+def make_raf(big):
+    directory = struct.pack('>I', 2) + struct.pack('>HHHH', 0x100, 4, 124, 168) + struct.pack('>HHHH', 0x111, 4, 120, 160)
+    header = bytearray(b'FUJIFILMCCD-RAW 0201FF383501' + b'FinePix S2Pro'.ljust(32, b'\0') + b'0100' + bytes(20))
+    jpeg_at = 0x94 + len(directory)
+    header += struct.pack('>IIIIII', jpeg_at, len(big), 0x94, len(directory), 0, 0)
+    header = header.ljust(0x94, b'\0')
+    with open(os.path.join(OUT, 'raf_fuji.raf'), 'wb') as f:
+        f.write(bytes(header) + directory + big)
+
+
+def ciff_heap(records):
+    """records: (tag, bytes or sub-heap bytes); offsets relative to the heap start."""
+    data, entries = bytearray(), []
+    for tag, value in records:
+        entries.append(struct.pack('<HII', tag, len(value), len(data)))
+        data += value
+    directory_at = len(data)
+    data += struct.pack('<H', len(entries)) + b''.join(entries)
+    return bytes(data + struct.pack('<I', directory_at))
+
+
+def make_crw(big):
+    image_info = struct.pack('<IIfii', 160, 120, 1.0, 0, 0)
+    sub = ciff_heap([(0x1810, image_info), (0x2007, big)])
+    heap = ciff_heap([(0x300A, sub)])
+    header = b'II' + struct.pack('<I', 26) + b'HEAPCCDR' + struct.pack('<I', 0x10002) + bytes(8)
+    with open(os.path.join(OUT, 'crw_canon.crw'), 'wb') as f:
+        f.write(header + heap)
+
+
+def box(kind, payload):
+    return struct.pack('>I', 8 + len(payload)) + kind + payload
+
+
+def make_cr3(big, small):
+    cmt = TiffWriter(False)
+    cmt.set_ifd0(cmt.ifd([(0x0100, LONG, [160]), (0x0101, LONG, [120]), (0x010F, ASCII, b'Canon\0'),
+                          (0x0110, ASCII, b'Canon EOS R\0')]))
+    thmb = box(b'THMB', struct.pack('>IHHIHH', 0, 144, 96, len(small), 1, 0) + small)
+    meta = box(b'uuid', bytes.fromhex('85C0B687820F11E08111F4CE462B6A48') +
+               box(b'CMT1', bytes(cmt.buf)) + thmb)
+    prvw = box(b'PRVW', struct.pack('>IHHHHI', 0, 1, 640, 480, 1, len(big)) + big)
+    preview = box(b'uuid', bytes.fromhex('EAF42B5E1C984B88B9FBB7DC406E4D16') + bytes(8) + prvw)
+    ftyp = box(b'ftyp', b'crx ' + struct.pack('>I', 1) + b'crx isom')
+    with open(os.path.join(OUT, 'cr3_canon.cr3'), 'wb') as f:
+        f.write(ftyp + box(b'moov', meta) + preview)
+
+
+def make_x3f(big):
+    header = bytearray(b'FOVb' + struct.pack('<I', 0x00020001) + bytes(20) + struct.pack('<II', 160, 120))
+    header = header.ljust(0x100, b'\0')
+    section_at = len(header)
+    section = b'SECi' + struct.pack('<IIIIII', 0x00020000, 2, 18, 640, 480, 0) + big
+    directory_at = section_at + len(section)
+    directory = b'SECd' + struct.pack('<II', 0x00020000, 1) + struct.pack('<II', section_at, len(section)) + b'IMA2'
+    with open(os.path.join(OUT, 'x3f_sigma.x3f'), 'wb') as f:
+        f.write(bytes(header) + section + directory + struct.pack('<I', directory_at))
+
+
+def make_rwl(big):
+    w = TiffWriter(False, identifier=0x55)
+    raw = bytes(160 * 120 * 2)
+    raw_at = w.blob(raw)
+    w.set_ifd0(w.ifd([(0x0002, SHORT, [168]), (0x0003, SHORT, [124]), (0x0004, SHORT, [0]), (0x0005, SHORT, [0]),
+                      (0x0006, SHORT, [120]), (0x0007, SHORT, [160]), (0x010F, ASCII, b'LEICA\0'),
+                      (0x0110, ASCII, b'D-LUX 4\0'), (0x0111, LONG, [raw_at]), (0x0117, LONG, [len(raw)]),
+                      (0x002E, UNDEFINED, big)]))
+    w.save('rwl_leica.rwl')
+
+
+def make_orf(small):
+    w = TiffWriter(False, identifier=0x4F52)
+    raw = bytes(160 * 120 * 2)
+    raw_at, small_at = w.blob(raw), w.blob(small)
+    ifd1 = w.ifd([(0x0103, SHORT, [6]), (0x0201, LONG, [small_at]), (0x0202, LONG, [len(small)])])
+    w.set_ifd0(w.ifd(strip_entries(raw_at, len(raw), 160, 120, 16, 1, 1, 32803) +
+                     [(0x010F, ASCII, b'OLYMPUS IMAGING CORP.  \0'), (0x0110, ASCII, b'E-M5\0')], next_offset=ifd1))
+    w.save('orf_olympus.orf')
+
+
 def make_hostile():
     # IFD0 whose next pointer is itself.
     w = TiffWriter(False)
@@ -260,6 +369,14 @@ def main():
     make_nikon_rgb()
     make_cr2()
     make_hostile()
+    big, small = jpeg(640, 480), jpeg(144, 96)
+    make_mrw(big)
+    make_raf(big)
+    make_crw(big)
+    make_cr3(big, small)
+    make_x3f(big)
+    make_rwl(big)
+    make_orf(small)
 
 
 if __name__ == '__main__':

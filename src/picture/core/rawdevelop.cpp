@@ -151,6 +151,10 @@ int OnProgress(void* data, LibRaw_progress, int, int)
     return static_cast<cStreamGuardProgressTarget*>(data)->SetProgress(0.0) ? 0 : 1;
 }
 
+// LibRaw reports damaged data on stderr by default; a failed development is reported
+// through the result instead.
+void IgnoreDataError(void*, const char*, const int) {}
+
 struct sLibRawDelete
 {
     void operator()(LibRaw* raw) const
@@ -218,6 +222,7 @@ bool DevelopRaw(cFileIOTarget* stream, cPictBase* picture)
     raw->imgdata.params.output_bps = 16;
     cStreamGuardProgressTarget guard(stream);
     raw->set_progress_handler(OnProgress, &guard);
+    raw->set_dataerror_handler(IgnoreDataError, nullptr);
     if (!Develop(*raw, *data, picture)) {
         picture->ClearPixels();
         return false;

@@ -7,6 +7,7 @@
 // keeps the camera's Make. The raw-IFD requirement leaves a camera's ordinary RGB TIFF to
 // the TIFF picture.
 #include "picture/core/tiffpicture.h"
+#include "picture/tiffraw/tiffgeneric.h"
 
 inline constexpr i32 kPictFormatNEF = 4;
 inline constexpr i32 kPictFormatCR2 = 10;
@@ -138,3 +139,85 @@ template <class tPicture>
 [[nodiscard]] bool ProbeMOS(cFileIOTarget* stream, sPictInfo* info);
 [[nodiscard]] bool Probe3FR(cFileIOTarget* stream, sPictInfo* info);
 [[nodiscard]] bool ProbeTIFFEP(cFileIOTarget* stream, sPictInfo* info);
+
+// ---- Containers that are not plain TIFF files ----
+
+inline constexpr i32 kPictFormatCRW = 14;
+inline constexpr i32 kPictFormatRAF = 19;
+inline constexpr i32 kPictFormatRWL = 21;
+inline constexpr i32 kPictFormatMRW = 26;
+inline constexpr i32 kPictFormatORF = 27;
+inline constexpr i32 kPictFormatX3F = 28;
+inline constexpr i32 kPictFormatCR3 = 40;
+
+enum class eRawContainer;
+
+class cPictContainerRaw : public cPictBase
+{
+public:
+    i32 GetFormatId() override;
+    // The container's recorded size (the largest preview's when it records none) and
+    // whether a JPEG preview is stored.
+    bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
+    // LibRaw's development, the largest preview when LibRaw refuses the file; X3F shows
+    // its largest preview always (the LibRaw build has no X3F decoder).
+    bool Load(cFileIOTarget* stream) override;
+    bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
+                             i32* height) override;
+
+protected:
+    explicit cPictContainerRaw(eRawContainer kind) : m_kind(kind) {}
+
+private:
+    eRawContainer m_kind;
+};
+
+class cPictMRW : public cPictContainerRaw
+{
+public:
+    cPictMRW();
+};
+
+class cPictRAF : public cPictContainerRaw
+{
+public:
+    cPictRAF();
+};
+
+class cPictCRW : public cPictContainerRaw
+{
+public:
+    cPictCRW();
+};
+
+class cPictCR3 : public cPictContainerRaw
+{
+public:
+    cPictCR3();
+};
+
+class cPictX3F : public cPictContainerRaw
+{
+public:
+    cPictX3F();
+};
+
+// The TIFF variants of Panasonic/Leica and Olympus keep a TIFF structure part ahead of
+// their picture part; the factory hands out the picture part.
+class cPictRWL : public cTiffGeneric, public cPictContainerRaw
+{
+public:
+    cPictRWL();
+};
+
+class cPictORF : public cTiffGeneric, public cPictContainerRaw
+{
+public:
+    cPictORF();
+};
+
+[[nodiscard]] bool ProbeMRW(cFileIOTarget* stream, sPictInfo* info);
+[[nodiscard]] bool ProbeRAF(cFileIOTarget* stream, sPictInfo* info);
+[[nodiscard]] bool ProbeCRW(cFileIOTarget* stream, sPictInfo* info);
+[[nodiscard]] bool ProbeCR3(cFileIOTarget* stream, sPictInfo* info);
+[[nodiscard]] bool ProbeX3F(cFileIOTarget* stream, sPictInfo* info);

@@ -153,6 +153,7 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
         }
         const u64 byteCount = valueCount * size;
         const u8* bytes = entry + 8;
+        m_valueOffset = offset + 2 + i * kEntrySize + 8;
         if (byteCount > 4) {
             // The field holds an offset; the value must lie inside the stream.
             const u64 valueOffset = GetU32(entry + 8);
@@ -161,6 +162,7 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
                 continue;
             }
             m_valueBytesLeft -= byteCount;
+            m_valueOffset = valueOffset;
             if (byteCount > valueCapacity) {
                 value.reset(new (std::nothrow) u8[size_t(byteCount)]);
                 valueCapacity = value ? u32(byteCount) : 0;
@@ -193,6 +195,12 @@ bool cTiffGeneric::WalkIfd(u32 offset, u32 ifd, u32& next)
     }
     OnIfdEnd(ifd);
     return true;
+}
+
+bool cTiffGeneric::WalkIfdAt(u32 offset, u32 ifd)
+{
+    u32 next = 0;
+    return m_stream != nullptr && Visit(offset) && WalkIfd(offset, ifd, next);
 }
 
 void cTiffGeneric::Queue(u32 offset, u32 ifd, bool chain)

@@ -81,6 +81,12 @@ public:
     bool IsBigEndian() const { return m_bigEndian; }
     u16 GetU16(const u8* bytes) const;
     u32 GetU32(const u8* bytes) const;
+    // Walks one more IFD at `offset` (a maker note's IFD whose offsets share this
+    // structure's base) under `ifd`, within the same visited set and IFD cap; its
+    // successors are not followed. Only after OpenTiff.
+    [[nodiscard]] bool WalkIfdAt(u32 offset, u32 ifd);
+    // During OnTag: where the value bytes lie in the stream (inside the entry when short).
+    u64 GetValueOffset() const { return m_valueOffset; }
     // The stream being walked (valid during the walk) and its size.
     cFileIOTarget* GetStream() const { return m_stream; }
     u64 GetStreamSize() const { return m_size; }
@@ -121,6 +127,7 @@ private:
     u64 m_size = 0;
     bool m_bigEndian = false;
     u16 m_identifier = 0;
+    u64 m_valueOffset = 0;
     eTiffWalk m_walk = eTiffWalk::Exif;
     u32 m_nextOtherId = kTiffIfdOther;
     u64 m_valueBytesLeft = 0;

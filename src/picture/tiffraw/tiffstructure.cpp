@@ -1,6 +1,8 @@
 #include "picture/tiffraw/tiffstructure.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -25,6 +27,8 @@ enum : u16
     kTagPixelYDimension = 0xA003,
     kTagDngVersion = 0xC612,
     kTagDefaultCropSize = 0xC620,
+    kTagMakerNote = 0x927C,
+    kTagPanasonicJpeg = 0x002E,
 };
 
 constexpr u32 kPhotometricCfa = 32803;
@@ -46,6 +50,8 @@ bool cTiffStructure::Open(cFileIOTarget* stream)
     m_make[0] = 0;
     m_hasDngVersion = m_hasTiffEpStandard = m_hasLeafData = false;
     m_exifWidth = m_exifHeight = 0;
+    m_makerNote = m_panasonicJpeg = {};
+    std::fill(std::begin(m_lowTags), std::end(m_lowTags), 0);
     return OpenTiff(stream, eTiffWalk::Structure) && m_ifdCount > 0 && m_ifds[0].m_id == kTiffIfd0;
 }
 
@@ -83,6 +89,9 @@ void cTiffStructure::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u3
 {
     const bool number = (type == kTiffShort && byteCount >= 2) || (type == kTiffLong && byteCount >= 4);
     const u32 first = !number ? 0 : type == kTiffShort ? GetU16(value) : GetU32(value);
+    if (tag == kTagMakerNote && (ifdId == kTiffIfdExif || ifdId == kTiffIfd0)) {
+        m_makerNote = {GetValueOffset(), byteCount};
+    }
     if (ifdId == kTiffIfdExif) {
         if (number && tag == kTagPixelXDimension) {
             m_exifWidth = first;
@@ -104,6 +113,11 @@ void cTiffStructure::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u3
         m_hasDngVersion |= tag == kTagDngVersion;
         m_hasTiffEpStandard |= tag == kTagTiffEpStandard;
         m_hasLeafData |= tag == kTagLeafData;
+        if (tag == kTagPanasonicJpeg && type == kTiffUndefined) {
+            m_panasonicJpeg = {GetValueOffset(), byteCount};
+        } else if (number && tag >= 1 && tag <= 7) {
+            m_lowTags[tag] = first;
+        }
     }
     switch (tag) {
     case kTagStripOffsets:

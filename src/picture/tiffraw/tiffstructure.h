@@ -54,6 +54,13 @@ public:
     [[nodiscard]] bool HasDngVersion() const { return m_hasDngVersion; }
     [[nodiscard]] bool HasTiffEpStandard() const { return m_hasTiffEpStandard; }
     [[nodiscard]] bool HasLeafData() const { return m_hasLeafData; }
+    // The maker note (0x927C of the Exif IFD or IFD0) as a range of the stream; length 0
+    // when absent.
+    [[nodiscard]] const sTiffRange& GetMakerNote() const { return m_makerNote; }
+    // IFD0's JpgFromRaw (0x002E) of Panasonic and Leica files; length 0 when absent.
+    [[nodiscard]] const sTiffRange& GetPanasonicJpeg() const { return m_panasonicJpeg; }
+    // The first value of IFD0's tag 1..7 (Panasonic sensor size and borders); 0 when absent.
+    [[nodiscard]] u32 GetLowTag(u16 tag) const { return tag >= 1 && tag <= 7 ? m_lowTags[tag] : 0; }
 
     // A raw IFD holds sensor data: CFA or LinearRaw photometric interpretation, or a
     // compression outside TIFF's own set (vendor codes).
@@ -83,6 +90,9 @@ private:
     bool m_hasDngVersion = false;
     bool m_hasTiffEpStandard = false;
     bool m_hasLeafData = false;
+    sTiffRange m_makerNote{};
+    sTiffRange m_panasonicJpeg{};
+    u32 m_lowTags[8] = {};
     u32 m_exifWidth = 0;
     u32 m_exifHeight = 0;
 };

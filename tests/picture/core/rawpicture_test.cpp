@@ -36,6 +36,13 @@ const sFactoryCase kFactoryCases[] = {
     {"cr2_header.cr2", kPictFormatCR2, kPictFormatCR2, 640, 480, 1},
     // A camera's RGB TIFF without a raw IFD stays a TIFF.
     {"nikon_rgb.tif", kPictFormatTIFF, kPictFormatTIFF, 32, 24, 0},
+    {"mrw_minolta.mrw", kPictFormatMRW, kPictFormatMRW, 160, 120, 1},
+    {"raf_fuji.raf", kPictFormatRAF, kPictFormatRAF, 160, 120, 1},
+    {"crw_canon.crw", kPictFormatCRW, kPictFormatCRW, 160, 120, 1},
+    {"cr3_canon.cr3", kPictFormatCR3, kPictFormatCR3, 160, 120, 1},
+    {"x3f_sigma.x3f", kPictFormatX3F, kPictFormatX3F, 160, 120, 1},
+    {"rwl_leica.rwl", kPictFormatRWL, kPictFormatRWL, 160, 120, 1},
+    {"orf_olympus.orf", kPictFormatORF, kPictFormatORF, 160, 120, 1},
     {"hostile_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_count.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},

@@ -1,0 +1,110 @@
+// The camera RAW pictures whose containers are not plain TIFF files (rawcontainers.h).
+#include "picture/core/rawdevelop.h"
+#include "picture/core/rawpictures.h"
+#include "picture/core/rawpreview.h"
+#include "picture/tiffraw/rawcontainers.h"
+
+namespace {
+
+bool ReadPreviews(cFileIOTarget* stream, eRawContainer kind, sRawContainerInfo& container, cRawPreviews& previews)
+{
+    if (stream == nullptr || !ReadRawContainer(stream, kind, container)) {
+        return false;
+    }
+    for (i32 i = 0; i < container.m_rangeCount; ++i) {
+        previews.AddJpeg(stream, container.m_ranges[i].m_offset, container.m_ranges[i].m_length);
+    }
+    return true;
+}
+
+} // namespace
+
+cPictMRW::cPictMRW() : cPictContainerRaw(eRawContainer::MRW) {}
+cPictRAF::cPictRAF() : cPictContainerRaw(eRawContainer::RAF) {}
+cPictCRW::cPictCRW() : cPictContainerRaw(eRawContainer::CRW) {}
+cPictCR3::cPictCR3() : cPictContainerRaw(eRawContainer::CR3) {}
+cPictX3F::cPictX3F() : cPictContainerRaw(eRawContainer::X3F) {}
+cPictRWL::cPictRWL() : cPictContainerRaw(eRawContainer::RWL) {}
+cPictORF::cPictORF() : cPictContainerRaw(eRawContainer::ORF) {}
+
+i32 cPictContainerRaw::GetFormatId()
+{
+    constexpr i32 kIds[] = {kPictFormatMRW, kPictFormatRAF, kPictFormatCRW, kPictFormatCR3,
+                            kPictFormatX3F, kPictFormatRWL, kPictFormatORF};
+    return kIds[int(m_kind)];
+}
+
+bool cPictContainerRaw::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
+{
+    sRawContainerInfo container;
+    if (stream == nullptr || !ReadRawContainer(stream, m_kind, container)) {
+        return false;
+    }
+    u32 width = container.m_width;
+    u32 height = container.m_height;
+    bool preview = false;
+    for (i32 i = 0; i < container.m_rangeCount && !preview; ++i) {
+        preview = RangeStartsJpeg(stream, container.m_ranges[i]);
+    }
+    if (width == 0 || height == 0) {
+        // No recorded size: the largest preview's frame.
+        cRawPreviews previews;
+        sRawContainerInfo ignored;
+        const sRawPreview* largest = ReadPreviews(stream, m_kind, ignored, previews) ? previews.Choose(0, 0) : nullptr;
+        width = largest != nullptr ? u32(largest->m_width) : 0;
+        height = largest != nullptr ? u32(largest->m_height) : 0;
+    }
+    if (width == 0 || height == 0 || !FitsI32(width) || !FitsI32(height)) {
+        return false;
+    }
+    if (info != nullptr) {
+        info->width = i32(width);
+        info->height = i32(height);
+        info->hasEmbeddedPreview = preview ? 1 : 0;
+    }
+    return true;
+}
+
+bool cPictContainerRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
+                                            i32* height)
+{
+    sRawContainerInfo container;
+    cRawPreviews previews;
+    return ReadPreviews(stream, m_kind, container, previews) && previews.Load(stream, out, width, height);
+}
+
+bool cPictContainerRaw::Load(cFileIOTarget* stream)
+{
+    if (stream == nullptr) {
+        return false;
+    }
+    if (m_kind != eRawContainer::X3F && DevelopRaw(stream, this)) {
+        return true;
+    }
+    return stream->IsOpen() && LoadEmbeddedPreview(stream, this, nullptr, nullptr);
+}
+
+bool ProbeMRW(cFileIOTarget* stream, sPictInfo* info)
+{
+    return ProbeByReadInfo<cPictMRW>(stream, info);
+}
+
+bool ProbeRAF(cFileIOTarget* stream, sPictInfo* info)
+{
+    return ProbeByReadInfo<cPictRAF>(stream, info);
+}
+
+bool ProbeCRW(cFileIOTarget* stream, sPictInfo* info)
+{
+    return ProbeByReadInfo<cPictCRW>(stream, info);
+}
+
+bool ProbeCR3(cFileIOTarget* stream, sPictInfo* info)
+{
+    return ProbeByReadInfo<cPictCR3>(stream, info);
+}
+
+bool ProbeX3F(cFileIOTarget* stream, sPictInfo* info)
+{
+    return ProbeByReadInfo<cPictX3F>(stream, info);
+}
