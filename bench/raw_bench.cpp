@@ -5,6 +5,8 @@
 //   loop over the same bytes (the adapter's overhead is the ratio), and `tiff2rgba`.
 // - DNG development: cPictDNG::Load of a fabricated 6000x4000 CFA DNG against LibRaw used
 //   directly and `dcraw_emu -w -6 -Z -` (the same library); peak RSS as a counter.
+// - Cancel: the stream closed from another thread while the DNG develops; the time from
+//   the close to Load's false answer (LibRaw's next progress call).
 // - Preview: PictThumbnailFromStream of that DNG (a 1024x768 JPEG preview) into 256x256,
 //   with the bytes it read, against `exiftool -b -PreviewImage` and `simple_dcraw -e`.
 // QEL_RAW_BENCH_SCALE=N divides both sides of the large pictures by N (brief CI runs).
@@ -20,7 +22,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -265,6 +270,48 @@ void BM_DcrawEmu(benchmark::State& state)
     RunTool(state, "dcraw_emu -w -6 -Z - " + BigDng().path);
 }
 BENCHMARK(BM_DcrawEmu)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A stream that another thread can close; reads on it then return nothing.
+class cClosableStream : public cBufWrapperIO
+{
+public:
+    using cBufWrapperIO::cBufWrapperIO;
+    u32 Read(void* buffer, u32 length) override { return m_open ? cBufWrapperIO::Read(buffer, length) : 0; }
+    bool IsOpen() override { return m_open; }
+    void Close() override { m_open = false; }
+
+private:
+    std::atomic<bool> m_open{true};
+};
+
+void BM_DngLoadClosedDuringDevelopment(benchmark::State& state)
+{
+    using tClock = std::chrono::steady_clock;
+    const sInput& input = BigDng();
+    // A quarter of the development, so that the close lands inside it.
+    const auto delay = std::chrono::milliseconds(250 / Scale());
+    f64 closeToReturnMs = 0;
+    for (auto _ : state) {
+        cClosableStream stream(input.bytes.data(), input.bytes.size());
+        cPictDNG picture;
+        tClock::time_point closedAt;
+        std::thread closer([&] {
+            std::this_thread::sleep_for(delay);
+            closedAt = tClock::now();
+            stream.Close();
+        });
+        const bool loaded = picture.Load(&stream);
+        const tClock::time_point returnedAt = tClock::now();
+        closer.join();
+        if (loaded) {
+            state.SkipWithError("the development finished before the close");
+            return;
+        }
+        closeToReturnMs = std::chrono::duration<f64, std::milli>(returnedAt - closedAt).count();
+    }
+    state.counters["close_to_return_ms"] = closeToReturnMs;
+}
+BENCHMARK(BM_DngLoadClosedDuringDevelopment)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- Preview ----
 

@@ -19,7 +19,11 @@ ships with Debian). Writes into tests/data/raw/:
                      uuid with PRVW 640x480
   x3f_sigma.x3f      FOVb 2.1, 160x120, directory with an IMA2 JPEG section 640x480
   rwl_leica.rwl      "IIU\0", IFD0 borders 0..120 x 0..160, JpgFromRaw 640x480
-  orf_olympus.orf    "IIRO", IFD0 160x120 raw, IFD1 JPEG thumbnail 144x96
+  orf_olympus.orf    "IIRO", IFD0 160x120 raw, IFD1 JPEG thumbnail 144x96, Olympus maker note
+                     CameraSettings preview 640x480
+  pef_pentax.pef     MM, Make "PENTAX", vendor-compressed raw, "AOC" maker note preview 640x480
+  nef_note.nef       MM, Make "NIKON", CFA raw, the 640x480 preview only in the Nikon maker
+                     note's PreviewIFD
   hostile_*.tif      IFD0 -> itself, SubIFD -> IFD0, SubIFD count 0xFFFFFFFF, JPEG
                      length 0xFFFFFFFF, strip counts past the end, 65535x65535x16 header
 
@@ -310,14 +314,65 @@ def make_rwl(big):
     w.save('rwl_leica.rwl')
 
 
-def make_orf(small):
+def exif_with_note(w, note):
+    return w.ifd([(0x927C, UNDEFINED, note)])
+
+
+def make_orf(small, big):
     w = TiffWriter(False, identifier=0x4F52)
     raw = bytes(160 * 120 * 2)
     raw_at, small_at = w.blob(raw), w.blob(small)
+
+    exif = exif_with_note(w, olympus_note(big))
     ifd1 = w.ifd([(0x0103, SHORT, [6]), (0x0201, LONG, [small_at]), (0x0202, LONG, [len(small)])])
     w.set_ifd0(w.ifd(strip_entries(raw_at, len(raw), 160, 120, 16, 1, 1, 32803) +
-                     [(0x010F, ASCII, b'OLYMPUS IMAGING CORP.  \0'), (0x0110, ASCII, b'E-M5\0')], next_offset=ifd1))
+                     [(0x010F, ASCII, b'OLYMPUS IMAGING CORP.  \0'), (0x0110, ASCII, b'E-M5\0'),
+                      (0x8769, LONG, [exif])], next_offset=ifd1))
     w.save('orf_olympus.orf')
+
+
+def olympus_note(big):
+    """OLYMPUS\0 II 3 0, the IFD at 12 (one entry: CameraSettings), then the settings IFD
+    and the preview; every offset counts from the note's start."""
+    settings_at = 12 + 2 + 12 + 4
+    preview_at = settings_at + 2 + 2 * 12 + 4
+    ifd = struct.pack('<H', 1) + struct.pack('<HHII', 0x2020, 13, 1, settings_at) + struct.pack('<I', 0)
+    settings = struct.pack('<H', 2) + struct.pack('<HHII', 0x0101, LONG, 1, preview_at) + \
+        struct.pack('<HHII', 0x0102, LONG, 1, len(big)) + struct.pack('<I', 0)
+    return b'OLYMPUS\0II\x03\0' + ifd + settings + big
+
+
+def make_pef(big):
+    w = TiffWriter(True)
+    raw = bytes(160 * 120 * 2)
+    raw_at, big_at = w.blob(raw), w.blob(big)
+    ifd = struct.pack('>H', 2) + struct.pack('>HHII', 0x0003, LONG, 1, len(big)) + \
+        struct.pack('>HHII', 0x0004, LONG, 1, big_at) + struct.pack('>I', 0)
+    exif = exif_with_note(w, b'AOC\0MM' + ifd)
+    w.set_ifd0(w.ifd(strip_entries(raw_at, len(raw), 160, 120, 16, 1, 65535, 32803)[:4] +
+                     strip_entries(raw_at, len(raw), 160, 120, 16, 1, 65535, 32803)[5:] +
+                     [(0x010F, ASCII, b'PENTAX Corporation\0'), (0x0110, ASCII, b'PENTAX K10D\0'),
+                      (0x8769, LONG, [exif])]))
+    w.save('pef_pentax.pef')
+
+
+def make_nef_note(big):
+    # a TIFF header, IFD0 right after it (PreviewIFD), the preview IFD, the JPEG; offsets
+    # count from the header
+    preview_ifd, jpeg_at = 8 + 2 + 12 + 4, 8 + 2 + 12 + 4 + 2 + 24 + 4
+    note = b'Nikon\0\x02\x10\0\0MM\0*' + struct.pack('>I', 8) + \
+        struct.pack('>H', 1) + struct.pack('>HHII', 0x0011, LONG, 1, preview_ifd) + struct.pack('>I', 0) + \
+        struct.pack('>H', 2) + struct.pack('>HHII', 0x0201, LONG, 1, jpeg_at) + \
+        struct.pack('>HHII', 0x0202, LONG, 1, len(big)) + struct.pack('>I', 0) + big
+    w = TiffWriter(True)
+    raw = cfa(160, 120, True)
+    raw_at = w.blob(raw)
+    raw_ifd = w.ifd(strip_entries(raw_at, len(raw), 160, 120, 16, 1, 1, 32803) +
+                    [(0x00FE, LONG, [0]), (0x828D, SHORT, [2, 2]), (0x828E, BYTE, bytes([0, 1, 1, 2]))])
+    exif = exif_with_note(w, note)
+    w.set_ifd0(w.ifd([(0x010F, ASCII, b'NIKON CORPORATION\0'), (0x0110, ASCII, b'NIKON D700\0'),
+                      (0x014A, LONG, [raw_ifd]), (0x8769, LONG, [exif])]))
+    w.save('nef_note.nef')
 
 
 def make_hostile():
@@ -376,7 +431,9 @@ def main():
     make_cr3(big, small)
     make_x3f(big)
     make_rwl(big)
-    make_orf(small)
+    make_orf(small, big)
+    make_pef(big)
+    make_nef_note(big)
 
 
 if __name__ == '__main__':

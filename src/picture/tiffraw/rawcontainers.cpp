@@ -382,8 +382,6 @@ bool ReadTiffVariant(cFileIOTarget* stream, eRawContainer kind, sRawContainerInf
         return false;
     }
     (void)tiff.GetGenericSize(info.m_width, info.m_height);
-    // FIXME: the Olympus maker note's preview (its IFD's offsets are relative to the note)
-    // is not read; only previews in the TIFF structure itself are found.
     sTiffRange ranges[sRawContainerInfo::kMaxRanges];
     const i32 count = tiff.ListJpegRanges(ranges, sRawContainerInfo::kMaxRanges);
     for (i32 i = 0; i < count; ++i) {

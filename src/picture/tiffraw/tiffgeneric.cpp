@@ -59,20 +59,36 @@ bool cTiffGeneric::Visit(u32 offset)
     return true;
 }
 
-bool cTiffGeneric::OpenTiff(cFileIOTarget* stream, eTiffWalk walk)
+bool cTiffGeneric::Begin(cFileIOTarget* stream, eTiffWalk walk)
 {
     m_stream = stream;
     m_walk = walk;
     m_visitedCount = 0;
     m_pendingCount = 0;
     m_nextOtherId = kTiffIfdOther;
+    m_identifier = 0;
     if (stream == nullptr) {
         return false;
     }
     m_size = stream->GetSize();
     m_valueBytesLeft = ValueBudget(m_size);
+    return true;
+}
+
+bool cTiffGeneric::OpenIfd(cFileIOTarget* stream, bool bigEndian, u32 offset)
+{
+    if (!Begin(stream, eTiffWalk::Structure)) {
+        return false;
+    }
+    m_bigEndian = bigEndian;
+    u32 next = 0;
+    return Visit(offset) && WalkIfd(offset, kTiffIfd0, next);
+}
+
+bool cTiffGeneric::OpenTiff(cFileIOTarget* stream, eTiffWalk walk)
+{
     u8 header[8];
-    if (!stream->Seek(0) || !stream->ReadExact(header, 8)) {
+    if (!Begin(stream, walk) || !stream->Seek(0) || !stream->ReadExact(header, 8)) {
         return false;
     }
     if (header[0] == 'I' && header[1] == 'I') {

@@ -74,6 +74,10 @@ public:
     // offset; all offsets are relative to that start) and walks it. False only when the
     // header or IFD0 cannot be read.
     [[nodiscard]] bool OpenTiff(cFileIOTarget* stream, eTiffWalk walk = eTiffWalk::Exif);
+    // A structure without a header (a maker note's IFD): walks the IFD at `offset` of
+    // `stream` as IFD0 in the given byte order (structure walk, its successor not
+    // followed). False when the IFD cannot be read.
+    [[nodiscard]] bool OpenIfd(cFileIOTarget* stream, bool bigEndian, u32 offset);
     // The header's identifier (42 for TIFF).
     u16 GetIdentifier() const { return m_identifier; }
 
@@ -117,6 +121,8 @@ private:
     // entry count cannot be read.
     bool WalkIfd(u32 offset, u32 ifd, u32& next);
     bool Visit(u32 offset);
+    // Resets the walk over `stream`; false without a stream.
+    bool Begin(cFileIOTarget* stream, eTiffWalk walk);
     // Queues an IFD to walk after the current one; `chain` follows its successors too.
     void Queue(u32 offset, u32 ifd, bool chain);
     void QueueSubIfds(u16 tag, u16 type, const u8* bytes, u64 valueCount, u32 ifd);

@@ -1,5 +1,7 @@
 #include "picture/tiffraw/tiffstructure.h"
 
+#include "picture/tiffraw/makernotes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -263,5 +265,5 @@ i32 cTiffStructure::ListJpegRanges(sTiffRange* out, i32 capacity) const
             add(strips);
         }
     }
-    return written;
+    return AddMakerNotePreview(GetStream(), *this, out, written, capacity);
 }

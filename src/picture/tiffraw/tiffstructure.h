@@ -71,8 +71,9 @@ public:
     [[nodiscard]] bool GetGenericSize(u32& width, u32& height) const;
     // The ranges that may hold a JPEG preview, without duplicates, each inside the stream:
     // every IFD's JPEGInterchangeFormat pair, and the strips of every IFD that is not raw,
-    // is JPEG-compressed (6 or 7) and stores one contiguous strip range. The caller checks
-    // the bytes. Returns the count written (at most `capacity`).
+    // is JPEG-compressed (6 or 7) and stores one contiguous strip range, and the maker
+    // note's preview (makernotes.h). The caller checks the bytes. Returns the count
+    // written (at most `capacity`). Reads the stream the structure was walked over.
     [[nodiscard]] i32 ListJpegRanges(sTiffRange* out, i32 capacity) const;
     // The strips of `ifd` as one range, when they are contiguous and inside the stream.
     [[nodiscard]] bool GetContiguousStrips(const sTiffIfd& ifd, sTiffRange& range) const;

@@ -43,6 +43,8 @@ const sFactoryCase kFactoryCases[] = {
     {"x3f_sigma.x3f", kPictFormatX3F, kPictFormatX3F, 160, 120, 1},
     {"rwl_leica.rwl", kPictFormatRWL, kPictFormatRWL, 160, 120, 1},
     {"orf_olympus.orf", kPictFormatORF, kPictFormatORF, 160, 120, 1},
+    {"pef_pentax.pef", kPictFormatPEF, kPictFormatPEF, 160, 120, 1},
+    {"nef_note.nef", kPictFormatNEF, kPictFormatNEF, 160, 120, 1},
     {"hostile_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_count.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
@@ -105,10 +107,19 @@ TEST(RawPicture, PreviewChoiceAndBytesMatchExiftool)
     ASSERT_EQ(PictThumbnailFromStream(&stream, &thumbnail, 160, 160), kThumbOk);
     EXPECT_EQ(thumbnail.GetWidth(), 160);
     EXPECT_EQ(thumbnail.GetHeight(), 120);
-    // A container LibRaw refuses shows its largest preview.
-    cPictCR2 cr2;
-    ASSERT_TRUE(DecodeBytes(ReadFileBytes(RawSample("cr2_header.cr2")), cr2));
-    EXPECT_EQ(PixelsOf(cr2), ExiftoolPreview(RawSample("cr2_header.cr2"), "PreviewImage"));
+    // Every container's largest preview (maker notes included) is the one exiftool finds.
+    for (const char* file : {"cr2_header.cr2", "mrw_minolta.mrw", "raf_fuji.raf", "cr3_canon.cr3", "x3f_sigma.x3f",
+                             "orf_olympus.orf", "pef_pentax.pef", "nef_note.nef", "crw_canon.crw", "rwl_leica.rwl"}) {
+        SCOPED_TRACE(file);
+        const std::vector<u8> container = ReadFileBytes(RawSample(file));
+        sPictInfo info;
+        tPicture picture = CreatePicture(container, &info);
+        cBufWrapperIO containerStream(container.data(), container.size());
+        cPictTIFF preview;
+        ASSERT_TRUE(picture && picture->LoadEmbeddedPreview(&containerStream, &preview, nullptr, nullptr));
+        const bool jpgFromRaw = std::string(file).find("crw") == 0 || std::string(file).find("rwl") == 0;
+        EXPECT_EQ(PixelsOf(preview), ExiftoolPreview(RawSample(file), jpgFromRaw ? "JpgFromRaw" : "PreviewImage"));
+    }
 }
 
 TEST(RawPicture, DevelopsLikeDcrawEmu)
