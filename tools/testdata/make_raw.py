@@ -7,6 +7,7 @@ ships with Debian). Writes into tests/data/raw/:
   dng_nikon.dng      the same with Make "NIKON CORPORATION" (a converted NEF)
   dng_nopreview.dng  MM, the CFA in IFD0, no preview
   dng_linear.dng     LinearRaw (34892), 3 samples, no preview
+  dng_rgbpreview.dng the CFA DNG with an uncompressed 64x48 RGB preview as IFD0
   nef_two.nef        MM, Make "NIKON CORPORATION": IFD0 = small RGB strip, SubIFDs = 640x480
                      JPEG (JpgFromRaw), 144x96 JPEG, 12-bit-range CFA raw
   nikon_rgb.tif      an ordinary RGB TIFF with Make "NIKON": a TIFF, not a NEF
@@ -146,7 +147,7 @@ def cfa_tags(width, height):
             (0xC620, LONG, [width - 8, height - 6]), (0xC61F, LONG, [4, 3])]
 
 
-def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview_size=(144, 96)):
+def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview_size=(144, 96), rgb=False):
     w = TiffWriter(big_endian)
     width, height = size
     raw = cfa(width, height, big_endian)
@@ -157,9 +158,9 @@ def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview
         w.save(name)
         return
     raw_ifd = w.ifd(raw_entries + [(0x00FE, LONG, [0])])
-    small = jpeg(*preview_size)
+    small = jpeg(*preview_size) if not rgb else bytes((i * 5) & 0xFF for i in range(64 * 48 * 3))
     small_at = w.blob(small)
-    ifd0 = strip_entries(small_at, len(small), *preview_size, 8, 3, 7, 6) + [
+    ifd0 = strip_entries(small_at, len(small), *preview_size, 8, 3, 1 if rgb else 7, 2 if rgb else 6) + [
         (0x00FE, LONG, [1]), (0x014A, LONG, [raw_ifd])] + dng_tags(make)
     w.set_ifd0(w.ifd(ifd0))
     w.save(name)
@@ -420,6 +421,7 @@ def main():
     make_dng('dng_nikon.dng', b'NIKON CORPORATION')
     make_dng('dng_nopreview.dng', b'Fabricated', big_endian=True, preview=False)
     make_linear_dng()
+    make_dng('dng_rgbpreview.dng', b'Fabricated', preview_size=(64, 48), rgb=True)
     make_nef()
     make_nikon_rgb()
     make_cr2()

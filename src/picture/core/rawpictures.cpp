@@ -106,7 +106,11 @@ bool ReadRawInfo(cFileIOTarget* stream, eTiffRaw kind, sPictInfo* info)
     if (info != nullptr) {
         info->width = i32(width);
         info->height = i32(height);
-        info->hasEmbeddedPreview = TiffHasJpegPreview(stream, tiff) ? 1 : 0;
+        cRawPreviews rgb;
+        if (kind == eTiffRaw::DNG) {
+            rgb.AddDngRgbPreviews(tiff);
+        }
+        info->hasEmbeddedPreview = rgb.GetCount() > 0 || TiffHasJpegPreview(stream, tiff) ? 1 : 0;
     }
     return true;
 }
@@ -136,6 +140,13 @@ bool cPictTiffRaw::Load(cFileIOTarget* stream)
     }
     ReadProperties(stream);
     return true;
+}
+
+bool cPictTiffRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
+                                       i32* height)
+{
+    return LoadTiffPreview(stream, m_kind == eTiffRaw::DNG ? eTiffPreviews::JpegAndRgb : eTiffPreviews::Jpeg,
+                           out, width, height);
 }
 
 bool cPictTiffRaw::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW,

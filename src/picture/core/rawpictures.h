@@ -52,6 +52,9 @@ public:
     // LibRaw's development; the largest stored preview when LibRaw refuses the file (or,
     // for NEF, when the second option byte is 0).
     bool Load(cFileIOTarget* stream) override;
+    // The stored JPEG previews (maker notes included) and, for DNG, the uncompressed ones.
+    bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
+                             i32* height) override;
     bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,
                              i32 page, bool allowFullDecode, u32 background) override;
 

@@ -3,6 +3,12 @@
 #include "base/subrange.h"
 #include "picture/core/jpegpicture.h"
 
+namespace {
+
+bool LoadRgbPreview(cFileIOTarget* stream, const sRawPreview& preview, cPictBase* out);
+
+} // namespace
+
 bool RangeStartsJpeg(cFileIOTarget* stream, const sTiffRange& range)
 {
     u8 soi[2];
@@ -51,6 +57,48 @@ void cRawPreviews::AddTiffJpegs(cFileIOTarget* stream, const cTiffStructure& tif
     }
 }
 
+void cRawPreviews::AddDngRgbPreviews(const cTiffStructure& tiff)
+{
+    for (i32 i = 0; i < tiff.GetIfdCount() && m_count < kMaxPreviews; ++i) {
+        const sTiffIfd& ifd = tiff.GetIfd(i);
+        sTiffRange strips{};
+        const bool rgb = (ifd.m_newSubfileType & 1) != 0 && ifd.m_compression == 1 && ifd.m_photometric == 2 &&
+                         ifd.m_samples == 3 && ifd.m_bits == 8 && tiff.GetContiguousStrips(ifd, strips);
+        if (rgb && FitsI32(ifd.m_width) && FitsI32(ifd.m_height) &&
+            strips.m_length >= u64(ifd.m_width) * ifd.m_height * 3) {
+            m_previews[m_count++] = {strips.m_offset, strips.m_length, i32(ifd.m_width), i32(ifd.m_height), true};
+        }
+    }
+}
+
+namespace {
+
+// Uncompressed RGB rows, top row first, into 32-bit pixels (bottom-up).
+bool LoadRgbPreview(cFileIOTarget* stream, const sRawPreview& preview, cPictBase* out)
+{
+    const i32 width = preview.m_width;
+    const i32 height = preview.m_height;
+    _typebuf<u8> row;
+    if (!PixelBufferSizeOk(width, height, 4) || !row.Alloc(i64(width) * 3) || !out->AllocPixels32(width, height) ||
+        !stream->Seek(preview.m_offset)) {
+        return false;
+    }
+    for (i32 y = 0; y < height; ++y) {
+        if (!stream->ReadExact(row.GetData(), u32(width) * 3)) {
+            out->ClearPixels();
+            return false;
+        }
+        u32* pixels = out->Pixels32().GetData() + i64(height - 1 - y) * width;
+        const u8* rgb = row.GetData();
+        for (i32 x = 0; x < width; ++x, rgb += 3) {
+            pixels[x] = 0xFF000000u | (u32(rgb[0]) << 16) | (u32(rgb[1]) << 8) | rgb[2];
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 const sRawPreview* cRawPreviews::Choose(i32 wantedWidth, i32 wantedHeight) const
 {
     const sRawPreview* largest = nullptr;
@@ -77,14 +125,20 @@ bool cRawPreviews::Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* 
     if (preview == nullptr || out == nullptr) {
         return false;
     }
-    cFileIOSubRange range(stream, preview->m_offset, preview->m_length);
-    cPictJPEG jpeg;
-    // The preview's own Exif thumbnail is of no use here.
-    jpeg.m_decodeOption = 0;
-    if (!jpeg.Load(&range)) {
-        return false;
+    if (preview->m_rgb) {
+        if (!LoadRgbPreview(stream, *preview, out)) {
+            return false;
+        }
+    } else {
+        cFileIOSubRange range(stream, preview->m_offset, preview->m_length);
+        cPictJPEG jpeg;
+        // The preview's own Exif thumbnail is of no use here.
+        jpeg.m_decodeOption = 0;
+        if (!jpeg.Load(&range)) {
+            return false;
+        }
+        out->TakePixels(&jpeg);
     }
-    out->TakePixels(&jpeg);
     if (!out->HasPixels() || out->IsDeep()) {
         return false;
     }
@@ -93,4 +147,18 @@ bool cRawPreviews::Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* 
         *height = out->GetHeight();
     }
     return true;
+}
+
+bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out, i32* width, i32* height)
+{
+    cTiffStructure tiff;
+    if (stream == nullptr || !tiff.Open(stream)) {
+        return false;
+    }
+    cRawPreviews previews;
+    previews.AddTiffJpegs(stream, tiff);
+    if (which == eTiffPreviews::JpegAndRgb) {
+        previews.AddDngRgbPreviews(tiff);
+    }
+    return previews.Load(stream, out, width, height);
 }

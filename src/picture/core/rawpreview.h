@@ -13,6 +13,7 @@ struct sRawPreview
     u64 m_length = 0;
     i32 m_width = 0;
     i32 m_height = 0;
+    bool m_rgb = false; // uncompressed 8-bit RGB rows, top row first, else a JPEG
 };
 
 class cRawPreviews
@@ -25,6 +26,9 @@ public:
     void AddJpeg(cFileIOTarget* stream, u64 offset, u64 length);
     // Every JPEG range of a TIFF structure.
     void AddTiffJpegs(cFileIOTarget* stream, const cTiffStructure& tiff);
+    // DNG's uncompressed previews: IFDs marked reduced-resolution (NewSubfileType bit 0)
+    // holding uncompressed RGB, 3 x 8-bit contiguous samples in one strip range.
+    void AddDngRgbPreviews(const cTiffStructure& tiff);
     [[nodiscard]] i32 GetCount() const { return m_count; }
     [[nodiscard]] const sRawPreview* Choose(i32 wantedWidth, i32 wantedHeight) const;
     // Decodes the chosen preview into `out` (pixels taken over) and writes its size back
@@ -36,6 +40,16 @@ private:
     sRawPreview m_previews[kMaxPreviews];
     i32 m_count = 0;
 };
+
+enum class eTiffPreviews
+{
+    Jpeg,       // the JPEG ranges of the structure
+    JpegAndRgb, // and DNG's uncompressed previews
+};
+
+// Walks the TIFF structure in `stream` and loads its chosen preview (cRawPreviews::Load).
+[[nodiscard]] bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out,
+                                   i32* width, i32* height);
 
 // True when `range` of the stream starts with a JPEG start-of-image marker.
 [[nodiscard]] bool RangeStartsJpeg(cFileIOTarget* stream, const sTiffRange& range);

@@ -466,11 +466,5 @@ bool cPictTIFF::Load(cFileIOTarget* stream)
 bool cPictTIFF::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                                     i32* height)
 {
-    cTiffStructure tiff;
-    if (stream == nullptr || !tiff.Open(stream)) {
-        return false;
-    }
-    cRawPreviews previews;
-    previews.AddTiffJpegs(stream, tiff);
-    return previews.Load(stream, out, width, height);
+    return LoadTiffPreview(stream, eTiffPreviews::Jpeg, out, width, height);
 }

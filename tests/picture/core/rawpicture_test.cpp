@@ -11,6 +11,8 @@ namespace {
 using namespace picttest;
 using qeltest::cScratchFolder;
 
+const std::string kToPam = "/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/tiff_to_pam.py ";
+
 std::string RawSample(const std::string& name)
 {
     return qeltest::LocalDataPath("raw/" + name);
@@ -31,6 +33,7 @@ const sFactoryCase kFactoryCases[] = {
     // A DNG converted from a NEF keeps Make "NIKON ...": still a DNG.
     {"dng_nikon.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
     {"dng_nopreview.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 0},
+    {"dng_rgbpreview.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
     {"dng_linear.dng", kPictFormatDNG, kPictFormatDNG, 64, 48, 0},
     {"nef_two.nef", kPictFormatNEF, kPictFormatNEF, 160, 120, 1},
     {"cr2_header.cr2", kPictFormatCR2, kPictFormatCR2, 640, 480, 1},
@@ -125,13 +128,12 @@ TEST(RawPicture, PreviewChoiceAndBytesMatchExiftool)
 TEST(RawPicture, DevelopsLikeDcrawEmu)
 {
     QEL_REQUIRE(qeltest::HaveTool("dcraw_emu"), "libraw-bin");
-    const std::string toPam = "/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/tiff_to_pam.py ";
     for (const char* file : {"dng_cfa.dng", "dng_nopreview.dng", "dng_linear.dng", "nef_two.nef"}) {
         SCOPED_TRACE(file);
         cScratchFolder folder;
         ASSERT_TRUE(RunsOk("dcraw_emu -w -6 -T -Z " + folder.PathOf("ref.tiff") + " " + RawSample(file)));
         sPnm reference;
-        ASSERT_TRUE(ParsePnm(RunCommand(toPam + folder.PathOf("ref.tiff")), reference));
+        ASSERT_TRUE(ParsePnm(RunCommand(kToPam + folder.PathOf("ref.tiff")), reference));
         tPicture picture = CreatePicture(ReadFileBytes(RawSample(file)), nullptr);
         ASSERT_NE(picture, nullptr);
         EXPECT_TRUE(MatchesReference(*picture, reference));
@@ -185,6 +187,15 @@ TEST(RawPicture, PreviewOnlyThumbnailFitsTheBox)
         cPictTIFF thumbnail;
         EXPECT_EQ(PictThumbnailFromStream(&stream, &thumbnail, 64, 64), kThumbOk);
     }
+    // An uncompressed preview (IFD0 here) against tifffile's reading of it.
+    sPnm reference;
+    ASSERT_TRUE(ParsePnm(RunCommand(kToPam + RawSample("dng_rgbpreview.dng")), reference));
+    const std::vector<u8> bytes = ReadFileBytes(RawSample("dng_rgbpreview.dng"));
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    cPictDNG picture;
+    cPictTIFF preview;
+    ASSERT_TRUE(picture.RenderPageThumbnail(&stream, &preview, 64, 64, 0, true, 0));
+    EXPECT_TRUE(MatchesReference(preview, reference));
 }
 
 } // namespace
