@@ -25,11 +25,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -47,7 +47,8 @@ const u32 kHeight = 4000 / Scale();
 std::string TempPath(const std::string& name)
 {
     const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp != nullptr ? tmp : "/tmp") + "/qel_raw_bench_" + std::to_string(getpid()) + "_" + name;
+    return std::string(tmp != nullptr ? tmp : "/tmp") + "/qel_raw_bench_" +
+           std::to_string(getpid()) + "_" + name;
 }
 
 std::vector<u8> ReadAll(const std::string& path)
@@ -68,7 +69,8 @@ std::string WriteTiff(const char* name, u16 bits, u16 samples, u16 compression)
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kHeight);
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
@@ -119,8 +121,9 @@ const sInput& BigDng()
 {
     static const sInput input = [] {
         const std::string path = TempPath("big.dng");
-        const std::string command = "/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/make_raw.py --dng " +
-                                    std::to_string(kWidth) + " " + std::to_string(kHeight) + " 1024 768 " + path;
+        const std::string command =
+            "/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/make_raw.py --dng " +
+            std::to_string(kWidth) + " " + std::to_string(kHeight) + " 1024 768 " + path;
         return std::system(command.c_str()) == 0 ? sInput{path, ReadAll(path)} : sInput{};
     }();
     return input;
@@ -128,12 +131,11 @@ const sInput& BigDng()
 
 void SetPixels(benchmark::State& state, i64 pixels)
 {
-    state.counters["megapixels_per_s"] =
-        benchmark::Counter(f64(pixels) * f64(state.iterations()) * 1e-6, benchmark::Counter::kIsRate);
+    state.counters["megapixels_per_s"] = benchmark::Counter(
+        f64(pixels) * f64(state.iterations()) * 1e-6, benchmark::Counter::kIsRate);
 }
 
-template <class tPicture>
-void LoadPicture(benchmark::State& state, const sInput& input)
+template <class tPicture> void LoadPicture(benchmark::State& state, const sInput& input)
 {
     if (input.bytes.empty()) {
         state.SkipWithError("the input could not be made");
@@ -205,7 +207,8 @@ void StripLoop(benchmark::State& state, const std::string& path)
         }
         std::vector<u8> strip(size_t(TIFFStripSize(tiff)));
         for (tstrip_t s = 0; s < TIFFNumberOfStrips(tiff); ++s) {
-            benchmark::DoNotOptimize(TIFFReadEncodedStrip(tiff, s, strip.data(), tmsize_t(strip.size())));
+            benchmark::DoNotOptimize(
+                TIFFReadEncodedStrip(tiff, s, strip.data(), tmsize_t(strip.size())));
         }
         TIFFClose(tiff);
     }
@@ -252,7 +255,8 @@ void BM_LibRawDirect(benchmark::State& state)
         raw->imgdata.params.use_camera_wb = 1;
         raw->imgdata.params.output_bps = 16;
         int error = 0;
-        if (raw->open_buffer(const_cast<u8*>(input.bytes.data()), input.bytes.size()) != LIBRAW_SUCCESS ||
+        if (raw->open_buffer(const_cast<u8*>(input.bytes.data()), input.bytes.size()) !=
+                LIBRAW_SUCCESS ||
             raw->unpack() != LIBRAW_SUCCESS || raw->dcraw_process() != LIBRAW_SUCCESS) {
             state.SkipWithError("LibRaw failed");
             return;
@@ -274,13 +278,16 @@ BENCHMARK(BM_DcrawEmu)->Unit(benchmark::kMillisecond)->UseRealTime();
 // A stream that another thread can close; reads on it then return nothing.
 class cClosableStream : public cBufWrapperIO
 {
-public:
+  public:
     using cBufWrapperIO::cBufWrapperIO;
-    u32 Read(void* buffer, u32 length) override { return m_open ? cBufWrapperIO::Read(buffer, length) : 0; }
+    u32 Read(void* buffer, u32 length) override
+    {
+        return m_open ? cBufWrapperIO::Read(buffer, length) : 0;
+    }
     bool IsOpen() override { return m_open; }
     void Close() override { m_open = false; }
 
-private:
+  private:
     std::atomic<bool> m_open{true};
 };
 
@@ -317,7 +324,7 @@ BENCHMARK(BM_DngLoadClosedDuringDevelopment)->Unit(benchmark::kMillisecond)->Use
 
 class cCountingStream : public cBufWrapperIO
 {
-public:
+  public:
     using cBufWrapperIO::cBufWrapperIO;
     u32 Read(void* buffer, u32 length) override
     {
@@ -365,7 +372,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (const char* name : {"rgb8_lzw.tif", "grey16_zip.tif", "big.dng", "big.dng.thumb.jpg", "out.tif"}) {
+    for (const char* name :
+         {"rgb8_lzw.tif", "grey16_zip.tif", "big.dng", "big.dng.thumb.jpg", "out.tif"}) {
         std::remove(TempPath(name).c_str());
     }
     return 0;

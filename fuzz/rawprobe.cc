@@ -6,8 +6,7 @@
 
 namespace {
 
-template <class tPicture>
-void Exercise(const u8* data, size_t size)
+template <class tPicture> void Exercise(const u8* data, size_t size)
 {
     cBufWrapperIO stream(data, size);
     tPicture picture;

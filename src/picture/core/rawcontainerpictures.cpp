@@ -1,12 +1,15 @@
 // The camera RAW pictures whose containers are not plain TIFF files (rawcontainers.h).
+#include "base/subrange.h"
 #include "picture/core/rawdevelop.h"
 #include "picture/core/rawpictures.h"
 #include "picture/core/rawpreview.h"
+#include "picture/tiffraw/exifdecoder.h"
 #include "picture/tiffraw/rawcontainers.h"
 
 namespace {
 
-bool ReadPreviews(cFileIOTarget* stream, eRawContainer kind, sRawContainerInfo& container, cRawPreviews& previews)
+bool ReadPreviews(cFileIOTarget* stream, eRawContainer kind, sRawContainerInfo& container,
+                  cRawPreviews& previews)
 {
     if (stream == nullptr || !ReadRawContainer(stream, kind, container)) {
         return false;
@@ -50,7 +53,8 @@ bool cPictContainerRaw::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
         // No recorded size: the largest preview's frame.
         cRawPreviews previews;
         sRawContainerInfo ignored;
-        const sRawPreview* largest = ReadPreviews(stream, m_kind, ignored, previews) ? previews.Choose(0, 0) : nullptr;
+        const sRawPreview* largest =
+            ReadPreviews(stream, m_kind, ignored, previews) ? previews.Choose(0, 0) : nullptr;
         width = largest != nullptr ? u32(largest->m_width) : 0;
         height = largest != nullptr ? u32(largest->m_height) : 0;
     }
@@ -70,7 +74,8 @@ bool cPictContainerRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* ou
 {
     sRawContainerInfo container;
     cRawPreviews previews;
-    return ReadPreviews(stream, m_kind, container, previews) && previews.Load(stream, out, width, height);
+    return ReadPreviews(stream, m_kind, container, previews) &&
+           previews.Load(stream, out, width, height);
 }
 
 bool cPictContainerRaw::Load(cFileIOTarget* stream)
@@ -78,10 +83,23 @@ bool cPictContainerRaw::Load(cFileIOTarget* stream)
     if (stream == nullptr) {
         return false;
     }
-    if (m_kind != eRawContainer::X3F && DevelopRaw(stream, this)) {
-        return true;
+    const bool developed = m_kind != eRawContainer::X3F && DevelopRaw(stream, this);
+    if (!developed && (!stream->IsOpen() || !LoadEmbeddedPreview(stream, this, nullptr, nullptr))) {
+        return false;
     }
-    return stream->IsOpen() && LoadEmbeddedPreview(stream, this, nullptr, nullptr);
+    // The Exif tags of the TIFF structures inside the container; the pixels give the size.
+    sRawContainerInfo container;
+    if (ReadRawContainer(stream, m_kind, container)) {
+        for (i32 i = 0; i < container.m_exifTiffCount; ++i) {
+            cFileIOSubRange range(stream, container.m_exifTiffs[i].m_offset,
+                                  container.m_exifTiffs[i].m_length);
+            cExifDecoder decoder(this, false);
+            (void)decoder.Parse(&range);
+        }
+    }
+    RemoveProperty(kPictPropTagWidth);
+    RemoveProperty(kPictPropTagHeight);
+    return true;
 }
 
 bool ProbeMRW(cFileIOTarget* stream, sPictInfo* info)

@@ -16,7 +16,7 @@ namespace {
 // files a few bytes at a time.
 class cRawDataStream : public LibRaw_abstract_datastream
 {
-public:
+  public:
     explicit cRawDataStream(cFileIOTarget* stream) : m_stream(stream), m_size(stream->GetSize()) {}
 
     int valid() override { return m_stream->IsOpen() ? 1 : 0; }
@@ -35,7 +35,8 @@ public:
             }
             const u64 inBuffer = m_bufferStart + m_bufferLength - m_position;
             const u64 chunk = std::min(wanted - done, inBuffer);
-            std::memcpy(static_cast<u8*>(buffer) + done, m_buffer + (m_position - m_bufferStart), chunk);
+            std::memcpy(static_cast<u8*>(buffer) + done, m_buffer + (m_position - m_bufferStart),
+                        chunk);
             done += chunk;
             m_position += chunk;
         }
@@ -121,7 +122,7 @@ public:
     // No JPEG source: lossy-JPEG DNGs fail development and fall back to their preview.
     int jpeg_src(void*) override { return -1; }
 
-private:
+  private:
     static constexpr u32 kBufferSize = 64 << 10;
 
     // Makes the buffer hold the position; false at the end or when the stream is closed.
@@ -134,7 +135,8 @@ private:
             return false;
         }
         m_bufferStart = m_position;
-        m_bufferLength = m_stream->Read(m_buffer, u32(std::min<u64>(kBufferSize, m_size - m_position)));
+        m_bufferLength =
+            m_stream->Read(m_buffer, u32(std::min<u64>(kBufferSize, m_size - m_position)));
         return m_bufferLength > 0;
     }
 
@@ -181,7 +183,8 @@ bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
         return false;
     }
     int error = 0;
-    std::unique_ptr<libraw_processed_image_t, sMemImageDelete> image(raw.dcraw_make_mem_image(&error));
+    std::unique_ptr<libraw_processed_image_t, sMemImageDelete> image(
+        raw.dcraw_make_mem_image(&error));
     if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 16) {
         return false;
     }
@@ -198,8 +201,8 @@ bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
         const u16* source = samples + i64(r) * width * 3;
         u64* row = pixels + i64(height - 1 - r) * width;
         for (i32 x = 0; x < width; ++x) {
-            row[x] = (u64(0xFFFF) << 48) | (u64(source[3 * x]) << 32) | (u64(source[3 * x + 1]) << 16) |
-                     source[3 * x + 2];
+            row[x] = (u64(0xFFFF) << 48) | (u64(source[3 * x]) << 32) |
+                     (u64(source[3 * x + 1]) << 16) | source[3 * x + 2];
         }
     }
     return true;

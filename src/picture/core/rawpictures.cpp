@@ -17,7 +17,7 @@ struct sRawFormat
 };
 
 constexpr sRawFormat kFormats[] = {
-    {kPictFormatPEF, "PENTAX", "RICOH"}, {kPictFormatARW, "SONY", nullptr},
+    {kPictFormatPEF, "PENTAX", "RICOH"},  {kPictFormatARW, "SONY", nullptr},
     {kPictFormatSRW, "SAMSUNG", nullptr}, {kPictFormatIIQ, nullptr, nullptr},
     {kPictFormatMOS, "Leaf", nullptr},    {kPictFormatCR2, nullptr, nullptr},
     {kPictFormatNEF, "NIKON", nullptr},   {kPictFormat3FR, "Hasselblad", nullptr},
@@ -43,13 +43,16 @@ bool HeaderMatches(cFileIOTarget* stream, eTiffRaw kind)
         return false;
     }
     if (kind == eTiffRaw::IIQ) {
-        return (std::memcmp(header + 8, "IIII", 4) == 0 && std::memcmp(header + 13, "waR", 3) == 0) ||
+        return (std::memcmp(header + 8, "IIII", 4) == 0 &&
+                std::memcmp(header + 13, "waR", 3) == 0) ||
                (std::memcmp(header + 8, "MMMM", 4) == 0 && std::memcmp(header + 12, "Raw", 3) == 0);
     }
     // CR2: IFD0 at 16 or later, leaving room for the Canon block at 8.
     const bool bigEndian = header[0] == 'M';
-    const u32 ifd0 = bigEndian ? (u32(header[4]) << 24) | (u32(header[5]) << 16) | (u32(header[6]) << 8) | header[7]
-                               : u32(header[4]) | (u32(header[5]) << 8) | (u32(header[6]) << 16) | (u32(header[7]) << 24);
+    const u32 ifd0 = bigEndian ? (u32(header[4]) << 24) | (u32(header[5]) << 16) |
+                                     (u32(header[6]) << 8) | header[7]
+                               : u32(header[4]) | (u32(header[5]) << 8) | (u32(header[6]) << 16) |
+                                     (u32(header[7]) << 24);
     return ifd0 >= 16 && std::memcmp(header + 8, "CR\x02\0", 4) == 0;
 }
 
@@ -145,18 +148,21 @@ bool cPictTiffRaw::Load(cFileIOTarget* stream)
 bool cPictTiffRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                                        i32* height)
 {
-    return LoadTiffPreview(stream, m_kind == eTiffRaw::DNG ? eTiffPreviews::JpegAndRgb : eTiffPreviews::Jpeg,
-                           out, width, height);
+    return LoadTiffPreview(
+        stream, m_kind == eTiffRaw::DNG ? eTiffPreviews::JpegAndRgb : eTiffPreviews::Jpeg, out,
+        width, height);
 }
 
-bool cPictTiffRaw::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW,
-                                       i32 maxH, i32 page, bool allowFullDecode, u32 background)
+bool cPictTiffRaw::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,
+                                       i32 page, bool allowFullDecode, u32 background)
 {
     if (m_thumbnail == eRawThumbnail::Base) {
-        return cPictTIFF::RenderPageThumbnail(stream, out, maxW, maxH, page, allowFullDecode, background);
+        return cPictTIFF::RenderPageThumbnail(stream, out, maxW, maxH, page, allowFullDecode,
+                                              background);
     }
     if (m_thumbnail == eRawThumbnail::White) {
-        return cPictTIFF::RenderPageThumbnail(stream, out, maxW, maxH, page, allowFullDecode, 0xFFFFFF);
+        return cPictTIFF::RenderPageThumbnail(stream, out, maxW, maxH, page, allowFullDecode,
+                                              0xFFFFFF);
     }
     if (page != 0 || stream == nullptr || out == nullptr || maxW <= 0 || maxH <= 0) {
         return false;

@@ -44,7 +44,7 @@ enum class eRawThumbnail
 
 class cPictTiffRaw : public cPictTIFF
 {
-public:
+  public:
     i32 GetFormatId() override;
     // The rule of the format (header only); the size is the DNG raw IFD's crop (DNG) or
     // the structure's generic size; the preview flag as for TIFF.
@@ -55,83 +55,82 @@ public:
     // The stored JPEG previews (maker notes included) and, for DNG, the uncompressed ones.
     bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                              i32* height) override;
-    bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,
-                             i32 page, bool allowFullDecode, u32 background) override;
+    bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH, i32 page,
+                             bool allowFullDecode, u32 background) override;
 
-protected:
+  protected:
     cPictTiffRaw(eTiffRaw kind, eRawThumbnail thumbnail) : m_kind(kind), m_thumbnail(thumbnail) {}
 
-private:
+  private:
     eTiffRaw m_kind;
     eRawThumbnail m_thumbnail;
 };
 
 class cPictPEF : public cPictTiffRaw
 {
-public:
+  public:
     cPictPEF() : cPictTiffRaw(eTiffRaw::PEF, eRawThumbnail::Base) {}
 };
 
 class cPictARW : public cPictTiffRaw
 {
-public:
+  public:
     cPictARW() : cPictTiffRaw(eTiffRaw::ARW, eRawThumbnail::Base) {}
 };
 
 class cPictSRW : public cPictTiffRaw
 {
-public:
+  public:
     cPictSRW() : cPictTiffRaw(eTiffRaw::SRW, eRawThumbnail::Base) {}
 };
 
 class cPictIIQ : public cPictTiffRaw
 {
-public:
+  public:
     cPictIIQ() : cPictTiffRaw(eTiffRaw::IIQ, eRawThumbnail::Base) {}
 };
 
 class cPictMOS : public cPictTiffRaw
 {
-public:
+  public:
     cPictMOS() : cPictTiffRaw(eTiffRaw::MOS, eRawThumbnail::PreviewOnly) {}
 };
 
 class cPictCR2 : public cPictTiffRaw
 {
-public:
+  public:
     cPictCR2() : cPictTiffRaw(eTiffRaw::CR2, eRawThumbnail::White) {}
 };
 
 class cPictNEF : public cPictTiffRaw
 {
-public:
+  public:
     cPictNEF() : cPictTiffRaw(eTiffRaw::NEF, eRawThumbnail::White) {}
 };
 
 class cPictDNG : public cPictTiffRaw
 {
-public:
+  public:
     cPictDNG() : cPictTiffRaw(eTiffRaw::DNG, eRawThumbnail::PreviewOnly) {}
 
-protected:
+  protected:
     explicit cPictDNG(eTiffRaw kind) : cPictTiffRaw(kind, eRawThumbnail::PreviewOnly) {}
 };
 
 class cPict3FR : public cPictDNG
 {
-public:
+  public:
     cPict3FR() : cPictDNG(eTiffRaw::ThreeFR) {}
 };
 
 class cPictTIFF_EP : public cPictTiffRaw
 {
-public:
+  public:
     cPictTIFF_EP() : cPictTiffRaw(eTiffRaw::TIFFEP, eRawThumbnail::PreviewOnly) {}
 };
 
 // The probe style of the classes without a probe function: ReadInfo on a temporary object.
-template <class tPicture>
-[[nodiscard]] bool ProbeByReadInfo(cFileIOTarget* stream, sPictInfo* info)
+template <class tPicture> [[nodiscard]] bool ProbeByReadInfo(cFileIOTarget* stream, sPictInfo* info)
 {
     tPicture picture;
     return picture.ReadInfo(stream, info);
@@ -157,7 +156,7 @@ enum class eRawContainer;
 
 class cPictContainerRaw : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override;
     // The container's recorded size (the largest preview's when it records none) and
     // whether a JPEG preview is stored.
@@ -168,40 +167,40 @@ public:
     bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                              i32* height) override;
 
-protected:
+  protected:
     explicit cPictContainerRaw(eRawContainer kind) : m_kind(kind) {}
 
-private:
+  private:
     eRawContainer m_kind;
 };
 
 class cPictMRW : public cPictContainerRaw
 {
-public:
+  public:
     cPictMRW();
 };
 
 class cPictRAF : public cPictContainerRaw
 {
-public:
+  public:
     cPictRAF();
 };
 
 class cPictCRW : public cPictContainerRaw
 {
-public:
+  public:
     cPictCRW();
 };
 
 class cPictCR3 : public cPictContainerRaw
 {
-public:
+  public:
     cPictCR3();
 };
 
 class cPictX3F : public cPictContainerRaw
 {
-public:
+  public:
     cPictX3F();
 };
 
@@ -209,13 +208,13 @@ public:
 // their picture part; the factory hands out the picture part.
 class cPictRWL : public cTiffGeneric, public cPictContainerRaw
 {
-public:
+  public:
     cPictRWL();
 };
 
 class cPictORF : public cTiffGeneric, public cPictContainerRaw
 {
-public:
+  public:
     cPictORF();
 };
 

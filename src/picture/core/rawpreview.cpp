@@ -62,11 +62,13 @@ void cRawPreviews::AddDngRgbPreviews(const cTiffStructure& tiff)
     for (i32 i = 0; i < tiff.GetIfdCount() && m_count < kMaxPreviews; ++i) {
         const sTiffIfd& ifd = tiff.GetIfd(i);
         sTiffRange strips{};
-        const bool rgb = (ifd.m_newSubfileType & 1) != 0 && ifd.m_compression == 1 && ifd.m_photometric == 2 &&
-                         ifd.m_samples == 3 && ifd.m_bits == 8 && tiff.GetContiguousStrips(ifd, strips);
+        const bool rgb = (ifd.m_newSubfileType & 1) != 0 && ifd.m_compression == 1 &&
+                         ifd.m_photometric == 2 && ifd.m_samples == 3 && ifd.m_bits == 8 &&
+                         tiff.GetContiguousStrips(ifd, strips);
         if (rgb && FitsI32(ifd.m_width) && FitsI32(ifd.m_height) &&
             strips.m_length >= u64(ifd.m_width) * ifd.m_height * 3) {
-            m_previews[m_count++] = {strips.m_offset, strips.m_length, i32(ifd.m_width), i32(ifd.m_height), true};
+            m_previews[m_count++] = {strips.m_offset, strips.m_length, i32(ifd.m_width),
+                                     i32(ifd.m_height), true};
         }
     }
 }
@@ -79,8 +81,8 @@ bool LoadRgbPreview(cFileIOTarget* stream, const sRawPreview& preview, cPictBase
     const i32 width = preview.m_width;
     const i32 height = preview.m_height;
     _typebuf<u8> row;
-    if (!PixelBufferSizeOk(width, height, 4) || !row.Alloc(i64(width) * 3) || !out->AllocPixels32(width, height) ||
-        !stream->Seek(preview.m_offset)) {
+    if (!PixelBufferSizeOk(width, height, 4) || !row.Alloc(i64(width) * 3) ||
+        !out->AllocPixels32(width, height) || !stream->Seek(preview.m_offset)) {
         return false;
     }
     for (i32 y = 0; y < height; ++y) {
@@ -103,7 +105,9 @@ const sRawPreview* cRawPreviews::Choose(i32 wantedWidth, i32 wantedHeight) const
 {
     const sRawPreview* largest = nullptr;
     const sRawPreview* covering = nullptr;
-    auto area = [](const sRawPreview* preview) { return i64(preview->m_width) * preview->m_height; };
+    auto area = [](const sRawPreview* preview) {
+        return i64(preview->m_width) * preview->m_height;
+    };
     for (i32 i = 0; i < m_count; ++i) {
         const sRawPreview* preview = &m_previews[i];
         if (largest == nullptr || area(preview) > area(largest)) {
@@ -149,7 +153,8 @@ bool cRawPreviews::Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* 
     return true;
 }
 
-bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out, i32* width, i32* height)
+bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out, i32* width,
+                     i32* height)
 {
     cTiffStructure tiff;
     if (stream == nullptr || !tiff.Open(stream)) {

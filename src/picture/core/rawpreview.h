@@ -18,7 +18,7 @@ struct sRawPreview
 
 class cRawPreviews
 {
-public:
+  public:
     static constexpr i32 kMaxPreviews = 16;
 
     // Adds a range when it lies inside the stream, starts FF D8 and its JPEG frame header
@@ -33,10 +33,9 @@ public:
     [[nodiscard]] const sRawPreview* Choose(i32 wantedWidth, i32 wantedHeight) const;
     // Decodes the chosen preview into `out` (pixels taken over) and writes its size back
     // into *width and *height; true only when `out` then holds 32-bit pixels.
-    [[nodiscard]] bool Load(cFileIOTarget* stream, cPictBase* out, i32* width,
-                            i32* height) const;
+    [[nodiscard]] bool Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* height) const;
 
-private:
+  private:
     sRawPreview m_previews[kMaxPreviews];
     i32 m_count = 0;
 };

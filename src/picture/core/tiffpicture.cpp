@@ -134,7 +134,8 @@ struct sLayout
     u16 ColourSamples() const { return photometric == PHOTOMETRIC_RGB ? 3 : 1; }
     bool HasAlpha() const
     {
-        return extraCount == 1 && (extraType == EXTRASAMPLE_ASSOCALPHA || extraType == EXTRASAMPLE_UNASSALPHA);
+        return extraCount == 1 &&
+               (extraType == EXTRASAMPLE_ASSOCALPHA || extraType == EXTRASAMPLE_UNASSALPHA);
     }
 };
 
@@ -152,8 +153,8 @@ sLayout ReadLayout(TIFF* tiff)
         layout.photometric = 0xFFFF;
     }
     u16* types = nullptr;
-    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &layout.extraCount, &types) && layout.extraCount > 0 &&
-        types != nullptr) {
+    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &layout.extraCount, &types) &&
+        layout.extraCount > 0 && types != nullptr) {
         layout.extraType = types[0];
     }
     return layout;
@@ -162,7 +163,8 @@ sLayout ReadLayout(TIFF* tiff)
 // Grey or RGB, 8 or 16 unsigned bits, at most one extra sample: our own conversion.
 bool IsDirect(const sLayout& layout, TIFF* tiff)
 {
-    const bool colour = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_RGB;
+    const bool colour =
+        layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_RGB;
     u16 compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     // Old-style JPEG needs libtiff's RGBA interface to find its tables.
@@ -175,21 +177,21 @@ bool IsDirect(const sLayout& layout, TIFF* tiff)
 // ---- Alpha ----
 
 // Premultiplied to straight: c = a ? min(max, (c * max + a / 2) / a) : 0.
-template <class tChannel>
-void DivideAlpha(tChannel* pixels, i64 count)
+template <class tChannel> void DivideAlpha(tChannel* pixels, i64 count)
 {
     constexpr u32 kMax = tChannel(~tChannel(0));
     for (i64 i = 0; i < count; ++i) {
         tChannel* pixel = pixels + 4 * i;
         const u32 alpha = pixel[3];
         for (int c = 0; c < 3; ++c) {
-            pixel[c] = alpha == 0 ? 0 : tChannel(std::min<u32>(kMax, (pixel[c] * kMax + alpha / 2) / alpha));
+            pixel[c] = alpha == 0
+                           ? 0
+                           : tChannel(std::min<u32>(kMax, (pixel[c] * kMax + alpha / 2) / alpha));
         }
     }
 }
 
-template <class tChannel>
-void MakeOpaque(tChannel* pixels, i64 count)
+template <class tChannel> void MakeOpaque(tChannel* pixels, i64 count)
 {
     for (i64 i = 0; i < count; ++i) {
         pixels[4 * i + 3] = tChannel(~tChannel(0));
@@ -198,8 +200,7 @@ void MakeOpaque(tChannel* pixels, i64 count)
 
 // Direct path: unassociated alpha stays, associated alpha is divided out, no alpha is
 // opaque (contiguous rows wrote it already).
-template <class tChannel>
-void FinishAlpha(const sLayout& layout, tChannel* pixels, i64 count)
+template <class tChannel> void FinishAlpha(const sLayout& layout, tChannel* pixels, i64 count)
 {
     if (!layout.HasAlpha() && layout.planar == PLANARCONFIG_SEPARATE) {
         MakeOpaque(pixels, count);
@@ -231,25 +232,23 @@ void ConvertContigRow(const tChannel* source, tChannel* pixel, u32 count)
 template <class tChannel>
 using tRowConverter = void (*)(const tChannel* source, tChannel* pixel, u32 count);
 
-template <class tChannel>
-tRowConverter<tChannel> ContigConverter(const sLayout& layout)
+template <class tChannel> tRowConverter<tChannel> ContigConverter(const sLayout& layout)
 {
     const bool grey = layout.ColourSamples() == 1;
     const bool extra = layout.extraCount == 1;
     if (grey) {
-        return !extra ? ConvertContigRow<tChannel, 1, true, false>
+        return !extra              ? ConvertContigRow<tChannel, 1, true, false>
                : layout.HasAlpha() ? ConvertContigRow<tChannel, 2, true, true>
                                    : ConvertContigRow<tChannel, 2, true, false>;
     }
-    return !extra ? ConvertContigRow<tChannel, 3, false, false>
+    return !extra              ? ConvertContigRow<tChannel, 3, false, false>
            : layout.HasAlpha() ? ConvertContigRow<tChannel, 4, false, true>
                                : ConvertContigRow<tChannel, 4, false, false>;
 }
 
 // Writes the samples of one decoded block (a strip or a tile) into the picture's channels
 // (B, G, R, A in memory; 8-bit samples into 32-bit pixels, 16-bit into deep ones).
-template <class tChannel>
-struct sBlockWriter
+template <class tChannel> struct sBlockWriter
 {
     tChannel* pixels; // the picture's buffer as channels
     const sLayout& layout;
@@ -257,7 +256,8 @@ struct sBlockWriter
 
     // The block: `columns` x `rows` at (x0, y0) clipped to the image, `stride` samples per
     // block row; `plane` is the sample of a separate plane, -1 for contiguous samples.
-    void Write(const tChannel* block, u32 x0, u32 y0, u32 columns, u32 rows, u64 stride, int plane) const
+    void Write(const tChannel* block, u32 x0, u32 y0, u32 columns, u32 rows, u64 stride,
+               int plane) const
     {
         const u32 width = layout.width;
         const u32 height = layout.height;
@@ -287,8 +287,7 @@ struct sBlockWriter
     }
 };
 
-template <class tChannel>
-bool ReadDirect(TIFF* tiff, const sLayout& layout, tChannel* pixels)
+template <class tChannel> bool ReadDirect(TIFF* tiff, const sLayout& layout, tChannel* pixels)
 {
     const sBlockWriter<tChannel> writer{pixels, layout};
     const bool tiled = TIFFIsTiled(tiff) != 0;
@@ -338,7 +337,8 @@ bool ReadDirect(TIFF* tiff, const sLayout& layout, tChannel* pixels)
             }
             // A short last strip holds only its own rows.
             const u64 rows = std::min<u64>(rowsPerStrip, u64(got) / sizeof(tChannel) / stride);
-            writer.Write(block.GetData(), 0, y, layout.width, u32(rows), stride, planes > 1 ? plane : -1);
+            writer.Write(block.GetData(), 0, y, layout.width, u32(rows), stride,
+                         planes > 1 ? plane : -1);
         }
     }
     return true;
@@ -434,7 +434,8 @@ bool cPictTIFF::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
         return false;
     }
     const sTiffIfd& ifd0 = tiff.GetIfd0();
-    if (ifd0.m_width == 0 || ifd0.m_height == 0 || !FitsI32(ifd0.m_width) || !FitsI32(ifd0.m_height)) {
+    if (ifd0.m_width == 0 || ifd0.m_height == 0 || !FitsI32(ifd0.m_width) ||
+        !FitsI32(ifd0.m_height)) {
         return false;
     }
     if (info != nullptr) {
@@ -463,8 +464,7 @@ bool cPictTIFF::Load(cFileIOTarget* stream)
     return true;
 }
 
-bool cPictTIFF::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
-                                    i32* height)
+bool cPictTIFF::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width, i32* height)
 {
     return LoadTiffPreview(stream, eTiffPreviews::Jpeg, out, width, height);
 }

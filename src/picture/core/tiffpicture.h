@@ -12,7 +12,7 @@ inline constexpr i32 kPictFormatTIFF = 2;
 
 class cPictTIFF : public cPictBase
 {
-public:
+  public:
     i32 GetFormatId() override { return kPictFormatTIFF; }
     // Classic TIFF (II or MM, 42) whose IFD0 has a width and a height; the preview flag
     // tells whether a JPEG preview is stored (JPEGInterchangeFormat or JPEG strips).
@@ -24,7 +24,7 @@ public:
     bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                              i32* height) override;
 
-protected:
+  protected:
     // Properties from the structure (the Exif decoder, thumbnail decoding off), without
     // the recorded size, which the pixels now give.
     void ReadProperties(cFileIOTarget* stream);

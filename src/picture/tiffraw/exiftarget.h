@@ -8,7 +8,7 @@
 
 class cExifTarget
 {
-public:
+  public:
     // One value under a property id; a value of the wrong class for the id is dropped.
     virtual void SetExifInt(i32 id, i32 value) = 0;
     virtual void SetExifDouble(i32 id, f64 value) = 0;
@@ -21,6 +21,6 @@ public:
     // records that it exists and, with `decode`, decodes it.
     virtual void SetExifThumbnail(cFileIOTarget* jpeg, bool decode) = 0;
 
-protected:
+  protected:
     ~cExifTarget() = default;
 };

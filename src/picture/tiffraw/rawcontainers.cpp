@@ -28,7 +28,8 @@ u16 Le16(const u8* bytes)
 
 bool ReadAt(cFileIOTarget* stream, u64 offset, void* out, u32 length)
 {
-    return offset + length <= stream->GetSize() && stream->Seek(offset) && stream->ReadExact(out, length);
+    return offset + length <= stream->GetSize() && stream->Seek(offset) &&
+           stream->ReadExact(out, length);
 }
 
 // Nested structures (CIFF heaps, BMFF boxes) are followed this deep at most.
@@ -40,14 +41,14 @@ constexpr int kMaxDepth = 8;
 // TIFF) holds PreviewImageStart/Length (0x0088/0x0089) or the preview itself (0x0081).
 class cMinoltaNote : public cTiffStructure
 {
-public:
+  public:
     static constexpr u32 kNoteIfd = 0xFFFF;
     sRawContainerInfo* m_info = nullptr;
     u64 m_base = 0;
     u32 m_start = 0;
     u32 m_length = 0;
 
-protected:
+  protected:
     void OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd) override
     {
         if (ifd != kNoteIfd) {
@@ -66,7 +67,8 @@ bool ReadMrw(cFileIOTarget* stream, sRawContainerInfo& info)
 {
     u8 header[8];
     const u64 size = stream->GetSize();
-    if (!ReadAt(stream, 0, header, 8) || std::memcmp(header, "\0MRM", 4) != 0 || 8 + u64(Be32(header + 4)) > size) {
+    if (!ReadAt(stream, 0, header, 8) || std::memcmp(header, "\0MRM", 4) != 0 ||
+        8 + u64(Be32(header + 4)) > size) {
         return false;
     }
     const u64 end = 8 + u64(Be32(header + 4));
@@ -87,12 +89,16 @@ bool ReadMrw(cFileIOTarget* stream, sRawContainerInfo& info)
             info.m_width = Be16(prd + 14);
             sized = true;
         } else if (std::memcmp(block, "\0TTW", 4) == 0) {
+            if (info.m_exifTiffCount < 4) {
+                info.m_exifTiffs[info.m_exifTiffCount++] = {data, length};
+            }
             cFileIOSubRange tiff(stream, data, length);
             cMinoltaNote note;
             note.m_info = &info;
             note.m_base = data;
             if (note.Open(&tiff) && note.GetMakerNote().m_length > 0 &&
-                note.WalkIfdAt(u32(note.GetMakerNote().m_offset), cMinoltaNote::kNoteIfd) && note.m_length > 0) {
+                note.WalkIfdAt(u32(note.GetMakerNote().m_offset), cMinoltaNote::kNoteIfd) &&
+                note.m_length > 0) {
                 info.AddRange(data + note.m_start, note.m_length, data + length);
             }
         }
@@ -187,7 +193,8 @@ struct sCiff
                 ReadHeap(offset, size, depth + 1);
             } else if (type == 0x2007 || type == 0x2008) { // JpgFromRaw, ThumbnailImage
                 info->AddRange(offset, size, stream->GetSize());
-            } else if (type == 0x1810 && size >= 8 && ReadAt(stream, offset, bytes, 8)) { // ImageInfo
+            } else if (type == 0x1810 && size >= 8 &&
+                       ReadAt(stream, offset, bytes, 8)) { // ImageInfo
                 info->m_width = U32(bytes);
                 info->m_height = U32(bytes + 4);
             }
@@ -221,7 +228,7 @@ constexpr u8 kCanonMetadataUuid[16] = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11,
 
 struct sBox
 {
-    u64 start;   // of the payload
+    u64 start; // of the payload
     u64 end;
     char type[4];
 };
@@ -280,13 +287,15 @@ struct sCr3
     void ReadBoxes(u64 at, u64 end, int depth) const
     {
         sBox box;
-        for (int count = 0; depth <= kMaxDepth && count < 1024 && ReadBox(stream, at, end, box); ++count) {
+        for (int count = 0; depth <= kMaxDepth && count < 1024 && ReadBox(stream, at, end, box);
+             ++count) {
             u8 uuid[16];
-            const bool isUuid = std::memcmp(box.type, "uuid", 4) == 0 && box.start + 16 <= box.end &&
-                                ReadAt(stream, box.start, uuid, 16);
+            const bool isUuid = std::memcmp(box.type, "uuid", 4) == 0 &&
+                                box.start + 16 <= box.end && ReadAt(stream, box.start, uuid, 16);
             if (isUuid && std::memcmp(uuid, kCanonPreviewUuid, 16) == 0) {
                 sBox preview;
-                if (ReadBox(stream, box.start + 24, box.end, preview) && std::memcmp(preview.type, "PRVW", 4) == 0) {
+                if (ReadBox(stream, box.start + 24, box.end, preview) &&
+                    std::memcmp(preview.type, "PRVW", 4) == 0) {
                     AddJpeg(preview, 12, 16);
                 }
             } else if (isUuid && std::memcmp(uuid, kCanonMetadataUuid, 16) == 0) {
@@ -297,6 +306,12 @@ struct sCr3
                 AddJpeg(box, 8, 16);
             } else if (std::memcmp(box.type, "CMT1", 4) == 0) {
                 ReadSize(box);
+            }
+            const bool exif = std::memcmp(box.type, "CMT1", 4) == 0 ||
+                              std::memcmp(box.type, "CMT2", 4) == 0 ||
+                              std::memcmp(box.type, "CMT4", 4) == 0;
+            if (exif && info->m_exifTiffCount < 4) {
+                info->m_exifTiffs[info->m_exifTiffCount++] = {box.start, box.end - box.start};
             }
             at = box.end;
         }
@@ -333,7 +348,8 @@ bool ReadX3f(cFileIOTarget* stream, sRawContainerInfo& info)
     }
     const u64 directory = Le32(bytes);
     constexpr u32 kMaxSections = 64;
-    if (!ReadAt(stream, directory, bytes, 12) || std::memcmp(bytes, "SECd", 4) != 0 || Le32(bytes + 8) > kMaxSections) {
+    if (!ReadAt(stream, directory, bytes, 12) || std::memcmp(bytes, "SECd", 4) != 0 ||
+        Le32(bytes + 8) > kMaxSections) {
         return true;
     }
     const u32 count = Le32(bytes + 8);
@@ -343,10 +359,11 @@ bool ReadX3f(cFileIOTarget* stream, sRawContainerInfo& info)
         }
         const u64 offset = Le32(bytes);
         const u64 length = Le32(bytes + 4);
-        const bool image = std::memcmp(bytes + 8, "IMA2", 4) == 0 || std::memcmp(bytes + 8, "IMAG", 4) == 0;
+        const bool image =
+            std::memcmp(bytes + 8, "IMA2", 4) == 0 || std::memcmp(bytes + 8, "IMAG", 4) == 0;
         // SECi header: "SECi", version, type, format, columns, rows, row size.
-        if (image && length > 28 && ReadAt(stream, offset, bytes, 28) && std::memcmp(bytes, "SECi", 4) == 0 &&
-            Le32(bytes + 8) == 2 && Le32(bytes + 12) == 18) {
+        if (image && length > 28 && ReadAt(stream, offset, bytes, 28) &&
+            std::memcmp(bytes, "SECi", 4) == 0 && Le32(bytes + 8) == 2 && Le32(bytes + 12) == 18) {
             info.AddRange(offset + 28, length - 28, size);
         }
     }

@@ -34,6 +34,10 @@ struct sRawContainerInfo
     u32 m_height = 0;
     sTiffRange m_ranges[kMaxRanges] = {};
     i32 m_rangeCount = 0;
+    // TIFF structures with the picture's Exif tags: MRW's TTW block, CR3's CMT1, CMT2 and
+    // CMT4 boxes.
+    sTiffRange m_exifTiffs[4] = {};
+    i32 m_exifTiffCount = 0;
 
     // Adds a range that lies inside `size` bytes and is not there yet.
     void AddRange(u64 offset, u64 length, u64 size);
@@ -41,4 +45,5 @@ struct sRawContainerInfo
 
 // Reads the container's header; false when the stream is not that container. The ranges
 // are candidates only: the caller checks that each starts a JPEG.
-[[nodiscard]] bool ReadRawContainer(cFileIOTarget* stream, eRawContainer kind, sRawContainerInfo& info);
+[[nodiscard]] bool ReadRawContainer(cFileIOTarget* stream, eRawContainer kind,
+                                    sRawContainerInfo& info);

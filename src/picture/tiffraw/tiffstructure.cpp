@@ -89,7 +89,8 @@ void cTiffStructure::ReadArray(u16 type, const u8* value, u32 byteCount, _typebu
 
 void cTiffStructure::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifdId)
 {
-    const bool number = (type == kTiffShort && byteCount >= 2) || (type == kTiffLong && byteCount >= 4);
+    const bool number =
+        (type == kTiffShort && byteCount >= 2) || (type == kTiffLong && byteCount >= 4);
     const u32 first = !number ? 0 : type == kTiffShort ? GetU16(value) : GetU32(value);
     if (tag == kTagMakerNote && (ifdId == kTiffIfdExif || ifdId == kTiffIfd0)) {
         m_makerNote = {GetValueOffset(), byteCount};
@@ -151,16 +152,35 @@ void cTiffStructure::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u3
         return;
     }
     switch (tag) {
-    case kTagNewSubfileType: ifd->m_newSubfileType = first; break;
-    case kTagImageWidth: ifd->m_width = first; break;
-    case kTagImageLength: ifd->m_height = first; break;
-    case kTagBitsPerSample: ifd->m_bits = first; break;
-    case kTagCompression: ifd->m_compression = first; break;
-    case kTagPhotometric: ifd->m_photometric = first; break;
-    case kTagSamplesPerPixel: ifd->m_samples = first; break;
-    case kTagJpegOffset: ifd->m_jpegOffset = first; break;
-    case kTagJpegLength: ifd->m_jpegLength = first; break;
-    default: break;
+    case kTagNewSubfileType:
+        ifd->m_newSubfileType = first;
+        break;
+    case kTagImageWidth:
+        ifd->m_width = first;
+        break;
+    case kTagImageLength:
+        ifd->m_height = first;
+        break;
+    case kTagBitsPerSample:
+        ifd->m_bits = first;
+        break;
+    case kTagCompression:
+        ifd->m_compression = first;
+        break;
+    case kTagPhotometric:
+        ifd->m_photometric = first;
+        break;
+    case kTagSamplesPerPixel:
+        ifd->m_samples = first;
+        break;
+    case kTagJpegOffset:
+        ifd->m_jpegOffset = first;
+        break;
+    case kTagJpegLength:
+        ifd->m_jpegLength = first;
+        break;
+    default:
+        break;
     }
 }
 
@@ -207,7 +227,8 @@ bool cTiffStructure::GetGenericSize(u32& width, u32& height) const
         if (largest == nullptr || area > Area(largest->m_width, largest->m_height)) {
             largest = &ifd;
         }
-        if (IsRawIfd(ifd) && (largestRaw == nullptr || area > Area(largestRaw->m_width, largestRaw->m_height))) {
+        if (IsRawIfd(ifd) &&
+            (largestRaw == nullptr || area > Area(largestRaw->m_width, largestRaw->m_height))) {
             largestRaw = &ifd;
         }
     }

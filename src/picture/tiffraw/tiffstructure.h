@@ -34,7 +34,7 @@ struct sTiffRange
 
 class cTiffStructure : public cTiffGeneric
 {
-public:
+  public:
     static constexpr i32 kMaxStrips = 65536;
     static constexpr i32 kMaxMakeLength = 63;
 
@@ -78,10 +78,10 @@ public:
     // The strips of `ifd` as one range, when they are contiguous and inside the stream.
     [[nodiscard]] bool GetContiguousStrips(const sTiffIfd& ifd, sTiffRange& range) const;
 
-protected:
+  protected:
     void OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd) override;
 
-private:
+  private:
     sTiffIfd* IfdFor(u32 id);
     void ReadArray(u16 type, const u8* value, u32 byteCount, _typebuf<u32>& out);
 

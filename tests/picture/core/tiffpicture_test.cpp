@@ -18,21 +18,27 @@ const char* const kUnpacked = "tiffcp -c none x.tif r.tif";
 struct sTiffCase
 {
     const char* name;
-    const char* make; // shell commands writing x.tif in the folder from the plasma source
+    const char* make;      // shell commands writing x.tif in the folder from the plasma source
     const char* reference; // a command making r.tif from x.tif; null: x.tif itself
 };
 
 const sTiffCase kCases[] = {
     {"rgb8 none", "$P -depth 8 s.tif && tiffcp -c none s.tif x.tif", nullptr},
-    {"rgb8 lzw predictor strips", "$P -depth 8 s.tif && tiffcp -c lzw:2 -r 16 s.tif x.tif", kUnpacked},
-    {"rgb8 deflate tiles", "$P -depth 8 s.tif && tiffcp -c zip:2 -t -w 64 -l 64 s.tif x.tif", nullptr},
-    {"rgb8 packbits separate", "$P -depth 8 s.tif && tiffcp -c packbits -p separate s.tif x.tif", nullptr},
-    {"rgb16 deflate separate tiles", "$P -depth 16 -interlace plane s.tif && tiffcp -c zip:2 -t s.tif x.tif",
+    {"rgb8 lzw predictor strips", "$P -depth 8 s.tif && tiffcp -c lzw:2 -r 16 s.tif x.tif",
+     kUnpacked},
+    {"rgb8 deflate tiles", "$P -depth 8 s.tif && tiffcp -c zip:2 -t -w 64 -l 64 s.tif x.tif",
      nullptr},
-    {"grey16 deflate", "$P -colorspace Gray -depth 16 s.tif && tiffcp -c zip:2 s.tif x.tif", nullptr},
+    {"rgb8 packbits separate", "$P -depth 8 s.tif && tiffcp -c packbits -p separate s.tif x.tif",
+     nullptr},
+    {"rgb16 deflate separate tiles",
+     "$P -depth 16 -interlace plane s.tif && tiffcp -c zip:2 -t s.tif x.tif", nullptr},
+    {"grey16 deflate", "$P -colorspace Gray -depth 16 s.tif && tiffcp -c zip:2 s.tif x.tif",
+     nullptr},
     {"grey8 none", "$P -colorspace Gray -depth 8 x.tif", nullptr},
-    {"rgba8 unassociated", "$P \\( -size 301x203 gradient: \\) -alpha off -compose copy_opacity -composite "
-                           "-define tiff:alpha=unassociated -depth 8 x.tif", nullptr},
+    {"rgba8 unassociated",
+     "$P \\( -size 301x203 gradient: \\) -alpha off -compose copy_opacity -composite "
+     "-define tiff:alpha=unassociated -depth 8 x.tif",
+     nullptr},
     {"palette", "$P -type Palette x.tif", kRgba},
     {"cmyk", "$P -colorspace CMYK -depth 8 x.tif", kRgba},
     {"bilevel g4", "$P -monochrome -depth 1 s.tif && tiffcp -c g4 s.tif x.tif", kRgba},
@@ -41,7 +47,7 @@ const sTiffCase kCases[] = {
 
 class TiffPicture : public ::testing::TestWithParam<sTiffCase>
 {
-protected:
+  protected:
     // Makes x.tif and decodes it; false when a tool failed.
     bool Make(const cScratchFolder& folder, const std::string& recipe)
     {
@@ -53,7 +59,8 @@ protected:
 
 TEST_P(TiffPicture, DecodesLikeItsReference)
 {
-    QEL_REQUIRE(qeltest::HaveTool("tiffcp") && qeltest::HaveTool("convert"), "libtiff-tools, imagemagick");
+    QEL_REQUIRE(qeltest::HaveTool("tiffcp") && qeltest::HaveTool("convert"),
+                "libtiff-tools, imagemagick");
     cScratchFolder folder;
     ASSERT_TRUE(Make(folder, GetParam().make));
     const std::string file = folder.PathOf("x.tif");
@@ -62,7 +69,8 @@ TEST_P(TiffPicture, DecodesLikeItsReference)
         ASSERT_TRUE(RunsOk("cd " + folder.Path() + " && " + referenceMake));
     }
     sPnm reference;
-    ASSERT_TRUE(ParsePnm(RunCommand(kToPam + folder.PathOf(referenceMake ? "r.tif" : "x.tif")), reference));
+    ASSERT_TRUE(
+        ParsePnm(RunCommand(kToPam + folder.PathOf(referenceMake ? "r.tif" : "x.tif")), reference));
     cPictTIFF picture;
     ASSERT_TRUE(DecodeBytes(ReadFileBytes(file), picture));
     EXPECT_TRUE(MatchesReference(picture, reference));
@@ -83,7 +91,8 @@ TEST_F(TiffPicture, OrientationOnlyBecomesProperties)
         ASSERT_TRUE(DecodeBytes(ReadFileBytes(folder.PathOf("x.tif")), stored));
         for (int orientation = 1; orientation <= 8; ++orientation) {
             SCOPED_TRACE(testing::Message() << recipe << ", orientation " << orientation);
-            ASSERT_TRUE(RunsOk("tiffset -s 274 " + std::to_string(orientation) + " " + folder.PathOf("x.tif")));
+            ASSERT_TRUE(RunsOk("tiffset -s 274 " + std::to_string(orientation) + " " +
+                               folder.PathOf("x.tif")));
             cPictTIFF turned;
             ASSERT_TRUE(DecodeBytes(ReadFileBytes(folder.PathOf("x.tif")), turned));
             EXPECT_EQ(PixelsOf(turned), PixelsOf(stored));
