@@ -27,6 +27,9 @@ ships with Debian). Writes into tests/data/raw/:
                      note's PreviewIFD
   hostile_*.tif      IFD0 -> itself, SubIFD -> IFD0, SubIFD count 0xFFFFFFFF, JPEG
                      length 0xFFFFFFFF, strip counts past the end, 65535x65535x16 header
+  hostile_*          a CIFF heap naming itself, BMFF boxes of size 1 (u64 past the end) and
+                     0, an X3F directory count of 2^31, RAF offsets past the end, a CFA DNG
+                     of 200000x200000 with 8 bytes of data
 
 JPEG previews come from cjpeg -quality 90 (libjpeg-turbo-progs). Fixed content, no
 randomness. Run from the repository root: /usr/bin/python3 tools/testdata/make_raw.py
@@ -403,6 +406,33 @@ def make_hostile():
         (0x0201, LONG, [at]), (0x0202, LONG, [0xFFFFFFFF])]
     w.set_ifd0(w.ifd(entries))
     w.save('hostile_lengths.tif')
+    # A CIFF heap whose only sub-heap is the heap itself, beside its ImageInfo.
+    heap = ciff_heap([(0x1810, struct.pack('<II', 160, 120)), (0x300A, bytes(48))])
+    heap = heap[:-4 - 10] + struct.pack('<HII', 0x300A, len(heap), 0) + heap[-4:]
+    with open(os.path.join(OUT, 'hostile_ciff_loop.crw'), 'wb') as f:
+        f.write(b'II' + struct.pack('<I', 26) + b'HEAPCCDR' + bytes(12) + heap)
+    # CR3 with its CMT1, then a box of u64 size past the end and one running to the end.
+    cmt = TiffWriter(False)
+    cmt.set_ifd0(cmt.ifd([(0x0100, LONG, [160]), (0x0101, LONG, [120])]))
+    moov = box(b'moov', box(b'uuid', bytes.fromhex('85C0B687820F11E08111F4CE462B6A48') + box(b'CMT1', bytes(cmt.buf))))
+    with open(os.path.join(OUT, 'hostile_bmff.cr3'), 'wb') as f:
+        f.write(box(b'ftyp', b'crx ' + bytes(4)) + moov + struct.pack('>I', 1) + b'uuid' + struct.pack('>Q', 1 << 40) +
+                struct.pack('>I', 0) + b'THMB' + bytes(16))
+    # X3F whose directory claims 2^31 sections.
+    with open(os.path.join(OUT, 'hostile_x3f.x3f'), 'wb') as f:
+        f.write(b'FOVb' + struct.pack('<I', 0x00020001) + bytes(20) + struct.pack('<II', 160, 120) + bytes(8) +
+                b'SECd' + struct.pack('<II', 0x00020000, 1 << 31) + struct.pack('<I', 44))
+    # RAF whose JPEG lies past the end.
+    directory = struct.pack('>I', 1) + struct.pack('>HHHH', 0x111, 4, 120, 160)
+    header = b'FUJIFILMCCD-RAW 0201FF383501'.ljust(84, b'\0') + struct.pack('>III', 1 << 30, 1 << 20, 96)
+    with open(os.path.join(OUT, 'hostile_raf.raf'), 'wb') as f:
+        f.write(header + directory)
+    # A CFA DNG that claims 200000 x 200000 samples.
+    w = TiffWriter(False)
+    at = w.blob(bytes(8))
+    w.set_ifd0(w.ifd(strip_entries(at, 8, 200000, 200000, 16, 1, 1, 32803) + cfa_tags(200000, 200000)[:4] +
+                     [(0x00FE, LONG, [0])] + dng_tags(b'Fabricated')))
+    w.save('hostile_dng_huge.dng')
     # 65535 x 65535 x 16-bit grey whose strips are not there.
     w = TiffWriter(False)
     w.set_ifd0(w.ifd(strip_entries(16, 2, 65535, 65535, 16, 1, 1, 1)))

@@ -53,6 +53,12 @@ const sFactoryCase kFactoryCases[] = {
     {"hostile_subifd_count.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_lengths.tif", 0, kPictFormatTIFF, 144, 96, 0},
     {"hostile_huge.tif", 0, kPictFormatTIFF, 65535, 65535, 0},
+    {"hostile_ciff_loop.crw", 0, kPictFormatCRW, 160, 120, 0},
+    {"hostile_bmff.cr3", 0, kPictFormatCR3, 160, 120, 0},
+    {"hostile_x3f.x3f", 0, kPictFormatX3F, 160, 120, 0},
+    {"hostile_raf.raf", 0, kPictFormatRAF, 160, 120, 0},
+    // Refused before LibRaw unpacks anything.
+    {"hostile_dng_huge.dng", 0, kPictFormatDNG, 200000, 200000, 0},
 };
 
 TEST(RawPicture, FactoryNamesEachContainerWithItsHeaderSize)
