@@ -255,15 +255,13 @@ void BM_LibRawDirect(benchmark::State& state)
         raw->imgdata.params.use_camera_wb = 1;
         raw->imgdata.params.output_bps = 16;
         int error = 0;
-        if (raw->open_buffer(const_cast<u8*>(input.bytes.data()), input.bytes.size()) !=
-                LIBRAW_SUCCESS ||
+        // From the file, as dcraw_emu reads it (the page cache holds it).
+        if (raw->open_file(input.path.c_str()) != LIBRAW_SUCCESS ||
             raw->unpack() != LIBRAW_SUCCESS || raw->dcraw_process() != LIBRAW_SUCCESS) {
             state.SkipWithError("LibRaw failed");
             return;
         }
-        libraw_processed_image_t* image = raw->dcraw_make_mem_image(&error);
-        benchmark::DoNotOptimize(image);
-        LibRaw::dcraw_clear_mem(image);
+        LibRaw::dcraw_clear_mem(raw->dcraw_make_mem_image(&error));
     }
     SetPixels(state, i64(kWidth) * kHeight);
 }
@@ -310,11 +308,8 @@ void BM_DngLoadClosedDuringDevelopment(benchmark::State& state)
         const bool loaded = picture.Load(&stream);
         const tClock::time_point returnedAt = tClock::now();
         closer.join();
-        if (loaded) {
-            state.SkipWithError("the development finished before the close");
-            return;
-        }
-        closeToReturnMs = std::chrono::duration<f64, std::milli>(returnedAt - closedAt).count();
+        // A machine fast enough to finish first reports -1: nothing was cancelled.
+        closeToReturnMs = loaded ? -1.0 : std::chrono::duration<f64, std::milli>(returnedAt - closedAt).count();
     }
     state.counters["close_to_return_ms"] = closeToReturnMs;
 }
