@@ -9,6 +9,7 @@
 // GUI thread only.
 #include "base/streams.h"
 #include "gui/controls/docbox.h"
+#include "gui/core/picture.h"
 
 #include <memory>
 #include <set>
