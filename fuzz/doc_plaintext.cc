@@ -1,0 +1,21 @@
+// Bytes as a plain-text document, laid out and drawn at widths 1, 37 and 600, left and
+// justified; the first byte chooses the alignment.
+// Links: qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+#include "base/memio.h"
+#include "doc_layout_check.h"
+#include "package/doc/plaintextdoc.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
+{
+    if (size == 0 || !DocFuzzSetUp()) {
+        return 0;
+    }
+    cBufWrapperIO stream(data + 1, size - 1);
+    sSiDocTextOptions options;
+    options.alignment = (data[0] & 1) != 0 ? kSiDocAlignJustify : kSiDocAlignLeft;
+    cSiDocLoader loader;
+    if (LoadPlainTextDocument(stream, options, loader)) {
+        DocFuzzLayOut(*loader.GetRoot(), {1, 37, 600});
+    }
+    return 0;
+}
