@@ -8,68 +8,37 @@
 #include <climits>
 #include <memory>
 
-namespace {
-
-class cByteReader
-{
-public:
-    cByteReader(const u8* data, size_t size) : m_data(data), m_size(size) {}
-    bool AtEnd() const { return m_position >= m_size; }
-    u8 Next() { return m_position < m_size ? m_data[m_position++] : 0; }
-
-private:
-    const u8* m_data;
-    size_t m_size;
-    size_t m_position = 0;
-};
-
-i32 PickSize(u8 byte)
-{
-    static constexpr i32 kSizes[] = {-2, -1, 0, 1, 7, 40, 600, 4096, 4097, 1 << 20, INT32_MAX - 1, INT32_MAX};
-    return kSizes[byte % (sizeof kSizes / sizeof kSizes[0])];
-}
-
-sSiDocStyle ReadStyle(cByteReader& in)
-{
-    sSiDocStyle style;
-    const u8 flags = in.Next();
-    style.marginLeft = (flags & 1) != 0 ? PickSize(in.Next()) : 0;
-    style.marginRight = (flags & 2) != 0 ? PickSize(in.Next()) : 0;
-    style.marginTop = (flags & 4) != 0 ? PickSize(in.Next()) : 0;
-    style.marginBottom = (flags & 8) != 0 ? PickSize(in.Next()) : 0;
-    style.fixedWidth = (flags & 16) != 0 ? PickSize(in.Next()) : -1;
-    style.fixedHeight = (flags & 32) != 0 ? PickSize(in.Next()) : -1;
-    style.breakBefore = (flags & 64) != 0;
-    style.background = (flags & 128) != 0 ? 0x00FF00 : kSiDocInherit;
-    const u8 more = in.Next();
-    style.alignment = more % 6;
-    style.fontId = more / 6 % 3 - 1;
-    return style;
-}
-
-const char16_t kWords[][8] = {u"", u"a", u"word", u"longer", u"\xFFFD\xD800"};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {
-    if (!DocFuzzSetUp()) {
-        return 0;
-    }
+    static const bool installed = InstallSoftwareGraphics(eTextFont::FixedTest);
+    static constexpr i32 kSizes[] = {-2, -1, 0, 1, 7, 40, 600, 4096, 4097, 1 << 20, INT32_MAX - 1, INT32_MAX};
+    static const char16_t kWords[][8] = {u"", u"a", u"word", u"longer", u"\xFFFD\xD800"};
     cSiDocLoader loader;
     (void)loader.AddFont(nullptr, 6, 13, true, false, false);
     auto picture = std::make_unique<cPicture>();
-    if (!picture->CreateFilled(0xFF336699, 5, 3)) {
+    if (!installed || !picture->CreateFilled(0xFF336699, 5, 3)) {
         return 0;
     }
     const cPicture* shared = loader.AdoptPicture(std::move(picture));
-    cByteReader in(data, size);
+    size_t position = 0;
+    auto next = [&] { return position < size ? data[position++] : u8(0); };
     cSiDocBuilder builder(loader);
     i32 open = 0;
-    while (!in.AtEnd()) {
-        const u8 op = in.Next();
-        const sSiDocStyle style = ReadStyle(in);
-        const char16_t* word = kWords[op / 8 % (sizeof kWords / sizeof kWords[0])];
+    while (position < size) {
+        // An operation byte, a flags byte choosing which sizes follow, one more byte.
+        const u8 op = next(), flags = next();
+        sSiDocStyle style;
+        i32* sizes[] = {&style.marginLeft, &style.marginRight, &style.marginTop, &style.marginBottom,
+                        &style.fixedWidth, &style.fixedHeight};
+        for (i32 bit = 0; bit < 6; ++bit) {
+            *sizes[bit] = (flags >> bit & 1) != 0 ? kSizes[next() % std::size(kSizes)] : *sizes[bit];
+        }
+        style.breakBefore = (flags & 64) != 0;
+        style.background = (flags & 128) != 0 ? 0x00FF00 : kSiDocInherit;
+        const u8 more = next();
+        style.alignment = more % 6;
+        style.fontId = more / 6 % 3 - 1;
+        const char16_t* word = kWords[op / 8 % std::size(kWords)];
         switch (op % 8) {
         case 0:
         case 1:

@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {
-    if (size == 0 || !DocFuzzSetUp()) {
+    static const bool installed = InstallSoftwareGraphics(eTextFont::FixedTest);
+    if (size == 0 || !installed) {
         return 0;
     }
     cBufWrapperIO stream(data + 1, size - 1);
