@@ -167,8 +167,7 @@ TEST_F(DocLoaderTest, JustifiedDocumentWithLinksAndPictures)
     link.fontId = loader->AddFont(nullptr, 5, 13, false, true, false);
     link.textColour = 0xCC6600;
     natural = {4, 4, 0, 0, 48, 40, 0x00CC00};
-    stretched.fixedWidth = 64;
-    stretched.fixedHeight = 48;
+    stretched = {0, 0, 0, 0, 64, 48};
     cSiDocBuilder builder(*loader);
     ASSERT_TRUE(builder.BeginContainer({}) && builder.BeginContainer(paragraph));
     for (i32 round = 0; round < 2; ++round) {

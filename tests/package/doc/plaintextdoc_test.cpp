@@ -1,9 +1,9 @@
 #include "package/doc/plaintextdoc.h"
 
-#include "base/fileio.h"
 #include "base/memio.h"
 #include "gui/core/canvas.h"
 #include "platform/softgraphics.h"
+#include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 #include "support/testsupport.h"
 
@@ -17,13 +17,9 @@ using namespace qeltest;
 
 namespace {
 
-std::string Narrow(const char16_t* text)
+std::string Narrow(const std::u16string& text)
 {
-    std::string out;
-    for (; *text != 0; ++text) {
-        out.push_back(*text < 0x80 ? char(*text) : '?');
-    }
-    return out;
+    return {text.begin(), text.end()}; // the texts are ASCII, U+FFFD becomes 0xFD
 }
 
 // Collects link rectangles as lines of their targets by top; words joined by spaces.
@@ -44,10 +40,8 @@ protected:
     }
     bool LoadLicence(const std::string& name)
     {
-        cFileIO file;
         sSiDocTextOptions options;
-        return file.Create(("/usr/share/common-licenses/" + name).c_str(), FileMode::Read) &&
-               LoadPlainTextDocument(file, options, loader);
+        return Load(ReadText("/usr/share/common-licenses/" + name), options);
     }
     // The paragraphs' words, "text<tab>target" for links.
     std::vector<std::vector<std::string>> Paragraphs() const
@@ -138,7 +132,7 @@ TEST_F(PlainTextDocumentTest, ReadsLinesBlanksControlsAndTheCap)
     ASSERT_TRUE(Load("\xEF\xBB\xBF" "one\r\ntwo\rthr\x01" "ee\t\f\x0B(HTTPS://a.b/c).\n \f\t\r\n\n\xFF\n\x0C\nmailto:x@y",
                      options));
     EXPECT_EQ(Paragraphs(), (std::vector<std::vector<std::string>>{
-                                {"one", "two", "three", "(HTTPS://a.b/c).\tHTTPS://a.b/c"}, {"?"}, {"mailto:x@y\tmailto:x@y"}}));
+                                {"one", "two", "three", "(HTTPS://a.b/c).\tHTTPS://a.b/c"}, {"\xFD"}, {"mailto:x@y\tmailto:x@y"}}));
     EXPECT_EQ((*std::next(loader.GetRoot()->m_children.begin(), 3))->m_fixedHeight, 8);
     EXPECT_FALSE(options.truncated);
     std::string big(size_t(kSiDocMaxPlainTextBytes) + 10, 'a');
