@@ -47,9 +47,6 @@ public:
     // Sets the background back to 0xFFFFFF. False when `root` is already shown (the page
     // is kept); otherwise shows `root` (null: none) from the top and repaints.
     bool SetDocument(cSiDocBox* root);
-    cSiDocBox* GetDocument() const { return m_document; }
-    // The link target at a point in element coordinates; null on no link.
-    const char16_t* HitTest(i32 x, i32 y) const;
 
     void ClearActiveAreas() override;
     bool AddActiveArea(const char16_t* target, i32 x, i32 y, i32 width, i32 height) override;
@@ -74,6 +71,8 @@ private:
     };
 
     void DropPage();
+    // The link target at a point in element coordinates; null on no link.
+    const char16_t* HitTest(i32 x, i32 y) const;
     // Makes and draws the page; false when there is nothing to show.
     bool LayOut(cCanvas& canvas);
     void Blit(cCanvas& canvas, const sRect& view);

@@ -62,7 +62,6 @@ public:
     // Gives the tree to the loader; false (the loader left without a root) when the
     // build failed or containers are open.
     [[nodiscard]] bool Finish();
-    bool HasFailed() const { return m_failed; }
 
 private:
     // False (and failed) unless the style's values are allowed.

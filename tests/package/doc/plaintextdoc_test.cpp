@@ -120,8 +120,6 @@ TEST_F(PlainTextDocumentTest, LicencesMatchPythonTextwrap)
             EXPECT_TRUE(name != "GPL-3" || columns != 120 || lineCount == 350) << lineCount;
         }
     }
-    ASSERT_TRUE(LoadLicence("GPL-3"));
-    EXPECT_EQ(Paragraphs()[1][7], "<https://fsf.org/>\thttps://fsf.org/");
 }
 
 // BOM, the three line ends, blank lines of blanks and form feeds, dropped control units,
