@@ -155,6 +155,8 @@ void BM_FirstPaint_Pango(benchmark::State& state)
         cairo_surface_destroy(surface);
     }
     pango_font_description_free(font);
+    // Pango's font map lets go of fontconfig before our engine ends it at exit.
+    pango_cairo_font_map_set_default(nullptr);
     state.counters["page_height"] = height;
 }
 
