@@ -26,13 +26,8 @@ def layout(lengths, right, align):
                 overflow = True
                 break
             x, gaps, count, j = x + advance, gaps + (count > 0), count + 1, j + 1
-        x0, gap = 0.0, 5.0
-        if align == 1:
-            x0 = right - x
-        elif align == 2:
-            x0 = (right - x) * 0.5
-        elif align == 3 and overflow and gaps >= 1:
-            gap = 5 + (right - x) / gaps
+        x0 = {1: right - x, 2: (right - x) * 0.5}.get(align, 0.0)
+        gap = 5 + (right - x) / gaps if align == 3 and overflow and gaps >= 1 else 5.0
         line_x = x0
         for k in range(i, j):
             left = math.trunc(line_x) + (math.trunc(gap) if k > i else 0)

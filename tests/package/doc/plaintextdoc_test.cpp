@@ -38,11 +38,6 @@ protected:
         cBufWrapperIO stream(reinterpret_cast<const u8*>(bytes.data()), bytes.size());
         return LoadPlainTextDocument(stream, options, loader);
     }
-    bool LoadLicence(const std::string& name)
-    {
-        sSiDocTextOptions options;
-        return Load(ReadText("/usr/share/common-licenses/" + name), options);
-    }
     // The paragraphs' words, "text<tab>target" for links.
     std::vector<std::vector<std::string>> Paragraphs() const
     {
@@ -84,9 +79,10 @@ TEST_F(PlainTextDocumentTest, LicencesMatchPythonTextwrap)
     const std::unique_ptr<cCanvas, void (*)(cCanvas*)> canvas(CreateMemoryCanvas(1, 1), [](cCanvas* c) { c->Delete(); });
     const std::map<std::string, i32> links{{"GPL-3", 4}, {"Apache-2.0", 2}, {"LGPL-2.1", 0}};
     for (const auto& [name, linkCount] : links) {
-        ASSERT_TRUE(LoadLicence(name));
-        std::istringstream expected(RunCommand("/usr/bin/python3 -c " + ShellQuote(oracle) + " " +
-                                               ShellQuote("/usr/share/common-licenses/" + name)));
+        const std::string path = "/usr/share/common-licenses/" + name;
+        sSiDocTextOptions options;
+        ASSERT_TRUE(Load(ReadText(path), options));
+        std::istringstream expected(RunCommand("/usr/bin/python3 -c " + ShellQuote(oracle) + " " + ShellQuote(path)));
         for (i32 columns : {40, 120, 200}) {
             size_t paragraphs = 0, expectedWords = 0, words = 0, lineCount = 0;
             std::multiset<std::string> targets;
