@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <sys/mman.h>
+
 namespace {
 
 std::atomic<tAllocationHook> g_allocationHook{nullptr};
@@ -31,12 +33,35 @@ bool ElementBytes(i64 count, u64 elementSize, u64& bytes)
     return count > 0 && FitsI32(count) && CheckedMul64(count, elementSize, bytes);
 }
 
+// A large block that is about to be written in full (a decoded picture: 139 MB for an A4
+// page at 600 dpi) otherwise takes one page fault per 4 KB, which costs more than the
+// decoding; the kernel maps the whole 2 MB ranges inside it with huge pages instead. Only
+// the aligned interior is advised, so the neighbours of the block keep their pages.
+// Zeroed blocks are left alone: they become resident only where they are written.
+void AdviseHugePages(void* memory, u64 bytes)
+{
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(1) << 21;
+    if (memory == nullptr || bytes < 2 * kHugePage) {
+        return;
+    }
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(memory);
+    const std::uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+    if (begin < end) {
+        (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+}
+
 } // namespace
 
 void* AllocateBytes(u64 bytes)
 {
-    return AllocationAllowed(bytes) ? ::operator new(static_cast<std::size_t>(bytes), std::nothrow)
-                                    : nullptr;
+    if (!AllocationAllowed(bytes)) {
+        return nullptr;
+    }
+    void* memory = ::operator new(static_cast<std::size_t>(bytes), std::nothrow);
+    AdviseHugePages(memory, bytes);
+    return memory;
 }
 
 void FreeBytes(void* memory)

@@ -55,7 +55,8 @@ using tAllocationHook = bool (*)(u64 bytes);
 void SetAllocationHook(tAllocationHook hook);
 
 // Raw memory for the base containers: null when `bytes` is 0, when the hook refuses or
-// when memory is short; never throws. Aligned for any fundamental type.
+// when memory is short; never throws. Aligned for any fundamental type. Blocks of 4 MB and
+// more are backed by huge pages where the kernel allows it.
 [[nodiscard]] void* AllocateBytes(u64 bytes);
 void FreeBytes(void* memory);
 // AllocateBytes, reading as zeros. Large blocks come straight from the system's zero pages,

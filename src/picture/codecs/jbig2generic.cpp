@@ -82,10 +82,92 @@ template <u32 Template> inline u32 NominalAtContext(u32 w1, u32 w2)
     }
 }
 
-template <u32 Template, bool Nominal>
+// With the AT pixels at their nominal places, each row's pixels form one run of context
+// bits, so the next pixel's context is this one shifted by one place within each run, plus
+// the decision and the one new pixel of each row above.
+struct sNominalRuns
+{
+    u32 keep;      // the bits that stay within their run when shifted
+    u32 lead1;     // the new pixel of row y-1 is (x + lead1) ...
+    u32 bit1;      // ... and goes to this context bit
+    u32 lead2;     // the same for row y-2; bit2 0 when the template has no row y-2
+    u32 bit2;
+};
+constexpr sNominalRuns kNominalRuns[4] = {
+    {0x7BF7, 4, 4, 3, 11},
+    {0x0EFB, 4, 3, 3, 9},
+    {0x01BD, 3, 2, 2, 7},
+    {0x01F7, 3, 4, 0, 0},
+};
+
+// Decodes `count` (1-8) pixels from x = 8 * index on; the context of the first is given
+// and the one after the last is returned. The rows above are read a byte pair at a time.
+template <u32 Template>
+[[gnu::always_inline]] inline u32 DecodeNominalByte(sMqDecoder* d, tMqContext* stats, u32 context,
+                                                    const u8* above, const u8* above2, i32 index,
+                                                    i32 count, u8* out)
+{
+    constexpr sNominalRuns runs = kNominalRuns[Template];
+    const u32 pair1 = u32(above[index]) << 8 | above[index + 1];
+    const u32 pair2 = u32(above2[index]) << 8 | above2[index + 1];
+    u32 byte = 0;
+    for (i32 m = 0; m < count; ++m) {
+        const u32 decision = u32(MqDecode(d, &stats[context]));
+        byte |= decision << (7 - m);
+        context = (context & runs.keep) << 1 | decision |
+                  ((pair1 >> (15 - runs.lead1 - m)) & 1) << runs.bit1;
+        if constexpr (runs.bit2 != 0) {
+            context |= ((pair2 >> (15 - runs.lead2 - m)) & 1) << runs.bit2;
+        }
+    }
+    *out = u8(byte);
+    return context;
+}
+
+template <u32 Template>
+void DecodeNominalRows(const sRegion& region, bool tpgdon, sMqDecoder* decoder, tMqContext* stats)
+{
+    sMqDecoder d = *decoder; // see DecodeRows
+    const i32 wholeBytes = region.width / 8;
+    const i32 tail = region.width % 8;
+    u32 ltp = 0;
+    for (i32 y = 0; y < region.height; ++y) {
+        u8* row = region.Row(y);
+        const u8* above = region.Row(y - 1);
+        const u8* above2 = region.Row(y - 2);
+        if (tpgdon) {
+            ltp ^= u32(MqDecode(&d, &stats[kSltpContext[Template]]));
+            if (ltp != 0) {
+                std::memcpy(row, above, region.stride);
+                continue;
+            }
+        }
+        u32 w1 = 0;
+        u32 w2 = 0;
+        for (i32 i = 0; i <= kWindowLead; ++i) {
+            w1 = w1 << 1 | sRegion::RowBit(above, i);
+            w2 = w2 << 1 | sRegion::RowBit(above2, i);
+        }
+        u32 context = FixedContext<Template>(0, w1, w2) | NominalAtContext<Template>(w1, w2);
+        for (i32 index = 0; index < wholeBytes; ++index) {
+            context = DecodeNominalByte<Template>(&d, stats, context, above, above2, index, 8,
+                                                  row + index);
+        }
+        if (tail != 0) {
+            (void)DecodeNominalByte<Template>(&d, stats, context, above, above2, wholeBytes, tail,
+                                              row + wholeBytes);
+        }
+    }
+    *decoder = d;
+}
+
+template <u32 Template>
 void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpgdon,
                 sMqDecoder* decoder, tMqContext* stats)
 {
+    // A local copy: the row and statistics stores are byte stores, which could alias a
+    // decoder behind a pointer and would pin its registers to memory.
+    sMqDecoder d = *decoder;
     const i32 width = region.width;
     u32 ltp = 0;
     for (i32 y = 0; y < region.height; ++y) {
@@ -93,7 +175,7 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
         const u8* above = region.Row(y - 1);
         const u8* above2 = region.Row(y - 2);
         if (tpgdon) {
-            ltp ^= u32(MqDecode(decoder, &stats[kSltpContext[Template]]));
+            ltp ^= u32(MqDecode(&d, &stats[kSltpContext[Template]]));
             if (ltp != 0) {
                 std::memcpy(row, above, region.stride);
                 continue;
@@ -108,10 +190,7 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
         }
         for (i32 x = 0; x < width; ++x) {
             u32 context = FixedContext<Template>(w0, w1, w2);
-            if constexpr (Nominal) {
-                context |= NominalAtContext<Template>(w1, w2);
-            }
-            for (i32 k = 0; !Nominal && k < atCount; ++k) {
+            for (i32 k = 0; k < atCount; ++k) {
                 const sAtPixel& pixel = at[k];
                 u32 value;
                 if (pixel.row == 0) {
@@ -125,15 +204,21 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
                 }
                 context |= (value & 1) << pixel.bit;
             }
-            const u32 decision = u32(MqDecode(decoder, &stats[context]));
-            if (decision != 0) {
-                row[x >> 3] |= u8(0x80 >> (x & 7));
-            }
+            const u32 decision = u32(MqDecode(&d, &stats[context]));
             w0 = w0 << 1 | decision << (kWindowLead + 1);
+            // The row's byte is stored whole once its 8 pixels are known; AT pixels of
+            // this row come from w0, never from the byte being built.
+            if ((x & 7) == 7) {
+                row[x >> 3] = u8(w0 >> (kWindowLead + 1));
+            }
             w1 = w1 << 1 | sRegion::RowBit(above, x + kWindowLead + 1);
             w2 = w2 << 1 | sRegion::RowBit(above2, x + kWindowLead + 1);
         }
+        if ((width & 7) != 0) {
+            row[width >> 3] = u8(w0 >> (kWindowLead + 1) << (8 - (width & 7)));
+        }
     }
+    *decoder = d;
 }
 
 } // namespace
@@ -189,11 +274,16 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
     const bool nominal = std::memcmp(header.at, kNominalAt[gbTemplate], 2 * u64(atCount)) == 0;
     using tDecodeRows =
         void (*)(const sRegion&, const sAtPixel*, i32, bool, sMqDecoder*, tMqContext*);
-    static constexpr tDecodeRows kDecodeRows[2][4] = {
-        {DecodeRows<0, false>, DecodeRows<1, false>, DecodeRows<2, false>, DecodeRows<3, false>},
-        {DecodeRows<0, true>, DecodeRows<1, true>, DecodeRows<2, true>, DecodeRows<3, true>},
-    };
-    kDecodeRows[nominal][gbTemplate](region, at, atUsed, tpgdon, decoder, stats.GetData());
+    using tDecodeNominalRows = void (*)(const sRegion&, bool, sMqDecoder*, tMqContext*);
+    static constexpr tDecodeRows kDecodeRows[4] = {DecodeRows<0>, DecodeRows<1>, DecodeRows<2>,
+                                                   DecodeRows<3>};
+    static constexpr tDecodeNominalRows kDecodeNominalRows[4] = {
+        DecodeNominalRows<0>, DecodeNominalRows<1>, DecodeNominalRows<2>, DecodeNominalRows<3>};
+    if (nominal) {
+        kDecodeNominalRows[gbTemplate](region, tpgdon, decoder, stats.GetData());
+    } else {
+        kDecodeRows[gbTemplate](region, at, atUsed, tpgdon, decoder, stats.GetData());
+    }
     for (i32 y = 0; y < region.height; ++y) {
         std::memcpy(bitmap.GetData() + u64(y) * stride, region.Row(y), stride);
     }

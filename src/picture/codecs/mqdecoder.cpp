@@ -15,47 +15,6 @@ const sMqQeEntry kMqQeTable[47] = {
     {0x0005, 45, 42, 0}, {0x0001, 45, 43, 0}, {0x5601, 46, 46, 0},
 };
 
-namespace {
-
-inline u32 ByteAt(const sMqDecoder* d, u64 position)
-{
-    return position < d->size ? d->data[position] : 0xFF;
-}
-
-// T.88 E.3.4 BYTEIN. The decoder works on inverted bytes: after a marker (0xFF followed
-// by a byte above 0x8F) the 1-bits it is fed are zeros once inverted, so C stays as it is.
-inline void ByteIn(sMqDecoder* d)
-{
-    if (ByteAt(d, d->bp) == 0xFF) {
-        const u32 next = ByteAt(d, d->bp + 1);
-        if (next > 0x8F) {
-            d->ct = 8;
-        } else {
-            ++d->bp;
-            d->c += 0xFE00 - (next << 9);
-            d->ct = 7;
-        }
-    } else {
-        ++d->bp;
-        d->c += 0xFF00 - (ByteAt(d, d->bp) << 8);
-        d->ct = 8;
-    }
-}
-
-} // namespace
-
-void MqRenormD(sMqDecoder* d)
-{
-    do {
-        if (d->ct == 0) {
-            ByteIn(d);
-        }
-        d->a <<= 1;
-        d->c <<= 1;
-        --d->ct;
-    } while ((d->a & 0x8000) == 0);
-}
-
 bool MqDecoderInit(sMqDecoder* decoder, const u8* data, u64 size)
 {
     if (data == nullptr || size == 0) {
@@ -65,8 +24,8 @@ bool MqDecoderInit(sMqDecoder* decoder, const u8* data, u64 size)
     decoder->size = size;
     decoder->bp = 0;
     // T.88 E.3.5 INITDEC.
-    decoder->c = (ByteAt(decoder, 0) ^ 0xFF) << 16;
-    ByteIn(decoder);
+    decoder->c = (u32(data[0]) ^ 0xFF) << 16;
+    MqByteIn(decoder);
     decoder->c <<= 7;
     decoder->ct -= 7;
     decoder->a = 0x8000;

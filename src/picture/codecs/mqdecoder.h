@@ -34,12 +34,45 @@ struct sMqQeEntry
 // T.88 Table E.1.
 extern const sMqQeEntry kMqQeTable[47];
 
-// T.88 E.3.4 BYTEIN and E.3.3 RENORMD (out of line: once per renormalisation).
-void MqRenormD(sMqDecoder* decoder);
+// T.88 E.3.4 BYTEIN. The decoder works on inverted bytes: after a marker (0xFF followed
+// by a byte above 0x8F) the 1-bits it is fed are zeros once inverted, so C stays as it is.
+// Bytes past the window read as 0xFF.
+inline void MqByteIn(sMqDecoder* d)
+{
+    const u32 byte = d->bp < d->size ? d->data[d->bp] : 0xFF;
+    const u32 next = d->bp + 1 < d->size ? d->data[d->bp + 1] : 0xFF;
+    if (byte == 0xFF) {
+        if (next > 0x8F) {
+            d->ct = 8;
+        } else {
+            ++d->bp;
+            d->c += 0xFE00 - (next << 9);
+            d->ct = 7;
+        }
+    } else {
+        ++d->bp;
+        d->c += 0xFF00 - (next << 8);
+        d->ct = 8;
+    }
+}
+
+// T.88 E.3.3 RENORMD. Inline with the decision, so that a decoder copied into a local
+// keeps A, C and CT in registers through a region's pixel loop.
+[[gnu::always_inline]] inline void MqRenormD(sMqDecoder* d)
+{
+    do {
+        if (d->ct == 0) {
+            MqByteIn(d);
+        }
+        d->a <<= 1;
+        d->c <<= 1;
+        --d->ct;
+    } while ((d->a & 0x8000) == 0);
+}
 
 // Decodes one binary decision in `context` (T.88 E.3.2 DECODE); 0 or 1. Inline: the
 // generic region decoder calls it once per pixel.
-inline i32 MqDecode(sMqDecoder* d, tMqContext* context)
+[[gnu::always_inline]] inline i32 MqDecode(sMqDecoder* d, tMqContext* context)
 {
     const sMqQeEntry& entry = kMqQeTable[*context >> 1];
     const u32 qe = entry.qe;
