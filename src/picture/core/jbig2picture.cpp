@@ -453,21 +453,25 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
             expand[byte][bit] = (byte >> (7 - bit)) & 1 ? set : clear;
         }
     }
+    // A streamed page goes through one row of pixels.
+    _typebuf<u32> line;
+    if (m_streaming != 0 && !line.Alloc(width)) {
+        EndStreamRender();
+        return false;
+    }
     const i32 wholeBytes = width / 8;
     for (i32 y = 0; y < height; ++y) {
         const u8* row = bits.GetData() + u64(y) * stride;
-        if (m_streaming != 0) {
-            for (i32 x = 0; x < width; ++x) {
-                StreamPixel(x, height - 1 - y, expand[row[x >> 3]][x & 7]);
-            }
-            continue;
-        }
-        u32* out = Pixels32().GetData() + i64(height - 1 - y) * width;
+        u32* out = m_streaming != 0 ? line.GetData()
+                                    : Pixels32().GetData() + i64(height - 1 - y) * width;
         for (i32 i = 0; i < wholeBytes; ++i) {
             std::memcpy(out + 8 * i, expand[row[i]], sizeof(expand[0]));
         }
         for (i32 x = wholeBytes * 8; x < width; ++x) {
             out[x] = expand[row[x >> 3]][x & 7];
+        }
+        if (m_streaming != 0) {
+            StreamRow(0, height - 1 - y, out, width);
         }
     }
     if (m_streaming != 0) {

@@ -120,6 +120,14 @@ bool cPictJPEG::EnsureRowPointers(int rows)
     return m_rowPointers.GetCount() >= rows || m_rowPointers.Alloc(GetMcuHeight());
 }
 
+void cPictJPEG::StreamOpaqueRow(i32 x, i32 y, u32* pixels, i32 count)
+{
+    for (i32 i = 0; i < count; ++i) {
+        pixels[i] |= 0xFF000000u;
+    }
+    StreamRow(x, y, pixels, count);
+}
+
 bool cPictJPEG::StreamBand(int mcuColumn, int mcuRow, int width, int rows)
 {
     const i32 height = GetFrameHeight();
@@ -147,12 +155,12 @@ bool cPictJPEG::StreamBand(int mcuColumn, int mcuRow, int width, int rows)
     }
     for (int r = 0; r < rows; ++r) {
         const i32 y = height - 1 - (y0 + r);
-        for (int x = 0; x < width; ++x) {
-            if (deep) {
+        if (deep) {
+            for (int x = 0; x < width; ++x) {
                 StreamPixel64(x0 + x, y, m_rowBuffer64.GetData()[i64(r) * width + x] | (u64(0xFFFF) << 48));
-            } else {
-                StreamPixel(x0 + x, y, m_rowBuffer32.GetData()[i64(r) * width + x] | 0xFF000000u);
             }
+        } else {
+            StreamOpaqueRow(x0, y, m_rowBuffer32.GetData() + i64(r) * width, width);
         }
     }
     return true;
@@ -195,9 +203,7 @@ bool cPictJPEG::OnRows(const sJpegRows& rows, int y, int count)
             return false;
         }
         ConvertRow8(rows.m_rows8, m_rowBuffer32.GetData(), count, 1);
-        for (int x = 0; x < count; ++x) {
-            StreamPixel(x, bottomUpRow, m_rowBuffer32.GetData()[x] | 0xFF000000u);
-        }
+        StreamOpaqueRow(0, bottomUpRow, m_rowBuffer32.GetData(), count);
     }
     return true;
 }

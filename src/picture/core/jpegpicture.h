@@ -54,6 +54,8 @@ protected:
 
 private:
     bool StreamBand(int mcuColumn, int mcuRow, int width, int rows);
+    // Streams a row of converted pixels, made opaque in place.
+    void StreamOpaqueRow(i32 x, i32 y, u32* pixels, i32 count);
     bool EnsureRowPointers(int rows);
 
     _typebuf<u32> m_rowBuffer32;

@@ -177,6 +177,9 @@ public:
     // One pixel at source column x, bottom-up row y. Pixels outside the target or the
     // rendered area are dropped (true). False when no target is attached.
     bool StreamPixel(i32 x, i32 y, u32 pixel);
+    // StreamPixel for `count` pixels from source column x on at bottom-up row y. Below
+    // scale 0.5 the run of a row that falls into one cell is added to it at once.
+    bool StreamRow(i32 x, i32 y, const u32* pixels, i32 count);
     // The same for a deep pixel, mapped down first.
     bool StreamPixel64(i32 x, i32 y, u64 pixel)
     {
@@ -230,6 +233,10 @@ private:
     [[nodiscard]] bool BuildSplitSteps(_typebuf<sSplitStep>& steps, i32 cells);
     void DetachTarget();
     void AccumulateNearest(i32 x, i32 y, u32 pixel);
+    void AccumulateNearestRow(i32 x, i32 y, const u32* pixels, i32 count);
+    [[nodiscard]] bool BuildNearestColumnStarts();
+    // The rendered column of source column x on the nearest path (may lie outside).
+    i64 NearestColumn(i64 x) const { return i64((f64(x) - m_panX) * m_scale + 0.5); }
     void SetNearestRow(i32 y);
     void AccumulateSplit(i32 x, i32 y, u32 pixel);
     // Calls add(cell, weight) for each cell the footprint of source pixel (x, y) covers.
@@ -271,6 +278,9 @@ private:
     // Nearest path: the target row of the last source row streamed.
     i32 m_nearestRowY = INT32_MIN;
     i64 m_nearestRowCell = -1;
+    // Nearest path: the first source column of each rendered column and one past the last
+    // (renderedWidth + 1 entries); empty when runs cannot be summed exactly (below).
+    _typebuf<i64> m_nearestColumnStarts;
 };
 
 // The same object without a format: a plain pixel container (format id 0).
@@ -314,7 +324,7 @@ inline void cPictBase::AccumulateNearest(i32 x, i32 y, u32 pixel)
     if (m_nearestRowCell < 0) {
         return;
     }
-    const i64 column = i64((f64(x) - m_panX) * m_scale + 0.5);
+    const i64 column = NearestColumn(x);
     if (column < 0 || column >= m_renderedWidth) {
         return;
     }

@@ -564,6 +564,10 @@ bool sPngContext::OutputRow(const u8* samples)
     if (!ConvertPngRow32(m_format, samples, count, m_line32.GetData(), 1)) {
         return false;
     }
+    if (xStep == 1) {
+        (void)m_picture.StreamRow(i32(xStart), bufferRow, m_line32.GetData(), count);
+        return true;
+    }
     for (i32 i = 0; i < count; ++i) {
         m_picture.StreamPixel(i32(xStart + u32(i) * xStep), bufferRow, m_line32.GetData()[i]);
     }

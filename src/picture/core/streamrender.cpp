@@ -60,6 +60,7 @@ void cPictBase::DetachTarget()
     m_weights.Free();
     m_columnSteps.Free();
     m_rowSteps.Free();
+    m_nearestColumnStarts.Free();
     m_scale = 1.0;
 }
 
@@ -174,6 +175,100 @@ bool cPictBase::PrepareAccumulators()
     if (m_scale >= 0.5) {
         return BuildSplitSteps(m_columnSteps, m_renderedWidth) &&
                BuildSplitSteps(m_rowSteps, m_renderedHeight);
+    }
+    return BuildNearestColumnStarts();
+}
+
+// A run of a row's pixels is summed in integers and added to the f32 sums at once. That
+// equals adding its pixels one by one only while every sum stays an exact integer in f32
+// (below 2^24): a cell spans at most 2 / s + 1 source columns and rows (cell 0 takes the
+// values from -1 to 1), so with s >= 1/120 a cell holds at most 241^2 pixels and a channel
+// sum at most 241^2 x 255 < 2^24. Smaller scales go pixel by pixel.
+bool cPictBase::BuildNearestColumnStarts()
+{
+    if (m_scale * 120 < 1.0) {
+        return true;
+    }
+    if (!m_nearestColumnStarts.Alloc(i64(m_renderedWidth) + 1)) {
+        return false;
+    }
+    i64* starts = m_nearestColumnStarts.GetData();
+    for (i64 column = 0; column <= m_renderedWidth; ++column) {
+        // Close to the first source column of `column`, then exact by the same rounding
+        // as single pixels take: the column is monotonic in x.
+        i64 x = i64((f64(column) - 0.5) / m_scale) + m_panX;
+        while (NearestColumn(x - 1) >= column) {
+            --x;
+        }
+        while (NearestColumn(x) < column) {
+            ++x;
+        }
+        starts[column] = x;
+    }
+    return true;
+}
+
+void cPictBase::AccumulateNearestRow(i32 x, i32 y, const u32* pixels, i32 count)
+{
+    if (y != m_nearestRowY) {
+        SetNearestRow(y);
+    }
+    if (m_nearestRowCell < 0) {
+        return;
+    }
+    const i64* starts = m_nearestColumnStarts.GetData();
+    const i64 end = i64(x) + count;
+    for (i64 column = std::max<i64>(0, NearestColumn(x)); column < m_renderedWidth; ++column) {
+        const i64 runStart = std::max<i64>(x, starts[column]);
+        const i64 runEnd = std::min(end, starts[column + 1]);
+        if (runStart >= end) {
+            break;
+        }
+        u32 blue = 0;
+        u32 green = 0;
+        u32 red = 0;
+        u32 alpha = 0;
+        for (i64 i = runStart - x; i < runEnd - x; ++i) {
+            const u32 pixel = pixels[i];
+            blue += pixel & 0xFF;
+            green += pixel >> 8 & 0xFF;
+            red += pixel >> 16 & 0xFF;
+            alpha += pixel >> 24;
+        }
+        const i64 cell = m_nearestRowCell + column;
+        f32* sum = m_accumulators.GetData() + cell * 4;
+        sum[0] += f32(blue);
+        sum[1] += f32(green);
+        sum[2] += f32(red);
+        sum[3] += f32(alpha);
+        m_weights.GetData()[cell] += f64(std::max<i64>(0, runEnd - runStart));
+    }
+}
+
+bool cPictBase::StreamRow(i32 x, i32 y, const u32* pixels, i32 count)
+{
+    if (m_target == nullptr) {
+        return false;
+    }
+    if (m_scale < 0.5 && m_nearestColumnStarts.GetData() != nullptr) {
+        AccumulateNearestRow(x, y, pixels, count);
+        return true;
+    }
+    if (m_scale == 1.0) {
+        const i64 row = i64(m_rowMargin) + y - m_panY;
+        const i64 column = i64(m_colMargin) + x - m_panX;
+        const i64 first = std::max<i64>(0, column);
+        const i64 last = std::min<i64>(m_target->width, column + count);
+        if (row >= 0 && row < m_target->height && first < last) {
+            std::memcpy(m_target->pixels + row * m_target->width + first, pixels + (first - column),
+                        size_t(last - first) * sizeof(u32));
+        }
+        return true;
+    }
+    for (i32 i = 0; i < count; ++i) {
+        if (!StreamPixel(x + i, y, pixels[i])) {
+            return false;
+        }
     }
     return true;
 }
