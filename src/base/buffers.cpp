@@ -33,11 +33,11 @@ bool ElementBytes(i64 count, u64 elementSize, u64& bytes)
     return count > 0 && FitsI32(count) && CheckedMul64(count, elementSize, bytes);
 }
 
-// A large block that is about to be written in full (a decoded picture: 139 MB for an A4
-// page at 600 dpi) otherwise takes one page fault per 4 KB, which costs more than the
-// decoding; the kernel maps the whole 2 MB ranges inside it with huge pages instead. Only
-// the aligned interior is advised, so the neighbours of the block keep their pages.
-// Zeroed blocks are left alone: they become resident only where they are written.
+} // namespace
+
+// A large block written in full (a decoded picture: 139 MB for an A4 page at 600 dpi)
+// otherwise takes one page fault per 4 KB, which costs more than the decoding. Only the
+// aligned interior is advised, so the neighbours of the block keep their pages.
 void AdviseHugePages(void* memory, u64 bytes)
 {
     constexpr std::uintptr_t kHugePage = std::uintptr_t(1) << 21;
@@ -51,8 +51,6 @@ void AdviseHugePages(void* memory, u64 bytes)
         (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
     }
 }
-
-} // namespace
 
 void* AllocateBytes(u64 bytes)
 {

@@ -64,6 +64,10 @@ void FreeBytes(void* memory);
 // with FreeZeroedBytes, never FreeBytes.
 [[nodiscard]] void* AllocateZeroedBytes(u64 bytes);
 void FreeZeroedBytes(void* memory);
+// Asks the kernel to back the whole 2 MB ranges inside a block of 4 MB or more with huge
+// pages. For blocks that will be written in full: a zeroed block so advised becomes
+// resident in 2 MB steps wherever it is written.
+void AdviseHugePages(void* memory, u64 bytes);
 
 // Constructs a T in memory from AllocateBytes; null when the allocation fails.
 // T's constructor MUST NOT throw. Release with DestroyAllocated.
