@@ -2,8 +2,9 @@
 // and stb_image; streaming render and PictResample throughput.
 //
 // The inputs are made once per machine with ImageMagick into $TMPDIR/qel_png_bench (a
-// 4000 x 3000 plasma photo as RGB8, RGBA8, RGB16, palette and Adam7, and a flat
-// "screenshot"); a benchmark whose input cannot be made is skipped with a message.
+// 4000 x 3000 plasma photo as RGB8, RGBA8, RGB16, palette and Adam7, a flat "screenshot",
+// and a small palette picture of the size of a toolbar image, where the cost per file and
+// per row counts); a benchmark whose input cannot be made is skipped with a message.
 // libpng, libspng and our reader share the system zlib; stb_image has its own inflate.
 // Each benchmark reports ns per pixel; divide by the libpng line of the same file for the
 // ratio.
@@ -46,6 +47,7 @@ constexpr sInput kInputs[] = {
     {"palette", "-colors 256 PNG8:"},
     {"adam7", "-interlace PNG PNG24:"},
     {"screenshot", "-filter point -resize 64x48 -resize 4000x3000! -colors 16 PNG24:"},
+    {"ui_palette", "-resize 64x48! -colors 16 PNG8:"},
 };
 
 std::string CacheFolder()
@@ -265,6 +267,31 @@ void BM_StreamPixel(benchmark::State& state)
     ReportPixels(state, i64(6000) * 4000);
 }
 
+// The same stream in fit mode, a row at a time, as the readers hand it over.
+void BM_StreamRow(benchmark::State& state)
+{
+    cPictDummy& source = LargePicture();
+    std::vector<u32> targetPixels(256 * 256);
+    const u32* pixels = source.Pixels32().GetData();
+    for (auto _ : state) {
+        cStreamingPicture picture;
+        sPictTarget target;
+        target.pixels = targetPixels.data();
+        target.width = 256;
+        target.height = 256;
+        picture.SetImageSize(6000, 4000, false);
+        if (!picture.SetTarget(&target) || !picture.BeginStreamRender()) {
+            state.SkipWithError("setup failed");
+            return;
+        }
+        for (i32 y = 0; y < 4000; ++y) {
+            picture.StreamRow(0, y, pixels + i64(y) * 6000, 6000);
+        }
+        picture.EndStreamRender();
+    }
+    ReportPixels(state, i64(6000) * 4000);
+}
+
 void BM_PictResample(benchmark::State& state)
 {
     cPictDummy& source = LargePicture();
@@ -318,6 +345,7 @@ void RegisterDecoders()
 } // namespace
 
 BENCHMARK(BM_StreamPixel)->Arg(0)->Arg(100)->Arg(70)->Arg(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StreamRow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PictResample)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StbResizeBox)->Unit(benchmark::kMillisecond);
 
