@@ -11,7 +11,7 @@
 struct sJpegHuffmanTable
 {
     static constexpr int kLookaheadBits = 9;
-    static constexpr int kFastAcBits = 12;
+    static constexpr int kFastAcBits = 10;
 
     bool m_defined = false;
     u8 m_largestSymbol = 0;
