@@ -139,26 +139,10 @@ void cJpegBitReader::Fill()
             m_streamEnded = true;
             continue;
         }
-        // Fast path: plain data bytes straight from the input buffer, as many as fit at
-        // once when none of them is 0xFF.
-        const u8* data = m_input->Data();
-        if (available >= 8) {
-            u64 word;
-            std::memcpy(&word, data, 8);
-            word = __builtin_bswap64(word);
-            const int take = (64 - m_count) >> 3;
-            const u64 takenBytes = ~u64(0) << (64 - 8 * take);
-            // A zero byte of ~word is a 0xFF byte of word (the test can also flag a byte
-            // above a real one; such a word just takes the byte-wise path).
-            const u64 inverted = ~word;
-            const u64 flagged = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
-            if ((flagged & takenBytes) == 0) {
-                m_bits |= (word >> m_count) & (~u64(0) << (64 - m_count - 8 * take));
-                m_count += 8 * take;
-                m_input->Consume(u32(take));
-                continue;
-            }
+        if (FillPlain(m_bits, m_count)) {
+            continue;
         }
+        const u8* data = m_input->Data();
         u32 used = 0;
         while (used < available && m_count <= 56 && data[used] != 0xFF) {
             m_bits |= u64(data[used]) << (56 - m_count);
@@ -222,7 +206,7 @@ bool cJpegBitReader::DecodeSequentialAc(const sJpegHuffmanTable& table, const u8
     u64 bits = m_bits;
     int count = m_count;
     for (int k = 1; k < 64; ++k) {
-        if (count < kSymbolBits) {
+        if (count < kSymbolBits && !FillPlain(bits, count)) {
             m_bits = bits;
             m_count = count;
             Fill();

@@ -6,6 +6,8 @@
 #include "picture/codecs/jpeginput.h"
 #include "base/types.h"
 
+#include <cstring>
+
 // A decoding table. Codes of up to kLookaheadBits bits decode with one lookup; longer ones
 // walk MAXCODE (F.2.2.3).
 struct sJpegHuffmanTable
@@ -116,6 +118,31 @@ public:
     }
 
 private:
+    // Tops up `bits` (holding `count` valid bits) to at least 57 bits straight from the
+    // input buffer when its next 8 bytes are there and the ones taken are plain data (no
+    // 0xFF); false, with nothing changed, otherwise.
+    bool FillPlain(u64& bits, int& count)
+    {
+        if (m_marker != 0 || m_input->Available() < 8) {
+            return false;
+        }
+        u64 word;
+        std::memcpy(&word, m_input->Data(), 8);
+        word = __builtin_bswap64(word);
+        const int take = (64 - count) >> 3;
+        const u64 takenBytes = ~u64(0) << (64 - 8 * take);
+        // A zero byte of ~word is a 0xFF byte of word (the test can also flag a byte above
+        // a real one; such a word just takes the byte-wise path).
+        const u64 inverted = ~word;
+        const u64 flagged = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
+        if ((flagged & takenBytes) != 0) {
+            return false;
+        }
+        bits |= (word >> count) & (~u64(0) << (64 - count - 8 * take));
+        count += 8 * take;
+        m_input->Consume(u32(take));
+        return true;
+    }
     void Fill();
     int DecodeLong(const sJpegHuffmanTable& table);
 

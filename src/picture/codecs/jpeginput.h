@@ -24,6 +24,8 @@ public:
     // reading ahead in large chunks. Returns the bytes available from Data().
     u32 FillAhead();
     const u8* Data() const { return m_buffer.get() + m_position; }
+    // The bytes available from Data() without reading.
+    u32 Available() const { return m_end - m_position; }
     void Consume(u32 count) { m_position += count; }
 
 private:

@@ -90,7 +90,7 @@ TEST(StreamRender, InterlacedAndPlainTwinsStreamTheSameThumbnail)
 TEST(StreamRender, RowsStreamAsTheirPixels)
 {
     const auto pixel = [](i32 x, i32 y) { return u32(x * 2654435761u ^ y * 40503u) * 2246822519u; };
-    for (const auto [w, h, zoom] : {std::tuple(5000, 300, 0.0), std::tuple(9000, 200, 0.0),
+    for (const auto& [w, h, zoom] : {std::tuple(5000, 300, 0.0), std::tuple(9000, 200, 0.0),
                                     std::tuple(200, 150, 0.0), std::tuple(130, 90, 0.0),
                                     std::tuple(64, 64, 0.0), std::tuple(50, 7, 0.0),
                                     std::tuple(700, 500, 0.3), std::tuple(90, 40, 1.0)}) {
