@@ -190,6 +190,9 @@ int ConvertYccRowPortable(const u8* y, const u8* cb, const u8* cr, u32* out, int
 
 tJpegYccRow8 ChooseJpegYccRow8()
 {
-    const tJpegYccRow8 vector = GetCpuFeatures().m_sse2 != 0 ? JpegYccRow8Sse2() : nullptr;
-    return vector != nullptr ? vector : ConvertYccRowPortable;
+    const sCpuFeatures& features = GetCpuFeatures();
+    const tJpegYccRow8 wide = features.m_avx2 != 0 && features.m_sse2 != 0 ? JpegYccRow8Avx2()
+                                                                          : nullptr;
+    const tJpegYccRow8 vector = features.m_sse2 != 0 ? JpegYccRow8Sse2() : nullptr;
+    return wide != nullptr ? wide : (vector != nullptr ? vector : ConvertYccRowPortable);
 }

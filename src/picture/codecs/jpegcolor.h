@@ -44,6 +44,8 @@ using tJpegYccRow8 = int (*)(const u8* y, const u8* cb, const u8* cr, u32* out, 
                              int factor);
 // The SSE2 conversion; null on processors without it in the build.
 tJpegYccRow8 JpegYccRow8Sse2();
-// The conversion this run uses: SSE2, unless the processor lacks it or "sse2" is in
-// QEL_CPU_FEATURES_OFF, else a portable one.
+// The AVX2 conversion (32 pixels a step, the rest by SSE2); null where it is not built.
+tJpegYccRow8 JpegYccRow8Avx2();
+// The conversion this run uses: AVX2 or SSE2 where the processor has them and
+// QEL_CPU_FEATURES_OFF does not name them, else a portable one.
 tJpegYccRow8 ChooseJpegYccRow8();
