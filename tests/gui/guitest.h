@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -263,34 +264,54 @@ inline std::unique_ptr<cPicture> SolidPicture(u32 argb, i32 width, i32 height)
     return picture;
 }
 
-// Compares `canvas` with the committed golden tests/data/gui/controls/<name> pixel for
-// pixel (the golden decoded by Pillow). With QEL_SNAPSHOT_OUT set, writes the picture
-// there instead, for review and commit.
+// The committed golden tests/data/gui/controls/<name>, decoded by Pillow.
+inline void LoadGolden(const std::string& name, drawtest::sRgbImage& image)
+{
+    const std::string golden = LocalDataPath("gui/controls/" + name);
+    QEL_REQUIRE(PathExists("/usr/bin/python3") && PathExists(golden), "python3 and the golden " + golden);
+    int exitCode = -1;
+    image = drawtest::ReadPpm(
+        RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; Image.open(sys.argv[1])"
+                   ".convert(\"RGB\").save(sys.stdout.buffer, \"PPM\")' " + ShellQuote(golden), &exitCode));
+    EXPECT_EQ(exitCode, 0) << "Pillow could not decode " << golden;
+}
+
+// The first pixel where `canvas` and `image` differ, as "(x, y): ours against theirs";
+// empty when they are equal.
+inline std::string FirstDifference(const cCanvas& canvas, const drawtest::sRgbImage& image)
+{
+    std::ostringstream where;
+    if (image.width != canvas.GetWidth() || image.height != canvas.GetHeight()) {
+        where << "its size: " << canvas.GetWidth() << "x" << canvas.GetHeight() << " against " << image.width << "x"
+              << image.height;
+        return where.str();
+    }
+    for (i32 y = 0; y < image.height; ++y) {
+        for (i32 x = 0; x < image.width; ++x) {
+            const u32 ours = PixelAt(&canvas, x, y) & 0xFFFFFF;
+            const u32 theirs = image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
+            if (ours != theirs) {
+                where << "(" << x << ", " << y << "): " << std::hex << ours << " against the golden's " << theirs;
+                return where.str();
+            }
+        }
+    }
+    return {};
+}
+
+// Compares `canvas` with the committed golden pixel for pixel. With QEL_SNAPSHOT_OUT set,
+// writes the picture there instead, for review and commit.
 inline void ExpectMatchesGolden(const cCanvas& canvas, const std::string& name)
 {
     if (const char* outFolder = std::getenv("QEL_SNAPSHOT_OUT")) {
         EXPECT_TRUE(SaveCanvasPng(std::string(outFolder) + "/" + name, canvas)) << name;
         return;
     }
-    const std::string golden = LocalDataPath("gui/controls/" + name);
-    QEL_REQUIRE(PathExists("/usr/bin/python3") && PathExists(golden), "python3 and the golden " + golden);
-    int exitCode = -1;
-    const drawtest::sRgbImage image = drawtest::ReadPpm(
-        RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; Image.open(sys.argv[1])"
-                   ".convert(\"RGB\").save(sys.stdout.buffer, \"PPM\")' " + ShellQuote(golden), &exitCode));
-    ASSERT_EQ(exitCode, 0) << "Pillow could not decode " << golden;
-    ASSERT_EQ(image.width, canvas.GetWidth()) << name;
-    ASSERT_EQ(image.height, canvas.GetHeight()) << name;
-    for (i32 y = 0; y < image.height; ++y) {
-        for (i32 x = 0; x < image.width; ++x) {
-            const u32 ours = PixelAt(&canvas, x, y) & 0xFFFFFF;
-            const u32 theirs = image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
-            if (ours != theirs) {
-                ADD_FAILURE() << name << " differs first at (" << x << ", " << y << "): " << std::hex << ours
-                              << " against the golden's " << theirs;
-                return;
-            }
-        }
+    drawtest::sRgbImage image;
+    LoadGolden(name, image);
+    if (!image.pixels.empty()) { // a missing or undecodable golden is reported already
+        const std::string difference = FirstDifference(canvas, image);
+        EXPECT_TRUE(difference.empty()) << name << " differs first at " << difference;
     }
 }
 
