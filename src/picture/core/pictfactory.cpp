@@ -5,6 +5,7 @@
 #include "picture/core/gif.h"
 #include "picture/core/ico.h"
 #include "picture/core/jbig2picture.h"
+#include "picture/core/jp2picture.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pcxreader.h"
 #include "picture/core/pngreader.h"
@@ -51,6 +52,8 @@ constexpr sPictFactoryStep kSteps[] = {
     {4, kPictFormatBMP, ProbeAndCreate<cPictBMP, ProbeBMP>},
     {5, kPictFormatDIB, ProbeAndCreate<cPictDIB, ProbeDIB>},
     {6, kPictFormatICO, ProbeAndCreate<cPictICO, ProbeICO>},
+    {7, kPictFormatJP2, ProbeAndCreate<cPictJP2, ProbeJP2>},
+    {8, kPictFormatJ2K, ProbeAndCreate<cPictJ2K, ProbeJ2K>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {11, kPictFormatMRW, ProbeAndCreate<cPictMRW, ProbeMRW>},
     {12, kPictFormatRWL, ProbeAndCreate<cPictRWL, ProbeByReadInfo<cPictRWL>>},
