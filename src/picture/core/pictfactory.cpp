@@ -3,6 +3,7 @@
 #include "package/zipreader.h"
 #include "picture/core/dib.h"
 #include "picture/core/gif.h"
+#include "picture/core/icns.h"
 #include "picture/core/ico.h"
 #include "picture/core/jbig2picture.h"
 #include "picture/core/jp2picture.h"
@@ -54,6 +55,7 @@ constexpr sPictFactoryStep kSteps[] = {
     {6, kPictFormatICO, ProbeAndCreate<cPictICO, ProbeICO>},
     {7, kPictFormatJP2, ProbeAndCreate<cPictJP2, ProbeJP2>},
     {8, kPictFormatJ2K, ProbeAndCreate<cPictJ2K, ProbeJ2K>},
+    {9, kPictFormatICNS, ProbeAndCreate<cPictICNS, ProbeICNS>},
     {10, kPictFormatTGA, ProbeAndCreate<cPictTGA, ProbeTGA>},
     {11, kPictFormatMRW, ProbeAndCreate<cPictMRW, ProbeMRW>},
     {12, kPictFormatRWL, ProbeAndCreate<cPictRWL, ProbeByReadInfo<cPictRWL>>},

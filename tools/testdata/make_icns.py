@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""Makes Apple icon files byte by byte for the ICNS reader's tests (stdlib only, seed 29).
+Usage: make_icns.py DIR. Writes:
+  classic.icns   every classic and 24-bit kind with masks present, absent and of the wrong
+                 type, an ich# mask of 576 bytes, a raw il32, an RLE is32, an it32 with the
+                 four zero bytes and an ic08 of random bytes (not a page);
+  classic.alpha  the alpha every page of classic.icns must get, w*h bytes per page, top-down;
+  classic.il32   the raw il32's RGB bytes (libicns reads 3072 bytes as runs);
+  it32_padded.icns / it32_plain.icns   the same it32 runs with and without the zero bytes;
+  preview.icns   ics8 then it32 (the preview picks by box);
+  equal.icns     ics8 then is32, both 16 x 16 (the earlier one is the picture)."""
+import random, struct, sys, os
+
+random.seed(29)
+out = sys.argv[1]
+
+def element(kind, data):
+    return kind + struct.pack(">I", 8 + len(data)) + data
+
+def icns(elements):
+    body = b"".join(elements)
+    return b"icns" + struct.pack(">I", 8 + len(body)) + body
+
+def rand(n):
+    return bytes(random.randrange(256) for _ in range(n))
+
+def runs(plane):
+    """One channel as runs (3..130 equal values) and literals (1..128 values)."""
+    res, i = bytearray(), 0
+    while i < len(plane):
+        j = i
+        while j < len(plane) and j - i < 130 and plane[j] == plane[i]:
+            j += 1
+        if j - i >= 3:
+            res += bytes([j - i + 125, plane[i]])
+            i = j
+            continue
+        j = i + 1
+        while j < len(plane) and j - i < 128 and not (j + 2 < len(plane) and plane[j] == plane[j + 1] == plane[j + 2]):
+            j += 1
+        res += bytes([j - i - 1]) + bytes(plane[i:j])
+        i = j
+    return bytes(res)
+
+def rle24(size):
+    """Blocky colours so that both runs and literals occur."""
+    pix = [((x // 5) * 40 % 256, (y // 3) * 30 % 256, random.randrange(256) if x % 7 == 0 else 9)
+           for y in range(size) for x in range(size)]
+    return b"".join(runs(bytes(p[c] for p in pix)) for c in range(3))
+
+def bits_alpha(bits, n):
+    return bytes(255 if bits[i // 8] >> (7 - i % 8) & 1 else 0 for i in range(n))
+
+pages, alphas = [], []
+def page(kind, data, alpha, mask=None):
+    pages.append(element(kind, data))
+    if mask is not None:
+        pages.append(mask)
+    alphas.append(alpha)
+
+page(b"ICON", rand(128), b"\xff" * 1024)
+icn = rand(256)
+page(b"ICN#", icn, bits_alpha(icn[128:], 1024))
+s8 = rand(256)
+page(b"ics4", rand(128), s8, element(b"s8mk", s8))
+page(b"ics8", rand(256), b"\xff" * 256)                      # followed by a non-mask
+l8 = rand(1024)
+page(b"icl4", rand(512), l8, element(b"l8mk", l8))
+page(b"icl8", rand(1024), l8, element(b"l8mk", l8))
+ich = rand(576)
+page(b"ich4", rand(1152), bits_alpha(ich[288:], 2304), element(b"ich#", ich))
+h8 = rand(2304)
+page(b"ich8", rand(2304), h8, element(b"h8mk", h8))
+raw = rand(3072)
+page(b"il32", raw, l8, element(b"l8mk", l8))                  # raw: exactly 32*32*3
+page(b"is32", rle24(16), s8, element(b"s8mk", s8))
+page(b"ih32", rle24(48), b"\xff" * 2304, element(b"s8mk", s8))  # mask of the wrong kind
+t8 = rand(16384)
+page(b"it32", b"\0\0\0\0" + rle24(128), t8, element(b"t8mk", t8))
+pages.append(element(b"ic08", rand(300)))                      # no known content: no page
+pages.append(element(b"TOC ", rand(16)))
+open(os.path.join(out, "classic.icns"), "wb").write(icns(pages))
+open(os.path.join(out, "classic.alpha"), "wb").write(b"".join(alphas))
+open(os.path.join(out, "classic.il32"), "wb").write(raw)
+
+it32 = rle24(128)
+open(os.path.join(out, "it32_padded.icns"), "wb").write(icns([element(b"it32", b"\0\0\0\0" + it32)]))
+open(os.path.join(out, "it32_plain.icns"), "wb").write(icns([element(b"it32", it32)]))
+open(os.path.join(out, "preview.icns"), "wb").write(
+    icns([element(b"ics8", rand(256)), element(b"it32", b"\0\0\0\0" + it32)]))
+open(os.path.join(out, "equal.icns"), "wb").write(
+    icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))]))
