@@ -8,8 +8,11 @@ Usage: make_icns.py DIR. Writes:
   classic.il32   the raw il32's RGB bytes (libicns reads 3072 bytes as runs);
   it32_padded.icns / it32_plain.icns   the same it32 runs with and without the zero bytes;
   preview.icns   ics8 then it32 (the preview picks by box);
-  equal.icns     ics8 then is32, both 16 x 16 (the earlier one is the picture)."""
-import random, struct, sys, os
+  equal.icns     ics8 then is32, both 16 x 16 (the earlier one is the picture);
+  all.icns       png2icns of pN.png (N = 16 ... 512, ImageMagick plasma with an alpha ramp);
+  pil.icns       Pillow's file from p512.png (PNG elements ic07 ... ic14)."""
+import os, random, struct, subprocess, sys
+from PIL import Image
 
 random.seed(29)
 out = sys.argv[1]
@@ -90,3 +93,12 @@ open(os.path.join(out, "preview.icns"), "wb").write(
     icns([element(b"ics8", rand(256)), element(b"it32", b"\0\0\0\0" + it32)]))
 open(os.path.join(out, "equal.icns"), "wb").write(
     icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))]))
+
+os.chdir(out)
+sizes = ["16", "32", "48", "128", "256", "512"]
+for n in sizes:
+    subprocess.run(["/usr/bin/convert", "-size", n + "x" + n, "-seed", "4", "plasma:fractal", "-alpha",
+                    "set", "-channel", "A", "-fx", "i/w", "+channel", "PNG32:p%s.png" % n], check=True)
+subprocess.run(["png2icns", "all.icns"] + ["p%s.png" % n for n in sizes], check=True,
+               stdout=subprocess.DEVNULL)
+Image.open("p512.png").save("pil.icns")

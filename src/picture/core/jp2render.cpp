@@ -253,8 +253,13 @@ bool RenderJp2Image(cPictJP2Base* picture, const sJp2Image& image)
                         : (deep ? picture->AllocClear64(w, h) : picture->AllocPixels32(w, h));
     for (i32 r = 0; ok && r < h; ++r) {
         const i32 y = h - 1 - r;
-        u32* out32 = streaming ? line32.GetData() : picture->Pixels32().GetData() + i64(y) * w;
-        u64* out64 = streaming ? line64.GetData() : picture->Pixels64().GetData() + i64(y) * w;
+        u32* out32 = line32.GetData();
+        u64* out64 = line64.GetData();
+        if (!streaming && deep) {
+            out64 = picture->Pixels64().GetData() + i64(y) * w;
+        } else if (!streaming) {
+            out32 = picture->Pixels32().GetData() + i64(y) * w;
+        }
         renderer.ConvertRow(u32(r), out32, out64);
         for (i32 x = 0; streaming && x < w; ++x) {
             (void)(deep ? picture->StreamPixel64(x, y, out64[x]) : picture->StreamPixel(x, y, out32[x]));

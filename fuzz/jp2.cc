@@ -1,0 +1,26 @@
+// The JPEG 2000 pictures on arbitrary bytes: both probes, Load of each, and Load streamed
+// into a 37 x 23 target.
+// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+#include "base/memio.h"
+#include "picture/core/jp2picture.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
+{
+    cBufWrapperIO stream(data, size);
+    sPictInfo info;
+    (void)ProbeJP2(&stream, &info);
+    (void)ProbeJ2K(&stream, &info);
+    cPictJP2 file;
+    cPictJ2K codestream;
+    (void)file.Load(&stream);
+    (void)codestream.Load(&stream);
+    cPictDummy canvas;
+    if (canvas.AllocClear32(37, 23)) {
+        sPictTarget target = PictTargetFromPicture(&canvas);
+        cPictJP2 streamed;
+        (void)(streamed.SetTarget(&target) && streamed.Load(&stream));
+        cPictJ2K streamedCodestream;
+        (void)(streamedCodestream.SetTarget(&target) && streamedCodestream.Load(&stream));
+    }
+    return 0;
+}
