@@ -21,28 +21,20 @@ def element(kind, data):
     return kind + struct.pack(">I", 8 + len(data)) + data
 
 def icns(elements):
-    body = b"".join(elements)
-    return b"icns" + struct.pack(">I", 8 + len(body)) + body
+    return element(b"icns", b"".join(elements))
 
 def rand(n):
     return bytes(random.randrange(256) for _ in range(n))
 
 def runs(plane):
-    """One channel as runs (3..130 equal values) and literals (1..128 values)."""
+    """One channel as runs of 3..130 equal values and literals of one or two values."""
     res, i = bytearray(), 0
     while i < len(plane):
-        j = i
-        while j < len(plane) and j - i < 130 and plane[j] == plane[i]:
-            j += 1
-        if j - i >= 3:
-            res += bytes([j - i + 125, plane[i]])
-            i = j
-            continue
-        j = i + 1
-        while j < len(plane) and j - i < 128 and not (j + 2 < len(plane) and plane[j] == plane[j + 1] == plane[j + 2]):
-            j += 1
-        res += bytes([j - i - 1]) + bytes(plane[i:j])
-        i = j
+        n = 1
+        while i + n < len(plane) and n < 130 and plane[i + n] == plane[i]:
+            n += 1
+        res += bytes([n + 125, plane[i]]) if n >= 3 else bytes([n - 1]) + plane[i:i + n]
+        i += n
     return bytes(res)
 
 def rle24(size):
@@ -82,19 +74,14 @@ t8 = rand(16384)
 page(b"it32", b"\0\0\0\0" + rle24(128), t8, element(b"t8mk", t8))
 pages.append(element(b"ic08", rand(300)))                      # no known content: no page
 pages.append(element(b"TOC ", rand(16)))
-open(os.path.join(out, "classic.icns"), "wb").write(icns(pages))
-open(os.path.join(out, "classic.alpha"), "wb").write(b"".join(alphas))
-open(os.path.join(out, "classic.il32"), "wb").write(raw)
-
 it32 = rle24(128)
-open(os.path.join(out, "it32_padded.icns"), "wb").write(icns([element(b"it32", b"\0\0\0\0" + it32)]))
-open(os.path.join(out, "it32_plain.icns"), "wb").write(icns([element(b"it32", it32)]))
-open(os.path.join(out, "preview.icns"), "wb").write(
-    icns([element(b"ics8", rand(256)), element(b"it32", b"\0\0\0\0" + it32)]))
-open(os.path.join(out, "equal.icns"), "wb").write(
-    icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))]))
-
 os.chdir(out)
+for name, data in (("classic.icns", icns(pages)), ("classic.alpha", b"".join(alphas)),
+                   ("classic.il32", raw), ("it32_plain.icns", icns([element(b"it32", it32)])),
+                   ("it32_padded.icns", icns([element(b"it32", b"\0\0\0\0" + it32)])),
+                   ("preview.icns", icns([element(b"ics8", rand(256)), element(b"it32", it32)])),
+                   ("equal.icns", icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))]))):
+    open(name, "wb").write(data)
 sizes = ["16", "32", "48", "128", "256", "512"]
 for n in sizes:
     subprocess.run(["/usr/bin/convert", "-size", n + "x" + n, "-seed", "4", "plasma:fractal", "-alpha",

@@ -44,20 +44,18 @@ c -i greyalpha.png -o greyalpha.jp2
 /usr/bin/python3 - <<'PY'
 import random, struct
 random.seed(29)
-def raw(name, values, bits, signed=False):
-    fmt = ">h" if signed else (">H" if bits > 8 else "B")
+def raw(name, fmt, values):
     open(name, "wb").write(b"".join(struct.pack(fmt, v) for v in values))
 n = 64 * 48
-raw("p12.raw", [random.randrange(4096) for _ in range(n)], 12)
-raw("p16s.raw", [random.randrange(-32768, 32768) for _ in range(n)], 16, True)
-raw("p10x3.raw", [random.randrange(1024) for _ in range(3 * n)], 10)
-# 4:2:0: a full-size luma plane and two quarter-size chroma planes, smooth so the
-# conversion stays in range at some pixels and clamps at others.
-w, h = 66, 44
-luma = [(x * 3 + y * 5) % 256 for y in range(h) for x in range(w)]
-chroma = [(x * 11 + y * 7) % 256 for y in range(h // 2) for x in range(w // 2)]
-raw("yuv420.raw", luma + chroma + [255 - v for v in chroma], 8)
-raw("rgba4.raw", [random.randrange(256) for _ in range(4 * n)], 8)
+raw("p12.raw", ">H", [random.randrange(4096) for _ in range(n)])
+raw("p16s.raw", ">h", [random.randrange(-32768, 32768) for _ in range(n)])
+raw("p10x3.raw", ">H", [random.randrange(1024) for _ in range(3 * n)])
+raw("rgba4.raw", "B", [random.randrange(256) for _ in range(4 * n)])
+# 4:2:0: a 66 x 44 luma plane and two 33 x 22 chroma planes; the conversion clamps at some
+# pixels and not at others.
+chroma = [(x * 11 + y * 7) % 256 for y in range(22) for x in range(33)]
+raw("yuv420.raw", "B", [(x * 3 + y * 5) % 256 for y in range(44) for x in range(66)] +
+    chroma + [255 - v for v in chroma])
 PY
 c -i p12.raw -o p12.j2k -F 64,48,1,12,u
 c -i p16s.raw -o p16s.j2k -F 64,48,1,16,s
@@ -68,28 +66,23 @@ c -i rgba4.raw -o rgba4.j2k -F 64,48,4,8,u -mct 0
 # JP2 boxes (ITU-T T.800 Annex I) around those codestreams.
 /usr/bin/python3 - <<'PY'
 import struct
-def box(kind, payload):
-    return struct.pack(">I", 8 + len(payload)) + kind + payload
-def ihdr(w, h, nc, bpc):
-    return box(b"ihdr", struct.pack(">IIHBBBB", h, w, nc, bpc, 7, 0, 0))
-def colr(cs):
-    return box(b"colr", struct.pack(">BBBI", 1, 0, 0, cs))
+box = lambda kind, payload: struct.pack(">I", 8 + len(payload)) + kind + payload
+# ihdr (height, width, components, bits - 1, compression 7, ...) and colr (method 1, enumCS).
+head = lambda w, h, nc, cs: box(b"ihdr", struct.pack(">IIHBBBB", h, w, nc, 7, 7, 0, 0)) + \
+    box(b"colr", struct.pack(">BBBI", 1, 0, 0, cs))
 def jp2(name, header, code, brands=(b"jp2 ",)):
     ftyp = box(b"ftyp", brands[0] + struct.pack(">I", 0) + b"".join(brands))
-    sig = box(b"jP  ", b"\r\n\x87\n")
-    open(name, "wb").write(sig + ftyp + box(b"jp2h", header) + box(b"jp2c", code))
-read = lambda n: open(n, "rb").read()
-jp2("sycc420.jp2", ihdr(66, 44, 3, 7) + colr(18), read("yuv420.j2k"))
-jp2("srgb_boxes.jp2", ihdr(301, 203, 3, 7) + colr(16), read("rgb.j2k"))
-jp2("grey_boxes.jp2", ihdr(301, 203, 1, 7) + colr(17), read("grey.j2k"))
+    open(name, "wb").write(box(b"jP  ", b"\r\n\x87\n") + ftyp + box(b"jp2h", header) +
+                           box(b"jp2c", open(code, "rb").read()))
+jp2("sycc420.jp2", head(66, 44, 3, 18), "yuv420.j2k")
+jp2("srgb_boxes.jp2", head(301, 203, 3, 16), "rgb.j2k")
+jp2("grey_boxes.jp2", head(301, 203, 1, 17), "grey.j2k")
 pclr = struct.pack(">HB", 256, 3) + bytes([7, 7, 7]) + b"".join(
     bytes([i, (i * 7) % 256, 255 - i]) for i in range(256))
 cmap = b"".join(struct.pack(">HBB", 0, 1, i) for i in range(3))
-jp2("palette.jp2", ihdr(301, 203, 1, 7) + colr(16) + box(b"pclr", pclr) + box(b"cmap", cmap),
-    read("grey.j2k"))
-cdef = struct.pack(">H", 4) + struct.pack(">HHH", 0, 1, 0) + b"".join(
-    struct.pack(">HHH", i, 0, i) for i in range(1, 4))
-jp2("alphafirst.jp2", ihdr(64, 48, 4, 7) + colr(16) + box(b"cdef", cdef), read("rgba4.j2k"))
-jp2("bad_jpx_only.jp2", ihdr(301, 203, 3, 7) + colr(16), read("rgb.j2k"), (b"jpx ",))
+jp2("palette.jp2", head(301, 203, 1, 16) + box(b"pclr", pclr) + box(b"cmap", cmap), "grey.j2k")
+cdef = struct.pack(">HHHH", 4, 0, 1, 0) + b"".join(struct.pack(">HHH", i, 0, i) for i in range(1, 4))
+jp2("alphafirst.jp2", head(64, 48, 4, 16) + box(b"cdef", cdef), "rgba4.j2k")
+jp2("bad_jpx_only.jp2", head(301, 203, 3, 16), "rgb.j2k", (b"jpx ",))
 PY
 rm -f ./*.raw ./*.ppm ./*.pgm ./*.png

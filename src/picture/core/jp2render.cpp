@@ -125,7 +125,8 @@ bool PreparePlane(sPlane& plane, const sJp2Image& image, u32 width, bool deep)
 }
 
 // The component's values for output row `row`, clamped to 0..m with a signed component
-// moved up by 2^(p-1), into `out`.
+// moved up by 2^(p-1), into `out`. Full-resolution components (the common case) are read
+// straight; sub-sampled ones through the column table.
 void ReadRow(const sPlane& plane, u32 sampleRow, u32 width, i32* out)
 {
     const sJp2Component& component = plane.component;
@@ -133,6 +134,14 @@ void ReadRow(const sPlane& plane, u32 sampleRow, u32 width, i32* out)
     const u32* columns = plane.columns.GetData();
     const i64 offset = component.isSigned ? i64(1) << (component.precision - 1) : 0;
     const i64 maximum = (i64(1) << component.precision) - 1;
+    if (component.precision < 31 && component.width == width && columns[width - 1] == width - 1) {
+        const i32 shift = i32(offset);
+        const i32 top = i32(maximum);
+        for (u32 x = 0; x < width; ++x) {
+            out[x] = std::clamp(samples[x] + shift, 0, top);
+        }
+        return;
+    }
     for (u32 x = 0; x < width; ++x) {
         out[x] = i32(std::clamp<i64>(samples[columns[x]] + offset, 0, maximum));
     }
