@@ -4,23 +4,30 @@
 #include "base/memio.h"
 #include "picture/core/jp2picture.h"
 
+namespace {
+
+template <class tPicture>
+void LoadWholeAndStreamed(cFileIOTarget* stream, sPictTarget* target)
+{
+    tPicture whole;
+    tPicture streamed;
+    (void)whole.Load(stream);
+    (void)(streamed.SetTarget(target) && streamed.Load(stream));
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {
     cBufWrapperIO stream(data, size);
     sPictInfo info;
     (void)ProbeJP2(&stream, &info);
     (void)ProbeJ2K(&stream, &info);
-    cPictJP2 file;
-    cPictJ2K codestream;
-    (void)file.Load(&stream);
-    (void)codestream.Load(&stream);
     cPictDummy canvas;
     if (canvas.AllocClear32(37, 23)) {
         sPictTarget target = PictTargetFromPicture(&canvas);
-        cPictJP2 streamed;
-        (void)(streamed.SetTarget(&target) && streamed.Load(&stream));
-        cPictJ2K streamedCodestream;
-        (void)(streamedCodestream.SetTarget(&target) && streamedCodestream.Load(&stream));
+        LoadWholeAndStreamed<cPictJP2>(&stream, &target);
+        LoadWholeAndStreamed<cPictJ2K>(&stream, &target);
     }
     return 0;
 }
