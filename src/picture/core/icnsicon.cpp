@@ -128,7 +128,7 @@ bool cPictICNS::DecodeIcon(cFileIOTarget* stream, const sElement& element)
     const u32 dataLength = element.length - kHeaderSize;
     const u32 size = u32(type.size);
     const u32 pixels = size * size;
-    if (type.dataLength != 0 && dataLength != type.dataLength) {
+    if ((type.dataLength != 0 && dataLength != type.dataLength) || !FitsI32(dataLength)) {
         return false;
     }
     _typebuf<u8> data;
