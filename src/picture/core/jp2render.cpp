@@ -2,8 +2,8 @@
 // decoder's command-line tool so that results compare with it:
 // - sYCC when the colour space says so, or when an unspecified colour space has three
 //   components of which the first is square (dx == dy) and the second sub-sampled in x
-//   (a codestream with sub-sampled chroma); only 4:4:4, 4:2:2 and 4:2:0 layouts are
-//   converted, anything else is shown as RGB, as the tool leaves it;
+//   (a codestream with sub-sampled chroma); only 4:4:4, 4:2:2 and 4:2:0 layouts of one
+//   precision are converted, anything else is shown as RGB, as the tool leaves it;
 // - otherwise 1 component is grey, 2 grey + alpha, 3 RGB, 4 RGB + alpha, the alpha being
 //   the component the codec marked from the channel definitions, else the last one.
 // Glossary: p the precision of a component, m = 2^p - 1 its largest value; (dx, dy) its
@@ -40,7 +40,9 @@ bool IsConvertibleSycc(const sJp2Image& image)
     if (!image.GetComponent(0, y) || !image.GetComponent(1, cb) || !image.GetComponent(2, cr)) {
         return false;
     }
-    const bool chromaAlike = cb.dx == cr.dx && cb.dy == cr.dy;
+    // The conversion works at the first component's precision; mixed precisions stay RGB.
+    const bool chromaAlike = cb.dx == cr.dx && cb.dy == cr.dy && y.precision == cb.precision &&
+                             cb.precision == cr.precision;
     const bool known = (cb.dx == 1 && cb.dy == 1) || (cb.dx == 2 && cb.dy == 1) ||
                        (cb.dx == 2 && cb.dy == 2);
     return y.dx == 1 && y.dy == 1 && chromaAlike && known;
