@@ -37,6 +37,16 @@ std::string ChildLines(cFolderChooseDialog& dialog)
     return lines;
 }
 
+// Clicks button `id` of the form's button bar (the form's second child).
+void ClickBarButton(cHeadlessHost& host, cWindowTranslator& window, i32 id)
+{
+    auto* bar = dynamic_cast<cToolBarChild*>(window.GetRoot()->GetChildren()[1]);
+    ASSERT_NE(bar, nullptr);
+    const sPoint at = bar->GetButton(id)->GetOriginInRoot();
+    host.Click(at.x + 5, at.y + 5, kMouseLeft, &window);
+    host.Pump();
+}
+
 class FolderChooserTest : public qeltest::cFormTest
 {
 protected:
@@ -183,11 +193,7 @@ TEST_F(FolderChooserTest, NewFolderOutcomes)
                 }
                 h.KeyDown(kVkReturn);
             });
-            cToolBarChild* bar = dynamic_cast<cToolBarChild*>(dialog.GetChildren()[1]);
-            ASSERT_NE(bar, nullptr);
-            const sPoint at = bar->GetButton(1)->GetOriginInRoot();
-            host->Click(at.x + 5, at.y + 5);
-            host->Pump();
+            ClickBarButton(*host, *dialog.GetWindow(), 1);
             EXPECT_EQ(NameBytes(dialog.GetPath()), c.path) << c.name;
         });
         EXPECT_EQ(shown, c.text < 0 ? u"" : FindLangSection("ciom::folderchoose")->GetString(c.text)) << c.name;
@@ -221,16 +227,6 @@ TEST_F(FolderChooserTest, PlacesUnderComputer)
     });
     setenv("HOME", home.c_str(), 1);
     SetPlacesSources(nullptr, nullptr);
-}
-
-// Clicks button `id` of the form's button bar (the form's second child).
-void ClickBarButton(cHeadlessHost& host, cWindowTranslator& window, i32 id)
-{
-    auto* bar = dynamic_cast<cToolBarChild*>(window.GetRoot()->GetChildren()[1]);
-    ASSERT_NE(bar, nullptr);
-    const sPoint at = bar->GetButton(id)->GetOriginInRoot();
-    host.Click(at.x + 5, at.y + 5, kMouseLeft, &window);
-    host.Pump();
 }
 
 // Empty Accept keeps the form open with the focus in the box; the text comes back
