@@ -315,4 +315,13 @@ inline void ExpectMatchesGolden(const cCanvas& canvas, const std::string& name)
     }
 }
 
+// The golden check for the part of `canvas` at (x, y), `width` x `height`.
+inline void ExpectPartMatchesGolden(const cCanvas& canvas, i32 x, i32 y, i32 width, i32 height,
+                                    const std::string& name)
+{
+    std::unique_ptr<cCanvas> part(canvas.CreateOffscreenCanvas(width, height));
+    part->CopyFrom(0, 0, &canvas, x, y, width, height);
+    ExpectMatchesGolden(*part, name);
+}
+
 } // namespace qeltest
