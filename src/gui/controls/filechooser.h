@@ -24,7 +24,7 @@
 #include "gui/controls/toolbar.h"
 #include "gui/core/form.h"
 #include "gui/core/imagelist.h"
-#include "platform/folders.h"
+#include "platform/files/folders.h"
 
 #include <string>
 #include <vector>

@@ -11,7 +11,7 @@
 #include "base/texts.h"
 #include "base/types.h"
 #include "gui/controls/navigationjobs.h"
-#include "platform/folders.h"
+#include "platform/files/folders.h"
 
 class cFileChooseListFolder : public cNavigationProvider
 {

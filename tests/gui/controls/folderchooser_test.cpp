@@ -11,7 +11,7 @@
 #include "gui/controls/newfolderform.h"
 #include "gui/core/keys.h"
 #include "gui/core/lang.h"
-#include "platform/places.h"
+#include "platform/files/places.h"
 #include "support/filehelpers.h"
 #include "support/shellcommand.h"
 

@@ -8,7 +8,7 @@
 #include "gui/controls/treeview.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
-#include "platform/folders.h"
+#include "platform/files/folders.h"
 #include "support/filehelpers.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"

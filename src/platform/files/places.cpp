@@ -1,8 +1,8 @@
-#include "platform/places.h"
+#include "platform/files/places.h"
 
 #include "base/paths.h"
 #include "base/utf.h"
-#include "platform/folders.h"
+#include "platform/files/folders.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "platform/places.h"
+#include "platform/files/places.h"
 
-#include "platform/folders.h"
+#include "platform/files/folders.h"
 
 #include "support/filehelpers.h"
 #include "support/testsupport.h"
