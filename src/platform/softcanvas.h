@@ -49,6 +49,7 @@ public:
     bool MeasureTextW(const char16_t* text, i32 length, sSize* size) const override;
     bool MeasureTextA(const char* text, i32 length, sSize* size) const override;
     bool FitTextW(const char16_t* text, i32 length, i32* edges) const override;
+    bool PlaceTextW(const char16_t* text, i32 length, sUnitPlace* places, bool* rightToLeft) const override;
 
     void DrawPicture(i32 x, i32 y, const cPicture* picture, i32 width, i32 height) override;
     void DrawPictureBlended(i32 x, i32 y, const cPicture* picture, u32 flag) override;

@@ -139,6 +139,20 @@ bool cSoftCanvas::FitTextW(const char16_t* text, i32 length, i32* edges) const
     return true;
 }
 
+bool cSoftCanvas::PlaceTextW(const char16_t* text, i32 length, sUnitPlace* places, bool* rightToLeft) const
+{
+    if (text == nullptr && length > 0) {
+        return false;
+    }
+    length = ResolveTextLength(text, length);
+    if (length > 0 && places == nullptr) {
+        return false;
+    }
+    std::vector<i32> advances(size_t(length) + 1);
+    LayOutLine(FaceOf(GetFont()), text, length, advances.data(), nullptr, places, rightToLeft);
+    return true;
+}
+
 void cSoftCanvas::DrawTextW(i32 x, i32 y, bool boxed, const char16_t* text, i32 length)
 {
     sSize size;
@@ -224,7 +238,7 @@ bool cSoftCanvas::DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 
     const i32 count = i32(clean.size());
     std::vector<i32> advances(size_t(count) + 1);
     GetUnitAdvances(FaceOf(font), clean.data(), count, advances.data());
-    const std::vector<sTextLine> lines = BreakTextLines(clean.data(), count, advances.data(), w);
+    const std::vector<sTextLine> lines = BreakTextLines(clean.data(), count, advances.data(), w, TabStopWidth(FaceOf(font)));
 
     const f64 scaled = CellHeightOf(font) * lineFactor;
     const i64 advance = scaled > 0 && scaled < 1e9 ? i64(scaled) : 0;

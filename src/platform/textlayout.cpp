@@ -17,6 +17,41 @@ i32 SumAdvances(const i32* advances, i32 start, i32 end)
     return sum;
 }
 
+// The width of units [start, end) placed `pen` pixels into a line.
+i32 PlacedWidth(const char16_t* text, const i32* advances, i32 start, i32 end, i64 pen, i32 tabWidth)
+{
+    i64 at = pen;
+    for (i32 i = start; i < end; ++i) {
+        at += text[i] == u'\t' && tabWidth > 0 ? tabWidth - at % tabWidth : advances[i];
+    }
+    return i32(std::min<i64>(at - pen, INT32_MAX));
+}
+
+i32 ClampedPen(i64 pen)
+{
+    return i32(std::clamp<i64>(pen, 0, INT32_MAX));
+}
+
+// The places of one shaped piece that starts `pen` pixels into the line. A face without
+// places runs left to right, each code point a cluster.
+void PlacePiece(const sShapedText& shaped, const char16_t* text, i32 length, i64 pen, sUnitPlace* places)
+{
+    if (!shaped.unitPlaces.empty()) {
+        for (i32 unit = 0; unit < length; ++unit) {
+            const sUnitPlace& place = shaped.unitPlaces[size_t(unit)];
+            places[unit] = {ClampedPen(pen + place.left), ClampedPen(pen + place.right), place.rightToLeft};
+        }
+        return;
+    }
+    for (i32 unit = 0; unit < length;) {
+        const i32 units = CodePointAt(text, length, unit).units;
+        const i64 right = pen + shaped.unitAdvances[size_t(unit)];
+        std::fill(places + unit, places + unit + units, sUnitPlace{ClampedPen(pen), ClampedPen(right), false});
+        pen = right;
+        unit += units;
+    }
+}
+
 } // namespace
 
 i32 ResolveTextLength(const char16_t* text, i32 length)
@@ -47,15 +82,28 @@ bool IsLayoutControl(char32_t codePoint)
     return codePoint < 0x20;
 }
 
-void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs)
+i32 TabStopWidth(cFontFace* face)
 {
-    // Tab stops every eight space widths, counted from the line's start.
-    const i64 tabWidth = face ? 8 * i64(face->GetGlyph(U' ')->advance) : 0;
+    return face ? 8 * face->GetGlyph(U' ')->advance : 0;
+}
+
+void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs,
+                sUnitPlace* places, bool* rightToLeft)
+{
+    // Tab stops counted from the line's start.
+    const i64 tabWidth = TabStopWidth(face);
+    if (rightToLeft != nullptr) {
+        *rightToLeft = false;
+    }
+    bool firstPiece = true;
     i64 pen = 0;
     i32 i = 0;
     while (i < length) {
         if (IsLayoutControl(text[i])) {
             const i32 advance = text[i] == u'\t' && tabWidth > 0 ? i32(tabWidth - pen % tabWidth) : 0;
+            if (places != nullptr) {
+                places[i] = {ClampedPen(pen), ClampedPen(pen + advance), false};
+            }
             pen = text[i] == u'\n' ? 0 : pen + advance;
             advances[i++] = advance;
             continue;
@@ -67,6 +115,9 @@ void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances
         }
         if (face == nullptr) {
             std::fill(advances + i, advances + end, 0);
+            if (places != nullptr) {
+                std::fill(places + i, places + end, sUnitPlace{});
+            }
             i = end;
             continue;
         }
@@ -76,6 +127,13 @@ void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances
                 glyphs->push_back({glyph.image, pen + glyph.x, glyph.y});
             }
         }
+        if (places != nullptr) {
+            PlacePiece(*shaped, text + i, end - i, pen, places + i);
+        }
+        if (rightToLeft != nullptr && firstPiece) {
+            *rightToLeft = shaped->rightToLeft;
+        }
+        firstPiece = false;
         for (i32 unit = i; unit < end; ++unit) {
             advances[unit] = shaped->unitAdvances[size_t(unit - i)];
             pen += advances[unit];
@@ -104,7 +162,8 @@ i32 FittingPrefix(const char16_t* text, i32 length, const i32* advances, i32 roo
     return i;
 }
 
-std::vector<sTextLine> BreakTextLines(const char16_t* text, i32 length, const i32* advances, i32 width)
+std::vector<sTextLine> BreakTextLines(const char16_t* text, i32 length, const i32* advances, i32 width,
+                                      i32 tabWidth)
 {
     std::vector<sTextLine> lines;
     i32 position = 0;
@@ -134,11 +193,12 @@ std::vector<sTextLine> BreakTextLines(const char16_t* text, i32 length, const i3
                 ++wordEnd;
             }
             const i32 spaces = SumAdvances(advances, i, wordStart);
-            const i32 word = SumAdvances(advances, wordStart, wordEnd);
+            const i32 word = PlacedWidth(text, advances, wordStart, wordEnd, i64(line.width) + spaces, tabWidth);
             if (lineHasWord && line.width + spaces + word > width) {
                 line.wrapped = true;
                 lines.push_back(line);
-                line = sTextLine{wordStart, wordEnd, word, false};
+                line = sTextLine{wordStart, wordEnd, PlacedWidth(text, advances, wordStart, wordEnd, 0, tabWidth),
+                                 false};
             } else {
                 line.end = wordEnd;
                 line.width += spaces + word;

@@ -8,6 +8,7 @@
 
 class cFontFace;
 struct sGlyphImage;
+struct sUnitPlace;
 
 // The resolved length of a text argument: -1 = up to the terminating 0; a null text
 // counts as empty.
@@ -27,6 +28,8 @@ sCodePoint CodePointAt(const char16_t* text, i32 length, i32 index);
 // half of a CR LF break), a line feed and the other controls take no room and draw
 // nothing.
 bool IsLayoutControl(char32_t codePoint);
+// The distance between tab stops: eight space widths of the face (0 without a face).
+i32 TabStopWidth(cFontFace* face);
 
 // One glyph of a laid-out line: pen position from the line's start and offset below
 // the baseline.
@@ -38,9 +41,11 @@ struct sPlacedGlyph
 };
 // Lays out one line: the text between controls is shaped by the face, controls act as
 // above. advances[i] = the advance of unit i (a cluster's on its first unit, 0 on the
-// others); `glyphs` (may be null) receives the glyphs to draw. Without a face every
-// advance is 0.
-void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs);
+// others); `glyphs` (may be null) receives the glyphs to draw; `places` (may be null)
+// receives every unit's place and `rightToLeft` (may be null) the direction of the
+// line's first paragraph piece. Without a face every advance is 0.
+void LayOutLine(cFontFace* face, const char16_t* text, i32 length, i32* advances, std::vector<sPlacedGlyph>* glyphs,
+                sUnitPlace* places = nullptr, bool* rightToLeft = nullptr);
 // LayOutLine's advances alone.
 void GetUnitAdvances(cFontFace* face, const char16_t* text, i32 length, i32* advances);
 
@@ -59,6 +64,9 @@ struct sTextLine
 };
 // Breaks text (carriage returns already removed) into lines of at most `width`: a line
 // feed forces a break, lines break at spaces, a word wider than the line stands alone.
-// A final line feed does not open another line; empty text gives no line.
+// A final line feed does not open another line; empty text gives no line. A tab
+// reaches the next multiple of `tabWidth` from the start of the line it lands on (its
+// entry in `advances` is not used), as each line is drawn on its own; 0 = tabs take
+// their advances.
 std::vector<sTextLine> BreakTextLines(const char16_t* text, i32 length, const i32* advances,
-                                      i32 width);
+                                      i32 width, i32 tabWidth = 0);

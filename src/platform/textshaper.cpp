@@ -26,7 +26,7 @@ struct sRun
 
 // The embedding level of every UTF-16 unit (Unicode Bidirectional Algorithm, UAX #9,
 // through FriBidi), the paragraph's direction taken from its first strong character.
-std::vector<FriBidiLevel> BidiLevels(const char16_t* text, i32 length)
+std::vector<FriBidiLevel> BidiLevels(const char16_t* text, i32 length, bool* rightToLeft)
 {
     std::vector<FriBidiChar> points;
     std::vector<i32> firstUnit;
@@ -48,6 +48,7 @@ std::vector<FriBidiLevel> BidiLevels(const char16_t* text, i32 length)
         0) {
         return levels; // out of memory: left to right
     }
+    *rightToLeft = FRIBIDI_IS_RTL(direction);
     for (size_t p = 0; p < points.size(); ++p) {
         const i32 end = p + 1 < points.size() ? firstUnit[p + 1] : length;
         std::fill(levels.begin() + firstUnit[p], levels.begin() + end, pointLevels[p]);
@@ -83,6 +84,24 @@ void ReorderForDisplay(std::vector<sRun>& runs)
     }
 }
 
+// Every unit of a cluster gets the cluster's edges: the cluster's first unit holds its
+// left edge (the leftmost of its glyphs) and its whole advance; a unit without glyphs
+// belongs to the cluster before it.
+void PlaceClusters(const std::vector<sRun>& runs, sShapedText& shaped)
+{
+    for (const sRun& run : runs) {
+        for (i32 unit = run.start; unit < run.end; ++unit) {
+            sUnitPlace& place = shaped.unitPlaces[size_t(unit)];
+            if (place.left == INT32_MAX) {
+                place = unit > run.start ? shaped.unitPlaces[size_t(unit) - 1] : sUnitPlace{0, 0, false};
+            } else {
+                place.right = place.left + shaped.unitAdvances[size_t(unit)];
+            }
+            place.rightToLeft = run.level % 2 == 1;
+        }
+    }
+}
+
 bool IsNeutral(hb_script_t script)
 {
     return script == HB_SCRIPT_COMMON || script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN;
@@ -94,10 +113,10 @@ i32 RoundedPixels(hb_position_t value)
     return i32((i64(value) + 32) >> 6);
 }
 
-std::vector<sRun> CutIntoRuns(const char16_t* text, i32 length, cShapingSource& source)
+std::vector<sRun> CutIntoRuns(const char16_t* text, i32 length, cShapingSource& source, bool* rightToLeft)
 {
     hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
-    const std::vector<FriBidiLevel> levels = BidiLevels(text, length);
+    const std::vector<FriBidiLevel> levels = BidiLevels(text, length, rightToLeft);
     std::vector<sRun> runs;
     for (i32 i = 0; i < length;) {
         const sCodePoint point = CodePointAt(text, length, i);
@@ -154,9 +173,11 @@ std::shared_ptr<const sShapedText> cTextShaper::Shape(const char16_t* text, i32 
     if (m_buffer == nullptr) {
         m_buffer = hb_buffer_create();
     }
+    shaped->unitPlaces.assign(size_t(length), sUnitPlace{INT32_MAX, 0, false});
     i32 pen = 0;
     // Runs come in display order; each run's glyphs come from HarfBuzz in display order.
-    for (const sRun& run : CutIntoRuns(text, length, source)) {
+    const std::vector<sRun> runs = CutIntoRuns(text, length, source, &shaped->rightToLeft);
+    for (const sRun& run : runs) {
         hb_buffer_clear_contents(m_buffer);
         // The whole line is the context, so that joining sees across run edges.
         hb_buffer_add_utf16(m_buffer, reinterpret_cast<const uint16_t*>(text), length, unsigned(run.start),
@@ -176,10 +197,13 @@ std::shared_ptr<const sShapedText> cTextShaper::Shape(const char16_t* text, i32 
             // Clusters are unit indices into the whole line.
             if (infos[g].cluster < unsigned(length)) {
                 shaped->unitAdvances[infos[g].cluster] += advance;
+                sUnitPlace& place = shaped->unitPlaces[infos[g].cluster];
+                place.left = std::min(place.left, pen);
             }
             pen += advance;
         }
     }
+    PlaceClusters(runs, *shaped);
     if (m_shapedUnits + key.size() > kShapedUnitsKept) {
         m_shaped.clear();
         m_shapedUnits = 0;

@@ -148,6 +148,21 @@ TEST(BreakTextLines, LineFeedsLeadingSpacesAndLongWords)
     EXPECT_TRUE(BreakTextLines(text.data(), 0, advances.data(), 5).empty());
 }
 
+TEST(BreakTextLines, TabsCountFromTheLineTheyLandOn)
+{
+    // Stops every 8: on the first line "aaaa b\tc" the tab ends at 8; the wrapped
+    // "bb\tc" is drawn from its own start, so its tab also ends at 8 (width 9, not the
+    // 4 that counting from the paragraph's start gives).
+    const std::u16string text = u"aaaa b\tc bb\tc";
+    std::vector<i32> advances(text.size(), 1);
+    const std::vector<sTextLine> lines =
+        BreakTextLines(text.data(), i32(text.size()), advances.data(), 10, 8);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].width, 9);
+    EXPECT_EQ(text.substr(lines[1].start, lines[1].end - lines[1].start), u"bb\tc");
+    EXPECT_EQ(lines[1].width, 9);
+}
+
 TEST(FittingPrefix, StopsOnCodePointBoundaries)
 {
     const char16_t text[] = u"a\U0001F600b";

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -50,11 +53,13 @@ bool IsLowSurrogate(char16_t unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// The first index in [0, count) whose edge lies beyond `x`, else count (edges rise).
-i32 FirstEdgeBeyond(const i32* edges, i32 count, i64 x)
+// The first index in [0, count) whose right edge lies beyond `x`, else count (in a line
+// that runs left to right the edges rise).
+i32 FirstEdgeBeyond(const sUnitPlace* places, i32 count, i64 x)
 {
-    return i32(std::upper_bound(edges, edges + count, x, [](i64 value, i32 edge) { return value < edge; }) -
-               edges);
+    return i32(std::upper_bound(places, places + count, x,
+                                [](i64 value, const sUnitPlace& place) { return value < place.right; }) -
+               places);
 }
 
 } // namespace
@@ -85,12 +90,12 @@ bool cEditChild::Reallocate(i32 maxLength)
     // The new buffers first: a failure leaves the old text in place.
     const size_t units = size_t(maxLength) + 1;
     std::unique_ptr<char16_t[]> text(new (std::nothrow) char16_t[units]());
-    std::unique_ptr<i32[]> edges(new (std::nothrow) i32[units]());
-    if (text == nullptr || edges == nullptr) {
+    std::unique_ptr<sUnitPlace[]> places(new (std::nothrow) sUnitPlace[units]());
+    if (text == nullptr || places == nullptr) {
         return false;
     }
     m_textStore = std::move(text);
-    m_edges = std::move(edges);
+    m_places = std::move(places);
     m_text = m_textStore.get();
     m_maxLength = maxLength;
     m_length = 0;
@@ -473,10 +478,12 @@ bool cEditChild::KeyDown(i32 vk, bool shift, bool ctrl, bool alt)
         MoveCaret(0, shift);
         return true;
     case kVkLeft:
-        MoveCaret(ctrl ? RunStartBefore(m_caret) : StepBack(m_caret), shift);
+        EnsureLayout(); // the places of the text as it is now
+        MoveCaret(ctrl ? RunStartBefore(m_caret) : VisualStep(m_caret, kScreenLeft), shift);
         return true;
     case kVkRight:
-        MoveCaret(ctrl ? RunEndFrom(m_caret) : StepForward(m_caret), shift);
+        EnsureLayout();
+        MoveCaret(ctrl ? RunEndFrom(m_caret) : VisualStep(m_caret, kScreenRight), shift);
         return true;
     case kVkInsert:
         if (ctrl) {
@@ -541,12 +548,15 @@ i32 cEditChild::IndexAt(i32 x)
     EnsureLayout();
     // The text starts at scroll offset + 2.
     const i64 along = i64(x) - (i64(m_scroll) + 2);
-    const i32 index = FirstEdgeBeyond(m_edges.get(), m_length, along);
+    if (m_mixedDirections) {
+        return NearestStop(along);
+    }
+    const i32 index = FirstEdgeBeyond(m_places.get(), m_length, along);
     if (index >= m_length) {
         return m_length;
     }
-    const i64 left = EdgeBefore(index);
-    const i64 right = m_edges[index];
+    const i64 left = CaretX(index);
+    const i64 right = m_places[index].right;
     return along - left <= right - along ? index : StepForward(index);
 }
 
@@ -588,7 +598,16 @@ void cEditChild::OnDoubleClick(i32 x, i32 y)
         return;
     }
     EnsureLayout();
-    const i32 under = FirstEdgeBeyond(m_edges.get(), m_length, i64(x) - (i64(m_scroll) + 2));
+    const i64 along = i64(x) - (i64(m_scroll) + 2);
+    i32 under = 0;
+    if (m_mixedDirections) {
+        // The unit whose cluster covers x, else past the end.
+        while (under < m_length && (along < m_places[under].left || along >= m_places[under].right)) {
+            ++under;
+        }
+    } else {
+        under = FirstEdgeBeyond(m_places.get(), m_length, along);
+    }
     i32 start;
     i32 end;
     if (under < m_length) {
@@ -726,6 +745,66 @@ void cEditChild::OnCreate()
 
 // --- layout and painting ---------------------------------------------------------------------------
 
+i64 cEditChild::CaretX(i32 index) const
+{
+    if (index == 0) {
+        return m_rightToLeftLine ? m_lineWidth : 0;
+    }
+    const sUnitPlace& before = m_places[index - 1];
+    if (before.rightToLeft == m_rightToLeftLine) {
+        return before.rightToLeft ? before.left : before.right;
+    }
+    if (index == m_length) {
+        return m_rightToLeftLine ? 0 : m_lineWidth;
+    }
+    const sUnitPlace& after = m_places[index];
+    return after.rightToLeft ? after.right : after.left;
+}
+
+bool cEditChild::IsCaretStop(i32 index) const
+{
+    return index == 0 || index == m_length || m_places[index - 1].left != m_places[index].left ||
+           m_places[index - 1].right != m_places[index].right;
+}
+
+i32 cEditChild::NearestStop(i64 x) const
+{
+    // Of two places equally near, the left one (as a click on a character's middle
+    // lands before it in a left-to-right line).
+    i32 best = 0;
+    i64 bestX = CaretX(0);
+    for (i32 i = 1; i <= m_length; ++i) {
+        const i64 at = CaretX(i);
+        const i64 distance = std::abs(at - x);
+        const i64 bestDistance = std::abs(bestX - x);
+        if (IsCaretStop(i) && (distance < bestDistance || (distance == bestDistance && at < bestX))) {
+            best = i;
+            bestX = at;
+        }
+    }
+    return best;
+}
+
+i32 cEditChild::VisualStep(i32 from, eScreenSide side) const
+{
+    if (!m_mixedDirections) {
+        return side == kScreenRight ? StepForward(from) : StepBack(from);
+    }
+    const i64 fromX = CaretX(from);
+    i32 best = from;
+    i64 bestX = fromX;
+    for (i32 i = 0; i <= m_length; ++i) {
+        const i64 at = CaretX(i);
+        const bool beyond = side == kScreenRight ? at > fromX : at < fromX;
+        const bool nearer = best == from || (side == kScreenRight ? at < bestX : at > bestX);
+        if (IsCaretStop(i) && beyond && nearer) {
+            best = i;
+            bestX = at;
+        }
+    }
+    return best;
+}
+
 void cEditChild::EnsureLayout()
 {
     if (m_edgeVersion != m_textVersion || m_edgeFont != m_font) {
@@ -735,10 +814,17 @@ void cEditChild::EnsureLayout()
         bool measured = false;
         if (m_measure != nullptr) {
             m_measure->SelectFont(m_font);
-            measured = m_measure->FitTextW(m_text, m_length, m_edges.get());
+            measured = m_measure->PlaceTextW(m_text, m_length, m_places.get(), &m_rightToLeftLine);
         }
         if (!measured) {
-            std::fill(m_edges.get(), m_edges.get() + m_length, 0);
+            std::fill(m_places.get(), m_places.get() + m_length, sUnitPlace{});
+            m_rightToLeftLine = false;
+        }
+        m_lineWidth = 0;
+        m_mixedDirections = false;
+        for (i32 i = 0; i < m_length; ++i) {
+            m_lineWidth = std::max<i64>(m_lineWidth, m_places[i].right);
+            m_mixedDirections = m_mixedDirections || m_places[i].rightToLeft;
         }
         m_edgeVersion = m_textVersion;
         m_edgeFont = m_font;
@@ -748,11 +834,11 @@ void cEditChild::EnsureLayout()
     if (m_scrollVersion == m_textVersion && m_scrollCaret == m_caret && m_scrollWidth == width) {
         return;
     }
-    if (m_caret == 0) {
+    if (CaretX(m_caret) == 0) {
         m_scroll = 0;
     } else {
         // Keep the caret between width / 8 and width - 2 (integer division).
-        const i64 caretX = i64(m_scroll) + 1 + EdgeBefore(m_caret);
+        const i64 caretX = i64(m_scroll) + 1 + CaretX(m_caret);
         if (caretX > i64(width) - 2) {
             m_scroll = ClampToI32(m_scroll - (caretX - (i64(width) - 2)));
         } else if (caretX < width / 8) {
@@ -805,7 +891,8 @@ void cEditChild::OnPaint(cCanvas& canvas)
     const i32 y = (h - size.height) / 2;
     PaintText(canvas, y, colours);
     if (focused && IsEnabledInTree() && CanSelect()) {
-        const i32 caretX = m_caret == 0 ? 1 : ClampToI32(i64(m_scroll) + 1 + EdgeBefore(m_caret));
+        const i64 along = CaretX(m_caret);
+        const i32 caretX = along == 0 ? 1 : ClampToI32(i64(m_scroll) + 1 + along);
         canvas.SetPen(colours.text, 1);
         canvas.DrawLine(caretX, y, caretX, y + size.height);
     }
@@ -816,9 +903,13 @@ void cEditChild::OnPaint(cCanvas& canvas)
 // than what shows), as up to three runs: before, inside and after the selection.
 void cEditChild::PaintText(cCanvas& canvas, i32 y, const sColours& colours)
 {
+    if (m_mixedDirections) {
+        PaintMixedText(canvas, y, colours);
+        return;
+    }
     const i64 origin = i64(m_scroll) + 2;
-    const i32 first = FirstEdgeBeyond(m_edges.get(), m_length, 1 - origin);
-    i32 last = std::min(FirstEdgeBeyond(m_edges.get(), m_length, i64(GetWidth()) - 2 - origin) + 1, m_length);
+    const i32 first = FirstEdgeBeyond(m_places.get(), m_length, 1 - origin);
+    i32 last = std::min(FirstEdgeBeyond(m_places.get(), m_length, i64(GetWidth()) - 2 - origin) + 1, m_length);
     if (last < m_length && last > 0 && IsHighSurrogate(m_text[last - 1]) && IsLowSurrogate(m_text[last])) {
         ++last;
     }
@@ -845,6 +936,36 @@ void cEditChild::PaintText(cCanvas& canvas, i32 y, const sColours& colours)
         } else {
             canvas.SetColors(colours.text, colours.back);
         }
-        canvas.DrawTextW(ClampToI32(origin + EdgeBefore(from)), y, run.selected, m_text + from, to - from);
+        canvas.DrawTextW(ClampToI32(origin + CaretX(from)), y, run.selected, m_text + from, to - from);
+    }
+}
+
+// A mixed-direction line is drawn whole, so that it is shaped and ordered as one line;
+// the selection's bands are drawn over it, clipped, in the selection's colours.
+void cEditChild::PaintMixedText(cCanvas& canvas, i32 y, const sColours& colours)
+{
+    const i32 origin = ClampToI32(i64(m_scroll) + 2);
+    canvas.SetColors(colours.text, colours.back);
+    canvas.DrawTextW(origin, y, false, m_text, m_length);
+    if (!HasSelection()) {
+        return;
+    }
+    std::vector<std::pair<i32, i32>> bands;
+    for (i32 i = m_selStart; i <= m_selEnd; ++i) {
+        bands.emplace_back(m_places[i].left, m_places[i].right);
+    }
+    std::sort(bands.begin(), bands.end());
+    const cCITheme* theme = GetTheme();
+    canvas.SetColors(theme->GetColour(kSelectedTextColour),
+                     theme->GetColour(HasFocus() || m_menuOpen ? kSelectionFocusedColour : kSelectionColour));
+    for (size_t band = 0; band < bands.size();) {
+        const i32 left = bands[band].first;
+        i32 right = bands[band].second;
+        while (++band < bands.size() && bands[band].first <= right) {
+            right = std::max(right, bands[band].second);
+        }
+        canvas.AddClip({ClampToI32(i64(origin) + left), 0, right - left, GetHeight()});
+        canvas.DrawTextW(origin, y, true, m_text, m_length);
+        canvas.ApplyClip();
     }
 }

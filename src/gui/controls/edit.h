@@ -10,7 +10,8 @@
 // [start, end], both -1 when nothing is selected.
 //
 // Keys (Shift extends the selection by the rule below, else a move clears it):
-//   Left, Right         one step; with Ctrl over one run of blanks or of non-blanks
+//   Left, Right         one step on the screen; with Ctrl over one run of blanks or of
+//                       non-blanks (in the text's order)
 //   Home, Up / End, Down  to 0 / to the end
 //   Backspace, Delete   the selection, else the step before / at the caret (writable)
 //   Ctrl+C, Ctrl+Insert copy; Ctrl+V, Shift+Insert paste; Ctrl+A select all
@@ -19,6 +20,13 @@
 //   Enter               posts kEditEnter and passes the key on (the form's OnOK)
 //   Escape              clears a selection; without one posts kEditEscape and passes on
 // Moves and edits are handled; every other key passes to the base (Tab among them).
+//
+// A line with right-to-left text is shown in display order. The caret stands where
+// text typed in the paragraph's direction goes: after the character before it when
+// that one runs in the paragraph's direction, else before the character after it (at
+// the text's end: the line's far end). Left and Right go to the nearest caret place
+// on that side on the screen, a click to the nearest caret place, and a selection
+// (a range of the text) shows as the bands its characters cover.
 //
 // Selection rule, the caret moving from a to b with Shift: the selection is
 // [min(anchor, b), max(anchor, b) - 1], where the anchor is the selection end away
@@ -33,6 +41,7 @@
 
 class cCanvas;
 class cFontObject;
+struct sUnitPlace;
 
 class cEditChild : public cChildElement
 {
@@ -140,6 +149,11 @@ public:
     const char* GetFormId() override { return "ciom::edit"; }
 
 private:
+    enum eScreenSide
+    {
+        kScreenLeft,
+        kScreenRight,
+    };
     struct sColours
     {
         u32 back;
@@ -155,12 +169,18 @@ private:
     void AssertInvariant() const;
     // After every text change: caret, scroll and selection reset, layout stale, redraw.
     void ResetAfterTextChange();
-    // Brings the per-unit right edges (once per text version and font) and the scroll
-    // offset (the caret kept in view) up to date; paint and hit tests both call it, so
-    // a click lands where a paint would have put the text.
+    // Brings the unit places (once per text version and font) and the scroll offset
+    // (the caret kept in view) up to date; paint and hit tests both call it, so a click
+    // lands where a paint would have put the text.
     void EnsureLayout();
-    // The right edge of the text before index i (0 for i = 0), from the edge table.
-    i32 EdgeBefore(i32 index) const { return index > 0 ? m_edges[index - 1] : 0; }
+    // The caret's x from the text's start at index i, by the rule above.
+    i64 CaretX(i32 index) const;
+    // Whether the caret may stand at index i: not between units of one cluster.
+    bool IsCaretStop(i32 index) const;
+    // The caret index nearest to x (from the text's start) in a mixed-direction line.
+    i32 NearestStop(i64 x) const;
+    // The next caret index to the left or right of the caret on the screen.
+    i32 VisualStep(i32 from, eScreenSide side) const;
     i32 StepBack(i32 index) const;
     i32 StepForward(i32 index) const;
     i32 RunStartBefore(i32 index) const;
@@ -181,11 +201,12 @@ private:
     void PostEditCode(i32 code);
     i32 ColourState();
     void PaintText(cCanvas& canvas, i32 y, const sColours& colours);
+    void PaintMixedText(cCanvas& canvas, i32 y, const sColours& colours);
 
-    // The buffers: capacity m_maxLength + 1 text units, m_maxLength edges. `m_text`
+    // The buffers: capacity m_maxLength + 1 text units and unit places. `m_text`
     // points at `m_textStore` or, while nothing could be allocated, at `m_noText`.
     std::unique_ptr<char16_t[]> m_textStore;
-    std::unique_ptr<i32[]> m_edges;
+    std::unique_ptr<sUnitPlace[]> m_places;
     char16_t m_noText[1] = {0};
     char16_t* m_text = m_noText;
     i32 m_maxLength = 0;
@@ -202,7 +223,7 @@ private:
     i32 m_selStart = -1;
     i32 m_selEnd = -1;
 
-    // Layout keys: the text version counts text changes; the edges belong to
+    // Layout keys: the text version counts text changes; the places belong to
     // (m_edgeVersion, m_edgeFont), the scroll offset to (version, caret, width).
     u64 m_textVersion = 1;
     u64 m_edgeVersion = 0;
@@ -211,6 +232,11 @@ private:
     i32 m_scrollCaret = -1;
     i32 m_scrollWidth = -1;
     i32 m_lineHeight = 0;
+    // From the places: the text's width, its paragraph's direction, and whether any
+    // unit runs right to left (the line is then shown and walked in display order).
+    i64 m_lineWidth = 0;
+    bool m_rightToLeftLine = false;
+    bool m_mixedDirections = false;
     // Measures outside paint (hit tests before the first paint).
     std::unique_ptr<cCanvas> m_measure;
 

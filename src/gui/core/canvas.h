@@ -21,6 +21,7 @@
 
 class cFontObject;
 class cPicture;
+struct sUnitPlace;
 
 // 0x00BBGGRR -> opaque 0xFFRRGGBB.
 constexpr u32 PixelFromColour(u32 colour)
@@ -128,6 +129,11 @@ public:
     // surrogate pair get the pair's edge; the last edge equals the measured width.
     // `edges` MUST hold the text's length in values.
     virtual bool FitTextW(const char16_t* text, i32 length, i32* edges) const = 0;
+    // Where each UTF-16 unit of a one-line text is drawn (directions ordered for
+    // display); *rightToLeft (may be null) = whether the text's paragraph runs right to
+    // left (its first strong character's direction). `places` MUST hold the text's
+    // length in values. False for a null text with a non-zero length.
+    virtual bool PlaceTextW(const char16_t* text, i32 length, sUnitPlace* places, bool* rightToLeft) const = 0;
 
     // --- pictures and canvases ---------------------------------------------------
     // The picture's RGB at (x, y), drawn opaque (its alpha is ignored). Width or height

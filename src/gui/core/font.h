@@ -58,13 +58,27 @@ struct sShapedGlyph
     i32 y = 0;
 };
 
+// Where a UTF-16 unit of a line is drawn: the left and right edges of its cluster from
+// the line's start (every unit of a cluster has the cluster's edges) and whether it runs
+// right to left.
+struct sUnitPlace
+{
+    i32 left = 0;
+    i32 right = 0;
+    bool rightToLeft = false;
+};
+
 // Text laid out by a face: its glyphs in drawing order and, per UTF-16 unit, the unit's
 // advance (a cluster's whole advance on its first unit, 0 on the others), so that
-// measuring adds up exactly what drawing places.
+// measuring adds up exactly what drawing places. A face that orders directions also
+// gives every unit's place and the paragraph's direction; without places the text runs
+// left to right in its units' order.
 struct sShapedText
 {
     std::vector<sShapedGlyph> glyphs;
     std::vector<i32> unitAdvances;
+    std::vector<sUnitPlace> unitPlaces;
+    bool rightToLeft = false;
 };
 
 // The glyph source of one cFontObject, made by the installed engine.
