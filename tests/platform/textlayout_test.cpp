@@ -132,7 +132,7 @@ TEST(BreakTextLines, MatchesPythonTextwrapOnTheGplParagraphs)
     EXPECT_GT(paragraphs, 4 * 100);
 }
 
-TEST(BreakTextLines, LineFeedsLeadingSpacesAndLongWords)
+TEST(BreakTextLines, LineFeedsLeadingSpacesLongWordsAndTabs)
 {
     const std::u16string text = u"  ab cdefgh\n\nij ";
     std::vector<i32> advances(text.size(), 1);
@@ -146,21 +146,11 @@ TEST(BreakTextLines, LineFeedsLeadingSpacesAndLongWords)
     EXPECT_EQ(lines[2].start, lines[2].end); // the empty line between the line feeds
     EXPECT_EQ(text.substr(lines[3].start, lines[3].end - lines[3].start), u"ij"); // trailing space dropped
     EXPECT_TRUE(BreakTextLines(text.data(), 0, advances.data(), 5).empty());
-}
-
-TEST(BreakTextLines, TabsCountFromTheLineTheyLandOn)
-{
-    // Stops every 8: on the first line "aaaa b\tc" the tab ends at 8; the wrapped
-    // "bb\tc" is drawn from its own start, so its tab also ends at 8 (width 9, not the
-    // 4 that counting from the paragraph's start gives).
-    const std::u16string text = u"aaaa b\tc bb\tc";
-    std::vector<i32> advances(text.size(), 1);
-    const std::vector<sTextLine> lines =
-        BreakTextLines(text.data(), i32(text.size()), advances.data(), 10, 8);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].width, 9);
-    EXPECT_EQ(text.substr(lines[1].start, lines[1].end - lines[1].start), u"bb\tc");
-    EXPECT_EQ(lines[1].width, 9);
+    // Tabs (stops every 8) count from the line they land on: the wrapped "bb\tc" is 9 wide.
+    const std::u16string tabbed = u"aaaa b\tc bb\tc";
+    const std::vector<sTextLine> wrapped = BreakTextLines(tabbed.data(), 13, advances.data(), 10, 8);
+    ASSERT_EQ(wrapped.size(), 2u);
+    EXPECT_EQ(std::make_pair(wrapped[0].width, wrapped[1].width), std::make_pair(9, 9));
 }
 
 TEST(FittingPrefix, StopsOnCodePointBoundaries)
