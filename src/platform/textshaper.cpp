@@ -11,8 +11,8 @@
 
 namespace {
 
-// UTF-16 units of shaped lines kept per face before the store starts again (about 30
-// bytes each with the glyphs): far more than a window's labels and lists repeat.
+// UTF-16 units of shaped lines kept per face before the store starts again (about 45
+// bytes each with the glyphs and places): far more than a window's labels and lists repeat.
 constexpr size_t kShapedUnitsKept = 256 * 1024;
 
 struct sRun
