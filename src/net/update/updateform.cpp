@@ -12,7 +12,7 @@
 #include "net/update/downloader.h"
 #include "net/update/installerpath.h"
 #include "platform/access.h"
-#include "platform/shellopen.h"
+#include "platform/files/shellopen.h"
 
 #include <fcntl.h>
 #include <unistd.h>

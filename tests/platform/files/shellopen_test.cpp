@@ -1,4 +1,4 @@
-#include "platform/shellopen.h"
+#include "platform/files/shellopen.h"
 
 #include "base/utf.h"
 
