@@ -342,7 +342,9 @@ bool cSiDocContainer::Layout(cCanvas* canvas, const sSiDocDrawContext& context, 
             if (count > 0 && box->m_break) {
                 break;
             }
-            placeAt(*box, Truncate(x), top);
+            // Measured where it will be placed: a container's lines end at the right limit,
+            // so its height depends on its left edge.
+            placeAt(*box, Truncate(x + box->m_marginLeft), top + box->m_marginTop);
             sSize measured{};
             (void)box->Measure(canvas, child, measured);
             box->m_measuredWidth = measured.width;
