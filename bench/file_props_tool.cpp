@@ -16,33 +16,12 @@
 #include "base/utf.h"
 #include "picture/core/fileprops.h"
 
+#include "../tests/picture/core/countingstream.h"
+
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-// Counts the bytes read through it.
-class cCountingIO : public cFileIOTarget
-{
-  public:
-    explicit cCountingIO(cFileIOTarget* inner) : m_inner(inner) {}
-    u64 GetSize() override { return m_inner->GetSize(); }
-    u32 Read(void* buffer, u32 length) override
-    {
-        const u32 count = m_inner->Read(buffer, length);
-        m_bytes += count;
-        return count;
-    }
-    bool Seek(u64 position) override { return m_inner->Seek(position); }
-    bool SeekFromEnd(u64 distance) override { return m_inner->SeekFromEnd(distance); }
-    u64 GetPosition() override { return m_inner->GetPosition(); }
-    bool IsOpen() override { return m_inner->IsOpen(); }
-
-    u64 m_bytes = 0;
-
-  private:
-    cFileIOTarget* m_inner;
-};
 
 void PrintRows(cFileObjectProps& reader)
 {
@@ -138,7 +117,7 @@ bool ReadFile(const char* path, const sOptions& options)
         std::fprintf(stderr, "file_props: cannot open %s\n", path);
         return false;
     }
-    cCountingIO stream(&file);
+    picttest::cCountingStream stream(&file);
     bool ok = false;
     u64 elapsed = 0;
     if (options.repeat > 0) {
@@ -149,13 +128,13 @@ bool ReadFile(const char* path, const sOptions& options)
         }
         elapsed = (MicrosecondClock() - start) / u64(options.repeat);
     }
-    const u64 bytesBefore = stream.m_bytes;
+    const u64 bytesBefore = stream.m_bytesRead;
     const u64 start = MicrosecondClock();
     cFileObjectProps* reader = RunSequence(&stream, options, true, ok);
     if (options.repeat <= 0) {
         elapsed = MicrosecondClock() - start;
     }
-    stream.m_bytes -= bytesBefore;
+    stream.m_bytesRead -= bytesBefore;
     if (reader == nullptr) {
         std::printf("none\n");
     } else {
@@ -168,7 +147,7 @@ bool ReadFile(const char* path, const sOptions& options)
         delete reader;
     }
     std::fprintf(stderr, "%s %llu %llu\n", path, static_cast<unsigned long long>(elapsed),
-                 static_cast<unsigned long long>(stream.m_bytes));
+                 static_cast<unsigned long long>(stream.m_bytesRead));
     return ok;
 }
 

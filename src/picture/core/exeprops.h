@@ -1,8 +1,8 @@
 #pragma once
-// The property reader of Windows executables (PE files, the Microsoft PE/COFF
-// specification), read as bytes with no Windows service: the version resource's strings,
-// the link time and one icon image fitted into the box. Only the headers, the resource
-// directory, the version block and the icon images probed and chosen are read.
+// The property reader of Windows executables (PE files in the PE/COFF layout), read as
+// bytes with no Windows service: the version resource's strings, the link time and one
+// icon image fitted into the box. Only the headers, the resource directory, the version
+// block and the icon images probed and chosen are read.
 #include "base/keytree.h"
 #include "base/lists.h"
 #include "base/packedkey.h"

@@ -1,9 +1,9 @@
 #pragma once
 // Helpers of the picture core tests: PNG reference decodes (pypng, libpng through pngtopam),
-// pictures against them, ImageMagick on a picture's pixels, and a stream that counts the
-// bytes read through it.
+// pictures against them, ImageMagick on a picture's pixels.
 #include "base/memio.h"
 #include "base/streams.h"
+#include "picture/core/countingstream.h"
 #include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
@@ -164,29 +164,6 @@ struct sTargetBuffer
         target.panX = panX;
         target.panY = panY;
     }
-};
-
-// Forwards to another stream and counts the bytes read through it.
-class cCountingStream : public cFileIOTarget
-{
-public:
-    explicit cCountingStream(cFileIOTarget* inner) : m_inner(inner) {}
-    u64 GetSize() override { return m_inner->GetSize(); }
-    u32 Read(void* buffer, u32 length) override
-    {
-        const u32 got = m_inner->Read(buffer, length);
-        m_bytesRead += got;
-        return got;
-    }
-    bool Seek(u64 position) override { return m_inner->Seek(position); }
-    bool SeekFromEnd(u64 distance) override { return m_inner->SeekFromEnd(distance); }
-    u64 GetPosition() override { return m_inner->GetPosition(); }
-    bool IsOpen() override { return m_inner->IsOpen(); }
-
-    u64 m_bytesRead = 0;
-
-private:
-    cFileIOTarget* m_inner;
 };
 
 inline std::string PreviewSample(const std::string& name)
