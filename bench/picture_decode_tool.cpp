@@ -18,6 +18,8 @@
 #include "picture/core/pictfactory.h"
 #include "picture/core/thumbnail.h"
 
+#include "pamwrite.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,40 +66,6 @@ bool ParseOptions(int argc, char** argv, sOptions& options)
     }
     return options.repeat >= 1 && !options.files.empty() &&
            (options.thumbWidth == 0 || (options.thumbWidth > 0 && options.thumbHeight > 0));
-}
-
-bool WritePam(const char* path, cPictBase& picture)
-{
-    const i32 w = picture.GetWidth();
-    const i32 h = picture.GetHeight();
-    const bool deep = picture.IsDeep();
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL %d\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
-                 w, h, deep ? 65535 : 255);
-    std::vector<u8> line;
-    for (i32 row = h - 1; row >= 0; --row) {
-        line.clear();
-        for (i32 x = 0; x < w; ++x) {
-            const i64 index = i64(row) * w + x;
-            if (deep) {
-                const u64 p = picture.Pixels64().GetData()[index];
-                for (i32 shift : {32, 16, 0, 48}) {
-                    line.push_back(u8(p >> (shift + 8)));
-                    line.push_back(u8(p >> shift));
-                }
-            } else {
-                const u32 p = picture.Pixels32().GetData()[index];
-                for (i32 shift : {16, 8, 0, 24}) {
-                    line.push_back(u8(p >> shift));
-                }
-            }
-        }
-        std::fwrite(line.data(), 1, line.size(), file);
-    }
-    return std::fclose(file) == 0;
 }
 
 // Decodes `bytes` once through the format factory, or makes its thumbnail.

@@ -10,33 +10,11 @@
 #include "base/fileio.h"
 #include "picture/core/thumbnail.h"
 
+#include "pamwrite.h"
+
 #include <sys/resource.h>
 
 #include <cstdio>
-
-namespace {
-
-bool WritePam(const char* path, cPictBase& picture)
-{
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const i32 w = picture.GetWidth();
-    const i32 h = picture.GetHeight();
-    std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
-                 w, h);
-    for (i32 row = h - 1; row >= 0; --row) {
-        for (i32 x = 0; x < w; ++x) {
-            const u32 p = picture.Pixels32().GetData()[i64(row) * w + x];
-            const u8 rgba[4] = {u8(p >> 16), u8(p >> 8), u8(p), u8(p >> 24)};
-            std::fwrite(rgba, 1, 4, file);
-        }
-    }
-    return std::fclose(file) == 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
