@@ -2,6 +2,8 @@
 // checks made after the main header, before OpenJPEG allocates the component planes.
 #include "picture/codecs/jp2decoder.h"
 
+#include "picture/codecs/jpctileparts.h"
+
 #include "base/buffers.h"
 
 #include <openjpeg.h>
@@ -160,7 +162,9 @@ sJpcDecoder::~sJpcDecoder()
 bool sJpcDecoder::Decode(cFileIOTarget* stream, sJp2Image& image)
 {
     FreeJpcTileComponents(image);
-    if (stream == nullptr || m_codec != nullptr || !stream->Seek(0)) {
+    // Before the codec exists: OpenJPEG allocates the whole image once it has the header.
+    if (stream == nullptr || m_codec != nullptr ||
+        !CodestreamHoldsItsData(stream, m_kind == eJp2Codec::File) || !stream->Seek(0)) {
         return false;
     }
     const u64 size = stream->GetSize();

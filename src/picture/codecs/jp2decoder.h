@@ -77,8 +77,8 @@ struct sJpcDecoder
 
     // Reads the main header (for a JP2 file also the boxes before the codestream) from the
     // start of `stream` into `image`. False, with nothing large allocated, for an empty area,
-    // more than 4 components, a precision outside 1..31, a sub-sampling of 0, or a size past
-    // the pixel cap.
+    // more than 4 components, a precision outside 1..31, a sub-sampling of 0, a size past
+    // the pixel cap, or a codestream without the data for its size (CodestreamHoldsItsData).
     [[nodiscard]] bool Decode(cFileIOTarget* stream, sJp2Image& image);
     // Restricts decoding to the image record's area.
     [[nodiscard]] bool SetDecodeArea(const sJp2Image& area);

@@ -213,7 +213,7 @@ bool cJPEGProps::ReadProps(cFileIOTarget* stream, void*, bool wantPicture)
         wantPicture = false;
     }
     cPropJPEGWorker worker(this, wantPicture);
-    worker.Run(stream);
+    const bool decoded = worker.Run(stream);
     if (worker.ExifFailed()) {
         return false;
     }
@@ -227,7 +227,7 @@ bool cJPEGProps::ReadProps(cFileIOTarget* stream, void*, bool wantPicture)
             (void)SetIntProp(this, kFilePropHeight, height);
         }
     }
-    if (wantPicture && FindThumbnail(this) == nullptr) {
+    if (wantPicture && decoded && FindThumbnail(this) == nullptr) {
         StoreFitted(this, &worker);
     }
     return true;
@@ -238,10 +238,11 @@ cPropJPEGWorker::cPropJPEGWorker(cExifProps* reader, bool wantPicture)
 {
 }
 
-void cPropJPEGWorker::Run(cFileIOTarget* stream)
+bool cPropJPEGWorker::Run(cFileIOTarget* stream)
 {
-    (void)Parse(stream, eMode::Decode);
+    const bool ok = Parse(stream, eMode::Decode);
     EndStreamRender();
+    return ok;
 }
 
 bool cPropJPEGWorker::OnExifData(const u8* payload, u32 length)

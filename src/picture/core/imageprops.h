@@ -76,9 +76,9 @@ class cPropJPEGWorker : public cPictJPEG
     cPropJPEGWorker(cExifProps* reader, bool wantPicture);
     ~cPropJPEGWorker() override = default;
 
-    // Parses `stream` from 0 (the result is not used: a truncated file keeps its partial
-    // decode) and ends the render.
-    void Run(cFileIOTarget* stream);
+    // Parses `stream` from 0 and ends the render; false when the parse failed, so that the
+    // pixels of a cut or damaged file are not taken for its picture.
+    [[nodiscard]] bool Run(cFileIOTarget* stream);
     [[nodiscard]] bool ExifFailed() const { return m_exifFailed; }
 
   protected:

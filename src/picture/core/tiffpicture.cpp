@@ -364,7 +364,7 @@ bool ReadRgba(TIFF* tiff, const sLayout& layout, cPictBase* picture)
         return false;
     }
     TIFFRGBAImage image{};
-    if (!TIFFRGBAImageBegin(&image, tiff, 0, message)) {
+    if (!TIFFRGBAImageBegin(&image, tiff, 1, message)) {
         return false;
     }
     image.req_orientation = RequestedOrientation(layout.orientation);

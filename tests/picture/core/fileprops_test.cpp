@@ -410,4 +410,32 @@ TEST(FileProps, JpegRowsAgainstExiftool)
     EXPECT_FALSE(ok);
 }
 
+// A JPEG whose decode fails (cut after its frame header, cut at half) keeps its size rows
+// but stores no picture; djpeg reports both cuts (exit status 1 or 2).
+TEST(FileProps, CutJpegStoresNoThumbnail)
+{
+    QEL_REQUIRE(qeltest::HaveTool("djpeg"), "libjpeg-turbo-progs");
+    const qeltest::cScratchFolder folder;
+    ASSERT_TRUE(RunsOk("convert -size 400x300 xc: +noise Random -quality 95 " +
+                       folder.PathOf("p.jpg")));
+    const std::vector<u8> whole = ReadFileBytes(folder.PathOf("p.jpg"));
+    const u8 sof[2] = {0xFF, 0xC0};
+    const size_t frame = std::search(whole.begin(), whole.end(), sof, sof + 2) - whole.begin();
+    ASSERT_LT(frame + 4, whole.size());
+    const size_t afterFrame = frame + 2 + (size_t(whole[frame + 2]) << 8 | whole[frame + 3]);
+    for (const size_t length : {afterFrame, whole.size() / 2, whole.size()}) {
+        SCOPED_TRACE(length);
+        const std::vector<u8> bytes(whole.begin(), whole.begin() + length);
+        WriteFileBytes(folder.PathOf("c.jpg"), std::string(bytes.begin(), bytes.end()));
+        const bool referenceDecodes = RunsOk("djpeg " + folder.PathOf("c.jpg") + " >/dev/null");
+        EXPECT_EQ(referenceDecodes, length == whole.size());
+        sFile file("", bytes);
+        bool ok = false;
+        tReader reader = Read(&file.stream, 80, true, &ok);
+        ASSERT_TRUE(reader != nullptr && ok);
+        EXPECT_EQ(Int(*reader, kFilePropWidth) * 1000 + Int(*reader, kFilePropHeight), 400300);
+        EXPECT_EQ(FindThumbnail(reader.get()) != nullptr, referenceDecodes);
+    }
+}
+
 } // namespace

@@ -2,7 +2,10 @@
 // (opj_compress options, precisions, alpha, sYCC, palette and channel-definition boxes)
 // decodes equal to `opj_decompress`, its sizes equal `opj_dump`'s, and Grok agrees on the
 // lossless files. Broken files fail quietly.
+#include "picture/core/fileprops.h"
+#include "picture/core/icns.h"
 #include "picture/core/jp2picture.h"
+#include "picture/core/thumbnail.h"
 #include "picturesupport.h"
 
 namespace {
@@ -147,6 +150,89 @@ TEST_F(Jp2Corpus, RefusesHostileSizBeforeDecoding)
         cPictJ2K picture;
         EXPECT_FALSE(picture.ReadInfo(&stream, nullptr)) << at;
         EXPECT_FALSE(picture.Load(&stream)) << at;
+    }
+}
+
+// Big-endian 32-bit value at `at`.
+void PutU32(std::vector<u8>& bytes, size_t at, u32 value)
+{
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = u8(value >> (24 - 8 * i));
+    }
+}
+
+size_t Find(const std::vector<u8>& bytes, const std::string& what, size_t from = 0)
+{
+    const std::vector<u8> pattern(what.begin(), what.end());
+    return size_t(std::search(bytes.begin() + i64(from), bytes.end(), pattern.begin(), pattern.end()) -
+                  bytes.begin());
+}
+
+// Codestreams without the data for what they declare fail in decode, thumbnail and file
+// properties, before OpenJPEG allocates the image: opj_compress files cut to their main
+// header, a tiled codestream without its last tile's tile-part, and flat 64 x 64 pictures
+// whose SIZ (and ihdr) are patched to 16384 x 16384 - 150-250 bytes that OpenJPEG would
+// decode to 1 GB of grey - bare, as JP2, and as the JPEG 2000 element of an icon file.
+TEST_F(Jp2Corpus, FilesWithoutTheirDataFailWithinMemory)
+{
+    const std::string dir = s_folder->Path();
+    ASSERT_TRUE(RunsOk("cd " + dir + " && convert -size 64x64 xc:gray50 -depth 8 flat.pgm && " +
+                       "opj_compress -i flat.pgm -o flat.j2k && opj_compress -i flat.pgm -o flat.jp2"));
+    std::vector<std::pair<std::string, std::vector<u8>>> files;
+    for (const char* name : {"rgb.j2k", "rgb.jp2"}) {
+        std::vector<u8> bytes = ReadFileBytes(PathOf(name));
+        bytes.resize(Find(bytes, "\xFF\x90"));
+        files.emplace_back(std::string("main header of ") + name, bytes);
+    }
+    std::vector<u8> tiled = ReadFileBytes(PathOf("tiled.j2k"));
+    size_t lastPart = 0;
+    for (size_t at = Find(tiled, "\xFF\x90"); at < tiled.size(); at = Find(tiled, "\xFF\x90", at + 2)) {
+        lastPart = at;
+    }
+    tiled.erase(tiled.begin() + i64(lastPart), tiled.end() - 2);
+    files.emplace_back("tiled without its last tile", tiled);
+    for (const char* name : {"flat.j2k", "flat.jp2"}) {
+        std::vector<u8> bytes = ReadFileBytes(dir + "/" + name);
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        sPictInfo info;
+        ASSERT_TRUE(ProbeJ2K(&stream, &info) || ProbeJP2(&stream, &info)) << name;
+        const size_t siz = Find(bytes, "\xFF\x4F\xFF\x51");
+        for (size_t field : {8, 12, 24, 28}) {
+            PutU32(bytes, siz + field, 16384);
+        }
+        if (const size_t ihdr = Find(bytes, "ihdr"); ihdr < bytes.size()) {
+            PutU32(bytes, ihdr + 4, 16384);
+            PutU32(bytes, ihdr + 8, 16384);
+        }
+        files.emplace_back(std::string("16384 x 16384 ") + name, bytes);
+    }
+    std::vector<u8> icon = {'i', 'c', 'n', 's', 0, 0, 0, 0, 'i', 'c', '1', '0', 0, 0, 0, 0};
+    icon.insert(icon.end(), files.back().second.begin(), files.back().second.end());
+    PutU32(icon, 4, u32(icon.size()));
+    PutU32(icon, 12, u32(icon.size() - 8));
+    files.emplace_back("icns with a 16384 x 16384 jp2 element", icon);
+    for (auto& [name, bytes] : files) {
+        SCOPED_TRACE(name + ", " + std::to_string(bytes.size()) + " bytes");
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        bool decoded = true;
+        bool thumbnail = true;
+        bool propsThumbnail = true;
+        const i64 growth = PeakResidentGrowth([&] {
+            const tPicture picture = CreatePicture(bytes, nullptr);
+            decoded = picture != nullptr && DecodeBytes(bytes, *picture);
+            cPictDummy small;
+            thumbnail = stream.Seek(0) && PictThumbnailFromStream(&stream, &small, 256, 256) == kThumbOk;
+            std::unique_ptr<cFileObjectProps> props(stream.Seek(0) ? CreateFileProps(&stream) : nullptr);
+            if (props != nullptr) {
+                props->m_boxWidth = props->m_boxHeight = 256;
+                (void)props->ReadProps(&stream, nullptr, true);
+            }
+            propsThumbnail = props != nullptr && FindThumbnail(props.get()) != nullptr;
+        });
+        EXPECT_LT(growth, 64 << 20);
+        EXPECT_FALSE(decoded);
+        EXPECT_FALSE(thumbnail);
+        EXPECT_FALSE(propsThumbnail);
     }
 }
 

@@ -104,3 +104,80 @@ TEST_F(TiffPicture, OrientationOnlyBecomesProperties)
 }
 
 } // namespace
+
+// Multi-strip files through libtiff's RGBA interface, with the directory before the strips
+// (ghostscript writes it there; the others are moved there), cut and corrupted: a strip
+// that libtiff cannot decode fails the load wherever tiff2rgba, which goes on past it,
+// reports the error. Every cut into the strips fails.
+struct sDamagedTiffCase
+{
+    const char* name;
+    const char* make; // writes x.tif
+};
+
+const sDamagedTiffCase kDamagedCases[] = {
+    {"gs lzw bilevel", "gs -q -dNOPAUSE -dBATCH -sDEVICE=tifflzw -r150 -dMaxStripSize=1024 "
+                       "-sOutputFile=x.tif page.ps"},
+    {"gs packbits bilevel", "gs -q -dNOPAUSE -dBATCH -sDEVICE=tiffpack -r150 "
+                            "-dMaxStripSize=1024 -sOutputFile=x.tif page.ps"},
+    {"palette lzw", "$P -type Palette -define tiff:rows-per-strip=16 -compress lzw s.tif"},
+    {"cmyk lzw", "$P -colorspace CMYK -depth 8 -define tiff:rows-per-strip=16 -compress lzw s.tif"},
+    {"ycbcr jpeg", "$P -depth 8 p.tif && tiffcp -c jpeg -r 16 p.tif s.tif"},
+};
+
+const char* const kPage = "%!PS\n<< /PageSize [300 200] >> setpagedevice\n"
+                          "0 1 199 { dup 200 div dup 1 exch sub 0.5 setrgbcolor 0 exch 300 1 "
+                          "rectfill } for\n/Helvetica findfont 40 scalefont setfont 60 90 moveto "
+                          "(qel TIFF) show showpage\n";
+
+// True when tiff2rgba printed an error (not a warning) for the file.
+bool ReferenceReportsError(const cScratchFolder& folder)
+{
+    const std::vector<u8> messages = RunCommand("cd " + folder.Path() +
+                                                " && tiff2rgba -c none x.tif r.tif 2>&1 >/dev/null "
+                                                "| grep -v Warning || true");
+    return !messages.empty();
+}
+
+TEST(TiffDamaged, FailsWhereTiff2rgbaReportsAStripError)
+{
+    QEL_REQUIRE(qeltest::HaveTool("gs") && qeltest::HaveTool("tiffcp") &&
+                    qeltest::HaveTool("convert"),
+                "ghostscript, libtiff-tools, imagemagick");
+    for (const sDamagedTiffCase& testCase : kDamagedCases) {
+        SCOPED_TRACE(testCase.name);
+        cScratchFolder folder;
+        WriteFileBytes(folder.PathOf("page.ps"), kPage);
+        std::string make = testCase.make;
+        if (make.find("$P") != std::string::npos) {
+            make.replace(make.find("$P"), 2, kPlasma);
+            make += " && /usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/tiff_ifd_first.py "
+                    "s.tif x.tif";
+        }
+        ASSERT_TRUE(RunsOk("cd " + folder.Path() + " && " + make));
+        const std::vector<u8> whole = ReadFileBytes(folder.PathOf("x.tif"));
+        cPictTIFF intact;
+        ASSERT_TRUE(DecodeBytes(whole, intact));
+        ASSERT_FALSE(ReferenceReportsError(folder));
+        for (int percent : {25, 50, 75, 99}) {
+            SCOPED_TRACE(testing::Message() << "cut at " << percent << " %");
+            const std::vector<u8> cut(whole.begin(), whole.begin() + whole.size() * percent / 100);
+            WriteFileBytes(folder.PathOf("x.tif"), std::string(cut.begin(), cut.end()));
+            const bool referenceFails = ReferenceReportsError(folder);
+            EXPECT_TRUE(referenceFails || percent == 99);
+            cPictTIFF picture;
+            EXPECT_EQ(DecodeBytes(cut, picture), !referenceFails);
+        }
+        for (int percent : {30, 60}) {
+            SCOPED_TRACE(testing::Message() << "corrupt at " << percent << " %");
+            std::vector<u8> bad = whole;
+            const size_t at = bad.size() * percent / 100;
+            for (size_t i = 0; i < 48; ++i) {
+                bad[at + i] = u8(bad[at + i] * 7 + 0x5B + i * 13);
+            }
+            WriteFileBytes(folder.PathOf("x.tif"), std::string(bad.begin(), bad.end()));
+            cPictTIFF picture;
+            EXPECT_EQ(DecodeBytes(bad, picture), !ReferenceReportsError(folder));
+        }
+    }
+}
