@@ -2,6 +2,8 @@
 // A test encoder for LZW codes, least significant bit first, shared by the LZW and GIF tests.
 #include "base/types.h"
 
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace qeltest {
@@ -31,6 +33,43 @@ inline std::vector<u8> PackLzwCodes(const std::vector<i32>& codes, i32 initial)
     }
     out.push_back(u8(bits));
     return out;
+}
+
+// The codes of a greedy LZW encoder for `data` (values below 2^(initial - 1)): a clear
+// first, a clear whenever the table is full, an end last. For PackLzwCodes.
+inline std::vector<i32> LzwEncode(const std::vector<u8>& data, i32 initial)
+{
+    const i32 clear = 1 << (initial - 1);
+    std::vector<i32> codes = {clear};
+    std::map<std::pair<i32, u8>, i32> table;
+    i32 next = clear + 2;
+    i32 string = -1;
+    for (u8 byte : data) {
+        if (string < 0) {
+            string = byte;
+            continue;
+        }
+        const auto found = table.find({string, byte});
+        if (found != table.end()) {
+            string = found->second;
+            continue;
+        }
+        codes.push_back(string);
+        table[{string, byte}] = next++;
+        string = byte;
+        if (next == 4096) {
+            codes.push_back(string);
+            codes.push_back(clear);
+            table.clear();
+            next = clear + 2;
+            string = -1;
+        }
+    }
+    if (string >= 0) {
+        codes.push_back(string);
+    }
+    codes.push_back(clear + 1);
+    return codes;
 }
 
 } // namespace qeltest

@@ -9,8 +9,8 @@
 //               interlaced, bits 0-2 local table size)
 //   control     graphic-control extension (label 0xF9, size 4): flags, delay, transparent
 //               index
-// A page is found by walking the blocks from the start; its image data are gathered,
-// LZW-decoded in one piece and emitted row by row.
+// A page is found by walking the blocks from the start; its image data are LZW-decoded
+// and emitted row by row as the sub-blocks are read.
 #include "picture/core/gif.h"
 
 #include "base/memio.h"
@@ -29,6 +29,7 @@ constexpr u8 kGraphicControl = 0xF9;
 constexpr u8 kGraphicControlSize = 4;
 constexpr u32 kNoTransparency = 256;
 constexpr u32 kTransparentWhite = 0x00FFFFFF;
+constexpr u8 kLargestMinimumCodeSize = 11;
 
 // Interlaced rows (GIF89a appendix E): start row and step of the four passes.
 constexpr i32 kPassStart[4] = {0, 4, 2, 1};
@@ -153,82 +154,102 @@ bool cPictGIF::FindFrame(cFileIOTarget* stream, i32& frame, bool readTables)
     }
 }
 
+namespace {
+
+// The image data's sub-blocks as LZW input, read from the stream one at a time.
+struct sSubBlocks
+{
+    cFileIOTarget* stream;
+    u8 block[255] = {};
+    bool ended = false;  // the 0 size came
+    bool broken = false; // the chain was cut
+
+    static i64 Next(void* context, const u8** data)
+    {
+        sSubBlocks& self = *static_cast<sSubBlocks*>(context);
+        u8 size = 0;
+        if (self.ended || self.broken) {
+            return 0;
+        }
+        if (!self.stream->ReadExact(&size, 1) || !self.stream->ReadExact(self.block, size)) {
+            self.broken = true;
+            return 0;
+        }
+        self.ended = size == 0;
+        *data = self.block;
+        return size;
+    }
+};
+
+} // namespace
+
 bool cPictGIF::DecodeFrame(const u8* descriptor, cFileIOTarget* stream)
 {
     if ((descriptor[8] & 0x80) && !ReadColourTable(stream, i32(TableEntries(descriptor[8])))) {
         return false;
     }
     u8 minimumCodeSize = 0;
-    if (!stream->ReadExact(&minimumCodeSize, 1) || m_palette.GetCount() == 0) {
+    // Codes are at most 12 bits wide, so 11 is the largest minimum code size (GIF89a
+    // appendix F); 0 and 1 are degenerate but decodable and kept.
+    if (!stream->ReadExact(&minimumCodeSize, 1) || minimumCodeSize > kLargestMinimumCodeSize ||
+        m_palette.GetCount() == 0) {
         return false;
     }
-    cMemIOTarget gathered;
-    u8 block[255];
-    for (;;) {
-        u8 size = 0;
-        if (!stream->ReadExact(&size, 1)) {
-            return false;
-        }
-        if (size == 0) {
-            break;
-        }
-        if (!stream->ReadExact(block, size) || gathered.Write(block, size) != size) {
-            return false;
-        }
-    }
-    sMemBlock data;
-    if (!gathered.GetContents(data) || data.m_count == 0) {
-        std::free(data.m_data);
+    // A frame without any data fails before its buffer is made.
+    const u64 dataStart = stream->GetPosition();
+    u8 firstSize = 0;
+    if (!stream->ReadExact(&firstSize, 1) || firstSize == 0 || !stream->Seek(dataStart)) {
         return false;
     }
-    gathered.Close();
     const i32 width = i32(ReadU16LE(descriptor + 4));
     const i32 height = i32(ReadU16LE(descriptor + 6));
     SetImageSize(width, height, false);
     m_streaming = BeginStreamRender();
     // Cleared: rows the data do not reach stay 0, as a stream leaves them.
-    if (!PixelBufferSizeOk(width, height, 4) || (!m_streaming && !AllocClear32(width, height))) {
-        std::free(data.m_data);
+    _typebuf<u8> indices;
+    if (!PixelBufferSizeOk(width, height, 4) || !indices.Alloc(width) ||
+        (m_streaming && !m_row.Alloc(width)) || (!m_streaming && !AllocClear32(width, height))) {
         EndStreamRender();
         return false;
     }
-    // LZW can expand about 2,700-fold; nothing past the frame's pixels is decoded.
+    // Row by row: memory stays at one row whatever the frame's size, and nothing past the
+    // frame's pixels is decoded (LZW can expand about 2,700-fold).
     cLZWDecompress lzw(kLzwLeastSignificantFirst, minimumCodeSize + 1, 0);
-    (void)lzw.Decompress(data, data, i64(width) * height);
-    const u8* cursor = data.m_data;
-    const u8* end = cursor + data.m_count;
+    sSubBlocks data{stream, {}};
+    lzw.Start(sSubBlocks::Next, &data);
     const bool interlaced = descriptor[8] & 0x40;
-    for (i32 pass = interlaced ? 0 : 3; pass < 4 && cursor < end; ++pass) {
+    bool more = true;
+    for (i32 pass = interlaced ? 0 : 3; pass < 4 && more; ++pass) {
         const i32 start = interlaced ? kPassStart[pass] : 0;
         const i32 step = interlaced ? kPassStep[pass] : 1;
-        for (i32 row = start; row < height && cursor < end; row += step) {
-            EmitRow(cursor, end, height - 1 - row);
-            cursor += std::min<i64>(width, end - cursor);
+        for (i32 row = start; row < height && more; row += step) {
+            const i32 count = i32(lzw.Read(indices.GetData(), width));
+            EmitRow(indices.GetData(), count, height - 1 - row);
+            more = count == width;
         }
     }
-    std::free(data.m_data);
+    // The rest of the chain is read to its end, so that a cut chain fails as it always has.
+    const u8* ignored = nullptr;
+    while (sSubBlocks::Next(&data, &ignored) != 0) {
+    }
     if (m_streaming) {
         EndStreamRender();
     }
-    return true;
+    return !data.broken;
 }
 
-void cPictGIF::EmitRow(const u8* cursor, const u8* end, i32 y)
+void cPictGIF::EmitRow(const u8* indices, i32 count, i32 y)
 {
-    const i32 count = i32(std::min<i64>(GetWidth(), end - cursor));
     const u32 transparent = m_control[0] & 1 ? m_control[3] : kNoTransparency;
     const u32* palette = m_palette.GetData();
     const u32 entries = u32(m_palette.GetCount());
-    u32* row = m_streaming ? nullptr : Pixels32().GetData() + i64(y) * GetWidth();
+    u32* row = m_streaming ? m_row.GetData() : Pixels32().GetData() + i64(y) * GetWidth();
     for (i32 x = 0; x < count; ++x) {
-        const u32 index = cursor[x];
-        const u32 pixel =
-            index < entries && index != transparent ? palette[index] : kTransparentWhite;
-        if (row != nullptr) {
-            row[x] = pixel;
-        } else {
-            StreamPixel(x, y, pixel);
-        }
+        const u32 index = indices[x];
+        row[x] = index < entries && index != transparent ? palette[index] : kTransparentWhite;
+    }
+    if (m_streaming) {
+        StreamRow(0, y, row, count);
     }
 }
 

@@ -36,7 +36,7 @@ class cPictGIF : public cPictBase
     [[nodiscard]] bool ReadColourTable(cFileIOTarget* stream, i32 count);
     [[nodiscard]] bool FindFrame(cFileIOTarget* stream, i32& frame, bool readTables);
     [[nodiscard]] bool DecodeFrame(const u8* descriptor, cFileIOTarget* stream);
-    void EmitRow(const u8* cursor, const u8* end, i32 y);
+    void EmitRow(const u8* indices, i32 count, i32 y);
     [[nodiscard]] u64 GlobalTableEnd() const;
 
     u8 m_screen[kScreenSize] = {};
@@ -44,6 +44,7 @@ class cPictGIF : public cPictBase
     // delay (u16), transparent index, terminator.
     u8 m_control[5] = {};
     _typebuf<u32> m_palette;
+    _typebuf<u32> m_row; // one streamed row
     bool m_streaming = false;
 };
 

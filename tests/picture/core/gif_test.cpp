@@ -152,13 +152,27 @@ TEST(GifReader, EveryFrameAgainstGifbuildDumpAndGifToPnm)
     EXPECT_EQ(thumb.GetHeight(), 23);
 }
 
-// A one-frame file of black and white with the given frame size, LZW minimum code size and
-// data (split into sub-blocks).
-std::vector<u8> HandMadeGif(u8 width, u8 height, u8 codeSize, const std::vector<u8>& data)
+// A one-frame file with the given frame size, LZW minimum code size and data (split into
+// sub-blocks); its global table has 2 entries, black and white, or 256 of the colour
+// (i, 255 - i, 7i mod 256).
+enum class eTable
 {
-    std::vector<u8> file = {'G', 'I', 'F', '8', '9', 'a', width, 0, height, 0, 0x80, 0, 0,
-                            0, 0, 0, 0xFF, 0xFF, 0xFF, // global table of 2 entries
-                            0x2C, 0, 0, 0, 0, width, 0, height, 0, 0, codeSize};
+    BlackWhite,
+    Full,
+};
+std::vector<u8> HandMadeGif(u8 width, u8 height, u8 codeSize, const std::vector<u8>& data,
+                            eTable table = eTable::BlackWhite)
+{
+    std::vector<u8> file = {'G', 'I', 'F', '8', '9', 'a', width, 0, height, 0, 0x80, 0, 0};
+    if (table == eTable::Full) {
+        file[10] = 0x87;
+        for (i32 i = 0; i < 256; ++i) {
+            file.insert(file.end(), {u8(i), u8(255 - i), u8(7 * i)});
+        }
+    } else {
+        file.insert(file.end(), {0, 0, 0, 0xFF, 0xFF, 0xFF});
+    }
+    file.insert(file.end(), {0x2C, 0, 0, 0, 0, width, 0, height, 0, 0, codeSize});
     for (size_t at = 0; at < data.size(); at += 255) {
         const size_t count = std::min<size_t>(255, data.size() - at);
         file.push_back(u8(count));
@@ -213,8 +227,9 @@ TEST(GifReader, EdgeCases)
         {"code size 0", HandMadeGif(2, 1, 0, {0x11}), 1, true, {kBlack, kBlack}},
         {"code size 1", HandMadeGif(2, 1, 1, {0xD2, 0x00}), 1, true, {kBlack, kWhite}},
         {"code size 8", HandMadeGif(2, 1, 8, nineBitCodes), 1, true, {kBlack, kWhite}},
-        {"code size 12", HandMadeGif(2, 1, 12, nineBitCodes), 1, true, {kBlack, kWhite}},
-        {"code size 255", HandMadeGif(2, 1, 255, nineBitCodes), 1, true, {kBlack, kWhite}},
+        // Codes are at most 12 bits wide: larger minimum code sizes fail, as Pillow's do.
+        {"code size 12", HandMadeGif(2, 1, 12, nineBitCodes), 1, false, {}},
+        {"code size 255", HandMadeGif(2, 1, 255, nineBitCodes), 1, false, {}},
         // Code size 2 (clear 4, end 5): codes 4, 3, 0, 5; index 3 is past the table.
         {"index past the table", HandMadeGif(2, 1, 2, {0x1C, 0x0A}), 1, true, {kTransparent, kBlack}},
         {"LZW bomb", HandMadeGif(10, 10, 8, qeltest::PackLzwCodes(bomb, 9)), 1, true,
@@ -232,6 +247,38 @@ TEST(GifReader, EdgeCases)
         ASSERT_GE(pixels.size(), edge.firstRow.size());
         EXPECT_EQ(std::vector<u32>(pixels.begin(), pixels.begin() + i64(edge.firstRow.size())),
                   edge.firstRow);
+    }
+}
+
+// Frames whose minimum code size is 9, 10 or 11 (codes of 10 to 12 bits from the start),
+// coded by the test encoder with runs and noise so that the table fills and clears,
+// decode as Pillow decodes them.
+TEST(GifReader, WideMinimumCodeSizesAgainstPillow)
+{
+    QEL_REQUIRE(RunsOk("/usr/bin/python3 -c 'import PIL'"), "python3-pil");
+    const qeltest::cScratchFolder folder;
+    constexpr u8 kWidth = 97, kHeight = 61;
+    std::vector<u8> indices;
+    u32 seed = 1;
+    for (i32 i = 0; i < kWidth * kHeight; ++i) {
+        seed = seed * 1103515245 + 12345;
+        indices.push_back(i % 700 < 300 ? u8(i / 700) : u8(seed >> 16));
+    }
+    for (u8 codeSize : {9, 10, 11}) {
+        SCOPED_TRACE(int(codeSize));
+        const std::vector<u8> codes = qeltest::PackLzwCodes(
+            qeltest::LzwEncode(indices, codeSize + 1), codeSize + 1);
+        const std::vector<u8> file = HandMadeGif(kWidth, kHeight, codeSize, codes, eTable::Full);
+        const std::string path = folder.PathOf("wide.gif");
+        WriteFileBytes(path, std::string(file.begin(), file.end()));
+        const std::vector<u32> pillow =
+            ToolPixels("/usr/bin/python3 -c \"import sys; from PIL import Image; "
+                       "Image.open(sys.argv[1]).convert('RGB').save(sys.stdout.buffer, 'PPM')\" " +
+                       path);
+        ASSERT_EQ(pillow.size(), indices.size());
+        cPictGIF gif;
+        ASSERT_TRUE(DecodeBytes(file, gif));
+        EXPECT_TRUE(SamePixels(TopDown32(gif), pillow, kWidth));
     }
 }
 

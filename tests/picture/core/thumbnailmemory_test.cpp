@@ -1,0 +1,60 @@
+// Thumbnails of small valid files that declare a 16384 x 16384 picture and hold the data for
+// all of it: the thumbnail costs its output and a few rows, not the declared picture.
+#include "picture/core/gif.h"
+#include "picturesupport.h"
+#include "support/lzwcodes.h"
+
+namespace {
+
+using namespace picttest;
+
+constexpr i32 kSide = 16384;
+constexpr i64 kBound = 64 << 20;
+
+// The thumbnail of `file` fitted into 256 x 256: its peak resident growth, and whether every
+// pixel is `pixel`.
+template <class Reader>
+void ExpectSmallUniformThumbnail(Reader& reader, const std::vector<u8>& file, u32 pixel)
+{
+    cBufWrapperIO stream(file.data(), file.size());
+    cPictDummy thumb;
+    bool rendered = false;
+    EXPECT_LT(PeakResidentGrowth([&] {
+                  rendered = reader.RenderPageThumbnail(&stream, &thumb, 256, 256, 0, false, 0);
+              }),
+              kBound);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(thumb.GetWidth(), 256);
+    const std::vector<u32> pixels = TopDown32(thumb);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), pixel), 256 * 256);
+}
+
+// A GIF frame of 2^28 black pixels in 108 KB: 9-bit codes clear, 0 and every KwKwK code up
+// to 4095 (runs of zeros up to 3,839 long), then 4095 until the frame is full.
+TEST(ThumbnailMemory, GifFrameStreamsRowByRow)
+{
+    std::vector<i32> codes = {256, 0};
+    i64 pixels = 1;
+    for (i32 code = 258; code < 4096; ++code) {
+        codes.push_back(code);
+        pixels += code - 256;
+    }
+    for (; pixels < i64(kSide) * kSide; pixels += 3839) {
+        codes.push_back(4095);
+    }
+    codes.push_back(257);
+    const std::vector<u8> data = qeltest::PackLzwCodes(codes, 9);
+    std::vector<u8> file = {'G', 'I', 'F', '8', '9', 'a', 0, 0x40, 0, 0x40, 0x80, 0, 0,
+                            0, 0, 0, 0xFF, 0xFF, 0xFF, // black and white
+                            0x2C, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 0, 8};
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t count = std::min<size_t>(255, data.size() - at);
+        file.push_back(u8(count));
+        file.insert(file.end(), data.begin() + i64(at), data.begin() + i64(at + count));
+    }
+    file.insert(file.end(), {0, 0x3B});
+    cPictGIF gif;
+    ExpectSmallUniformThumbnail(gif, file, 0xFF000000);
+}
+
+} // namespace
