@@ -1,7 +1,8 @@
 // The XPM reader. Glossary (XPM Manual, "The XPM Format", version 3):
 //   values   the first string: width, height, ncolors and cpp, the characters per pixel
-//   colours  ncolors strings: cpp key characters, then pairs of a visual (only "c", the
-//            colour visual, is read) and a colour
+//   colours  ncolors strings: cpp key characters, then pairs of a visual key ("c" colour,
+//            "g" grey, "g4" four greys, "m" mono, "s" symbolic name) and a colour: None,
+//            #hex or an X11 colour name; the first of c, g, g4, m present is used
 //   pixels   height strings of width x cpp characters each, from the top row
 //   text     "/* XPM */", a declaration "static char *name[] = {", the quoted strings
 //            separated by commas, "};"; C comments may come between any two tokens
@@ -13,6 +14,7 @@
 
 #include "base/format.h"
 #include "base/textfile.h"
+#include "picture/core/x11colours.h"
 
 #include <cstring>
 #include <utility>
@@ -324,30 +326,135 @@ bool sXpmContext::ProcessValues(const char16_t* text, size_t length)
     return true;
 }
 
-// "<key> c <colour>": the colour is None, #RRGGBB or #RRRRGGGGBBBB (of which the high byte
-// of each channel is used).
+namespace {
+
+// The visuals a colour string can give a colour for, in the order one is taken: the colour
+// visual, then grey levels, four greys, monochrome. The symbolic name ("s") is read over
+// and never used.
+enum eVisual : i32
+{
+    kColourVisual,
+    kGreyVisual,
+    kFourGreysVisual,
+    kMonoVisual,
+    kSymbolicName,
+    kVisualCount,
+};
+constexpr const char* kVisualKeys[kVisualCount] = {"c", "g", "g4", "m", "s"};
+
+struct sSpan
+{
+    const char16_t* start = nullptr;
+    size_t length = 0;
+};
+
+// The visual whose key is the word, or -1.
+i32 VisualOf(sSpan word)
+{
+    for (i32 visual = 0; visual < kVisualCount; ++visual) {
+        const char* key = kVisualKeys[visual];
+        if (std::strlen(key) == word.length && StartsWith(word.start, key)) {
+            return visual;
+        }
+    }
+    return -1;
+}
+
+bool EqualsIgnoringCase(sSpan text, const char* word)
+{
+    size_t i = 0;
+    for (; i < text.length && word[i] != '\0'; ++i) {
+        const char16_t unit = text.start[i];
+        if ((unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit) != char16_t(word[i])) {
+            return false;
+        }
+    }
+    return i == text.length && word[i] == '\0';
+}
+
+// None (transparent), #RRGGBB, #RRRRGGGGBBBB (of which the high byte of each channel is
+// used) or an X11 colour name.
+bool ParseColourValue(sSpan value, u32& colour)
+{
+    if (EqualsIgnoringCase(value, "none")) {
+        colour = 0;
+        return true;
+    }
+    if (value.length == 0 || value.start[0] != u'#') {
+        u32 rgb = 0;
+        if (!FindX11Colour(value.start, value.length, rgb)) {
+            return false;
+        }
+        colour = 0xFF000000 | rgb;
+        return true;
+    }
+    const size_t digitsPerChannel = value.length == 7 ? 2 : value.length == 13 ? 4 : 0;
+    if (digitsPerChannel == 0) {
+        return false;
+    }
+    colour = 0xFF000000;
+    for (size_t channel = 0; channel < 3; ++channel) {
+        const i32 level = ParseHexPair(value.start + 1 + channel * digitsPerChannel);
+        if (level < 0) {
+            return false;
+        }
+        colour |= u32(level) << (16 - 8 * channel);
+    }
+    return true;
+}
+
+} // namespace
+
+// "<key> <visual> <value> [<visual> <value> ...]", as libXpm reads it: a word that names a
+// visual opens that visual's value, unless it comes straight after another visual's name,
+// where it is that value; every other word extends the open value ("c light grey"). A word
+// before any visual fails.
 bool sXpmContext::ProcessColour(const char16_t* text, size_t length)
 {
     const size_t cpp = size_t(m_cpp);
-    if (length < cpp + 7 || text[cpp + 1] != u'c') {
+    if (length < cpp) {
         return false;
     }
-    u32 colour = 0;
-    if (!StartsWith(text + length - 4, "None")) {
-        const size_t digitsPerChannel = length == cpp + 10 ? 2 : length == cpp + 16 ? 4 : 0;
-        if (text[cpp + 3] != u'#' || digitsPerChannel == 0) {
+    sSpan values[kVisualCount];
+    bool present[kVisualCount] = {};
+    i32 open = -1;
+    bool lastWasVisual = false;
+    for (size_t i = cpp;;) {
+        while (i < length && IsBlank(text[i])) {
+            ++i;
+        }
+        if (i == length) {
+            break;
+        }
+        const char16_t* wordStart = text + i;
+        while (i < length && !IsBlank(text[i])) {
+            ++i;
+        }
+        const i32 visual = lastWasVisual ? -1 : VisualOf({wordStart, size_t(text + i - wordStart)});
+        if (visual >= 0) {
+            open = visual;
+            present[visual] = true;
+            values[visual] = {text + i, 0};
+            lastWasVisual = true;
+            continue;
+        }
+        if (open < 0) {
             return false;
         }
-        colour = 0xFF000000;
-        for (size_t channel = 0; channel < 3; ++channel) {
-            const i32 value = ParseHexPair(text + cpp + 4 + channel * digitsPerChannel);
-            if (value < 0) {
-                return false;
-            }
-            colour |= u32(value) << (16 - 8 * channel);
+        sSpan& value = values[open];
+        if (value.length == 0) {
+            value.start = wordStart;
         }
+        value.length = size_t(text + i - value.start);
+        lastWasVisual = false;
     }
-    if (!m_map.Insert(PackKey(text, m_cpp), colour)) {
+    i32 chosen = kColourVisual;
+    while (chosen < kSymbolicName && !present[chosen]) {
+        ++chosen;
+    }
+    u32 colour = 0;
+    if (chosen == kSymbolicName || !ParseColourValue(values[chosen], colour) ||
+        !m_map.Insert(PackKey(text, m_cpp), colour)) {
         return false;
     }
     if (++m_coloursRead == m_colourCount) {
