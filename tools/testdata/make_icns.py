@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Makes Apple icon files byte by byte for the ICNS reader's tests (stdlib only, seed 29).
 Usage: make_icns.py DIR. Writes:
-  classic.icns   every classic and 24-bit kind with masks present, absent and of the wrong
-                 type, an ich# mask of 576 bytes, a raw il32, an RLE is32, an it32 with the
+  classic.icns   every classic and 24-bit kind with masks following it, elsewhere and of
+                 the wrong type following, an ich# mask of 576 bytes, a raw il32, an RLE is32, an it32 with the
                  four zero bytes and an ic08 of random bytes (not a page);
   classic.alpha  the alpha every page of classic.icns must get, w*h bytes per page, top-down;
   classic.il32   the raw il32's RGB bytes (libicns reads 3072 bytes as runs);
   it32_padded.icns / it32_plain.icns   the same it32 runs with and without the zero bytes;
   preview.icns   ics8 then it32 (the preview picks by box);
   equal.icns     ics8 then is32, both 16 x 16 (the earlier one is the picture);
+  masks.icns     is32, il32, ih32 and it32 with their masks before them, after them and
+                 after other elements (Pillow's alpha is the reference);
   all.icns       png2icns of pN.png (N = 16 ... 512, ImageMagick plasma with an alpha ramp);
   pil.icns       Pillow's file from p512.png (PNG elements ic07 ... ic14)."""
 import os, random, struct, subprocess, sys
@@ -58,7 +60,7 @@ icn = rand(256)
 page(b"ICN#", icn, bits_alpha(icn[128:], 1024))
 s8 = rand(256)
 page(b"ics4", rand(128), s8, element(b"s8mk", s8))
-page(b"ics8", rand(256), b"\xff" * 256)                      # followed by a non-mask
+page(b"ics8", rand(256), s8)                                  # its s8mk stands elsewhere
 l8 = rand(1024)
 page(b"icl4", rand(512), l8, element(b"l8mk", l8))
 page(b"icl8", rand(1024), l8, element(b"l8mk", l8))
@@ -69,7 +71,7 @@ page(b"ich8", rand(2304), h8, element(b"h8mk", h8))
 raw = rand(3072)
 page(b"il32", raw, l8, element(b"l8mk", l8))                  # raw: exactly 32*32*3
 page(b"is32", rle24(16), s8, element(b"s8mk", s8))
-page(b"ih32", rle24(48), b"\xff" * 2304, element(b"s8mk", s8))  # mask of the wrong kind
+page(b"ih32", rle24(48), h8, element(b"s8mk", s8))  # a wrong kind follows; h8mk stands before
 t8 = rand(16384)
 page(b"it32", b"\0\0\0\0" + rle24(128), t8, element(b"t8mk", t8))
 pages.append(element(b"ic08", rand(300)))                      # no known content: no page
@@ -80,7 +82,13 @@ for name, data in (("classic.icns", icns(pages)), ("classic.alpha", b"".join(alp
                    ("classic.il32", raw), ("it32_plain.icns", icns([element(b"it32", it32)])),
                    ("it32_padded.icns", icns([element(b"it32", b"\0\0\0\0" + it32)])),
                    ("preview.icns", icns([element(b"ics8", rand(256)), element(b"it32", it32)])),
-                   ("equal.icns", icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))]))):
+                   ("equal.icns", icns([element(b"ics8", rand(256)), element(b"is32", rle24(16))])),
+                   ("masks.icns", icns([element(b"s8mk", rand(256)), element(b"TOC ", rand(16)),
+                                        element(b"is32", rle24(16)), element(b"il32", rle24(32)),
+                                        element(b"h8mk", rand(2304)), element(b"ics8", rand(256)),
+                                        element(b"ih32", rle24(48)), element(b"it32", b"\0\0\0\0" + it32),
+                                        element(b"l8mk", rand(1024)),
+                                        element(b"t8mk", rand(16384))]))):
     open(name, "wb").write(data)
 sizes = ["16", "32", "48", "128", "256", "512"]
 for n in sizes:

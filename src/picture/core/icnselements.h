@@ -22,6 +22,8 @@ struct sIcnsType
     sIcnsMask masks[2];
 };
 
+// Each kind lists its mask types, the one to use first first: 8-bit masks for 24-bit icons,
+// 1-bit masks for classic 48 x 48 icons, as libicns pairs them.
 // "ICN#": 1-bit image then its own 1-bit mask. An "ich#" element is a 48 x 48 1-bit icon
 // followed by its mask (576 bytes): the mask is its second half.
 inline constexpr sIcnsMask kNoMask = {"", 0, 0, 0};
@@ -42,7 +44,7 @@ inline constexpr sIcnsType kIcnsTypes[] = {
     {"ich8", 48, 2304, 8, {kHugeBitMask, kHugeMask}},
     {"is32", 16, 0, 24, {kSmallMask, kNoMask}},
     {"il32", 32, 0, 24, {kLargeMask, kNoMask}},
-    {"ih32", 48, 0, 24, {kHugeBitMask, kHugeMask}},
+    {"ih32", 48, 0, 24, {kHugeMask, kHugeBitMask}},
     {"it32", 128, 0, 24, {kThumbnailMask, kNoMask}},
     {"icp4", 0, 0, 0, {kNoMask, kNoMask}},
     {"icp5", 0, 0, 0, {kNoMask, kNoMask}},

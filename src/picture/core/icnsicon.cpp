@@ -1,6 +1,6 @@
 // Classic (1-, 4- and 8-bit) and 24-bit icon elements of Apple icon files into pixels. The
-// mask of an element is the element that follows it, when that has the mask type of the
-// element's kind; "ICN#" carries its own. 24-bit data are raw when they hold exactly
+// mask of an element is the element after it when that has a mask type of the element's
+// kind, else the first element of such a type anywhere in the file; "ICN#" carries its own. 24-bit data are raw when they hold exactly
 // width x height x 3 bytes, else run-length planes: red, then green, then blue, each a
 // sequence of control bytes c: c < 0x80 is followed by c + 1 literal values, c >= 0x80 by one
 // value repeated c - 125 times.
@@ -75,24 +75,69 @@ struct sMaskBits
     u8 bits = 0; // 0: opaque
 };
 
-// The mask from the element after `element`: a short read or another type is no mask.
-void ReadFollowingMask(cFileIOTarget* stream, const cPictICNS::sElement& element,
-                       const sIcnsType& type, sMaskBits& mask)
+u32 ReadU32BE(const u8* p)
+{
+    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
+}
+
+// The offset of the first element of mask type `wanted` in the container, wherever it
+// stands (real files store masks after other elements, not only after their icon); 0 when
+// there is none before the end or a broken element.
+u64 FindElement(cFileIOTarget* stream, const char* wanted)
 {
     u8 header[kHeaderSize];
-    if (!stream->Seek(element.offset + element.length) || !stream->ReadExact(header, kHeaderSize)) {
-        return;
+    if (!stream->Seek(0) || !stream->ReadExact(header, kHeaderSize)) {
+        return 0;
     }
+    const u64 total = ReadU32BE(header + 4);
+    for (u64 offset = kHeaderSize; offset + kHeaderSize <= total;) {
+        if (!stream->Seek(offset) || !stream->ReadExact(header, kHeaderSize) ||
+            ReadU32BE(header + 4) < kHeaderSize) {
+            return 0;
+        }
+        if (IcnsTypeIs(header, wanted)) {
+            return offset;
+        }
+        offset += ReadU32BE(header + 4);
+    }
+    return 0;
+}
+
+// Reads the mask element of type `candidate` at `offset` into `mask`; false when short.
+bool ReadMask(cFileIOTarget* stream, u64 offset, const sIcnsMask& candidate, sMaskBits& mask)
+{
+    if (stream->Seek(offset + kHeaderSize) && mask.bytes.Alloc(i32(candidate.length)) &&
+        stream->ReadExact(mask.bytes.GetData(), candidate.length)) {
+        mask.skip = candidate.skip;
+        mask.bits = candidate.bits;
+        return true;
+    }
+    mask.bytes.Free();
+    return false;
+}
+
+// The mask of the icon: the element right after it when that is of a mask type of its
+// kind, else the first of its kind's mask types (in the table's order) that the file holds
+// anywhere. A short mask element is no mask.
+void FindMask(cFileIOTarget* stream, const cPictICNS::sElement& element, const sIcnsType& type,
+              sMaskBits& mask)
+{
+    const u64 following = element.offset + element.length;
+    u8 header[kHeaderSize];
+    const bool read = stream->Seek(following) && stream->ReadExact(header, kHeaderSize);
     for (const sIcnsMask& candidate : type.masks) {
-        if (candidate.bits != 0 && IcnsTypeIs(header, candidate.type) &&
-            mask.bytes.Alloc(i32(candidate.length)) &&
-            stream->ReadExact(mask.bytes.GetData(), candidate.length)) {
-            mask.skip = candidate.skip;
-            mask.bits = candidate.bits;
+        if (read && candidate.bits != 0 && IcnsTypeIs(header, candidate.type)) {
+            (void)ReadMask(stream, following, candidate, mask);
             return;
         }
     }
-    mask.bytes.Free();
+    for (const sIcnsMask& candidate : type.masks) {
+        const u64 offset = candidate.bits != 0 ? FindElement(stream, candidate.type) : 0;
+        if (offset != 0) {
+            (void)ReadMask(stream, offset, candidate, mask);
+            return;
+        }
+    }
 }
 
 u32 ColourAt(const u8* data, u32 bits, u32 index)
@@ -159,7 +204,7 @@ bool cPictICNS::DecodeIcon(cFileIOTarget* stream, const sElement& element)
         }
         std::memcpy(mask.bytes.GetData(), colours, dataLength);
     } else {
-        ReadFollowingMask(stream, element, type, mask);
+        FindMask(stream, element, type, mask);
     }
 
     SetImageSize(i32(size), i32(size), false);

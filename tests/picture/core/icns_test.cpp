@@ -88,6 +88,29 @@ TEST_F(IcnsFiles, ClassicElementsMatchLibicnsAndScriptMasks)
     EXPECT_EQ(oracleChecks, 9);
 }
 
+// Masks before their icon, after it and after other elements: each 24-bit page equals
+// Pillow's decode of that size, alpha included.
+TEST_F(IcnsFiles, MasksAnywhereMatchPillow)
+{
+    const std::vector<u8> bytes = Bytes("masks.icns"); // s8mk, TOC, is32, il32, h8mk, ics8,
+    cBufWrapperIO stream(bytes.data(), bytes.size());   // ih32, it32, l8mk, t8mk
+    cPictICNS icon;
+    ASSERT_EQ(icon.GetPageCount(&stream), 5);
+    for (const auto& [page, size] : {std::pair(0, 16), {1, 32}, {3, 48}, {4, 128}}) {
+        SCOPED_TRACE(size);
+        const std::string side = std::to_string(size);
+        const std::vector<u32> pillow = ToolPixels(
+            "/usr/bin/python3 -c \"import sys; from PIL import Image; i = Image.open(sys.argv[1])."
+            "icns.getimage((" + side + ", " + side + ", 1)); sys.stdout.buffer.write(b'P7 WIDTH " +
+            side + " HEIGHT " + side + " DEPTH 4 MAXVAL 255 ENDHDR\\n' + i.tobytes())\" " +
+            s_folder->PathOf("masks.icns"));
+        ASSERT_TRUE(icon.LoadPage(&stream, page));
+        const std::vector<u32> ours = TopDown32(icon);
+        ASSERT_EQ(ours.size(), pillow.size());
+        EXPECT_TRUE(SamePixels(ours, pillow, size));
+    }
+}
+
 TEST_F(IcnsFiles, ChoosesElementsForBoxesAndThumbnails)
 {
     const std::vector<u8> preview = Bytes("preview.icns"); // ics8, then it32
