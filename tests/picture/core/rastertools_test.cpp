@@ -72,8 +72,10 @@ const char* const kMade[] = {
     "none.xpm pbmmake -g 67 45 > m.pbm && ppmtoxpm -hexonly -alphamask=m.pbm src.ppm >",
     "cpp3.xpm /usr/bin/convert -seed 5 -size 200x150 xc: +noise Random -depth 8 ppm:- | ppmtoxpm "
     "-hexonly >",
-    // ImageMagick writes colour names, which are not read.
-    "!names.xpm /usr/bin/convert -size 4x4 xc:black",
+    // ImageMagick writes colour names; xpmtoppm wants the declaration without const (and
+    // its colour dictionary departs from X11's for some names, such as navy and gold).
+    "names.xpm /usr/bin/convert -size 4x4 xc:black xc:white xc:gray75 xc:DarkOrange +append xpm:- | "
+    "sed 's/static const/static/' >",
 };
 
 // The pixels from the top as 16-bit lanes A, R, G, B: the samples of deep pictures, else
