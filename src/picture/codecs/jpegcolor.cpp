@@ -167,20 +167,49 @@ void ScaleJpegSamplesTo8(const u16* samples, u8* out, int count, int precision)
 
 namespace {
 
-// The portable tJpegYccRow8: the whole row, each chroma sample's terms computed once for
-// the pixels it covers (the table entries' own arithmetic).
+// Each of `count` values twice.
+inline void Double(const i32* from, i32* to, int count)
+{
+    for (int c = 0; c < count; ++c) {
+        to[2 * c] = from[c];
+        to[2 * c + 1] = from[c];
+    }
+}
+
+// The portable tJpegYccRow8: the whole row, in pieces of 64 pixels. Each chroma sample's
+// terms are computed once (the table entries' own arithmetic) and spread over the pixels it
+// covers; then every pixel takes its three sums. The loops have no dependencies between
+// pixels, so compilers turn them into vector code of the baseline instruction set.
 int ConvertYccRowPortable(const u8* y, const u8* cb, const u8* cr, u32* out, int count,
                           int factor)
 {
-    for (int c = 0, i = 0; i < count; ++c) {
-        const i32 x = cr[c] - 128;
-        const i32 w = cb[c] - 128;
-        const int red = (kFix1_40200 * x + kOneHalf) >> kScaleBits;
-        const int green = (-kFix0_71414 * x - kFix0_34414 * w + kOneHalf) >> kScaleBits;
-        const int blue = (kFix1_77200 * w + kOneHalf) >> kScaleBits;
-        for (const int end = std::min(count, i + factor); i < end; ++i) {
-            const int luma = y[i];
-            out[i] = Pack8(Clamp(luma + red, 255), Clamp(luma + green, 255), Clamp(luma + blue, 255));
+    constexpr int kPiece = 64;
+    i32 chroma[3][kPiece];
+    i32 spread[3][kPiece];
+    for (int start = 0; start < count; start += kPiece) {
+        const int pixels = std::min(kPiece, count - start);
+        const int samples = (pixels + factor - 1) / factor;
+        const u8* cbPiece = cb + start / factor;
+        const u8* crPiece = cr + start / factor;
+        for (int c = 0; c < samples; ++c) {
+            const i32 x = crPiece[c] - 128;
+            const i32 w = cbPiece[c] - 128;
+            chroma[0][c] = (kFix1_40200 * x + kOneHalf) >> kScaleBits;
+            chroma[1][c] = (-kFix0_71414 * x - kFix0_34414 * w + kOneHalf) >> kScaleBits;
+            chroma[2][c] = (kFix1_77200 * w + kOneHalf) >> kScaleBits;
+        }
+        const i32(*terms)[kPiece] = chroma;
+        if (factor == 2) {
+            Double(chroma[0], spread[0], samples);
+            Double(chroma[1], spread[1], samples);
+            Double(chroma[2], spread[2], samples);
+            terms = spread;
+        }
+        const u8* luma = y + start;
+        u32* to = out + start;
+        for (int i = 0; i < pixels; ++i) {
+            to[i] = Pack8(Clamp(luma[i] + terms[0][i], 255), Clamp(luma[i] + terms[1][i], 255),
+                          Clamp(luma[i] + terms[2][i], 255));
         }
     }
     return count;

@@ -102,7 +102,7 @@ struct sJpegContext
     eJpegColorSpace m_colorSpace = eJpegColorSpace::Grey;
     sJpegColorTables8 m_colorTables;
     sJpegRangeLimit m_rangeLimit;
-    tJpegIdct8 m_idct8 = nullptr; // the vector IDCT of 8-bit samples; null for the scalar one
+    tJpegIdct8 m_idct8 = IdctIslow8; // the IDCT of 8-bit samples this run uses
     tJpegYccRow8 m_yccRow8 = nullptr; // YCbCr rows with their chroma doubling, in one pass
 
     // Scans.

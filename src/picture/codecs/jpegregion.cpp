@@ -89,11 +89,8 @@ bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPoint
                 if (deep) {
                     IdctIslow12(block, component.m_quant, m_rangeLimit,
                                 component.m_plane16.get() + offset, stride);
-                } else if (m_idct8 != nullptr) {
-                    m_idct8(block, component.m_quant, component.m_plane8.get() + offset, stride);
                 } else {
-                    IdctIslow8(block, component.m_quant, m_rangeLimit,
-                               component.m_plane8.get() + offset, stride);
+                    m_idct8(block, component.m_quant, component.m_plane8.get() + offset, stride);
                 }
             }
         }
