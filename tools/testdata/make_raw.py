@@ -34,6 +34,7 @@ ships with Debian). Writes into tests/data/raw/:
 JPEG previews come from cjpeg -quality 90 (libjpeg-turbo-progs). Fixed content, no
 randomness. Run from the repository root: /usr/bin/python3 tools/testdata/make_raw.py
 The benchmark's large DNG: make_raw.py --dng WIDTH HEIGHT PREVIEW_WIDTH PREVIEW_HEIGHT OUT
+[ORIENTATION] (the TIFF Orientation 1-8 in IFD0, absent when not given)
 """
 import os
 import struct
@@ -150,21 +151,26 @@ def cfa_tags(width, height):
             (0xC620, LONG, [width - 8, height - 6]), (0xC61F, LONG, [4, 3])]
 
 
-def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview_size=(144, 96), rgb=False):
+def make_dng(name, make, big_endian=False, preview=True, size=(128, 96), preview_size=(144, 96), rgb=False,
+             orientation=None):
     w = TiffWriter(big_endian)
+    if orientation is not None:
+        make_tags = dng_tags(make) + [(0x0112, SHORT, [orientation])]
+    else:
+        make_tags = dng_tags(make)
     width, height = size
     raw = cfa(width, height, big_endian)
     raw_at = w.blob(raw)
     raw_entries = strip_entries(raw_at, len(raw), width, height, 16, 1, 1, 32803) + cfa_tags(width, height)
     if not preview:
-        w.set_ifd0(w.ifd(raw_entries + [(0x00FE, LONG, [0])] + dng_tags(make)))
+        w.set_ifd0(w.ifd(raw_entries + [(0x00FE, LONG, [0])] + make_tags))
         w.save(name)
         return
     raw_ifd = w.ifd(raw_entries + [(0x00FE, LONG, [0])])
     small = jpeg(*preview_size) if not rgb else bytes((i * 5) & 0xFF for i in range(64 * 48 * 3))
     small_at = w.blob(small)
     ifd0 = strip_entries(small_at, len(small), *preview_size, 8, 3, 1 if rgb else 7, 2 if rgb else 6) + [
-        (0x00FE, LONG, [1]), (0x014A, LONG, [raw_ifd])] + dng_tags(make)
+        (0x00FE, LONG, [1]), (0x014A, LONG, [raw_ifd])] + make_tags
     w.set_ifd0(w.ifd(ifd0))
     w.save(name)
 
@@ -440,11 +446,12 @@ def make_hostile():
 
 
 def main():
-    if len(sys.argv) == 7 and sys.argv[1] == '--dng':
+    if len(sys.argv) in (7, 8) and sys.argv[1] == '--dng':
         global OUT
         OUT, name = os.path.split(os.path.abspath(sys.argv[6]))
         numbers = [int(v) for v in sys.argv[2:6]]
-        make_dng(name, b'Fabricated', size=numbers[:2], preview_size=numbers[2:])
+        orientation = int(sys.argv[7]) if len(sys.argv) == 8 else None
+        make_dng(name, b'Fabricated', size=numbers[:2], preview_size=numbers[2:4], orientation=orientation)
         return
     os.makedirs(OUT, exist_ok=True)
     make_dng('dng_cfa.dng', b'Fabricated')

@@ -40,33 +40,41 @@ i32 cPictContainerRaw::GetFormatId()
 bool cPictContainerRaw::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
 {
     sRawContainerInfo container;
-    if (stream == nullptr || !ReadRawContainer(stream, m_kind, container)) {
+    cRawPreviews previews;
+    if (!ReadPreviews(stream, m_kind, container, previews)) {
         return false;
     }
-    u32 width = container.m_width;
-    u32 height = container.m_height;
     bool preview = false;
     for (i32 i = 0; i < container.m_rangeCount && !preview; ++i) {
         preview = RangeStartsJpeg(stream, container.m_ranges[i]);
     }
-    if (width == 0 || height == 0) {
-        // No recorded size: the largest preview's frame.
-        cRawPreviews previews;
-        sRawContainerInfo ignored;
-        const sRawPreview* largest =
-            ReadPreviews(stream, m_kind, ignored, previews) ? previews.Choose(0, 0) : nullptr;
-        width = largest != nullptr ? u32(largest->m_width) : 0;
-        height = largest != nullptr ? u32(largest->m_height) : 0;
+    // What Load gives: the developed size, else the largest preview's; the recorded size
+    // for a file that Load fails.
+    i32 width = 0;
+    i32 height = 0;
+    const sRawPreview* largest = previews.Choose(0, 0);
+    const bool developed = Develops() && RawDevelopedSize(stream, &width, &height);
+    if (!developed && largest != nullptr) {
+        width = largest->m_width;
+        height = largest->m_height;
+    } else if (!developed && FitsI32(container.m_width) && FitsI32(container.m_height)) {
+        width = i32(container.m_width);
+        height = i32(container.m_height);
     }
-    if (width == 0 || height == 0 || !FitsI32(width) || !FitsI32(height)) {
+    if (width <= 0 || height <= 0) {
         return false;
     }
     if (info != nullptr) {
-        info->width = i32(width);
-        info->height = i32(height);
+        info->width = width;
+        info->height = height;
         info->hasEmbeddedPreview = preview ? 1 : 0;
     }
     return true;
+}
+
+bool cPictContainerRaw::Develops() const
+{
+    return m_kind != eRawContainer::X3F;
 }
 
 bool cPictContainerRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
@@ -83,7 +91,7 @@ bool cPictContainerRaw::Load(cFileIOTarget* stream)
     if (stream == nullptr) {
         return false;
     }
-    const bool developed = m_kind != eRawContainer::X3F && DevelopRaw(stream, this);
+    const bool developed = Develops() && DevelopRaw(stream, this);
     if (!developed && (!stream->IsOpen() || !LoadEmbeddedPreview(stream, this, nullptr, nullptr))) {
         return false;
     }

@@ -171,14 +171,31 @@ struct sMemImageDelete
     void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
 };
 
-bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
+// LibRaw names the decoder of lossy DNG data so; it needs the JPEG source this stream does
+// not give, so such a file is refused before anything is unpacked.
+constexpr const char* kLossyDngDecoder = "lossy_dng_load_raw()";
+
+// Opens the file and makes the checks that come before unpacking: both sizes within the
+// pixel cap, a decoder that can read the data.
+bool OpenForDevelopment(LibRaw& raw, cRawDataStream& data)
 {
+    raw.imgdata.params.use_camera_wb = 1;
+    raw.imgdata.params.output_bps = 16;
+    raw.set_dataerror_handler(IgnoreDataError, nullptr);
     if (raw.open_datastream(&data) != LIBRAW_SUCCESS) {
         return false;
     }
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
-    if (!PixelBufferSizeOk(sizes.raw_width, sizes.raw_height, 8) ||
-        !PixelBufferSizeOk(sizes.width, sizes.height, 8) || raw.unpack() != LIBRAW_SUCCESS ||
+    libraw_decoder_info_t decoder{};
+    return PixelBufferSizeOk(sizes.raw_width, sizes.raw_height, 8) &&
+           PixelBufferSizeOk(sizes.width, sizes.height, 8) &&
+           raw.get_decoder_info(&decoder) == LIBRAW_SUCCESS && decoder.decoder_name != nullptr &&
+           std::strcmp(decoder.decoder_name, kLossyDngDecoder) != 0;
+}
+
+bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
+{
+    if (!OpenForDevelopment(raw, data) || raw.unpack() != LIBRAW_SUCCESS ||
         raw.dcraw_process() != LIBRAW_SUCCESS) {
         return false;
     }
@@ -221,14 +238,32 @@ bool DevelopRaw(cFileIOTarget* stream, cPictBase* picture)
     if (!raw || !data) {
         return false;
     }
-    raw->imgdata.params.use_camera_wb = 1;
-    raw->imgdata.params.output_bps = 16;
     cStreamGuardProgressTarget guard(stream);
     raw->set_progress_handler(OnProgress, &guard);
-    raw->set_dataerror_handler(IgnoreDataError, nullptr);
     if (!Develop(*raw, *data, picture)) {
         picture->ClearPixels();
         return false;
     }
+    return true;
+}
+
+bool RawDevelopedSize(cFileIOTarget* stream, i32* width, i32* height)
+{
+    if (stream == nullptr) {
+        return false;
+    }
+    std::unique_ptr<LibRaw, sLibRawDelete> raw(new (std::nothrow) LibRaw(LIBRAW_OPTIONS_NONE));
+    std::unique_ptr<cRawDataStream> data(new (std::nothrow) cRawDataStream(stream));
+    if (!raw || !data || !OpenForDevelopment(*raw, *data) ||
+        raw->adjust_sizes_info_only() != LIBRAW_SUCCESS) {
+        return false;
+    }
+    // The output size dcraw_process gives: the flip applied, the pixel aspect stretched.
+    const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
+    if (!PixelBufferSizeOk(sizes.iwidth, sizes.iheight, 8)) {
+        return false;
+    }
+    *width = sizes.iwidth;
+    *height = sizes.iheight;
     return true;
 }

@@ -11,3 +11,9 @@
 // raw data is unpacked) or the stream is closed during development (LibRaw's next
 // progress call then cancels it).
 [[nodiscard]] bool DevelopRaw(cFileIOTarget* stream, cPictBase* picture);
+
+// The size DevelopRaw gives the file, read from its headers without unpacking (LibRaw's
+// output size, the flip applied). False where DevelopRaw fails before unpacking: LibRaw
+// refuses the file, a size is past the pixel cap, or the data needs a decoder this build
+// does not give LibRaw (lossy DNG).
+[[nodiscard]] bool RawDevelopedSize(cFileIOTarget* stream, i32* width, i32* height);

@@ -93,7 +93,14 @@ bool GetDngSize(const cTiffStructure& tiff, u32& width, u32& height)
     return tiff.GetGenericSize(width, height);
 }
 
-bool ReadRawInfo(cFileIOTarget* stream, eTiffRaw kind, sPictInfo* info)
+eTiffPreviews PreviewsOf(eTiffRaw kind)
+{
+    return kind == eTiffRaw::DNG ? eTiffPreviews::JpegAndRgb : eTiffPreviews::Jpeg;
+}
+
+// The size Load gives: the developed one where LibRaw develops the file, else the upright
+// largest preview's; the recorded size where neither is there, for a file that Load fails.
+bool ReadRawInfo(cFileIOTarget* stream, eTiffRaw kind, bool develop, sPictInfo* info)
 {
     cTiffStructure tiff;
     if (stream == nullptr || !tiff.Open(stream) || !RuleMatches(stream, tiff, kind)) {
@@ -109,6 +116,13 @@ bool ReadRawInfo(cFileIOTarget* stream, eTiffRaw kind, sPictInfo* info)
     if (info != nullptr) {
         info->width = i32(width);
         info->height = i32(height);
+        i32 loadedWidth = 0;
+        i32 loadedHeight = 0;
+        if ((develop && RawDevelopedSize(stream, &loadedWidth, &loadedHeight)) ||
+            TiffPreviewSize(stream, PreviewsOf(kind), &loadedWidth, &loadedHeight)) {
+            info->width = loadedWidth;
+            info->height = loadedHeight;
+        }
         cRawPreviews rgb;
         if (kind == eTiffRaw::DNG) {
             rgb.AddDngRgbPreviews(tiff);
@@ -125,9 +139,14 @@ i32 cPictTiffRaw::GetFormatId()
     return FormatOf(m_kind).formatId;
 }
 
+bool cPictTiffRaw::Develops() const
+{
+    return m_kind != eTiffRaw::NEF || m_decodeOption != 0;
+}
+
 bool cPictTiffRaw::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
 {
-    return ReadRawInfo(stream, m_kind, info);
+    return ReadRawInfo(stream, m_kind, Develops(), info);
 }
 
 bool cPictTiffRaw::Load(cFileIOTarget* stream)
@@ -135,8 +154,7 @@ bool cPictTiffRaw::Load(cFileIOTarget* stream)
     if (stream == nullptr) {
         return false;
     }
-    const bool develop = m_kind != eTiffRaw::NEF || m_decodeOption != 0;
-    if (!develop || !DevelopRaw(stream, this)) {
+    if (!Develops() || !DevelopRaw(stream, this)) {
         if (!stream->IsOpen() || !LoadEmbeddedPreview(stream, this, nullptr, nullptr)) {
             return false;
         }
@@ -148,9 +166,7 @@ bool cPictTiffRaw::Load(cFileIOTarget* stream)
 bool cPictTiffRaw::LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                                        i32* height)
 {
-    return LoadTiffPreview(
-        stream, m_kind == eTiffRaw::DNG ? eTiffPreviews::JpegAndRgb : eTiffPreviews::Jpeg, out,
-        width, height);
+    return LoadTiffPreview(stream, PreviewsOf(m_kind), out, width, height);
 }
 
 bool cPictTiffRaw::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,

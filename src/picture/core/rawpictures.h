@@ -46,13 +46,15 @@ class cPictTiffRaw : public cPictTIFF
 {
   public:
     i32 GetFormatId() override;
-    // The rule of the format (header only); the size is the DNG raw IFD's crop (DNG) or
-    // the structure's generic size; the preview flag as for TIFF.
+    // The rule of the format; the size is what Load gives (developed, else the upright
+    // largest preview), else the DNG raw IFD's crop (DNG) or the structure's generic size;
+    // the preview flag as for TIFF.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
     // LibRaw's development; the largest stored preview when LibRaw refuses the file (or,
     // for NEF, when the second option byte is 0).
     bool Load(cFileIOTarget* stream) override;
-    // The stored JPEG previews (maker notes included) and, for DNG, the uncompressed ones.
+    // The stored JPEG previews (maker notes included) and, for DNG, the uncompressed ones,
+    // turned upright by IFD0's Orientation.
     bool LoadEmbeddedPreview(cFileIOTarget* stream, cPictBase* out, i32* width,
                              i32* height) override;
     bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH, i32 page,
@@ -62,6 +64,10 @@ class cPictTiffRaw : public cPictTIFF
     cPictTiffRaw(eTiffRaw kind, eRawThumbnail thumbnail) : m_kind(kind), m_thumbnail(thumbnail) {}
 
   private:
+    // Load develops (else it shows the largest preview): every kind but NEF with the second
+    // option byte 0.
+    [[nodiscard]] bool Develops() const;
+
     eTiffRaw m_kind;
     eRawThumbnail m_thumbnail;
 };
@@ -158,8 +164,8 @@ class cPictContainerRaw : public cPictBase
 {
   public:
     i32 GetFormatId() override;
-    // The container's recorded size (the largest preview's when it records none) and
-    // whether a JPEG preview is stored.
+    // The size Load gives (developed, else the largest preview's), the container's recorded
+    // size for a file without either, and whether a JPEG preview is stored.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
     // LibRaw's development, the largest preview when LibRaw refuses the file; X3F shows
     // its largest preview always (the LibRaw build has no X3F decoder).
@@ -171,6 +177,9 @@ class cPictContainerRaw : public cPictBase
     explicit cPictContainerRaw(eRawContainer kind) : m_kind(kind) {}
 
   private:
+    // LibRaw develops the container's data: every kind but X3F (no decoder in this build).
+    [[nodiscard]] bool Develops() const;
+
     eRawContainer m_kind;
 };
 

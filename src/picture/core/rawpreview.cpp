@@ -2,6 +2,7 @@
 
 #include "base/subrange.h"
 #include "picture/core/jpegpicture.h"
+#include "picture/core/orientpicture.h"
 
 namespace {
 
@@ -153,17 +154,51 @@ bool cRawPreviews::Load(cFileIOTarget* stream, cPictBase* out, i32* width, i32* 
     return true;
 }
 
-bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out, i32* width,
-                     i32* height)
+namespace {
+
+// The previews of a TIFF structure walked from the stream; false when the walk fails.
+bool ReadTiffPreviews(cFileIOTarget* stream, eTiffPreviews which, cTiffStructure& tiff,
+                      cRawPreviews& previews)
 {
-    cTiffStructure tiff;
     if (stream == nullptr || !tiff.Open(stream)) {
         return false;
     }
-    cRawPreviews previews;
     previews.AddTiffJpegs(stream, tiff);
     if (which == eTiffPreviews::JpegAndRgb) {
         previews.AddDngRgbPreviews(tiff);
     }
-    return previews.Load(stream, out, width, height);
+    return true;
+}
+
+} // namespace
+
+bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out, i32* width,
+                     i32* height)
+{
+    cTiffStructure tiff;
+    cRawPreviews previews;
+    if (!ReadTiffPreviews(stream, which, tiff, previews)) {
+        return false;
+    }
+    // The previews are stored unturned: the box is asked of them with its sides traded for
+    // a quarter turn, and the sizes written back trade places again.
+    const u32 orientation = tiff.GetOrientation();
+    const bool swap = OrientationSwapsSides(orientation);
+    return previews.Load(stream, out, swap ? height : width, swap ? width : height) &&
+           OrientPicture(out, orientation);
+}
+
+bool TiffPreviewSize(cFileIOTarget* stream, eTiffPreviews which, i32* width, i32* height)
+{
+    cTiffStructure tiff;
+    cRawPreviews previews;
+    const sRawPreview* largest =
+        ReadTiffPreviews(stream, which, tiff, previews) ? previews.Choose(0, 0) : nullptr;
+    if (largest == nullptr) {
+        return false;
+    }
+    const bool swap = OrientationSwapsSides(tiff.GetOrientation());
+    *width = swap ? largest->m_height : largest->m_width;
+    *height = swap ? largest->m_width : largest->m_height;
+    return true;
 }

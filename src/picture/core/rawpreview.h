@@ -46,9 +46,15 @@ enum class eTiffPreviews
     JpegAndRgb, // and DNG's uncompressed previews
 };
 
-// Walks the TIFF structure in `stream` and loads its chosen preview (cRawPreviews::Load).
+// Walks the TIFF structure in `stream` and loads its chosen preview (cRawPreviews::Load),
+// turned upright by IFD0's Orientation; the box and the sizes written back are the upright
+// ones.
 [[nodiscard]] bool LoadTiffPreview(cFileIOTarget* stream, eTiffPreviews which, cPictBase* out,
                                    i32* width, i32* height);
+// The upright size of the preview LoadTiffPreview gives without a box (the largest), from
+// the frame headers; false when there is none.
+[[nodiscard]] bool TiffPreviewSize(cFileIOTarget* stream, eTiffPreviews which, i32* width,
+                                   i32* height);
 
 // True when `range` of the stream starts with a JPEG start-of-image marker.
 [[nodiscard]] bool RangeStartsJpeg(cFileIOTarget* stream, const sTiffRange& range);

@@ -19,6 +19,7 @@ enum : u16
     kTagPhotometric = 0x0106,
     kTagMake = 0x010F,
     kTagStripOffsets = 0x0111,
+    kTagOrientation = 0x0112,
     kTagSamplesPerPixel = 0x0115,
     kTagStripByteCounts = 0x0117,
     kTagJpegOffset = 0x0201,
@@ -120,6 +121,8 @@ void cTiffStructure::OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u3
             m_panasonicJpeg = {GetValueOffset(), byteCount};
         } else if (number && tag >= 1 && tag <= 7) {
             m_lowTags[tag] = first;
+        } else if (number && tag == kTagOrientation && first >= 1 && first <= 8) {
+            m_orientation = first;
         }
     }
     switch (tag) {

@@ -59,6 +59,8 @@ class cTiffStructure : public cTiffGeneric
     [[nodiscard]] const sTiffRange& GetMakerNote() const { return m_makerNote; }
     // IFD0's JpgFromRaw (0x002E) of Panasonic and Leica files; length 0 when absent.
     [[nodiscard]] const sTiffRange& GetPanasonicJpeg() const { return m_panasonicJpeg; }
+    // IFD0's Orientation (1-8; 1 when absent or out of range).
+    [[nodiscard]] u32 GetOrientation() const { return m_orientation; }
     // The first value of IFD0's tag 1..7 (Panasonic sensor size and borders); 0 when absent.
     [[nodiscard]] u32 GetLowTag(u16 tag) const { return tag >= 1 && tag <= 7 ? m_lowTags[tag] : 0; }
 
@@ -94,6 +96,7 @@ class cTiffStructure : public cTiffGeneric
     sTiffRange m_makerNote{};
     sTiffRange m_panasonicJpeg{};
     u32 m_lowTags[8] = {};
+    u32 m_orientation = 1;
     u32 m_exifWidth = 0;
     u32 m_exifHeight = 0;
 };

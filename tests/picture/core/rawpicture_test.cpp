@@ -1,6 +1,7 @@
 // The TIFF-based camera RAW classes on the fabricated containers of
 // tools/testdata/make_raw.py: the factory's choice and info, previews against exiftool's
 // extraction, and development against dcraw_emu (the same LibRaw, run as a program).
+#include "picture/core/fileprops.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/picturesupport.h"
 #include "picture/core/rawpictures.h"
@@ -23,31 +24,31 @@ struct sFactoryCase
     const char* file;
     i32 formatId; // 0: nothing when loaded (the info still names the class)
     i32 infoFormatId;
-    i32 width; // as exiftool reports the header (DefaultCropSize for DNG)
-    i32 height;
+    i32 width; // what Load gives (dcraw_emu's output size, else the largest preview's);
+    i32 height; // the header's size (DefaultCropSize for DNG) for a file that Load fails
     u8 preview;
 };
 
 const sFactoryCase kFactoryCases[] = {
-    {"dng_cfa.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
+    {"dng_cfa.dng", kPictFormatDNG, kPictFormatDNG, 128, 96, 1},
     // A DNG converted from a NEF keeps Make "NIKON ...": still a DNG.
-    {"dng_nikon.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
-    {"dng_nopreview.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 0},
-    {"dng_rgbpreview.dng", kPictFormatDNG, kPictFormatDNG, 120, 90, 1},
+    {"dng_nikon.dng", kPictFormatDNG, kPictFormatDNG, 128, 96, 1},
+    {"dng_nopreview.dng", kPictFormatDNG, kPictFormatDNG, 128, 96, 0},
+    {"dng_rgbpreview.dng", kPictFormatDNG, kPictFormatDNG, 128, 96, 1},
     {"dng_linear.dng", kPictFormatDNG, kPictFormatDNG, 64, 48, 0},
-    {"nef_two.nef", kPictFormatNEF, kPictFormatNEF, 160, 120, 1},
+    {"nef_two.nef", kPictFormatNEF, kPictFormatNEF, 156, 120, 1},
     {"cr2_header.cr2", kPictFormatCR2, kPictFormatCR2, 640, 480, 1},
     // A camera's RGB TIFF without a raw IFD stays a TIFF.
     {"nikon_rgb.tif", kPictFormatTIFF, kPictFormatTIFF, 32, 24, 0},
     {"mrw_minolta.mrw", kPictFormatMRW, kPictFormatMRW, 160, 120, 1},
-    {"raf_fuji.raf", kPictFormatRAF, kPictFormatRAF, 160, 120, 1},
-    {"crw_canon.crw", kPictFormatCRW, kPictFormatCRW, 160, 120, 1},
-    {"cr3_canon.cr3", kPictFormatCR3, kPictFormatCR3, 160, 120, 1},
-    {"x3f_sigma.x3f", kPictFormatX3F, kPictFormatX3F, 160, 120, 1},
-    {"rwl_leica.rwl", kPictFormatRWL, kPictFormatRWL, 160, 120, 1},
+    {"raf_fuji.raf", kPictFormatRAF, kPictFormatRAF, 640, 480, 1},
+    {"crw_canon.crw", kPictFormatCRW, kPictFormatCRW, 640, 480, 1},
+    {"cr3_canon.cr3", kPictFormatCR3, kPictFormatCR3, 640, 480, 1},
+    {"x3f_sigma.x3f", kPictFormatX3F, kPictFormatX3F, 640, 480, 1},
+    {"rwl_leica.rwl", kPictFormatRWL, kPictFormatRWL, 640, 480, 1},
     {"orf_olympus.orf", kPictFormatORF, kPictFormatORF, 160, 120, 1},
     {"pef_pentax.pef", kPictFormatPEF, kPictFormatPEF, 160, 120, 1},
-    {"nef_note.nef", kPictFormatNEF, kPictFormatNEF, 160, 120, 1},
+    {"nef_note.nef", kPictFormatNEF, kPictFormatNEF, 156, 120, 1},
     {"hostile_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_loop.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
     {"hostile_subifd_count.tif", kPictFormatTIFF, kPictFormatTIFF, 8, 8, 0},
@@ -76,6 +77,10 @@ TEST(RawPicture, FactoryNamesEachContainerWithItsHeaderSize)
         EXPECT_EQ(info.hasEmbeddedPreview, entry.preview);
         tPicture loaded = CreatePicture(bytes, nullptr);
         EXPECT_EQ(loaded ? loaded->GetFormatId() : 0, entry.formatId);
+        if (loaded != nullptr) {
+            EXPECT_EQ(loaded->GetWidth(), info.width);
+            EXPECT_EQ(loaded->GetHeight(), info.height);
+        }
         // The camera's Make reaches the properties from every structure that records it
         // (MRW's TTW block and CR3's CMT1 box included); Exif tags in the TIFF variants with
         // their own identifiers are not read.
@@ -159,6 +164,54 @@ TEST(RawPicture, DevelopsLikeDcrawEmu)
         tPicture picture = CreatePicture(ReadFileBytes(RawSample(file)), nullptr);
         ASSERT_NE(picture, nullptr);
         EXPECT_TRUE(MatchesReference(*picture, reference));
+    }
+}
+
+// DNGs of the generator with each Orientation: the size ReadInfo and the file properties
+// report is dcraw_emu's and the decoded one; the preview and the thumbnail are the stored
+// JPEG turned by ImageMagick's -auto-orient.
+TEST(RawPicture, OrientedDngsReportWhatTheyDecode)
+{
+    QEL_REQUIRE(qeltest::HaveTool("dcraw_emu") && qeltest::HaveTool("exiftool") &&
+                    qeltest::HaveTool("djpeg"),
+                "libraw-bin, libimage-exiftool-perl, libjpeg-turbo-progs");
+    const char* const kNames[] = {"TopLeft",  "TopRight", "BottomRight", "BottomLeft",
+                                  "LeftTop",  "RightTop", "RightBottom", "LeftBottom"};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        cScratchFolder folder;
+        const std::string dng = folder.PathOf("o.dng");
+        ASSERT_TRUE(RunsOk("/usr/bin/python3 " QEL_SOURCE_DIR "/tools/testdata/make_raw.py --dng "
+                           "128 96 144 96 " + dng + " " + std::to_string(orientation)));
+        ASSERT_TRUE(RunsOk("dcraw_emu -w -6 -T -Z " + folder.PathOf("ref.tiff") + " " + dng));
+        sPnm developed;
+        ASSERT_TRUE(ParsePnm(RunCommand(kToPam + folder.PathOf("ref.tiff")), developed));
+        const std::vector<u8> bytes = ReadFileBytes(dng);
+        sPictInfo info;
+        ASSERT_NE(CreatePicture(bytes, &info), nullptr);
+        EXPECT_EQ(info.width * 1000 + info.height, developed.width * 1000 + developed.height);
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        std::unique_ptr<cFileObjectProps> props(CreateFileProps(&stream));
+        ASSERT_NE(props, nullptr);
+        ASSERT_TRUE(props->ReadProps(&stream, nullptr, false));
+        EXPECT_EQ(*props->m_ints.FindIntKeyValue(kFilePropWidth), developed.width);
+        EXPECT_EQ(*props->m_ints.FindIntKeyValue(kFilePropHeight), developed.height);
+        cPictDNG picture;
+        ASSERT_TRUE(DecodeBytes(bytes, picture));
+        EXPECT_TRUE(MatchesReference(picture, developed));
+
+        const std::vector<u8> upright =
+            RunCommand("exiftool -b -PreviewImage " + dng + " | djpeg -dct int -nosmooth | "
+                       "convert - -orient " + kNames[orientation - 1] + " -auto-orient -depth 8 rgb:-");
+        ASSERT_FALSE(upright.empty());
+        cPictTIFF preview;
+        ASSERT_TRUE(picture.LoadEmbeddedPreview(&stream, &preview, nullptr, nullptr));
+        EXPECT_EQ(ImageMagickRgb(preview, ""), upright);
+        cPictTIFF thumbnail;
+        ASSERT_TRUE(stream.Seek(0));
+        ASSERT_EQ(PictThumbnailFromStream(&stream, &thumbnail, 160, 160), kThumbOk);
+        EXPECT_EQ(thumbnail.GetWidth() * 1000 + thumbnail.GetHeight(), orientation >= 5 ? 96144 : 144096);
+        EXPECT_EQ(ImageMagickRgb(thumbnail, ""), upright);
     }
 }
 
