@@ -1,6 +1,8 @@
 #include "picture/codecs/jbig2generic.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -30,17 +32,19 @@ struct sAtPixel
     u32 shift; // the window bit
 };
 
-// The bitmap being decoded: every row has one zero byte more than it needs and two zero
-// rows lie above the first, so that the row windows read ahead (up to x + 4) and above
-// (y - 1, y - 2) without bounds checks.
+// The rows being decoded, a ring of `rows` rows: every row has one zero byte more than it
+// needs, and the rows above the first are zero until the ring comes round, so that the row
+// windows read ahead (up to x + 4) and above (y - 1, y - 2) without bounds checks. The ring
+// holds as many rows as the template and the AT pixels reach up.
 struct sRegion
 {
-    u8* bits; // row 0
+    u8* bits;
     u64 stride;
     i32 width;
-    i32 height;
+    i32 rows;
 
-    u8* Row(i32 y) const { return bits + i64(y) * i64(stride); }
+    // Row y, for y >= -rows.
+    u8* Row(i32 y) const { return bits + u64(u32(y + rows) % u32(rows)) * stride; }
     // The AT pixels that lie outside the windows.
     u32 Pixel(i32 x, i32 y) const
     {
@@ -124,24 +128,31 @@ template <u32 Template>
     return context;
 }
 
+// T.88 6.2.5.7 3 b: TPGDON's decision for row y; true when the row repeats the one above
+// (then copied).
 template <u32 Template>
-void DecodeNominalRows(const sRegion& region, bool tpgdon, sMqDecoder* decoder, tMqContext* stats)
+inline bool RepeatsRowAbove(const sRegion& region, i32 y, u32& ltp, sMqDecoder* d,
+                            tMqContext* stats)
 {
-    sMqDecoder d = *decoder; // see DecodeRows
-    const i32 wholeBytes = region.width / 8;
-    const i32 tail = region.width % 8;
-    u32 ltp = 0;
-    for (i32 y = 0; y < region.height; ++y) {
-        u8* row = region.Row(y);
-        const u8* above = region.Row(y - 1);
-        const u8* above2 = region.Row(y - 2);
-        if (tpgdon) {
-            ltp ^= u32(MqDecode(&d, &stats[kSltpContext[Template]]));
-            if (ltp != 0) {
-                std::memcpy(row, above, region.stride);
-                continue;
-            }
-        }
+    ltp ^= u32(MqDecode(d, &stats[kSltpContext[Template]]));
+    if (ltp == 0) {
+        return false;
+    }
+    std::memcpy(region.Row(y), region.Row(y - 1), region.stride);
+    return true;
+}
+
+template <u32 Template>
+void DecodeNominalRow(const sRegion& region, const sAtPixel*, i32, i32 y, bool tpgdon, u32& ltp,
+                      sMqDecoder* decoder, tMqContext* stats)
+{
+    sMqDecoder d = *decoder; // see DecodeRow
+    u8* row = region.Row(y);
+    const u8* above = region.Row(y - 1);
+    const u8* above2 = region.Row(y - 2);
+    if (!tpgdon || !RepeatsRowAbove<Template>(region, y, ltp, &d, stats)) {
+        const i32 wholeBytes = region.width / 8;
+        const i32 tail = region.width % 8;
         u32 w1 = 0;
         u32 w2 = 0;
         for (i32 i = 0; i <= kWindowLead; ++i) {
@@ -162,25 +173,17 @@ void DecodeNominalRows(const sRegion& region, bool tpgdon, sMqDecoder* decoder, 
 }
 
 template <u32 Template>
-void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpgdon,
-                sMqDecoder* decoder, tMqContext* stats)
+void DecodeRow(const sRegion& region, const sAtPixel* at, i32 atCount, i32 y, bool tpgdon,
+               u32& ltp, sMqDecoder* decoder, tMqContext* stats)
 {
     // A local copy: the row and statistics stores are byte stores, which could alias a
     // decoder behind a pointer and would pin its registers to memory.
     sMqDecoder d = *decoder;
     const i32 width = region.width;
-    u32 ltp = 0;
-    for (i32 y = 0; y < region.height; ++y) {
-        u8* row = region.Row(y);
-        const u8* above = region.Row(y - 1);
-        const u8* above2 = region.Row(y - 2);
-        if (tpgdon) {
-            ltp ^= u32(MqDecode(&d, &stats[kSltpContext[Template]]));
-            if (ltp != 0) {
-                std::memcpy(row, above, region.stride);
-                continue;
-            }
-        }
+    u8* row = region.Row(y);
+    const u8* above = region.Row(y - 1);
+    const u8* above2 = region.Row(y - 2);
+    if (!tpgdon || !RepeatsRowAbove<Template>(region, y, ltp, &d, stats)) {
         u32 w0 = 0;
         u32 w1 = 0;
         u32 w2 = 0;
@@ -221,6 +224,12 @@ void DecodeRows(const sRegion& region, const sAtPixel* at, i32 atCount, bool tpg
     *decoder = d;
 }
 
+using tDecodeRow = void (*)(const sRegion&, const sAtPixel*, i32, i32, bool, u32&, sMqDecoder*,
+                            tMqContext*);
+constexpr tDecodeRow kDecodeRow[4] = {DecodeRow<0>, DecodeRow<1>, DecodeRow<2>, DecodeRow<3>};
+constexpr tDecodeRow kDecodeNominalRow[4] = {DecodeNominalRow<0>, DecodeNominalRow<1>,
+                                             DecodeNominalRow<2>, DecodeNominalRow<3>};
+
 } // namespace
 
 u32 Jbig2GenericAtBytes(u8 flags)
@@ -231,23 +240,48 @@ u32 Jbig2GenericAtBytes(u8 flags)
     return ((flags >> 1) & 3) == 0 ? 8 : 2;
 }
 
-bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
-                         _typebuf<u8>& bitmap)
+struct cJbig2GenericRows::sState
 {
+    sAtPixel at[4];
+    i32 atCount = 0;
+    tDecodeRow decodeRow = nullptr;
+    _typebuf<u8> work;
+    _typebuf<u8> stats;
+    sRegion region{};
+    bool tpgdon = false;
+    u32 ltp = 0;
+    i32 y = 0;
+    sMqDecoder* decoder = nullptr;
+};
+
+cJbig2GenericRows::cJbig2GenericRows() = default;
+cJbig2GenericRows::~cJbig2GenericRows() = default;
+
+cJbig2GenericRows::eStart cJbig2GenericRows::Start(const sJbig2GenericHeader& header, sMqDecoder* decoder,
+                              u64 memoryLimit)
+{
+    m_memory = 0;
     // The pixel cap also bounds the decoding time: one MQ decision per pixel.
     if ((header.flags & (kFlagMmr | kFlagExtTemplate)) != 0 ||
         !PixelBufferSizeOk(header.width, header.height, 1)) {
-        return false;
+        return eStart::Refused;
     }
+    if (m_state == nullptr) {
+        m_state.reset(new (std::nothrow) sState);
+        if (m_state == nullptr) {
+            return eStart::Refused;
+        }
+    }
+    sState& state = *m_state;
     const u32 gbTemplate = (header.flags >> 1) & 3;
     const i32 atCount = gbTemplate == 0 ? 4 : 1;
-    sAtPixel at[4];
-    i32 atUsed = 0;
+    i32 reach = 2; // the fixed templates reach two rows up
+    state.atCount = 0;
     for (i32 k = 0; k < atCount; ++k) {
         const i32 dx = header.at[2 * k];
         const i32 dy = header.at[2 * k + 1];
         if (dy > 0 || (dy == 0 && dx >= 0)) {
-            return false;
+            return eStart::Refused;
         }
         sAtPixel pixel{dx, dy, kAtBit[gbTemplate][k], -1, 0};
         const i32 windowBit = kWindowLead - dx;
@@ -255,37 +289,50 @@ bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
             pixel.row = -dy;
             pixel.shift = u32(windowBit);
         }
-        at[atUsed++] = pixel;
+        state.at[state.atCount++] = pixel;
+        reach = std::max(reach, -dy);
     }
+    const u64 workStride = (u64(header.width) - 1) / 8 + 2;
+    const i32 rows = i32(std::max<u64>(std::min<u64>(u64(reach) + 1, u64(header.height) + 2), 3));
+    const u64 workSize = workStride * u64(rows);
+    const u64 statsSize = u64(1) << kContextBits[gbTemplate];
+    if (workSize + statsSize > memoryLimit) {
+        return eStart::OverLimit;
+    }
+    if (!state.work.Alloc(i64(workSize)) || !state.stats.Alloc(i64(statsSize))) {
+        return eStart::Refused;
+    }
+    std::memset(state.work.GetData(), 0, workSize);
+    std::memset(state.stats.GetData(), 0, statsSize);
+    state.region = {state.work.GetData(), workStride, i32(header.width), rows};
+    state.tpgdon = (header.flags & kFlagTpgdon) != 0;
+    state.ltp = 0;
+    state.y = 0;
+    state.decoder = decoder;
+    const bool nominal = std::memcmp(header.at, kNominalAt[gbTemplate], 2 * u64(atCount)) == 0;
+    state.decodeRow = nominal ? kDecodeNominalRow[gbTemplate] : kDecodeRow[gbTemplate];
+    m_memory = workSize + statsSize;
+    return eStart::Started;
+}
+
+const u8* cJbig2GenericRows::NextRow()
+{
+    sState& state = *m_state;
+    state.decodeRow(state.region, state.at, state.atCount, state.y, state.tpgdon, state.ltp,
+                    state.decoder, state.stats.GetData());
+    return state.region.Row(state.y++);
+}
+
+bool DecodeGenericRegion(const sJbig2GenericHeader& header, sMqDecoder* decoder,
+                         _typebuf<u8>& bitmap)
+{
+    cJbig2GenericRows rows;
     const u64 stride = (u64(header.width) - 1) / 8 + 1;
-    const u64 workStride = stride + 1;
-    const u64 workSize = workStride * (u64(header.height) + 2);
-    _typebuf<u8> work;
-    _typebuf<u8> stats;
-    if (!bitmap.Alloc(i64(stride * header.height)) || !work.Alloc(i64(workSize)) ||
-        !stats.Alloc(i64(1) << kContextBits[gbTemplate])) {
+    if (rows.Start(header, decoder, UINT64_MAX) != cJbig2GenericRows::eStart::Started || !bitmap.Alloc(i64(stride * header.height))) {
         return false;
     }
-    std::memset(work.GetData(), 0, workSize);
-    std::memset(stats.GetData(), 0, u64(1) << kContextBits[gbTemplate]);
-    const sRegion region{work.GetData() + 2 * workStride, workStride, i32(header.width),
-                         i32(header.height)};
-    const bool tpgdon = (header.flags & kFlagTpgdon) != 0;
-    const bool nominal = std::memcmp(header.at, kNominalAt[gbTemplate], 2 * u64(atCount)) == 0;
-    using tDecodeRows =
-        void (*)(const sRegion&, const sAtPixel*, i32, bool, sMqDecoder*, tMqContext*);
-    using tDecodeNominalRows = void (*)(const sRegion&, bool, sMqDecoder*, tMqContext*);
-    static constexpr tDecodeRows kDecodeRows[4] = {DecodeRows<0>, DecodeRows<1>, DecodeRows<2>,
-                                                   DecodeRows<3>};
-    static constexpr tDecodeNominalRows kDecodeNominalRows[4] = {
-        DecodeNominalRows<0>, DecodeNominalRows<1>, DecodeNominalRows<2>, DecodeNominalRows<3>};
-    if (nominal) {
-        kDecodeNominalRows[gbTemplate](region, tpgdon, decoder, stats.GetData());
-    } else {
-        kDecodeRows[gbTemplate](region, at, atUsed, tpgdon, decoder, stats.GetData());
-    }
-    for (i32 y = 0; y < region.height; ++y) {
-        std::memcpy(bitmap.GetData() + u64(y) * stride, region.Row(y), stride);
+    for (u32 y = 0; y < header.height; ++y) {
+        std::memcpy(bitmap.GetData() + u64(y) * stride, rows.NextRow(), stride);
     }
     return true;
 }

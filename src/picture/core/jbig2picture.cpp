@@ -8,8 +8,8 @@
 //                  7.4.1), generic region flags, AT bytes, arithmetic data (7.4.6)
 //
 // ScanFile reads only the segment headers and seeks over the data. LoadPage composes the
-// page in a 1-bit page bitmap (white), places each decoded region into it in file order
-// (a later region replaces what lies under it), then emits every page pixel exactly once.
+// page row by row: the page's default pixel, then each region's row combined in file order
+// with its combination operator; every page pixel is emitted exactly once.
 #include "picture/core/jbig2picture.h"
 
 #include "picture/codecs/jbig2generic.h"
@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -186,6 +188,7 @@ struct sJbig2Scan
         }
         page->width = width;
         page->height = height;
+        page->flags = data[16];
         if (!pageCountKnown) {
             pageCount = std::max(pageCount, segment.page);
         }
@@ -279,7 +282,7 @@ bool cPictJBIG2::IsComplete() const
     }
     for (u32 number = 1; number <= m_pageCount; ++number) {
         const sJbig2Page* page = FindPage(i32(number - 1));
-        if (page == nullptr || page->width == 0 || page->height == 0 || page->regions.IsEmpty()) {
+        if (page == nullptr || page->width == 0 || page->height == 0) {
             return false;
         }
     }
@@ -338,110 +341,203 @@ bool cPictJBIG2::GetPageSize(cFileIOTarget* stream, i32 page, i32* width, i32* h
 
 namespace {
 
-// Copies `count` bits from the start of `source` to bit `x` onwards of `destination`.
-void CopyBits(u8* destination, u32 x, const u8* source, u32 count)
+// T.88 7.4.1.5: the external combination operators (the page's default, 7.4.8.5, is one
+// of the first four).
+enum eCombination : u8
 {
-    if ((x & 7) == 0) {
-        u8* out = destination + x / 8;
-        std::memcpy(out, source, count / 8);
-        if ((count & 7) != 0) {
-            const u8 mask = u8(0xFF00 >> (count & 7));
-            out[count / 8] = u8((out[count / 8] & ~mask) | (source[count / 8] & mask));
-        }
-        return;
-    }
-    for (u32 i = 0; i < count; ++i) {
-        const u32 bit = (source[i >> 3] >> (7 - (i & 7))) & 1;
-        const u32 at = x + i;
-        const u8 mask = u8(0x80 >> (at & 7));
-        destination[at >> 3] =
-            bit != 0 ? u8(destination[at >> 3] | mask) : u8(destination[at >> 3] & ~mask);
+    kOr = 0,
+    kAnd = 1,
+    kXor = 2,
+    kXnor = 3,
+    kReplace = 4,
+};
+
+inline u8 Combine(u8 page, u8 region, u8 operation)
+{
+    switch (operation) {
+    case kOr:
+        return page | region;
+    case kAnd:
+        return page & region;
+    case kXor:
+        return page ^ region;
+    case kXnor:
+        return u8(~(page ^ region));
+    default:
+        return region;
     }
 }
 
-struct sPageBits
+// Combines `count` bits from the start of `source` into bit `x` onwards of `destination`.
+void CombineBits(u8* destination, u32 x, const u8* source, u32 count, u8 operation)
 {
-    u8* bits;
-    u64 stride;
-    u32 width;
-    u32 height;
+    const u32 shift = x & 7;
+    u8* out = destination + x / 8;
+    for (u32 i = 0; i < count; i += 8) {
+        const u8 mask = u8(0xFF00 >> std::min<u32>(8, count - i));
+        const u8 bits = source[i / 8] & mask;
+        // The source byte straddles two page bytes unless the region is byte-aligned.
+        const u8 highMask = u8(mask >> shift);
+        const u8 lowMask = u8(u32(mask) << (8 - shift));
+        u8& high = out[i / 8];
+        high = u8((high & ~highMask) | (Combine(high, u8(bits >> shift), operation) & highMask));
+        if (lowMask != 0) {
+            u8& low = out[i / 8 + 1];
+            low = u8((low & ~lowMask) |
+                     (Combine(low, u8(u32(bits) << (8 - shift)), operation) & lowMask));
+        }
+    }
+}
+
+// The page flags (T.88 7.4.8.5) that composing uses.
+constexpr u8 kPageDefaultPixel = 0x04;
+constexpr u8 kPageOperatorOverridden = 0x40;
+
+// Active generic region decoders (their rows and statistics) take at most this much at
+// once; a page that would need more fails.
+constexpr u64 kDecoderMemory = 32 << 20;
+
+// One immediate generic region of the page being composed (T.88 7.4.6): its placement
+// from the region segment information, and while its rows are being emitted, its data and
+// its row decoder.
+struct sPlacedRegion
+{
+    const sJbig2Region* source = nullptr;
+    sJbig2GenericHeader header;
+    u32 x = 0;
+    u32 y = 0;
+    u32 rows = 0;    // the rows on the page
+    u32 columns = 0; // the columns on the page
+    u8 operation = kReplace;
+    _typebuf<u8> data;
+    sMqDecoder decoder;
+    std::unique_ptr<cJbig2GenericRows> decoding;
 };
 
-// T.88 7.4.6: decodes one immediate generic region and places it, within the page's
-// decoding budget; a region that cannot be
-// read or decoded leaves the page as it is.
-void PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sPageBits& page,
-                 u64& budget)
+constexpr u32 kRegionHeaderLength = kRegionInfoLength + 1;
+
+// Reads the region's information, flags and AT pixels; false for a region that is not
+// shown (unreadable, empty, off the page, over the page's decoding budget).
+bool PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sJbig2Page& page,
+                 u64& budget, sPlacedRegion& placed)
 {
-    constexpr u32 kHeaderLength = kRegionInfoLength + 1;
-    _typebuf<u8> data;
-    if (region.length < kHeaderLength || !FitsI32(region.length) ||
-        !data.Alloc(i64(region.length)) ||
-        !ReadAt(stream, stream->GetSize(), region.offset, data.GetData(), u32(region.length))) {
-        return;
+    u8 bytes[kRegionHeaderLength + 8];
+    if (region.length < kRegionHeaderLength ||
+        !ReadAt(stream, stream->GetSize(), region.offset, bytes, kRegionHeaderLength)) {
+        return false;
     }
-    const u8* bytes = data.GetData();
-    sJbig2GenericHeader header;
+    sJbig2GenericHeader& header = placed.header;
     header.width = ReadBigEndian32(bytes);
     header.height = ReadBigEndian32(bytes + 4);
-    const u32 x = ReadBigEndian32(bytes + 8);
-    const u32 y = ReadBigEndian32(bytes + 12);
+    placed.x = ReadBigEndian32(bytes + 8);
+    placed.y = ReadBigEndian32(bytes + 12);
+    const u8 regionOperation = bytes[16] & 7;
     header.flags = bytes[kRegionInfoLength];
     const u32 atBytes = Jbig2GenericAtBytes(header.flags);
-    const u64 regionStride = (u64(header.width) - 1) / 8 + 1;
-    if (header.width == 0 || header.height == 0 || x >= page.width || y >= page.height ||
-        region.length < kHeaderLength + atBytes ||
-        !PixelBufferSizeOk(i64(regionStride), header.height, 1)) {
-        return;
+    if (header.width == 0 || header.height == 0 || placed.x >= page.width ||
+        placed.y >= page.height || regionOperation > kReplace ||
+        region.length < kRegionHeaderLength + atBytes ||
+        !ReadAt(stream, stream->GetSize(), region.offset + kRegionHeaderLength, header.at,
+                atBytes)) {
+        return false;
     }
-    std::memcpy(header.at, bytes + kHeaderLength, atBytes);
+    // 7.4.8.5: without the override bit every region uses the page's default operator.
+    placed.operation = (page.flags & kPageOperatorOverridden) != 0 ? regionOperation
+                                                                     : (page.flags >> 3) & 3;
     // Rows below the page are never shown, and no row above depends on them.
-    const u32 rows = std::min(header.height, page.height - y);
-    header.height = rows;
+    placed.rows = std::min(header.height, page.height - placed.y);
+    header.height = placed.rows;
+    placed.columns = std::min(header.width, page.width - placed.x);
     // One MQ decision per region pixel: a few regions wider than the page could take
     // minutes, so a page decodes at most 4 times its own pixel count.
-    const u64 work = u64(header.width) * rows;
+    const u64 work = u64(header.width) * placed.rows;
     if (work > budget) {
-        return;
+        return false;
     }
     budget -= work;
-    sMqDecoder decoder;
-    _typebuf<u8> bitmap;
-    const u64 codeStart = kHeaderLength + atBytes;
-    if (!MqDecoderInit(&decoder, bytes + codeStart, region.length - codeStart) ||
-        !DecodeGenericRegion(header, &decoder, bitmap)) {
-        return;
+    placed.source = &region;
+    return true;
+}
+
+// Starts the region's row decoder from its data; false for a region that cannot be read
+// or decoded (it leaves the page as it is). `memory` is what decoders may still take;
+// `overLimit` is set when this one would take more.
+bool StartRegion(cFileIOTarget* stream, sPlacedRegion& placed, u64& memory, bool& overLimit)
+{
+    const sJbig2Region& region = *placed.source;
+    const u64 codeStart = kRegionHeaderLength + Jbig2GenericAtBytes(placed.header.flags);
+    if (!FitsI32(region.length) || !placed.data.Alloc(i64(region.length)) ||
+        !ReadAt(stream, stream->GetSize(), region.offset, placed.data.GetData(),
+                u32(region.length)) ||
+        !MqDecoderInit(&placed.decoder, placed.data.GetData() + codeStart,
+                       region.length - codeStart)) {
+        return false;
     }
-    const u32 columns = std::min(header.width, page.width - x);
-    for (u32 row = 0; row < rows; ++row) {
-        CopyBits(page.bits + (u64(y) + row) * page.stride, x,
-                 bitmap.GetData() + u64(row) * regionStride, columns);
+    placed.decoding.reset(new (std::nothrow) cJbig2GenericRows);
+    if (placed.decoding == nullptr) {
+        return false;
     }
+    const cJbig2GenericRows::eStart started =
+        placed.decoding->Start(placed.header, &placed.decoder, memory);
+    overLimit = started == cJbig2GenericRows::eStart::OverLimit;
+    if (started != cJbig2GenericRows::eStart::Started) {
+        placed.decoding.reset();
+        return false;
+    }
+    memory -= placed.decoding->Memory();
+    return true;
 }
 
 } // namespace
 
+// The page is composed and emitted row by row (T.88 7.4.8.5, 7.4.1.5): each row starts as
+// the page's default pixel, and every region that covers it, in file order, combines its
+// next row into it with its operator. A region's decoder lives from its first row to its
+// last, so memory follows the regions that overlap a row, never the page's size.
 bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
 {
     ClearPixels();
     const sJbig2Page* record = EnsureScanned(stream) ? FindPage(page) : nullptr;
-    _typebuf<u8> bits;
+    i32 listed = 0;
+    if (record != nullptr) {
+        for (auto it = record->regions.begin(); it != record->regions.end(); ++it) {
+            ++listed;
+        }
+    }
+    // The placed regions in file order, their indices by first row (then file order) and
+    // the indices of those whose rows are being emitted, in file order.
+    _classbuf<sPlacedRegion> placed;
+    _typebuf<i32> byFirstRow;
+    _typebuf<i32> active;
+    _typebuf<u8> pageRow;
     const u64 stride = record != nullptr ? (u64(record->width) - 1) / 8 + 1 : 0;
-    if (record == nullptr || !bits.Alloc(i64(stride * record->height))) {
+    if (record == nullptr || !placed.Alloc(std::max(1, listed)) ||
+        !byFirstRow.Alloc(std::max(1, listed)) || !active.Alloc(std::max(1, listed)) ||
+        !pageRow.Alloc(i64(stride + 1))) {
         EndStreamRender();
         return false;
     }
-    std::memset(bits.GetData(), 0, stride * record->height);
-    const sPageBits pageBits{bits.GetData(), stride, record->width, record->height};
     u64 budget = 4 * u64(record->width) * record->height;
+    i32 regionCount = 0;
     for (const sJbig2Region& region : record->regions) {
-        PlaceRegion(stream, region, pageBits, budget);
+        if (PlaceRegion(stream, region, *record, budget, placed.GetData()[regionCount])) {
+            byFirstRow.GetData()[regionCount] = regionCount;
+            ++regionCount;
+        }
     }
+    i32* order = byFirstRow.GetData();
+    std::stable_sort(order, order + regionCount, [&](i32 a, i32 b) {
+        return placed.GetData()[a].y < placed.GetData()[b].y;
+    });
     const i32 width = i32(record->width);
     const i32 height = i32(record->height);
     SetImageSize(width, height, false);
     m_streaming = BeginStreamRender() ? 1 : 0;
-    if (m_streaming == 0 && !AllocPixels32(width, height)) {
+    // A streamed page goes through one row of pixels.
+    _typebuf<u32> line;
+    if ((m_streaming == 0 && !AllocPixels32(width, height)) ||
+        (m_streaming != 0 && !line.Alloc(width))) {
+        EndStreamRender();
         return false;
     }
     const u32 set = m_setBitsBlack != 0 ? kBlack : kWhite;
@@ -453,15 +549,40 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
             expand[byte][bit] = (byte >> (7 - bit)) & 1 ? set : clear;
         }
     }
-    // A streamed page goes through one row of pixels.
-    _typebuf<u32> line;
-    if (m_streaming != 0 && !line.Alloc(width)) {
-        EndStreamRender();
-        return false;
-    }
+    const u8 defaultByte = (record->flags & kPageDefaultPixel) != 0 ? 0xFF : 0x00;
+    u64 memory = kDecoderMemory;
+    bool overLimit = false;
     const i32 wholeBytes = width / 8;
-    for (i32 y = 0; y < height; ++y) {
-        const u8* row = bits.GetData() + u64(y) * stride;
+    i32 nextToStart = 0;
+    i32 activeCount = 0;
+    i32* running = active.GetData();
+    for (i32 y = 0; y < height && !overLimit; ++y) {
+        u8* row = pageRow.GetData();
+        std::memset(row, defaultByte, stride);
+        for (; nextToStart < regionCount && placed.GetData()[order[nextToStart]].y == u32(y);
+             ++nextToStart) {
+            const i32 index = order[nextToStart];
+            if (StartRegion(stream, placed.GetData()[index], memory, overLimit)) {
+                i32* at = std::upper_bound(running, running + activeCount, index);
+                std::memmove(at + 1, at, size_t(running + activeCount - at) * sizeof(i32));
+                *at = index;
+                ++activeCount;
+            }
+        }
+        i32 kept = 0;
+        for (i32 i = 0; i < activeCount; ++i) {
+            sPlacedRegion& region = placed.GetData()[running[i]];
+            CombineBits(row, region.x, region.decoding->NextRow(), region.columns,
+                        region.operation);
+            if (u32(y) == region.y + region.rows - 1) {
+                memory += region.decoding->Memory();
+                region.decoding.reset();
+                region.data.Free();
+            } else {
+                running[kept++] = running[i];
+            }
+        }
+        activeCount = kept;
         u32* out = m_streaming != 0 ? line.GetData()
                                     : Pixels32().GetData() + i64(height - 1 - y) * width;
         for (i32 i = 0; i < wholeBytes; ++i) {
@@ -477,6 +598,10 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
     if (m_streaming != 0) {
         EndStreamRender();
         m_streaming = 0;
+    }
+    if (overLimit) {
+        ClearPixels();
+        return false;
     }
     return true;
 }

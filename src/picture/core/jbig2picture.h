@@ -1,8 +1,9 @@
 #pragma once
 // The JBIG2 picture (ITU-T T.88): a file with the JBIG2 file header (Annex D, sequential or
 // random-access organisation, page count given or not) or a bare segment stream. Each page
-// is a page of the picture and shows its immediate generic regions on a white page; every
-// other region type leaves its area white.
+// is a page of the picture and shows its immediate generic regions, combined with their
+// operators on a page of its default pixel; every other region type leaves its area as it
+// is.
 #include "base/keytree.h"
 #include "base/lists.h"
 #include "picture/core/picture.h"
@@ -20,6 +21,7 @@ struct sJbig2Page
 {
     u32 width = 0;
     u32 height = 0;
+    u8 flags = 0; // page information flags (T.88 7.4.8.5)
     _linklist<sJbig2Region> regions;
 };
 
@@ -43,7 +45,8 @@ class cPictJBIG2 : public cPictBase
                              bool allowFullDecode, u32 background) override;
 
     // Reads the segment headers (never the region data) into the page table. True when
-    // every page 1 to the page count has a size and at least one region.
+    // every page 1 to the page count has a size (a page without regions is all its default
+    // pixel).
     [[nodiscard]] bool ScanFile(cFileIOTarget* stream);
 
   private:

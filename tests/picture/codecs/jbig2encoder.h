@@ -203,10 +203,11 @@ struct sSegment
     }
 };
 
-// An immediate generic region's data: region information with REPLACE, flags, AT, code.
-// Nominal AT pixels unless `at` is given.
+// An immediate generic region's data: region information with the external combination
+// operator `operation` (T.88 7.4.1.5: 0 OR, 1 AND, 2 XOR, 3 XNOR, 4 REPLACE), flags, AT,
+// code. Nominal AT pixels unless `at` is given.
 inline std::string GenericRegion(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i32 gbTemplate = 0,
-                                 bool tpgdon = true, const i8* at = nullptr)
+                                 bool tpgdon = true, const i8* at = nullptr, u8 operation = 4)
 {
     at = at != nullptr ? at : kNominalAt[gbTemplate];
     std::string out;
@@ -214,7 +215,7 @@ inline std::string GenericRegion(const sBitmap& bitmap, u32 x = 0, u32 y = 0, i3
     PutU32(out, u32(bitmap.height));
     PutU32(out, x);
     PutU32(out, y);
-    out.push_back(4);
+    out.push_back(char(operation));
     out.push_back(char(gbTemplate << 1 | (tpgdon ? 8 : 0)));
     out.append(reinterpret_cast<const char*>(at), gbTemplate == 0 ? 8 : 2);
     const std::vector<u8> code = EncodeGeneric(bitmap, gbTemplate, at, tpgdon);
@@ -264,15 +265,18 @@ inline sSegment MakeSegment(u8 type, u32 page, std::string data)
     return segment;
 }
 
-// A page's segments: page information, the regions, end of page (type 49).
+// A page's segments: page information, the regions, end of page (type 49). The page flags
+// (T.88 7.4.8.5) default to a white page whose regions may override the combination
+// operator.
 inline std::vector<sSegment> PageSegments(u32 page, u32 width, u32 height,
-                                          const std::vector<std::string>& regions)
+                                          const std::vector<std::string>& regions,
+                                          u8 flags = 0x40)
 {
     std::string info;
     PutU32(info, width);
     PutU32(info, height);
     info.append(8, '\0');       // resolution unknown
-    info.push_back(char(0x40)); // white default, combination operators may be overridden
+    info.push_back(char(flags));
     info.append(2, '\0');       // not striped
     std::vector<sSegment> out{MakeSegment(48, page, info)};
     for (const std::string& region : regions) {

@@ -98,6 +98,50 @@ TEST(Jbig2Picture, EncoderFilesDecodeAsJbig2decDecodesThem)
     }
 }
 
+// Pages of default pixel 1 and 0, regions combined with every operator (overlapping, and two
+// XOR regions that cancel), the page's default operator without the override bit, and
+// pages without regions: each equal to jbig2dec's.
+TEST(Jbig2Picture, DefaultPixelsAndCombinationOperatorsAsJbig2dec)
+{
+    ASSERT_TRUE(HaveTool("jbig2dec"));
+    cScratchFolder scratch;
+    const sBitmap a = RandomBitmap(61, 40, 21), b = RandomBitmap(50, 45, 22);
+    constexpr u8 kOverride = 0x40, kDefaultBlack = 0x04;
+    const auto region = [&](const sBitmap& bitmap, u32 x, u32 y, u8 operation) {
+        return GenericRegion(bitmap, x, y, 0, true, nullptr, operation);
+    };
+    std::vector<std::vector<sSegment>> pages;
+    for (u8 operation = 0; operation <= 4; ++operation) {
+        for (u8 flags : {kOverride, u8(kOverride | kDefaultBlack)}) {
+            // Each operator over the page's default pixel and over a region beneath.
+            pages.push_back(PageSegments(u32(pages.size() + 1), 90, 70,
+                                         {region(a, 3, 2, 4), region(b, 37, 21, operation)},
+                                         flags));
+        }
+    }
+    for (u8 operation = 0; operation <= 3; ++operation) {
+        // The page's default operator rules every region that carries it.
+        const u8 flags = u8(kDefaultBlack | operation << 3);
+        pages.push_back(PageSegments(u32(pages.size() + 1), 90, 70,
+                                     {region(a, 0, 0, operation), region(b, 5, 11, operation)},
+                                     flags));
+    }
+    pages.push_back(PageSegments(u32(pages.size() + 1), 90, 70,
+                                 {region(b, 7, 3, 4), region(a, 20, 9, 2), region(a, 20, 9, 2)}));
+    pages.push_back(PageSegments(u32(pages.size() + 1), 33, 17, {}, kDefaultBlack));
+    pages.push_back(PageSegments(u32(pages.size() + 1), 33, 17, {}));
+    const std::string file = WriteFile(Join(pages), eLayout::Sequential, i64(pages.size()));
+    const std::vector<sPage> reference = ParsePbm(RunCommand(
+        "jbig2dec -q -t pbm -o /dev/stdout " + scratch.MakeFile("ops.jb2", file)));
+    ASSERT_EQ(reference.size(), pages.size());
+    const std::vector<sPage> ours = OurPages(file);
+    ASSERT_EQ(ours.size(), reference.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        EXPECT_TRUE(ours[i].width == reference[i].width && ours[i].pixels == reference[i].pixels)
+            << "page " << i;
+    }
+}
+
 // Broken files: the page count we give (0 = the scan fails) and whether page 0 comes out
 // all white (its region is skipped).
 TEST(Jbig2Picture, BrokenFilesFailOrLeaveTheRegionWhite)

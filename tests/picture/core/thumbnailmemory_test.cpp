@@ -1,6 +1,8 @@
 // Thumbnails of small valid files that declare a 16384 x 16384 picture and hold the data for
 // all of it: the thumbnail costs its output and a few rows, not the declared picture.
+#include "picture/codecs/jbig2encoder.h"
 #include "picture/core/gif.h"
+#include "picture/core/jbig2picture.h"
 #include "picturesupport.h"
 #include "support/lzwcodes.h"
 
@@ -11,10 +13,8 @@ using namespace picttest;
 constexpr i32 kSide = 16384;
 constexpr i64 kBound = 64 << 20;
 
-// The thumbnail of `file` fitted into 256 x 256: its peak resident growth, and whether every
-// pixel is `pixel`.
-template <class Reader>
-void ExpectSmallUniformThumbnail(Reader& reader, const std::vector<u8>& file, u32 pixel)
+// The thumbnail of `file` fitted into 256 x 256, after checking its peak resident growth.
+std::vector<u32> SmallThumbnail(cPictBase& reader, const std::vector<u8>& file)
 {
     cBufWrapperIO stream(file.data(), file.size());
     cPictDummy thumb;
@@ -23,10 +23,8 @@ void ExpectSmallUniformThumbnail(Reader& reader, const std::vector<u8>& file, u3
                   rendered = reader.RenderPageThumbnail(&stream, &thumb, 256, 256, 0, false, 0);
               }),
               kBound);
-    ASSERT_TRUE(rendered);
-    EXPECT_EQ(thumb.GetWidth(), 256);
-    const std::vector<u32> pixels = TopDown32(thumb);
-    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), pixel), 256 * 256);
+    EXPECT_TRUE(rendered && thumb.GetWidth() == 256 && thumb.GetHeight() == 256);
+    return TopDown32(thumb);
 }
 
 // A GIF frame of 2^28 black pixels in 108 KB: 9-bit codes clear, 0 and every KwKwK code up
@@ -54,7 +52,23 @@ TEST(ThumbnailMemory, GifFrameStreamsRowByRow)
     }
     file.insert(file.end(), {0, 0x3B});
     cPictGIF gif;
-    ExpectSmallUniformThumbnail(gif, file, 0xFF000000);
+    const std::vector<u32> thumbnail = SmallThumbnail(gif, file);
+    EXPECT_EQ(std::count(thumbnail.begin(), thumbnail.end(), 0xFF000000), 256 * 256);
+}
+
+// A JBIG2 page of 16384 x 16384 with one region of its size, in 90 bytes: the region's
+// code is that of a 1 x 1 bitmap, and the decoder reads on past it (bytes past a segment
+// read as 0xFF) through all 2^28 pixels.
+TEST(ThumbnailMemory, Jbig2PageSizedRegionStreamsRowByRow)
+{
+    using namespace jbig2test;
+    std::string region = GenericRegion(RandomBitmap(1, 1, 1));
+    region.replace(0, 8, std::string("\0\0\x40\0\0\0\x40\0", 8));
+    const std::string file =
+        WriteFile(PageSegments(1, kSide, kSide, {region}), eLayout::Bare, 0);
+    EXPECT_LE(file.size(), 90u);
+    cPictJBIG2 jbig2;
+    (void)SmallThumbnail(jbig2, std::vector<u8>(file.begin(), file.end()));
 }
 
 } // namespace
