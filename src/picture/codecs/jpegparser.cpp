@@ -597,7 +597,7 @@ bool sJpegContext::ProcessScanHeader()
 }
 
 // The colour space rule of common decoders: JFIF means YCbCr; else an Adobe marker's
-// transform decides; else the component ids.
+// transform decides; else the component ids (for lossless frames, only 1, 2, 3 mean YCbCr).
 void sJpegContext::ChooseColorSpace()
 {
     if (m_componentCount == 1) {
@@ -610,6 +610,12 @@ void sJpegContext::ChooseColorSpace()
         } else if (m_components[0].m_id == 82 && m_components[1].m_id == 71 &&
                    m_components[2].m_id == 66) {
             m_colorSpace = eJpegColorSpace::RGB; // 'R', 'G', 'B'
+        } else if (m_kind == eJpegFrameKind::Lossless &&
+                   !(m_components[0].m_id == 1 && m_components[1].m_id == 2 &&
+                     m_components[2].m_id == 3)) {
+            // Lossless coding keeps the samples as they were given, and the tools that write
+            // such frames (ids 0, 1, 2 in DICOM files) give RGB; only the JFIF ids say YCbCr.
+            m_colorSpace = eJpegColorSpace::RGB;
         } else {
             m_colorSpace = eJpegColorSpace::YCbCr;
         }

@@ -7,6 +7,7 @@
 #include "base/subrange.h"
 #include "picture/core/icnselements.h"
 #include "picture/core/jp2picture.h"
+#include "picture/core/nesteddecode.h"
 #include "picture/core/pngreader.h"
 
 #include <algorithm>
@@ -110,33 +111,18 @@ bool FindPage(cFileIOTarget* stream, i32 page, cPictICNS::sElement& found)
     return page >= 0 && walked && seen;
 }
 
-template <class tPicture>
-bool DecodeWith(cFileIOTarget* data, cPictBase* owner)
-{
-    tPicture picture;
-    if (owner->HasTarget()) {
-        // The nested reader streams into this picture's target and ends the stream.
-        return picture.SetTarget(owner->GetTarget()) && picture.Load(data);
-    }
-    if (!picture.Load(data)) {
-        return false;
-    }
-    owner->TakePixels(&picture);
-    return true;
-}
-
 } // namespace
 
 bool cPictICNS::DecodeEmbedded(cFileIOTarget* data)
 {
     // The first format whose probe accepts the data decides.
     if (ProbePNG(data, nullptr)) {
-        return DecodeWith<cPictPNG>(data, this);
+        return DecodeNestedPicture<cPictPNG>(data, this, eNestedResult::Take);
     }
     if (ProbeJP2(data, nullptr)) {
-        return DecodeWith<cPictJP2>(data, this);
+        return DecodeNestedPicture<cPictJP2>(data, this, eNestedResult::Take);
     }
-    return ProbeJ2K(data, nullptr) && DecodeWith<cPictJ2K>(data, this);
+    return ProbeJ2K(data, nullptr) && DecodeNestedPicture<cPictJ2K>(data, this, eNestedResult::Take);
 }
 
 bool cPictICNS::DecodeElement(cFileIOTarget* stream, const sElement& element)

@@ -2,6 +2,8 @@
 
 #include "package/zipreader.h"
 #include "picture/core/dib.h"
+#include "picture/core/dicom.h"
+#include "picture/core/dicomlegacy.h"
 #include "picture/core/gif.h"
 #include "picture/core/icns.h"
 #include "picture/core/ico.h"
@@ -77,6 +79,8 @@ constexpr sPictFactoryStep kSteps[] = {
     {28, kPictFormatTIFF, ProbeAndCreate<cPictTIFF, ProbeByReadInfo<cPictTIFF>>},
     {29, kPictFormatPPM, ProbeAndCreate<cPictPPM, ProbePPM>},
     {30, kPictFormatPCX, ProbeAndCreate<cPictPCX, ProbePCX>},
+    {31, kPictFormatDICOM, ProbeAndCreate<cPictDICOM, ProbeDICOM>},
+    {32, kPictFormatDICOMLegacy, ProbeAndCreate<cPictDICOMLegacy, ProbeDICOMLegacy>},
     {33, kPictFormatJBIG2, ProbeAndCreate<cPictJBIG2, ProbeJBIG2>},
     {34, kPictFormatXPM, ProbeAndCreate<cPictXPM, ProbeXPM>},
 };
