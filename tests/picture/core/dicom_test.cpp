@@ -8,7 +8,9 @@
 #include "picture/core/thumbnail.h"
 #include "picturesupport.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace {
 
@@ -235,6 +237,99 @@ TEST_F(DicomFiles, MonochromePagesAgreeWithDcm2pnm)
             ASSERT_NEAR(i32(ours[i]), i32(reference.samples[i]), 1) << i;
         }
     }
+}
+
+// One-byte frames: 65536 split into pages, 65538 stay one record (and fail as encapsulated
+// data).
+TEST_F(DicomFiles, FrameCountIsCapped)
+{
+    const std::vector<u8> head = Bytes("plain.dcm");
+    for (u32 frames : {65536u, 65538u}) {
+        // plain.dcm ends with its 6 pixel bytes after an OB header; make it a 1 x 1 image.
+        std::vector<u8> bytes(head.begin(), head.end() - 6);
+        const u32 length = frames;
+        std::memcpy(bytes.data() + bytes.size() - 4, &length, 4);
+        bytes.resize(bytes.size() + frames, 0x40);
+        for (const char* attribute : {"\x28\x00\x10\x00", "\x28\x00\x11\x00"}) {
+            const auto at = std::search(bytes.begin(), bytes.end(), attribute, attribute + 4);
+            ASSERT_NE(at, bytes.end());
+            at[8] = 1; // rows, columns: US 1
+        }
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        cPictDICOM dicom;
+        ASSERT_EQ(dicom.GetPageCount(&stream), frames == 65536 ? 65536 : 1);
+        EXPECT_EQ(dicom.LoadPage(&stream, 0), frames == 65536);
+    }
+}
+
+// Hostile files: a frame declaring 65535 x 65535 x 3 x 16 bits, a pixel data length past the
+// end, 2^31 one-byte frames, and 52,000 nested sequences in 1 MB.
+TEST_F(DicomFiles, HostileFilesStayBounded)
+{
+    for (const char* name : {"huge_frame.dcm", "length_past_end.dcm", "frames_2g.dcm", "nested_1mb.dcm"}) {
+        SCOPED_TRACE(name);
+        const std::vector<u8> bytes = Bytes(name);
+        bool any = false;
+        const auto start = std::chrono::steady_clock::now();
+        const i64 growth = PeakResidentGrowth([&] {
+            cBufWrapperIO stream(bytes.data(), bytes.size());
+            cPictDICOM dicom;
+            cPictDICOMLegacy legacy;
+            cPictDummy out;
+            any = dicom.LoadPage(&stream, 0) || legacy.LoadPage(&stream, 0) ||
+                  PictThumbnailFromStream(&stream, &out, 64, 64) == kThumbOk ||
+                  cPictDICOM().RenderPageThumbnail(&stream, &out, 64, 64, 0, true, 0) ||
+                  cPictDICOMLegacy().GetPageCount(&stream) != 0;
+        });
+        EXPECT_FALSE(any);
+        EXPECT_LT(growth, 64 << 20);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+}
+
+TEST_F(DicomFiles, HeaderWalkReadsNoPixels)
+{
+    const std::vector<u8> bytes = Bytes("many_frames.dcm");
+    cBufWrapperIO inner(bytes.data(), bytes.size());
+    cCountingStream stream(&inner);
+    cPictDICOM dicom;
+    sPictInfo info;
+    i32 width = 0, height = 0;
+    ASSERT_TRUE(dicom.ReadInfo(&stream, &info) && dicom.GetPageSize(&stream, 99, &width, &height));
+    EXPECT_EQ(std::tuple(dicom.GetPageCount(&stream), info.width, height), std::tuple(100, 64, 64));
+    EXPECT_TRUE(ProbeDICOM(&stream, nullptr));
+    EXPECT_LT(stream.m_bytesRead, 1024u);
+}
+
+// Thumbnails: a page larger than the box streams into it (planar RGB included: every cell
+// opaque); one that fits is the page itself in 32 bits. The map of the first parse serves
+// later calls, whatever stream they pass.
+TEST_F(DicomFiles, PageThumbnails)
+{
+    const std::vector<u8> planar = Bytes("rgb12_planar.dcm");
+    cBufWrapperIO stream(planar.data(), planar.size());
+    cPictDICOM dicom;
+    cPictDummy out;
+    ASSERT_TRUE(dicom.RenderPageThumbnail(&stream, &out, 2, 2, 0, false, 0));
+    const std::vector<u32> cells = PixelsOf(out);
+    EXPECT_EQ(std::tuple(out.GetWidth(), out.GetHeight()), std::tuple(2, 2));
+    EXPECT_TRUE(std::all_of(cells.begin(), cells.end(), [](u32 p) { return p >> 24 == 0xFF; }));
+    ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 3, 3), kThumbOk);
+    EXPECT_EQ(std::tuple(out.GetWidth(), out.GetHeight(), PixelsOf(out)[0] >> 24), std::tuple(2, 3, 0xFFu));
+
+    ASSERT_TRUE(dicom.RenderPageThumbnail(&stream, &out, 64, 64, 0, true, 0));
+    cPictDICOM whole;
+    ASSERT_TRUE(whole.LoadPage(&stream, 0));
+    _typebuf<u32> mapped;
+    ASSERT_TRUE(!out.IsDeep() && whole.GetPixels32(mapped));
+    EXPECT_EQ(PixelsOf(out), std::vector<u32>(mapped.GetData(), mapped.GetData() + mapped.GetCount()));
+
+    const std::vector<u8> other = Bytes("frames10.dcm");
+    cBufWrapperIO otherStream(other.data(), other.size());
+    EXPECT_EQ(dicom.GetPageCount(&otherStream), 1);
+    // The implicit-VR reader takes a zero-filled preamble for the end of its data set.
+    cPictDICOMLegacy legacy;
+    EXPECT_EQ(legacy.GetPageCount(&otherStream), 0);
 }
 
 } // namespace
