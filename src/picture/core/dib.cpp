@@ -5,7 +5,9 @@
 //   data offset where the pixels start, counted from the header's first byte
 //   data end    where the bytes available for the pixels end, counted the same way
 //   room        data offset - header size: the bytes a colour table may take
-//   stride      bytes per stored row, rounded up to 4 (32-bit rows are 4 x width anyway)
+//   stride      bytes per stored row, rounded up to 4 (32-bit rows are 4 x width anyway);
+//               the padding bytes are ignored, as other decoders do (installers' bitmaps
+//               carry non-zero bytes there)
 //   bit fields  red, green, blue and alpha masks (header bytes 40-55) that select each
 //               channel from a 16-, 24- or 32-bit pixel
 //   RLE8/RLE4   run-length encoded 8- and 4-bit indices: (count, index) runs and escapes
@@ -212,11 +214,17 @@ struct sBitField
 };
 
 // The four channels of a bit-field pixel, for 16-bit pixels through one lookup table per
-// channel built once per load.
+// channel built once per load. When every mask is a whole byte or 0 (what ImageMagick
+// writes: ff0000, ff00, ff, ff000000) a 32-bit pixel is a shuffle of its bytes, which
+// Channel gives too, without its per-channel branches.
 struct sBitFields
 {
     sBitField fields[4]; // blue, green, red, alpha: the order of the packed pixel's bytes
     _typebuf<u8> tables[4];
+    bool wholeBytes = false;
+    u32 byteShift[4] = {}; // where each channel's byte sits in the stored pixel
+    u32 byteKeep[4] = {};  // 0xFF, or 0 for a channel without a mask
+    u32 absentChannels = 0;
 
     void Set(u32 red, u32 green, u32 blue, u32 alpha)
     {
@@ -226,6 +234,28 @@ struct sBitFields
         fields[1].Set(green, eightBit, 0);
         fields[2].Set(red, eightBit, 0);
         fields[3].Set(alpha, eightBit, 255);
+        wholeBytes = true;
+        absentChannels = 0;
+        for (i32 c = 0; c < 4; ++c) {
+            const sBitField& field = fields[c];
+            wholeBytes = wholeBytes && (field.mask == 0 || field.mask == 0xFFu << field.shift) &&
+                         field.shift % 8 == 0;
+            byteShift[c] = field.shift;
+            byteKeep[c] = field.mask == 0 ? 0 : 0xFF;
+            absentChannels |= field.mask == 0 ? field.absent << (8 * c) : 0;
+        }
+    }
+    // `count` 32-bit pixels of whole-byte masks.
+    void ShuffleBytes(const u8* bytes, i32 count, u32* out) const
+    {
+        const u32 b = byteShift[0], g = byteShift[1], r = byteShift[2], a = byteShift[3];
+        const u32 keepB = byteKeep[0], keepG = byteKeep[1], keepR = byteKeep[2],
+                  keepA = byteKeep[3];
+        for (i32 x = 0; x < count; ++x) {
+            const u32 value = ReadU32LE(bytes + 4 * x);
+            out[x] = (value >> b & keepB) | (value >> g & keepG) << 8 | (value >> r & keepR) << 16 |
+                     (value >> a & keepA) << 24 | absentChannels;
+        }
     }
     u32 Pixel(u32 value) const
     {
@@ -537,9 +567,7 @@ void sDibContext::OutputRow(i64 fileRow, const u32* pixels)
     if (!m_picture.IsInStreamWindow(0, y, y)) {
         return;
     }
-    for (i32 x = 0; x < m_width; ++x) {
-        m_picture.StreamPixel(x, y, pixels[x]);
-    }
+    (void)m_picture.StreamRow(0, y, pixels, m_width);
 }
 
 bool sDibContext::ConvertPixels(cFileIOTarget* stream, bool bitFields)
@@ -668,8 +696,7 @@ bool sDibContext::ConvertRow(const u8* bytes, u32* out)
         for (i32 x = 0; x < width; ++x) {
             out[x] = m_fields.Pixel16(ReadU16LE(bytes + 2 * x));
         }
-        const u64 used = u64(width) * 2;
-        return std::all_of(bytes + used, bytes + (used + 3) / 4 * 4, [](u8 b) { return b == 0; });
+        return true;
     }
     case 24: {
         const bool bitFields = m_header.compression == kCompressionBitFields ||
@@ -679,12 +706,15 @@ bool sDibContext::ConvertRow(const u8* bytes, u32* out)
             const u32 value = u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16;
             out[x] = bitFields ? m_fields.Pixel(value) : 0xFF000000 | value;
         }
-        const u64 used = u64(width) * 3;
-        return std::all_of(bytes + used, bytes + (used + 3) / 4 * 4, [](u8 b) { return b == 0; });
+        return true;
     }
     default: { // 32
         const bool bitFields = m_header.compression == kCompressionBitFields ||
                                m_header.compression == kCompressionAlphaBitFields;
+        if (bitFields && m_fields.wholeBytes) {
+            m_fields.ShuffleBytes(bytes, width, out);
+            return true;
+        }
         const u32 opaque = m_forceOpaque ? 0xFF000000 : 0;
         for (i32 x = 0; x < width; ++x) {
             const u32 value = ReadU32LE(bytes + 4 * x);

@@ -10,7 +10,9 @@
 //   VGA palette     the marker 0x0C and 256 entries of R, G, B as the last 769 bytes
 //
 // The header is checked, the palette found (one plane), and the rows decoded one at a
-// time: each row is run-length decoded whole, plane after plane, then converted.
+// time: each row is run-length decoded whole, plane after plane, then converted to opaque
+// pixels and written (or streamed) as one row. Nothing is written ahead of the rows, so a
+// file that declares a large picture and holds little costs the rows that arrived.
 #include "picture/core/pcxreader.h"
 
 #include "picture/core/bytereader.h"
@@ -49,10 +51,8 @@ struct sPcxContext
 
   private:
     [[nodiscard]] bool ReadPalette();
-    [[nodiscard]] bool DecodeRows();
     [[nodiscard]] bool DecodeRow(u8* row);
-    [[nodiscard]] bool OutputPaletteRow(const u8* row, i32 y);
-    void OutputPlanesRow(const u8* row, i32 y);
+    [[nodiscard]] bool ConvertRow(const u8* row, u32* out) const;
 
     cPictPCX& m_picture;
     cFileIOTarget* m_stream;
@@ -64,11 +64,12 @@ struct sPcxContext
     u32 m_bytesPerLine = 0;
     u32 m_palette[kVgaPaletteEntries] = {};
     u32 m_paletteCount = 0;
-    bool m_streaming = false;
 };
 
 // Files written by common tools carry a resolution of 0 (ImageMagick without -density),
-// and a picture one pixel wide or high has Xmax or Ymax 0: neither field is checked.
+// and a picture one pixel wide or high has Xmax or Ymax 0: neither field is checked. The
+// palette interpretation (1 colour, 2 grey) is 0 in most files that DOS-era tools wrote,
+// and other decoders read those as colour: so is it read here.
 bool sPcxContext::ReadHeader()
 {
     const u8* h = m_header;
@@ -82,8 +83,7 @@ bool sPcxContext::ReadHeader()
     m_height = i32(ReadLittle16(h + 10) + 1);
     m_planes = h[65];
     m_bytesPerLine = ReadLittle16(h + 66);
-    return m_bytesPerLine != 0 && m_bytesPerLine >= u32(m_width) &&
-           (interpretation == 1 || interpretation == 2);
+    return m_bytesPerLine != 0 && m_bytesPerLine >= u32(m_width) && interpretation <= 2;
 }
 
 // The 256-colour palette when the file ends with one, else the header's 16 colours. The
@@ -119,46 +119,23 @@ bool sPcxContext::Decode()
         return false;
     }
     m_picture.SetImageSize(m_width, m_height, false);
-    m_streaming = m_picture.BeginStreamRender();
-    bool ok = m_streaming || m_picture.AllocClear32(m_width, m_height);
-    if (ok && m_planes == 3) {
-        // The planes fill the colour channels; alpha is set first.
-        if (m_streaming) {
-            for (i32 y = 0; y < m_height; ++y) {
-                for (i32 x = 0; x < m_width; ++x) {
-                    m_picture.StreamChannel(x, y, 0xFF, 3);
-                }
-            }
-        } else {
-            u32* pixels = m_picture.Pixels32().GetData();
-            std::fill(pixels, pixels + i64(m_width) * m_height, 0xFF000000);
+    const bool streaming = m_picture.BeginStreamRender();
+    _typebuf<u8> row;
+    _typebuf<u32> line;
+    bool ok = row.Alloc(i64(m_planes) * m_bytesPerLine) &&
+              (streaming ? line.Alloc(m_width) : m_picture.AllocClear32(m_width, m_height));
+    for (i32 r = 0; ok && r < m_height; ++r) {
+        const i32 y = m_height - 1 - r;
+        u32* out = streaming ? line.GetData() : m_picture.Pixels32().GetData() + i64(y) * m_width;
+        ok = DecodeRow(row.GetData()) && ConvertRow(row.GetData(), out);
+        if (ok && streaming) {
+            (void)m_picture.StreamRow(0, y, out, m_width);
         }
     }
-    ok = ok && DecodeRows();
-    if (m_streaming) {
+    if (streaming) {
         m_picture.EndStreamRender();
     }
     return ok;
-}
-
-bool sPcxContext::DecodeRows()
-{
-    _typebuf<u8> row;
-    if (!row.Alloc(i64(m_planes) * m_bytesPerLine)) {
-        return false;
-    }
-    for (i32 r = 0; r < m_height; ++r) {
-        const i32 y = m_height - 1 - r;
-        if (!DecodeRow(row.GetData())) {
-            return false;
-        }
-        if (m_planes == 3) {
-            OutputPlanesRow(row.GetData(), y);
-        } else if (!OutputPaletteRow(row.GetData(), y)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Every row starts afresh: a run still open at its end is dropped, while a run may carry
@@ -187,39 +164,26 @@ bool sPcxContext::DecodeRow(u8* row)
     return true;
 }
 
-bool sPcxContext::OutputPaletteRow(const u8* row, i32 y)
+// Palette indices or the red, green and blue planes of a decoded row to opaque pixels;
+// false for an index past the palette.
+bool sPcxContext::ConvertRow(const u8* row, u32* out) const
 {
-    u32* out = m_streaming ? nullptr : m_picture.Pixels32().GetData() + i64(y) * m_width;
+    if (m_planes == 3) {
+        const u8* red = row;
+        const u8* green = row + m_bytesPerLine;
+        const u8* blue = green + m_bytesPerLine;
+        for (i32 x = 0; x < m_width; ++x) {
+            out[x] = 0xFF000000 | u32(red[x]) << 16 | u32(green[x]) << 8 | blue[x];
+        }
+        return true;
+    }
     for (i32 x = 0; x < m_width; ++x) {
         if (row[x] >= m_paletteCount) {
             return false;
         }
-        if (m_streaming) {
-            m_picture.StreamPixel(x, y, m_palette[row[x]]);
-        } else {
-            out[x] = m_palette[row[x]];
-        }
+        out[x] = m_palette[row[x]];
     }
     return true;
-}
-
-void sPcxContext::OutputPlanesRow(const u8* row, i32 y)
-{
-    const u8* red = row;
-    const u8* green = row + m_bytesPerLine;
-    const u8* blue = green + m_bytesPerLine;
-    if (m_streaming) {
-        for (i32 x = 0; x < m_width; ++x) {
-            m_picture.StreamChannel(x, y, red[x], 2);
-            m_picture.StreamChannel(x, y, green[x], 1);
-            m_picture.StreamChannel(x, y, blue[x], 0);
-        }
-        return;
-    }
-    u32* out = m_picture.Pixels32().GetData() + i64(y) * m_width;
-    for (i32 x = 0; x < m_width; ++x) {
-        out[x] |= u32(red[x]) << 16 | u32(green[x]) << 8 | blue[x];
-    }
 }
 
 bool cPictPCX::ReadInfo(cFileIOTarget* stream, sPictInfo* info)

@@ -185,6 +185,8 @@ public:
     {
         return StreamPixel(x, y, m_streamDeepMapping.MapPixel(pixel));
     }
+    // StreamRow for deep pixels, mapped down first.
+    bool StreamRow64(i32 x, i32 y, const u64* pixels, i32 count);
     // One channel (0 blue, 1 green, 2 red, 3 alpha) of one pixel, for readers that deliver
     // planes one at a time; channels above 3 are ignored. At scale 1 the value is ORed into
     // the target pixel, so the target must start cleared.

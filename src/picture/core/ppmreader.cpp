@@ -196,14 +196,14 @@ bool sPpmContext::DecodeRows()
         if (deep) {
             u64* out = streaming ? line64.GetData() : m_picture.Pixels64().GetData() + i64(y) * w;
             ConvertRow64(row.GetData(), out);
-            for (i32 x = 0; streaming && x < w; ++x) {
-                m_picture.StreamPixel64(x, y, out[x]);
+            if (streaming) {
+                (void)m_picture.StreamRow64(0, y, out, w);
             }
         } else {
             u32* out = streaming ? line32.GetData() : m_picture.Pixels32().GetData() + i64(y) * w;
             ConvertRow32(row.GetData(), out);
-            for (i32 x = 0; streaming && x < w; ++x) {
-                m_picture.StreamPixel(x, y, out[x]);
+            if (streaming) {
+                (void)m_picture.StreamRow(0, y, out, w);
             }
         }
     }

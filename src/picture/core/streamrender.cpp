@@ -273,6 +273,23 @@ bool cPictBase::StreamRow(i32 x, i32 y, const u32* pixels, i32 count)
     return true;
 }
 
+bool cPictBase::StreamRow64(i32 x, i32 y, const u64* pixels, i32 count)
+{
+    // Mapped down a piece at a time, so that a row of any width needs no buffer.
+    constexpr i32 kPiece = 256;
+    u32 mapped[kPiece];
+    for (i32 done = 0; done < count; done += kPiece) {
+        const i32 n = std::min(kPiece, count - done);
+        for (i32 i = 0; i < n; ++i) {
+            mapped[i] = m_streamDeepMapping.MapPixel(pixels[done + i]);
+        }
+        if (!StreamRow(x + done, y, mapped, n)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The split path's per-column (per-row) values for source offsets 0, 1, ... from the pan:
 // the footprint [i*s, i*s + s) starts in cell trunc(i*s) and, when it reaches the next cell
 // and that cell exists, gives the first cell the share trunc(i*s + s) - i*s. Offsets whose

@@ -4,7 +4,11 @@
 //               (x and y origin, width, height, pixel depth, image descriptor)
 //   image ID    ID-length bytes of free text after the header; skipped
 //   colour map  length entries of entry-size bits, right after the image ID
-//   descriptor  bit 5 set: the first stored row is the top row; bits 6-7 must be 0
+//   descriptor  bit 4 set: each row is stored from its right end; bit 5 set: the first
+//               stored row is the top row; bits 6-7 must be 0
+//   origin      where a display would place the picture; it says nothing about the
+//               stored order and is not checked (writers put anything there, the height
+//               among them)
 //   packet      run-length unit: a header byte, then one value repeated (bit 7 set) or
 //               (header & 0x7F) + 1 literal values (bit 7 clear)
 //
@@ -32,6 +36,7 @@ enum : u8
     kTypeGreyRle = 11,
 };
 
+constexpr u8 kDescriptorRightFirst = 0x10;
 constexpr u8 kDescriptorTopFirst = 0x20;
 constexpr u8 kDescriptorReserved = 0xC0;
 constexpr u8 kPacketRun = 0x80;
@@ -119,8 +124,8 @@ bool ParseHeader(const u8* bytes, sTgaHeader& header)
         return false;
     }
     const u8 depth = header.depth;
-    return ReadLittle16(bytes + 8) == 0 && ReadLittle16(bytes + 10) == 0 && header.width != 0 &&
-           header.height != 0 && (depth == 8 || depth == 16 || depth == 24 || depth == 32);
+    return header.width != 0 && header.height != 0 &&
+           (depth == 8 || depth == 16 || depth == 24 || depth == 32);
 }
 
 } // namespace
@@ -257,16 +262,19 @@ bool sTgaContext::DecodeRows()
     const i32 w = m_header.width;
     const i32 h = m_header.height;
     const bool topFirst = (m_header.descriptor & kDescriptorTopFirst) != 0;
+    const bool rightFirst = (m_header.descriptor & kDescriptorRightFirst) != 0;
     for (i32 r = 0; r < h; ++r) {
         const i32 y = topFirst ? h - 1 - r : r;
         u32* out = m_streaming ? m_line.GetData() : m_picture.Pixels32().GetData() + i64(y) * w;
         if (!(m_runLength ? ReadPacketRow(out) : ReadRawRow(out))) {
             return false;
         }
+        // Packets run in stored order, across rows too: a row is turned round once whole.
+        if (rightFirst) {
+            std::reverse(out, out + w);
+        }
         if (m_streaming) {
-            for (i32 x = 0; x < w; ++x) {
-                m_picture.StreamPixel(x, y, out[x]);
-            }
+            (void)m_picture.StreamRow(0, y, out, w);
         }
     }
     return true;

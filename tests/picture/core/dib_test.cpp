@@ -179,6 +179,11 @@ TEST(DibReader, CraftedFiles)
         {"colours used 2^32 - 1", Crafted(8, 0, pal, {0, 1, 0, 0, 1, 0, 0, 0}, {{46, ~0u}}), false},
         {"8-bit masks clamped",
          Crafted(32, 3, Le32({0x807F0000, 0xFF00, 0xFF}), Le32({0, 0, ~0u, 0})), true, 0xFFFFFFFF},
+        // Padding is ignored (the 24-bit case is checked against Pillow with the TGA and PCX
+        // files): a 1-pixel-wide RGB555 picture, rows of 2 bytes and 2 of padding.
+        {"16-bit padding not 0",
+         Crafted(16, 0, {}, {0x1F, 0, 0xFF, 0xFF, 0, 0x7C, 0xA5, 0xA5}, {{18, 1}}), true,
+         0xFFFF0000},
         {"RLE8 end of bitmap after the last end of line",
          Crafted(8, 1, pal, {2, 1, 0, 0, 2, 0, 0, 0, 0, 1}), true, 0xFFFF0000},
         {"RLE8 runs clipped at the row end", Crafted(8, 1, pal, {5, 1, 0, 0, 3, 0, 0, 1}), true,

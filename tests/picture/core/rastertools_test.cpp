@@ -109,17 +109,26 @@ std::vector<u64> ReferenceLanes(const picttest::sPnm& pnm, u32 opaque)
     return lanes;
 }
 
-TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
+// The shell prefix that runs in `folder` with $IM and pil() defined (see kMade), after the
+// plasma sources are made there; empty when the tools are missing.
+std::string MakeSources(const qeltest::cScratchFolder& folder)
 {
-    const qeltest::cScratchFolder folder;
     const std::string shell =
         "cd '" + folder.Path() + "' && IM='/usr/bin/convert src.ppm' && pil() { " +
         "/usr/bin/python3 -c \"import sys; from PIL import Image; $1\" \"$2\"; } && ";
-    QEL_REQUIRE(qeltest::HaveTool("xpmtoppm") &&
-                    picttest::RunsOk(shell + "for s in 67x45 1x1 1x9 9x1 13x7; do /usr/bin/convert "
-                                             "-seed 5 -size $s plasma:fractal -depth 8 s$s.ppm; "
-                                             "done && mv s67x45.ppm src.ppm"),
-                "netpbm, /usr/bin/convert");
+    const bool made =
+        qeltest::HaveTool("xpmtoppm") &&
+        picttest::RunsOk(shell + "for s in 67x45 1x1 1x9 9x1 13x7; do /usr/bin/convert -seed 5 "
+                                 "-size $s plasma:fractal -depth 8 s$s.ppm; done && "
+                                 "mv s67x45.ppm src.ppm");
+    return made ? shell : std::string();
+}
+
+TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
+{
+    const qeltest::cScratchFolder folder;
+    const std::string shell = MakeSources(folder);
+    QEL_REQUIRE(!shell.empty(), "netpbm, /usr/bin/convert");
     for (std::string made : kMade) {
         const bool good = made[0] != '!';
         const std::string name = made.substr(good ? 0 : 1, made.find(' ') - (good ? 0 : 1));
@@ -152,6 +161,49 @@ TEST(RasterTools, ToolFilesMatchReferencesAndTheFactory)
             "file -b --mime-type '" + path + "' && /usr/bin/identify -format %m '" + path + "'");
         EXPECT_EQ(kinds.rfind(format.mime, 0), 0u) << kinds;
         EXPECT_NE(kinds.find(std::string("\n") + format.identify), std::string::npos) << kinds;
+    }
+}
+
+// Files that other decoders read and a reader once refused or drew wrongly, each against
+// Pillow: PCX with palette interpretation 0 (most DOS-era files), TGA stored right to left
+// and a top-left TGA whose y-origin is its height, BMP rows with non-zero padding. `$N` is
+// the file's name; `patch OFFSET BYTE...` overwrites bytes of it.
+TEST(RasterTools, FilesOtherDecodersReadMatchPillow)
+{
+    const qeltest::cScratchFolder folder;
+    const std::string shell = MakeSources(folder);
+    QEL_REQUIRE(!shell.empty(), "netpbm, /usr/bin/convert");
+    const std::string patch =
+        "patch() { /usr/bin/python3 -c \"import sys; d = bytearray(open(sys.argv[1], 'rb')"
+        ".read()); at = int(sys.argv[2]); v = bytes(int(b) for b in sys.argv[3:]); d[at:at + "
+        "len(v)] = v; open(sys.argv[1], 'wb').write(d)\" $N \"$@\"; } && ";
+    // A 24-bit BMP of 13 x 7 (rows of 39 bytes and 1 padding byte) with its padding 0xA5.
+    const std::string padRows = "for r in 0 1 2 3 4 5 6; do patch $((54 + r * 40 + 39)) 165; done";
+    const std::pair<const char*, std::string> kFiles[] = {
+        {"i0rgb.pcx", "$IM PCX:$N && patch 68 0 0"},
+        {"i0palette.pcx", "$IM -colors 200 -type Palette PCX:$N && patch 68 0 0"},
+        {"toprightrle.tga", "$IM -orient TopRight -compress RLE $N"},
+        {"bottomright.tga", "$IM -orient BottomRight $N"},
+        {"bottomright32.tga", "$IM -alpha set -channel A -fx i/w -orient BottomRight $N"},
+        {"yorigin.tga", "pil \"Image.open('src.ppm').save(sys.argv[1], orientation=1)\" $N && "
+                        "patch 10 45 0"},
+        {"pad24.bmp", "ppmtobmp -windows -bpp 24 s13x7.ppm > $N && " + padRows},
+    };
+    for (const auto& [name, recipe] : kFiles) {
+        SCOPED_TRACE(name);
+        const std::string path = folder.PathOf(name);
+        ASSERT_TRUE(picttest::RunsOk(shell + "N=" + name + " && " + patch + "{ " + recipe +
+                                     "; } 2>/dev/null"));
+        const std::vector<u8> bytes = picttest::ReadFileBytes(path);
+        picttest::tPicture picture = picttest::CreatePicture(bytes, nullptr);
+        ASSERT_NE(picture, nullptr);
+        picttest::sPnm pnm;
+        ASSERT_TRUE(picttest::ParsePnm(
+            picttest::RunCommand("F='" + path + "' && { " + kPillowToPam + "; } | pamtopam"), pnm));
+        EXPECT_EQ(Lanes(*picture), ReferenceLanes(pnm, 255));
+        sPictInfo info;
+        const auto make = [&] { return picttest::CreatePicture(bytes, &info).release(); };
+        rastertest::CheckStreamingAndCuts(make, bytes, true);
     }
 }
 
