@@ -278,10 +278,12 @@ bool cPictBase::StreamRow64(i32 x, i32 y, const u64* pixels, i32 count)
     // Mapped down a piece at a time, so that a row of any width needs no buffer.
     constexpr i32 kPiece = 256;
     u32 mapped[kPiece];
+    const bool topByte = m_streamDeepMapping.IsTopByte();
     for (i32 done = 0; done < count; done += kPiece) {
         const i32 n = std::min(kPiece, count - done);
         for (i32 i = 0; i < n; ++i) {
-            mapped[i] = m_streamDeepMapping.MapPixel(pixels[done + i]);
+            mapped[i] = topByte ? DeepPixelTopBytes(pixels[done + i])
+                                : m_streamDeepMapping.MapPixel(pixels[done + i]);
         }
         if (!StreamRow(x + done, y, mapped, n)) {
             return false;
