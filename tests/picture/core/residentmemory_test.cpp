@@ -84,6 +84,7 @@ TEST(ResidentMemory, HugeDeclaredPcxFailsWithinTheRowsThatArrived)
     std::copy(std::begin(header), std::end(header), bytes.begin());
     bytes[65] = 3;    // planes
     bytes[67] = 0x40; // 16384 bytes per line
+    bytes[68] = 1;    // colour palette interpretation
     for (const bool thumbnail : {false, true}) {
         SCOPED_TRACE(thumbnail ? "thumbnail" : "decode");
         cPictPCX pcx;
