@@ -1,8 +1,9 @@
 // The first reason of a failed exchange, each produced by a real setup on loopback:
 // openssl s_server with an expired, a self-signed and a wrong-name certificate, and with
 // no group in common (it sends an alert); a proxy that alters a signature or a protected
-// record; a port with nothing listening; raw servers that close mid-body, answer TLS with
-// HTTP, choose a suite nobody offered, or frame their answer twice.
+// record or drops the close_notify; a port with nothing listening; raw servers that close
+// mid-body, answer TLS with HTTP, choose a suite nobody offered, frame their answer twice,
+// end lines with a bare LF, use a transfer coding we cannot undo, or go silent.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
 #include "peerservers.h"
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 using namespace nettest;
 
@@ -27,6 +29,27 @@ public:
             ::recv(handle, request, sizeof(request), 0);
             WriteAllFd(handle, answer);
             ::shutdown(handle, SHUT_WR);
+            ReadToEndFd(handle);
+        });
+    }
+    uint16_t Port() const { return m_server.Port(); }
+
+private:
+    cLoopbackServer m_server;
+};
+
+// A raw server that takes the request, answers `answer` and then stays silent until the
+// client gives up (within 40 s).
+class cSilentServer
+{
+public:
+    explicit cSilentServer(std::string answer)
+    {
+        m_server.Serve([answer](int handle) {
+            uint8_t request[4096];
+            ::recv(handle, request, sizeof(request), 0);
+            WriteAllFd(handle, answer);
+            SetReceiveTimeoutMs(handle, 40000);
             ReadToEndFd(handle);
         });
     }
@@ -111,6 +134,16 @@ TEST_F(ExchangeFailure, EachReasonFromARealSetup)
          eExchangeFailure::MalformedRecord},
         {"ClosedMidBody", [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part"); },
          eExchangeFailure::ClosedEarly},
+        {"BareLfLineEnds", [&] { return rawAt("http", "HTTP/1.1 200 OK\nContent-Length: 5\n\nhello"); },
+         eExchangeFailure::MalformedAnswer},
+        {"GzipThenChunked",
+         [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n"); },
+         eExchangeFailure::UnsupportedCoding},
+        {"NoCloseNotify", [&] {
+             m_folder.Write("open.txt", "HTTP/1.0 200 OK\r\n\r\nhello");
+             proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_2"}), eTamperTarget::DropAlerts);
+             return Url("https", proxy->Port(), "/open.txt");
+         }, eExchangeFailure::NoCloseNotify},
         {"DifferingLengths",
          [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"); },
          eExchangeFailure::MalformedAnswer},
@@ -127,5 +160,49 @@ TEST_F(ExchangeFailure, EachReasonFromARealSetup)
         m_server.Stop();
         proxy.reset();
         raw.reset();
+    }
+}
+
+// A body that ends at the close is whole over TLS only with the server's close_notify.
+TEST_F(ExchangeFailure, CloseNotifyEndsACloseDelimitedBody)
+{
+    m_folder.Write("open.txt", "HTTP/1.0 200 OK\r\n\r\nhello");
+    for (const char* version : {"-tls1_2", "-tls1_3"}) {
+        SCOPED_TRACE(version);
+        const std::string url = Url("https", StartServer("", {version}), "/open.txt");
+        cHttpRequest request(url.c_str());
+        cHttpTransport transport;
+        cBodyDigest body;
+        EXPECT_TRUE(PerformRequest(request, transport, body));
+        EXPECT_EQ(body.m_head, "hello");
+        m_server.Stop();
+    }
+}
+
+// A server that goes silent fails the exchange with a time-out (30 s), before its answer
+// and inside a body that only the close would end; both run at once.
+TEST(ExchangeTimeOut, SilenceIsAFailureAtEveryStage)
+{
+    const std::vector<std::string> answers = {"", "HTTP/1.0 200 OK\r\n\r\npart of a body"};
+    std::vector<std::unique_ptr<cSilentServer>> servers;
+    std::vector<std::thread> clients;
+    std::vector<int> outcomes(answers.size(), -1);
+    std::vector<eExchangeFailure> reasons(answers.size());
+    for (size_t i = 0; i < answers.size(); ++i) {
+        servers.push_back(std::make_unique<cSilentServer>(answers[i]));
+        clients.emplace_back([&, i] {
+            const std::string url = Url("http", servers[i]->Port());
+            cHttpRequest request(url.c_str());
+            cHttpTransport transport;
+            cBodyDigest body;
+            outcomes[i] = PerformRequest(request, transport, body) ? 1 : 0;
+            reasons[i] = transport.GetFailure().m_reason;
+        });
+    }
+    for (size_t i = 0; i < answers.size(); ++i) {
+        clients[i].join();
+        SCOPED_TRACE(answers[i]);
+        EXPECT_EQ(outcomes[i], 0);
+        EXPECT_STREQ(ExchangeFailureText(reasons[i]), "time-out");
     }
 }

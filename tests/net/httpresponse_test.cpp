@@ -115,7 +115,16 @@ TEST(HttpResponse, SplitInvarianceTable)
         {"Chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nwiki\r\n0\r\n\r\n", true, 200, "wiki"},
         {"ChunkSizeUpper", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA\r\n0123456789\r\n0\r\n\r\n", true, 200, "0123456789"},
         {"ChunkSizeLower", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n", true, 200, "0123456789"},
-        {"ChunkExtension", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;x=y\r\nwiki\r\n0\r\n\r\n", false, 200, ""},
+        {"ChunkExtension", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;x=y\r\nwiki\r\n0\r\n\r\n", true, 200, "wiki"},
+        {"ChunkExtensionsWithBlanks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4 ; x=\"a;b\" ;y\r\nwiki\r\n0;end\r\n\r\n", true, 200, "wiki"},
+        {"ChunkDataWithoutCrlf", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX5\r\nworld\r\n0\r\n\r\n", false, 200, kHello},
+        {"ChunkDataBareLf", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\n0\r\n\r\n", false, 200, kHello},
+        {"ChunkedAnyCase", "HTTP/1.1 200 OK\r\nTransfer-Encoding: ChUnKeD\r\n\r\n4\r\nwiki\r\n0\r\n\r\n", true, 200, "wiki"},
+        {"GzipThenChunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4\r\nwiki\r\n0\r\n\r\n", false, 200, ""},
+        {"ChunkedInTwoFields", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nwiki\r\n0\r\n\r\n", false, 200, ""},
+        {"ChunkedTwice", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n4\r\nwiki\r\n0\r\n\r\n", false, 200, ""},
+        {"OnlyGzipToTheClose", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nwiki", false, 200, ""},
+        {"EmptyTransferEncoding", "HTTP/1.1 200 OK\r\nTransfer-Encoding:\r\n\r\nwiki", false, 200, ""},
         {"ChunkSizeEmpty", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n\r\nwiki\r\n0\r\n\r\n", false, 200, ""},
         {"ChunkSizeOverflow", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1000000000000000000\r\nx", false, 200, ""},
         {"ChunkBadLineEnd", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\rXwiki\r\n0\r\n\r\n", false, 200, ""},
@@ -128,6 +137,14 @@ TEST(HttpResponse, SplitInvarianceTable)
         {"Http2", "HTTP/2 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, 0, ""},
         {"StatusZero", "HTTP/1.1 000 OK\r\nContent-Length: 5\r\n\r\nhello", false, 0, ""},
         {"ShortStatusLine", "HTTP/1.1 20\r\nContent-Length: 5\r\n\r\nhello", false, 0, ""},
+        {"FourDigitStatus", "HTTP/1.1 2000 OK\r\nContent-Length: 5\r\n\r\nhello", false, 0, ""},
+        {"StatusWithoutReason", "HTTP/1.1 200\r\nContent-Length: 5\r\n\r\nhello", true, 200, kHello},
+        {"Continue100ThenAnswer", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", true, 200, kHello},
+        {"TwoInterimAnswers", "HTTP/1.1 103 Early Hints\r\nContent-Length: 9\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 x\r\n\r\nhello", true, 404, kHello},
+        {"CutAfterInterimAnswer", "HTTP/1.1 100 Continue\r\n\r\n", false, 0, ""},
+        {"BareLfLines", "HTTP/1.1 200 OK\nContent-Length: 5\n\nhello", false, 0, ""},
+        {"BareLfAfterStatus", "HTTP/1.1 200 OK\r\nContent-Length: 5\n\r\nhello", false, 200, ""},
+        {"BareCrInField", "HTTP/1.1 200 OK\r\nX-A: a\rb\r\nContent-Length: 5\r\n\r\nhello", false, 200, ""},
         {"Http10NotFound", "HTTP/1.0 404 x\r\nContent-Length: 5\r\n\r\nhello", true, 404, kHello},
         {"NothingAtAll", "", true, 0, ""},
         {"CutInStatusLine", "HTTP/1.1 200", false, 0, ""},
@@ -160,10 +177,13 @@ TEST(HttpResponse, HeaderMapAndLengths)
     // Chunked: the length stays unknown until the last chunk, which sets it.
     const sOutcome chunked = ReceiveEveryWay("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nwiki\r\n0\r\n\r\n");
     EXPECT_EQ(chunked.m_length, 4);
-    // "chunked" is matched case-sensitively: this body has no length and ends at the close.
+    // "chunked" is matched without case.
     const sOutcome upper = ReceiveEveryWay("HTTP/1.1 200 OK\r\nTransfer-Encoding: CHUNKED\r\n\r\n4\r\nwiki\r\n0\r\n\r\n");
     EXPECT_TRUE(upper.m_ok);
-    EXPECT_EQ(upper.m_body, "4\r\nwiki\r\n0\r\n\r\n");
+    EXPECT_EQ(upper.m_length, 4);
+    // The fields of an interim answer are dropped with it.
+    const sOutcome interim = ReceiveEveryWay("HTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\nHTTP/1.1 200 OK\r\nX-B: 1\r\n\r\n");
+    EXPECT_EQ(interim.m_headers, (std::map<std::string, std::string>{{"X-B", "1"}}));
     // "\r" as the last byte of a read: the line completes only with the next byte.
     EXPECT_EQ(Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", {16, 1, 1 << 20}).m_body, kHello);
 }

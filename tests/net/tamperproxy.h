@@ -2,12 +2,13 @@
 // A loopback proxy between the client and a TLS server that flips the last bit of one
 // server message on its way to the client, leaving every other byte alone: of a TLS 1.2
 // ServerKeyExchange (its signature) or of the server's first protected record (its tag
-// or MAC).
+// or MAC). Or it drops the server's TLS 1.2 alert records (its close_notify), so that the
+// server's TCP close alone ends the stream.
 #include "scriptedpeer.h"
 
 namespace nettest {
 
-enum class eTamperTarget { ServerKeyExchange, ProtectedRecord };
+enum class eTamperTarget { ServerKeyExchange, ProtectedRecord, DropAlerts };
 
 // Serves one connection: relays it to 127.0.0.1:`serverPort`, the server's side whole
 // record by whole record.
@@ -35,6 +36,9 @@ private:
     // sends its TLS 1.2 flight in one record.
     static bool Tamper(Bytes& record, eTamperTarget target)
     {
+        if (target == eTamperTarget::DropAlerts) {
+            return false;
+        }
         if (target == eTamperTarget::ProtectedRecord) {
             record.back() ^= record[0] == 23 ? 0x01 : 0;
             return record[0] == 23;
@@ -70,6 +74,9 @@ private:
                 const auto end = pending.begin() + 5 + (long(pending[3]) << 8 | pending[4]);
                 Bytes record(pending.begin(), end);
                 pending.erase(pending.begin(), end);
+                if (target == eTamperTarget::DropAlerts && record[0] == 21) {
+                    continue;
+                }
                 altered = altered || Tamper(record, target);
                 if (!WriteAllFd(client, record)) {
                     return;

@@ -5,6 +5,7 @@ eExchangeFailure ExchangeFailureOfTls(eTlsFailure failure)
     switch (failure) {
     case eTlsFailure::None: return eExchangeFailure::None;
     case eTlsFailure::ClosedEarly: return eExchangeFailure::ClosedEarly;
+    case eTlsFailure::NoCloseNotify: return eExchangeFailure::NoCloseNotify;
     case eTlsFailure::AlertReceived: return eExchangeFailure::TlsAlert;
     case eTlsFailure::NoCommonProtocol: return eExchangeFailure::NoCommonProtocol;
     case eTlsFailure::CertificateUntrusted: return eExchangeFailure::CertificateUntrusted;
@@ -27,6 +28,7 @@ const char* ExchangeFailureText(eExchangeFailure reason)
     case eExchangeFailure::ConnectionRefused: return "connection refused";
     case eExchangeFailure::TimedOut: return "time-out";
     case eExchangeFailure::ClosedEarly: return "connection closed early";
+    case eExchangeFailure::NoCloseNotify: return "connection closed without close_notify";
     case eExchangeFailure::TlsAlert: return "TLS alert received";
     case eExchangeFailure::NoCommonProtocol: return "no common protocol or suite";
     case eExchangeFailure::CertificateUntrusted: return "server certificate untrusted";
@@ -36,6 +38,7 @@ const char* ExchangeFailureText(eExchangeFailure reason)
     case eExchangeFailure::RecordAuthentication: return "record authentication failure";
     case eExchangeFailure::MalformedRecord: return "malformed record";
     case eExchangeFailure::MalformedAnswer: return "malformed HTTP answer";
+    case eExchangeFailure::UnsupportedCoding: return "unsupported transfer coding";
     case eExchangeFailure::StoppedByReceiver: return "answer refused by its receiver";
     case eExchangeFailure::UnusableAnswer: return "unusable answer";
     case eExchangeFailure::OutOfMemory: return "out of memory";

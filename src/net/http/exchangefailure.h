@@ -10,6 +10,8 @@ enum class eExchangeFailure : u8
     ConnectionRefused,    // the connect failed (refused, unreachable)
     TimedOut,             // the connect or a receive passed its time-out
     ClosedEarly,          // the peer closed before the answer was whole
+    NoCloseNotify,        // TLS: the stream ended without close_notify where only the close
+                          // could end the body
     TlsAlert,             // the server sent a fatal alert (its number is kept beside)
     NoCommonProtocol,     // no TLS version, suite or group in common
     CertificateUntrusted,
@@ -19,6 +21,7 @@ enum class eExchangeFailure : u8
     RecordAuthentication, // a protected record or the Finished data did not verify
     MalformedRecord,
     MalformedAnswer,      // an HTTP answer that breaks RFC 9112
+    UnsupportedCoding,    // a transfer coding other than a lone "chunked"
     StoppedByReceiver,    // the caller's receiver refused the answer
     UnusableAnswer,       // whole, but not what was asked for (status, length, content)
     OutOfMemory,

@@ -50,8 +50,10 @@ bool PerformRequest(const cHttpRequest& request, cHttpTransport& transport, cHtt
     cSocketIO stream(&transport);
     bool result = false;
     if (stream.IsOpen()) {
-        // A failed TLS record noted its reason before the response saw the data end.
-        result = ReceiveResponse(response, &stream) && !transport.HasFailed();
+        // The stream ends alike at a close, a time-out or a failed TLS record; the
+        // transport noted the reason of the last two before the response saw the end.
+        result = ReceiveResponse(response, &stream) && !transport.HasFailed() &&
+                 transport.GetFailure().m_reason == eExchangeFailure::None;
         if (!result) {
             transport.NoteFailure(response.m_failure != eExchangeFailure::None ? response.m_failure
                                                                               : eExchangeFailure::ClosedEarly);

@@ -19,11 +19,13 @@ i32 HexValue(u8 byte)
     return -1;
 }
 
-// "HTTP/1.x NNN": the minor version and the separator are not checked.
+// status-line = HTTP-version SP status-code SP [ reason-phrase ] (RFC 9112 4), the code
+// exactly three digits; the minor version is not checked. Some servers leave out the SP
+// before an empty reason: accepted.
 bool ParseStatusLine(cHttpResponse& response, const u8* line, u32 length)
 {
-    if (length < 12 || std::memcmp(line, "HTTP/1.", 7) != 0 || !IsDigit(line[9]) ||
-        !IsDigit(line[10]) || !IsDigit(line[11])) {
+    if (length < 12 || std::memcmp(line, "HTTP/1.", 7) != 0 || line[8] != ' ' || !IsDigit(line[9]) ||
+        !IsDigit(line[10]) || !IsDigit(line[11]) || (length > 12 && line[12] != ' ')) {
         return false;
     }
     response.m_status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
@@ -50,16 +52,36 @@ bool ParseContentLength(const u8* value, u32 length, i64& out)
     return true;
 }
 
-bool ContainsChunked(const u8* value, u32 length)
+// Transfer-Encoding = #transfer-coding (RFC 9112 6.1): counts the codings of one field
+// line and notes whether the last is "chunked", compared without case (RFC 9112 7). A
+// field without any coding counts as one that is not chunked.
+void NoteTransferCodings(cHttpResponse& response, const u8* value, u32 length)
 {
-    static constexpr char kWord[] = "chunked";
-    constexpr u32 kWordLength = sizeof(kWord) - 1;
-    for (u32 i = 0; i + kWordLength <= length; ++i) {
-        if (std::memcmp(value + i, kWord, kWordLength) == 0) {
-            return true;
+    u32 named = 0;
+    u32 at = 0;
+    while (at < length) {
+        while (at < length && (IsBlankSpace(value[at]) || value[at] == ',')) {
+            ++at;
+        }
+        const u32 start = at;
+        while (at < length && value[at] != ',' && value[at] != ';' && !IsBlankSpace(value[at])) {
+            ++at;
+        }
+        if (at > start) {
+            ++named;
+            response.m_chunked = at - start == 7 &&
+                                 CompareNarrowNoCaseN(reinterpret_cast<const char*>(value + start), "chunked", 7) == 0;
+        }
+        while (at < length && value[at] != ',') { // parameters of the coding
+            ++at;
         }
     }
-    return false;
+    if (named == 0) {
+        named = 1;
+        response.m_chunked = 0;
+    }
+    const u32 total = response.m_transferCodings + named;
+    response.m_transferCodings = static_cast<u8>(total < 255 ? total : 255);
 }
 
 bool ParseHeaderLine(cHttpResponse& response, const u8* line, u32 length)
@@ -101,25 +123,10 @@ bool ParseHeaderLine(cHttpResponse& response, const u8* line, u32 length)
         response.m_contentLength = length;
         return true;
     }
-    if (nameLength == 17 && CompareNarrowNoCaseN(name, "Transfer-Encoding", 17) == 0 &&
-        ContainsChunked(value, valueLength)) {
-        response.m_chunked = 1;
+    if (nameLength == 17 && CompareNarrowNoCaseN(name, "Transfer-Encoding", 17) == 0) {
+        NoteTransferCodings(response, value, valueLength);
     }
     return true;
-}
-
-// The end of the header block (RFC 9112 6.3): a 1xx, 204 or 304 answer has no body,
-// whatever its headers say; a chunked body's length is unknown until its last chunk,
-// whatever a Content-Length said.
-void FinishHeaders(cHttpResponse& response)
-{
-    const i32 status = response.m_status;
-    if ((status >= 100 && status < 200) || status == 204 || status == 304) {
-        response.m_chunked = 0;
-        response.m_contentLength = 0;
-    } else if (response.m_chunked != 0) {
-        response.m_contentLength = -1;
-    }
 }
 
 // Keeps `reason` unless one is kept already; false.
@@ -129,6 +136,38 @@ bool Refuse(cHttpResponse& response, eExchangeFailure reason)
         response.m_failure = reason;
     }
     return false;
+}
+
+// The end of the header block (RFC 9112 6.3): a 204 or 304 answer has no body, whatever
+// its headers say; a chunked body's length is unknown until its last chunk, whatever a
+// Content-Length said. Only "chunked" alone can be undone here: a body under any other
+// transfer coding, or under more than one, is refused.
+bool FinishHeaders(cHttpResponse& response)
+{
+    const i32 status = response.m_status;
+    if (status == 204 || status == 304) {
+        response.m_chunked = 0;
+        response.m_contentLength = 0;
+        return true;
+    }
+    if (response.m_transferCodings != 0 && (response.m_transferCodings != 1 || response.m_chunked == 0)) {
+        return Refuse(response, eExchangeFailure::UnsupportedCoding);
+    }
+    if (response.m_chunked != 0) {
+        response.m_contentLength = -1;
+    }
+    return true;
+}
+
+// An interim answer's fields are dropped; its lines still count against the limits, so
+// an endless run of them ends the exchange.
+void ForgetInterimAnswer(cHttpResponse& response)
+{
+    response.m_headers.Clear();
+    response.m_status = 0;
+    response.m_contentLength = -1;
+    response.m_chunked = 0;
+    response.m_transferCodings = 0;
 }
 
 // Delivers `count` bytes to OnData at `offset`, advancing it.
@@ -144,25 +183,23 @@ bool Deliver(cHttpResponse& response, const u8* bytes, u32 count, u64& offset)
     return true;
 }
 
+// Where the next byte of a chunked body falls (RFC 9112 7.1):
+//   chunk = chunk-size [ chunk-ext ] CRLF chunk-data CRLF
+enum eChunkStage : u8 {
+    kChunkSize,      // hex digits of the size line
+    kChunkExtension, // after the digits: extensions, ignored up to the CR (RFC 9112 7.1.1)
+    kChunkSizeLf,    // the size line's LF
+    kChunkData,
+    kChunkDataCr,    // the CRLF after the data
+    kChunkDataLf,
+    kChunkDone,      // the last chunk was seen; trailers are not read
+};
+
 bool DecodeChunked(cHttpResponse& response, const u8* bytes, u32 count, u64& offset)
 {
     u32 at = 0;
-    while (at < count && response.m_lastChunk == 0) {
-        if (response.m_skip > 0) {
-            const u32 skipped = count - at < u32(response.m_skip) ? count - at : u32(response.m_skip);
-            at += skipped;
-            response.m_skip -= static_cast<i32>(skipped);
-            continue;
-        }
-        if (response.m_expectLf != 0) {
-            if (bytes[at] != '\n') {
-                return false;
-            }
-            ++at;
-            response.m_expectLf = 0;
-            continue;
-        }
-        if (response.m_chunkLeft > 0) {
+    while (at < count && response.m_chunkStage != kChunkDone) {
+        if (response.m_chunkStage == kChunkData) {
             const u64 available = count - at;
             const u32 piece = static_cast<u32>(available < response.m_chunkLeft ? available
                                                                                 : response.m_chunkLeft);
@@ -172,36 +209,59 @@ bool DecodeChunked(cHttpResponse& response, const u8* bytes, u32 count, u64& off
             at += piece;
             response.m_chunkLeft -= piece;
             if (response.m_chunkLeft == 0) {
-                response.m_skip = 2; // the CRLF after the data
+                response.m_chunkStage = kChunkDataCr;
             }
             continue;
         }
-        // The chunk-size line: hex digits up to "\r". Extensions are not accepted.
         const u8 byte = bytes[at++];
-        if (byte == '\r') {
-            if (response.m_sizeDigits == 0) {
+        switch (response.m_chunkStage) {
+        case kChunkDataCr:
+            if (byte != '\r') {
                 return false;
             }
-            const u64 size = response.m_chunkSize;
-            response.m_chunkSize = 0;
-            response.m_sizeDigits = 0;
-            if (size == 0) {
-                // The last chunk: the body ends here; trailers are not read.
-                response.m_lastChunk = 1;
+            response.m_chunkStage = kChunkDataLf;
+            break;
+        case kChunkSizeLf:
+        case kChunkDataLf:
+            if (byte != '\n') {
+                return false;
+            }
+            if (response.m_chunkStage == kChunkDataLf) {
+                response.m_chunkStage = kChunkSize;
+            } else if (response.m_chunkLeft == 0) {
+                // The last chunk: the body ends here.
+                response.m_chunkStage = kChunkDone;
                 response.m_contentLength = static_cast<i64>(offset);
                 return true;
+            } else {
+                response.m_chunkStage = kChunkData;
             }
-            response.m_chunkLeft = size;
-            response.m_expectLf = 1;
-            continue;
+            break;
+        case kChunkExtension:
+            if (byte == '\n') {
+                return false; // a bare LF
+            }
+            if (byte == '\r') {
+                response.m_chunkStage = kChunkSizeLf;
+            }
+            break;
+        default: { // kChunkSize
+            if (response.m_sizeDigits != 0 && (byte == '\r' || byte == ';' || IsBlankSpace(byte))) {
+                response.m_chunkLeft = response.m_chunkSize;
+                response.m_chunkSize = 0;
+                response.m_sizeDigits = 0;
+                response.m_chunkStage = byte == '\r' ? kChunkSizeLf : kChunkExtension;
+                break;
+            }
+            const i32 digit = HexValue(byte);
+            if (digit < 0 || response.m_chunkSize > (kMaxHttpBodyLength >> 4)) {
+                return false;
+            }
+            response.m_chunkSize = (response.m_chunkSize << 4) | u64(digit);
+            if (response.m_sizeDigits < 255) {
+                ++response.m_sizeDigits;
+            }
         }
-        const i32 digit = HexValue(byte);
-        if (digit < 0 || response.m_chunkSize > (kMaxHttpBodyLength >> 4)) {
-            return false;
-        }
-        response.m_chunkSize = (response.m_chunkSize << 4) | u64(digit);
-        if (response.m_sizeDigits < 255) {
-            ++response.m_sizeDigits;
         }
     }
     return true;
@@ -220,12 +280,11 @@ void cHttpResponse::Reset()
     m_failure = eExchangeFailure::None;
     m_contentLength = -1;
     m_chunked = 0;
+    m_transferCodings = 0;
     m_chunkSize = 0;
     m_chunkLeft = 0;
-    m_skip = 0;
+    m_chunkStage = kChunkSize;
     m_sizeDigits = 0;
-    m_expectLf = 0;
-    m_lastChunk = 0;
     m_headerLines = 0;
     m_headerBytes = 0;
 }
@@ -238,28 +297,41 @@ bool ParseResponseHeaders(cHttpResponse& response, const u8* bytes, u32& count, 
 {
     u32 at = 0;
     while (inHeaders && at < count) {
-        const u8* cr = static_cast<const u8*>(std::memchr(bytes + at, '\r', count - at));
-        // A line is complete only once the byte after its "\r" has come: it is skipped.
-        if (cr == nullptr || u32(cr - bytes) + 1 >= count) {
+        const u8* lf = static_cast<const u8*>(std::memchr(bytes + at, '\n', count - at));
+        if (lf == nullptr) {
             break;
         }
-        const u32 lineLength = static_cast<u32>(cr - (bytes + at));
-        const u32 next = static_cast<u32>(cr - bytes) + 2;
+        // RFC 9112 2.2: every line ends in CRLF; a bare LF or a CR elsewhere is refused.
+        const u32 end = static_cast<u32>(lf - bytes);
+        if (end == at || bytes[end - 1] != '\r') {
+            return false;
+        }
+        const u8* line = bytes + at;
+        const u32 lineLength = end - 1 - at;
+        if (std::memchr(line, '\r', lineLength) != nullptr) {
+            return false;
+        }
+        const u32 next = end + 1;
         response.m_headerBytes += next - at;
         ++response.m_headerLines;
         if (response.m_headerBytes > kMaxHeaderBytes || response.m_headerLines > kMaxHeaderLines) {
             return false;
         }
-        const u8* line = bytes + at;
         if (response.m_status == 0) {
             if (!ParseStatusLine(response, line, lineLength)) {
                 return false;
             }
-        } else if (lineLength == 0) {
+        } else if (lineLength != 0) {
+            if (!ParseHeaderLine(response, line, lineLength)) {
+                return false;
+            }
+        } else if (response.m_status < 200) {
+            ForgetInterimAnswer(response);
+        } else {
             inHeaders = false;
-            FinishHeaders(response);
-        } else if (!ParseHeaderLine(response, line, lineLength)) {
-            return false;
+            if (!FinishHeaders(response)) {
+                return false;
+            }
         }
         at = next;
     }

@@ -36,27 +36,28 @@ public:
     // Why ReceiveResponse failed; the first reason is kept.
     eExchangeFailure m_failure = eExchangeFailure::None;
     i64 m_contentLength = 0;   // -1 unknown (no header, or chunked before the last chunk)
-    u8 m_chunked = 0;
+    u8 m_chunked = 0;          // the last transfer coding named is "chunked"
+    u8 m_transferCodings = 0;  // transfer codings named (saturates at 255)
     // Header name as received -> value; the last of repeated headers wins.
     _keytree<sPackedKey, _guardchar<char>> m_headers;
 
     // Chunked decoding state; every field survives from one buffer to the next.
     u64 m_chunkSize = 0;   // size line accumulator
     u64 m_chunkLeft = 0;   // data bytes left in the open chunk
-    i32 m_skip = 0;        // bytes to drop at the start of the next buffer (CRLF after data)
+    u8 m_chunkStage = 0;   // where in the chunk framing the next byte falls (httpresponse.cpp)
     u8 m_sizeDigits = 0;   // hex digits seen on the size line
-    u8 m_expectLf = 0;     // the size line's "\r" came; its "\n" must follow
-    u8 m_lastChunk = 0;    // the last chunk was seen
 
     // Header block accounting against the limits above.
     u32 m_headerLines = 0;
     u32 m_headerBytes = 0;
 };
 
-// Parses the complete lines at the start of `bytes`: a line is complete once the byte
-// after its "\r" is present. In: `count` bytes available; out: bytes consumed. Clears
-// `inHeaders` at the empty line. False for a bad status line, header line, Content-Length
-// or a header block past the limits.
+// Parses the complete lines at the start of `bytes`: a line is complete once its "\n" is
+// present. In: `count` bytes available; out: bytes consumed. Interim (1xx) answers are
+// read and dropped (RFC 9110 15.2); `inHeaders` is cleared at the empty line of the final
+// one. False for a bare LF or CR, a bad status line, header line or Content-Length, a
+// header block past the limits, and (with the reason kept) transfer codings other than a
+// lone "chunked".
 [[nodiscard]] bool ParseResponseHeaders(cHttpResponse& response, const u8* bytes, u32& count,
                                         bool& inHeaders);
 
@@ -66,8 +67,9 @@ public:
                                       u64& offset);
 
 // Reads one response from `stream` into `response`. True when the body ended where its
-// length says (or, without a length, where the peer closed), and when the peer closed
-// before sending a byte (status 0: callers find no valid answer).
+// length says (or, without a length, where the stream ended), and when the stream ended
+// before a byte came (status 0: callers find no valid answer). The stream cannot tell a
+// close from a time-out: the exchange asks its transport why the stream ended.
 [[nodiscard]] bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream);
 
 // The value of the header named exactly "Location", or null.

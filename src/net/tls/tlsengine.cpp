@@ -169,8 +169,10 @@ void cTlsEngine::AcknowledgeReceived(u32 count)
 
 void cTlsEngine::EndOfInput()
 {
+    // RFC 8446 6.1 and RFC 9112 9.8: only close_notify ends the data; a stream cut at a
+    // record boundary may be an attacker's truncation.
     if (m_state == eTlsEngineState::Open && m_received == 0) {
-        m_state = eTlsEngineState::Closed; // at a record boundary: the end of the data
+        Fail(eTlsFailure::NoCloseNotify);
     } else if (m_state == eTlsEngineState::Open || m_state == eTlsEngineState::Handshaking) {
         Fail(eTlsFailure::ClosedEarly);
     }

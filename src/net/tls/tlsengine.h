@@ -54,8 +54,7 @@ enum class eTlsEngineState
 {
     Handshaking,
     Open,   // application data both ways
-    Closed, // not started or reset; the peer's close_notify, or its end of the stream at
-            // a record boundary
+    Closed, // not started or reset; the peer's close_notify
     Failed,
 };
 
@@ -88,7 +87,8 @@ public:
     // `count` MUST NOT exceed the room GetReceiveBuffer gave. A whole record is processed
     // at once: the handshake advances, or application data becomes readable.
     void AcknowledgeReceived(u32 count);
-    // The peer ended the stream: Closed at a record boundary once open, else Failed.
+    // The peer ended the stream (or went silent): Failed, with NoCloseNotify at a record
+    // boundary once open. Only the peer's close_notify closes the data cleanly.
     void EndOfInput();
 
     // Open only: seals up to 2^14 bytes into one record when the send buffer is empty;

@@ -6,6 +6,7 @@ enum class eTlsFailure : u8
 {
     None,
     ClosedEarly,          // the stream ended inside the handshake or inside a record
+    NoCloseNotify,        // the stream ended at a record boundary without close_notify
     AlertReceived,        // the peer sent a fatal alert (its number is kept beside)
     NoCommonProtocol,     // the ServerHello chose a version, suite or group we did not offer
     CertificateUntrusted, // no chain to a trusted anchor, or an unusable certificate
