@@ -1,6 +1,6 @@
 // The first reason of a failed exchange, each produced by a real setup on loopback:
-// openssl s_server with an expired, a self-signed and a wrong-name certificate, and with
-// no group in common (it sends an alert); a proxy that alters a signature or a protected
+// openssl s_server with an expired, a self-signed, a wrong-name, a 1024-bit and a
+// SHA-1-signed certificate, and with no group in common (it sends an alert); a proxy that alters a signature or a protected
 // record or drops the close_notify; a port with nothing listening; raw servers that close
 // mid-body, answer TLS with HTTP, choose a suite nobody offered, frame their answer twice,
 // end lines with a bare LF, use a transfer coding we cannot undo, or go silent.
@@ -77,7 +77,7 @@ protected:
         sTestPki pki = m_pki;
         if (!name.empty()) {
             pki.m_leafCert = m_pki.Path(name + ".pem");
-            pki.m_leafKey = m_pki.Path(name == "self" ? "self.key" : "leaf.key");
+            pki.m_leafKey = m_pki.Path(name == "self" || name == "weak" ? name + ".key" : "leaf.key");
         }
         const uint16_t port = StartOpenSslServer(m_server, pki, m_folder.Path(), 1, extra);
         EXPECT_NE(port, 0) << m_server.Log();
@@ -120,7 +120,12 @@ TEST_F(ExchangeFailure, EachReasonFromARealSetup)
         {"SelfSigned", [&] { return Url("https", StartServer("self")); }, eExchangeFailure::CertificateUntrusted},
         {"WrongName", [&] { return Url("https", StartServer("wrong")); }, eExchangeFailure::CertificateWrongHost},
         {"NoCommonGroup", [&] { return Url("https", StartServer("", {"-groups", "P-256"})); },
-         eExchangeFailure::TlsAlert, 40},
+         eExchangeFailure::HandshakeRefused, 40},
+        // s_server itself refuses to serve these at its default security level.
+        {"WeakKey", [&] { return Url("https", StartServer("weak", {"-cipher", "DEFAULT:@SECLEVEL=0"})); },
+         eExchangeFailure::CertificateWeakKey},
+        {"Sha1Signature", [&] { return Url("https", StartServer("sha1", {"-cipher", "DEFAULT:@SECLEVEL=0"})); },
+         eExchangeFailure::CertificateWeakHash},
         {"AlteredSignature", [&] {
              proxy = std::make_unique<cTamperProxy>(StartServer("", {"-tls1_2"}), eTamperTarget::ServerKeyExchange);
              return Url("https", proxy->Port());

@@ -1,11 +1,13 @@
 // Interoperation with real TLS and HTTP servers on loopback: openssl s_server (every suite
-// the client offers, its quirks and what we cannot agree on), gnutls-serv, nginx, lighttpd
+// the client offers, its quirks and what we cannot agree on), libssl sending KeyUpdates in
+// the middle of a body, gnutls-serv, nginx, lighttpd
 // with wolfSSL (TLS 1.3, no ChangeCipherSpec) and mbedTLS (TLS 1.2), and Python's
 // http.server. Every body is compared by its SHA-256 with the file served, and the
 // secrets of our key log with the server's.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
 #include "engineplay.h"
+#include "libsslserver.h"
 #include "peerservers.h"
 
 #include <set>
@@ -120,7 +122,9 @@ const sOpenSslCell kOpenSslCells[] = {
     {"Tls12Tickets", {"-tls1_2", "-cipher", "ECDHE-RSA-AES128-SHA", "-num_tickets", "2"}, eTlsState::Tls12},
     {"OnlyChaCha20", {"-tls1_3", "-ciphersuites", "TLS_CHACHA20_POLY1305_SHA256"}, eTlsState::Plain},
     {"OnlyGcmInTls12", {"-tls1_2", "-cipher", "ECDHE-RSA-AES128-GCM-SHA256"}, eTlsState::Plain},
-    {"ClientCertificateRequested", {"-Verify", "1"}, eTlsState::Plain},
+    {"ClientCertificateAsked13", {"-tls1_3", "-verify", "1"}, eTlsState::Tls13},
+    {"ClientCertificateAsked12", {"-tls1_2", "-cipher", "ECDHE-RSA-AES128-SHA", "-verify", "1"}, eTlsState::Tls12},
+    {"ClientCertificateRequired", {"-Verify", "1"}, eTlsState::Plain},
 };
 
 class InteropOpenSsl : public Interop, public ::testing::WithParamInterface<sOpenSslCell>
@@ -150,18 +154,33 @@ TEST_P(InteropOpenSsl, ChunkedBodyOrRefusal)
 INSTANTIATE_TEST_SUITE_P(Cells, InteropOpenSsl, ::testing::ValuesIn(kOpenSslCells),
                          [](const auto& info) { return std::string(info.param.m_name); });
 
+// Restricted to AES-256-GCM without a certificate request, and with its defaults (which
+// ask for a client certificate) in both versions.
 TEST_F(Interop, GnutlsServer)
 {
     QEL_REQUIRE(qeltest::HaveTool("gnutls-serv"), "gnutls-serv (gnutls-bin)");
-    cChildProcess peer;
-    const uint16_t port = StartGnutlsServer(
-        peer, m_pki, m_folder.Path(), "NORMAL:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-256-GCM:-GROUP-ALL:+GROUP-X25519",
-        m_folder.PathOf("www/big.bin"));
-    ASSERT_NE(port, 0) << peer.Log();
-    const sFetch fetch = Fetch(Url("https", port, "/"));
-    ExpectBody(fetch, eTlsState::Tls13);
-    peer.Stop();
-    ExpectKeyLogMatches(fetch, m_folder.PathOf("k.txt"));
+    const struct
+    {
+        const char* m_priority;
+        eClientCertificate m_request;
+        eTlsState m_state;
+    } cells[] = {
+        {"NORMAL:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-256-GCM:-GROUP-ALL:+GROUP-X25519", eClientCertificate::NotAsked,
+         eTlsState::Tls13},
+        {"NORMAL", eClientCertificate::Asked, eTlsState::Tls13},
+        {"NORMAL:-VERS-ALL:+VERS-TLS1.2", eClientCertificate::Asked, eTlsState::Tls12},
+    };
+    for (const auto& cell : cells) {
+        SCOPED_TRACE(cell.m_priority);
+        cChildProcess peer;
+        const uint16_t port =
+            StartGnutlsServer(peer, m_pki, m_folder.Path(), cell.m_priority, m_folder.PathOf("www/big.bin"), cell.m_request);
+        ASSERT_NE(port, 0) << peer.Log();
+        const sFetch fetch = Fetch(Url("https", port, "/"));
+        ExpectBody(fetch, cell.m_state);
+        peer.Stop();
+        ExpectKeyLogMatches(fetch, m_folder.PathOf("k.txt"));
+    }
 }
 
 TEST_F(Interop, NginxLengthAndChunkedBodies)
@@ -226,6 +245,36 @@ TEST_F(Interop, LargeBodiesBothVersions)
         EXPECT_EQ(fetch.m_bytes, large.size());
         EXPECT_EQ(fetch.m_digest, Sha256Hex(large));
     }
+}
+
+// OpenSSL's TLS 1.3 server updates its keys before the answer and inside the body, twice
+// asking for ours (RFC 8446 4.6.3): the whole body arrives, and OpenSSL takes our
+// KeyUpdates (a bad one would end its read with an error, not with our close).
+TEST_F(Interop, KeyUpdatesInTheMiddleOfTheBody)
+{
+    constexpr size_t kPiece = 16384;
+    int serverEnd = -1;
+    cLibSslServer server(m_pki, [&](SSL* ssl) {
+        if (!ReadRequestHead(ssl)) {
+            return;
+        }
+        SSL_key_update(ssl, SSL_KEY_UPDATE_REQUESTED);
+        const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_body.size()) + "\r\n\r\n";
+        bool written = SSL_write(ssl, head.data(), int(head.size())) > 0;
+        for (size_t at = 0, piece = 0; written && at < m_body.size(); at += kPiece, ++piece) {
+            if (piece == 3 || piece == 20) {
+                SSL_key_update(ssl, piece == 3 ? SSL_KEY_UPDATE_NOT_REQUESTED : SSL_KEY_UPDATE_REQUESTED);
+            }
+            written = SSL_write(ssl, m_body.data() + at, int(std::min(kPiece, m_body.size() - at))) > 0;
+        }
+        char byte = 0;
+        serverEnd = SSL_get_error(ssl, SSL_read(ssl, &byte, 1));
+    });
+    ASSERT_TRUE(server.Ready());
+    const sFetch fetch = Fetch(Url("https", server.Port(), "/"));
+    ExpectBody(fetch, eTlsState::Tls13);
+    server.Join(); // the server's last read ends with our close
+    EXPECT_EQ(serverEnd, SSL_ERROR_ZERO_RETURN);
 }
 
 TEST_F(Interop, PythonHttpServer)

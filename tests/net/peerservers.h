@@ -82,16 +82,23 @@ inline uint16_t StartOpenSslServer(cChildProcess& peer, const sTestPki& pki, con
     return line.empty() ? 0 : static_cast<uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
 }
 
+enum class eClientCertificate { NotAsked, Asked };
+
 // gnutls-serv --http answering every request with `dataFile` as the body; it writes its
-// key log to k.txt. It binds every interface; the tests connect on 127.0.0.1 only.
+// key log to k.txt. It binds every interface; the tests connect on 127.0.0.1 only. By
+// default it asks for a client certificate (and takes a connection without one).
 inline uint16_t StartGnutlsServer(cChildProcess& peer, const sTestPki& pki, const std::string& folder,
-                                  const std::string& priority, const std::string& dataFile)
+                                  const std::string& priority, const std::string& dataFile,
+                                  eClientCertificate request = eClientCertificate::NotAsked)
 {
     return StartOnFreePort(peer, [&](uint16_t port) {
-        return peer.Start({"gnutls-serv", "-p", std::to_string(port), "-a", "--x509certfile",
-                           pki.m_leafCert, "--x509keyfile", pki.m_leafKey, "--http", "--httpdata",
-                           dataFile, "--priority", priority},
-                          folder, {"SSLKEYLOGFILE=" + folder + "/k.txt"});
+        std::vector<std::string> args = {"gnutls-serv", "-p", std::to_string(port), "--x509certfile",
+                                         pki.m_leafCert, "--x509keyfile", pki.m_leafKey, "--http", "--httpdata",
+                                         dataFile, "--priority", priority};
+        if (request == eClientCertificate::NotAsked) {
+            args.push_back("--disable-client-cert");
+        }
+        return peer.Start(args, folder, {"SSLKEYLOGFILE=" + folder + "/k.txt"});
     });
 }
 

@@ -2,8 +2,10 @@
 // TLS 1.3 AES-GCM records (RFC 8446 5.2) sealed and opened by libcrypto, as an independent
 // server would, with the keys given.
 #include <openssl/evp.h>
+#include <openssl/kdf.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace nettest {
@@ -57,6 +59,26 @@ inline Bytes OpenTls13RecordWithLibcrypto(const Bytes& key, const Bytes& iv, uin
     EVP_CIPHER_CTX_free(ctx);
     plain.resize(length);
     return ok ? plain : Bytes{};
+}
+
+// RFC 8446 7.1 HKDF-Expand-Label(secret, label, "", size) by libcrypto's HKDF (SHA-256).
+inline Bytes ExpandLabelWithLibcrypto(const Bytes& secret, const std::string& label, size_t size)
+{
+    const std::string full = "tls13 " + label;
+    Bytes info = {uint8_t(size >> 8), uint8_t(size), uint8_t(full.size())};
+    info.insert(info.end(), full.begin(), full.end());
+    info.push_back(0);
+    Bytes out(size);
+    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr);
+    EVP_PKEY_derive_init(ctx);
+    EVP_PKEY_CTX_set_hkdf_mode(ctx, EVP_PKEY_HKDEF_MODE_EXPAND_ONLY);
+    EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256());
+    EVP_PKEY_CTX_set1_hkdf_key(ctx, secret.data(), int(secret.size()));
+    EVP_PKEY_CTX_add1_hkdf_info(ctx, info.data(), int(info.size()));
+    size_t length = size;
+    EVP_PKEY_derive(ctx, out.data(), &length);
+    EVP_PKEY_CTX_free(ctx);
+    return out;
 }
 
 // A TLS 1.2 CBC record of `type` with the given padding length byte value (every padding

@@ -170,7 +170,9 @@ TEST_F(TlsRecordReframed, RecordsThatEndTheConnection)
         {"AllZeroInnerPlaintext", first(Bytes(20, 0)), eTlsFailure::RecordAuthentication},
         {"TamperedCipherText", tampered, eTlsFailure::RecordAuthentication},
         {"WrongSequenceNumber", SealTls13Record(m_pair.m_serverKey, m_pair.m_serverIv, 5, Inner("data", 23)), eTlsFailure::RecordAuthentication},
-        {"KeyUpdate", first(Inner(std::string("\x18\x00\x00\x01\x00", 5), 22)), eTlsFailure::MalformedRecord},
+        {"KeyUpdateRequestOf2", first(Inner(std::string("\x18\x00\x00\x01\x02", 5), 22)), eTlsFailure::MalformedRecord},
+        {"KeyUpdateOfTwoBytes", first(Inner(std::string("\x18\x00\x00\x02\x00\x00", 6), 22)), eTlsFailure::MalformedRecord},
+        {"KeyUpdateNotEndingItsRecord", first(Inner(std::string("\x18\x00\x00\x01\x00\x04", 6), 22)), eTlsFailure::MalformedRecord},
         {"FatalAlert", first(Inner(std::string("\x02\x28", 2), 21)), eTlsFailure::AlertReceived},
         {"UnknownInnerType", first(Inner("data", 24)), eTlsFailure::MalformedRecord},
         {"PlainHandshakeRecord", Bytes{22, 3, 3, 0, 4, 4, 0, 0, 0}, eTlsFailure::MalformedRecord},
@@ -190,6 +192,58 @@ TEST_F(TlsRecordReframed, RecordsThatEndTheConnection)
         EXPECT_TRUE(pair.HasFailed());
         EXPECT_EQ(pair.Engine().GetFailure(), test.m_reason);
     }
+}
+
+// RFC 8446 4.6.3 in the middle of the data, the next traffic secrets derived by
+// libcrypto's HKDF from the ones in our key log: the server's records after each KeyUpdate
+// come under its next keys; when it asks, our own KeyUpdate goes out under our old keys
+// (one for two requests) and our next record under the new ones.
+TEST_F(TlsRecordReframed, KeyUpdatesChangeTheKeysMidData)
+{
+    const auto secret = [&](const std::string& label) {
+        for (const std::string& line : m_pair.m_rig.m_hooks.m_keyLog) {
+            if (line.rfind(label + " ", 0) == 0) {
+                return Hex(line.substr(line.rfind(' ') + 1));
+            }
+        }
+        return Bytes();
+    };
+    struct sKeys
+    {
+        Bytes m_secret, m_key, m_iv;
+        void Next()
+        {
+            m_secret = ExpandLabelWithLibcrypto(m_secret, "traffic upd", 32);
+            m_key = ExpandLabelWithLibcrypto(m_secret, "key", 16);
+            m_iv = ExpandLabelWithLibcrypto(m_secret, "iv", 12);
+        }
+    };
+    sKeys server = {secret("SERVER_TRAFFIC_SECRET_0"), m_pair.m_serverKey, m_pair.m_serverIv};
+    sKeys client = {secret("CLIENT_TRAFFIC_SECRET_0"), m_pair.m_clientKey, m_pair.m_clientIv};
+    ASSERT_EQ(server.m_secret.size(), 32u);
+    const Bytes notRequested = Inner(std::string("\x18\x00\x00\x01\x00", 5), 22);
+    const Bytes requested = Inner(std::string("\x18\x00\x00\x01\x01", 5), 22);
+
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 0, Inner("before", 23)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "before");
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 1, notRequested));
+    server.Next();
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 0, Inner("between", 23)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "between");
+    EXPECT_TRUE(TakeSent(m_pair.Engine()).empty()) << "not asked: nothing to answer";
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 1, requested));
+    server.Next();
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 0, requested));
+    server.Next();
+    m_pair.PeerSends(SealTls13Record(server.m_key, server.m_iv, 0, Inner("after", 23)));
+    EXPECT_EQ(m_pair.ReceiveOnce(), "after");
+    ASSERT_FALSE(m_pair.HasFailed());
+
+    const Bytes answer = TakeSent(m_pair.Engine());
+    EXPECT_EQ(OpenTls13RecordWithLibcrypto(client.m_key, client.m_iv, 0, answer), notRequested);
+    client.Next();
+    ASSERT_EQ(m_pair.Engine().WritePlaintext(reinterpret_cast<const u8*>("GET"), 3), 3u);
+    EXPECT_EQ(OpenTls13RecordWithLibcrypto(client.m_key, client.m_iv, 0, TakeSent(m_pair.Engine())), Inner("GET", 23));
 }
 
 TEST(TlsCbcMac, RecordCheckFindsDataLengthAndRefusesBadPadding)

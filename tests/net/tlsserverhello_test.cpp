@@ -149,7 +149,7 @@ TEST(TlsServerHello, HostileHellosFailBeforeAnyKey)
         {"Tls13SuiteWithoutSupportedVersions", Tls12Flight(kServerRandom, {0x13, 0x01}, kServerKey)},
         {"GcmSuite", Tls12Flight(kServerRandom, {0xc0, 0x2f}, kServerKey)},
         {"ZeroServerKey", Tls12Flight(kServerRandom, {0xc0, 0x13}, lowOrder)},
-        {"CertificateRequest", Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey, request)},
+        {"CertificateRequestBeforeKeyExchange", Tls12Flight(kServerRandom, {0xc0, 0x13}, kServerKey, request)},
     };
     for (const sHostile& test : hostile) {
         SCOPED_TRACE(test.m_name);

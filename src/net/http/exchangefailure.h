@@ -13,8 +13,11 @@ enum class eExchangeFailure : u8
     NoCloseNotify,        // TLS: the stream ended without close_notify where only the close
                           // could end the body
     TlsAlert,             // the server sent a fatal alert (its number is kept beside)
+    HandshakeRefused,     // the server answered our ClientHello with handshake_failure
     NoCommonProtocol,     // no TLS version, suite or group in common
     CertificateUntrusted,
+    CertificateWeakKey,   // an RSA key under 2048 bits in the chain
+    CertificateWeakHash,  // a SHA-1 signature in the chain
     CertificateExpired,   // expired or not yet valid
     CertificateWrongHost, // issued for another host name
     BadSignature,         // the handshake signature does not verify

@@ -77,7 +77,8 @@ bool cHttpTransport::Pump()
     }
     m_engine.AcknowledgeReceived(u32(got));
     NoteEngineFailure();
-    return m_engine.GetState() != eTlsEngineState::Failed;
+    // A KeyUpdate the server asked for goes out at once.
+    return m_engine.GetState() != eTlsEngineState::Failed && Flush();
 }
 
 bool cHttpTransport::SecureConnection()
@@ -119,7 +120,8 @@ i32 cHttpTransport::Send(const void* buffer, i32 length)
     }
     const u8* data = static_cast<const u8*>(buffer);
     i32 sent = 0;
-    while (sent < length) {
+    // Whatever the engine has waiting (a KeyUpdate) goes first.
+    while (sent < length && Flush()) {
         const u32 taken = m_engine.WritePlaintext(data + sent, u32(length - sent));
         if (taken == 0 || !Flush()) {
             break;

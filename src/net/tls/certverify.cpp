@@ -84,6 +84,11 @@ eTlsFailure RefusalOf(int error)
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
         return eTlsFailure::CertificateWrongHost;
+    case X509_V_ERR_EE_KEY_TOO_SMALL:
+    case X509_V_ERR_CA_KEY_TOO_SMALL:
+        return eTlsFailure::CertificateWeakKey;
+    case X509_V_ERR_CA_MD_TOO_WEAK:
+        return eTlsFailure::CertificateWeakHash;
     default:
         return eTlsFailure::CertificateUntrusted;
     }

@@ -13,7 +13,8 @@ struct evp_pkey_st;
 // without partial wildcards. At least 112-bit security in the chain (RSA >= 2048 bits, no
 // SHA-1 signatures); no intermediate is fetched, so one the server leaves out fails. The
 // leaf's public key, to be freed with FreePublicKey, or null on any failure, its reason in
-// `refusal` when given (expired or not yet valid, another host name, else untrusted).
+// `refusal` when given (expired or not yet valid, another host name, a key too small, a
+// signature hash too weak, else untrusted).
 evp_pkey_st* VerifyCertificateChain(cCertificateListReader& list, const char* host,
                                     eTlsFailure* refusal = nullptr);
 

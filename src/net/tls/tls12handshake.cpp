@@ -60,7 +60,33 @@ bool TakeServerKeyExchange(cTlsEngine& engine, const sTlsMessage& message, sHand
     return true;
 }
 
-// Certificate, ServerKeyExchange and ServerHelloDone, in this order.
+// RFC 5246 7.4.4: certificate_types<1..2^8-1>, supported_signature_algorithms
+// <2..2^16-2>, certificate_authorities<0..2^16-1>; checked for their framing only, since
+// the answer is an empty certificate list whatever they hold.
+bool TakeCertificateRequest(const sTlsMessage& message, sHandshakeState& state)
+{
+    const u8* body = message.Body();
+    const u32 size = message.BodySize();
+    if (state.m_certificateRequested || size < 1 || body[0] == 0) {
+        return false;
+    }
+    u32 at = 1 + body[0];
+    for (const u32 least : {2u, 0u}) {
+        if (size < at + 2) {
+            return false;
+        }
+        const u32 length = (u32(body[at]) << 8) | body[at + 1];
+        if (length < least) {
+            return false;
+        }
+        at += 2 + length;
+    }
+    state.m_certificateRequested = at == size;
+    return state.m_certificateRequested;
+}
+
+// Certificate, ServerKeyExchange, CertificateRequest (optional) and ServerHelloDone, in
+// this order.
 bool TakeFlightMessage(cTlsEngine& engine, const sTlsMessage& message, sHandshakeState& state)
 {
     switch (state.m_step) {
@@ -82,7 +108,12 @@ bool TakeFlightMessage(cTlsEngine& engine, const sTlsMessage& message, sHandshak
         state.m_step = eFlightStep::ServerHelloDone;
         break;
     case eFlightStep::ServerHelloDone:
-        // A CertificateRequest fails here: the client has no certificate to offer.
+        if (message.m_type == kHandshakeCertificateRequest) {
+            if (!TakeCertificateRequest(message, state)) {
+                return false;
+            }
+            break;
+        }
         if (message.m_type != kHandshakeServerHelloDone || message.BodySize() != 0 ||
             !state.m_reader.IsEmpty()) {
             return false;
@@ -124,6 +155,17 @@ bool SendClientFlight(cTlsEngine& engine, sHandshakeState& state)
                                 0x00, 0x00, 0x21, 0x20};
     std::memcpy(clientKeyExchange + 10, state.m_publicKey, 32);
     static const u8 kChangeCipherSpec[6] = {0x14, 0x03, 0x03, 0x00, 0x01, 0x01};
+    // RFC 5246 7.4.6: asked for a certificate, a client without one sends a Certificate
+    // message with no certificates (and no CertificateVerify).
+    static const u8 kEmptyCertificate[12] = {0x16, 0x03, 0x03, 0x00, 0x07, kHandshakeCertificate,
+                                             0x00, 0x00, 0x03, 0x00, 0x00, 0x00};
+    if (state.m_certificateRequested) {
+        if (!engine.QueueSend(kEmptyCertificate, sizeof(kEmptyCertificate))) {
+            return false;
+        }
+        Sha256UpdateLarge(state.m_transcript12, kEmptyCertificate + kTlsRecordHeaderSize,
+                          sizeof(kEmptyCertificate) - kTlsRecordHeaderSize);
+    }
     if (!engine.QueueSend(clientKeyExchange, sizeof(clientKeyExchange)) ||
         !engine.QueueSend(kChangeCipherSpec, sizeof(kChangeCipherSpec))) {
         return false;

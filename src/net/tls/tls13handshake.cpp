@@ -15,6 +15,26 @@ namespace {
 constexpr char kServerSignatureContext[] = "TLS 1.3, server CertificateVerify";
 constexpr u32 kSignedContentPrefix = 64 + sizeof(kServerSignatureContext);
 
+// RFC 8446 4.3.2: certificate_request_context<0..2^8-1>, extensions<2..2^16-1>. The
+// context is kept for our answer; the extensions are not needed for an empty one.
+bool TakeCertificateRequest(const sTlsMessage& message, sHandshakeState& state)
+{
+    const u8* body = message.Body();
+    const u32 size = message.BodySize();
+    if (state.m_certificateRequested || size < 1 + 2 || size < 1 + u32(body[0]) + 2) {
+        return false;
+    }
+    const u32 contextSize = body[0];
+    const u32 extensionsSize = (u32(body[1 + contextSize]) << 8) | body[2 + contextSize];
+    if (extensionsSize < 2 || 3 + contextSize + extensionsSize != size) {
+        return false;
+    }
+    state.m_certificateRequested = true;
+    state.m_requestContextSize = static_cast<u8>(contextSize);
+    std::memcpy(state.m_requestContext, body + 1, contextSize);
+    return true;
+}
+
 // One message of the server's encrypted flight, checked and then added to the transcript.
 bool TakeFlightMessage(cTlsEngine& engine, const sTlsMessage& message, sHandshakeState& state)
 {
@@ -29,7 +49,12 @@ bool TakeFlightMessage(cTlsEngine& engine, const sTlsMessage& message, sHandshak
         state.m_step = eFlightStep::Certificate;
         break;
     case eFlightStep::Certificate:
-        // A CertificateRequest here fails: the client has no certificate to offer.
+        if (message.m_type == kHandshakeCertificateRequest) {
+            if (!TakeCertificateRequest(message, state)) {
+                return false;
+            }
+            break;
+        }
         if (message.m_type != kHandshakeCertificate || message.BodySize() == 0) {
             return false;
         }
@@ -97,31 +122,54 @@ bool InstallTrafficKeys(cTlsEngine& engine, const sHandshakeState& state, const 
     return true;
 }
 
-// After the server Finished: the client's ChangeCipherSpec and Finished over H2
-// (ClientHello..server Finished) with the client handshake secret, computed before the
-// application secrets overwrite the block.
+// After the server Finished: the client's ChangeCipherSpec, then in one record an empty
+// Certificate when one was asked for (RFC 8446 4.4.2: "If the server requests client
+// authentication but no suitable certificate is available, the client MUST send a
+// Certificate message containing no certificates") and the Finished over the transcript
+// up to it, with the client handshake secret. The application secrets cover the
+// transcript up to the server Finished only, so that point is kept apart, and they are
+// derived last, when they overwrite the block.
 bool FinishTls13(cTlsEngine& engine, sHandshakeState& state)
 {
     sTLSHashCtx& transcript = state.m_transcript;
+    const sTLSHashCtx serverFinished = transcript;
     const size_t hashSize = TranscriptHashSize(transcript);
+    // Certificate: type, length, context, an empty certificate_list; then the Finished.
+    u8 flight[4 + 1 + 255 + 3 + 4 + kMaxHashSize];
+    u32 size = 0;
+    if (state.m_certificateRequested) {
+        const u32 contextSize = state.m_requestContextSize;
+        const u8 header[5] = {kHandshakeCertificate, 0, 0, static_cast<u8>(1 + contextSize + 3),
+                              static_cast<u8>(contextSize)};
+        std::memcpy(flight, header, sizeof(header));
+        std::memcpy(flight + 5, state.m_requestContext, contextSize);
+        std::memset(flight + 5 + contextSize, 0, 3);
+        size = 5 + contextSize + 3;
+        TranscriptUpdate(transcript, flight, size);
+    }
     u8 finishedHash[kMaxHashSize];
-    u8 finished[4 + kMaxHashSize] = {kHandshakeFinished, 0, 0, static_cast<u8>(hashSize)};
+    u8* finished = flight + size;
+    const u8 finishedHeader[4] = {kHandshakeFinished, 0, 0, static_cast<u8>(hashSize)};
+    std::memcpy(finished, finishedHeader, sizeof(finishedHeader));
     if (!TranscriptHash(transcript, finishedHash) ||
         !ComputeFinishedKey(transcript, state.m_block.m_clientSecret, state.m_finishedKey) ||
         !FinishedMac(transcript, state.m_finishedKey, finishedHash, finished + 4)) {
         return false;
     }
+    size += u32(4 + hashSize);
     static const u8 kChangeCipherSpec[6] = {0x14, 0x03, 0x03, 0x00, 0x01, 0x01};
-    u8 record[kTlsRecordHeaderSize + 4 + kMaxHashSize + 1 + kGcmTagSize];
-    const u32 recordSize =
-        SealTls13Record(engine.Session(), finished, u32(4 + hashSize), kContentHandshake, record);
-    ct::Wipe(finished, sizeof(finished));
+    u8 record[kTlsRecordHeaderSize + sizeof(flight) + 1 + kGcmTagSize];
+    const u32 recordSize = SealTls13Record(engine.Session(), flight, size, kContentHandshake, record);
+    ct::Wipe(flight, sizeof(flight));
     if (recordSize == 0 || !engine.QueueSend(kChangeCipherSpec, sizeof(kChangeCipherSpec)) ||
         !engine.QueueSend(record, recordSize) ||
-        !DeriveApplicationSecrets(transcript, state.m_handshakeSecret, state.m_block) ||
+        !DeriveApplicationSecrets(serverFinished, state.m_handshakeSecret, state.m_block) ||
         !InstallTrafficKeys(engine, state, "CLIENT_TRAFFIC_SECRET_0", "SERVER_TRAFFIC_SECRET_0")) {
         return false;
     }
+    sTlsSession& session = engine.Session();
+    std::memcpy(session.m_clientTrafficSecret, state.m_block.m_clientSecret, sizeof(session.m_clientTrafficSecret));
+    std::memcpy(session.m_serverTrafficSecret, state.m_block.m_serverSecret, sizeof(session.m_serverTrafficSecret));
     engine.SetOpen(eTlsState::Tls13);
     return true;
 }

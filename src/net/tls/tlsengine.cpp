@@ -13,6 +13,9 @@ namespace {
 constexpr u32 kMaxEmptyRecordsInRow = 32;
 
 enum : u8 { kAlertCloseNotify = 0 };
+enum : u8 { kHandshakeKeyUpdate = 24 };
+// KeyUpdate.request_update (RFC 8446 4.6.3).
+enum : u8 { kUpdateNotRequested = 0, kUpdateRequested = 1 };
 
 u32 RecordBodySize(const u8* header) { return (u32(header[3]) << 8) | header[4]; }
 
@@ -43,6 +46,8 @@ void cTlsEngine::Reset()
     m_sendSize = 0;
     m_sendPosition = 0;
     m_emptyRecords = 0;
+    m_keyUpdateOwed = false;
+    m_keyUpdateWaiting = false;
 }
 
 bool cTlsEngine::Start(const char* host)
@@ -118,6 +123,8 @@ void cTlsEngine::AcknowledgeSent(u32 count)
     m_sendPosition += count < m_sendSize - m_sendPosition ? count : m_sendSize - m_sendPosition;
     if (m_sendPosition == m_sendSize) {
         m_sendPosition = m_sendSize = 0;
+        m_keyUpdateWaiting = false;
+        SendOwedKeyUpdate();
     }
 }
 
@@ -185,6 +192,7 @@ void cTlsEngine::ProcessRecord()
                                RecordBodySize(header)};
     if (m_state == eTlsEngineState::Open) {
         ProcessApplicationRecord(record);
+        SendOwedKeyUpdate();
         return;
     }
     if (!TakeHandshakeRecord(*this, *m_handshake, record)) {
@@ -239,12 +247,14 @@ void cTlsEngine::ProcessApplicationRecord(const sTlsRecord& record)
         Fail(eTlsFailure::MalformedRecord);
         return;
     }
-    // A NewSessionTicket is skipped whole, even across records. Any other post-handshake
-    // message (KeyUpdate, CertificateRequest) ends the data.
+    // A NewSessionTicket is skipped whole, even across records; a KeyUpdate changes keys.
+    // Any other post-handshake message (a CertificateRequest, never invited) ends the data.
     sTlsMessage message;
     eMessageRead next;
     while ((next = session.m_postHandshake.Next(message)) == eMessageRead::Message) {
-        if (!SkipSessionTicket(session, message)) {
+        const bool taken = message.m_type == kHandshakeKeyUpdate ? TakeKeyUpdate(message)
+                                                                 : SkipSessionTicket(session, message);
+        if (!taken) {
             Fail(eTlsFailure::MalformedRecord);
             return;
         }
@@ -252,6 +262,43 @@ void cTlsEngine::ProcessApplicationRecord(const sTlsRecord& record)
     if (next == eMessageRead::Error) {
         Fail(eTlsFailure::MalformedRecord);
     }
+}
+
+// RFC 8446 4.6.3: the server's next records come under its next traffic secret; when it
+// asks, ours change too, after a KeyUpdate of our own (SendOwedKeyUpdate).
+bool cTlsEngine::TakeKeyUpdate(const sTlsMessage& message)
+{
+    sTlsSession& session = *m_session;
+    const u8* body = message.Body();
+    // RFC 8446 5.1: the KeyUpdate ends its record, since messages may not span the change.
+    if (message.BodySize() != 1 || body[0] > kUpdateRequested || !session.m_postHandshake.IsEmpty() ||
+        !UpdateTrafficSecret(session.m_suite, session.m_serverTrafficSecret, session.m_readKey)) {
+        return false;
+    }
+    session.m_readSequence = 0;
+    // A KeyUpdate of ours still waiting to be sent answers this request too.
+    m_keyUpdateOwed = m_keyUpdateOwed || (body[0] == kUpdateRequested && !m_keyUpdateWaiting);
+    return true;
+}
+
+// One KeyUpdate answers any number of requests that came before it was sent (RFC 8446
+// 4.6.3). It is sealed once the send buffer is empty, under the old keys, and every later
+// record goes under the new ones.
+void cTlsEngine::SendOwedKeyUpdate()
+{
+    if (!m_keyUpdateOwed || m_state != eTlsEngineState::Open || m_sendSize != 0) {
+        return;
+    }
+    static const u8 kKeyUpdate[5] = {kHandshakeKeyUpdate, 0, 0, 1, kUpdateNotRequested};
+    sTlsSession& session = *m_session;
+    m_sendSize = SealTls13Record(session, kKeyUpdate, sizeof(kKeyUpdate), kContentHandshake, session.m_send);
+    m_keyUpdateOwed = false;
+    m_keyUpdateWaiting = true;
+    if (m_sendSize == 0 || !UpdateTrafficSecret(session.m_suite, session.m_clientTrafficSecret, session.m_writeKey)) {
+        Fail(eTlsFailure::OutOfMemory);
+        return;
+    }
+    session.m_writeSequence = 0;
 }
 
 u32 cTlsEngine::WritePlaintext(const u8* data, u32 size)

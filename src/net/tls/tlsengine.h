@@ -7,7 +7,8 @@
 //     came; EndOfInput when the peer closed;
 //   - WritePlaintext/ReadPlaintext once the state is Open.
 // One ClientHello offers TLS 1.3 and TLS 1.2 over X25519 with server name indication; the
-// ServerHello decides which flow follows. At most one record is buffered each way: the
+// ServerHello decides which flow follows. A TLS 1.3 KeyUpdate is answered by the engine:
+// its own KeyUpdate then waits in the send buffer. At most one record is buffered each way: the
 // receive room is zero while received plaintext waits to be read, and plaintext is taken
 // only when nothing waits to be sent.
 // Failure is sticky: the first reason is kept, no alert is sent, and all later I/O is
@@ -120,6 +121,8 @@ public:
 private:
     void ProcessRecord();
     void ProcessApplicationRecord(const struct sTlsRecord& record);
+    [[nodiscard]] bool TakeKeyUpdate(const struct sTlsMessage& message);
+    void SendOwedKeyUpdate();
     bool HeaderAcceptable(const u8* header) const;
 
     cTlsServerVerifier& m_verifier;
@@ -135,4 +138,6 @@ private:
     u32 m_sendSize = 0;     // bytes waiting in the session's send buffer
     u32 m_sendPosition = 0; // of them already sent
     u32 m_emptyRecords = 0;
+    bool m_keyUpdateOwed = false;    // the server asked for our KeyUpdate
+    bool m_keyUpdateWaiting = false; // ours is sealed in the send buffer, not all sent
 };

@@ -314,6 +314,13 @@ bool TakeHandshakeRecord(cTlsEngine& engine, sHandshakeState& state, const sTlsR
     // Plain handshake records until the ServerHello is whole.
     state.m_firstRecord = false;
     if (record.m_type == kContentAlert) {
+        // RFC 8446 4.1.1: a server that finds nothing acceptable in the ClientHello
+        // answers with handshake_failure; with our fixed offer that says the server
+        // takes none of our suites, groups or signature schemes.
+        constexpr u8 kAlertHandshakeFailure = 40;
+        if (record.m_size == 2 && record.m_body[1] == kAlertHandshakeFailure) {
+            engine.Fail(eTlsFailure::HandshakeRefused, kAlertHandshakeFailure);
+        }
         TakeAlert(engine, record.m_body, record.m_size);
         return false;
     }

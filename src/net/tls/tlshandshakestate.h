@@ -16,6 +16,7 @@ enum : u8 {
     kHandshakeEncryptedExtensions = 8,
     kHandshakeCertificate = 11,
     kHandshakeServerKeyExchange = 12,
+    kHandshakeCertificateRequest = 13,
     kHandshakeServerHelloDone = 14,
     kHandshakeCertificateVerify = 15,
     kHandshakeClientKeyExchange = 16,
@@ -65,6 +66,11 @@ struct sHandshakeState
     u8 m_serverRandom[32] = {};
     u8 m_serverShare[kX25519KeySize] = {}; // TLS 1.3 key_share, TLS 1.2 ServerECDHParams
     bool m_tls12 = false;
+    // The server asked for a client certificate: we answer with none (RFC 8446 4.4.2,
+    // RFC 5246 7.4.6), in TLS 1.3 under the request's context.
+    bool m_certificateRequested = false;
+    u8 m_requestContextSize = 0;
+    u8 m_requestContext[255] = {};
     _typebuf<u8> m_clientHello; // messages without record headers
     _typebuf<u8> m_serverHello;
     // The messages of the current flight, possibly begun in the ServerHello's record.

@@ -186,3 +186,21 @@ bool SetupRecordKey(const sTls13KeyBlock& block, sTlsGcmContext& context, eRecor
     std::memcpy(context.m_iv, writing ? block.m_clientIv : block.m_serverIv, 12);
     return true;
 }
+
+bool UpdateTrafficSecret(u32 suite, u8* secret, sTlsGcmContext& context)
+{
+    const sSuite* found = FindSuite(suite);
+    if (found == nullptr) {
+        return false;
+    }
+    u8 next[48];
+    u8 key[32];
+    bool ok = found->expandLabel(secret, nullptr, 0, "traffic upd", next, found->hashSize) &&
+              found->expandLabel(next, nullptr, 0, "key", key, found->keySize) &&
+              found->expandLabel(next, nullptr, 0, "iv", context.m_iv, 12) &&
+              GcmSetKey(context.m_key, key, static_cast<u32>(found->keySize * 8));
+    std::memcpy(secret, next, found->hashSize);
+    ct::Wipe(next, sizeof(next));
+    ct::Wipe(key, sizeof(key));
+    return ok;
+}

@@ -78,3 +78,9 @@ enum class eRecordDirection { Reading, Writing };
 // Keys `context` with the client write key and IV when writing, else the server's.
 [[nodiscard]] bool SetupRecordKey(const sTls13KeyBlock& block, sTlsGcmContext& context,
                                   eRecordDirection direction);
+
+// RFC 8446 7.2: application_traffic_secret_N+1 =
+//   HKDF-Expand-Label(application_traffic_secret_N, "traffic upd", "", Hash.length),
+// replacing `secret` (32 or 48 bytes by `suite`), then its key and IV (RFC 8446 7.3) into
+// `context`. False for an unknown suite.
+[[nodiscard]] bool UpdateTrafficSecret(u32 suite, u8* secret, sTlsGcmContext& context);

@@ -8,6 +8,8 @@ sTlsSession::~sTlsSession()
 {
     ct::Wipe(&m_readKey, sizeof(m_readKey));
     ct::Wipe(&m_writeKey, sizeof(m_writeKey));
+    ct::Wipe(m_clientTrafficSecret, sizeof(m_clientTrafficSecret));
+    ct::Wipe(m_serverTrafficSecret, sizeof(m_serverTrafficSecret));
     ct::Wipe(m_clientMacKey, sizeof(m_clientMacKey));
     ct::Wipe(m_serverMacKey, sizeof(m_serverMacKey));
     ct::Wipe(m_record, sizeof(m_record));

@@ -39,9 +39,12 @@ struct sTlsSession
     u32 m_suite = kTlsNoSuite;
     u64 m_writeSequence = 0;
     u64 m_readSequence = 0;
-    // TLS 1.3: GCM keys with their static IVs.
+    // TLS 1.3: GCM keys with their static IVs, and the application traffic secrets they
+    // came from, which a KeyUpdate advances (RFC 8446 7.2).
     sTlsGcmContext m_readKey = {};
     sTlsGcmContext m_writeKey = {};
+    u8 m_clientTrafficSecret[48] = {};
+    u8 m_serverTrafficSecret[48] = {};
     // TLS 1.2: AES-CBC in each direction and the HMAC-SHA1 keys.
     cBlockCBC m_writeCbc;
     cBlockCBC m_readCbc;
