@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cassert>
 #include <chrono>
+#include <cstring>
 #include <new>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -36,6 +37,11 @@ constexpr std::chrono::milliseconds kDispatchSlice{15};
 
 // SDL is one per process, and so is its host.
 std::atomic<bool> g_hostAlive{false};
+
+bool DriverShowsWindows(const char* driver)
+{
+    return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
 
 bool HasModifier(u32 modifiers, u32 mask)
 {
@@ -63,6 +69,13 @@ std::unique_ptr<cSdlHost> cSdlHost::Create()
     // transfer sends only the damaged rectangles.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        g_hostAlive = false;
+        return nullptr;
+    }
+    // When no real display answers, SDL settles for a driver that shows nothing; a form
+    // there would wait for input that cannot come. Such a driver is no display.
+    if (!DriverShowsWindows(SDL_GetCurrentVideoDriver())) {
+        SDL_Quit();
         g_hostAlive = false;
         return nullptr;
     }

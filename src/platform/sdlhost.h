@@ -52,7 +52,7 @@ class cSdlHost final : public cWindowRequestTarget
 {
 public:
     // Starts SDL's video subsystem on the calling thread. Null when no display can be
-    // opened; one host per process (a second one while the first lives is a mistake).
+    // opened, SDL's fallback drivers that show nothing included; one host per process (a second one while the first lives is a mistake).
     static std::unique_ptr<cSdlHost> Create();
     // Closes the windows left, stops taking wake-ups and stops SDL.
     ~cSdlHost() override;

@@ -25,6 +25,29 @@ cFontFace* FaceOf(const cFontObject* font)
     return font ? font->GetFace() : nullptr;
 }
 
+struct sCutText
+{
+    std::u16string text;
+    i64 width = 0; // above the room when not even "..." fits
+};
+
+// The longest prefix of whole code points of `text` that fits `room` with "..." behind
+// it. `advances` holds one value per unit of `text`.
+sCutText CutWithEllipsis(cFontFace* face, const char16_t* text, i32 length, const i32* advances, i64 room)
+{
+    i32 ellipsisAdvances[kEllipsisLength];
+    GetUnitAdvances(face, kEllipsis, kEllipsisLength, ellipsisAdvances);
+    sCutText cut;
+    cut.width = i64(ellipsisAdvances[0]) + ellipsisAdvances[1] + ellipsisAdvances[2];
+    const i32 kept = cut.width > room ? 0 : FittingPrefix(text, length, advances, i32(room - cut.width));
+    for (i32 i = 0; i < kept; ++i) {
+        cut.width += advances[size_t(i)];
+    }
+    cut.text.assign(text, size_t(kept));
+    cut.text.append(kEllipsis);
+    return cut;
+}
+
 } // namespace
 
 i32 cSoftCanvas::DrawGlyphRun(i32 canvasX, i32 canvasY, const char16_t* text, i32 length)
@@ -178,7 +201,7 @@ i32 cSoftCanvas::DrawTextInRectW(i32 x, i32 y, i32 w, i32 h, u32 align, bool box
         textWidth += advance;
     }
     i64 start = i64(x) + leftMargin;
-    std::u16string cut;
+    sCutText cut;
     const char16_t* drawn = text;
     i32 drawnLength = length;
     if (textWidth <= room) {
@@ -188,21 +211,13 @@ i32 cSoftCanvas::DrawTextInRectW(i32 x, i32 y, i32 w, i32 h, u32 align, bool box
             start = i64(x) + w - rightMargin - textWidth;
         }
     } else {
-        i32 ellipsisAdvances[kEllipsisLength];
-        GetUnitAdvances(FaceOf(font), kEllipsis, kEllipsisLength, ellipsisAdvances);
-        const i64 ellipsisWidth = i64(ellipsisAdvances[0]) + ellipsisAdvances[1] + ellipsisAdvances[2];
-        if (ellipsisWidth > room) {
+        cut = CutWithEllipsis(FaceOf(font), text, length, advances.data(), room);
+        if (cut.width > room) {
             return -1;
         }
-        const i32 kept = FittingPrefix(text, length, advances.data(), i32(room - ellipsisWidth));
-        textWidth = ellipsisWidth;
-        for (i32 i = 0; i < kept; ++i) {
-            textWidth += advances[size_t(i)];
-        }
-        cut.assign(text, size_t(kept));
-        cut.append(kEllipsis);
-        drawn = cut.data();
-        drawnLength = i32(cut.size());
+        textWidth = cut.width;
+        drawn = cut.text.data();
+        drawnLength = i32(cut.text.size());
     }
     if (start < INT32_MIN || start > INT32_MAX) {
         return -1;
@@ -248,12 +263,30 @@ bool cSoftCanvas::DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 
     if (h < 1) {
         return true;
     }
+    // Only whole lines are drawn: a line cut through the middle reads as something else.
+    // When lines are left over, the last whole one ends with "..." so that nothing is
+    // lost silently. A box lower than one line still shows its first line, clipped.
+    size_t shown = 0;
+    while (shown < lines.size() && advance * i64(shown) + CellHeightOf(font) <= h) {
+        ++shown;
+    }
+    shown = std::max(shown, std::min<size_t>(lines.size(), 1));
     AddClip(sRect{x, y, w, h});
-    for (size_t index = 0; index < lines.size(); ++index) {
-        const sTextLine& line = lines[index];
+    for (size_t index = 0; index < shown; ++index) {
+        sTextLine line = lines[index];
         const i64 top = i64(y) + advance * i64(index);
         if (top >= i64(y) + h || top > INT32_MAX) {
             break;
+        }
+        sCutText cut;
+        const char16_t* drawn = clean.data() + line.start;
+        i32 drawnLength = line.end - line.start;
+        if (index + 1 == shown && shown < lines.size()) {
+            cut = CutWithEllipsis(FaceOf(font), drawn, drawnLength, advances.data() + line.start, w);
+            drawn = cut.text.data();
+            drawnLength = i32(cut.text.size());
+            line.width = i32(cut.width);
+            line.wrapped = false; // drawn as one run
         }
         const i64 spare = i64(w) - line.width;
         i64 lineX = x;
@@ -273,8 +306,7 @@ bool cSoftCanvas::DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 
             gaps += clean[size_t(i)] == u' ' && clean[size_t(i) - 1] != u' ';
         }
         if (align != kAlignJustify || !line.wrapped || gaps == 0 || spare <= 0) {
-            DrawTextLine(i32(lineX), i32(top), false, clean.data() + line.start, line.end - line.start,
-                         line.width);
+            DrawTextLine(i32(lineX), i32(top), false, drawn, drawnLength, line.width);
             continue;
         }
         i64 penX = lineX;

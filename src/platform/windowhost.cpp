@@ -3,29 +3,32 @@
 #include "platform/headlesshost.h"
 #include "platform/sdlhost.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool EnvironmentNamesDisplay()
+// The display the environment names (X first), or null.
+const char* NamedDisplay()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && value[0] != 0) {
-            return true;
+            return value;
         }
     }
-    return false;
+    return nullptr;
 }
 
 } // namespace
 
 std::unique_ptr<cWindowRequestTarget> CreateWindowHost()
 {
-    if (EnvironmentNamesDisplay()) {
+    if (const char* display = NamedDisplay()) {
         if (std::unique_ptr<cSdlHost> host = cSdlHost::Create()) {
             return host;
         }
+        std::fprintf(stderr, "qel: cannot open display '%s'; running without windows\n", display);
     }
     return std::make_unique<cHeadlessHost>();
 }

@@ -73,7 +73,9 @@ TEST(FontFallback, LinesInEveryScriptAsHbShapeShapesThem)
         char hex[16];
         std::snprintf(hex, sizeof hex, "%x", unsigned(text[0]));
         const std::string file = drawtest::RunCommand(std::string("fc-match -f '%{file}' 'Tahoma:charset=") + hex + "'");
-        const std::string output = drawtest::RunCommand("hb-shape --font-funcs=ft --ft-load-flags=0 --no-glyph-names "
+        // hb-shape and hb-view read the text argument through the locale: the child gets a
+        // UTF-8 one whatever the caller's (a bare container or cron job has none).
+        const std::string output = drawtest::RunCommand("LC_ALL=C.UTF-8 hb-shape --font-funcs=ft --ft-load-flags=0 --no-glyph-names "
                                                         "--no-clusters --font-size=" + size + " '" + file + "' '" +
                                                         line + "'");
         std::vector<u32> ids;
@@ -102,7 +104,7 @@ TEST(FontFallback, LinesInEveryScriptAsHbShapeShapesThem)
         canvas->DrawTextW(8, 8, false, text.data(), -1);
         ASSERT_TRUE(SaveCanvasPng(folder.PathOf("ours.png"), *canvas));
         const std::string error = drawtest::RunCommand(
-            "cd " + folder.Path() + " && hb-view --font-funcs=ft --ft-load-flags=0 -o theirs.png --font-size=" +
+            "cd " + folder.Path() + " && LC_ALL=C.UTF-8 hb-view --font-funcs=ft --ft-load-flags=0 -o theirs.png --font-size=" +
             std::to_string(sizeX / 64.0) + "," + std::to_string(sizeY / 64.0) + " '" + file + "' '" + line +
             "' && mogrify -trim +repage -alpha off ours.png theirs.png && compare -metric PAE ours.png theirs.png null: 2>&1");
         ASSERT_NE(error.find('('), std::string::npos) << line << ": " << error; // sizes differ

@@ -113,7 +113,8 @@ bool cMessageForm::SetMessage(cChildElement* parent, const char16_t* text)
     // A line wider than the screen allows is wrapped, so that the window fits the screen
     // and the whole text stays readable.
     sSize screen;
-    const i32 room = parent->GetMaxWindowSize(screen) ? screen.width - kSideMargins : INT32_MAX;
+    const bool screenKnown = parent->GetMaxWindowSize(screen);
+    const i32 room = screenKnown ? screen.width - kSideMargins : INT32_MAX;
     const char16_t* start = text;
     while (*start != 0) {
         const char16_t* end = start;
@@ -123,32 +124,60 @@ bool cMessageForm::SetMessage(cChildElement* parent, const char16_t* text)
         const bool first = m_lines.empty();
         std::u16string rest(start, size_t(end - start));
         do {
-            const bool besideIcon = m_lines.empty();
-            const i32 indent = besideIcon ? kIconRoom : 0;
-            std::u16string piece = TakeFittingPiece(parent, first ? bold : regular, rest, room - indent);
-            std::unique_ptr<cStrTokenItem> line(new (std::nothrow) cStrTokenItem);
-            if (line == nullptr || !line->text.AssignN(piece.data(), piece.size())) {
+            const i32 indent = m_lines.empty() ? kIconRoom : 0;
+            if (!AddLine(parent, first ? bold : regular, TakeFittingPiece(parent, first ? bold : regular, rest, room - indent),
+                         indent)) {
                 return false;
             }
-            sSize size;
-            if (parent->MeasureText(line->text.GetOrEmpty(), size, first ? bold : regular)) {
-                m_lineWidth = std::max(m_lineWidth, size.width + indent);
-                m_lineHeight = std::max(m_lineHeight, size.height);
-            }
-            m_lines.push_back(std::move(line));
             m_boldLines += first ? 1 : 0;
         } while (!rest.empty());
         start = *end != 0 ? end + 1 : end;
     }
+    return !screenKnown || FitHeight(parent, regular, screen.height);
+}
+
+bool cMessageForm::AddLine(cChildElement* parent, const cFontObject* font, const std::u16string& text, i32 indent)
+{
+    std::unique_ptr<cStrTokenItem> line(new (std::nothrow) cStrTokenItem);
+    if (line == nullptr || !line->text.AssignN(text.data(), text.size())) {
+        return false;
+    }
+    sSize size;
+    if (parent->MeasureText(line->text.GetOrEmpty(), size, font)) {
+        line->width = size.width + indent;
+        m_lineWidth = std::max(m_lineWidth, line->width);
+        m_lineHeight = std::max(m_lineHeight, size.height);
+    }
+    m_lines.push_back(std::move(line));
     return true;
+}
+
+bool cMessageForm::FitHeight(cChildElement* parent, const cFontObject* font, i32 screenHeight)
+{
+    size_t fitting = m_lines.size();
+    while (fitting > 1 && HeightFor(fitting) > screenHeight) {
+        --fitting;
+    }
+    if (fitting == m_lines.size()) {
+        return true;
+    }
+    m_lines.resize(fitting - 1);
+    m_boldLines = std::min(m_boldLines, m_lines.size());
+    m_lineWidth = 0;
+    for (const auto& line : m_lines) {
+        m_lineWidth = std::max(m_lineWidth, line->width);
+    }
+    return AddLine(parent, font, u"...", m_lines.empty() ? kIconRoom : 0);
+}
+
+i32 cMessageForm::HeightFor(size_t count) const
+{
+    return count == 0 ? 105 : 115 + i32(1.5 * f64(count - 1) * m_lineHeight);
 }
 
 sSize cMessageForm::GetDialogSize() const
 {
-    if (m_lines.empty()) {
-        return {m_lineWidth + kSideMargins, 105};
-    }
-    return {m_lineWidth + kSideMargins, 115 + i32(1.5 * f64(m_lines.size() - 1) * m_lineHeight)};
+    return {m_lineWidth + kSideMargins, HeightFor(m_lines.size())};
 }
 
 void cMessageForm::ApplyStyle()

@@ -39,6 +39,7 @@ public:
     {
         _guardchar<char16_t> text;
         cStaticElement label;
+        i32 width = 0; // measured, with the icon's room for the lines beside it
     };
 
     cMessageForm(i32 iconKind, i32 buttonKind) : m_iconKind(iconKind), m_buttonKind(buttonKind) {}
@@ -47,7 +48,9 @@ public:
     // adds none) and measures them through `parent`'s window: the first line in the
     // bold font plus 37 for the icon, the others in the regular font. A line wider than
     // the screen allows (screen width - 30, beside the icon - 37 more) is wrapped at
-    // spaces, else between characters, into further lines. False when memory is short.
+    // spaces, else between characters, into further lines. When the lines would make the
+    // window taller than the screen, those that do not fit give way to a last line
+    // "...". False when memory is short.
     bool SetMessage(cChildElement* parent, const char16_t* text);
     // The client size the lines need: (widest + 30, 115 + trunc(1.5 x (lines - 1) x
     // line height)), 105 high without lines. The window opens at least as wide as the
@@ -63,6 +66,13 @@ public:
     bool OnAction(cChildElement* source, cChildAction* action) override;
 
 private:
+    // The client height for `count` lines.
+    i32 HeightFor(size_t count) const;
+    // Appends a line of `text` measured in `font`, `indent` to the right.
+    bool AddLine(cChildElement* parent, const cFontObject* font, const std::u16string& text, i32 indent);
+    // Keeps the window within `screenHeight`: the lines past those that fit become "...".
+    bool FitHeight(cChildElement* parent, const cFontObject* font, i32 screenHeight);
+
     cStaticElement m_iconLabel;
     cToolBarChild m_toolbar;
     std::vector<std::unique_ptr<cStrTokenItem>> m_lines;

@@ -115,9 +115,10 @@ public:
     // text has none. Lines advance by trunc(cell height x lineFactor). Justify (3)
     // shares the spare width of a line that ends by wrapping over its g gaps, gap k
     // getting floor((k+1)e/g) - floor(ke/g); paragraph-ending and one-word lines stay
-    // left. Drawing is clipped to
-    // (x, y, w, h); *height (may be null) receives lines x advance whatever h is, so
-    // h = 0 measures without drawing. False for a null text or a width below 1.
+    // left. Drawing is clipped to (x, y, w, h) and shows only the lines whole in h (at
+    // least the first); when lines are left over, the last one shown is cut to the
+    // longest prefix that fits with "..." behind it. *height (may be null) receives
+    // lines x advance whatever h is, so h = 0 measures without drawing. False for a null text or a width below 1.
     virtual bool DrawMultilineTextW(i32 x, i32 y, i32 w, i32 h, u32 align, f64 lineFactor,
                                     const char16_t* text, i32 length, i32* height) = 0;
     // Width = sum of the glyph advances (no kerning), height = the cell height, also for

@@ -379,7 +379,14 @@ TEST_F(FileChooser, ThreadsRapidNavigationsAndStops)
 
 // A folder that never answers readdir (a FUSE server standing in for a dead network
 // mount): after Stop the bar is idle within 100 ms, and the dialog closes within 100 ms
-// while the folder still blocks.
+// while the folder still blocks. ThreadSanitizer slows every lock and thread hand-over
+// (closing took 167 ms there), so its builds get 4 x the bound; release and ASan builds
+// keep 100 ms.
+#if defined(__SANITIZE_THREAD__)
+constexpr std::chrono::milliseconds kAtOnce{400};
+#else
+constexpr std::chrono::milliseconds kAtOnce{100};
+#endif
 TEST_F(FileChooser, ThreadsStalledMountStopsAndClosesAtOnce)
 {
     QEL_REQUIRE(::geteuid() == 0 && PathExists("/dev/fuse") && PathExists("/usr/lib/python3/dist-packages/fusepy.py"),
@@ -403,13 +410,13 @@ TEST_F(FileChooser, ThreadsStalledMountStopsAndClosesAtOnce)
             Press(bar->GetStopBar(), 1);
             const tClock::time_point start = tClock::now();
             EXPECT_TRUE(WaitIdle(dialog));
-            EXPECT_LT(tClock::now() - start, std::chrono::milliseconds(100));
+            EXPECT_LT(tClock::now() - start, kAtOnce);
             EXPECT_EQ(dialog.GetShownListing().GetCount(), 0);
             ASSERT_TRUE(bar->NavigateTo(WideName(mount).c_str()));
             dialog.EndModal(0);
             closing = tClock::now();
         });
-        EXPECT_LT(tClock::now() - closing, std::chrono::milliseconds(100));
+        EXPECT_LT(tClock::now() - closing, kAtOnce);
     }
     // Killing the server aborts the connection: no reader stays blocked after the test.
     RunCommand("touch " + ShellQuote(dir + "/release") + "; umount -l " + ShellQuote(mount) + "; kill -KILL " + pid);

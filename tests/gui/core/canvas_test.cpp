@@ -149,11 +149,16 @@ TEST_F(CanvasTest, MultilineHeightAdvanceAndBreaks)
     ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 0, kAlignLeft, 1.5, u"aa bb\r\n\ncc\n", -1, &height));
     EXPECT_EQ(height, 4 * 19); // trunc(13 x 1.5) = 19
     EXPECT_EQ(Count(kRedPixel), 0); // height 0 measures only
-    ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 25, kAlignLeft, 1.5, u"aa bb\r\n\ncc\n", -1, &height));
+    // h = 32 holds two whole lines (19..32 the second); the third is an empty one.
+    ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 32, kAlignLeft, 1.5, u"aa bb\r\n\ncc\n", -1, &height));
     EXPECT_EQ(Row(4, kRedPixel).substr(0, 12), "####.####...");
-    EXPECT_EQ(Row(23, kRedPixel).substr(0, 12), "####.####...");
-    EXPECT_EQ(At(0, 24), kRedPixel);
-    EXPECT_EQ(At(0, 25), kWhitePixel); // clipped at h = 25
+    EXPECT_EQ(Row(23, kRedPixel).substr(0, 12), "####.####.##"); // "bb..."
+    // h = 31 holds one whole line (the second would span 19..32): nothing of the second
+    // shows, and the first ends with "..." in its 4 units ("aa..." would need 5).
+    canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);
+    ASSERT_TRUE(canvas->DrawMultilineTextW(0, 0, 20, 31, kAlignLeft, 1.5, u"aa bb\r\n\ncc\n", -1, &height));
+    EXPECT_EQ(Row(4, kRedPixel).substr(0, 20), "####.####.####.####.");
+    EXPECT_EQ(Row(23, kRedPixel).substr(0, 20), std::string(20, '.'));
     EXPECT_FALSE(canvas->DrawMultilineTextW(0, 0, 0, 30, kAlignLeft, 1.0, u"a", -1, &height));
     // A centred line shares its spare width out evenly.
     canvas->FillRect(0, 0, 40, 30, kWhite, kWhite);

@@ -53,4 +53,30 @@ TEST_F(UpdateMode, ExitCodesAndFormsOfTheProgram)
     }
 }
 
+// A stale DISPLAY: SDL would settle for a driver that shows nothing and the update form
+// would wait forever for a click. The program runs as it does without a display (the
+// form ends at once: exit code 0, no snapshot, as no autopilot answers), within
+// seconds, and says why once on stderr.
+TEST_F(UpdateMode, AnUnreachableDisplayRunsWithoutWindows)
+{
+    const std::string answer = "2.0\r\nhttps://a/b\r\nhttps://a/\r\nnotes";
+    peers->folder.Write("canned/autocheck.php?softwareid=old.app&os=win",
+                        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
+                            "\r\n\r\n" + answer);
+    cScratchFolder store;
+    ASSERT_TRUE(nettest::RunShell("/usr/bin/python3 " QEL_SOURCE_DIR "/tools/qelc.py set . install/old.app/ver i64 1",
+                                  store.Path()));
+    // "<exit code> <snapshot names> <lines naming the display on stderr>".
+    const auto run = [&](const std::string& display) {
+        cScratchFolder out;
+        return qeltest::RunCommand("cd " + out.Path() + " && timeout 5 env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
+                                   display + " QEL_SNAPSHOT_DIR=. QEL_CONFIG_HOME=" + store.Path() +
+                                   " QEL_CONFIG_MACHINE=" + store.PathOf("m") + " QEL_UPDATE_BASE_URL=" +
+                                   peers->Canned("") + " " QEL_PROGRAM " update old.app 2>err; echo $? $(ls | grep png) " +
+                                   "$(grep -cx \"qel: cannot open display ':999'; running without windows\" err)");
+    };
+    EXPECT_EQ(run("-u DISPLAY"), "0 0\n");
+    EXPECT_EQ(run("DISPLAY=:999"), "0 1\n");
+}
+
 } // namespace
