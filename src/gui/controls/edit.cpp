@@ -923,8 +923,7 @@ void cEditChild::PaintText(cCanvas& canvas, i32 y, const sColours& colours)
     const sRun runs[3] = {{0, selected ? m_selStart : m_length, false},
                           {selected ? m_selStart : m_length, selected ? m_selEnd + 1 : m_length, true},
                           {selected ? m_selEnd + 1 : m_length, m_length, false}};
-    const cCITheme* theme = GetTheme();
-    const u32 selectionBack = theme->GetColour(HasFocus() || m_menuOpen ? kSelectionFocusedColour : kSelectionColour);
+    const sColours selection = SelectionColours();
     for (const sRun& run : runs) {
         const i32 from = std::max(run.from, first);
         const i32 to = std::min(run.to, last);
@@ -932,12 +931,23 @@ void cEditChild::PaintText(cCanvas& canvas, i32 y, const sColours& colours)
             continue;
         }
         if (run.selected) {
-            canvas.SetColors(theme->GetColour(kSelectedTextColour), selectionBack);
+            canvas.SetColors(selection.text, selection.back);
         } else {
             canvas.SetColors(colours.text, colours.back);
         }
         canvas.DrawTextW(ClampToI32(origin + CaretX(from)), y, run.selected, m_text + from, to - from);
     }
+}
+
+cEditChild::sColours cEditChild::SelectionColours()
+{
+    const cCITheme* theme = GetTheme();
+    if (HasFocus() || m_menuOpen) {
+        const u32 back = theme->GetColour(kSelectionFocusedColour);
+        return {back, theme->GetColour(kSelectedTextColour), back};
+    }
+    const u32 back = theme->GetColour(kSelectionColour);
+    return {back, m_colours[kEditNormal].text, back};
 }
 
 // A mixed-direction line is drawn whole, so that it is shaped and ordered as one line;
@@ -955,9 +965,8 @@ void cEditChild::PaintMixedText(cCanvas& canvas, i32 y, const sColours& colours)
         bands.emplace_back(m_places[i].left, m_places[i].right);
     }
     std::sort(bands.begin(), bands.end());
-    const cCITheme* theme = GetTheme();
-    canvas.SetColors(theme->GetColour(kSelectedTextColour),
-                     theme->GetColour(HasFocus() || m_menuOpen ? kSelectionFocusedColour : kSelectionColour));
+    const sColours selection = SelectionColours();
+    canvas.SetColors(selection.text, selection.back);
     for (size_t band = 0; band < bands.size();) {
         const i32 left = bands[band].first;
         i32 right = bands[band].second;

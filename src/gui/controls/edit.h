@@ -202,6 +202,10 @@ private:
     i32 ColourState();
     void PaintText(cCanvas& canvas, i32 y, const sColours& colours);
     void PaintMixedText(cCanvas& canvas, i32 y, const sColours& colours);
+    // The selection's band (back) and text: the selected-text colour on the selection
+    // colour while focused or while the menu is open, else the normal text colour on the
+    // grey band (white on that grey would be unreadable).
+    sColours SelectionColours();
 
     // The buffers: capacity m_maxLength + 1 text units and unit places. `m_text`
     // points at `m_textStore` or, while nothing could be allocated, at `m_noText`.

@@ -1022,9 +1022,10 @@ void cListViewChild::PaintCell(cCanvas& canvas, const sRow& row, bool firstColum
             canvas.DrawLine(ClampToI32(right - 1), top, ClampToI32(right - 1), top + height);
         }
         canvas.SelectFont(column.font != nullptr ? column.font : GetDefaultFont());
-        const u32 text = cell.colour != kNoListColour
-                             ? cell.colour
-                             : (column.colour != kNoListColour ? column.colour : colours.text);
+        u32 text = colours.text;
+        if (colours.ownTextColours) {
+            text = cell.colour != kNoListColour ? cell.colour : (column.colour != kNoListColour ? column.colour : text);
+        }
         canvas.SetColors(text, colours.fill);
         if (!cell.text.IsEmpty()) {
             canvas.DrawTextInRectW(ClampToI32(used + m_textIndent), top, ClampToI32(right - used - m_textIndent),
@@ -1038,7 +1039,7 @@ void cListViewChild::PaintRow(cCanvas& canvas, const sRow& row, bool aboveSelect
     const sRect view = GetViewRect();
     const i32 top = ClampToI32(i64(row.top) - GetScrollY());
     const i32 divider = m_header.GetDividerWidth();
-    const sPaintColours normal{m_background, m_background, m_text};
+    const sPaintColours normal{m_background, m_background, m_text, true};
     const sPaintColours selected = SelectionColours();
     const sCell* first = FirstCell(row.item);
     bool selecting = false;

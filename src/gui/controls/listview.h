@@ -261,6 +261,9 @@ private:
         u32 fill;
         u32 outline;
         u32 text;
+        // Cell and column colours show only outside the selection: on its band they
+        // could be unreadable (grey on blue), so selected text keeps `text`.
+        bool ownTextColours = false;
     };
 
     using tItems = std::map<i32, std::unique_ptr<sItem>>;

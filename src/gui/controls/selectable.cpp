@@ -73,11 +73,10 @@ void cSISelectableElement::SetNormalBackColour(u32 colour)
     ShowStateColours();
 }
 
-void cSISelectableElement::SetAllTextColours(u32 colour)
+void cSISelectableElement::SetOwnTextColour(u32 colour)
 {
     m_normal.text = colour;
     m_hover.text = colour;
-    m_selectedColours.text = colour;
     ShowStateColours();
 }
 

@@ -46,8 +46,9 @@ public:
     void SetNormalBackColour(u32 colour);
     u32 GetNormalTextColour() const { return m_normal.text; }
     u32 GetNormalBackColour() const { return m_normal.back; }
-    // The text colour of all three states.
-    void SetAllTextColours(u32 colour);
+    // The element's own text colour, normal and hovered; selected text keeps the
+    // selected-text colour, which is what stays legible on the selection's band.
+    void SetOwnTextColour(u32 colour);
 
     void ApplyStyle() override;
     void OnHoverStart() override;

@@ -438,7 +438,7 @@ void cTreeViewChild::LayoutItem(cTreeViewItem* item, i32 depth, bool visible, sL
         expander->SetBackColour(m_backColour);
         expander->SetFrameColour(m_backColour);
         if (item->textColour != kKeepRowColours) {
-            row->SetAllTextColours(item->textColour);
+            row->SetOwnTextColour(item->textColour);
         }
         row->Show(false);
         expander->Show(false);

@@ -145,15 +145,24 @@ bool cSoftUpdateInfoForm::OnAction(cChildElement* source, cChildAction* action)
             return true;
         }
         if (source == &m_webSiteLink) {
-            (void)ShellOpenLink(m_record->m_webSiteAddress.Get());
+            OpenLink(m_record->m_webSiteAddress.Get());
             return true;
         }
         if (source == &m_downloadLink) {
-            (void)ShellOpenLink(m_record->m_downloadAddress.Get());
+            OpenLink(m_record->m_downloadAddress.Get());
             return true;
         }
     }
     return cCustomForm::OnAction(source, action);
+}
+
+void cSoftUpdateInfoForm::OpenLink(const char16_t* address)
+{
+    // Without a desktop handler (no xdg-open) or for a refused address nothing would
+    // show at all: the form says so as for a failed start.
+    if (!ShellOpenLink(address)) {
+        (void)ShowErrorMessage(this, GetLangString(kTextCannotStart), nullptr);
+    }
 }
 
 void cSoftUpdateInfoForm::OnInstall()

@@ -47,6 +47,9 @@ public:
     void OnInstall();
 
 private:
+    // Hands a link to the desktop's handler; an error message when that fails.
+    void OpenLink(const char16_t* address);
+
     cStaticElement m_headerLabel;
     cPropDispAreaChild m_notes;
     cLinkElement m_webSiteLink;

@@ -168,23 +168,25 @@ TEST_F(TreeViewTest, MouseOnRowsAndExpanders)
 
 // The current row stays marked while the focus is elsewhere and is normal again once
 // another row is chosen (the golden holds the theme's colours of each state); an item's
-// own text colour holds, selected or not.
+// own text colour holds while the row is not selected, and a selected row shows the
+// selected-text colour whatever its own (grey on the blue band would be unreadable).
 TEST_F(TreeViewTest, MarkAndItemTextColour)
 {
     BuildSample();
     cTreeItemElement* row = a->GetRow();
     const u32 normalBack = row->GetBackColour();
     ClickAt(row);
+    const u32 selectedText = row->GetTextColour();
     host->MouseMove(0, 299, window);
     other.Activate();
     EXPECT_NE(row->GetBackColour(), normalBack);
     ClickAt(a->GetNextItem()->GetRow());
     EXPECT_EQ(row->GetBackColour(), normalBack);
-    a->textColour = 0x0000FF;
+    a->textColour = 0x808080;
     tree.Relayout();
-    EXPECT_EQ(row->GetTextColour(), 0x0000FFu);
+    EXPECT_EQ(row->GetTextColour(), 0x808080u);
     ClickAt(row);
-    EXPECT_EQ(row->GetTextColour(), 0x0000FFu);
+    EXPECT_EQ(row->GetTextColour(), selectedText);
 }
 
 // Decided fix: an action queued for an item deleted before dispatch reaches nobody.

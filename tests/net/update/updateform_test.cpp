@@ -2,6 +2,7 @@
 // road against nginx and s_server.
 #include "base/config.h"
 #include "gui/guitest.h"
+#include "gui/controls/messagebox.h"
 #include "gui/core/application.h"
 #include "support/filehelpers.h"
 #include "net/update/updateform.h"
@@ -96,6 +97,28 @@ TEST_F(UpdateForm, LayoutKeysButtonsAndLinks)
     EXPECT_EQ(qeltest::RunCommand("sort " + desktop.PathOf("log")),
               "https://example.com/\nhttps://example.com/setup.sh\nmailto:a@example.com\n");
     EXPECT_FALSE(qeltest::PathExists(desktop.PathOf("pwned")));
+}
+
+// Without a desktop handler (no xdg-open on PATH) a link click shows the form's error
+// for a failed open instead of nothing.
+TEST_F(UpdateForm, ALinkWithoutADesktopHandlerSaysSo)
+{
+    cScratchFolder emptyPath;
+    cEnvironmentVariable path("PATH", emptyPath.Path());
+    std::u16string told;
+    EXPECT_FALSE(Show("https://example.com/setup.sh",
+                      {[](cHeadlessHost& h, cWindowTranslator&) {
+                           h.Click(20, 333); // the web site link
+                           h.Pump();
+                           h.KeyDown(kEscape);
+                       },
+                       [&told](cHeadlessHost& h, cWindowTranslator& box) {
+                           auto* form = dynamic_cast<cMessageForm*>(box.GetRoot());
+                           ASSERT_NE(form, nullptr);
+                           told = form->GetClientPanel()->GetChildren()[0]->GetText();
+                           h.KeyDown(kEnter);
+                       }}));
+    EXPECT_EQ(told, u"For some reasons the software is unable to start update installation.");
 }
 
 // A failed download, a stopped one and a refused overwrite leave the existing file as it
