@@ -1,5 +1,6 @@
 #include "picture/core/rawdevelop.h"
 
+#include "picture/core/rawoutput.h"
 #include "picture/core/thumbnail.h"
 
 #include <libraw/libraw.h>
@@ -166,11 +167,6 @@ struct sLibRawDelete
     }
 };
 
-struct sMemImageDelete
-{
-    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
-};
-
 // LibRaw names the decoder of lossy DNG data so; it needs the JPEG source this stream does
 // not give, so such a file is refused before anything is unpacked.
 constexpr const char* kLossyDngDecoder = "lossy_dng_load_raw()";
@@ -193,36 +189,16 @@ bool OpenForDevelopment(LibRaw& raw, cRawDataStream& data)
            std::strcmp(decoder.decoder_name, kLossyDngDecoder) != 0;
 }
 
-bool Develop(LibRaw& raw, cRawDataStream& data, cPictBase* picture)
+// Each of LibRaw's buffers is freed as soon as its data is copied: the raw data once
+// processed, the image buffer page by page as the picture is filled.
+bool Develop(cRawDeveloper& raw, cRawDataStream& data, cPictBase* picture)
 {
     if (!OpenForDevelopment(raw, data) || raw.unpack() != LIBRAW_SUCCESS ||
         raw.dcraw_process() != LIBRAW_SUCCESS) {
         return false;
     }
-    int error = 0;
-    std::unique_ptr<libraw_processed_image_t, sMemImageDelete> image(
-        raw.dcraw_make_mem_image(&error));
-    if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 16) {
-        return false;
-    }
-    const i32 width = image->width;
-    const i32 height = image->height;
-    if (!PixelBufferSizeOk(width, height, 8) || u64(image->data_size) < u64(width) * height * 6 ||
-        !picture->AllocClear64(width, height)) {
-        return false;
-    }
-    // Top-down RGB16 rows in native order to bottom-up deep pixels.
-    const u16* samples = reinterpret_cast<const u16*>(image->data);
-    u64* pixels = picture->Pixels64().GetData();
-    for (i32 r = 0; r < height; ++r) {
-        const u16* source = samples + i64(r) * width * 3;
-        u64* row = pixels + i64(height - 1 - r) * width;
-        for (i32 x = 0; x < width; ++x) {
-            row[x] = (u64(0xFFFF) << 48) | (u64(source[3 * x]) << 32) |
-                     (u64(source[3 * x + 1]) << 16) | source[3 * x + 2];
-        }
-    }
-    return true;
+    raw.ReleaseRawData();
+    return raw.MoveImageInto(picture);
 }
 
 } // namespace
@@ -233,7 +209,7 @@ bool DevelopRaw(cFileIOTarget* stream, cPictBase* picture)
         return false;
     }
     // LibRaw's object is large (hundreds of KB): on the heap, one per call.
-    std::unique_ptr<LibRaw, sLibRawDelete> raw(new (std::nothrow) LibRaw(LIBRAW_OPTIONS_NONE));
+    std::unique_ptr<cRawDeveloper, sLibRawDelete> raw(new (std::nothrow) cRawDeveloper);
     std::unique_ptr<cRawDataStream> data(new (std::nothrow) cRawDataStream(stream));
     if (!raw || !data) {
         return false;
