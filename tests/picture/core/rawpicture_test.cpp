@@ -215,6 +215,44 @@ TEST(RawPicture, OrientedDngsReportWhatTheyDecode)
     }
 }
 
+// DNGs that declare far more than they hold fail in decode, thumbnail and file properties
+// within 64 MB: the generator's 200000 x 200000 CFA with 8 bytes, and its CFA DNG with
+// tiffset declaring 15000 x 15000 (under the pixel cap; dcraw_emu cannot unpack it either).
+TEST(RawPicture, DeclaredHugeDngsFailWithinMemory)
+{
+    QEL_REQUIRE(qeltest::HaveTool("tiffset") && qeltest::HaveTool("dcraw_emu"),
+                "libtiff-tools, libraw-bin");
+    cScratchFolder folder;
+    const std::string patched = folder.PathOf("p.dng");
+    ASSERT_TRUE(RunsOk("cp " + RawSample("dng_nopreview.dng") + " " + patched +
+                       " && for tag in 256 257 278; do tiffset -s $tag 15000 " + patched +
+                       " || exit 1; done"));
+    const std::vector<u8> said = RunCommand("sh -c 'dcraw_emu -Z - " + patched + " 2>&1 >/dev/null'");
+    EXPECT_NE(std::string(said.begin(), said.end()).find("Cannot unpack"), std::string::npos);
+    for (const std::string& file : {RawSample("hostile_dng_huge.dng"), patched}) {
+        SCOPED_TRACE(file);
+        const std::vector<u8> bytes = ReadFileBytes(file);
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        bool decoded = true;
+        bool thumbnail = true;
+        const i64 growth = PeakResidentGrowth([&] {
+            cPictDNG picture;
+            decoded = DecodeBytes(bytes, picture);
+            cPictTIFF small;
+            thumbnail = PictThumbnailFromStream(&stream, &small, 256, 256) == kThumbOk;
+            std::unique_ptr<cFileObjectProps> props(stream.Seek(0) ? CreateFileProps(&stream) : nullptr);
+            if (props != nullptr) {
+                props->m_boxWidth = props->m_boxHeight = 256;
+                (void)props->ReadProps(&stream, nullptr, true);
+                thumbnail = thumbnail || FindThumbnail(props.get()) != nullptr;
+            }
+        });
+        EXPECT_LT(growth, 64 << 20);
+        EXPECT_FALSE(decoded);
+        EXPECT_FALSE(thumbnail);
+    }
+}
+
 // Closes its stream once `closeAfter` bytes were read, as another thread would.
 class cClosingStream : public cBufWrapperIO
 {
