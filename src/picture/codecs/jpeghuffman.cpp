@@ -139,8 +139,12 @@ void cJpegBitReader::Fill()
             m_streamEnded = true;
             continue;
         }
-        if (FillPlain(m_bits, m_count)) {
-            continue;
+        if (LastPlainRead() != nullptr) {
+            const u32 taken = TakePlain(m_input->Data(), m_bits, m_count);
+            if (taken != 0) {
+                m_input->Consume(taken);
+                continue;
+            }
         }
         const u8* data = m_input->Data();
         u32 used = 0;
@@ -196,8 +200,8 @@ int cJpegBitReader::DecodeLong(const sJpegHuffmanTable& table)
     return table.m_values[index];
 }
 
-bool cJpegBitReader::DecodeSequentialAc(const sJpegHuffmanTable& table, const u8* order,
-                                        i16* block)
+bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
+                                           const u8* order, i32& difference, i16* block)
 {
     constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
     constexpr int kLook = sJpegHuffmanTable::kLookaheadBits;
@@ -205,15 +209,67 @@ bool cJpegBitReader::DecodeSequentialAc(const sJpegHuffmanTable& table, const u8
     constexpr int kSymbolBits = 31;
     u64 bits = m_bits;
     int count = m_count;
-    for (int k = 1; k < 64; ++k) {
-        if (count < kSymbolBits && !FillPlain(bits, count)) {
-            m_bits = bits;
-            m_count = count;
-            Fill();
-            bits = m_bits;
-            count = m_count;
+    // Plain refills read 8 bytes at `next` while it is at most `last`; past it (the end of
+    // the buffered input, or a marker met) the byte-wise Fill takes over.
+    const u8* start = m_input->Data();
+    const u8* next = start;
+    const u8* last = LastPlainRead();
+    auto sync = [&]() {
+        m_bits = bits;
+        m_count = count;
+        m_input->Consume(u32(next - start));
+    };
+    auto reload = [&]() {
+        bits = m_bits;
+        count = m_count;
+        start = m_input->Data();
+        next = start;
+        last = LastPlainRead();
+    };
+    auto refill = [&]() {
+        if (next <= last) {
+            const u32 taken = TakePlain(next, bits, count);
+            if (taken != 0) {
+                next += taken;
+                return;
+            }
         }
-        const i32 fast = table.m_fastAc[bits >> (64 - kFast)];
+        sync();
+        Fill();
+        reload();
+    };
+    // One symbol through the lookahead table, or -1 for a code no symbol has.
+    auto decode = [&](const sJpegHuffmanTable& table) {
+        const u16 entry = table.m_lookup[bits >> (64 - kLook)];
+        if (entry != 0) {
+            bits <<= entry >> 8;
+            count -= entry >> 8;
+            return int(entry & 0xFF);
+        }
+        sync();
+        const int symbol = DecodeLong(table);
+        reload();
+        return symbol;
+    };
+
+    if (count < kSymbolBits) {
+        refill();
+    }
+    const int size = decode(dc);
+    if (size < 0) {
+        sync();
+        return false;
+    }
+    // Lossy DC tables hold no symbol above 15 (checked when they are defined).
+    difference = size == 0 ? 0 : Extend(u32(bits >> (64 - size)), size);
+    bits <<= size;
+    count -= size;
+
+    for (int k = 1; k < 64; ++k) {
+        if (count < kSymbolBits) {
+            refill();
+        }
+        const i32 fast = ac.m_fastAc[bits >> (64 - kFast)];
         if (fast != 0) {
             bits <<= fast & 31;
             count -= fast & 31;
@@ -221,38 +277,26 @@ bool cJpegBitReader::DecodeSequentialAc(const sJpegHuffmanTable& table, const u8
             block[order[k]] = i16(fast >> 9);
             continue;
         }
-        int symbol;
-        const u16 entry = table.m_lookup[bits >> (64 - kLook)];
-        if (entry != 0) {
-            bits <<= entry >> 8;
-            count -= entry >> 8;
-            symbol = entry & 0xFF;
-        } else {
-            m_bits = bits;
-            m_count = count;
-            symbol = DecodeLong(table);
-            bits = m_bits;
-            count = m_count;
-            if (symbol < 0) {
-                return false;
-            }
+        const int symbol = decode(ac);
+        if (symbol < 0) {
+            sync();
+            return false;
         }
         const int run = symbol >> 4;
-        const int size = symbol & 15;
-        if (size != 0) {
+        const int valueSize = symbol & 15;
+        if (valueSize != 0) {
             k += run;
-            const u32 value = u32(bits >> (64 - size));
-            bits <<= size;
-            count -= size;
-            block[order[k]] = i16(Extend(value, size));
+            const u32 value = u32(bits >> (64 - valueSize));
+            bits <<= valueSize;
+            count -= valueSize;
+            block[order[k]] = i16(Extend(value, valueSize));
         } else if (run == 15) {
             k += 15;
         } else {
             break;
         }
     }
-    m_bits = bits;
-    m_count = count;
+    sync();
     return true;
 }
 

@@ -103,12 +103,12 @@ public:
         return DecodeLong(table);
     }
 
-    // Decodes the AC coefficients 1..63 of one sequential block (F.2.2.2) into `block` at
-    // the positions `order` gives for each index (16 entries past 63 absorb the runs of
-    // corrupt data). False for a code no symbol has. The bit buffer is kept in registers
-    // for the whole block.
-    [[nodiscard]] bool DecodeSequentialAc(const sJpegHuffmanTable& table, const u8* order,
-                                          i16* block);
+    // Decodes one sequential block (F.2.2.1, F.2.2.2): the DC difference into `difference`
+    // and the AC coefficients 1..63 into `block` at the positions `order` gives for each
+    // index (16 entries past 63 absorb the runs of corrupt data). False for a code no
+    // symbol has. The bit buffer and the input position are kept in registers for the block.
+    [[nodiscard]] bool DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
+                                             const u8* order, i32& difference, i16* block);
 
     // F.2.2.1 EXTEND: a received value of `size` bits as a signed difference.
     static i32 Extend(u32 value, int size)
@@ -118,16 +118,13 @@ public:
     }
 
 private:
-    // Tops up `bits` (holding `count` valid bits) to at least 57 bits straight from the
-    // input buffer when its next 8 bytes are there and the ones taken are plain data (no
-    // 0xFF); false, with nothing changed, otherwise.
-    bool FillPlain(u64& bits, int& count)
+    // Tops up `bits` (holding `count` valid bits, at most 56) to at least 57 bits from the
+    // 8 bytes at `data` when the ones taken are plain data (no 0xFF). Returns the bytes
+    // taken, or 0 with nothing changed.
+    static u32 TakePlain(const u8* data, u64& bits, int& count)
     {
-        if (m_marker != 0 || m_input->Available() < 8) {
-            return false;
-        }
         u64 word;
-        std::memcpy(&word, m_input->Data(), 8);
+        std::memcpy(&word, data, 8);
         word = __builtin_bswap64(word);
         const int take = (64 - count) >> 3;
         const u64 takenBytes = ~u64(0) << (64 - 8 * take);
@@ -136,12 +133,18 @@ private:
         const u64 inverted = ~word;
         const u64 flagged = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
         if ((flagged & takenBytes) != 0) {
-            return false;
+            return 0;
         }
         bits |= (word >> count) & (~u64(0) << (64 - count - 8 * take));
         count += 8 * take;
-        m_input->Consume(u32(take));
-        return true;
+        return u32(take);
+    }
+    // The last position from which plain refills may read 8 bytes of the buffered input, or
+    // null when a marker was met or fewer than 8 bytes are buffered.
+    const u8* LastPlainRead() const
+    {
+        return m_marker == 0 && m_input->Available() >= 8 ? m_input->Data() + m_input->Available() - 8
+                                                          : nullptr;
     }
     void Fill();
     int DecodeLong(const sJpegHuffmanTable& table);

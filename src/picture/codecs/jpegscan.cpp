@@ -96,20 +96,17 @@ bool sJpegContext::ProcessRestart()
 
 bool sJpegContext::DecodeSequentialBlock(sJpegComponent& component, i16* block)
 {
-    const int size = m_bits.Decode(m_dcTables[component.m_dcTable]);
-    if (size < 0) {
+    i32 difference = 0;
+    if (!m_bits.DecodeSequentialBlock(m_dcTables[component.m_dcTable], m_acTables[component.m_acTable],
+                                      kJpegNaturalOrder, difference, block)) {
         return Fail("bad Huffman code");
     }
-    const i64 prediction = i64(component.m_dcPrediction) + cJpegBitReader::Extend(m_bits.GetBits(size), size);
+    const i64 prediction = i64(component.m_dcPrediction) + difference;
     if (prediction > kDcPredictionLimit || prediction < -kDcPredictionLimit) {
         return Fail("DC prediction out of range");
     }
     component.m_dcPrediction = i32(prediction);
     block[0] = i16(prediction);
-
-    if (!m_bits.DecodeSequentialAc(m_acTables[component.m_acTable], kJpegNaturalOrder, block)) {
-        return Fail("bad Huffman code");
-    }
     return true;
 }
 
