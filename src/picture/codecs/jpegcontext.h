@@ -103,6 +103,7 @@ struct sJpegContext
     sJpegColorTables8 m_colorTables;
     sJpegRangeLimit m_rangeLimit;
     tJpegIdct8 m_idct8 = IdctIslow8; // the IDCT of 8-bit samples this run uses
+    tJpegIdct8Pair m_idct8Pair = nullptr; // and for two blocks side by side, if it has one
     tJpegYccRow8 m_yccRow8 = nullptr; // YCbCr rows with their chroma doubling, in one pass
 
     // Scans.

@@ -290,3 +290,9 @@ tJpegIdct8 ChooseJpegIdct8()
     const tJpegIdct8 vector = GetCpuFeatures().m_sse2 != 0 ? JpegIdct8Sse2() : nullptr;
     return vector != nullptr ? vector : IdctIslow8;
 }
+
+tJpegIdct8Pair ChooseJpegIdct8Pair()
+{
+    const sCpuFeatures& features = GetCpuFeatures();
+    return features.m_avx2 != 0 && features.m_sse2 != 0 ? JpegIdct8PairAvx2() : nullptr;
+}

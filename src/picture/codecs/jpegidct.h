@@ -30,3 +30,12 @@ tJpegIdct8 JpegIdct8Sse2();
 // The transform this run uses: SSE2 where the processor has it and QEL_CPU_FEATURES_OFF
 // does not name it, else the portable one.
 tJpegIdct8 ChooseJpegIdct8();
+
+// Two blocks side by side: `coefficients` holds the left block's 64 and then the right
+// one's, `output` receives 16 samples a row. The same samples as the single transforms.
+using tJpegIdct8Pair = void (*)(const i16* coefficients, const u16* quant, u8* output, int stride);
+// The AVX2 pair transform; null on processors without SSE2 in the build.
+tJpegIdct8Pair JpegIdct8PairAvx2();
+// The pair transform this run uses (AVX2, unless QEL_CPU_FEATURES_OFF names avx2 or sse2),
+// or null: the single transform then takes the blocks one by one.
+tJpegIdct8Pair ChooseJpegIdct8Pair();

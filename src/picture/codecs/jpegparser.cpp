@@ -628,5 +628,6 @@ void sJpegContext::ChooseColorSpace()
         m_rangeLimit.Init(m_precision);
     }
     m_idct8 = ChooseJpegIdct8();
+    m_idct8Pair = ChooseJpegIdct8Pair();
     m_yccRow8 = ChooseJpegYccRow8();
 }

@@ -83,15 +83,26 @@ bool sJpegContext::DecodeRegion(int mcuColumn, int mcuRow, void* const* rowPoint
         const int rowBase = m_store == eJpegCoefficientStore::Band ? 0 : mcuRow * component.m_v;
         const int stride = component.m_blocksAcross * 8;
         for (int by = 0; by < blockRows; ++by) {
-            for (int bx = 0; bx < blocksX; ++bx) {
-                const i16* block = component.Block(firstBlockX + bx, rowBase + by);
-                const i64 offset = i64(by) * 8 * stride + bx * 8;
-                if (deep) {
-                    IdctIslow12(block, component.m_quant, m_rangeLimit,
-                                component.m_plane16.get() + offset, stride);
-                } else {
-                    m_idct8(block, component.m_quant, component.m_plane8.get() + offset, stride);
+            const i64 rowOffset = i64(by) * 8 * stride;
+            if (!deep) {
+                u8* plane = component.m_plane8.get() + rowOffset;
+                int bx = 0;
+                if (m_idct8Pair != nullptr) {
+                    // Blocks of a row are stored one after another.
+                    for (; bx + 1 < blocksX; bx += 2) {
+                        m_idct8Pair(component.Block(firstBlockX + bx, rowBase + by), component.m_quant,
+                                    plane + bx * 8, stride);
+                    }
                 }
+                for (; bx < blocksX; ++bx) {
+                    m_idct8(component.Block(firstBlockX + bx, rowBase + by), component.m_quant,
+                            plane + bx * 8, stride);
+                }
+                continue;
+            }
+            for (int bx = 0; bx < blocksX; ++bx) {
+                IdctIslow12(component.Block(firstBlockX + bx, rowBase + by), component.m_quant,
+                            m_rangeLimit, component.m_plane16.get() + rowOffset + bx * 8, stride);
             }
         }
     }

@@ -1,10 +1,11 @@
 // The 8-bit IDCT's forms give the same samples for every block, hostile ones included:
 // random blocks of valid photo-like, sparse and extreme coefficients and quantisers through
-// the portable transform and each vector one this processor runs.
+// the portable transform and each vector one this processor runs (single and pair).
 #include "picture/codecs/jpegidct.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -59,6 +60,27 @@ TEST(JpegIdct, EveryFormGivesThePortableSamples)
                 for (int column = 0; column < 8; ++column) {
                     ASSERT_EQ(actual[row * 11 + column], expected[row * 11 + column])
                         << "block " << &block - blocks.data() << " at " << row << "," << column;
+                }
+            }
+        }
+    }
+    // The pair transform on neighbouring blocks: mixed kinds, so some pairs hold a block
+    // with only its DC term.
+    if (const tJpegIdct8Pair pair = ChooseJpegIdct8Pair()) {
+        ++tried;
+        for (size_t n = 0; n + 1 < blocks.size(); n += 1 + n % 2) {
+            i16 coefficients[128];
+            std::copy_n(blocks[n].coefficients, 64, coefficients);
+            std::copy_n(blocks[n + 1].coefficients, 64, coefficients + 64);
+            u8 expected[8 * 19];
+            u8 actual[8 * 19];
+            IdctIslow8(coefficients, blocks[n].quant, expected, 19);
+            IdctIslow8(coefficients + 64, blocks[n].quant, expected + 8, 19);
+            pair(coefficients, blocks[n].quant, actual, 19);
+            for (int row = 0; row < 8; ++row) {
+                for (int column = 0; column < 16; ++column) {
+                    ASSERT_EQ(actual[row * 19 + column], expected[row * 19 + column])
+                        << "pair " << n << " at " << row << "," << column;
                 }
             }
         }
