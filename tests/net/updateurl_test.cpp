@@ -63,7 +63,7 @@ TEST(UpdateUrl, SuffixChoosesTheHost)
 
 TEST(UpdateUrl, ConfiguredOriginKeepsEachPath)
 {
-    for (const char* base : {"https://127.0.0.1:8443", "https://127.0.0.1:8443/", "http://localhost:8080", "HTTPS://h"}) {
+    for (const char* base : {"https://127.0.0.1:8443", "https://127.0.0.1:8443/", "HTTPS://h"}) {
         cEnvironmentVariable configured(kUpdateBaseUrlVariable, base);
         std::string origin = base;
         if (origin.back() == '/') {
@@ -73,11 +73,12 @@ TEST(UpdateUrl, ConfiguredOriginKeepsEachPath)
         EXPECT_EQ(UrlOf("demo.jp"), origin + "/update?softid=demo.jp&os=win");
         EXPECT_EQ(UrlOf("kr"), origin + "/autocheck.php?softwareid=kr&os=win");
     }
-    // No silent fall-back to the real services.
-    for (const char* base : {"", "ftp://h", "https://", "https://h:0", "https://h:65536", "https://h/x",
+    // No silent fall-back to the real services, and no unauthenticated check.
+    for (const char* base : {"", "ftp://h", "http://localhost:8080", "HTTP://h", "https://", "https://h:0", "https://h:65536", "https://h/x",
                              "https://h//", "https://h/?a=1", "https://h?a=1", "https://h#f", "https://h p", "https://:8443", "127.0.0.1:8443"}) {
         cEnvironmentVariable configured(kUpdateBaseUrlVariable, base);
         EXPECT_EQ(UrlOf("demo"), std::nullopt) << '"' << base << '"';
+        EXPECT_FALSE(IsUsableUpdateBaseUrl(base)) << '"' << base << '"';
     }
 }
 

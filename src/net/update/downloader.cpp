@@ -8,6 +8,9 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 bool IsFollowedRedirect(i32 status)
@@ -15,16 +18,29 @@ bool IsFollowedRedirect(i32 status)
     return status == 301 || status == 302 || status == 303 || status == 307;
 }
 
-// A plain "http://" address (a relative one fails later, when the request is re-aimed).
-bool IsPlainHttp(const char* url)
+bool IsHttps(const char* url)
 {
-    return url != nullptr && strncasecmp(url, "http://", 7) == 0;
+    return strncasecmp(url, "https://", 8) == 0;
+}
+
+// RFC 3986 3.1: scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ), then ":". Without
+// one, a redirect target is relative.
+bool HasScheme(const char* url)
+{
+    const char* unit = url;
+    while ((*unit >= 'a' && *unit <= 'z') || (*unit >= 'A' && *unit <= 'Z') ||
+           (unit != url && ((*unit >= '0' && *unit <= '9') || *unit == '+' || *unit == '-' ||
+                            *unit == '.'))) {
+        ++unit;
+    }
+    return unit != url && *unit == ':';
 }
 
 } // namespace
 
-cUpdateDownloader::cUpdateDownloader(cFileIOTarget* target, const char16_t* address)
-    : m_target(target)
+cUpdateDownloader::cUpdateDownloader(cFileIOTarget* target, const char16_t* address,
+                                     std::string* reason)
+    : m_target(target), m_reason(reason)
 {
     // A copy that fails leaves the address empty, which does not parse: result 1.
     (void)m_address.Assign(address);
@@ -52,8 +68,8 @@ void cUpdateDownloader::Exchange(const cHttpRequest& request)
     }
     // A stop requested before the transport was reachable would otherwise go unseen
     // until a time-out.
-    if (!IsStopRequested()) {
-        (void)PerformRequest(request, transport, *this);
+    if (!IsStopRequested() && !PerformRequest(request, transport, *this)) {
+        m_exchangeFailure = transport.GetFailure();
     }
     std::lock_guard<std::mutex> guard(m_transportLock);
     m_transport = nullptr;
@@ -61,19 +77,38 @@ void cUpdateDownloader::Exchange(const cHttpRequest& request)
 
 i32 cUpdateDownloader::RunJob()
 {
+    const i32 result = RunExchanges();
+    if (m_reason != nullptr && result != kResultStopped && result != kResultComplete) {
+        *m_reason = DescribeResult(result);
+    }
+    return result;
+}
+
+i32 cUpdateDownloader::RunExchanges()
+{
     _guardchar<char> url;
     cHttpRequest request;
-    if (!WideToUtf8String(m_address.GetOrEmpty(), -1, url) || url.IsEmpty() ||
-        !ParseUrl(url.Get(), request) || !NetworkStartup()) {
+    if (!WideToUtf8String(m_address.GetOrEmpty(), -1, url) || url.IsEmpty()) {
+        return kResultBadAddress;
+    }
+    if (!IsHttps(url.Get())) {
+        m_schemeRefused = true;
+        return kResultServerError;
+    }
+    if (!ParseUrl(url.Get(), request) || !NetworkStartup()) {
         return kResultBadAddress;
     }
     m_bytesWritten = 0;
     Exchange(request);
     if (m_state == kResultRedirectedTwice) {
-        // Following an https address to a plain one would fetch, unauthenticated, the
-        // program that is started next.
-        if (m_redirectTarget.IsEmpty() ||
-            (request.m_secure != 0 && IsPlainHttp(m_redirectTarget.Get()))) {
+        if (m_redirectTarget.IsEmpty()) {
+            return kResultServerError;
+        }
+        if (!IsHttps(m_redirectTarget.Get())) {
+            if (!HasScheme(m_redirectTarget.Get())) {
+                return kResultBadAddress;
+            }
+            m_schemeRefused = true;
             return kResultServerError;
         }
         if (IsStopRequested()) {
@@ -85,6 +120,7 @@ i32 cUpdateDownloader::RunJob()
         m_bytesWritten = 0;
         // A second exchange that ends short is incomplete, not a second redirect.
         m_state = kResultIncomplete;
+        m_exchangeFailure = {};
         Exchange(request);
     }
     if (IsStopRequested()) {
@@ -94,6 +130,40 @@ i32 cUpdateDownloader::RunJob()
         return kResultComplete;
     }
     return m_state;
+}
+
+std::string cUpdateDownloader::DescribeResult(i32 result) const
+{
+    switch (result) {
+    case kResultBadAddress:
+        return m_redirectTarget.IsEmpty() ? "address not usable" : "redirect target not usable";
+    case kResultIncomplete: {
+        std::string text = m_exchangeFailure.m_reason != eExchangeFailure::None
+                               ? ExchangeFailureText(m_exchangeFailure.m_reason)
+                               : "answer cut";
+        if (m_contentLength > 0) {
+            return text + " after " + std::to_string(m_bytesWritten) + " of " +
+                   std::to_string(m_contentLength) + " bytes";
+        }
+        return m_status == 200 && m_exchangeFailure.m_reason == eExchangeFailure::None
+                   ? "answer without a length"
+                   : text;
+    }
+    case kResultServerError:
+        if (m_schemeRefused) {
+            return m_redirectTarget.IsEmpty()
+                       ? "not an https address"
+                       : std::string("redirect to a non-https address: ") + m_redirectTarget.Get();
+        }
+        return IsFollowedRedirect(m_status) ? "redirect without a Location"
+                                            : "HTTP status " + std::to_string(m_status);
+    case kResultWriteFailed:
+        return "cannot write the file: " + m_writeError;
+    case kResultRedirectedTwice:
+        return "redirected more than once";
+    default:
+        return "failed";
+    }
 }
 
 bool cUpdateDownloader::OnHeadersDone()
@@ -116,6 +186,7 @@ bool cUpdateDownloader::OnData(const u8* bytes, u32 count, u64 offset)
         return true;
     }
     if (!m_target->WriteExact(bytes, count)) {
+        m_writeError = std::strerror(errno);
         m_state = kResultWriteFailed;
         return false;
     }

@@ -3,13 +3,16 @@
 // The form's job performs the HTTP GET (one redirect followed) and, as the response
 // receiver, writes the body to the target stream as it arrives.
 //
+// Only https addresses are fetched: the file is started once it is saved, so it must
+// come over an authenticated connection.
+//
 // Result codes (the progress form's end code):
 //   0  stopped (Stop, Escape or closing the window)
 //   1  the address does not parse, the network did not start, or a redirect target that
 //      cannot be followed (a relative "Location")
 //   2  incomplete: the body did not reach its Content-Length (also when it had none)
-//   3  a status other than 200, 301, 302, 303 and 307, a redirect without "Location", or
-//      a redirect from https to anything else
+//   3  an address or redirect target whose scheme is not https, a status other than 200,
+//      301, 302, 303 and 307, or a redirect without "Location"
 //   4  writing to the target stream failed
 //   10 complete
 //   11 the redirect target redirected again
@@ -24,6 +27,7 @@
 #include "net/http/httpresponse.h"
 
 #include <mutex>
+#include <string>
 
 class cHttpRequest;
 class cHttpTransport;
@@ -43,7 +47,11 @@ public:
     };
 
     // `target` (borrowed) MUST outlive the downloader; it is written from its position on.
-    cUpdateDownloader(cFileIOTarget* target, const char16_t* address);
+    // `reason` (borrowed, may be null) receives why the job ended with a result other
+    // than 0 and 10, as a short phrase ("time-out", "HTTP status 404"); it MUST outlive
+    // the downloader and is read only after the form's run ended.
+    cUpdateDownloader(cFileIOTarget* target, const char16_t* address,
+                      std::string* reason = nullptr);
     // Stops the job before the members go.
     ~cUpdateDownloader() override;
 
@@ -55,14 +63,22 @@ protected:
     void OnStopRequested() override;
 
 private:
+    // The result, with the reason kept for the caller.
     i32 RunJob();
+    i32 RunExchanges();
     // Performs one exchange with the transport reachable by the stop hook.
     void Exchange(const cHttpRequest& request);
+    // The reason of a result that is neither a stop nor complete.
+    std::string DescribeResult(i32 result) const;
 
     cFileIOTarget* m_target;
     _guardchar<char16_t> m_address;
     i32 m_state = kResultIncomplete;
     u64 m_bytesWritten = 0;
+    std::string* m_reason;
+    std::string m_writeError;           // strerror of the failed write
+    bool m_schemeRefused = false;       // the address or redirect target is not https
+    sExchangeFailure m_exchangeFailure; // of the last exchange that failed
     _guardchar<char> m_redirectTarget;
 
     std::mutex m_transportLock;

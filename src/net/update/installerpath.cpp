@@ -5,8 +5,10 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -95,12 +97,28 @@ bool cInstallerPath::CreateTemporary(cFileIO& file)
     return true;
 }
 
+bool cInstallerPath::IsReplaceable() const
+{
+    struct stat info = {};
+    if (::lstat(m_pathBytes.GetOrEmpty(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) {
+        return true;
+    }
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EEXIST;
+    return false;
+}
+
 bool cInstallerPath::Commit(cFileIO& file)
 {
     file.Close();
-    if (m_descriptor < 0 || ::fsync(m_descriptor) != 0 ||
+    // The path is checked again: it may have changed while the download ran.
+    if (m_descriptor < 0 || ::fsync(m_descriptor) != 0 || !IsReplaceable() ||
         ::rename(m_temporaryBytes.Get(), m_pathBytes.Get()) != 0) {
+        const int error = errno;
         Discard();
+        errno = error;
         return false;
     }
     ::close(m_descriptor);

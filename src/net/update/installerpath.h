@@ -34,8 +34,13 @@ public:
     // atomic; the name cut so the component stays within 255 bytes) and opens it in
     // `file` for reading and writing.
     [[nodiscard]] bool CreateTemporary(cFileIO& file);
+    // True when the chosen path is missing, a regular file or a symbolic link: what the
+    // rename may replace. A device or a FIFO is never turned into a regular file, and a
+    // link is replaced as a link, never followed. False with errno set otherwise.
+    [[nodiscard]] bool IsReplaceable() const;
     // Closes `file`, flushes the temporary file to the disk and renames it over the
-    // chosen path. False, with the temporary file removed, when that fails.
+    // chosen path when that is still replaceable. False, with the temporary file removed
+    // and errno telling why, when that fails.
     [[nodiscard]] bool Commit(cFileIO& file);
 
 private:

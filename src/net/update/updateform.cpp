@@ -11,15 +11,18 @@
 #include "gui/core/windowmaker.h"
 #include "net/update/downloader.h"
 #include "net/update/installerpath.h"
+#include "net/update/updatereport.h"
 #include "platform/access.h"
 #include "platform/files/shellopen.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -77,6 +80,17 @@ _guardchar<char16_t> FormatWithText(const char16_t* format, const char16_t* argu
         out.Truncate(FormatWide(buffer, capacity + 1, format, argument));
     }
     return out;
+}
+
+constexpr char kStageSave[] = "cannot save the installer";
+constexpr char kStageDownload[] = "download failed";
+
+// Why the chosen path cannot take the installer; errno MUST still tell why the last step
+// failed.
+std::string SaveFailureText(const cInstallerPath& target)
+{
+    const int error = errno;
+    return target.IsReplaceable() ? std::strerror(error) : "not a regular file";
 }
 
 } // namespace
@@ -192,7 +206,9 @@ void cSoftUpdateInfoForm::OnInstall()
         return;
     }
     cInstallerPath target;
+    const std::string shownPath = ReportText(path.GetOrEmpty());
     if (!target.SetChosenPath(path.GetOrEmpty())) {
+        ReportUpdateFailure(kStageSave, "not a usable path", shownPath.c_str());
         (void)ShowErrorMessage(this, GetLangString(kTextCannotCreate), nullptr);
         return;
     }
@@ -206,28 +222,36 @@ void cSoftUpdateInfoForm::OnInstall()
     }
     cFileIO file;
     if (!target.CreateTemporary(file)) {
+        ReportUpdateFailure(kStageSave, std::strerror(errno), shownPath.c_str());
         (void)ShowErrorMessage(this, GetLangString(kTextCannotCreate), nullptr);
         return;
     }
+    const std::string shownAddress = ReportText(address);
     for (;;) {
-        auto* downloader = new (std::nothrow) cUpdateDownloader(&file, address);
+        std::string reason;
+        auto* downloader = new (std::nothrow) cUpdateDownloader(&file, address, &reason);
         const i32 result = RunProgressForm(this, downloader, GetLangString(kTextDownloading));
         if (result == cUpdateDownloader::kResultIncomplete) {
             if (!AskQuestion(this, GetLangString(kTextRetry), nullptr)) {
+                ReportUpdateFailure(kStageDownload, reason, shownAddress.c_str());
                 return;
             }
             if (!file.SetSize(0) || !file.Seek(0)) {
+                ReportUpdateFailure(kStageSave, std::strerror(errno), shownPath.c_str());
                 (void)ShowErrorMessage(this, GetLangString(kTextWriteFailed), nullptr);
                 return;
             }
             continue;
         }
         if (result == cUpdateDownloader::kResultServerError) {
+            ReportUpdateFailure(kStageDownload, reason, shownAddress.c_str());
             (void)ShowErrorMessage(this, GetLangString(kTextServerError), nullptr);
         } else if (result == cUpdateDownloader::kResultWriteFailed) {
+            ReportUpdateFailure(kStageDownload, reason, shownPath.c_str());
             (void)ShowErrorMessage(this, GetLangString(kTextWriteFailed), nullptr);
         } else if (result == cUpdateDownloader::kResultComplete) {
             if (!target.Commit(file)) {
+                ReportUpdateFailure(kStageSave, SaveFailureText(target), shownPath.c_str());
                 (void)ShowErrorMessage(this, GetLangString(kTextCannotCreate), nullptr);
             } else {
                 // Without the execute bit the start below fails and says so.
@@ -235,9 +259,14 @@ void cSoftUpdateInfoForm::OnInstall()
                 if (ShellOpen(target.GetPath())) {
                     EndModal(1);
                 } else {
+                    ReportUpdateFailure("cannot start the installer", "the system did not start it",
+                                        shownPath.c_str());
                     (void)ShowErrorMessage(this, GetLangString(kTextCannotStart), nullptr);
                 }
             }
+        } else if (result != cUpdateDownloader::kResultStopped) {
+            // 1 and 11: no message of their own.
+            ReportUpdateFailure(kStageDownload, reason, shownAddress.c_str());
         }
         return;
     }

@@ -11,7 +11,11 @@
 // Install downloads into a hidden temporary file beside the chosen path and renames it
 // over that path only when the download is complete, so a failed or stopped download
 // never touches an existing file and leaves nothing behind. The installer is given mode
-// 0775 and started; the form ends with 1 only then and stays open after any failure.
+// 0775 and started; the form ends with 1 only then and stays open after any failure,
+// which it also reports on standard error (updatereport.h). A chosen path that is, by
+// the time the download is complete, neither a regular file nor a symbolic link (a
+// device, a FIFO, a folder) is left as it is, with the "cannot create" message; a link is
+// replaced, never followed.
 // The links come from the network: they only ever go to the desktop's handler.
 #include "gui/controls/propdisp.h"
 #include "gui/controls/pushbutton.h"

@@ -3,7 +3,7 @@
 // "kr" and "jp" have regional hosts, every other id goes to the maker's host. Each keeps
 // its own path and query, to which the id and "&os=win" are appended.
 //
-// QEL_UPDATE_BASE_URL="scheme://host[:port]" replaces the origin (scheme, host and port)
+// QEL_UPDATE_BASE_URL="https://host[:port]" replaces the origin (scheme, host and port)
 // of all three, so that a local server can stand in for them while the paths still show
 // which one the suffix chose.
 

@@ -10,7 +10,11 @@
 #include "net/update/updateanswer.h"
 #include "net/update/updatecheck.h"
 #include "net/update/updateform.h"
+#include "net/update/updatehosts.h"
+#include "net/update/updatereport.h"
+#include "net/update/updateurl.h"
 
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <typeinfo>
@@ -106,12 +110,19 @@ i32 RunUpdateResultMessage(i32 kind, const char16_t* text)
 
 i32 RunUpdateMode(const char16_t* codename, bool quiet)
 {
+    const char* base = std::getenv(kUpdateBaseUrlVariable);
+    if (base != nullptr && !IsUsableUpdateBaseUrl(base)) {
+        ReportUpdateFailure(kUpdateBaseUrlVariable, "not an https://host[:port] origin", base);
+        return 1;
+    }
+    const std::string package = "unknown package '" + ReportText(codename) + "'";
     _guardchar<char> code;
     bool validName = codename != nullptr && *codename != 0 && WideToUtf8String(codename, -1, code);
     for (const char16_t* unit = codename; validName && *unit != 0; ++unit) {
         validName = *unit != u'/';
     }
     if (!validName) {
+        ReportUpdateFailure(package.c_str(), "the code name is empty or holds '/'");
         return Tell(quiet, kUpdateMessageError, kTextInvalidId, 1);
     }
     cApplicationConfig* config =
@@ -119,6 +130,7 @@ i32 RunUpdateMode(const char16_t* codename, bool quiet)
     const std::string key = std::string("install/") + code.Get();
     i64 installed = 0;
     if (config == nullptr || !config->GetInt64((key + "/ver").c_str(), installed)) {
+        ReportUpdateFailure(package.c_str(), "no " + key + "/ver in the configuration store");
         return Tell(quiet, kUpdateMessageError, kTextInvalidId, 1);
     }
     sUpdateInfo record;
@@ -126,8 +138,13 @@ i32 RunUpdateMode(const char16_t* codename, bool quiet)
         record.m_productName.Clear();
     }
     u64 version = 0;
+    sExchangeFailure failure;
     if (!CheckForUpdate(code.Get(), version, record.m_downloadAddress, record.m_webSiteAddress,
-                        record.m_releaseNotes)) {
+                        record.m_releaseNotes, &failure)) {
+        _guardchar<char> url;
+        (void)BuildUpdateUrl(code.Get(), url);
+        ReportUpdateFailure("update check failed", ExchangeFailureText(failure.m_reason),
+                            url.Get());
         return Tell(quiet, kUpdateMessageError, kTextCheckFailed, 1);
     }
     if (version <= u64(installed)) {

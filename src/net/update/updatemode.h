@@ -39,8 +39,10 @@ private:
 // the language has no "pkgm::resp" section.
 i32 RunUpdateResultMessage(i32 kind, const char16_t* text);
 
-// The mode: 1 for a code name that is empty or holds '/', for a product without a
-// recorded version and for a failed check; 0 otherwise (no newer version, or the update
-// form was shown whatever it answered). `quiet` suppresses the outcome messages, not the
-// update form.
+// The mode: 1 for a QEL_UPDATE_BASE_URL that is not an https origin (refused before
+// anything else, without a message box), a code name that is empty or holds '/', a
+// product without a recorded version and a failed check; 0 otherwise (no newer version,
+// or the update form was shown whatever it answered). Each failure also puts one line on
+// standard error (updatereport.h). `quiet` suppresses the outcome messages, not the
+// update form and not those lines.
 i32 RunUpdateMode(const char16_t* codename, bool quiet);

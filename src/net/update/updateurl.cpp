@@ -30,11 +30,7 @@ bool ChooseOrigin(const sUpdateHost& host, _guardchar<char>& origin)
     if (configured == nullptr) {
         return origin.Assign(host.m_origin);
     }
-    cHttpRequest parsed;
-    // ParseUrl lets a query or fragment run into the host part; either would swallow
-    // the path appended to the origin.
-    if (!ParseUrl(configured, parsed) || parsed.m_host.IsEmpty() ||
-        std::strcmp(parsed.m_path.GetOrEmpty(), "/") != 0 || std::strpbrk(configured, "?#") != nullptr) {
+    if (!IsUsableUpdateBaseUrl(configured)) {
         return false;
     }
     size_t length = std::strlen(configured);
@@ -45,6 +41,16 @@ bool ChooseOrigin(const sUpdateHost& host, _guardchar<char>& origin)
 }
 
 } // namespace
+
+bool IsUsableUpdateBaseUrl(const char* base)
+{
+    cHttpRequest parsed;
+    // ParseUrl lets a query or fragment run into the host part; either would swallow
+    // the path appended to the origin.
+    return base != nullptr && ParseUrl(base, parsed) && parsed.m_secure != 0 &&
+           !parsed.m_host.IsEmpty() && std::strcmp(parsed.m_path.GetOrEmpty(), "/") == 0 &&
+           std::strpbrk(base, "?#") == nullptr;
+}
 
 bool BuildUpdateUrl(const char* id, _guardchar<char>& url)
 {

@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 
 
@@ -17,11 +19,11 @@ class UpdateDownloader : public cUpdateTest
 {
 protected:
     // Downloads `url` into a scratch file.
-    i32 DownloadToFile(const std::string& url)
+    i32 DownloadToFile(const std::string& url, std::string* reason = nullptr)
     {
         cFileIO file;
         EXPECT_TRUE(file.Create(scratch.PathOf("out").c_str(), FileMode::CreateReadWrite));
-        return Download(url, &file);
+        return Download(url, &file, WaitForEnd, reason);
     }
 
     cScratchFolder scratch;
@@ -29,24 +31,33 @@ protected:
 
 TEST_F(UpdateDownloader, ResultCodesAgainstRealServers)
 {
+    // Plain http on nginx's plain port serves the file; only https is fetched.
+    const std::string plain = "http://127.0.0.1:" + peers->q + "/files/small.bin";
     const struct
     {
         std::string url;
         i32 result;
+        std::string reason;
     } cases[] = {
-        {peers->Tls("/files/big.bin"), 10},
-        {peers->Tls("/r1"), 10},
-        {peers->Tls("/r2"), 11},
-        {peers->Tls("/rel"), 1},
-        {peers->Tls("/down"), 3}, // https redirected to plain http
-        {peers->Canned("/nolen"), 2},
-        {peers->Canned("/short"), 2},
-        {peers->Tls("/rshort"), 2}, // a short answer after a redirect asks to retry
-        {peers->Canned("/nf"), 3},
-        {"https://x/a b", 1},
+        {peers->Tls("/files/big.bin"), 10, ""},
+        {peers->Tls("/r1"), 10, ""},
+        {peers->Tls("/r2"), 11, "redirected more than once"},
+        {peers->Tls("/rel"), 1, "redirect target not usable"},
+        {peers->Tls("/down"), 3, "redirect to a non-https address: http://127.0.0.1:" + peers->q + "/files/big.bin"},
+        {plain, 3, "not an https address"},
+        {"ftp://127.0.0.1/files/small.bin", 3, "not an https address"},
+        {"setup.exe", 3, "not an https address"},
+        {peers->Canned("/nolen"), 2, "answer without a length"},
+        {peers->Canned("/short"), 2, "connection closed early after 500 of 1000 bytes"},
+        {peers->Tls("/rshort"), 2, "connection closed early after 500 of 1000 bytes"}, // a short answer after a redirect asks to retry
+        {peers->Canned("/nf"), 3, "HTTP status 404"},
+        {"https://x/a b", 1, "address not usable"},
+        {"https://127.0.0.1:1/", 2, "connection refused"},
     };
     for (const auto& entry : cases) {
-        EXPECT_EQ(DownloadToFile(entry.url), entry.result) << entry.url;
+        std::string reason = "untouched";
+        EXPECT_EQ(DownloadToFile(entry.url, &reason), entry.result) << entry.url;
+        EXPECT_EQ(reason, entry.result == 10 ? "untouched" : entry.reason) << entry.url;
         if (entry.result == 10) {
             const std::string curl =
                 qeltest::RunCommand("curl -sL --max-redirs 1 --cacert " + peers->pki.Path("ca.pem") +
@@ -57,7 +68,9 @@ TEST_F(UpdateDownloader, ResultCodesAgainstRealServers)
     }
     cFileIO full;
     ASSERT_TRUE(full.Create("/dev/full", FileMode::ReadWrite));
-    EXPECT_EQ(Download(peers->Tls("/files/small.bin"), &full), 4);
+    std::string reason;
+    EXPECT_EQ(Download(peers->Tls("/files/small.bin"), &full, WaitForEnd, &reason), 4);
+    EXPECT_EQ(reason, "cannot write the file: " + std::string(std::strerror(ENOSPC)));
 }
 
 // A listener that never accepts: the handshake waits for a server hello that never comes,

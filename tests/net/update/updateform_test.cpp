@@ -10,6 +10,7 @@
 #include "updatetest.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -164,6 +165,43 @@ TEST_F(UpdateForm, InstallRoad)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(downloads.Read("marker"), qeltest::RunCommand("cd " + downloads.Path() + " && pwd"));
+}
+
+// The chosen path is replaced only when it is a regular file or a link: a FIFO made
+// there during the download stays (the "cannot create" message, one line on stderr), a
+// link is replaced as a link and the file it named elsewhere keeps its bytes.
+TEST_F(UpdateForm, OnlyAFileOrALinkIsReplaced)
+{
+    const std::string installer = "#!/bin/sh\nexit 0\n";
+    peers->folder.Write("canned/setup", "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                            std::to_string(installer.size()) + "\r\n\r\n" + installer);
+    const std::string fifo = downloads.PathOf("setup");
+    const auto fifoMeanwhile = [&fifo](cHeadlessHost& h, cWindowTranslator& window) {
+        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        WaitForEnd(h, window);
+    };
+    const size_t runs = host->GetRunLog().size();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Show(peers->Canned("/setup"), {Key(kEnter), Save, fifoMeanwhile, Key(kEnter)}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "qel: cannot save the installer: not a regular file (" + fifo + ")\n");
+    EXPECT_EQ(host->GetRunLog().size(), runs + 4); // the form, the dialog, the progress, the message
+    struct stat info = {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(qeltest::RunCommand("ls -A " + downloads.Path()), "setup\n");
+
+    cScratchFolder elsewhere;
+    elsewhere.Write("system", "keep");
+    ASSERT_EQ(::symlink(elsewhere.PathOf("system").c_str(), downloads.PathOf("linked").c_str()), 0);
+    peers->folder.Write("canned/linked", "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                             std::to_string(installer.size()) + "\r\n\r\n" + installer);
+    // Install, the dialog, overwrite: Yes, the download.
+    EXPECT_TRUE(Show(peers->Canned("/linked"), {Key(kEnter), Save, Key(kEnter), WaitForEnd}));
+    ASSERT_EQ(::lstat(downloads.PathOf("linked").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(downloads.Read("linked"), installer);
+    EXPECT_EQ(elsewhere.Read("system"), "keep");
 }
 
 } // namespace

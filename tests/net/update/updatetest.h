@@ -86,10 +86,10 @@ protected:
         (void)host.PumpUntil([&window] { return window.IsRunEnded(); }, 60000);
     }
     i32 Download(const std::string& url, cFileIOTarget* target,
-                 cHeadlessHost::tModalScript script = WaitForEnd)
+                 cHeadlessHost::tModalScript script = WaitForEnd, std::string* reason = nullptr)
     {
         host->PushModalScript(std::move(script));
-        return RunProgressForm(&owner, new cUpdateDownloader(target, Wide(url).c_str()),
+        return RunProgressForm(&owner, new cUpdateDownloader(target, Wide(url).c_str(), reason),
                                u"Downloading");
     }
 
