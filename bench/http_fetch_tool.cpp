@@ -2,16 +2,23 @@
 // PerformRequest and prints the status, the body length and the throughput, for measuring
 // against curl; a failed fetch prints "FAILED <reason>". With --out the body goes to a
 // temporary file beside FILE that is renamed to FILE only when the fetch succeeded, so a
-// failure never leaves a file, let alone a partial one.
+// failure never leaves a file, let alone a partial one; SIGINT and SIGTERM remove it too.
+// A FILE that exists and is neither a regular file nor a symbolic link (a device such as
+// /dev/null, a FIFO) is written in place: a rename would replace it with a regular file.
+// A symbolic link is replaced as a link, never followed.
 // Links: qel_net_http qel_base
 #include "base/clock.h"
 #include "net/http/httpexchange.h"
 #include "net/http/tcpsocket.h"
 
+#include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +38,35 @@ private:
     std::FILE* m_out;
 };
 
+// The temporary file of the running fetch, for the signal handler; empty when none.
+char g_temporary[PATH_MAX + 1];
+volatile std::sig_atomic_t g_haveTemporary = 0;
+
+void RemoveTemporaryAndDie(int signal)
+{
+    if (g_haveTemporary != 0) {
+        ::unlink(g_temporary);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void KeepTemporary(const std::string& path)
+{
+    g_haveTemporary = 0;
+    if (path.size() < sizeof(g_temporary)) {
+        std::memcpy(g_temporary, path.c_str(), path.size() + 1);
+        g_haveTemporary = 1;
+    }
+}
+
+// True when `path` exists and is neither a regular file nor a symbolic link.
+bool IsSpecialFile(const char* path)
+{
+    struct stat info = {};
+    return ::lstat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: http_fetch URL [--out FILE] [--repeat N]\n");
@@ -48,10 +84,12 @@ std::FILE* OpenTemporaryBeside(const std::string& path, std::string& temporary)
     if (handle < 0) {
         return nullptr;
     }
+    KeepTemporary(temporary);
     std::FILE* file = ::fdopen(handle, "wb");
     if (file == nullptr) {
         ::close(handle);
         std::remove(temporary.c_str());
+        g_haveTemporary = 0;
     }
     return file;
 }
@@ -61,7 +99,12 @@ bool FetchOnce(const cHttpRequest& request, const char* outPath)
 {
     std::string temporary;
     std::FILE* out = nullptr;
-    if (outPath != nullptr && (out = OpenTemporaryBeside(outPath, temporary)) == nullptr) {
+    if (outPath != nullptr && IsSpecialFile(outPath)) {
+        if ((out = std::fopen(outPath, "wb")) == nullptr) {
+            std::fprintf(stderr, "http_fetch: cannot write %s: %s\n", outPath, std::strerror(errno));
+            return false;
+        }
+    } else if (outPath != nullptr && (out = OpenTemporaryBeside(outPath, temporary)) == nullptr) {
         std::fprintf(stderr, "http_fetch: cannot write beside %s\n", outPath);
         return false;
     }
@@ -71,10 +114,14 @@ bool FetchOnce(const cHttpRequest& request, const char* outPath)
     bool ok = PerformRequest(request, transport, receiver);
     const u64 elapsed = MicrosecondClock() - start;
     if (out != nullptr) {
-        ok = std::fclose(out) == 0 && ok && std::rename(temporary.c_str(), outPath) == 0;
+        ok = std::fclose(out) == 0 && ok;
+    }
+    if (!temporary.empty()) {
+        ok = ok && std::rename(temporary.c_str(), outPath) == 0;
         if (!ok) {
             std::remove(temporary.c_str());
         }
+        g_haveTemporary = 0;
     }
     const double seconds = elapsed / 1e6;
     if (ok) {
@@ -114,6 +161,8 @@ int main(int argc, char** argv)
     if (url == nullptr || repeat < 1 || !NetworkStartup()) {
         return Usage();
     }
+    std::signal(SIGINT, RemoveTemporaryAndDie);
+    std::signal(SIGTERM, RemoveTemporaryAndDie);
     cHttpRequest request(url);
     if (request.m_host.IsEmpty()) {
         std::fprintf(stderr, "http_fetch: bad URL %s\n", url);
