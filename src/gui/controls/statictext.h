@@ -53,6 +53,7 @@ public:
     u32 GetTextColour() const { return m_textColour; }
     u32 GetBackColour() const { return m_backColour; }
     void SetTextMode(i32 mode);
+    i32 GetTextMode() const { return m_textMode; }
     void SetIndent(i32 pixels);
     // The icon is borrowed; null removes it.
     virtual void SetIcon(const cPicture* picture, bool redraw);
