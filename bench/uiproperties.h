@@ -198,80 +198,106 @@ inline bool IsBlendOfOneColour(const std::vector<u32>& pixels, u32 band, u32 str
     return true;
 }
 
-// A band: rows in which `band` runs at least 8 pixels, at least 6 such rows in a row.
-// Within it (its outline ring left out) ink is cut into pieces at 3 or more columns of
-// pure band colour; each piece of text (IsBlendOfOneColour) must reach 4.5:1 with its
-// strongest pixel.
+// A band: rows in which `band` covers at least 8 pixels (in runs of 2 or more, so that
+// a frame's 1-pixel side is no band), at least 6 such rows in a row. Within it (its
+// outline ring left out) ink is cut into lines at rows of pure band colour and each
+// line into pieces at 3 or more columns of it; each piece of text (IsBlendOfOneColour)
+// must reach 4.5:1 with its strongest pixel.
 inline void CheckBandContrast(const cCanvas& canvas, u32 band, std::vector<sFailure>& failures)
 {
     const i32 width = canvas.GetWidth();
     const i32 height = canvas.GetHeight();
-    auto runExtent = [&](i32 y, i32& left, i32& right) {
+    auto bandExtent = [&](i32 y, i32& left, i32& right) {
         left = width;
         right = -1;
-        for (i32 x = 0, run = 0; x < width; ++x) {
-            run = Pixel(canvas, x, y) == band ? run + 1 : 0;
-            if (run >= 8) {
-                left = std::min(left, x - run + 1);
+        i32 covered = 0;
+        for (i32 x = 0; x < width; ++x) {
+            const bool here = Pixel(canvas, x, y) == band;
+            const bool paired = here && ((x > 0 && Pixel(canvas, x - 1, y) == band) ||
+                                         (x + 1 < width && Pixel(canvas, x + 1, y) == band));
+            if (paired) {
+                ++covered;
+                left = std::min(left, x);
                 right = std::max(right, x);
             }
         }
-        return right >= 0;
+        return covered >= 8;
+    };
+    auto checkPiece = [&](i32 top, i32 bottom, i32 from, i32 to) {
+        std::vector<u32> piece;
+        f64 strongest = 0;
+        u32 strongestPixel = band;
+        for (i32 y = top; y <= bottom; ++y) {
+            for (i32 x = from; x <= to; ++x) {
+                const u32 pixel = Pixel(canvas, x, y);
+                if (pixel == band) {
+                    continue;
+                }
+                piece.push_back(pixel);
+                const f64 ratio = ContrastRatio(pixel, band);
+                if (ratio > strongest) {
+                    strongest = ratio;
+                    strongestPixel = pixel;
+                }
+            }
+        }
+        if (!piece.empty() && strongest < 4.5 && IsBlendOfOneColour(piece, band, strongestPixel)) {
+            char text[160];
+            std::snprintf(text, sizeof text, "ink at x %d..%d, y %d..%d reaches %.2f:1 on %06X", from, to, top, bottom,
+                          strongest, band);
+            failures.push_back({"contrast", text});
+        }
+    };
+    // Pieces of the line top..bottom between left and right.
+    auto checkLine = [&](i32 top, i32 bottom, i32 left, i32 right) {
+        i32 plainColumns = 0;
+        i32 pieceStart = -1;
+        for (i32 x = left; x <= right; ++x) {
+            bool plain = true;
+            for (i32 y = top; y <= bottom && plain; ++y) {
+                plain = Pixel(canvas, x, y) == band;
+            }
+            if (!plain) {
+                pieceStart = pieceStart < 0 ? x : pieceStart;
+                plainColumns = 0;
+            } else if (++plainColumns == 3 && pieceStart >= 0) {
+                checkPiece(top, bottom, pieceStart, x - 3);
+                pieceStart = -1;
+            }
+        }
+        if (pieceStart >= 0) {
+            checkPiece(top, bottom, pieceStart, right);
+        }
     };
     for (i32 y = 0; y < height;) {
         i32 left = 0, right = 0;
-        if (!runExtent(y, left, right)) {
+        if (!bandExtent(y, left, right)) {
             ++y;
             continue;
         }
         i32 bottom = y;
-        i32 l = 0, r = 0;
-        while (bottom + 1 < height && runExtent(bottom + 1, l, r)) {
+        for (i32 l = 0, r = 0; bottom + 1 < height && bandExtent(bottom + 1, l, r);) {
             ++bottom;
             left = std::min(left, l);
             right = std::max(right, r);
         }
         if (bottom - y + 1 >= 6) {
-            f64 strongest = 0;
-            u32 strongestPixel = band;
-            std::vector<u32> piece;
-            i32 plainColumns = 0;
-            i32 pieceStart = -1;
-            auto closePiece = [&](i32 x) {
-                if (pieceStart >= 0 && strongest < 4.5 && IsBlendOfOneColour(piece, band, strongestPixel)) {
-                    char text[160];
-                    std::snprintf(text, sizeof text, "ink at x %d..%d, y %d..%d reaches %.2f:1 on %06X", pieceStart, x, y,
-                                  bottom, strongest, band);
-                    failures.push_back({"contrast", text});
-                }
-                pieceStart = -1;
-                strongest = 0;
-                strongestPixel = band;
-                piece.clear();
-            };
-            for (i32 x = left + 1; x < right; ++x) {
+            i32 lineTop = -1;
+            for (i32 row = y + 1; row < bottom; ++row) {
                 bool plain = true;
-                for (i32 row = y + 1; row < bottom; ++row) {
-                    const u32 pixel = Pixel(canvas, x, row);
-                    if (pixel != band) {
-                        plain = false;
-                        piece.push_back(pixel);
-                        const f64 ratio = ContrastRatio(pixel, band);
-                        if (ratio > strongest) {
-                            strongest = ratio;
-                            strongestPixel = pixel;
-                        }
-                    }
+                for (i32 x = left + 1; x < right && plain; ++x) {
+                    plain = Pixel(canvas, x, row) == band;
                 }
-                plainColumns = plain ? plainColumns + 1 : 0;
-                if (!plain && pieceStart < 0) {
-                    pieceStart = x;
-                }
-                if (plainColumns == 3) {
-                    closePiece(x);
+                if (!plain && lineTop < 0) {
+                    lineTop = row;
+                } else if (plain && lineTop >= 0) {
+                    checkLine(lineTop, row - 1, left + 1, right - 1);
+                    lineTop = -1;
                 }
             }
-            closePiece(right);
+            if (lineTop >= 0) {
+                checkLine(lineTop, bottom - 1, left + 1, right - 1);
+            }
         }
         y = bottom + 1;
     }

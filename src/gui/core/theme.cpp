@@ -22,11 +22,11 @@ const std::map<i32, u32>& Colours()
         {10, ColourFromRgb(0xFF, 0xFF, 0xFF)}, // edit selected text
         {14, ColourFromRgb(0xFF, 0xFF, 0xFF)}, // control fill
         {15, ColourFromRgb(0xE5, 0xF3, 0xFB)}, // tree hover
-        {16, ColourFromRgb(0x00, 0x66, 0xCC)}, // focused selection
-        {17, ColourFromRgb(0x00, 0x66, 0xCC)}, // edit selection
+        {16, ColourFromRgb(0x00, 0x55, 0xAA)}, // focused selection
+        {17, ColourFromRgb(0x00, 0x55, 0xAA)}, // edit selection
         {18, ColourFromRgb(0xD9, 0xD9, 0xD9)}, // unfocused selection and marks
         {21, ColourFromRgb(0x82, 0x87, 0x90)}, // frame
-        {25, ColourFromRgb(0x00, 0x66, 0xCC)}, // list outline, focused
+        {25, ColourFromRgb(0x00, 0x55, 0xAA)}, // list outline, focused
         {26, ColourFromRgb(0xAB, 0xAD, 0xB3)}, // list outline, unfocused
         {27, ColourFromRgb(0xFF, 0xFF, 0xFF)}, // edit background: normal
         {28, ColourFromRgb(0xFF, 0xFF, 0xFF)}, //   hover
