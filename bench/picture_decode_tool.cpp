@@ -1,7 +1,8 @@
 // picture_decode: decodes picture files through the picture library, for timing and for
 // comparing a reader with a reference decoder from the shell.
 //
-//   picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] [--page N] [--pages] FILE...
+//   picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] [--page N] [--all-pages]
+//                  [--pages] FILE...
 //
 // Prints one line per file, "FILE FORMAT_ID WIDTH HEIGHT MS_PER_DECODE" or "FILE FAIL".
 // --repeat N   decodes each file N times (from memory) and reports the mean time.
@@ -10,8 +11,11 @@
 // --thumb WxH  makes the thumbnail fitted into W x H (PictThumbnailFromStream) instead and
 //              reports and writes (with --pam) it; the format id comes from a probe.
 // --page N     decodes page N (LoadPage) instead of the picture's first image.
-// --pages      prints "FILE pages COUNT", then "FILE page I WIDTH HEIGHT" (or "FILE page I
-//              FAIL") for each page, and decodes nothing.
+// --all-pages  decodes every page in turn (LoadPage) and reports the last; the time covers
+//              them all.
+// --pages      prints "FILE pages COUNT MS" (the time of the page count alone), then
+//              "FILE page I WIDTH HEIGHT" (or "FILE page I FAIL") for each page, and decodes
+//              nothing.
 // Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/memio.h"
@@ -37,6 +41,7 @@ struct sOptions
     i32 thumbWidth = 0;
     i32 thumbHeight = 0;
     i32 page = -1;
+    bool allPages = false;
     bool listPages = false;
     std::vector<const char*> files;
 };
@@ -55,6 +60,8 @@ bool ParseOptions(int argc, char** argv, sOptions& options)
             }
         } else if (std::strcmp(argv[i], "--page") == 0 && hasValue) {
             options.page = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--all-pages") == 0) {
+            options.allPages = true;
         } else if (std::strcmp(argv[i], "--pages") == 0) {
             options.listPages = true;
         } else if (argv[i][0] == '-') {
@@ -81,6 +88,16 @@ bool DecodeOnce(const std::vector<u8>& bytes, const sOptions& options, cPictBase
         out.reset(PictCreateFromStream(&stream, &info));
         return out != nullptr && out->LoadPage(&stream, options.page);
     }
+    if (options.allPages) {
+        sPictInfo info;
+        out.reset(PictCreateFromStream(&stream, &info));
+        const i32 count = out != nullptr ? out->GetPageCount(&stream) : 0;
+        bool ok = count > 0;
+        for (i32 page = 0; ok && page < count; ++page) {
+            ok = out->LoadPage(&stream, page);
+        }
+        return ok;
+    }
     out.reset(PictCreateFromStream(&stream, nullptr));
     return out != nullptr;
 }
@@ -94,8 +111,9 @@ bool ListPages(const char* path, const std::vector<u8>& bytes)
     if (picture == nullptr) {
         return false;
     }
+    const u64 start = MicrosecondClock();
     const i32 count = picture->GetPageCount(&stream);
-    std::printf("%s pages %d\n", path, count);
+    std::printf("%s pages %d %.3f\n", path, count, f64(MicrosecondClock() - start) / 1000.0);
     for (i32 page = 0; page < count; ++page) {
         i32 width = 0;
         i32 height = 0;
@@ -138,7 +156,7 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: picture_decode [--repeat N] [--pam OUT.pam] [--thumb WxH] [--page N] "
-                     "[--pages] FILE...\n");
+                     "[--all-pages] [--pages] FILE...\n");
         return 2;
     }
     int failures = 0;
