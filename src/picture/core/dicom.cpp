@@ -60,9 +60,7 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
 {
     const i32 key = counter;
     const u64 size = stream->GetSize();
-    bool first = true;
-    u16 previousGroup = 0;
-    u16 previousElement = 0;
+    cDicomTagOrder order;
     for (;;) {
         u8 header[kLongHeaderBytes];
         if (!stream->Seek(position)) {
@@ -81,12 +79,9 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
         if (kind != eDicomGroup::Ordinary) {
             return kind == eDicomGroup::EndsWalk;
         }
-        if (!first && (group < previousGroup || (group == previousGroup && element <= previousElement))) {
+        if (order.Next(group, element) != cDicomTagOrder::eStep::Ascends) {
             return false;
         }
-        first = false;
-        previousGroup = group;
-        previousElement = element;
 
         const char vr[2] = {char(header[4]), char(header[5])};
         u64 valueStart = position + kShortHeaderBytes;
@@ -128,8 +123,8 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
 
 // The items from `start` to `end`; `after` is where the walk goes on after an undefined
 // length sequence (past its delimiter, or at `end`).
-bool cPictDICOM::ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& counter,
-                               i32 depth, u64& after)
+bool cPictDICOM::ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& counter, i32 depth,
+                               u64& after)
 {
     u64 position = start;
     while (position < end) {
@@ -147,17 +142,12 @@ bool cPictDICOM::ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& c
         if (tag == kDicomItemDelimiter || (tag == kDicomItem && length == 0)) {
             continue;
         }
-        if (tag != kDicomItem || depth >= kMaxItemDepth || counter == INT32_MAX) {
+        if (tag != kDicomItem ||
+            !WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
+                return ParseElements(stream, inner, itemEnd, counter, depth + 1);
+            })) {
             return false;
         }
-        ++counter;
-        const bool undefined = length == kDicomUndefinedLength;
-        const u64 itemEnd = undefined ? end : position + length;
-        u64 inner = position;
-        if (itemEnd > end || !ParseElements(stream, inner, itemEnd, counter, depth + 1)) {
-            return false;
-        }
-        position = undefined ? inner : itemEnd;
     }
     after = position;
     return true;
@@ -171,8 +161,7 @@ bool cPictDICOM::ReadValueUS(u32 length, const char* vr, u32 offset, u32& value)
     return ReadDicomValue(m_stream, offset, length, value);
 }
 
-bool cPictDICOM::OnElement(u16 group, u16 element, const char* vr, u32 length, u32 offset,
-                           i32 key)
+bool cPictDICOM::OnElement(u16 group, u16 element, const char* vr, u32 length, u32 offset, i32 key)
 {
     if (IsDicomPixelData(group, element)) {
         return StorePixelData(key, offset, length);
@@ -182,13 +171,8 @@ bool cPictDICOM::OnElement(u16 group, u16 element, const char* vr, u32 length, u
         return true;
     }
     u32 value = 0;
-    sDicomImage* image = RecordOf(key);
-    if (image == nullptr || !ReadValueUS(length, vr, offset, value) ||
-        (attribute->mustBeNonZero && value == 0)) {
-        return false;
-    }
-    image->*attribute->field = value;
-    return true;
+    return ReadValueUS(length, vr, offset, value) && (value != 0 || !attribute->mustBeNonZero) &&
+           StoreAttribute(key, *attribute, value);
 }
 
 bool cPictDICOM::SplitFrames()
@@ -198,7 +182,8 @@ bool cPictDICOM::SplitFrames()
     }
     const i32 lastOriginal = m_images.Last()->GetKey();
     i32 lastKey = lastOriginal;
-    for (tImageMap::cNode* node = m_images.First(); node != nullptr && node->GetKey() <= lastOriginal;) {
+    for (tImageMap::cNode* node = m_images.First();
+         node != nullptr && node->GetKey() <= lastOriginal;) {
         tImageMap::cNode* next = tImageMap::Next(node);
         const sDicomImage image = node->GetValue();
         const u64 frame = DicomFrameBytes(image);
@@ -209,8 +194,8 @@ bool cPictDICOM::SplitFrames()
             continue;
         }
         // Odd frame data carry one pad byte (PS3.5 8.1.1).
-        const u64 length = image.length % 2 == 0 && image.length % frame != 0 ? image.length - 1
-                                                                               : image.length;
+        const u64 length =
+            image.length % 2 == 0 && image.length % frame != 0 ? image.length - 1 : image.length;
         const u64 frames = length % frame == 0 ? length / frame : 0;
         if (frames >= 2 && frames <= kMostFrames && lastKey <= INT32_MAX - i32(frames)) {
             for (u64 i = 0; i < frames; ++i) {
@@ -231,7 +216,8 @@ bool cPictDICOM::SplitFrames()
 
 bool cPictDICOM::DecodeImage(cFileIOTarget* stream, const sDicomImage& image)
 {
-    return DecodeWithRules(stream, image, {.acceptsTwiceLength = false, .triesJpeg = true, .fixedWindows = 4});
+    return DecodeWithRules(stream, image,
+                           {.acceptsTwiceLength = false, .triesJpeg = true, .fixedWindows = 4});
 }
 
 bool ProbeDICOM(cFileIOTarget* stream, sPictInfo* info)

@@ -55,8 +55,7 @@ constexpr sDicomAttribute kAttributes[] = {
 };
 
 // The first fragment's bytes within the pixel data: [start, start + length).
-bool LocateFirstFragment(cFileIOTarget* stream, const sDicomImage& image, u64& start,
-                         u64& length)
+bool LocateFirstFragment(cFileIOTarget* stream, const sDicomImage& image, u64& start, u64& length)
 {
     u8 header[kItemHeaderBytes];
     if (!stream->Seek(image.offset) || !stream->ReadExact(header, kItemHeaderBytes) ||
@@ -164,6 +163,16 @@ bool cPictDICOMBase::StorePixelData(i32 key, u32 offset, u32 length)
     return true;
 }
 
+bool cPictDICOMBase::StoreAttribute(i32 key, const sDicomAttribute& attribute, u32 value)
+{
+    sDicomImage* image = RecordOf(key);
+    if (image == nullptr) {
+        return false;
+    }
+    image->*attribute.field = value;
+    return true;
+}
+
 bool cPictDICOMBase::EnsureParsed(cFileIOTarget* stream)
 {
     if (m_images.GetCount() > 0) {
@@ -241,8 +250,8 @@ bool cPictDICOMBase::MapTo32Bits()
     return true;
 }
 
-bool cPictDICOMBase::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW,
-                                         i32 maxH, i32 page, bool, u32 background)
+bool cPictDICOMBase::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,
+                                         i32 page, bool, u32 background)
 {
     if (out == nullptr || maxW < 1 || maxH < 1) {
         return false;
@@ -287,9 +296,10 @@ bool cPictDICOMBase::DecodeWithRules(cFileIOTarget* stream, const sDicomImage& i
     const u64 expected = DicomFrameBytes(image);
     const u64 length = image.length;
     // DICOM values have even lengths: odd pixel data carry one pad byte (PS3.5 8.1.1).
-    const bool uncompressed = length == expected ||
-                              (rules.acceptsTwiceLength && length % 2 == 0 && length / 2 == expected) ||
-                              (expected % 2 == 1 && length - 1 == expected);
+    const bool uncompressed =
+        length == expected ||
+        (rules.acceptsTwiceLength && length % 2 == 0 && length / 2 == expected) ||
+        (expected % 2 == 1 && length - 1 == expected);
     return uncompressed ? DecodeUncompressed(stream, image)
                         : DecodeEncapsulated(stream, image, rules);
 }

@@ -40,58 +40,6 @@ struct sDicomDecodeRules
     u32 fixedWindows;
 };
 
-class cPictDICOMBase : public cPictBase
-{
-  public:
-    // The columns and rows of page 0; preview flag 0.
-    bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
-    bool Load(cFileIOTarget* stream) override { return LoadPage(stream, 0); }
-    bool RendersWhileDecoding() override { return true; }
-    bool HasPages() override { return true; }
-    // The number of records; 0 when the parse fails.
-    i32 GetPageCount(cFileIOTarget* stream) override;
-    bool GetPageSize(cFileIOTarget* stream, i32 page, i32* width, i32* height) override;
-    // Decodes into the buffer (32-bit for 8-bit data, deep for 16-bit data) or the attached
-    // target. A failed decode may leave the size set and a partly filled buffer.
-    bool LoadPage(cFileIOTarget* stream, i32 page) override;
-    // A page larger than the box streams into `out` at the fitted size over `background`;
-    // one that fits is decoded, mapped to 32 bits and moved into `out`.
-    bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH,
-                             i32 page, bool allowFullDecode, u32 background) override;
-
-  protected:
-    // Sequence items nest at most this deep; a deeper one fails the parse (each level costs
-    // a stack frame, and a small file can nest tens of thousands of levels).
-    static constexpr i32 kMaxItemDepth = 32;
-
-    // Walks the stream and fills the map; true when it holds a record afterwards.
-    [[nodiscard]] virtual bool ParseFile(cFileIOTarget* stream) = 0;
-    [[nodiscard]] virtual bool DecodeImage(cFileIOTarget* stream, const sDicomImage& image) = 0;
-
-    // The record of `key`, created zeroed on first use; null when memory is short.
-    [[nodiscard]] sDicomImage* RecordOf(i32 key);
-    // Where the Pixel Data value of `key` lies.
-    [[nodiscard]] bool StorePixelData(i32 key, u32 offset, u32 length);
-    // The shared decode: uncompressed data are converted here, encapsulated frames go to
-    // the JPEG 2000 and JPEG pictures.
-    [[nodiscard]] bool DecodeWithRules(cFileIOTarget* stream, const sDicomImage& image,
-                                       const sDicomDecodeRules& rules);
-
-    using tImageMap = _keytree<i32, sDicomImage>;
-    tImageMap m_images{kDefaultKeyTreeDepthLimit};
-    // The stream of the parse in progress, for the element handlers; never read after it.
-    cFileIOTarget* m_stream = nullptr;
-
-  private:
-    [[nodiscard]] bool EnsureParsed(cFileIOTarget* stream);
-    [[nodiscard]] const sDicomImage* FindPage(cFileIOTarget* stream, i32 page);
-    [[nodiscard]] bool DecodeUncompressed(cFileIOTarget* stream, const sDicomImage& image);
-    [[nodiscard]] bool DecodeEncapsulated(cFileIOTarget* stream, const sDicomImage& image,
-                                          const sDicomDecodeRules& rules);
-    // Deep pixels become 32-bit ones in place (deep flag cleared).
-    [[nodiscard]] bool MapTo32Bits();
-};
-
 // Groups 0x8000 and up are refused except two ordinary ones (0xFFFA digital signatures,
 // 0xFFFC data set trailing padding) and 0xFFFE, whose item and delimitation tags end the
 // element walk they appear in (PS3.5 7.5).
@@ -130,6 +78,53 @@ inline constexpr u32 kDicomUndefinedLength = 0xFFFFFFFF;
 // bytes (PS3.5 7.1.2).
 [[nodiscard]] bool IsDicomLongFormVR(const char* vr);
 
+// (7FE0,0010) Pixel Data.
+[[nodiscard]] inline bool IsDicomPixelData(u16 group, u16 element)
+{
+    return group == 0x7FE0 && element == 0x0010;
+}
+
+// Data elements ascend by tag within a data set (PS3.5 7.1); each walk keeps its own order.
+class cDicomTagOrder
+{
+  public:
+    enum class eStep
+    {
+        Ascends,
+        GroupBelow,     // a group below the previous one
+        ElementNotAbove // the same group, an element not above the previous one
+    };
+
+    eStep Next(u16 group, u16 element)
+    {
+        const bool first = m_first;
+        const u16 previousGroup = m_group;
+        const u16 previousElement = m_element;
+        m_first = false;
+        m_group = group;
+        m_element = element;
+        if (first || group > previousGroup) {
+            return eStep::Ascends;
+        }
+        if (group < previousGroup) {
+            m_group = previousGroup;
+            m_element = previousElement;
+            return eStep::GroupBelow;
+        }
+        return element > previousElement ? eStep::Ascends : eStep::ElementNotAbove;
+    }
+    // The previous tag is (7FE0,0010).
+    [[nodiscard]] bool FollowsPixelData() const
+    {
+        return !m_first && IsDicomPixelData(m_group, m_element);
+    }
+
+  private:
+    bool m_first = true;
+    u16 m_group = 0;
+    u16 m_element = 0;
+};
+
 // An Image Pixel attribute (0028,eeee) kept in the record.
 struct sDicomAttribute
 {
@@ -141,15 +136,84 @@ struct sDicomAttribute
 // The attribute of (group, element), or null for anything else.
 [[nodiscard]] const sDicomAttribute* FindDicomAttribute(u16 group, u16 element);
 
-// (7FE0,0010) Pixel Data.
-[[nodiscard]] inline bool IsDicomPixelData(u16 group, u16 element)
-{
-    return group == 0x7FE0 && element == 0x0010;
-}
-
 // A little-endian value of `bytes` (2 or 4) at `offset`.
 [[nodiscard]] bool ReadDicomValue(cFileIOTarget* stream, u64 offset, u32 bytes, u32& value);
 
 // The bytes of one frame: bits allocated / 8 x samples x rows x columns, saturated at
 // UINT64_MAX when the product does not fit.
 [[nodiscard]] u64 DicomFrameBytes(const sDicomImage& image);
+
+class cPictDICOMBase : public cPictBase
+{
+  public:
+    // The columns and rows of page 0; preview flag 0.
+    bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
+    bool Load(cFileIOTarget* stream) override { return LoadPage(stream, 0); }
+    bool RendersWhileDecoding() override { return true; }
+    bool HasPages() override { return true; }
+    // The number of records; 0 when the parse fails.
+    i32 GetPageCount(cFileIOTarget* stream) override;
+    bool GetPageSize(cFileIOTarget* stream, i32 page, i32* width, i32* height) override;
+    // Decodes into the buffer (32-bit for 8-bit data, deep for 16-bit data) or the attached
+    // target. A failed decode may leave the size set and a partly filled buffer.
+    bool LoadPage(cFileIOTarget* stream, i32 page) override;
+    // A page larger than the box streams into `out` at the fitted size over `background`;
+    // one that fits is decoded, mapped to 32 bits and moved into `out`.
+    bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 maxW, i32 maxH, i32 page,
+                             bool allowFullDecode, u32 background) override;
+
+  protected:
+    // Sequence items nest at most this deep; a deeper one fails the parse (each level costs
+    // a stack frame, and a small file can nest tens of thousands of levels).
+    static constexpr i32 kMaxItemDepth = 32;
+
+    // Walks the stream and fills the map; true when it holds a record afterwards.
+    [[nodiscard]] virtual bool ParseFile(cFileIOTarget* stream) = 0;
+    [[nodiscard]] virtual bool DecodeImage(cFileIOTarget* stream, const sDicomImage& image) = 0;
+
+    // One sequence item of `length` whose header ends at `position`: takes the next key and
+    // has walk(position in/out, end) walk its content (to the sequence's `end` for an
+    // undefined length); `position` moves past the item (for an undefined length, to where
+    // the walk stopped).
+    template <class tWalk>
+    [[nodiscard]] bool WalkItem(u64& position, u32 length, u64 end, i32& counter, i32 depth,
+                                tWalk walk)
+    {
+        if (depth >= kMaxItemDepth || counter == INT32_MAX) {
+            return false;
+        }
+        ++counter;
+        const bool undefined = length == kDicomUndefinedLength;
+        const u64 itemEnd = undefined ? end : position + length;
+        u64 inner = position;
+        if (itemEnd > end || !walk(inner, itemEnd)) {
+            return false;
+        }
+        position = undefined ? inner : itemEnd;
+        return true;
+    }
+    // The record of `key`, created zeroed on first use; null when memory is short.
+    [[nodiscard]] sDicomImage* RecordOf(i32 key);
+    // Where the Pixel Data value of `key` lies.
+    [[nodiscard]] bool StorePixelData(i32 key, u32 offset, u32 length);
+    // An attribute's value into the record of `key`.
+    [[nodiscard]] bool StoreAttribute(i32 key, const sDicomAttribute& attribute, u32 value);
+    // The shared decode: uncompressed data are converted here, encapsulated frames go to
+    // the JPEG 2000 and JPEG pictures.
+    [[nodiscard]] bool DecodeWithRules(cFileIOTarget* stream, const sDicomImage& image,
+                                       const sDicomDecodeRules& rules);
+
+    using tImageMap = _keytree<i32, sDicomImage>;
+    tImageMap m_images{kDefaultKeyTreeDepthLimit};
+    // The stream of the parse in progress, for the element handlers; never read after it.
+    cFileIOTarget* m_stream = nullptr;
+
+  private:
+    [[nodiscard]] bool EnsureParsed(cFileIOTarget* stream);
+    [[nodiscard]] const sDicomImage* FindPage(cFileIOTarget* stream, i32 page);
+    [[nodiscard]] bool DecodeUncompressed(cFileIOTarget* stream, const sDicomImage& image);
+    [[nodiscard]] bool DecodeEncapsulated(cFileIOTarget* stream, const sDicomImage& image,
+                                          const sDicomDecodeRules& rules);
+    // Deep pixels become 32-bit ones in place (deep flag cleared).
+    [[nodiscard]] bool MapTo32Bits();
+};

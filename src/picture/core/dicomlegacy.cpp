@@ -106,14 +106,12 @@ bool cPictDICOMLegacy::ParseFile(cFileIOTarget* stream)
     return m_images.GetCount() > 0;
 }
 
-bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 end,
-                                     i32& counter, i32 depth)
+bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
+                                     i32 depth)
 {
     const i32 key = counter;
     const u64 size = stream->GetSize();
-    bool first = true;
-    u16 previousGroup = 0;
-    u16 previousElement = 0;
+    cDicomTagOrder order;
     for (;;) {
         u8 header[kHeaderBytes];
         if (!stream->Seek(position)) {
@@ -139,16 +137,14 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
             return true;
         }
         position += kHeaderBytes;
-        if (!first && group < previousGroup) {
+        const cDicomTagOrder::eStep step = order.Next(group, element);
+        if (step == cDicomTagOrder::eStep::GroupBelow) {
             // Whatever trails the pixel data out of order is not part of the data set.
-            return IsDicomPixelData(previousGroup, previousElement);
+            return order.FollowsPixelData();
         }
-        if (!first && group == previousGroup && element <= previousElement) {
+        if (step == cDicomTagOrder::eStep::ElementNotAbove) {
             return false;
         }
-        first = false;
-        previousGroup = group;
-        previousElement = element;
         if (length == kDicomUndefinedLength) {
             if (!ParseSequence(stream, position, end, counter, depth)) {
                 return false;
@@ -166,8 +162,8 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
     }
 }
 
-bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 end,
-                                     i32& counter, i32 depth)
+bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
+                                     i32 depth)
 {
     while (position < end) {
         u8 header[kHeaderBytes];
@@ -176,23 +172,18 @@ bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 e
         }
         position += kHeaderBytes;
         const u32 length = ReadDicomU32(header + 4);
-        if (ReadDicomU16(header) == kDicomItemGroup && ReadDicomU16(header + 2) == kDicomSequenceDelimiter) {
+        if (ReadDicomU16(header) == kDicomItemGroup &&
+            ReadDicomU16(header + 2) == kDicomSequenceDelimiter) {
             return true;
         }
         if (length == 0) {
             continue;
         }
-        if (depth >= kMaxItemDepth || counter == INT32_MAX) {
+        if (!WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
+                return ParseElements(stream, inner, itemEnd, counter, depth + 1);
+            })) {
             return false;
         }
-        ++counter;
-        const bool undefined = length == kDicomUndefinedLength;
-        const u64 itemEnd = undefined ? end : position + length;
-        u64 inner = position;
-        if (itemEnd > end || !ParseElements(stream, inner, itemEnd, counter, depth + 1)) {
-            return false;
-        }
-        position = undefined ? inner : itemEnd;
     }
     return true;
 }
@@ -206,18 +197,15 @@ bool cPictDICOMLegacy::OnElement(u16 group, u16 element, u32 length, u32 offset,
     if (attribute == nullptr) {
         return true;
     }
-    sDicomImage* image = RecordOf(key);
     u32 value = 0;
-    if (image == nullptr || length != 2 || !ReadDicomValue(m_stream, offset, 2, value)) {
-        return false;
-    }
-    image->*attribute->field = value;
-    return true;
+    return length == 2 && ReadDicomValue(m_stream, offset, 2, value) &&
+           StoreAttribute(key, *attribute, value);
 }
 
 bool cPictDICOMLegacy::DecodeImage(cFileIOTarget* stream, const sDicomImage& image)
 {
-    return DecodeWithRules(stream, image, {.acceptsTwiceLength = true, .triesJpeg = false, .fixedWindows = 1});
+    return DecodeWithRules(stream, image,
+                           {.acceptsTwiceLength = true, .triesJpeg = false, .fixedWindows = 1});
 }
 
 bool ProbeDICOMLegacy(cFileIOTarget* stream, sPictInfo* info)

@@ -17,11 +17,9 @@ namespace {
 
 constexpr u64 kBlockBytes = 64 * 1024;
 
-template <class tSample>
-struct sSampleTraits;
+template <class tSample> struct sSampleTraits;
 
-template <>
-struct sSampleTraits<u8>
+template <> struct sSampleTraits<u8>
 {
     using tPixel = u32;
     static constexpr u32 kMaxLevel = 0xFF;
@@ -30,8 +28,7 @@ struct sSampleTraits<u8>
     static u32 At(const u8* row, i64 i) { return row[i]; }
 };
 
-template <>
-struct sSampleTraits<u16>
+template <> struct sSampleTraits<u16>
 {
     using tPixel = u64;
     static constexpr u32 kMaxLevel = 0xFFFF;
@@ -62,8 +59,7 @@ bool ForEachRow(cFileIOTarget* stream, u64 offset, u64 rowBytes, i64 rowCount, V
     return true;
 }
 
-template <class tSample>
-class cDicomConversion
+template <class tSample> class cDicomConversion
 {
     using tTraits = sSampleTraits<tSample>;
     using tPixel = typename tTraits::tPixel;
@@ -94,7 +90,7 @@ class cDicomConversion
         m_streaming = m_picture.BeginStreamRender();
         bool ok = m_streaming ? m_line.Alloc(m_width) : AllocBuffer();
         if (ok) {
-            ok = m_image.samples == 1 ? ConvertGrey()
+            ok = m_image.samples == 1  ? ConvertGrey()
                  : m_image.planar == 0 ? ConvertInterleaved()
                                        : ConvertPlanar();
         }
@@ -131,14 +127,14 @@ class cDicomConversion
     {
         i64 minimum = INT64_MAX;
         i64 maximum = INT64_MIN;
-        const bool read = ForEachRow(m_stream, m_image.offset, RowBytes(), m_height,
-                                     [&](const u8* row, i64) {
-                                         for (i32 x = 0; x < m_width; ++x) {
-                                             const i64 value = GreyValue(tTraits::At(row, x));
-                                             minimum = std::min(minimum, value);
-                                             maximum = std::max(maximum, value);
-                                         }
-                                     });
+        const bool read =
+            ForEachRow(m_stream, m_image.offset, RowBytes(), m_height, [&](const u8* row, i64) {
+                for (i32 x = 0; x < m_width; ++x) {
+                    const i64 value = GreyValue(tTraits::At(row, x));
+                    minimum = std::min(minimum, value);
+                    maximum = std::max(maximum, value);
+                }
+            });
         if (!read) {
             return false;
         }
@@ -166,7 +162,8 @@ class cDicomConversion
 
     u64 RowBytes() const
     {
-        const u64 samplesPerRow = m_image.planar == 0 ? u64(m_width) * m_image.samples : u64(m_width);
+        const u64 samplesPerRow =
+            m_image.planar == 0 ? u64(m_width) * m_image.samples : u64(m_width);
         return samplesPerRow * sizeof(tSample);
     }
 
@@ -206,31 +203,33 @@ class cDicomConversion
     {
         const tSample* levels = m_levels.GetData();
         constexpr tPixel kGrey = kDeep ? tPixel(0x0000'0001'0001'0001) : tPixel(0x010101);
-        return ForEachRow(m_stream, m_image.offset, RowBytes(), m_height, [&](const u8* row, i64 r) {
-            const i32 y = m_height - 1 - i32(r);
-            tPixel* out = OutputRow(y);
-            for (i32 x = 0; x < m_width; ++x) {
-                out[x] = tTraits::kOpaque | tPixel(levels[tTraits::At(row, x)]) * kGrey;
-            }
-            Emit(y, out);
-        });
+        return ForEachRow(
+            m_stream, m_image.offset, RowBytes(), m_height, [&](const u8* row, i64 r) {
+                const i32 y = m_height - 1 - i32(r);
+                tPixel* out = OutputRow(y);
+                for (i32 x = 0; x < m_width; ++x) {
+                    out[x] = tTraits::kOpaque | tPixel(levels[tTraits::At(row, x)]) * kGrey;
+                }
+                Emit(y, out);
+            });
     }
 
     bool ConvertInterleaved()
     {
         const tSample* levels = m_levels.GetData();
         constexpr u32 shift = tTraits::kChannelShift;
-        return ForEachRow(m_stream, m_image.offset, RowBytes(), m_height, [&](const u8* row, i64 r) {
-            const i32 y = m_height - 1 - i32(r);
-            tPixel* out = OutputRow(y);
-            for (i32 x = 0; x < m_width; ++x) {
-                const i64 i = i64(x) * 3;
-                out[x] = tTraits::kOpaque | tPixel(levels[tTraits::At(row, i)]) << (2 * shift) |
-                         tPixel(levels[tTraits::At(row, i + 1)]) << shift |
-                         tPixel(levels[tTraits::At(row, i + 2)]);
-            }
-            Emit(y, out);
-        });
+        return ForEachRow(
+            m_stream, m_image.offset, RowBytes(), m_height, [&](const u8* row, i64 r) {
+                const i32 y = m_height - 1 - i32(r);
+                tPixel* out = OutputRow(y);
+                for (i32 x = 0; x < m_width; ++x) {
+                    const i64 i = i64(x) * 3;
+                    out[x] = tTraits::kOpaque | tPixel(levels[tTraits::At(row, i)]) << (2 * shift) |
+                             tPixel(levels[tTraits::At(row, i + 1)]) << shift |
+                             tPixel(levels[tTraits::At(row, i + 2)]);
+                }
+                Emit(y, out);
+            });
     }
 
     // Three planes of rows (red, green, blue); each value sets its own channel of a cleared

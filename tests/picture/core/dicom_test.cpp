@@ -97,7 +97,8 @@ class DicomFiles : public ::testing::Test
         std::string command = "cd " + s_folder->Path() + " && /usr/bin/python3 " + QEL_SOURCE_DIR +
                               "/tools/testdata/make_dicom.py .";
         for (const sPydicomCase& test : kPydicomCases) {
-            command += test.outcome == eOutcome::Decodes ? " '" + kPydicomFiles + test.name + "'" : "";
+            command +=
+                test.outcome == eOutcome::Decodes ? " '" + kPydicomFiles + test.name + "'" : "";
         }
         ASSERT_TRUE(RunsOk(command));
     }
@@ -125,10 +126,12 @@ class DicomFiles : public ::testing::Test
         if (page.IsDeep() != want.IsDeep() || page.GetWidth() != want.GetWidth()) {
             return ::testing::AssertionFailure() << "deep flag or size differs";
         }
-        return page.IsDeep() ? SamePixels(TopDown(page.Pixels64().GetData(), page.GetWidth(), page.GetHeight()),
-                                          TopDown(want.Pixels64().GetData(), want.GetWidth(), want.GetHeight()),
-                                          page.GetWidth())
-                             : SamePixels(TopDown32(page), TopDown32(want), page.GetWidth());
+        return page.IsDeep()
+                   ? SamePixels(
+                         TopDown(page.Pixels64().GetData(), page.GetWidth(), page.GetHeight()),
+                         TopDown(want.Pixels64().GetData(), want.GetWidth(), want.GetHeight()),
+                         page.GetWidth())
+                   : SamePixels(TopDown32(page), TopDown32(want), page.GetWidth());
     }
 
     static inline qeltest::cScratchFolder* s_folder = nullptr;
@@ -190,7 +193,8 @@ TEST_F(DicomFiles, CraftedFilesGiveTheirPages)
             continue;
         }
         ASSERT_NE(picture, nullptr);
-        const std::vector<std::string> outcomes = SplitTabs(fields.size() > 3 ? fields[3] : "", ',');
+        const std::vector<std::string> outcomes =
+            SplitTabs(fields.size() > 3 ? fields[3] : "", ',');
         ASSERT_EQ(std::tuple(picture->GetFormatId(), picture->GetPageCount(&stream)),
                   std::tuple(format, i32(outcomes.size())));
         for (i32 page = 0; page < i32(outcomes.size()); ++page) {
@@ -207,8 +211,8 @@ TEST_F(DicomFiles, CraftedFilesGiveTheirPages)
 // dcmtk's min-max window (+Wm) is the same stretch into 8 bits; it rounds where we truncate.
 TEST_F(DicomFiles, MonochromePagesAgreeWithDcm2pnm)
 {
-    for (const char* name : {"mono8.dcm", "mono16_signed.dcm", "mono12_signed.dcm", "mono12_signed.dcm.imp",
-                             "mono8.dcm.leg", "mono16_signed.dcm.leg"}) {
+    for (const char* name : {"mono8.dcm", "mono16_signed.dcm", "mono12_signed.dcm",
+                             "mono12_signed.dcm.imp", "mono8.dcm.leg", "mono16_signed.dcm.leg"}) {
         SCOPED_TRACE(name);
         const std::string legacy = std::string(name).ends_with(".leg") ? "-f -ti " : "";
         sPnm reference;
@@ -266,7 +270,8 @@ TEST_F(DicomFiles, FrameCountIsCapped)
 // end, 2^31 one-byte frames, and 52,000 nested sequences in 1 MB.
 TEST_F(DicomFiles, HostileFilesStayBounded)
 {
-    for (const char* name : {"huge_frame.dcm", "length_past_end.dcm", "frames_2g.dcm", "nested_1mb.dcm"}) {
+    for (const char* name :
+         {"huge_frame.dcm", "length_past_end.dcm", "frames_2g.dcm", "nested_1mb.dcm"}) {
         SCOPED_TRACE(name);
         const std::vector<u8> bytes = Bytes(name);
         bool any = false;
@@ -315,14 +320,16 @@ TEST_F(DicomFiles, PageThumbnails)
     EXPECT_EQ(std::tuple(out.GetWidth(), out.GetHeight()), std::tuple(2, 2));
     EXPECT_TRUE(std::all_of(cells.begin(), cells.end(), [](u32 p) { return p >> 24 == 0xFF; }));
     ASSERT_EQ(PictThumbnailFromStream(&stream, &out, 3, 3), kThumbOk);
-    EXPECT_EQ(std::tuple(out.GetWidth(), out.GetHeight(), PixelsOf(out)[0] >> 24), std::tuple(2, 3, 0xFFu));
+    EXPECT_EQ(std::tuple(out.GetWidth(), out.GetHeight(), PixelsOf(out)[0] >> 24),
+              std::tuple(2, 3, 0xFFu));
 
     ASSERT_TRUE(dicom.RenderPageThumbnail(&stream, &out, 64, 64, 0, true, 0));
     cPictDICOM whole;
     ASSERT_TRUE(whole.LoadPage(&stream, 0));
     _typebuf<u32> mapped;
     ASSERT_TRUE(!out.IsDeep() && whole.GetPixels32(mapped));
-    EXPECT_EQ(PixelsOf(out), std::vector<u32>(mapped.GetData(), mapped.GetData() + mapped.GetCount()));
+    EXPECT_EQ(PixelsOf(out),
+              std::vector<u32>(mapped.GetData(), mapped.GetData() + mapped.GetCount()));
 
     const std::vector<u8> other = Bytes("frames10.dcm");
     cBufWrapperIO otherStream(other.data(), other.size());
