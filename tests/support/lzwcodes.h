@@ -1,7 +1,9 @@
 #pragma once
-// A test encoder for LZW codes, least significant bit first, shared by the LZW and GIF tests.
+// A test encoder for LZW codes, least significant bit first, and GIF image data, shared by
+// the LZW and GIF tests.
 #include "base/types.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
@@ -70,6 +72,18 @@ inline std::vector<i32> LzwEncode(const std::vector<u8>& data, i32 initial)
     }
     codes.push_back(clear + 1);
     return codes;
+}
+
+// Appends `data` to a GIF file as image data sub-blocks (255 bytes at most each), the
+// terminating empty block and the trailer.
+inline void AppendGifImageData(std::vector<u8>& file, const std::vector<u8>& data)
+{
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t count = std::min<size_t>(255, data.size() - at);
+        file.push_back(u8(count));
+        file.insert(file.end(), data.begin() + i64(at), data.begin() + i64(at + count));
+    }
+    file.insert(file.end(), {0, 0x3B});
 }
 
 } // namespace qeltest

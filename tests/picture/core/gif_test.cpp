@@ -173,12 +173,7 @@ std::vector<u8> HandMadeGif(u8 width, u8 height, u8 codeSize, const std::vector<
         file.insert(file.end(), {0, 0, 0, 0xFF, 0xFF, 0xFF});
     }
     file.insert(file.end(), {0x2C, 0, 0, 0, 0, width, 0, height, 0, 0, codeSize});
-    for (size_t at = 0; at < data.size(); at += 255) {
-        const size_t count = std::min<size_t>(255, data.size() - at);
-        file.push_back(u8(count));
-        file.insert(file.end(), data.begin() + i64(at), data.begin() + i64(at + count));
-    }
-    file.insert(file.end(), {0, 0x3B});
+    qeltest::AppendGifImageData(file, data);
     return file;
 }
 

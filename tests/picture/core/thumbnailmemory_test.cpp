@@ -45,12 +45,7 @@ TEST(ThumbnailMemory, GifFrameStreamsRowByRow)
     std::vector<u8> file = {'G', 'I', 'F', '8', '9', 'a', 0, 0x40, 0, 0x40, 0x80, 0, 0,
                             0, 0, 0, 0xFF, 0xFF, 0xFF, // black and white
                             0x2C, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 0, 8};
-    for (size_t at = 0; at < data.size(); at += 255) {
-        const size_t count = std::min<size_t>(255, data.size() - at);
-        file.push_back(u8(count));
-        file.insert(file.end(), data.begin() + i64(at), data.begin() + i64(at + count));
-    }
-    file.insert(file.end(), {0, 0x3B});
+    qeltest::AppendGifImageData(file, data);
     cPictGIF gif;
     const std::vector<u32> thumbnail = SmallThumbnail(gif, file);
     EXPECT_EQ(std::count(thumbnail.begin(), thumbnail.end(), 0xFF000000), 256 * 256);
