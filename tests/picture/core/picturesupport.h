@@ -4,9 +4,11 @@
 #include "base/memio.h"
 #include "base/streams.h"
 #include "picture/core/countingstream.h"
+#include "picture/core/fileprops.h"
 #include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
+#include "picture/core/thumbnail.h"
 #include "picture/referencetools.h"
 
 #include <dirent.h>
@@ -213,6 +215,36 @@ template <class Work> i64 PeakResidentGrowth(Work work)
     const i64 before = StatusKilobytes("VmRSS:");
     work();
     return (StatusKilobytes("VmHWM:") - before) * 1024;
+}
+
+// A file's three roads to a picture - the factory's decode, a 256x256 thumbnail and the
+// file properties' picture - with the peak resident growth over all three.
+struct sEveryRoad
+{
+    bool decoded = true;
+    bool thumbnail = true;
+    bool propsPicture = true;
+    i64 growth = 0;
+};
+
+inline sEveryRoad TryEveryRoad(const std::vector<u8>& bytes)
+{
+    sEveryRoad result;
+    cBufWrapperIO stream(bytes.data(), bytes.size());
+    result.growth = PeakResidentGrowth([&] {
+        const tPicture picture = CreatePicture(bytes, nullptr);
+        result.decoded = picture != nullptr && DecodeBytes(bytes, *picture);
+        cPictDummy small;
+        result.thumbnail =
+            stream.Seek(0) && PictThumbnailFromStream(&stream, &small, 256, 256) == kThumbOk;
+        std::unique_ptr<cFileObjectProps> props(stream.Seek(0) ? CreateFileProps(&stream) : nullptr);
+        if (props != nullptr) {
+            props->m_boxWidth = props->m_boxHeight = 256;
+            (void)props->ReadProps(&stream, nullptr, true);
+        }
+        result.propsPicture = props != nullptr && FindThumbnail(props.get()) != nullptr;
+    });
+    return result;
 }
 
 // The factory's format id for the file, and `file`'s MIME type for it: two independent

@@ -231,25 +231,11 @@ TEST(RawPicture, DeclaredHugeDngsFailWithinMemory)
     EXPECT_NE(std::string(said.begin(), said.end()).find("Cannot unpack"), std::string::npos);
     for (const std::string& file : {RawSample("hostile_dng_huge.dng"), patched}) {
         SCOPED_TRACE(file);
-        const std::vector<u8> bytes = ReadFileBytes(file);
-        cBufWrapperIO stream(bytes.data(), bytes.size());
-        bool decoded = true;
-        bool thumbnail = true;
-        const i64 growth = PeakResidentGrowth([&] {
-            cPictDNG picture;
-            decoded = DecodeBytes(bytes, picture);
-            cPictTIFF small;
-            thumbnail = PictThumbnailFromStream(&stream, &small, 256, 256) == kThumbOk;
-            std::unique_ptr<cFileObjectProps> props(stream.Seek(0) ? CreateFileProps(&stream) : nullptr);
-            if (props != nullptr) {
-                props->m_boxWidth = props->m_boxHeight = 256;
-                (void)props->ReadProps(&stream, nullptr, true);
-                thumbnail = thumbnail || FindThumbnail(props.get()) != nullptr;
-            }
-        });
-        EXPECT_LT(growth, 64 << 20);
-        EXPECT_FALSE(decoded);
-        EXPECT_FALSE(thumbnail);
+        const sEveryRoad roads = TryEveryRoad(ReadFileBytes(file));
+        EXPECT_LT(roads.growth, 64 << 20);
+        EXPECT_FALSE(roads.decoded);
+        EXPECT_FALSE(roads.thumbnail);
+        EXPECT_FALSE(roads.propsPicture);
     }
 }
 
