@@ -5,12 +5,15 @@
 // machines.
 //   ui_snapshots FOLDER
 // Prints one line per failed property and exits with 1 when there was one.
+// Links: qel_net_update qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+#include "base/fileio.h"
 #include "base/utf.h"
-#include "uiproperties.h"
 #include "gui/controls/checkbox.h"
 #include "gui/controls/combo.h"
+#include "gui/controls/docviewer.h"
 #include "gui/controls/filechooser.h"
 #include "gui/controls/folderchooser.h"
+#include "gui/controls/grid.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/messagebox.h"
 #include "gui/controls/navigationbar.h"
@@ -23,9 +26,11 @@
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
 #include "net/update/updateform.h"
+#include "package/doc/plaintextdoc.h"
 #include "platform/headlesshost.h"
 #include "platform/pngwrite.h"
 #include "platform/softgraphics.h"
+#include "uiproperties.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -256,6 +261,59 @@ public:
     cPictureElement picture;
 };
 
+// Cells "Cell n" in the list's colours, the selected one on the selection band.
+class cLabelGrid : public cSimpleGridChild
+{
+public:
+    void PaintCell(cCanvas& canvas, i32 index, bool selected) override
+    {
+        const cCITheme* theme = GetTheme();
+        const u32 back = theme->GetColour(selected ? 16 : 14);
+        canvas.FillRect(0, 0, GetCellWidth(), GetCellHeight(), back, back);
+        canvas.SelectFont(GetDefaultFont());
+        canvas.SetColors(theme->GetColour(selected ? 9 : 4), back);
+        const std::u16string text = u"Cell " + Wide(std::to_string(index + 1));
+        (void)canvas.DrawTextInRectW(0, 0, GetCellWidth(), GetCellHeight(), kAlignCentre, false, 2, 2, text.c_str(), -1);
+    }
+    i32 GetCellWidth() override { return 70; }
+    i32 GetCellHeight() override { return 40; }
+    i32 GetCellCount() override { return 20; }
+    i32 GetRowGap() override { return 6; }
+    i32 GetMaxColumnGap() override { return 10; }
+};
+
+// The licence in the document viewer beside a grid with its fifth cell selected.
+void ViewerAndGrid(cSnapshotPass& pass, cCIApplication& application)
+{
+    cSiDocLoader loader; // outlives the viewer's document
+    cFileIO file;
+    sSiDocTextOptions options;
+    if (!file.Create("/usr/share/common-licenses/GPL-3", FileMode::Read) || !LoadPlainTextDocument(file, options, loader)) {
+        pass.Fail("docviewer_grid", "made", "/usr/share/common-licenses/GPL-3 does not load");
+        return;
+    }
+    cCustomForm form;
+    cSiDocViewer viewer;
+    cLabelGrid grid;
+    sWindowParams params;
+    params.screenRect = {0, 0, 700, 400};
+    cWindowTranslator* window = application.GetWindowMaker()->OpenWindow(&form, params);
+    if (window == nullptr) {
+        pass.Fail("docviewer_grid", "shown", "no window");
+        return;
+    }
+    window->OnActivate(true);
+    (void)form.AttachChild(&viewer, 10, 10, 400, 380);
+    (void)form.AttachChild(&grid, 420, 10, 270, 380);
+    (void)viewer.SetDocument(loader.GetRoot());
+    grid.SetFocusable(true);
+    grid.Activate();
+    grid.SetSelection(4, false);
+    pass.Shoot("docviewer_grid");
+    (void)viewer.SetDocument(nullptr);
+    application.GetWindowMaker()->CloseWindow(window);
+}
+
 void Controls(cSnapshotPass& pass, cCIApplication& application)
 {
     for (const char* state : {"controls_list_focused", "controls_tree_focused", "controls_edit_focused",
@@ -326,6 +384,7 @@ int main(int argc, char** argv)
         application.GetWindowMaker()->CloseWindow(window);
     }
     Controls(pass, application);
+    ViewerAndGrid(pass, application);
     std::printf("%d pictures in %s, %d failed properties\n", pass.Shots(), folder.c_str(), pass.Failures());
     return pass.Failures() == 0 ? 0 : 1;
 }
