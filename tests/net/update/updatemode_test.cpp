@@ -23,14 +23,21 @@ std::string RunProgram(const cScratchFolder& store, const std::string& arguments
         " 2>err; echo $? $(ls | grep png) $(grep -c 'usage: qel update' err); grep -v usage: err");
 }
 
-using UpdateMode = cUpdateTest;
+class UpdateMode : public cUpdateTest
+{
+protected:
+    // The update service's answer for the code name `id`.
+    void Serve(const std::string& id, const std::string& answer)
+    {
+        peers->folder.Write("canned/autocheck.php?softwareid=" + id + "&os=win",
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) + "\r\n\r\n" +
+                                answer);
+    }
+};
 
 TEST_F(UpdateMode, ExitCodesAndFormsOfTheProgram)
 {
-    const std::string answer = "1.2\r\nhttps://a/b\r\nhttps://a/\r\nnotes";
-    peers->folder.Write("canned/autocheck.php?softwareid=same.app&os=win",
-                        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
-                            "\r\n\r\n" + answer);
+    Serve("same.app", "1.2\r\nhttps://a/b\r\nhttps://a/\r\nnotes");
     cScratchFolder store;
     ASSERT_TRUE(nettest::RunShell(
         "q=" QEL_SOURCE_DIR "/tools/qelc.py; /usr/bin/python3 $q set . install/same.app/ver "
@@ -71,10 +78,7 @@ TEST_F(UpdateMode, ExitCodesAndFormsOfTheProgram)
 // seconds, and says why once on stderr.
 TEST_F(UpdateMode, AnUnreachableDisplayRunsWithoutWindows)
 {
-    const std::string answer = "2.0\r\nhttps://a/b\r\nhttps://a/\r\nnotes";
-    peers->folder.Write("canned/autocheck.php?softwareid=old.app&os=win",
-                        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
-                            "\r\n\r\n" + answer);
+    Serve("old.app", "2.0\r\nhttps://a/b\r\nhttps://a/\r\nnotes");
     cScratchFolder store;
     ASSERT_TRUE(nettest::RunShell("/usr/bin/python3 " QEL_SOURCE_DIR "/tools/qelc.py set . install/old.app/ver i64 1",
                                   store.Path()));
@@ -106,10 +110,7 @@ TEST_F(UpdateMode, PlainInstallerAddressIsNeverFetched)
                 ::getsockname(listener, raw, &size) == 0);
     const std::string installer =
         "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/setup.sh";
-    const std::string answer = "2.0\r\n" + installer + "\r\nhttps://a/\r\nnotes";
-    peers->folder.Write("canned/autocheck.php?softwareid=plain.app&os=win",
-                        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
-                            "\r\n\r\n" + answer);
+    Serve("plain.app", "2.0\r\n" + installer + "\r\nhttps://a/\r\nnotes");
     cScratchFolder store, downloads;
     ASSERT_TRUE(nettest::RunShell(
         "q=" QEL_SOURCE_DIR "/tools/qelc.py; /usr/bin/python3 $q set . install/plain.app/ver i64 1 && "
