@@ -32,8 +32,8 @@
 #include "platform/softgraphics.h"
 #include "uiproperties.h"
 
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,8 +43,6 @@
 #include <thread>
 
 namespace {
-
-constexpr i32 kVkEscape = 0x1B;
 
 class cSnapshotPass
 {
@@ -71,8 +69,8 @@ public:
         }
         ++m_shots;
     }
-    // The next modal run is shot as `name` once `ready` answers (or after 5 s) and then
-    // ended with Escape.
+    // The next modal run is shot as `name` once `ready` answers (or after 5 s) and
+    // `prepare` ran, and then ended with 0.
     void ShootNextRun(const std::string& name, std::function<bool()> ready = nullptr,
                       std::function<void()> prepare = nullptr)
     {
