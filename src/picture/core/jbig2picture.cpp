@@ -352,27 +352,35 @@ enum eCombination : u8
     kReplace = 4,
 };
 
-inline u8 Combine(u8 page, u8 region, u8 operation)
+template <u8 Operation> inline u8 Combine(u8 page, u8 region)
 {
-    switch (operation) {
-    case kOr:
+    if constexpr (Operation == kOr) {
         return page | region;
-    case kAnd:
+    } else if constexpr (Operation == kAnd) {
         return page & region;
-    case kXor:
+    } else if constexpr (Operation == kXor) {
         return page ^ region;
-    case kXnor:
+    } else if constexpr (Operation == kXnor) {
         return u8(~(page ^ region));
-    default:
+    } else {
         return region;
     }
 }
 
 // Combines `count` bits from the start of `source` into bit `x` onwards of `destination`.
-void CombineBits(u8* destination, u32 x, const u8* source, u32 count, u8 operation)
+template <u8 Operation>
+void CombineBits(u8* destination, u32 x, const u8* source, u32 count)
 {
     const u32 shift = x & 7;
     u8* out = destination + x / 8;
+    if (Operation == kReplace && shift == 0) {
+        std::memcpy(out, source, count / 8);
+        if ((count & 7) != 0) {
+            const u8 mask = u8(0xFF00 >> (count & 7));
+            out[count / 8] = u8((out[count / 8] & ~mask) | (source[count / 8] & mask));
+        }
+        return;
+    }
     for (u32 i = 0; i < count; i += 8) {
         const u8 mask = u8(0xFF00 >> std::min<u32>(8, count - i));
         const u8 bits = source[i / 8] & mask;
@@ -380,14 +388,18 @@ void CombineBits(u8* destination, u32 x, const u8* source, u32 count, u8 operati
         const u8 highMask = u8(mask >> shift);
         const u8 lowMask = u8(u32(mask) << (8 - shift));
         u8& high = out[i / 8];
-        high = u8((high & ~highMask) | (Combine(high, u8(bits >> shift), operation) & highMask));
+        high = u8((high & ~highMask) | (Combine<Operation>(high, u8(bits >> shift)) & highMask));
         if (lowMask != 0) {
             u8& low = out[i / 8 + 1];
             low = u8((low & ~lowMask) |
-                     (Combine(low, u8(u32(bits) << (8 - shift)), operation) & lowMask));
+                     (Combine<Operation>(low, u8(u32(bits) << (8 - shift))) & lowMask));
         }
     }
 }
+
+using tCombineBits = void (*)(u8*, u32, const u8*, u32);
+constexpr tCombineBits kCombineBits[5] = {CombineBits<kOr>, CombineBits<kAnd>, CombineBits<kXor>,
+                                          CombineBits<kXnor>, CombineBits<kReplace>};
 
 // The page flags (T.88 7.4.8.5) that composing uses.
 constexpr u8 kPageDefaultPixel = 0x04;
@@ -572,8 +584,8 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, i32 page)
         i32 kept = 0;
         for (i32 i = 0; i < activeCount; ++i) {
             sPlacedRegion& region = placed.GetData()[running[i]];
-            CombineBits(row, region.x, region.decoding->NextRow(), region.columns,
-                        region.operation);
+            kCombineBits[region.operation](row, region.x, region.decoding->NextRow(),
+                                           region.columns);
             if (u32(y) == region.y + region.rows - 1) {
                 memory += region.decoding->Memory();
                 region.decoding.reset();
