@@ -184,19 +184,21 @@ TEST_F(ExchangeFailure, CloseNotifyEndsACloseDelimitedBody)
     }
 }
 
-// A server that goes silent fails the exchange with a time-out (30 s), before its answer
-// and inside a body that only the close would end; both run at once.
+// A server that goes silent fails the exchange with a time-out (20 s in the handshake,
+// 30 s after the request), inside the TLS handshake, before its answer and inside a body
+// that only the close would end; all run at once.
 TEST(ExchangeTimeOut, SilenceIsAFailureAtEveryStage)
 {
-    const std::vector<std::string> answers = {"", "HTTP/1.0 200 OK\r\n\r\npart of a body"};
+    const std::vector<std::pair<const char*, std::string>> answers = {
+        {"https", ""}, {"http", ""}, {"http", "HTTP/1.0 200 OK\r\n\r\npart of a body"}};
     std::vector<std::unique_ptr<cSilentServer>> servers;
     std::vector<std::thread> clients;
     std::vector<int> outcomes(answers.size(), -1);
     std::vector<eExchangeFailure> reasons(answers.size());
     for (size_t i = 0; i < answers.size(); ++i) {
-        servers.push_back(std::make_unique<cSilentServer>(answers[i]));
+        servers.push_back(std::make_unique<cSilentServer>(answers[i].second));
         clients.emplace_back([&, i] {
-            const std::string url = Url("http", servers[i]->Port());
+            const std::string url = Url(answers[i].first, servers[i]->Port());
             cHttpRequest request(url.c_str());
             cHttpTransport transport;
             cBodyDigest body;
@@ -206,7 +208,7 @@ TEST(ExchangeTimeOut, SilenceIsAFailureAtEveryStage)
     }
     for (size_t i = 0; i < answers.size(); ++i) {
         clients[i].join();
-        SCOPED_TRACE(answers[i]);
+        SCOPED_TRACE(answers[i].first + (": " + answers[i].second));
         EXPECT_EQ(outcomes[i], 0);
         EXPECT_STREQ(ExchangeFailureText(reasons[i]), "time-out");
     }
