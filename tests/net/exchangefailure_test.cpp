@@ -137,6 +137,7 @@ TEST_F(ExchangeFailure, EachReasonFromARealSetup)
         {"UnofferedSuite", [&] { return rawAt("https", unofferedSuite); }, eExchangeFailure::NoCommonProtocol},
         {"HttpAnswerToTls", [&] { return rawAt("https", "HTTP/1.1 400 Bad Request\r\n\r\n"); },
          eExchangeFailure::MalformedRecord},
+        {"ClosedWithoutAnswer", [&] { return rawAt("http", ""); }, eExchangeFailure::ClosedEarly},
         {"ClosedMidBody", [&] { return rawAt("http", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part"); },
          eExchangeFailure::ClosedEarly},
         {"BareLfLineEnds", [&] { return rawAt("http", "HTTP/1.1 200 OK\nContent-Length: 5\n\nhello"); },

@@ -146,7 +146,7 @@ TEST(HttpResponse, SplitInvarianceTable)
         {"BareLfAfterStatus", "HTTP/1.1 200 OK\r\nContent-Length: 5\n\r\nhello", false, 200, ""},
         {"BareCrInField", "HTTP/1.1 200 OK\r\nX-A: a\rb\r\nContent-Length: 5\r\n\r\nhello", false, 200, ""},
         {"Http10NotFound", "HTTP/1.0 404 x\r\nContent-Length: 5\r\n\r\nhello", true, 404, kHello},
-        {"NothingAtAll", "", true, 0, ""},
+        {"NothingAtAll", "", false, 0, ""},
         {"CutInStatusLine", "HTTP/1.1 200", false, 0, ""},
         {"CutInHeaders", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n", false, 200, ""},
         {"RedirectEmptyBody", "HTTP/1.1 302 Found\r\nLocation: https://h/x\r\nContent-Length: 0\r\nServer: s\r\n\r\n", true, 302, ""},

@@ -366,7 +366,6 @@ bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream)
     }
     u8* data = buffer.GetData();
     bool inHeaders = true;
-    bool receivedAny = false;
     u64 offset = 0;
     u32 fill = 0;
     for (;;) {
@@ -381,13 +380,11 @@ bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream)
             const u32 got = stream->Read(data + fill, kReceiveBufferSize - fill);
             ended = got == 0;
             fill += got;
-            receivedAny = receivedAny || got != 0;
         }
         if (fill == 0) {
             if (inHeaders) {
-                // A peer that closes before any byte: true with status 0. After the status
-                // line, a header block cut short fails.
-                return !receivedAny || Refuse(response, eExchangeFailure::ClosedEarly);
+                // No answer, or a header block cut short.
+                return Refuse(response, eExchangeFailure::ClosedEarly);
             }
             // A chunked body cut before its last chunk, or one short of its length.
             const bool whole = response.m_chunked == 0 && response.m_contentLength <= 0;

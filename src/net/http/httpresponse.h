@@ -67,9 +67,9 @@ public:
                                       u64& offset);
 
 // Reads one response from `stream` into `response`. True when the body ended where its
-// length says (or, without a length, where the stream ended), and when the stream ended
-// before a byte came (status 0: callers find no valid answer). The stream cannot tell a
-// close from a time-out: the exchange asks its transport why the stream ended.
+// length says (or, without a length, where the stream ended); a stream that ends before a
+// whole header block, even before any byte, fails. The stream cannot tell a close from a
+// time-out: the exchange asks its transport why the stream ended.
 [[nodiscard]] bool ReceiveResponse(cHttpResponse& response, cFileIOTarget* stream);
 
 // The value of the header named exactly "Location", or null.
