@@ -198,8 +198,8 @@ TEST(ExchangeTimeOut, SilenceIsAFailureAtEveryStage)
     std::vector<eExchangeFailure> reasons(answers.size());
     for (size_t i = 0; i < answers.size(); ++i) {
         servers.push_back(std::make_unique<cSilentServer>(answers[i].second));
-        clients.emplace_back([&, i] {
-            const std::string url = Url(answers[i].first, servers[i]->Port());
+        const std::string url = Url(answers[i].first, servers.back()->Port());
+        clients.emplace_back([&outcomes, &reasons, url, i] {
             cHttpRequest request(url.c_str());
             cHttpTransport transport;
             cBodyDigest body;
