@@ -107,6 +107,9 @@ bool cPictContainerRaw::Load(cFileIOTarget* stream)
     }
     RemoveProperty(kPictPropTagWidth);
     RemoveProperty(kPictPropTagHeight);
+    // LibRaw's pixels are upright already: the orientation is not for the viewer to apply.
+    RemoveProperty(kPictPropRotation);
+    RemoveProperty(kPictPropMirroring);
     return true;
 }
 

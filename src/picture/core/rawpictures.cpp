@@ -160,6 +160,10 @@ bool cPictTiffRaw::Load(cFileIOTarget* stream)
         }
     }
     ReadProperties(stream);
+    // Developed and preview pixels are upright already: the orientation is not for the viewer
+    // to apply again.
+    RemoveProperty(kPictPropRotation);
+    RemoveProperty(kPictPropMirroring);
     return true;
 }
 

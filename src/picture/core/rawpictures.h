@@ -51,7 +51,8 @@ class cPictTiffRaw : public cPictTIFF
     // the preview flag as for TIFF.
     bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;
     // LibRaw's development; the largest stored preview when LibRaw refuses the file (or,
-    // for NEF, when the second option byte is 0).
+    // for NEF, when the second option byte is 0). Both are upright, so the orientation
+    // gives no rotation or mirroring property.
     bool Load(cFileIOTarget* stream) override;
     // The stored JPEG previews (maker notes included) and, for DNG, the uncompressed ones,
     // turned upright by IFD0's Orientation.

@@ -199,6 +199,9 @@ TEST(RawPicture, OrientedDngsReportWhatTheyDecode)
         cPictDNG picture;
         ASSERT_TRUE(DecodeBytes(bytes, picture));
         EXPECT_TRUE(MatchesReference(picture, developed));
+        // Upright pixels carry no turn for the viewer to apply again.
+        EXPECT_EQ(picture.FindIntProperty(kPictPropRotation), nullptr);
+        EXPECT_EQ(picture.FindIntProperty(kPictPropMirroring), nullptr);
 
         const std::vector<u8> upright =
             RunCommand("exiftool -b -PreviewImage " + dng + " | djpeg -dct int -nosmooth | "
