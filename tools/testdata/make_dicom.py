@@ -134,6 +134,10 @@ def u16s(values):
 
 ramp = np.linspace(20, 200, 12 * 10).round().astype(np.uint8)
 add_image("mono8.dcm", image(10, 12, 1, 8, 8, False, u8s(ramp)), "1")
+# MONOCHROME1 (white at 0) is shown with the MONOCHROME2 mapping: no inversion.
+inverted = image(10, 12, 1, 8, 8, False, u8s(ramp))
+inverted.PhotometricInterpretation = "MONOCHROME1"
+add_image("monochrome1.dcm", inverted, "21", legacy=False)
 add_image("mono8_flat.dcm", image(6, 5, 1, 8, 8, False, u8s([7] * 30)), "2")
 signed = rng.integers(-1000, 1001, 9 * 11).astype(np.int16)
 signed[:2] = (-1000, 1000)
