@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Makes DICOM files for the DICOM readers' tests (pydicom + numpy, dcmtk's dcmconv; seed 36).
 Usage: make_dicom.py DIR [PYDICOM_FILE...]. Writes into DIR:
-  *.dcm, *.leg, ...  the files: images made with pydicom (explicit VR little endian Part 10),
+  *.dcm, *.leg, ...  the files: images made with pydicom (explicit VR little endian PS3.10 files),
                      their implicit-VR forms by dcmconv (+ti -F: no preamble and no meta
-                     group; +ti: Part 10 with meta group), and files written byte by byte that
+                     group; +ti: PS3.10 file with meta group), and files written byte by byte that
                      break one rule each;
   NAME.pN.pam        the picture page N of NAME must give, computed from pydicom's
                      pixel_array: monochrome stretched between its minimum and maximum (a flat

@@ -2,7 +2,7 @@
 //   element   tag (group u16, element u16), u32 value length, value; the VR is implied
 //   undefined length 0xFFFFFFFF: a sequence of items (FFFE,E000), each a nested data set,
 //             ended by a sequence delimiter (FFFE,E0DD) or the end of the walk
-//   meta group group 0002 of a Part 10 file, always explicit VR little endian; its Transfer
+//   meta group 0002 of a PS3.10 file, always explicit VR little endian; its Transfer
 //             Syntax UID (0002,0010) tells how the data set after it is encoded
 //
 // A sequence of defined length is one element: its items are not walked. Every position
@@ -38,7 +38,7 @@ bool IsImplicitLittleEndian(cFileIOTarget* stream, u64 offset, u32 length)
     return value == kImplicitLittleEndian;
 }
 
-// For a Part 10 file whose meta group names implicit VR little endian: where the data set
+// For a PS3.10 file whose meta group names implicit VR little endian: where the data set
 // starts, right after the meta group. False for any other stream.
 bool FindImplicitDataSet(cFileIOTarget* stream, u64& start)
 {
@@ -132,7 +132,7 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
         if (kind != eDicomGroup::Ordinary) {
             return kind == eDicomGroup::EndsWalk;
         }
-        // An all-zero header: zero padding, such as a Part 10 preamble.
+        // An all-zero header: zero padding, such as a PS3.10 preamble.
         if (group == 0 && element == 0 && length == 0) {
             return true;
         }

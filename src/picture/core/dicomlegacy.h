@@ -1,6 +1,6 @@
 #pragma once
 // DICOM data sets in implicit VR little endian (DICOM PS3.5 7.1.3, A.1), the form of older
-// modality and archive files: without a preamble, the elements start at offset 0. A Part 10
+// modality and archive files: without a preamble, the elements start at offset 0. A PS3.10
 // file whose meta information names this transfer syntax is read from the end of its meta
 // group. Every image of the data set and of its undefined-length sequences is a page; there
 // is no frame splitting.

@@ -41,7 +41,7 @@ const sPydicomCase kPydicomCases[] = {
     {"CT_small.dcm", 32, 1, eOutcome::Decodes, "pam"},
     {"MR_small.dcm", 32, 1, eOutcome::Decodes, "pam"},
     {"SC_rgb_small_odd.dcm", 32, 1, eOutcome::Decodes, "pam"}, // one pad byte
-    // Implicit VR Part 10 files: read from the end of their meta group.
+    // Implicit VR PS3.10 files: read from the end of their meta group.
     {"MR_small_implicit.dcm", 33, 1, eOutcome::Decodes, "pam"},
     {"SC_rgb_jpeg_dcmd.dcm", 33, 1, eOutcome::Decodes, "pam"},
     {"rtdose.dcm", 33, 1, eOutcome::NoDecode, ""}, // 32 bits allocated
