@@ -4,17 +4,16 @@
 // OursWithoutShaExt row SHA-256 without the SHA extensions; compare them with a second run
 // of the OpenSSL rows with its AES-NI, PCLMUL and SHA extensions masked:
 //   OPENSSL_ia32cap="~0x200000200000000:~0x20000000" crypto_bench --benchmark_filter=OpenSSL
+// Links: qel_test_hooks qel_net_crypto qel_base
 #include "net/crypto/aescipher.h"
-#include "net/crypto/aespath.h"
 #include "net/crypto/cbc.h"
 #include "net/crypto/gcm.h"
-#include "net/crypto/ghashpath.h"
 #include "net/crypto/hmac.h"
 #include "net/crypto/sha1.h"
 #include "net/crypto/sha256.h"
-#include "net/crypto/sha256blocks.h"
 #include "net/crypto/sha384.h"
 #include "net/crypto/x25519.h"
+#include "testhooks/testhooks.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

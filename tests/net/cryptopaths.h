@@ -3,10 +3,7 @@
 // processor's instructions (AES-NI, carry-less multiply, SHA extensions, AVX2) wherever it
 // has them. A primitive whose instructions this processor lacks runs its portable code
 // in both.
-#include "net/crypto/aespath.h"
-#include "net/crypto/ghashpath.h"
-#include "net/crypto/sha256blocks.h"
-#include "net/crypto/x25519ladder.h"
+#include "testhooks/testhooks.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "net/crypto/x25519.h"
 #include "net/tls/tlsengine.h"
 #include "scriptedpeer.h"
+#include "testhooks/testhooks.h"
 #include "vectors.h"
 
 #include <algorithm>
@@ -114,9 +115,11 @@ inline bool Feed(cTlsEngine& engine, const Bytes& bytes, size_t piece = SIZE_MAX
 // An engine with a recording verifier and test hooks.
 struct sEngineRig
 {
+    sEngineRig() { InstallTlsEngineHooksForTesting(m_engine, &m_hooks); }
+
     cRecordingVerifier m_verifier;
     cTestHooks m_hooks;
-    cTlsEngine m_engine{m_verifier, &m_hooks};
+    cTlsEngine m_engine{m_verifier};
 };
 
 } // namespace nettest

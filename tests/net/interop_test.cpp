@@ -36,7 +36,8 @@ sFetch Fetch(const std::string& url)
     sFetch result;
     cHttpRequest request(url.c_str());
     cTestHooks hooks;
-    cHttpTransport transport(&hooks);
+    cHttpTransport transport;
+    InstallTlsHooksForTesting(transport, &hooks);
     cBodyDigest body;
     result.m_ok = PerformRequest(request, transport, body);
     result.m_status = body.m_status;

@@ -2,7 +2,7 @@
 // patterned OS entropy; real entropy is mixed in; failure reporting; many threads drawing.
 #include "base/clock.h"
 #include "net/crypto/randompool.h"
-#include "net/crypto/randompooltesting.h"
+#include "testhooks/testhooks.h"
 #include "vectors.h"
 
 #include <set>

@@ -5,6 +5,7 @@
 #include "net/http/socketio.h"
 #include "net/http/tcpsocket.h"
 #include "scriptedpeer.h"
+#include "testhooks/testhooks.h"
 
 #include <atomic>
 #include <chrono>

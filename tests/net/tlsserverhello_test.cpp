@@ -60,7 +60,8 @@ sRun PlayFlight(const Bytes& flight, const std::string& host = "example.test")
 {
     sRun run;
     cTestHooks hooks;
-    cTlsEngine engine(run.m_seen, &hooks);
+    cTlsEngine engine(run.m_seen);
+    InstallTlsEngineHooksForTesting(engine, &hooks);
     const bool started = engine.Start(host.c_str());
     run.m_clientHello = TakeSent(engine);
     if (started) {

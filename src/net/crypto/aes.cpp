@@ -6,8 +6,6 @@
 
 namespace {
 
-std::atomic<const sAesPath*> g_forcedPath{nullptr};
-
 // Rounds for a key size (FIPS 197 5, Figure 4), or 0 for a size AES does not have.
 i32 RoundsForKeyBits(u32 bits)
 {
@@ -26,6 +24,8 @@ bool HoldsKey(const sAesKeySchedule& schedule)
 
 } // namespace
 
+std::atomic<const sAesPath*> g_forcedAesPath{nullptr};
+
 const sCpuFeatures& AesCpuFeatures()
 {
     // Concurrent first calls store the same values.
@@ -35,17 +35,12 @@ const sCpuFeatures& AesCpuFeatures()
 
 const sAesPath& ActiveAesPath()
 {
-    if (const sAesPath* forced = g_forcedPath.load(std::memory_order_acquire)) {
+    if (const sAesPath* forced = g_forcedAesPath.load(std::memory_order_acquire)) {
         return *forced;
     }
     static const sAesPath& chosen =
         AesInstructionPath() != nullptr ? *AesInstructionPath() : AesTablePath();
     return chosen;
-}
-
-void SelectAesPathForTesting(const sAesPath* path)
-{
-    g_forcedPath.store(path, std::memory_order_release);
 }
 
 bool AesSetEncryptKey(sAesKeySchedule& schedule, const u8* key, u32 bits)

@@ -5,6 +5,8 @@
 // or memory index; the table path indexes its tables with key and state bytes.
 #include "net/crypto/aes.h"
 
+#include <atomic>
+
 struct sAesPath
 {
     const char* m_name;
@@ -28,6 +30,7 @@ const sAesPath& AesTablePath();
 const sAesPath* AesInstructionPath();
 // The path that aes.h uses: chosen once per run from AesCpuFeatures().
 const sAesPath& ActiveAesPath();
-// Tests only: makes `path` the active one (null restores the probed choice). Schedules
-// built before the switch MUST be rebuilt.
-void SelectAesPathForTesting(const sAesPath* path);
+// A path that replaces the probed choice; null (the program never sets it) keeps that
+// choice. Only the test hooks (testhooks/testhooks.h) set it; schedules built before a
+// switch MUST be rebuilt.
+extern std::atomic<const sAesPath*> g_forcedAesPath;

@@ -4,6 +4,8 @@
 // table path indexes the key's table with bytes of the accumulator and leaks cache timing.
 #include "net/crypto/gcm.h"
 
+#include <atomic>
+
 struct sGhashPath
 {
     const char* m_name;
@@ -21,5 +23,6 @@ const sGhashPath* GhashClmulPath();
 void GhashClmulPreparePowers(sGcmKey& key, const u8* hashKey);
 // The path gcm.cpp uses: chosen once per run from the CPU feature record.
 const sGhashPath& ActiveGhashPath();
-// Tests only: forces `path` (null restores the probed choice).
-void SelectGhashPathForTesting(const sGhashPath* path);
+// A path that replaces the probed choice; null (the program never sets it) keeps that
+// choice. Only the test hooks (testhooks/testhooks.h) set it.
+extern std::atomic<const sGhashPath*> g_forcedGhashPath;

@@ -71,9 +71,9 @@ void AbsorbByTable(const sGcmKey& key, u8* accumulator, const u8* data, size_t b
 
 constexpr sGhashPath kTablePath = {"table", AbsorbByTable};
 
-std::atomic<const sGhashPath*> g_forcedPath{nullptr};
-
 } // namespace
+
+std::atomic<const sGhashPath*> g_forcedGhashPath{nullptr};
 
 void GhashBuildTable(sGcmKey& key, const u8* hashKey)
 {
@@ -106,15 +106,10 @@ const sGhashPath& GhashTablePath() { return kTablePath; }
 
 const sGhashPath& ActiveGhashPath()
 {
-    if (const sGhashPath* forced = g_forcedPath.load(std::memory_order_acquire)) {
+    if (const sGhashPath* forced = g_forcedGhashPath.load(std::memory_order_acquire)) {
         return *forced;
     }
     static const sGhashPath& chosen =
         GhashClmulPath() != nullptr ? *GhashClmulPath() : GhashTablePath();
     return chosen;
-}
-
-void SelectGhashPathForTesting(const sGhashPath* path)
-{
-    g_forcedPath.store(path, std::memory_order_release);
 }

@@ -9,7 +9,7 @@
 #include "net/crypto/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/hmac.h"
-#include "net/crypto/randompooltesting.h"
+#include "net/crypto/randompoolsource.h"
 #include "net/crypto/sha1.h"
 
 #include <cerrno>
@@ -39,7 +39,6 @@ struct sPoolState
 
 std::mutex g_lock;
 sPoolState g_state = {};
-tRandomEntropySource g_entropy = nullptr;
 
 bool ReadUrandom(u8* buffer, size_t count)
 {
@@ -83,7 +82,8 @@ bool ReadSystemEntropy(u8* buffer, size_t count)
 
 bool ReadEntropy(u8* buffer, size_t count)
 {
-    return g_entropy != nullptr ? g_entropy(buffer, count) : ReadSystemEntropy(buffer, count);
+    const tRandomEntropySource source = g_randomPoolEntropy.load();
+    return source != nullptr ? source(buffer, count) : ReadSystemEntropy(buffer, count);
 }
 
 // XORs `count` bytes of OS randomness over `target`.
@@ -220,6 +220,8 @@ bool Fill()
 
 } // namespace
 
+std::atomic<tRandomEntropySource> g_randomPoolEntropy{nullptr};
+
 bool RandomPoolFill()
 {
     std::lock_guard<std::mutex> guard(g_lock);
@@ -253,13 +255,7 @@ bool RandomPoolDraw(u8* buffer, size_t count)
     return true;
 }
 
-void SetRandomPoolEntropyForTesting(tRandomEntropySource source)
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_entropy = source;
-}
-
-void ResetRandomPoolForTesting()
+void WipeRandomPool()
 {
     std::lock_guard<std::mutex> guard(g_lock);
     ct::Wipe(&g_state, sizeof(g_state));

@@ -5,6 +5,8 @@
 // CT: every form runs in time that depends only on the number of blocks.
 #include "base/types.h"
 
+#include <atomic>
+
 // Compresses `blocks` consecutive 64-byte blocks of `data` into h[0..7].
 using tSha256Blocks = void (*)(u32* h, const u8* data, size_t blocks);
 
@@ -16,5 +18,6 @@ void Sha256CompressBlocksPortable(u32* h, const u8* data, size_t blocks);
 tSha256Blocks Sha256Bmi2Blocks();
 // The SHA-extensions implementation, or null when the processor lacks them.
 tSha256Blocks Sha256ShaExtensionBlocks();
-// Tests only: forces `blocks` (null restores the probed choice).
-void SelectSha256BlocksForTesting(tSha256Blocks blocks);
+// A form that replaces the probed choice; null (the program never sets it) keeps that
+// choice. Only the test hooks (testhooks/testhooks.h) set it.
+extern std::atomic<tSha256Blocks> g_forcedSha256Blocks;

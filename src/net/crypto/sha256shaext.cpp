@@ -70,9 +70,9 @@ bool ProcessorHasShaExtensions()
     return features.m_sha != 0 && features.m_sse41 != 0;
 }
 
-std::atomic<tSha256Blocks> g_forced{nullptr};
-
 } // namespace
+
+std::atomic<tSha256Blocks> g_forcedSha256Blocks{nullptr};
 
 tSha256Blocks Sha256ShaExtensionBlocks()
 {
@@ -80,11 +80,9 @@ tSha256Blocks Sha256ShaExtensionBlocks()
     return present ? CompressBlocks : nullptr;
 }
 
-void SelectSha256BlocksForTesting(tSha256Blocks blocks) { g_forced.store(blocks); }
-
 void Sha256CompressBlocks(u32* h, const u8* data, size_t blocks)
 {
-    if (tSha256Blocks forced = g_forced.load(std::memory_order_relaxed)) {
+    if (tSha256Blocks forced = g_forcedSha256Blocks.load(std::memory_order_relaxed)) {
         forced(h, data, blocks);
         return;
     }

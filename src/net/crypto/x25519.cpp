@@ -64,25 +64,20 @@ void PortableLadder(const u8* k, const sFieldElem25519& x1, sFieldElem25519& x2,
 
 constexpr sX25519Ladder kPortableLadder = {"portable", PortableLadder, {Fe25519Mul, Fe25519Square}};
 
-std::atomic<const sX25519Ladder*> g_forcedLadder{nullptr};
-
 } // namespace
+
+std::atomic<const sX25519Ladder*> g_forcedX25519Ladder{nullptr};
 
 const sX25519Ladder& X25519PortableLadder() { return kPortableLadder; }
 
 const sX25519Ladder& X25519ActiveLadder()
 {
-    if (const sX25519Ladder* forced = g_forcedLadder.load(std::memory_order_acquire)) {
+    if (const sX25519Ladder* forced = g_forcedX25519Ladder.load(std::memory_order_acquire)) {
         return *forced;
     }
     static const sX25519Ladder& chosen =
         X25519Avx2Ladder() != nullptr ? *X25519Avx2Ladder() : kPortableLadder;
     return chosen;
-}
-
-void SelectX25519LadderForTesting(const sX25519Ladder* ladder)
-{
-    g_forcedLadder.store(ladder, std::memory_order_release);
 }
 
 void X25519ScalarMult(const u8* scalar, u8* out, const u8* point)

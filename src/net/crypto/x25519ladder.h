@@ -5,6 +5,8 @@
 // CT: 255 fixed steps, swaps by masks; nothing depends on the scalar's bits.
 #include "net/crypto/fe25519.h"
 
+#include <atomic>
+
 struct sX25519Ladder
 {
     const char* m_name;
@@ -19,5 +21,6 @@ const sX25519Ladder& X25519PortableLadder();
 // Null when the processor (or the CPU-feature override) has no AVX2.
 const sX25519Ladder* X25519Avx2Ladder();
 const sX25519Ladder& X25519ActiveLadder();
-// Tests only: forces `ladder` (null restores the probed choice).
-void SelectX25519LadderForTesting(const sX25519Ladder* ladder);
+// A ladder that replaces the probed choice; null (the program never sets it) keeps that
+// choice. Only the test hooks (testhooks/testhooks.h) set it.
+extern std::atomic<const sX25519Ladder*> g_forcedX25519Ladder;

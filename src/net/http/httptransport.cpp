@@ -1,6 +1,6 @@
 #include "net/http/httptransport.h"
 
-cHttpTransport::cHttpTransport(cTlsEngineHooks* hooks) : m_engine(*this, hooks) {}
+cHttpTransport::cHttpTransport() : m_engine(*this) {}
 
 cHttpTransport::~cHttpTransport() { Close(); }
 

@@ -13,9 +13,7 @@
 class cHttpTransport : public cTCPClient, private cTlsServerVerifier
 {
 public:
-    // `hooks` replace the engine's own key pair and ClientHello and see its secrets; they
-    // MUST outlive the transport. Null: the engine's own.
-    explicit cHttpTransport(cTlsEngineHooks* hooks = nullptr);
+    cHttpTransport();
     // Closes the socket; the engine wipes the session.
     ~cHttpTransport() override;
 
@@ -56,6 +54,8 @@ public:
     void ClearFailure() { m_failure = {}; }
 
 private:
+    friend void InstallTlsHooksForTesting(cHttpTransport& transport, cTlsEngineHooks* hooks);
+
     bool VerifyTlsCertificate(const u8* message, u32 size, u32 suite) override;
     bool VerifyTlsSignature(const u8* message, u32 size, const u8* signedContent,
                             u32 contentSize, u32 suite) override;

@@ -37,7 +37,6 @@ bool ResolveWithGetaddrinfo(const char* host, u8* address)
     return found;
 }
 
-std::atomic<tHostResolver> g_resolver{nullptr};
 
 enum class eSocketMode { Blocking, NonBlocking };
 
@@ -88,6 +87,8 @@ i64 TimeoutMilliseconds(const sSocketTimeout& timeout)
 }
 
 } // namespace
+
+std::atomic<tHostResolver> g_hostResolver{nullptr};
 
 cTCPSocket::cTCPSocket() : m_receiveTimeout(kDefaultTimeout), m_secondTimeout(kDefaultTimeout)
 {
@@ -263,11 +264,10 @@ bool ResolveHostAddress(const char* host, u8* address)
         std::memcpy(address, &parsed.s_addr, 4);
         return true;
     }
-    const tHostResolver resolver = g_resolver.load();
+    const tHostResolver resolver = g_hostResolver.load();
     return resolver != nullptr ? resolver(host, address) : ResolveWithGetaddrinfo(host, address);
 }
 
-void SetHostResolverForTesting(tHostResolver resolver) { g_resolver.store(resolver); }
 
 bool ConnectToHost(cTCPClient& client, const char* host, u16 port)
 {

@@ -109,6 +109,7 @@ void CloseConnection(cTCPSocket& socket);
 // so it always succeeds; callers keep the step so that a failure would still fail them.
 [[nodiscard]] bool NetworkStartup();
 
-// Tests only: the name resolver behind ResolveHostAddress (null restores getaddrinfo).
+// A name resolver that replaces getaddrinfo behind ResolveHostAddress when set; null in
+// the program. Only the test hooks (testhooks/testhooks.h) set it.
 using tHostResolver = bool (*)(const char* host, u8* address);
-void SetHostResolverForTesting(tHostResolver resolver);
+extern std::atomic<tHostResolver> g_hostResolver;

@@ -21,8 +21,7 @@ u32 RecordBodySize(const u8* header) { return (u32(header[3]) << 8) | header[4];
 
 } // namespace
 
-cTlsEngine::cTlsEngine(cTlsServerVerifier& verifier, cTlsEngineHooks* hooks)
-    : m_verifier(verifier), m_hooks(hooks)
+cTlsEngine::cTlsEngine(cTlsServerVerifier& verifier) : m_verifier(verifier)
 {
 }
 

@@ -35,8 +35,9 @@ public:
     virtual eTlsFailure GetRefusalReason() const { return eTlsFailure::CertificateUntrusted; }
 };
 
-// What a caller may put in place of the engine's own choices; the engine makes its own
-// when given none.
+// What a test may put in place of the engine's own choices; the engine makes its own
+// when given none, as in the program, which has no way to give any: only the test hooks
+// (testhooks/testhooks.h) install them.
 class cTlsEngineHooks
 {
 public:
@@ -62,8 +63,8 @@ enum class eTlsEngineState
 class cTlsEngine
 {
 public:
-    // The verifier and the hooks MUST outlive the engine.
-    cTlsEngine(cTlsServerVerifier& verifier, cTlsEngineHooks* hooks = nullptr);
+    // The verifier MUST outlive the engine.
+    explicit cTlsEngine(cTlsServerVerifier& verifier);
     ~cTlsEngine();
     cTlsEngine(const cTlsEngine&) = delete;
     cTlsEngine& operator=(const cTlsEngine&) = delete;
@@ -119,6 +120,8 @@ public:
     [[nodiscard]] bool QueueSend(const u8* data, u32 size);
 
 private:
+    friend void InstallTlsEngineHooksForTesting(cTlsEngine& engine, cTlsEngineHooks* hooks);
+
     void ProcessRecord();
     void ProcessApplicationRecord(const struct sTlsRecord& record);
     [[nodiscard]] bool TakeKeyUpdate(const struct sTlsMessage& message);
@@ -126,7 +129,7 @@ private:
     bool HeaderAcceptable(const u8* header) const;
 
     cTlsServerVerifier& m_verifier;
-    cTlsEngineHooks* m_hooks;
+    cTlsEngineHooks* m_hooks = nullptr;
     char m_host[256] = {};
     sTlsSession* m_session = nullptr;
     sHandshakeState* m_handshake = nullptr;

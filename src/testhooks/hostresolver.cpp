@@ -1,0 +1,3 @@
+#include "testhooks/testhooks.h"
+
+void SetHostResolverForTesting(tHostResolver resolver) { g_hostResolver.store(resolver); }

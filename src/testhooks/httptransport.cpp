@@ -1,0 +1,7 @@
+#include "net/http/httptransport.h"
+#include "testhooks/testhooks.h"
+
+void InstallTlsHooksForTesting(cHttpTransport& transport, cTlsEngineHooks* hooks)
+{
+    InstallTlsEngineHooksForTesting(transport.m_engine, hooks);
+}

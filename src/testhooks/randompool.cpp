@@ -1,0 +1,5 @@
+#include "testhooks/testhooks.h"
+
+void SetRandomPoolEntropyForTesting(tRandomEntropySource source) { g_randomPoolEntropy.store(source); }
+
+void ResetRandomPoolForTesting() { WipeRandomPool(); }

@@ -1,0 +1,20 @@
+#!/bin/sh
+# The built program holds no test-only entry point: no "...ForTesting" function and
+# nothing that installs TLS engine hooks. The same patterns must match in a test program
+# (which links the test hooks), and the program's listing must name the update mode, so
+# that an unreadable listing or a pattern gone stale cannot pass.
+#   release_seams.sh PROGRAM TEST_PROGRAM
+set -u
+pattern='ForTesting|TlsEngineHooks|InstallTls'
+program=$(nm -C "$1") || exit 1
+tests=$(nm -C "$2") || exit 1
+printf '%s\n' "$program" | grep -q 'RunUpdateMode(' || { echo "no symbols read from $1"; exit 1; }
+for name in SelectAesPathForTesting SetRandomPoolEntropyForTesting SetHostResolverForTesting \
+    InstallTlsEngineHooksForTesting InstallTlsHooksForTesting; do
+    printf '%s\n' "$tests" | grep -q "$name" || { echo "$2 lacks $name: the patterns are stale"; exit 1; }
+done
+if printf '%s\n' "$program" | grep -E "$pattern"; then
+    echo "test-only entry points in $1"
+    exit 1
+fi
+exit 0
