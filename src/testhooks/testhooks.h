@@ -32,3 +32,6 @@ void SetHostResolverForTesting(tHostResolver resolver);
 // MUST outlive the engine (the transport's). Null: the engine's own again.
 void InstallTlsEngineHooksForTesting(cTlsEngine& engine, cTlsEngineHooks* hooks);
 void InstallTlsHooksForTesting(cHttpTransport& transport, cTlsEngineHooks* hooks);
+
+// In qel_update_test_hooks: the update check's deadline (0 restores the program's).
+void SetUpdateCheckDeadlineForTesting(u32 milliseconds);

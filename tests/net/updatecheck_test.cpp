@@ -6,6 +6,9 @@
 #include "net/update/updatehosts.h"
 #include "peerservers.h"
 #include "support/filehelpers.h"
+#include "testhooks/testhooks.h"
+
+#include <chrono>
 
 using namespace nettest;
 
@@ -107,4 +110,46 @@ TEST_F(UpdateCheck, AcceptsAndRefusesAsCurlDoes)
         }
         m_server.Stop();
     }
+}
+
+// A server that trickles its answer, a byte every 250 ms (each well within any receive
+// time-out), cannot hold the check past its deadline, shortened here to 1.5 s: the check
+// fails as a time-out instead of taking the 25 s the body would take.
+TEST_F(UpdateCheck, DeadlineEndsATricklingAnswer)
+{
+    static const char kTrickle[] = R"(
+import socket, ssl, sys, time
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[1], sys.argv[2])
+listener = socket.create_server(("127.0.0.1", int(sys.argv[3])))
+while True:
+    connection, _ = listener.accept()
+    try:
+        peer = context.wrap_socket(connection, server_side=True)
+        peer.recv(4096)
+        peer.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n")
+        for _ in range(100):
+            peer.sendall(b"x")
+            time.sleep(0.25)
+    except OSError:
+        pass
+    connection.close()
+)";
+    const uint16_t port = StartOnFreePort(m_server, [&](uint16_t candidate) {
+        return m_server.Start({"/usr/bin/python3", "-c", kTrickle, m_pki.m_leafCert, m_pki.m_leafKey,
+                               std::to_string(candidate)});
+    });
+    ASSERT_NE(port, 0) << m_server.Log();
+    qeltest::cEnvironmentVariable base(kUpdateBaseUrlVariable, "https://127.0.0.1:" + std::to_string(port));
+    SetUpdateCheckDeadlineForTesting(1500);
+    u64 version = 0;
+    _guardchar<char16_t> download, site, notes;
+    sExchangeFailure failure;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(CheckForUpdate("demo", version, download, site, notes, &failure));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    SetUpdateCheckDeadlineForTesting(0);
+    EXPECT_EQ(failure.m_reason, eExchangeFailure::TimedOut);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(1400));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(6000));
 }

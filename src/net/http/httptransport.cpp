@@ -1,5 +1,8 @@
 #include "net/http/httptransport.h"
 
+#include <algorithm>
+#include <chrono>
+
 cHttpTransport::cHttpTransport() : m_engine(*this) {}
 
 cHttpTransport::~cHttpTransport() { Close(); }
@@ -105,6 +108,12 @@ bool cHttpTransport::Connect(const u8* address, u16 port, u32 timeoutMs)
 {
     m_tlsState = eTlsState::Plain;
     m_engine.Reset();
+    std::chrono::steady_clock::time_point deadline;
+    if (m_deadlineMs != 0) {
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_deadlineMs);
+        timeoutMs = std::min(timeoutMs, m_deadlineMs);
+    }
+    SetReceiveDeadline(deadline);
     if (!cTCPClient::Connect(address, port, timeoutMs)) {
         m_failure.Note(GetLastError() == kConnectTimedOut ? eExchangeFailure::TimedOut
                                                           : eExchangeFailure::ConnectionRefused);

@@ -42,6 +42,10 @@ public:
     [[nodiscard]] bool SetHost(const char* host) { return m_host.Assign(host); }
     const char* GetHost() const { return m_host.Get(); }
     void SetUseTls(bool useTls) { m_useTls = useTls; }
+    // Bounds each later connection as a whole: from the start of its connect, the
+    // connect, the handshake and every receive end within `milliseconds`, a time-out
+    // once it has passed. 0 (the default): only their own time-outs.
+    void SetDeadline(u32 milliseconds) { m_deadlineMs = milliseconds; }
     // The version of the last handshake that succeeded on this connection.
     eTlsState GetTlsState() const { return m_tlsState; }
     const cTlsEngine& GetTlsEngine() const { return m_engine; }
@@ -76,6 +80,7 @@ private:
     _guardchar<char> m_host;
     eTlsState m_tlsState = eTlsState::Plain;
     bool m_useTls = false;
+    u32 m_deadlineMs = 0;
     cServerAuthenticator m_serverAuth;
     cTlsEngine m_engine;
     sExchangeFailure m_failure;

@@ -186,13 +186,37 @@ i32 cTCPSocket::RecvOnce(void* buffer, i32 length)
     return static_cast<i32>(received);
 }
 
+bool cTCPSocket::FitToDeadline(sSocketTimeout& timeout) const
+{
+    if (m_receiveDeadline == std::chrono::steady_clock::time_point()) {
+        return true;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                          m_receiveDeadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) {
+        return false;
+    }
+    const i64 own = TimeoutMilliseconds(timeout);
+    // SO_RCVTIMEO 0 waits forever.
+    if (own <= 0 || own > left) {
+        timeout = {i32(left / 1000), i32(left % 1000) * 1000};
+    }
+    return true;
+}
+
 i32 cTCPSocket::Receive(void* buffer, i32 length, const sSocketTimeout* timeout)
 {
     if (m_handle.load() < 0) {
         m_lastError = 4;
         return 0;
     }
-    if (!ApplyReceiveTimeout(timeout != nullptr ? *timeout : m_receiveTimeout)) {
+    sSocketTimeout applied = timeout != nullptr ? *timeout : m_receiveTimeout;
+    if (!FitToDeadline(applied)) {
+        m_lastError = kSocketTimedOut;
+        return 0;
+    }
+    if (!ApplyReceiveTimeout(applied)) {
         m_lastError = 1;
         return 0;
     }

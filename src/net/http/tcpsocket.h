@@ -13,6 +13,7 @@
 #include "base/types.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <netinet/in.h>
 
@@ -55,6 +56,13 @@ public:
     void SetReceiveTimeout(const sSocketTimeout& timeout) { m_receiveTimeout = timeout; }
     // The HTTP layer's second pair; no socket option is set from it.
     void SetSecondTimeout(const sSocketTimeout& timeout) { m_secondTimeout = timeout; }
+    // Every later receive waits at most until `deadline` and, once it has passed, fails
+    // at once as timed out (code 5), whatever its own time-out; the default value sets
+    // none. A peer that trickles bytes then cannot hold a receiver past it.
+    void SetReceiveDeadline(std::chrono::steady_clock::time_point deadline)
+    {
+        m_receiveDeadline = deadline;
+    }
 
     // Shutdown both ways, close, handle -1. Nothing when there is no socket.
     void Close();
@@ -68,6 +76,9 @@ protected:
 private:
     // Sets SO_RCVTIMEO when it differs from what the socket has; false on failure.
     bool ApplyReceiveTimeout(const sSocketTimeout& timeout);
+    // `timeout` shortened to the time left before the receive deadline; false once that
+    // has passed.
+    bool FitToDeadline(sSocketTimeout& timeout) const;
     // recv with EINTR retried; sets the last error.
     i32 RecvOnce(void* buffer, i32 length);
     // False, with code 4 without a socket, when there is nothing to transfer.
@@ -80,6 +91,7 @@ private:
     std::mutex m_closeMutex;
     sSocketTimeout m_receiveTimeout;
     sSocketTimeout m_secondTimeout;
+    std::chrono::steady_clock::time_point m_receiveDeadline;
     i64 m_appliedTimeoutMs = -1; // what SO_RCVTIMEO holds; -1 unknown
     i32 m_lastError = 0;
     sockaddr_in m_peerAddress;

@@ -20,6 +20,8 @@ bool Fail(sExchangeFailure* failure, const sExchangeFailure& reason)
 
 } // namespace
 
+std::atomic<u32> g_updateCheckDeadlineMs{kUpdateCheckDeadlineMs};
+
 bool CheckForUpdate(const char* id, u64& version, _guardchar<char16_t>& downloadAddress,
                     _guardchar<char16_t>& webSiteAddress, _guardchar<char16_t>& releaseNotes,
                     sExchangeFailure* failure)
@@ -36,6 +38,7 @@ bool CheckForUpdate(const char* id, u64& version, _guardchar<char16_t>& download
     }
     cPlainDataReader reader;
     cHttpTransport transport;
+    transport.SetDeadline(g_updateCheckDeadlineMs.load());
     sMemBlock body;
     if (!PerformRequest(request, transport, reader)) {
         return Fail(failure, transport.GetFailure());
