@@ -47,11 +47,17 @@ int main(int argc, char** argv)
         return 1;
     }
     _guardchar<char16_t> codename;
-    if (!FileNameToWide(argv[2], -1, codename) || !InstallSoftwareGraphics(eTextFont::System)) {
+    if (!FileNameToWide(argv[2], -1, codename)) {
+        std::fputs("qel: out of memory\n", stderr);
+        return 1;
+    }
+    if (!InstallSoftwareGraphics(eTextFont::System)) {
+        std::fputs("qel: cannot start: the font engine did not start\n", stderr);
         return 1;
     }
     auto* application = new (std::nothrow) cTarvelApp(codename.Get(), argc == 4);
     if (application == nullptr) {
+        std::fputs("qel: out of memory\n", stderr);
         return 1;
     }
     return RunWithHost(application, OpenApplicationConfig("qel"));

@@ -191,6 +191,8 @@ void cSoftUpdateInfoForm::OnInstall()
         slash = *unit == u'/' ? unit : slash;
     }
     if (slash == nullptr) {
+        ReportUpdateFailure(kStageDownload, "no file name in the address",
+                            ReportText(address).c_str());
         return;
     }
 
