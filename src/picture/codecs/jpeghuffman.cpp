@@ -200,33 +200,43 @@ int cJpegBitReader::DecodeLong(const sJpegHuffmanTable& table)
     return table.m_values[index];
 }
 
-bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
-                                           const u8* order, i32& difference, i16* block)
+// The bit buffer and the input position in locals, which the compiler keeps in registers
+// over a block: refills read 8 bytes at `next` while it is at most `last` and the bytes are
+// plain data; otherwise (the end of the buffered input, a 0xFF byte, a marker met) the
+// reader's byte-wise Fill takes over.
+struct cJpegBitReader::sCursor
 {
-    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
-    constexpr int kLook = sJpegHuffmanTable::kLookaheadBits;
-    // A code of up to 16 bits and up to 15 extra bits per symbol.
-    constexpr int kSymbolBits = 31;
-    u64 bits = m_bits;
-    int count = m_count;
-    // Plain refills read 8 bytes at `next` while it is at most `last`; past it (the end of
-    // the buffered input, or a marker met) the byte-wise Fill takes over.
-    const u8* start = m_input->Data();
-    const u8* next = start;
-    const u8* last = LastPlainRead();
-    auto sync = [&]() {
-        m_bits = bits;
-        m_count = count;
-        m_input->Consume(u32(next - start));
-    };
-    auto reload = [&]() {
-        bits = m_bits;
-        count = m_count;
-        start = m_input->Data();
+    // A code of up to 16 bits and up to 15 extra bits.
+    static constexpr int kSymbolBits = 31;
+
+    cJpegBitReader& reader;
+    u64 bits = 0;
+    int count = 0;
+    const u8* start = nullptr;
+    const u8* next = nullptr;
+    const u8* last = nullptr;
+
+    explicit sCursor(cJpegBitReader& owner) : reader(owner) { Load(); }
+    void Load()
+    {
+        bits = reader.m_bits;
+        count = reader.m_count;
+        start = reader.m_input->Data();
         next = start;
-        last = LastPlainRead();
-    };
-    auto refill = [&]() {
+        last = reader.LastPlainRead();
+    }
+    void Store()
+    {
+        reader.m_bits = bits;
+        reader.m_count = count;
+        reader.m_input->Consume(u32(next - start));
+    }
+    // Makes at least kSymbolBits bits available.
+    void Ensure()
+    {
+        if (count >= kSymbolBits) {
+            return;
+        }
         if (next <= last) {
             const u32 taken = TakePlain(next, bits, count);
             if (taken != 0) {
@@ -234,69 +244,139 @@ bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJ
                 return;
             }
         }
-        sync();
-        Fill();
-        reload();
-    };
-    // One symbol through the lookahead table, or -1 for a code no symbol has.
-    auto decode = [&](const sJpegHuffmanTable& table) {
-        const u16 entry = table.m_lookup[bits >> (64 - kLook)];
+        Store();
+        reader.Fill();
+        Load();
+    }
+    // The next `size` (1..31) bits, which Ensure made available.
+    u32 Take(int size)
+    {
+        const u32 value = u32(bits >> (64 - size));
+        bits <<= size;
+        count -= size;
+        return value;
+    }
+    // One symbol (its code available), or -1 for a code no symbol has.
+    int Decode(const sJpegHuffmanTable& table)
+    {
+        const u16 entry = table.m_lookup[bits >> (64 - sJpegHuffmanTable::kLookaheadBits)];
         if (entry != 0) {
             bits <<= entry >> 8;
             count -= entry >> 8;
             return int(entry & 0xFF);
         }
-        sync();
-        const int symbol = DecodeLong(table);
-        reload();
+        Store();
+        const int symbol = reader.DecodeLong(table);
+        Load();
         return symbol;
-    };
-
-    if (count < kSymbolBits) {
-        refill();
     }
-    const int size = decode(dc);
+};
+
+bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
+                                           const u8* order, i32& difference, i16* block)
+{
+    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
+    sCursor cursor(*this);
+    cursor.Ensure();
+    const int size = cursor.Decode(dc);
     if (size < 0) {
-        sync();
+        cursor.Store();
         return false;
     }
     // Lossy DC tables hold no symbol above 15 (checked when they are defined).
-    difference = size == 0 ? 0 : Extend(u32(bits >> (64 - size)), size);
-    bits <<= size;
-    count -= size;
+    difference = size == 0 ? 0 : Extend(cursor.Take(size), size);
 
     for (int k = 1; k < 64; ++k) {
-        if (count < kSymbolBits) {
-            refill();
-        }
-        const i32 fast = ac.m_fastAc[bits >> (64 - kFast)];
+        cursor.Ensure();
+        const i32 fast = ac.m_fastAc[cursor.bits >> (64 - kFast)];
         if (fast != 0) {
-            bits <<= fast & 31;
-            count -= fast & 31;
+            cursor.bits <<= fast & 31;
+            cursor.count -= fast & 31;
             k += (fast >> 5) & 15;
             block[order[k]] = i16(fast >> 9);
             continue;
         }
-        const int symbol = decode(ac);
+        const int symbol = cursor.Decode(ac);
         if (symbol < 0) {
-            sync();
+            cursor.Store();
             return false;
         }
         const int run = symbol >> 4;
         const int valueSize = symbol & 15;
         if (valueSize != 0) {
             k += run;
-            const u32 value = u32(bits >> (64 - valueSize));
-            bits <<= valueSize;
-            count -= valueSize;
-            block[order[k]] = i16(Extend(value, valueSize));
+            block[order[k]] = i16(Extend(cursor.Take(valueSize), valueSize));
         } else if (run == 15) {
             k += 15;
         } else {
             break;
         }
     }
-    sync();
+    cursor.Store();
+    return true;
+}
+
+bool cJpegBitReader::DecodeAcRefine(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
+                                    int al, u32& eobRun, i16* block)
+{
+    const int plusOne = 1 << al;
+    sCursor cursor(*this);
+    // A correction bit for a coefficient already non-zero: adds 1 << Al away from zero
+    // when that bit is not yet set.
+    auto refine = [&](i16& coefficient) {
+        cursor.Ensure();
+        if (cursor.Take(1) != 0 && (coefficient & plusOne) == 0) {
+            coefficient = i16(coefficient >= 0 ? coefficient + plusOne : coefficient - plusOne);
+        }
+    };
+
+    int k = ss;
+    if (eobRun == 0) {
+        for (; k <= se; ++k) {
+            cursor.Ensure();
+            const int symbol = cursor.Decode(table);
+            if (symbol < 0) {
+                cursor.Store();
+                return false;
+            }
+            int run = symbol >> 4;
+            const int size = symbol & 15;
+            int value = 0;
+            cursor.Ensure();
+            if (size != 0) {
+                // Only magnitude 1 is valid here; other sizes are taken as 1, as common
+                // decoders do.
+                value = cursor.Take(1) != 0 ? plusOne : -plusOne;
+            } else if (run != 15) {
+                // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
+                eobRun = (1u << run) + (run != 0 ? cursor.Take(run) : 0);
+                break;
+            }
+            // Skip `run` zero coefficients, refining the non-zero ones passed on the way.
+            do {
+                i16& coefficient = block[order[k]];
+                if (coefficient != 0) {
+                    refine(coefficient);
+                } else if (--run < 0) {
+                    break;
+                }
+                ++k;
+            } while (k <= se);
+            if (value != 0) {
+                block[order[k]] = i16(value);
+            }
+        }
+    }
+    if (eobRun > 0) {
+        for (; k <= se; ++k) {
+            i16& coefficient = block[order[k]];
+            if (coefficient != 0) {
+                refine(coefficient);
+            }
+        }
+        --eobRun;
+    }
+    cursor.Store();
     return true;
 }
 

@@ -110,6 +110,12 @@ public:
     [[nodiscard]] bool DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
                                              const u8* order, i32& difference, i16* block);
 
+    // Decodes the correction bits and new coefficients of a progressive AC refinement scan
+    // (G.1.2.3) for one block: coefficients Ss..Se (`ss`, `se`), bit position `al`, the
+    // scan's EOB run carried in `eobRun`. False for a code no symbol has.
+    [[nodiscard]] bool DecodeAcRefine(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
+                                      int al, u32& eobRun, i16* block);
+
     // F.2.2.1 EXTEND: a received value of `size` bits as a signed difference.
     static i32 Extend(u32 value, int size)
     {
@@ -148,6 +154,7 @@ private:
     }
     void Fill();
     int DecodeLong(const sJpegHuffmanTable& table);
+    struct sCursor;
 
     cJpegInput* m_input = nullptr;
     u64 m_bits = 0;  // valid bits left-aligned

@@ -178,60 +178,9 @@ bool sJpegContext::DecodeAcFirst(sJpegComponent& component, i16* block)
 // magnitude 1 << Al.
 bool sJpegContext::DecodeAcRefine(sJpegComponent& component, i16* block)
 {
-    const int plusOne = 1 << m_al;
-    const int minusOne = -plusOne;
-    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
-    int k = m_ss;
-
-    auto refine = [&](i16& coefficient) {
-        if (m_bits.GetBits(1) != 0 && (coefficient & plusOne) == 0) {
-            coefficient = i16(coefficient >= 0 ? coefficient + plusOne : coefficient + minusOne);
-        }
-    };
-
-    if (m_eobRun == 0) {
-        for (; k <= m_se; ++k) {
-            const int symbol = m_bits.Decode(ac);
-            if (symbol < 0) {
-                return Fail("bad Huffman code");
-            }
-            int run = symbol >> 4;
-            int size = symbol & 15;
-            int value = 0;
-            if (size != 0) {
-                // Only magnitude 1 is valid here; other sizes are taken as 1, as common
-                // decoders do.
-                value = m_bits.GetBits(1) != 0 ? plusOne : minusOne;
-            } else if (run != 15) {
-                m_eobRun = 1u << run;
-                if (run != 0) {
-                    m_eobRun += m_bits.GetBits(run);
-                }
-                break;
-            }
-            // Skip `run` zero coefficients, refining the non-zero ones passed on the way.
-            do {
-                i16& coefficient = block[kJpegNaturalOrder[k]];
-                if (coefficient != 0) {
-                    refine(coefficient);
-                } else if (--run < 0) {
-                    break;
-                }
-                ++k;
-            } while (k <= m_se);
-            if (value != 0) {
-                block[kJpegNaturalOrder[k]] = i16(value);
-            }
-        }
-    }
-    if (m_eobRun > 0) {
-        for (; k <= m_se; ++k) {
-            i16& coefficient = block[kJpegNaturalOrder[k]];
-            if (coefficient != 0) {
-                refine(coefficient);
-            }
-        }
-        --m_eobRun;
+    if (!m_bits.DecodeAcRefine(m_acTables[component.m_acTable], kJpegNaturalOrder, m_ss, m_se, m_al,
+                               m_eobRun, block)) {
+        return Fail("bad Huffman code");
     }
     return true;
 }
