@@ -144,8 +144,8 @@ struct sJpegContext
     bool DecodeSequentialBlock(sJpegComponent& component, i16* block);
     bool DecodeDcFirst(sJpegComponent& component, i16* block);
     bool DecodeDcRefine(i16* block);
-    bool DecodeAcFirst(sJpegComponent& component, i16* block);
-    bool DecodeAcRefine(sJpegComponent& component, i16* block);
+    // Progressive AC scans over `count` blocks stored one after another.
+    bool DecodeAcBlocks(sJpegComponent& component, i16* blocks, int count);
     bool DecodeBlock(sJpegComponent& component, i16* block);
     bool ProcessRestart();
     bool EmitImage();

@@ -316,8 +316,51 @@ bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJ
     return true;
 }
 
+bool cJpegBitReader::DecodeAcFirst(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
+                                   int al, u32& eobRun, i16* blocks, int blockCount)
+{
+    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
+    sCursor cursor(*this);
+    for (i16* block = blocks; block != blocks + 64 * i64(blockCount); block += 64) {
+        if (eobRun > 0) {
+            --eobRun;
+            continue;
+        }
+        for (int k = ss; k <= se; ++k) {
+            cursor.Ensure();
+            const i32 fast = table.m_fastAc[cursor.bits >> (64 - kFast)];
+            if (fast != 0) {
+                cursor.bits <<= fast & 31;
+                cursor.count -= fast & 31;
+                k += (fast >> 5) & 15;
+                block[order[k]] = i16(i64(fast >> 9) * (i64(1) << al));
+                continue;
+            }
+            const int symbol = cursor.Decode(table);
+            if (symbol < 0) {
+                cursor.Store();
+                return false;
+            }
+            const int run = symbol >> 4;
+            const int size = symbol & 15;
+            if (size != 0) {
+                k += run;
+                block[order[k]] = i16(i64(Extend(cursor.Take(size), size)) * (i64(1) << al));
+            } else if (run == 15) {
+                k += 15;
+            } else {
+                // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
+                eobRun = (1u << run) + (run != 0 ? cursor.Take(run) : 0) - 1;
+                break;
+            }
+        }
+    }
+    cursor.Store();
+    return true;
+}
+
 bool cJpegBitReader::DecodeAcRefine(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
-                                    int al, u32& eobRun, i16* block)
+                                    int al, u32& eobRun, i16* blocks, int blockCount)
 {
     const int plusOne = 1 << al;
     sCursor cursor(*this);
@@ -330,51 +373,53 @@ bool cJpegBitReader::DecodeAcRefine(const sJpegHuffmanTable& table, const u8* or
         }
     };
 
-    int k = ss;
-    if (eobRun == 0) {
-        for (; k <= se; ++k) {
-            cursor.Ensure();
-            const int symbol = cursor.Decode(table);
-            if (symbol < 0) {
-                cursor.Store();
-                return false;
+    for (i16* block = blocks; block != blocks + 64 * i64(blockCount); block += 64) {
+        int k = ss;
+        if (eobRun == 0) {
+            for (; k <= se; ++k) {
+                cursor.Ensure();
+                const int symbol = cursor.Decode(table);
+                if (symbol < 0) {
+                    cursor.Store();
+                    return false;
+                }
+                int run = symbol >> 4;
+                const int size = symbol & 15;
+                int value = 0;
+                cursor.Ensure();
+                if (size != 0) {
+                    // Only magnitude 1 is valid here; other sizes are taken as 1, as common
+                    // decoders do.
+                    value = cursor.Take(1) != 0 ? plusOne : -plusOne;
+                } else if (run != 15) {
+                    // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
+                    eobRun = (1u << run) + (run != 0 ? cursor.Take(run) : 0);
+                    break;
+                }
+                // Skip `run` zero coefficients, refining the non-zero ones passed on the way.
+                do {
+                    i16& coefficient = block[order[k]];
+                    if (coefficient != 0) {
+                        refine(coefficient);
+                    } else if (--run < 0) {
+                        break;
+                    }
+                    ++k;
+                } while (k <= se);
+                if (value != 0) {
+                    block[order[k]] = i16(value);
+                }
             }
-            int run = symbol >> 4;
-            const int size = symbol & 15;
-            int value = 0;
-            cursor.Ensure();
-            if (size != 0) {
-                // Only magnitude 1 is valid here; other sizes are taken as 1, as common
-                // decoders do.
-                value = cursor.Take(1) != 0 ? plusOne : -plusOne;
-            } else if (run != 15) {
-                // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
-                eobRun = (1u << run) + (run != 0 ? cursor.Take(run) : 0);
-                break;
-            }
-            // Skip `run` zero coefficients, refining the non-zero ones passed on the way.
-            do {
+        }
+        if (eobRun > 0) {
+            for (; k <= se; ++k) {
                 i16& coefficient = block[order[k]];
                 if (coefficient != 0) {
                     refine(coefficient);
-                } else if (--run < 0) {
-                    break;
                 }
-                ++k;
-            } while (k <= se);
-            if (value != 0) {
-                block[order[k]] = i16(value);
             }
+            --eobRun;
         }
-    }
-    if (eobRun > 0) {
-        for (; k <= se; ++k) {
-            i16& coefficient = block[order[k]];
-            if (coefficient != 0) {
-                refine(coefficient);
-            }
-        }
-        --eobRun;
     }
     cursor.Store();
     return true;

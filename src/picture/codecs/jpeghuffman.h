@@ -110,11 +110,14 @@ public:
     [[nodiscard]] bool DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
                                              const u8* order, i32& difference, i16* block);
 
-    // Decodes the correction bits and new coefficients of a progressive AC refinement scan
-    // (G.1.2.3) for one block: coefficients Ss..Se (`ss`, `se`), bit position `al`, the
-    // scan's EOB run carried in `eobRun`. False for a code no symbol has.
+    // Progressive AC scans over `blockCount` blocks stored one after another: coefficients
+    // Ss..Se (`ss`, `se`) at bit position `al`, the scan's EOB run carried in `eobRun`.
+    // False for a code no symbol has. The first scan of a band (G.1.2.2) writes its
+    // coefficients; a refinement (G.1.2.3) adds correction bits and new coefficients.
+    [[nodiscard]] bool DecodeAcFirst(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
+                                     int al, u32& eobRun, i16* blocks, int blockCount);
     [[nodiscard]] bool DecodeAcRefine(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
-                                      int al, u32& eobRun, i16* block);
+                                      int al, u32& eobRun, i16* blocks, int blockCount);
 
     // F.2.2.1 EXTEND: a received value of `size` bits as a signed difference.
     static i32 Extend(u32 value, int size)

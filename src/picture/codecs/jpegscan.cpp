@@ -133,53 +133,14 @@ bool sJpegContext::DecodeDcRefine(i16* block)
     return true;
 }
 
-bool sJpegContext::DecodeAcFirst(sJpegComponent& component, i16* block)
+bool sJpegContext::DecodeAcBlocks(sJpegComponent& component, i16* blocks, int count)
 {
-    if (m_eobRun > 0) {
-        --m_eobRun;
-        return true;
-    }
-    const sJpegHuffmanTable& ac = m_acTables[component.m_acTable];
-    for (int k = m_ss; k <= m_se; ++k) {
-        m_bits.Ensure(sJpegHuffmanTable::kFastAcBits);
-        const i32 fast = ac.m_fastAc[m_bits.Peek(sJpegHuffmanTable::kFastAcBits)];
-        if (fast != 0) {
-            m_bits.Skip(fast & 31);
-            k += (fast >> 5) & 15;
-            block[kJpegNaturalOrder[k]] = i16(i64(fast >> 9) * (i64(1) << m_al));
-            continue;
-        }
-        const int symbol = m_bits.Decode(ac);
-        if (symbol < 0) {
-            return Fail("bad Huffman code");
-        }
-        const int run = symbol >> 4;
-        const int size = symbol & 15;
-        if (size != 0) {
-            k += run;
-            const i64 value = cJpegBitReader::Extend(m_bits.GetBits(size), size);
-            block[kJpegNaturalOrder[k]] = i16(value * (i64(1) << m_al));
-        } else if (run == 15) {
-            k += 15;
-        } else {
-            // G.1.2.2: EOBn, a run of 2^r + r extra bits bands, this one included.
-            m_eobRun = 1u << run;
-            if (run != 0) {
-                m_eobRun += m_bits.GetBits(run);
-            }
-            --m_eobRun;
-            break;
-        }
-    }
-    return true;
-}
-
-// G.1.2.3: correction bits for coefficients already non-zero, and new coefficients of
-// magnitude 1 << Al.
-bool sJpegContext::DecodeAcRefine(sJpegComponent& component, i16* block)
-{
-    if (!m_bits.DecodeAcRefine(m_acTables[component.m_acTable], kJpegNaturalOrder, m_ss, m_se, m_al,
-                               m_eobRun, block)) {
+    const sJpegHuffmanTable& table = m_acTables[component.m_acTable];
+    const bool decoded = m_ah == 0 ? m_bits.DecodeAcFirst(table, kJpegNaturalOrder, m_ss, m_se, m_al,
+                                                          m_eobRun, blocks, count)
+                                   : m_bits.DecodeAcRefine(table, kJpegNaturalOrder, m_ss, m_se, m_al,
+                                                           m_eobRun, blocks, count);
+    if (!decoded) {
         return Fail("bad Huffman code");
     }
     return true;
@@ -193,7 +154,7 @@ bool sJpegContext::DecodeBlock(sJpegComponent& component, i16* block)
     if (m_ss == 0) {
         return m_ah == 0 ? DecodeDcFirst(component, block) : DecodeDcRefine(block);
     }
-    return m_ah == 0 ? DecodeAcFirst(component, block) : DecodeAcRefine(component, block);
+    return DecodeAcBlocks(component, block, 1);
 }
 
 // Whether this scan codes something for the first time or at a finer bit position, and
@@ -277,8 +238,12 @@ bool sJpegContext::DecodeScan()
         // Non-interleaved (A.2.2): one block per MCU, only the component's own blocks.
         sJpegComponent& component = m_components[m_scanComponents[0]];
         const bool band = m_store == eJpegCoefficientStore::Band;
-        for (int blockRow = 0; blockRow < component.m_heightInBlocks; ++blockRow) {
-            const int storedRow = band ? 0 : blockRow;
+        // Progressive AC scans without restarts take a row of blocks in one call.
+        const bool wholeRows = m_kind == eJpegFrameKind::Progressive && m_ss != 0 && m_restartInterval == 0;
+        auto decodeRow = [&](int storedRow) {
+            if (wholeRows) {
+                return DecodeAcBlocks(component, component.Block(0, storedRow), component.m_widthInBlocks);
+            }
             for (int blockX = 0; blockX < component.m_widthInBlocks; ++blockX) {
                 if (!beforeUnit()) {
                     return false;
@@ -290,6 +255,12 @@ bool sJpegContext::DecodeScan()
                 if (!DecodeBlock(component, block)) {
                     return false;
                 }
+            }
+            return true;
+        };
+        for (int blockRow = 0; blockRow < component.m_heightInBlocks; ++blockRow) {
+            if (!decodeRow(band ? 0 : blockRow)) {
+                return false;
             }
             if (m_bits.ConsumedPastData()) {
                 return Fail("the data ends inside a scan");
