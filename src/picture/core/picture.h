@@ -196,6 +196,9 @@ public:
     // firstRow..lastRow can touch the source window (the window's first column is not
     // tested). Readers of striped and tiled formats use it to skip blocks.
     [[nodiscard]] bool IsInStreamWindow(i32 x, i32 firstRow, i32 lastRow) const;
+    // Makes every pixel streamed so far opaque, for readers that learn only after the last
+    // row that the alpha they streamed is unused. Does nothing without a target.
+    void MakeStreamedOpaque();
     // Writes the accumulated cells into the target, frees the accumulators and detaches.
     void EndStreamRender();
     // True while a target is attached: from SetTarget to EndStreamRender or a refused

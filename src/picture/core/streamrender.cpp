@@ -429,6 +429,32 @@ bool cPictBase::IsInStreamWindow(i32 x, i32 firstRow, i32 lastRow) const
     return x <= m_windowLastCol && firstRow <= m_windowLastRow && lastRow >= m_windowFirstRow;
 }
 
+// A cell's alpha becomes 255 times its weight, what adding an opaque alpha to each pixel
+// in it would have summed; the image's own area of an unscaled target becomes opaque.
+void cPictBase::MakeStreamedOpaque()
+{
+    if (m_target == nullptr) {
+        return;
+    }
+    if (m_scale < 1.0) {
+        f32* sums = m_accumulators.GetData();
+        const f64* weights = m_weights.GetData();
+        for (i64 cell = 0; sums != nullptr && cell < m_weights.GetCount(); ++cell) {
+            sums[cell * 4 + 3] = f32(255.0 * weights[cell]);
+        }
+        return;
+    }
+    const i32 firstColumn = std::max(0, m_colMargin);
+    const i32 endColumn = i32(std::min<i64>(m_target->width, i64(m_colMargin) + m_renderedWidth));
+    const i32 endRow = i32(std::min<i64>(m_target->height, i64(m_rowMargin) + m_renderedHeight));
+    for (i32 row = std::max(0, m_rowMargin); row < endRow; ++row) {
+        u32* line = m_target->pixels + i64(row) * m_target->width;
+        for (i32 column = firstColumn; column < endColumn; ++column) {
+            line[column] |= 0xFF000000;
+        }
+    }
+}
+
 void cPictBase::EndStreamRender()
 {
     if (m_target != nullptr && m_scale < 1.0 && m_accumulators.GetData() != nullptr) {

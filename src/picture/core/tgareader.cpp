@@ -360,19 +360,13 @@ bool sTgaContext::Convert(const u8* bytes, i32 count, u32* out)
 // 32-bit images whose alpha is 0 everywhere come from writers that leave alpha unused.
 void sTgaContext::MakeOpaque()
 {
-    const i32 w = m_header.width;
-    const i32 h = m_header.height;
-    if (!m_streaming) {
-        u32* pixels = m_picture.Pixels32().GetData();
-        for (i64 i = 0, n = i64(w) * h; i < n; ++i) {
-            pixels[i] |= 0xFF000000;
-        }
+    if (m_streaming) {
+        m_picture.MakeStreamedOpaque();
         return;
     }
-    for (i32 y = 0; y < h; ++y) {
-        for (i32 x = 0; x < w; ++x) {
-            m_picture.StreamChannel(x, y, 0xFF, 3);
-        }
+    u32* pixels = m_picture.Pixels32().GetData();
+    for (i64 i = 0, n = i64(m_header.width) * m_header.height; i < n; ++i) {
+        pixels[i] |= 0xFF000000;
     }
 }
 

@@ -41,7 +41,7 @@ bool StreamImage(i32 w, i32 h, sTargetBuffer& buffer, Pixel pixel)
 }
 
 // A constant image stays constant at every scale path: nearest (below 0.5), split (0.5 to
-// 1) and direct (1), both by pixels and by planes.
+// 1) and direct (1), by pixels, by planes and by rows made opaque afterwards.
 TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
 {
     for (const i32 size : {200, 130, 80, 64}) {
@@ -61,6 +61,17 @@ TEST(StreamRender, ConstantImageStaysConstantOnEveryPath)
         }
         picture.EndStreamRender();
         EXPECT_EQ(planes.pixels, std::vector<u32>(64 * 64, kColour));
+        // Alpha 0 made opaque after the last row, as a reader does that learns late that
+        // the alpha is unused.
+        sTargetBuffer late(64, 64, 0);
+        cStreamer opaque;
+        ASSERT_TRUE(BeginStream(opaque, size, size, late));
+        for (i32 y = 0; y < size; ++y) {
+            opaque.StreamRow(0, y, std::vector<u32>(size, kColour & 0xFFFFFF).data(), size);
+        }
+        opaque.MakeStreamedOpaque();
+        opaque.EndStreamRender();
+        EXPECT_EQ(late.pixels, std::vector<u32>(64 * 64, kColour | 0xFF000000));
     }
 }
 
