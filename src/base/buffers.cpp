@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include <sys/mman.h>
-
 namespace {
 
 std::atomic<tAllocationHook> g_allocationHook{nullptr};
@@ -35,31 +33,12 @@ bool ElementBytes(i64 count, u64 elementSize, u64& bytes)
 
 } // namespace
 
-// A large block written in full (a decoded picture: 139 MB for an A4 page at 600 dpi)
-// otherwise takes one page fault per 4 KB, which costs more than the decoding. Only the
-// aligned interior is advised, so the neighbours of the block keep their pages.
-void AdviseHugePages(void* memory, u64 bytes)
-{
-    constexpr std::uintptr_t kHugePage = std::uintptr_t(1) << 21;
-    if (memory == nullptr || bytes < 2 * kHugePage) {
-        return;
-    }
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(memory);
-    const std::uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
-    if (begin < end) {
-        (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
-}
-
 void* AllocateBytes(u64 bytes)
 {
     if (!AllocationAllowed(bytes)) {
         return nullptr;
     }
-    void* memory = ::operator new(static_cast<std::size_t>(bytes), std::nothrow);
-    AdviseHugePages(memory, bytes);
-    return memory;
+    return ::operator new(static_cast<std::size_t>(bytes), std::nothrow);
 }
 
 void FreeBytes(void* memory)

@@ -82,13 +82,7 @@ bool cPictJPEG::OnFrame()
     if (m_streaming) {
         return true;
     }
-    if (!(deep ? AllocClear64(width, height) : AllocClear32(width, height))) {
-        return false;
-    }
-    // Every pixel is written, band after band, unless the data ends early.
-    AdviseHugePages(deep ? static_cast<void*>(Pixels64().GetData()) : Pixels32().GetData(),
-                    u64(width) * u64(height) * (deep ? 8 : 4));
-    return true;
+    return deep ? AllocClear64(width, height) : AllocClear32(width, height);
 }
 
 bool cPictJPEG::OnMcuRows(int mcuColumn, int mcuRow, int mcuCount)
