@@ -184,8 +184,10 @@ inline u8 SaturateSample(i32 value)
     return u8((value < -128 ? -128 : (value > 127 ? 127 : value)) + 128);
 }
 
-// One 8-point transform per lane: in[k][lane] is input k, out[j][lane] result j descaled by
-// `shift` and saturated (the regrouping of jpegidctsse2.cpp's Transform).
+// One 8-point transform per lane: input k is in[k][lane] (in[lane][k] when `kAcross`),
+// result j goes to out[j][lane], descaled by `shift` and saturated (the regrouping of
+// jpegidctpasses.h's Transform).
+template <bool kAcross>
 [[gnu::always_inline]] inline void TransformLanes(const i16 in[8][8], int shift, i16 out[8][8])
 {
     constexpr i32 kF0298 = i32(FIX_0_298631336);
@@ -202,14 +204,14 @@ inline u8 SaturateSample(i32 value)
     constexpr i32 kF3072 = i32(FIX_3_072711026);
     const u32 round = u32(1) << (shift - 1);
     for (int lane = 0; lane < 8; ++lane) {
-        const i32 x0 = in[0][lane];
-        const i32 x1 = in[1][lane];
-        const i32 x2 = in[2][lane];
-        const i32 x3 = in[3][lane];
-        const i32 x4 = in[4][lane];
-        const i32 x5 = in[5][lane];
-        const i32 x6 = in[6][lane];
-        const i32 x7 = in[7][lane];
+        const i32 x0 = kAcross ? in[lane][0] : in[0][lane];
+        const i32 x1 = kAcross ? in[lane][1] : in[1][lane];
+        const i32 x2 = kAcross ? in[lane][2] : in[2][lane];
+        const i32 x3 = kAcross ? in[lane][3] : in[3][lane];
+        const i32 x4 = kAcross ? in[lane][4] : in[4][lane];
+        const i32 x5 = kAcross ? in[lane][5] : in[5][lane];
+        const i32 x6 = kAcross ? in[lane][6] : in[6][lane];
+        const i32 x7 = kAcross ? in[lane][7] : in[7][lane];
         // Even part (each term below 2^30 in magnitude).
         const i32 tmp3 = x2 * (kF0541 + kF0765) + x6 * kF0541;
         const i32 tmp2 = x2 * kF0541 + x6 * (kF0541 - kF1847);
@@ -244,7 +246,7 @@ void IdctIslow8(const i16* coefficients, const u16* quant, u8* output, int strid
     constexpr int kPass1Bits = 2;
     // Dequantised in 16 bits, as PMULLW does.
     alignas(16) i16 rows[8][8];
-    alignas(16) i16 columns[8][8];
+    alignas(16) i16 firstPass[8][8];
     alignas(16) i16 work[8][8];
     u16 ac = 0;
     for (int row = 0; row < 8; ++row) {
@@ -265,14 +267,9 @@ void IdctIslow8(const i16* coefficients, const u16* quant, u8* output, int strid
         return;
     }
     // Pass 1 down the columns: lane = column, results by row.
-    TransformLanes(rows, kConstBits - kPass1Bits, work);
-    for (int row = 0; row < 8; ++row) {
-        for (int column = 0; column < 8; ++column) {
-            columns[column][row] = work[row][column];
-        }
-    }
-    // Pass 2 along the rows: lane = row, results by column.
-    TransformLanes(columns, kConstBits + kPass1Bits + 3, work);
+    TransformLanes<false>(rows, kConstBits - kPass1Bits, firstPass);
+    // Pass 2 along the rows: lane = row, inputs across it, results by column.
+    TransformLanes<true>(firstPass, kConstBits + kPass1Bits + 3, work);
     alignas(16) u8 samples[8][8];
     const i16* results = &work[0][0];
     for (int i = 0; i < 64; ++i) {
