@@ -4,7 +4,7 @@
 // output is bit-exact.
 #include "base/types.h"
 
-// Range limiting after the 12-bit IDCT (`precision` 8 or 12): index = descaled value masked to
+// Range limiting after the 12-bit IDCT (`precision` 12): index = descaled value masked to
 // 4 * (MAX + 1) entries; values far out of range wrap the way the reference does.
 struct sJpegRangeLimit
 {

@@ -624,7 +624,7 @@ void sJpegContext::ChooseColorSpace()
             (m_sawAdobe && m_adobeTransform != 0) ? eJpegColorSpace::YCCK : eJpegColorSpace::CMYK;
     }
     m_colorTables.Init();
-    if (m_precision == 8 || m_precision == 12) {
+    if (m_precision == 12) {
         m_rangeLimit.Init(m_precision);
     }
     m_idct8 = ChooseJpegIdct8();
