@@ -211,7 +211,9 @@ TEST_F(Jp2Corpus, FilesWithoutTheirDataFailWithinMemory)
     for (auto& [name, bytes] : files) {
         SCOPED_TRACE(name + ", " + std::to_string(bytes.size()) + " bytes");
         const sEveryRoad roads = TryEveryRoad(bytes);
-        EXPECT_LT(roads.growth, 64 << 20);
+        if (kResidentGrowthMeasured) {
+            EXPECT_LT(roads.growth, 64 << 20);
+        }
         EXPECT_FALSE(roads.decoded);
         EXPECT_FALSE(roads.thumbnail);
         EXPECT_FALSE(roads.propsPicture);

@@ -217,6 +217,15 @@ template <class Work> i64 PeakResidentGrowth(Work work)
     return (StatusKilobytes("VmHWM:") - before) * 1024;
 }
 
+// ThreadSanitizer's allocator commits the pages that calloc, or a large malloc never
+// written, leaves to the kernel elsewhere: resident growth under it says nothing about the
+// readers.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool kResidentGrowthMeasured = false;
+#else
+inline constexpr bool kResidentGrowthMeasured = true;
+#endif
+
 // A file's three roads to a picture - the factory's decode, a 256x256 thumbnail and the
 // file properties' picture - with the peak resident growth over all three.
 struct sEveryRoad
