@@ -5,6 +5,7 @@
 #include "net/http/httprequest.h"
 #include "net/http/httptransport.h"
 #include "net/http/tcpsocket.h"
+#include "net/update/updatereport.h"
 
 #include <strings.h>
 
@@ -139,7 +140,7 @@ std::string cUpdateDownloader::DescribeResult(i32 result) const
         return m_redirectTarget.IsEmpty() ? "address not usable" : "redirect target not usable";
     case kResultIncomplete: {
         std::string text = m_exchangeFailure.m_reason != eExchangeFailure::None
-                               ? ExchangeFailureText(m_exchangeFailure.m_reason)
+                               ? DescribeExchangeFailure(m_exchangeFailure)
                                : "answer cut";
         if (m_contentLength > 0) {
             return text + " after " + std::to_string(m_bytesWritten) + " of " +

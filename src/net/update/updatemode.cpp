@@ -143,7 +143,7 @@ i32 RunUpdateMode(const char16_t* codename, bool quiet)
                         record.m_releaseNotes, &failure)) {
         _guardchar<char> url;
         (void)BuildUpdateUrl(code.Get(), url);
-        ReportUpdateFailure("update check failed", ExchangeFailureText(failure.m_reason),
+        ReportUpdateFailure("update check failed", DescribeExchangeFailure(failure),
                             url.Get());
         return Tell(quiet, kUpdateMessageError, kTextCheckFailed, 1);
     }

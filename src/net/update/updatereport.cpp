@@ -16,6 +16,15 @@ void ReportUpdateFailure(const char* stage, const std::string& reason, const cha
     (void)std::fflush(stderr);
 }
 
+std::string DescribeExchangeFailure(const sExchangeFailure& failure)
+{
+    std::string text = ExchangeFailureText(failure.m_reason);
+    if (failure.m_reason == eExchangeFailure::TlsAlert) {
+        text += " (alert " + std::to_string(failure.m_alert) + ")";
+    }
+    return text;
+}
+
 std::string ReportText(const char16_t* text)
 {
     _guardchar<char> narrow;

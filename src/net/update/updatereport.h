@@ -3,6 +3,7 @@
 // failure it ends with, shown whether or not the message boxes are ("quite" silences only
 // the boxes), so that whoever runs the program learns the stage and the reason.
 #include "base/types.h"
+#include "net/http/exchangefailure.h"
 
 #include <string>
 
@@ -10,6 +11,10 @@
 // `subject` is neither null nor empty.
 void ReportUpdateFailure(const char* stage, const std::string& reason,
                          const char* subject = nullptr);
+
+// The exchange's reason as a phrase, with the alert's number for a TLS alert
+// ("TLS alert received (alert 48)").
+std::string DescribeExchangeFailure(const sExchangeFailure& failure);
 
 // `text` in UTF-8 (empty when it cannot be encoded), for the report.
 std::string ReportText(const char16_t* text);
