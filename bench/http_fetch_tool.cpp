@@ -51,15 +51,6 @@ void RemoveTemporaryAndDie(int signal)
     std::raise(signal);
 }
 
-void KeepTemporary(const std::string& path)
-{
-    g_haveTemporary = 0;
-    if (path.size() < sizeof(g_temporary)) {
-        std::memcpy(g_temporary, path.c_str(), path.size() + 1);
-        g_haveTemporary = 1;
-    }
-}
-
 // True when `path` exists and is neither a regular file nor a symbolic link.
 bool IsSpecialFile(const char* path)
 {
@@ -78,13 +69,21 @@ int Usage()
 std::FILE* OpenTemporaryBeside(const std::string& path, std::string& temporary)
 {
     const size_t slash = path.rfind('/');
-    temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                ".http_fetch.XXXXXX";
-    const int handle = ::mkstemp(temporary.data());
-    if (handle < 0) {
+    const std::string pattern =
+        (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".http_fetch.XXXXXX";
+    if (pattern.size() >= sizeof(g_temporary)) {
         return nullptr;
     }
-    KeepTemporary(temporary);
+    // Made in the signal handler's own buffer and announced before it exists, so that no
+    // signal finds a file it does not know of (an unlink of the bare pattern fails).
+    std::memcpy(g_temporary, pattern.c_str(), pattern.size() + 1);
+    g_haveTemporary = 1;
+    const int handle = ::mkstemp(g_temporary);
+    if (handle < 0) {
+        g_haveTemporary = 0;
+        return nullptr;
+    }
+    temporary = g_temporary;
     std::FILE* file = ::fdopen(handle, "wb");
     if (file == nullptr) {
         ::close(handle);
