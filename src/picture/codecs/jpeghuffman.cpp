@@ -256,6 +256,15 @@ struct cJpegBitReader::sCursor
         count -= size;
         return value;
     }
+    // The table's one-lookup AC entry for the next bits (see m_fastAc), its bits consumed;
+    // 0, with nothing consumed, when the symbol needs the general path.
+    i32 TakeFastAc(const sJpegHuffmanTable& table)
+    {
+        const i32 fast = table.m_fastAc[bits >> (64 - sJpegHuffmanTable::kFastAcBits)];
+        bits <<= fast & 31;
+        count -= fast & 31;
+        return fast;
+    }
     // One symbol (its code available), or -1 for a code no symbol has.
     int Decode(const sJpegHuffmanTable& table)
     {
@@ -275,7 +284,6 @@ struct cJpegBitReader::sCursor
 bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJpegHuffmanTable& ac,
                                            const u8* order, i32& difference, i16* block)
 {
-    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
     sCursor cursor(*this);
     cursor.Ensure();
     const int size = cursor.Decode(dc);
@@ -288,10 +296,8 @@ bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJ
 
     for (int k = 1; k < 64; ++k) {
         cursor.Ensure();
-        const i32 fast = ac.m_fastAc[cursor.bits >> (64 - kFast)];
+        const i32 fast = cursor.TakeFastAc(ac);
         if (fast != 0) {
-            cursor.bits <<= fast & 31;
-            cursor.count -= fast & 31;
             k += (fast >> 5) & 15;
             block[order[k]] = i16(fast >> 9);
             continue;
@@ -319,7 +325,6 @@ bool cJpegBitReader::DecodeSequentialBlock(const sJpegHuffmanTable& dc, const sJ
 bool cJpegBitReader::DecodeAcFirst(const sJpegHuffmanTable& table, const u8* order, int ss, int se,
                                    int al, u32& eobRun, i16* blocks, int blockCount)
 {
-    constexpr int kFast = sJpegHuffmanTable::kFastAcBits;
     sCursor cursor(*this);
     for (i16* block = blocks; block != blocks + 64 * i64(blockCount); block += 64) {
         if (eobRun > 0) {
@@ -328,10 +333,8 @@ bool cJpegBitReader::DecodeAcFirst(const sJpegHuffmanTable& table, const u8* ord
         }
         for (int k = ss; k <= se; ++k) {
             cursor.Ensure();
-            const i32 fast = table.m_fastAc[cursor.bits >> (64 - kFast)];
+            const i32 fast = cursor.TakeFastAc(table);
             if (fast != 0) {
-                cursor.bits <<= fast & 31;
-                cursor.count -= fast & 31;
                 k += (fast >> 5) & 15;
                 block[order[k]] = i16(i64(fast >> 9) * (i64(1) << al));
                 continue;

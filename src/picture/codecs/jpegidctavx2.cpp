@@ -38,10 +38,7 @@ IDCT_TARGET void IdctPairAvx2(const i16* coefficients, const u16* quant, u8* out
         single(second, quant, output + 8, stride);
         return;
     }
-    Pass(rows, kConstBits - kPass1Bits);
-    Transpose(rows);
-    Pass(rows, kConstBits + kPass1Bits + 3);
-    Transpose(rows);
+    TransformRows(rows);
     // Signed saturation to -128..127, then the centre 128 added with a byte wrap: 0..255.
     // Each half holds rows k and k + 1 of its block; a row of the pair is 16 bytes.
     const __m256i center = _mm256_set1_epi8(char(0x80));

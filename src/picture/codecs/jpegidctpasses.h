@@ -139,3 +139,12 @@ IDCT_TARGET inline void Transpose(tIdctVector r[8])
     r[7] = IDCT_OP(unpackhi_epi64)(b3, b7);
 }
 
+// Both passes: down the columns (each register one row of every column), then along the
+// rows; each register ends as one row of results, descaled but not yet range limited.
+[[gnu::always_inline]] IDCT_TARGET inline void TransformRows(tIdctVector rows[8])
+{
+    Pass(rows, kConstBits - kPass1Bits);
+    Transpose(rows);
+    Pass(rows, kConstBits + kPass1Bits + 3);
+    Transpose(rows);
+}

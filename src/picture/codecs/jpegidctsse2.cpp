@@ -44,11 +44,7 @@ void IdctIslow8Sse2(const i16* coefficients, const u16* quant, u8* output, int s
         FillDcOnly(i32(coefficients[0]) * quant[0], output, stride);
         return;
     }
-    // Pass 1 works down the columns: each register is one row of every column.
-    Pass(rows, kConstBits - kPass1Bits);
-    Transpose(rows);
-    Pass(rows, kConstBits + kPass1Bits + 3);
-    Transpose(rows);
+    TransformRows(rows);
     // Signed saturation to -128..127, then the centre 128 added with a byte wrap: 0..255.
     const __m128i center = _mm_set1_epi8(char(0x80));
     for (int k = 0; k < 8; k += 2) {
