@@ -112,28 +112,3 @@ bool cPictContainerRaw::Load(cFileIOTarget* stream)
     RemoveProperty(kPictPropMirroring);
     return true;
 }
-
-bool ProbeMRW(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictMRW>(stream, info);
-}
-
-bool ProbeRAF(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictRAF>(stream, info);
-}
-
-bool ProbeCRW(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictCRW>(stream, info);
-}
-
-bool ProbeCR3(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictCR3>(stream, info);
-}
-
-bool ProbeX3F(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictX3F>(stream, info);
-}

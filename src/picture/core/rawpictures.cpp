@@ -198,23 +198,3 @@ bool cPictTiffRaw::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i3
     }
     return true;
 }
-
-bool ProbePEF(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictPEF>(stream, info);
-}
-
-bool ProbeMOS(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictMOS>(stream, info);
-}
-
-bool Probe3FR(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPict3FR>(stream, info);
-}
-
-bool ProbeTIFFEP(cFileIOTarget* stream, sPictInfo* info)
-{
-    return ProbeByReadInfo<cPictTIFF_EP>(stream, info);
-}

@@ -136,18 +136,12 @@ class cPictTIFF_EP : public cPictTiffRaw
     cPictTIFF_EP() : cPictTiffRaw(eTiffRaw::TIFFEP, eRawThumbnail::PreviewOnly) {}
 };
 
-// The probe style of the classes without a probe function: ReadInfo on a temporary object.
+// The factory's probe of the RAW and TIFF classes: ReadInfo on a temporary object.
 template <class tPicture> [[nodiscard]] bool ProbeByReadInfo(cFileIOTarget* stream, sPictInfo* info)
 {
     tPicture picture;
     return picture.ReadInfo(stream, info);
 }
-
-// The factory's probes of the formats that have one.
-[[nodiscard]] bool ProbePEF(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeMOS(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool Probe3FR(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeTIFFEP(cFileIOTarget* stream, sPictInfo* info);
 
 // ---- Containers that are not plain TIFF files ----
 
@@ -227,9 +221,3 @@ class cPictORF : public cTiffGeneric, public cPictContainerRaw
   public:
     cPictORF();
 };
-
-[[nodiscard]] bool ProbeMRW(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeRAF(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeCRW(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeCR3(cFileIOTarget* stream, sPictInfo* info);
-[[nodiscard]] bool ProbeX3F(cFileIOTarget* stream, sPictInfo* info);
