@@ -91,23 +91,24 @@ bool cSimpleImageProps::ReadProps(cFileIOTarget* stream, void*, bool wantPicture
 
 bool cExifProps::ReadExifBlock(cFileIOTarget* block)
 {
-    m_south = m_west = m_haveLatitude = m_haveLongitude = m_thumbnailIsJpeg = false;
-    m_thumbnailOffset = m_thumbnailLength = 0;
+    m_south = m_west = m_haveLatitude = m_haveLongitude = false;
+    ForgetThumbnail();
     if (!OpenTiff(block)) {
         return false;
     }
     // Decoded after the walk, not from the tag hook: the thumbnail's window moves the
     // stream that the walker reads.
-    if (m_thumbnailIsJpeg && m_thumbnailOffset != 0 && m_thumbnailLength != 0 && m_boxWidth >= 1 &&
-        m_boxHeight >= 1) {
-        DecodeThumbnail(block);
+    u32 offset = 0;
+    u32 length = 0;
+    if (m_boxWidth >= 1 && m_boxHeight >= 1 && FindJpegThumbnail(offset, length)) {
+        DecodeThumbnail(block, offset, length);
     }
     return true;
 }
 
-void cExifProps::DecodeThumbnail(cFileIOTarget* block)
+void cExifProps::DecodeThumbnail(cFileIOTarget* block, u32 offset, u32 length)
 {
-    cFileIOSubRange range(block, m_thumbnailOffset, m_thumbnailLength);
+    cFileIOSubRange range(block, offset, length);
     cPictJPEG thumbnail;
     // The thumbnail's own Exif block must not decode a thumbnail in turn.
     thumbnail.m_decodeOption = 0;
@@ -175,19 +176,6 @@ void cExifProps::OnGpsTag(u16 tag, u16 type, const u8* value, u32 byteCount)
         } else {
             m_haveLongitude = ReadDegrees(*this, value, byteCount, m_longitude);
         }
-    }
-}
-
-void cExifProps::OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount)
-{
-    if (tag == 0x0103 && type == kTiffShort && byteCount >= 2) {
-        // JPEG (6), JPEG of TIFF technical note 2 (7), JPEG of some cameras (99).
-        const u16 compression = GetU16(value);
-        m_thumbnailIsJpeg = compression == 6 || compression == 7 || compression == 99;
-    } else if (tag == 0x0201 && type == kTiffLong && byteCount == 4) {
-        m_thumbnailOffset = GetU32(value);
-    } else if (tag == 0x0202 && type == kTiffLong && byteCount == 4) {
-        m_thumbnailLength = GetU32(value);
     }
 }
 

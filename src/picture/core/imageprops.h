@@ -43,8 +43,7 @@ class cExifProps : public cFileObjectProps, public cExifDecoder
 
   private:
     void OnGpsTag(u16 tag, u16 type, const u8* value, u32 byteCount);
-    void OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount);
-    void DecodeThumbnail(cFileIOTarget* block);
+    void DecodeThumbnail(cFileIOTarget* block, u32 offset, u32 length);
 
     // GPS values are written when the GPS IFD ends: some tools write the reference after
     // its value.
@@ -54,9 +53,6 @@ class cExifProps : public cFileObjectProps, public cExifDecoder
     bool m_haveLongitude = false;
     f64 m_latitude = 0;
     f64 m_longitude = 0;
-    bool m_thumbnailIsJpeg = false;
-    u32 m_thumbnailOffset = 0;
-    u32 m_thumbnailLength = 0;
 };
 
 class cJPEGProps : public cExifProps

@@ -251,17 +251,41 @@ void cExifDecoder::OnIfdEnd(u32 ifd)
     }
 }
 
-void cExifDecoder::TakeThumbnail()
+bool cExifDecoder::FindJpegThumbnail(u32& offset, u32& length) const
 {
-    if (!m_haveThumbnailOffset || !m_haveThumbnailLength || m_thumbnailLength < 2 ||
-        m_thumbnailCompression != 6 ||
+    // Exif 2.x writes 6 for the JPEG thumbnail of IFD1; 7, the JPEG of TIFF Technical
+    // Note 2, is what DNG and TIFF/EP files write for their JPEG previews. 99 is dcraw's
+    // number for lossless-JPEG raw data, which names a camera's raw image, never a
+    // thumbnail; it and every other coding are refused.
+    const bool jpeg = m_thumbnailCompression == 6 || m_thumbnailCompression == 7;
+    if (!jpeg || !m_haveThumbnailOffset || !m_haveThumbnailLength || m_thumbnailLength < 2 ||
         u64(m_thumbnailOffset) + m_thumbnailLength > GetStreamSize()) {
-        return;
+        return false;
     }
     cFileIOSubRange thumbnail(GetStream(), m_thumbnailOffset, m_thumbnailLength);
     u8 soi[2];
     if (!thumbnail.ReadExact(soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8) {
+        return false;
+    }
+    offset = m_thumbnailOffset;
+    length = m_thumbnailLength;
+    return true;
+}
+
+void cExifDecoder::ForgetThumbnail()
+{
+    m_haveThumbnailOffset = m_haveThumbnailLength = false;
+    m_thumbnailOffset = m_thumbnailLength = 0;
+    m_thumbnailCompression = 6;
+}
+
+void cExifDecoder::TakeThumbnail()
+{
+    u32 offset = 0;
+    u32 length = 0;
+    if (!FindJpegThumbnail(offset, length)) {
         return;
     }
+    cFileIOSubRange thumbnail(GetStream(), offset, length);
     m_target->SetExifThumbnail(&thumbnail, m_decodeThumbnail);
 }

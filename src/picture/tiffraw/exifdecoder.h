@@ -19,13 +19,21 @@ protected:
     void OnTag(u16 tag, u16 type, const u8* value, u32 byteCount, u32 ifd) override;
     void OnIfdEnd(u32 ifd) override;
 
+    // The thumbnail walker, shared with readers that map the other tags themselves:
+    // OnThumbnailTag takes each tag of IFD1, FindJpegThumbnail answers where its JPEG
+    // lies in the walked stream once the IFD is read (false when IFD1 names none, or
+    // names one that is not a JPEG inside the stream), and ForgetThumbnail clears what
+    // an earlier block left before another is walked.
+    void OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount);
+    [[nodiscard]] bool FindJpegThumbnail(u32& offset, u32& length) const;
+    void ForgetThumbnail();
+
 private:
     // The first value of a BYTE, SHORT or LONG tag.
     bool ReadUnsigned(u16 type, const u8* value, u32 byteCount, u32& out) const;
     void SetAscii(i32 id, const u8* value, u32 byteCount);
     void SetTimestamp(i32 id, const u8* value, u32 byteCount);
     void OnGpsTag(u16 tag, u16 type, const u8* value, u32 byteCount);
-    void OnThumbnailTag(u16 tag, u16 type, const u8* value, u32 byteCount);
     void TakeThumbnail();
 
     cExifTarget* m_target;
@@ -42,7 +50,9 @@ private:
     bool m_west = false;
     bool m_belowSeaLevel = false;
 
-    // The thumbnail IFD: JPEG offset and length in the block, and its compression.
+    // The thumbnail IFD: JPEG offset and length in the block, and its compression (6
+    // when the tag is missing: JPEGInterchangeFormat points at JPEG data whatever IFD1
+    // says).
     bool m_haveThumbnailOffset = false;
     bool m_haveThumbnailLength = false;
     u32 m_thumbnailOffset = 0;

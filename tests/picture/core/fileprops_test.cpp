@@ -3,6 +3,7 @@
 // by ImageMagick, and crafted version blocks and resource trees for the decided limits.
 #include "base/utf.h"
 #include "picture/core/exeprops.h"
+#include "picture/core/jpegpicture.h"
 #include "picture/core/picturesupport.h"
 
 namespace {
@@ -408,6 +409,48 @@ TEST(FileProps, JpegRowsAgainstExiftool)
     bool ok = true;
     EXPECT_NE(Read(&broken.stream, 80, true, &ok), nullptr);
     EXPECT_FALSE(ok);
+}
+
+// The file property reader and the picture share one Exif thumbnail walker: both take an
+// IFD1 thumbnail coded 6 (Exif), 7 (TIFF Technical Note 2 JPEG) or with no Compression tag,
+// and both refuse 1 (uncompressed) and 99 (dcraw's lossless-JPEG raw data).
+TEST(FileProps, ExifThumbnailCodingsMatchThePicture)
+{
+    QEL_REQUIRE(qeltest::HaveTool("exiftool"), "libimage-exiftool-perl");
+    const qeltest::cScratchFolder folder;
+    ASSERT_TRUE(RunsOk("cd " + folder.Path() +
+                       " && convert -size 64x48 xc:gray p.jpg && convert rose: t.jpg && "
+                       "exiftool -q -overwrite_original -ExifByteOrder=II "
+                       "'-ThumbnailImage<=t.jpg' p.jpg"));
+    const sFile tagged(folder.PathOf("p.jpg"));
+    // IFD1's Compression entry as exiftool writes it: tag 0x0103, SHORT, count 1, value 6.
+    const u8 entry[] = {0x03, 0x01, 3, 0, 1, 0, 0, 0, 6, 0};
+    const auto at = std::search(tagged.bytes.begin(), tagged.bytes.end(), entry, entry + 10);
+    ASSERT_NE(at, tagged.bytes.end());
+    const size_t offset = size_t(at - tagged.bytes.begin());
+    // {tag's low byte, value, taken}; tag 0x0104 stands for a missing Compression tag.
+    const struct
+    {
+        u8 tag;
+        u8 compression;
+        bool taken;
+    } cases[] = {
+        {0x03, 6, true}, {0x03, 7, true}, {0x04, 6, true}, {0x03, 1, false}, {0x03, 99, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.tag) * 1000 + c.compression);
+        std::vector<u8> bytes = tagged.bytes;
+        bytes[offset] = c.tag;
+        bytes[offset + 8] = c.compression;
+        sFile file("", bytes);
+        tReader reader = Read(&file.stream, 80);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(FindThumbnail(reader.get()) != nullptr, c.taken);
+        cBufWrapperIO stream(bytes.data(), bytes.size());
+        cPictJPEG picture;
+        ASSERT_TRUE(picture.Load(&stream));
+        const cPictPropImage* thumbnail = picture.FindThumbnailProperty();
+        EXPECT_EQ(thumbnail != nullptr && thumbnail->GetPicture() != nullptr, c.taken);
+    }
 }
 
 // A JPEG whose decode fails (cut after its frame header, cut at half) keeps its size rows
