@@ -83,7 +83,7 @@ void Buttons(cCanvas& canvas, cCITheme& theme)
         canvas.SetPen(theme.GetColour(52), 1);
         canvas.DrawLine(1, 1, w - 1, 1);
         canvas.DrawLine(1, 1, 1, h - 1);
-        canvas.DrawPicture(2, 2, theme.GetImage(23 + state), w - 4, h - 4);
+        canvas.DrawPicture(2, 2, theme.GetImage(eThemeImage(kImageButtonNormal + state)), w - 4, h - 4);
         canvas.SetColors(theme.GetColour(state == 4 ? 5 : 4), 0);
         canvas.DrawTextInRectW(2, 6 + (state == 3), w - 4, 13, kAlignCentre, false, 3, 3, captions[state], -1);
         canvas.SetOrigin(0, 0);
@@ -97,15 +97,19 @@ void Images(cCanvas& canvas, cCITheme& theme)
         const u32 level = u32(0xFF - x * 0xA0 / 460);
         canvas.FillRect(10 + x, 306, 1, 36, ColourFromRgb(level, level, 0xFF), ColourFromRgb(level, level, 0xFF));
     }
-    const i32 icons[] = {42, 43, 44, 48, 60, 63, 77, 78, 80, 81, 82, 83, 84, 28, 72, 145, 146, 31, 33, 35};
+    const eThemeImage icons[] = {
+        kImageComputer, kImagePlace, kImageNetwork, kImageFolder, kImageFile, kImageOtherObject,
+        kImageOk, kImageCancel, kImageOpen, kImageSave, kImageHome, kImagePlaces, kImageNewFolder,
+        kImageComboArrow, kImageOverflow, kImageCrumb, kImageCrumbOpen, kImageCheckOn,
+        kImageCheckFocusedOn, kImageCheckDisabledOn};
     i32 x = 14;
-    for (const i32 index : icons) {
-        const cPicture* picture = theme.GetImage(index);
+    for (const eThemeImage icon : icons) {
+        const cPicture* picture = theme.GetImage(icon);
         canvas.DrawPictureBlended(x, 316, picture);
         x += picture->GetWidth() + 6;
     }
     for (i32 kind = 0; kind < 4; ++kind) {
-        canvas.DrawPictureBlended(10 + kind * 36, 350, theme.GetImage(73 + kind));
+        canvas.DrawPictureBlended(10 + kind * 36, 350, theme.GetImage(eThemeImage(kImageInformation + kind)));
     }
 }
 

@@ -88,8 +88,9 @@ private:
                 }
             }
             i32 x = 2;
-            for (i32 index : {73, 74, 75, 76, 48}) {
-                if (const cPicture* picture = GetTheme()->GetImage(index)) {
+            for (const eThemeImage image :
+                 {kImageInformation, kImageQuestion, kImageWarning, kImageError, kImageFolder}) {
+                if (const cPicture* picture = GetTheme()->GetImage(image)) {
                     canvas.DrawPictureBlended(x, 2, picture);
                     x += picture->GetWidth() + 2;
                 }

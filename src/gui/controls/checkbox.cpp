@@ -6,16 +6,6 @@
 
 namespace {
 
-// Theme images of the check mark.
-enum : i32
-{
-    kImageUnchecked = 30,
-    kImageChecked = 31,
-    kImageUncheckedFocused = 32,
-    kImageCheckedFocused = 33,
-    kImageUncheckedDisabled = 34,
-    kImageCheckedDisabled = 35,
-};
 
 } // namespace
 
@@ -34,32 +24,32 @@ void cCheckBoxChild::SetChecked(bool checked, bool post)
 
 const cPicture* cCheckBoxChild::GetCheckedPicture()
 {
-    return GetTheme()->GetImage(kImageChecked);
+    return GetTheme()->GetImage(kImageCheckOn);
 }
 
 const cPicture* cCheckBoxChild::GetUncheckedPicture()
 {
-    return GetTheme()->GetImage(kImageUnchecked);
+    return GetTheme()->GetImage(kImageCheckOff);
 }
 
 const cPicture* cCheckBoxChild::GetCheckedFocusedPicture()
 {
-    return GetTheme()->GetImage(kImageCheckedFocused);
+    return GetTheme()->GetImage(kImageCheckFocusedOn);
 }
 
 const cPicture* cCheckBoxChild::GetUncheckedFocusedPicture()
 {
-    return GetTheme()->GetImage(kImageUncheckedFocused);
+    return GetTheme()->GetImage(kImageCheckFocusedOff);
 }
 
 const cPicture* cCheckBoxChild::GetCheckedDisabledPicture()
 {
-    return GetTheme()->GetImage(kImageCheckedDisabled);
+    return GetTheme()->GetImage(kImageCheckDisabledOn);
 }
 
 const cPicture* cCheckBoxChild::GetUncheckedDisabledPicture()
 {
-    return GetTheme()->GetImage(kImageUncheckedDisabled);
+    return GetTheme()->GetImage(kImageCheckDisabledOff);
 }
 
 const cPicture* cCheckBoxChild::ChoosePicture()

@@ -1,5 +1,5 @@
 #pragma once
-// cCheckBoxChild: a label whose icon shows a check mark (theme images 30..35).
+// cCheckBoxChild: a label whose icon shows a check mark (the theme's check box images).
 //
 // Behaviour, only while the box and its ancestors are enabled:
 //   left release inside   toggles, shows the new picture, posts a plain code-0 action

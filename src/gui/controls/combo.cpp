@@ -12,8 +12,7 @@ namespace {
 
 // The arrow button's width; the field takes the rest.
 constexpr i32 kButtonWidth = 19;
-// Theme: the arrow picture, the field's disabled border.
-constexpr i32 kArrowImage = 28;
+// Theme: the field's disabled border.
 constexpr i32 kDisabledBorderColour = 21;
 
 } // namespace
@@ -217,6 +216,6 @@ void cComboBoxChild::ApplyStyle()
     (void)AddChildAt(&m_button, -(kButtonWidth + 1), 0, kButtonWidth, -1);
     m_button.SetFocusable(false);
     m_button.SetTransparent(true);
-    m_button.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(kArrowImage));
+    m_button.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(kImageComboArrow));
     m_button.SetStyle(kStyleFramed, true);
 }

@@ -163,9 +163,10 @@ void cFileChooseDialog::ApplyStyle()
 {
     cCustomForm::ApplyStyle();
     const cCITheme* theme = GetTheme();
-    static constexpr i32 kPlaceImages[] = {82, 83, 84};
-    static constexpr i32 kButtonImages[] = {80, 78, 81};
-    static constexpr i32 kRowImages[] = {43, 48, 60, 63, 44};
+    static constexpr eThemeImage kPlaceImages[] = {kImageHome, kImagePlaces, kImageNewFolder};
+    static constexpr eThemeImage kButtonImages[] = {kImageOpen, kImageCancel, kImageSave};
+    static constexpr eThemeImage kRowImages[] = {kImagePlace, kImageFolder, kImageFile,
+                                                 kImageOtherObject, kImageNetwork};
     for (i32 id = 0; id < 3; ++id) {
         m_placeImages.Set(id, theme->GetImage(kPlaceImages[id]));
         m_buttonImages.Set(id, theme->GetImage(kButtonImages[id]));

@@ -103,13 +103,13 @@ void cFolderChooseDialog::ApplyStyle()
 {
     cCustomForm::ApplyStyle();
     const cCITheme* theme = GetTheme();
-    m_toolbarImages.Set(kNewFolderPicture, theme->GetImage(84));
-    m_buttonImages.Set(kSelectPicture, theme->GetImage(80));
-    m_buttonImages.Set(kCancelPicture, theme->GetImage(78));
-    m_buttonImages.Set(kSavePicture, theme->GetImage(81));
-    m_treeImages.Set(kPlacePicture, theme->GetImage(43));
-    m_treeImages.Set(kFolderPicture, theme->GetImage(48));
-    m_treeImages.Set(kComputerPicture, theme->GetImage(42));
+    m_toolbarImages.Set(kNewFolderPicture, theme->GetImage(kImageNewFolder));
+    m_buttonImages.Set(kSelectPicture, theme->GetImage(kImageOpen));
+    m_buttonImages.Set(kCancelPicture, theme->GetImage(kImageCancel));
+    m_buttonImages.Set(kSavePicture, theme->GetImage(kImageSave));
+    m_treeImages.Set(kPlacePicture, theme->GetImage(kImagePlace));
+    m_treeImages.Set(kFolderPicture, theme->GetImage(kImageFolder));
+    m_treeImages.Set(kComputerPicture, theme->GetImage(kImageComputer));
     if (m_options.decorator != nullptr) {
         m_options.decorator->AddPictures(m_treeImages);
     }

@@ -27,8 +27,6 @@ constexpr i32 kFocusedOutlineColour = 25;
 constexpr i32 kFocusedTextColour = 9;
 constexpr i32 kUnfocusedFillColour = 18;
 constexpr i32 kUnfocusedOutlineColour = 26;
-constexpr i32 kUncheckedImage = 30;
-constexpr i32 kCheckedImage = 31;
 constexpr i32 kHeaderHeightMetric = 23;
 
 // Row geometry: a row is at least this high before the cell padding; a cell's content
@@ -990,7 +988,8 @@ void cListViewChild::PaintCell(cCanvas& canvas, const sRow& row, bool firstColum
     if (firstColumn && m_checkBoxes) {
         const i64 zone = std::min<i64>(kCheckBoxZone, width);
         part(used, zone);
-        const cPicture* box = GetTheme()->GetImage((cell.state & kCellChecked) != 0 ? kCheckedImage : kUncheckedImage);
+        const bool checked = (cell.state & kCellChecked) != 0;
+        const cPicture* box = GetTheme()->GetImage(checked ? kImageCheckOn : kImageCheckOff);
         if (box != nullptr) {
             canvas.AddClip({ClampToI32(used), top, ClampToI32(zone), height});
             canvas.DrawPictureBlended(ClampToI32(used + (kCheckBoxZone - box->GetWidth()) / 2),

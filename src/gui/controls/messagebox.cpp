@@ -186,10 +186,10 @@ void cMessageForm::ApplyStyle()
     sImageList& images = MessageImages();
     if (images.Get(kOkPicture) == nullptr) {
         const cCITheme* theme = GetTheme();
-        images.Set(kOkPicture, theme->GetImage(77));
-        images.Set(kCancelPicture, theme->GetImage(78));
+        images.Set(kOkPicture, theme->GetImage(kImageOk));
+        images.Set(kCancelPicture, theme->GetImage(kImageCancel));
         for (i32 kind = 0; kind < kIconKinds; ++kind) {
-            images.Set(kFirstIcon + kind, theme->GetImage(73 + kind));
+            images.Set(kFirstIcon + kind, theme->GetImage(eThemeImage(kImageInformation + kind)));
         }
     }
 }

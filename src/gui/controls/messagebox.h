@@ -59,7 +59,7 @@ public:
 
     const char* GetFormId() override { return "ciom::messages"; }
     // Fills the message image list on first use: 0 and 1 the button pictures (theme
-    // images 77, 78), 10 + icon kind the icons (theme images 73..76).
+    // images kImageOk, kImageCancel), 10 + icon kind the icons (kImageInformation on).
     void ApplyStyle() override;
     void OnCreate() override;
     // The toolbar's button 1 is OnOK, button 2 OnCancel.

@@ -21,14 +21,6 @@ constexpr i32 kEditPicture = 0;
 constexpr i32 kCrumbPicture = 1;
 constexpr i32 kStopPicture = 1;
 
-enum : i32
-{
-    kThemeStopImage = 78,
-    kThemeFolderImage = 48,
-    kThemeCrumbImage = 145,
-    kThemeCrumbHotImage = 146,
-};
-
 } // namespace
 
 cNavigationChild::~cNavigationChild()
@@ -47,11 +39,11 @@ void cNavigationChild::ApplyStyle()
     SetMaxSize(INT32_MAX, kBarHeight);
 
     const cCITheme* theme = GetTheme();
-    m_stopImages.Set(kStopPicture, theme->GetImage(kThemeStopImage));
-    m_crumbImages[0].Set(kEditPicture, theme->GetImage(kThemeFolderImage));
-    m_crumbImages[0].Set(kCrumbPicture, theme->GetImage(kThemeCrumbImage));
-    m_crumbImages[1].Set(kEditPicture, theme->GetImage(kThemeFolderImage));
-    m_crumbImages[1].Set(kCrumbPicture, theme->GetImage(kThemeCrumbHotImage));
+    m_stopImages.Set(kStopPicture, theme->GetImage(kImageCancel));
+    m_crumbImages[0].Set(kEditPicture, theme->GetImage(kImageFolder));
+    m_crumbImages[0].Set(kCrumbPicture, theme->GetImage(kImageCrumb));
+    m_crumbImages[1].Set(kEditPicture, theme->GetImage(kImageFolder));
+    m_crumbImages[1].Set(kCrumbPicture, theme->GetImage(kImageCrumbOpen));
 
     AddChildAt(&m_pathBox, 0, 0, -1, -1);
     m_pathBox.Hide(false);

@@ -29,8 +29,8 @@ void cNewFolderNameReqForm::ApplyStyle()
 {
     cCustomForm::ApplyStyle();
     const cCITheme* theme = GetTheme();
-    m_images.Set(kAcceptPicture, theme->GetImage(77));
-    m_images.Set(kCancelPicture, theme->GetImage(78));
+    m_images.Set(kAcceptPicture, theme->GetImage(kImageOk));
+    m_images.Set(kCancelPicture, theme->GetImage(kImageCancel));
 }
 
 void cNewFolderNameReqForm::OnCreate()

@@ -28,7 +28,6 @@ enum : i32
 
 constexpr i32 kStopButtonId = 1;
 constexpr i32 kStopPicture = 1;
-constexpr i32 kThemeStopImage = 78;
 constexpr i32 kThemePanelColour = 0;
 constexpr i32 kBarRange = 1000;
 constexpr i32 kBarHeight = 18;
@@ -130,7 +129,7 @@ void cStdBasicProgressForm::SetStageText(i32 stage, const char16_t* text)
 void cStdBasicProgressForm::ApplyStyle()
 {
     cCustomForm::ApplyStyle();
-    ProgressImages().Set(kStopPicture, GetTheme()->GetImage(kThemeStopImage));
+    ProgressImages().Set(kStopPicture, GetTheme()->GetImage(kImageCancel));
     m_showEstimate.store(true, std::memory_order_relaxed);
 }
 

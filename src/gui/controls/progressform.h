@@ -70,7 +70,7 @@ public:
 
     // --- GUI thread --------------------------------------------------------------------------
     const char* GetFormId() override { return "ciom::progress"; }
-    // Stores theme image 78 as picture 1 (the Stop button) of the progress image list.
+    // Stores the theme's kImageCancel as picture 1 (the Stop button) of the progress image list.
     void ApplyStyle() override;
     void OnCreate() override;
     // The Stop button cancels; the job's end action ends the run with its result.

@@ -241,7 +241,7 @@ const cPicture* cButtonChild::GetFrameImage(i32 state) const
     if (const auto* node = m_frameImages.Find(state); node != nullptr && node->GetValue() != nullptr) {
         return node->GetValue();
     }
-    return IsState(state) ? GetTheme()->GetImage(23 + state) : nullptr;
+    return IsState(state) ? GetTheme()->GetImage(eThemeImage(kImageButtonNormal + state)) : nullptr;
 }
 
 i32 cButtonChild::GetVisualState()

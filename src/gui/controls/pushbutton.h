@@ -140,7 +140,7 @@ public:
     // The picture drawn in a state, falling back: pressed -> hover -> normal, hover ->
     // normal, disabled -> normal.
     const cPicture* GetStatePicture(i32 state) const;
-    // The state's face image: set by SetFrameImage, else theme image 23 + state for
+    // The state's face image: set by SetFrameImage, else the theme's button face for
     // states 0..4; null for other states.
     const cPicture* GetFrameImage(i32 state) const;
     i32 GetVisualState();

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The overflow button's picture.
-constexpr i32 kOverflowImage = 72;
-
 bool IsPlainPress(cChildElement::cChildAction* action)
 {
     return action->GetCode() == 0 && typeid(*action) == typeid(cChildElement::cChildAction);
@@ -229,7 +226,7 @@ void cToolBarChild::Layout()
     size_t hiddenEnd = slots.size();
     i32 overflowWidth = 0;
     if (m_overflowMode != kOverflowNone && total > view.width) {
-        (void)cButtonChild::MeasureWidth(this, nullptr, GetTheme()->GetImage(kOverflowImage), kPictureLeft,
+        (void)cButtonChild::MeasureWidth(this, nullptr, GetTheme()->GetImage(kImageOverflow), kPictureLeft,
                                          nullptr, overflowWidth);
         if (m_overflowMode == kOverflowKeepEnds) {
             size_t leading = 0;
@@ -375,7 +372,7 @@ void cToolBarChild::ApplyStyle()
     m_overflow.SetFocusable(false);
     m_overflow.SetStyle(kStyleFlatFrame, false);
     m_overflow.Hide(false);
-    m_overflow.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(kOverflowImage));
+    m_overflow.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(kImageOverflow));
     m_fillColour = GetTheme()->GetColour(14);
     m_textColour = GetTheme()->GetColour(4);
 }

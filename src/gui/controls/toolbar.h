@@ -5,7 +5,7 @@
 //
 // Overflow: when the buttons are wider than the bar, mode 1 keeps the buttons below the
 // leading id limit and as many of the last ids as fit, mode 2 keeps the first ids that
-// fit; the buttons between are hidden and an overflow button (theme image 72) takes
+// fit; the buttons between are hidden and an overflow button (theme image kImageOverflow) takes
 // their place. It opens a popup menu of the hidden buttons that are enabled when it
 // opens, and a choice is posted only if that button is still enabled by then. Mode 0
 // never hides a button: the row may run past the right edge.

@@ -27,14 +27,14 @@ enum : i32
 };
 
 // Theme image of each expander state (none for state 0).
-i32 ExpanderImage(i32 state)
+const cPicture* ExpanderImage(i32 state)
 {
     switch (state) {
-    case kExpanderLeaf: return 70;
-    case kExpanderLastLeaf: return 71;
-    case kExpanderOpen: return 69;
-    case kExpanderClosed: return 68;
-    default: return -1;
+    case kExpanderLeaf: return GetTheme()->GetImage(kImageExpanderLeaf);
+    case kExpanderLastLeaf: return GetTheme()->GetImage(kImageExpanderLastLeaf);
+    case kExpanderOpen: return GetTheme()->GetImage(kImageExpanderOpen);
+    case kExpanderClosed: return GetTheme()->GetImage(kImageExpanderClosed);
+    default: return nullptr;
     }
 }
 
@@ -85,8 +85,7 @@ void cTreeViewControlElement::SetState(i32 state)
         return;
     }
     m_state = state;
-    const i32 image = ExpanderImage(state);
-    SetIcon(image >= 0 ? GetTheme()->GetImage(image) : nullptr, false);
+    SetIcon(ExpanderImage(state), false);
     SetCursorKind(state == kExpanderOpen || state == kExpanderClosed ? kCursorHand : kCursorArrow);
     Invalidate();
 }

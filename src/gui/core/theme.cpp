@@ -79,19 +79,19 @@ i32 cCITheme::GetMetric(i32 index, i32 /*variant*/) const
     return found == Metrics().end() ? 0 : found->second;
 }
 
-const cPicture* cCITheme::GetImage(i32 index) const
+const cPicture* cCITheme::GetImage(eThemeImage image) const
 {
     std::lock_guard guard(m_imagesLock);
-    auto found = m_images.find(index);
+    auto found = m_images.find(image);
     if (found != m_images.end()) {
         return found->second.get();
     }
-    std::unique_ptr<cPicture> image = DrawThemeImage(index);
-    if (!image) {
-        return nullptr; // unknown index, or no canvas yet: try again next time
+    std::unique_ptr<cPicture> drawn = DrawThemeImage(image);
+    if (!drawn) {
+        return nullptr; // unknown value, or no canvas yet: try again next time
     }
-    const cPicture* result = image.get();
-    m_images.emplace(index, std::move(image));
+    const cPicture* result = drawn.get();
+    m_images.emplace(image, std::move(drawn));
     return result;
 }
 

@@ -11,13 +11,7 @@
 // of states 0, 1, 2-3 and 4; 61 message first line.
 // Metrics: 3, 4, 5 frame toolbar top, side inset and height; 7, 8, 9 button bar
 // height, bottom margin and right margin; 23 list header height.
-// Images: 23-27 button faces of states 0-4 (stretched by the buttons); 28 combo arrow;
-// 30-35 check boxes (off, on, focused off, focused on, disabled off, disabled on);
-// 42 computer; 43 disk or network place; 44 network row; 48 folder; 60 file; 63 other
-// object; 68-71 expanders (collapsed, expanded, leaf with a sibling below, last leaf);
-// 72 overflow chevron; 73-76 message icons information, question, warning, error;
-// 77 OK; 78 cancel or stop; 80 open or select; 81 save; 82 home; 83 places; 84 new
-// folder; 145/146 path crumb separators.
+// Images: see eThemeImage.
 #include "base/types.h"
 
 #include <map>
@@ -25,6 +19,54 @@
 #include <mutex>
 
 class cPicture;
+
+// The theme's images by what they show; the values are the system's image indices.
+enum eThemeImage : i32
+{
+    // Button faces, stretched by the buttons, in the order of the button states.
+    kImageButtonNormal = 23,
+    kImageButtonFocused = 24,
+    kImageButtonHovered = 25,
+    kImageButtonPressed = 26,
+    kImageButtonDisabled = 27,
+    kImageComboArrow = 28,
+    // Check boxes.
+    kImageCheckOff = 30,
+    kImageCheckOn = 31,
+    kImageCheckFocusedOff = 32,
+    kImageCheckFocusedOn = 33,
+    kImageCheckDisabledOff = 34,
+    kImageCheckDisabledOn = 35,
+    // Objects of the file choosers.
+    kImageComputer = 42,
+    kImagePlace = 43, // a disk or network place
+    kImageNetwork = 44,
+    kImageFolder = 48,
+    kImageFile = 60,
+    kImageOtherObject = 63,
+    // Tree expanders.
+    kImageExpanderClosed = 68,
+    kImageExpanderOpen = 69,
+    kImageExpanderLeaf = 70, // a leaf with a sibling below
+    kImageExpanderLastLeaf = 71,
+    kImageOverflow = 72, // the toolbar's overflow chevron
+    // Message icons, in the order of the message box's icon kinds.
+    kImageInformation = 73,
+    kImageQuestion = 74,
+    kImageWarning = 75,
+    kImageError = 76,
+    // Button pictures.
+    kImageOk = 77,
+    kImageCancel = 78, // cancel or stop
+    kImageOpen = 80,   // open or select
+    kImageSave = 81,
+    kImageHome = 82,
+    kImagePlaces = 83,
+    kImageNewFolder = 84,
+    // Path crumb separators: closed (a chevron to the right) and open (pointing down).
+    kImageCrumb = 145,
+    kImageCrumbOpen = 146,
+};
 
 class cCITheme
 {
@@ -39,15 +81,15 @@ public:
     // The metric in pixels; 0 for an unknown index. `variant` is kept for callers that
     // pass one; this theme has one value per index.
     i32 GetMetric(i32 index, i32 variant = 0) const;
-    // The image of an index, drawn on first use and kept for the theme's life; null
-    // for an unknown index or when no memory canvas can be made.
-    const cPicture* GetImage(i32 index) const;
+    // The image, drawn on first use and kept for the theme's life; null for a value the
+    // theme does not define or when no memory canvas can be made.
+    const cPicture* GetImage(eThemeImage image) const;
     // The theme's own font face, or null: forms then use the UI face ("Tahoma").
     const char16_t* GetFontFace() const { return nullptr; }
 
 private:
     mutable std::mutex m_imagesLock;
-    mutable std::map<i32, std::unique_ptr<cPicture>> m_images;
+    mutable std::map<eThemeImage, std::unique_ptr<cPicture>> m_images;
 };
 
 // The theme of the process.

@@ -101,11 +101,10 @@ std::unique_ptr<cPicture> ComboArrow()
     return painter.ToPicture();
 }
 
-// Check boxes: 30 off, 31 on, 32 focused off, 33 focused on, 34 disabled off, 35
-// disabled on.
-std::unique_ptr<cPicture> CheckBox(i32 index)
+// Check boxes: off, on, focused off, focused on, disabled off, disabled on.
+std::unique_ptr<cPicture> CheckBox(eThemeImage image)
 {
-    const i32 kind = index - 30;
+    const i32 kind = image - kImageCheckOff;
     const bool checked = kind % 2 == 1;
     const bool focused = kind / 2 == 1;
     const bool disabled = kind / 2 == 2;
@@ -180,24 +179,24 @@ std::unique_ptr<cPicture> OtherObject()
 
 // Expanders: 68 collapsed, 69 expanded, 70 leaf with a sibling below, 71 last leaf.
 // 11 x 11: a label draws its icon 3 pixels in, and the tree's expanders are 16 wide.
-std::unique_ptr<cPicture> Expander(i32 index)
+std::unique_ptr<cPicture> Expander(eThemeImage image)
 {
     cIconPainter painter(11, 11);
     const u32 line = ColourFromRgb(0xA0, 0xA0, 0xA0);
-    switch (index) {
-    case 68: {
+    switch (image) {
+    case kImageExpanderClosed: {
         const f64 right[6] = {3, 1, 8, 5.5, 3, 10};
         painter.Polygon(right, 3, ColourFromRgb(0x80, 0x80, 0x80));
         const f64 hollow[6] = {4, 3.2, 6.3, 5.5, 4, 7.8};
         painter.Polygon(hollow, 3, kWhite);
         break;
     }
-    case 69: {
+    case kImageExpanderOpen: {
         const f64 down[6] = {9, 3, 9, 9, 3, 9};
         painter.Polygon(down, 3, ColourFromRgb(0x40, 0x40, 0x40));
         break;
     }
-    case 70:
+    case kImageExpanderLeaf:
         painter.Rect(5, 0, 1, 11, line);
         painter.Rect(6, 5, 5, 1, line);
         break;
@@ -217,18 +216,18 @@ std::unique_ptr<cPicture> OverflowChevron()
     return painter.ToPicture();
 }
 
-// Message icons 73-76: information, question, warning, error; 29 x 29.
-std::unique_ptr<cPicture> MessageIcon(i32 index)
+// Message icons: information, question, warning, error; 29 x 29.
+std::unique_ptr<cPicture> MessageIcon(eThemeImage image)
 {
     cIconPainter painter(29, 29);
-    switch (index) {
-    case 73: // information: a white "i" on a blue disc
+    switch (image) {
+    case kImageInformation: // information: a white "i" on a blue disc
         painter.Disc(14.5, 14.5, 13.5, ColourFromRgb(0x15, 0x5A, 0xB0));
         painter.Disc(14.5, 14.5, 12.5, kBlue);
         painter.Disc(14.5, 8, 2, kWhite);
         painter.Rect(12.5, 12, 4, 11, kWhite);
         break;
-    case 74: // question: a white "?" on a blue disc
+    case kImageQuestion: // question: a white "?" on a blue disc
         painter.Disc(14.5, 14.5, 13.5, ColourFromRgb(0x15, 0x5A, 0xB0));
         painter.Disc(14.5, 14.5, 12.5, kBlue);
         painter.Stroke(10, 10.5, 12, 7.5, 3, kWhite);
@@ -238,7 +237,7 @@ std::unique_ptr<cPicture> MessageIcon(i32 index)
         painter.Stroke(14.5, 15, 14.5, 17.5, 3, kWhite);
         painter.Disc(14.5, 22, 2, kWhite);
         break;
-    case 75: { // warning: a black "!" on a yellow triangle
+    case kImageWarning: { // warning: a black "!" on a yellow triangle
         const f64 outer[6] = {14.5, 1, 28.5, 27, 0.5, 27};
         painter.Polygon(outer, 3, ColourFromRgb(0xB8, 0x86, 0x00));
         const f64 inner[6] = {14.5, 3.5, 26.7, 26, 2.3, 26};
@@ -328,7 +327,7 @@ std::unique_ptr<cPicture> NewFolder()
     return painter.ToPicture();
 }
 
-// Path crumb separators: 145 a chevron to the right, 146 one pointing down (open).
+// Path crumb separators: a chevron to the right, or one pointing down (open).
 std::unique_ptr<cPicture> CrumbSeparator(bool open)
 {
     cIconPainter painter(9, 16);
@@ -344,38 +343,38 @@ std::unique_ptr<cPicture> CrumbSeparator(bool open)
 
 } // namespace
 
-std::unique_ptr<cPicture> DrawThemeImage(i32 index)
+std::unique_ptr<cPicture> DrawThemeImage(eThemeImage image)
 {
-    if (index >= 23 && index <= 27) {
-        return ButtonFace(index - 23);
+    if (image >= kImageButtonNormal && image <= kImageButtonDisabled) {
+        return ButtonFace(image - kImageButtonNormal);
     }
-    if (index >= 30 && index <= 35) {
-        return CheckBox(index);
+    if (image >= kImageCheckOff && image <= kImageCheckDisabledOn) {
+        return CheckBox(image);
     }
-    if (index >= 68 && index <= 71) {
-        return Expander(index);
+    if (image >= kImageExpanderClosed && image <= kImageExpanderLastLeaf) {
+        return Expander(image);
     }
-    if (index >= 73 && index <= 76) {
-        return MessageIcon(index);
+    if (image >= kImageInformation && image <= kImageError) {
+        return MessageIcon(image);
     }
-    switch (index) {
-    case 28: return ComboArrow();
-    case 42: return Computer();
-    case 43: return Disk();
-    case 44: return NetworkGlobe();
-    case 48: return FolderIcon();
-    case 60: return FileIcon();
-    case 63: return OtherObject();
-    case 72: return OverflowChevron();
-    case 77: return OkMark();
-    case 78: return CancelMark();
-    case 80: return OpenFolder();
-    case 81: return SaveDisk();
-    case 82: return Home();
-    case 83: return Places();
-    case 84: return NewFolder();
-    case 145: return CrumbSeparator(false);
-    case 146: return CrumbSeparator(true);
+    switch (image) {
+    case kImageComboArrow: return ComboArrow();
+    case kImageComputer: return Computer();
+    case kImagePlace: return Disk();
+    case kImageNetwork: return NetworkGlobe();
+    case kImageFolder: return FolderIcon();
+    case kImageFile: return FileIcon();
+    case kImageOtherObject: return OtherObject();
+    case kImageOverflow: return OverflowChevron();
+    case kImageOk: return OkMark();
+    case kImageCancel: return CancelMark();
+    case kImageOpen: return OpenFolder();
+    case kImageSave: return SaveDisk();
+    case kImageHome: return Home();
+    case kImagePlaces: return Places();
+    case kImageNewFolder: return NewFolder();
+    case kImageCrumb: return CrumbSeparator(false);
+    case kImageCrumbOpen: return CrumbSeparator(true);
     default: return nullptr;
     }
 }

@@ -12,8 +12,8 @@ struct cRecordingBox : qeltest::cPaintCounting<cCheckBoxChild>
 {
     void SetIcon(const cPicture* picture, bool redraw) override
     {
-        for (i32 index = 30; index <= 35; ++index) {
-            shown = GetTheme()->GetImage(index) == picture ? index : shown;
+        for (i32 index = kImageCheckOff; index <= kImageCheckDisabledOn; ++index) {
+            shown = GetTheme()->GetImage(eThemeImage(index)) == picture ? index : shown;
         }
         cCheckBoxChild::SetIcon(picture, redraw);
     }
@@ -56,7 +56,8 @@ TEST_F(CheckBoxTest, ToggleAndPictures)
     host->Click(30, 30);
     host->Pump();
     EXPECT_FALSE(box.IsChecked());
-    EXPECT_EQ(shown, (std::vector<i32>{30, 33, 32, 34}));
+    EXPECT_EQ(shown, (std::vector<i32>{kImageCheckOff, kImageCheckFocusedOn, kImageCheckFocusedOff,
+                                       kImageCheckDisabledOff}));
     EXPECT_EQ(form.okCount, 1);
     EXPECT_EQ(form.actions, (std::vector<qeltest::sActionRecord>{{&box, 0, -1}, {&box, 0, -1}}));
 }

@@ -63,7 +63,7 @@ TEST_F(SnapshotTest, Labels)
     plain.SetText(u"Plain label", 0u, true);
     disabled.SetText(u"Disabled label", 0u, true);
     disabled.Disable();
-    withIcon.SetIcon(GetTheme()->GetImage(48), true);
+    withIcon.SetIcon(GetTheme()->GetImage(kImageFolder), true);
     withIcon.SetText(u"Label with an icon", 0u, true);
     centred.SetTextMode(kTextClipped);
     centred.SetFrameColour(GetTheme()->GetColour(21));
@@ -98,7 +98,7 @@ TEST_F(SnapshotTest, ButtonStylesAndStates)
         form.AttachChild(&button, 6 + style * kStep, 6, kWidth, kHeight);
         button.SetStyle(u32(style), true);
         (void)button.SetCaption(u"Button");
-        button.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(77));
+        button.GetPictureRef(kButtonNormal).Set(GetTheme()->GetImage(kImageOk));
     }
     std::unique_ptr<cCanvas> sheet = BlankCanvas(7 * kStep + 6, 5 * kRow + 6);
     for (i32 state = kButtonNormal; state <= kButtonDisabled; ++state) {
@@ -140,8 +140,8 @@ TEST_F(SnapshotTest, PopupMenu)
     cCustomForm form;
     ASSERT_NE(Open(&form, 200, 100), nullptr);
     sImageList icons;
-    icons.Set(1, GetTheme()->GetImage(48));
-    icons.Set(2, GetTheme()->GetImage(81));
+    icons.Set(1, GetTheme()->GetImage(kImageFolder));
+    icons.Set(2, GetTheme()->GetImage(kImageSave));
     tPopupItems items;
     const struct
     {
@@ -181,8 +181,8 @@ TEST_F(SnapshotTest, ToolBarOverflowModes)
     cWindowTranslator* window = Open(&form, 220, 100);
     ASSERT_NE(window, nullptr);
     sImageList icons;
-    icons.Set(0, GetTheme()->GetImage(77));
-    icons.Set(1, GetTheme()->GetImage(78));
+    icons.Set(0, GetTheme()->GetImage(kImageOk));
+    icons.Set(1, GetTheme()->GetImage(kImageCancel));
     cToolBarChild bars[3];
     for (i32 mode = 0; mode < 3; ++mode) {
         cToolBarChild& bar = bars[mode];

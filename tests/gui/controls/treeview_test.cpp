@@ -262,7 +262,7 @@ TEST_F(TreeViewTest, DownWalksARealFolderTreeInPreOrder)
 TEST_F(TreeViewTest, Picture)
 {
     sImageList images;
-    images.Set(0, GetTheme()->GetImage(48));
+    images.Set(0, GetTheme()->GetImage(kImageFolder));
     tree.SetImageList(&images, 0, 0);
     BuildSample();
     tItem* b = a->GetNextItem();

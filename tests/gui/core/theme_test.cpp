@@ -17,15 +17,22 @@ protected:
 TEST_F(Theme, EveryListedImageExistsVisibleAndStable)
 {
     cCITheme* theme = GetTheme();
-    const i32 indices[] = {23, 24, 25, 26, 27, 28, 30, 31, 32, 33, 34, 35, 42, 43, 44, 48, 60, 63,
-                           68, 69, 70, 71, 72, 73, 74, 75, 76, 77, 78, 80, 81, 82, 83, 84, 145, 146};
-    for (const i32 index : indices) {
+    const eThemeImage images[] = {
+        kImageButtonNormal, kImageButtonFocused, kImageButtonHovered, kImageButtonPressed,
+        kImageButtonDisabled, kImageComboArrow, kImageCheckOff, kImageCheckOn,
+        kImageCheckFocusedOff, kImageCheckFocusedOn, kImageCheckDisabledOff, kImageCheckDisabledOn,
+        kImageComputer, kImagePlace, kImageNetwork, kImageFolder, kImageFile, kImageOtherObject,
+        kImageExpanderClosed, kImageExpanderOpen, kImageExpanderLeaf, kImageExpanderLastLeaf,
+        kImageOverflow, kImageInformation, kImageQuestion, kImageWarning, kImageError, kImageOk,
+        kImageCancel, kImageOpen, kImageSave, kImageHome, kImagePlaces, kImageNewFolder,
+        kImageCrumb, kImageCrumbOpen};
+    for (const eThemeImage index : images) {
         const cPicture* image = theme->GetImage(index);
         ASSERT_NE(image, nullptr) << index;
         EXPECT_EQ(theme->GetImage(index), image) << "drawn once";
         const i32 w = image->GetWidth();
         const i32 h = image->GetHeight();
-        if (index >= 73 && index <= 76) {
+        if (index >= kImageInformation && index <= kImageError) {
             EXPECT_LE(w, 30);
             EXPECT_LE(h, 29);
             EXPECT_GE(w, 24);
@@ -39,13 +46,14 @@ TEST_F(Theme, EveryListedImageExistsVisibleAndStable)
             solid += (image->GetPixels()[i] >> 24) >= 128;
         }
         EXPECT_GE(solid * 100, w * h * 4) << index;
-        const bool isFaceOrBox = index <= 27 || (index >= 30 && index <= 35);
+        const bool isFaceOrBox = index <= kImageButtonDisabled ||
+                                 (index >= kImageCheckOff && index <= kImageCheckDisabledOn);
         if (!isFaceOrBox) {
             EXPECT_LT(solid, w * h) << index << " should not be a filled block";
         }
     }
-    EXPECT_EQ(theme->GetImage(29), nullptr);
-    EXPECT_EQ(theme->GetImage(-1), nullptr);
+    EXPECT_EQ(theme->GetImage(eThemeImage(29)), nullptr);
+    EXPECT_EQ(theme->GetImage(eThemeImage(-1)), nullptr);
     EXPECT_EQ(theme->GetFontFace(), nullptr);
 }
 
