@@ -66,8 +66,7 @@ public:
             return;
         }
         m_folder = pattern;
-        const std::string script =
-            (std::filesystem::path(__FILE__).parent_path() / "../tests/net/make_pki.sh").string();
+        const std::string script = QEL_SOURCE_DIR "/tests/net/make_pki.sh";
         if (Wait(Spawn({"sh", script}, m_folder, m_folder + "/pki.log")) != 0) {
             m_error = "openssl is missing or failed";
             return;
