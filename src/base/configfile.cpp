@@ -1,5 +1,6 @@
 #include "base/configfile.h"
 
+#include "base/byteorder.h"
 #include "base/crc32.h"
 
 #include <algorithm>
@@ -40,16 +41,6 @@ bool IsValidName(const std::string& name)
 bool NameLess(const std::string& a, const std::string& b)
 {
     return a.compare(b) < 0;
-}
-
-u32 LoadU32(const u8* p)
-{
-    return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24;
-}
-
-u16 LoadU16(const u8* p)
-{
-    return u16(p[0] | p[1] << 8);
 }
 
 // Reads nodes from a bounded cursor; every length is checked against the bytes left
@@ -135,30 +126,18 @@ private:
     u64 m_left;
 };
 
-void StoreU16(u8* p, u16 value)
-{
-    p[0] = u8(value);
-    p[1] = u8(value >> 8);
-}
-
-void StoreU32(u8* p, u32 value)
-{
-    for (int index = 0; index < 4; ++index) {
-        p[index] = u8(value >> (8 * index));
-    }
-}
-
 void PutU16(std::vector<u8>& out, u16 value)
 {
-    out.push_back(u8(value));
-    out.push_back(u8(value >> 8));
+    u8 bytes[2];
+    StoreLe16(bytes, value);
+    out.insert(out.end(), bytes, bytes + 2);
 }
 
 void PutU32(std::vector<u8>& out, u32 value)
 {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(u8(value >> shift));
-    }
+    u8 bytes[4];
+    StoreLe32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 void PutBytes(std::vector<u8>& out, const std::string& bytes)
@@ -223,13 +202,13 @@ bool ParseConfigFile(const u8* data, u64 size, const std::string& key, sConfigNo
     root = sConfigNode();
     root.m_name = key;
     if (data == nullptr || size < kConfigHeaderSize || size > kConfigFileMaxSize ||
-        std::memcmp(data, kMagic, 4) != 0 || LoadU16(data + 4) != kVersion || LoadU16(data + 6) != 0 ||
-        LoadU32(data + 8) != size - kConfigHeaderSize) {
+        std::memcmp(data, kMagic, 4) != 0 || LoadLe16(data + 4) != kVersion ||
+        LoadLe16(data + 6) != 0 || LoadLe32(data + 8) != size - kConfigHeaderSize) {
         return false;
     }
     const u8* body = data + kConfigHeaderSize;
     u64 bodyLength = size - kConfigHeaderSize;
-    if (Crc32(body, size_t(bodyLength)) != LoadU32(data + 12)) {
+    if (Crc32(body, size_t(bodyLength)) != LoadLe32(data + 12)) {
         return false;
     }
     sConfigNode parsed;
@@ -251,9 +230,9 @@ bool SerializeConfigFile(const sConfigNode& root, std::vector<u8>& image)
     u32 bodyLength = u32(image.size() - kConfigHeaderSize);
     u32 crc = Crc32(image.data() + kConfigHeaderSize, bodyLength);
     std::memcpy(image.data(), kMagic, 4);
-    StoreU16(image.data() + 4, kVersion);
-    StoreU32(image.data() + 8, bodyLength);
-    StoreU32(image.data() + 12, crc);
+    StoreLe16(image.data() + 4, kVersion);
+    StoreLe32(image.data() + 8, bodyLength);
+    StoreLe32(image.data() + 12, crc);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "package/zipmember.h"
 
+#include "base/byteorder.h"
+
 #include <algorithm>
 #include <bzlib.h>
 #include <cstdlib>
@@ -203,7 +205,7 @@ u32 cDecompressIOTarget::Decode(u8* out, u32 length)
                     m_failed = true;
                     break;
                 }
-                const u16 propertiesSize = u16(in[2] | (in[3] << 8));
+                const u16 propertiesSize = LoadLe16(in + 2);
                 if (propertiesSize != 5) {
                     m_failed = true;
                     break;

@@ -1,5 +1,6 @@
 #include "package/zipreader.h"
 
+#include "base/byteorder.h"
 #include "package/zipmember.h"
 
 #include <algorithm>
@@ -22,21 +23,6 @@ constexpr u32 kCentralHeaderSize = 46;
 constexpr u32 kLocalHeaderSize = 30;
 constexpr u32 kMaxCommentLength = 65535;
 
-u16 Le16(const u8* p)
-{
-    return u16(p[0] | (p[1] << 8));
-}
-
-u32 Le32(const u8* p)
-{
-    return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16) | (u32(p[3]) << 24);
-}
-
-u64 Le64(const u8* p)
-{
-    return u64(Le32(p)) | (u64(Le32(p + 4)) << 32);
-}
-
 bool ReadAt(cFileIOTarget* stream, u64 offset, u8* out, u32 count)
 {
     return stream->Seek(offset) && stream->ReadExact(out, count);
@@ -51,7 +37,7 @@ i64 FindEndRecord(cFileIOTarget* stream, u64 size, u32 tailSize, std::unique_ptr
         return -1;
     }
     for (i64 at = i64(tailSize) - kEndRecordSize; at >= 0; --at) {
-        if (Le32(tail.get() + at) == kEndRecord) {
+        if (LoadLe32(tail.get() + at) == kEndRecord) {
             return i64(size - tailSize) + at;
         }
     }
@@ -70,7 +56,7 @@ bool IsZipStream(cFileIOTarget* stream)
         return false;
     }
     u8 signature[4];
-    if (!ReadAt(stream, 0, signature, 4) || Le32(signature) != kLocalHeader) {
+    if (!ReadAt(stream, 0, signature, 4) || LoadLe32(signature) != kLocalHeader) {
         return false;
     }
     std::unique_ptr<u8[]> tail;
@@ -95,12 +81,12 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
     }
     const u8* end = tail.get() + (u64(endOffset) - (size - tailSize));
     // APPNOTE 4.3.16.
-    const u16 disk = Le16(end + 4);
-    const u16 directoryDisk = Le16(end + 6);
-    const u16 entriesOnDisk = Le16(end + 8);
-    u64 entries = Le16(end + 10);
-    u64 directorySize = Le32(end + 12);
-    u64 directoryOffset = Le32(end + 16);
+    const u16 disk = LoadLe16(end + 4);
+    const u16 directoryDisk = LoadLe16(end + 6);
+    const u16 entriesOnDisk = LoadLe16(end + 8);
+    u64 entries = LoadLe16(end + 10);
+    u64 directorySize = LoadLe32(end + 12);
+    u64 directoryOffset = LoadLe32(end + 16);
     // ZIP64 (APPNOTE 4.3.14-15): any field at its all-ones value defers to the ZIP64 record.
     const bool zip64 = entries == 0xFFFF || entriesOnDisk == 0xFFFF || directorySize == 0xFFFFFFFF ||
                        directoryOffset == 0xFFFFFFFF || disk == 0xFFFF || directoryDisk == 0xFFFF;
@@ -111,25 +97,26 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
         u8 locator[kZip64LocatorSize];
         if (u64(endOffset) < kZip64LocatorSize ||
             !ReadAt(stream, u64(endOffset) - kZip64LocatorSize, locator, kZip64LocatorSize) ||
-            Le32(locator) != kZip64Locator) {
+            LoadLe32(locator) != kZip64Locator) {
             return kZipBadZip64;
         }
-        const u64 recordOffset = Le64(locator + 8);
-        if (Le32(locator + 4) != 0 || Le32(locator + 16) > 1) {
+        const u64 recordOffset = LoadLe64(locator + 8);
+        if (LoadLe32(locator + 4) != 0 || LoadLe32(locator + 16) > 1) {
             return kZipMultiDisk;
         }
         u8 record[kZip64EndRecordSize];
         if (size < kZip64EndRecordSize || recordOffset > size - kZip64EndRecordSize ||
             !ReadAt(stream, recordOffset, record, kZip64EndRecordSize) ||
-            Le32(record) != kZip64EndRecord) {
+            LoadLe32(record) != kZip64EndRecord) {
             return kZipBadZip64;
         }
-        if (Le32(record + 16) != 0 || Le32(record + 20) != 0 || Le64(record + 24) != Le64(record + 32)) {
+        if (LoadLe32(record + 16) != 0 || LoadLe32(record + 20) != 0 ||
+            LoadLe64(record + 24) != LoadLe64(record + 32)) {
             return kZipMultiDisk;
         }
-        entries = Le64(record + 32);
-        directorySize = Le64(record + 40);
-        directoryOffset = Le64(record + 48);
+        entries = LoadLe64(record + 32);
+        directorySize = LoadLe64(record + 40);
+        directoryOffset = LoadLe64(record + 48);
     }
 
     if (directoryOffset > u64(endOffset) || directorySize > u64(endOffset) - directoryOffset) {
@@ -164,30 +151,30 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
             return kZipBadEntry;
         }
         const u8* header = directory.get() + at;
-        if (Le32(header) != kCentralHeader) {
+        if (LoadLe32(header) != kCentralHeader) {
             return kZipBadEntry;
         }
-        const u32 nameLength = Le16(header + 28);
-        const u32 extraLength = Le16(header + 30);
-        const u32 commentLength = Le16(header + 32);
+        const u32 nameLength = LoadLe16(header + 28);
+        const u32 extraLength = LoadLe16(header + 30);
+        const u32 commentLength = LoadLe16(header + 32);
         const u64 recordSize = u64(kCentralHeaderSize) + nameLength + extraLength + commentLength;
         if (recordSize > directorySize - at) {
             return kZipBadEntry;
         }
         cArchiveFile::sFile file;
-        file.m_flags = Le16(header + 8);
-        file.m_method = Le16(header + 10);
-        file.m_crc = Le32(header + 16);
-        file.m_compressedSize = Le32(header + 20);
-        file.m_size = Le32(header + 24);
-        file.m_localHeaderOffset = Le32(header + 42);
-        u32 entryDisk = Le16(header + 34);
+        file.m_flags = LoadLe16(header + 8);
+        file.m_method = LoadLe16(header + 10);
+        file.m_crc = LoadLe32(header + 16);
+        file.m_compressedSize = LoadLe32(header + 20);
+        file.m_size = LoadLe32(header + 24);
+        file.m_localHeaderOffset = LoadLe32(header + 42);
+        u32 entryDisk = LoadLe16(header + 34);
 
         // The ZIP64 extra field (4.5.3) holds, in order, only the fields that are all ones.
         const u8* extra = header + kCentralHeaderSize + nameLength;
         for (u32 offset = 0; offset + 4 <= extraLength;) {
-            const u16 id = Le16(extra + offset);
-            const u16 length = Le16(extra + offset + 2);
+            const u16 id = LoadLe16(extra + offset);
+            const u16 length = LoadLe16(extra + offset + 2);
             if (u64(offset) + 4 + length > extraLength) {
                 break;
             }
@@ -196,7 +183,7 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
                 u32 left = length;
                 auto take = [&](u64& value) {
                     if (left >= 8) {
-                        value = Le64(field);
+                        value = LoadLe64(field);
                         field += 8;
                         left -= 8;
                     }
@@ -211,7 +198,7 @@ i32 cZIPFileContainer::Open(cFileIOTarget* stream, cSiArchTarget* target, i32 fl
                     take(file.m_localHeaderOffset);
                 }
                 if (entryDisk == 0xFFFF && left >= 4) {
-                    entryDisk = Le32(field);
+                    entryDisk = LoadLe32(field);
                 }
             }
             offset += 4 + length;
@@ -240,10 +227,11 @@ cFileIOTarget* cZIPFileContainer::OpenEntryStream(const sFile& entry)
     u8 local[kLocalHeaderSize];
     if (m_size < kLocalHeaderSize || entry.m_localHeaderOffset > m_size - kLocalHeaderSize ||
         !ReadAt(m_stream, entry.m_localHeaderOffset, local, kLocalHeaderSize) ||
-        Le32(local) != kLocalHeader) {
+        LoadLe32(local) != kLocalHeader) {
         return nullptr;
     }
-    const u64 dataStart = entry.m_localHeaderOffset + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+    const u64 dataStart =
+        entry.m_localHeaderOffset + kLocalHeaderSize + LoadLe16(local + 26) + LoadLe16(local + 28);
     if (dataStart > m_size || entry.m_compressedSize > m_size - dataStart) {
         return nullptr;
     }

@@ -1,5 +1,6 @@
 #include "platform/pngwrite.h"
 
+#include "base/byteorder.h"
 #include "gui/core/canvas.h"
 #include "gui/core/picture.h"
 
@@ -12,10 +13,9 @@ namespace {
 
 void PutU32(std::vector<u8>& out, u32 value)
 {
-    out.push_back(u8(value >> 24));
-    out.push_back(u8(value >> 16));
-    out.push_back(u8(value >> 8));
-    out.push_back(u8(value));
+    u8 bytes[4];
+    StoreBe32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 // A chunk is length, type, data and the CRC-32 of type and data (ISO/IEC 15948 5.3).

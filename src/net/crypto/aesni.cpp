@@ -5,7 +5,7 @@
 // CT: no branch and no memory index depends on key or data bytes.
 #include "net/crypto/aespath.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 
 #include <cstring>
 #include <immintrin.h>

@@ -4,7 +4,7 @@
 // instruction path (aesni.cpp) has no such lookups and is used wherever it exists.
 #include "net/crypto/aespath.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 
 #include <array>
 #include <cstring>

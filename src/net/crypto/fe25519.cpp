@@ -1,6 +1,7 @@
 // Field arithmetic modulo p = 2^255 - 19 in radix 2^16 (RFC 7748 5).
 #include "net/crypto/fe25519.h"
 
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 
 #include <cstring>
@@ -8,7 +9,7 @@
 void Fe25519Unpack(sFieldElem25519& out, const u8* bytes)
 {
     for (int i = 0; i < 16; ++i) {
-        out.m_limbs[i] = i64(bytes[2 * i]) + (i64(bytes[2 * i + 1]) << 8);
+        out.m_limbs[i] = LoadLe16(bytes + 2 * i);
     }
     out.m_limbs[15] &= 0x7fff;
 }
@@ -128,7 +129,6 @@ void Fe25519Pack(u8* bytes, const sFieldElem25519& in)
         Fe25519CondSwap(t, m, 1 - negative);
     }
     for (int i = 0; i < 16; ++i) {
-        bytes[2 * i] = static_cast<u8>(t.m_limbs[i] & 0xff);
-        bytes[2 * i + 1] = static_cast<u8>(t.m_limbs[i] >> 8);
+        StoreLe16(bytes + 2 * i, static_cast<u16>(t.m_limbs[i]));
     }
 }

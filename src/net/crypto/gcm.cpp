@@ -2,7 +2,7 @@
 // Glossary: H = E(K, 0^128), J0 = the pre-counter block, S = the GHASH accumulator.
 #include "net/crypto/gcm.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/ghashpath.h"
 

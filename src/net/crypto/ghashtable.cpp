@@ -5,7 +5,7 @@
 // is used wherever the processor has it.
 #include "net/crypto/ghashpath.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 
 #include <array>
 #include <atomic>

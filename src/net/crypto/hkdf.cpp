@@ -1,5 +1,6 @@
 #include "net/crypto/hkdf.h"
 
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/hmac.h"
 
@@ -61,9 +62,8 @@ size_t BuildHkdfLabel(u16 outLength, const char* label, const u8* context, size_
     if (labelLength > 255 - kPrefixLength) {
         return 0;
     }
-    size_t at = 0;
-    out[at++] = static_cast<u8>(outLength >> 8);
-    out[at++] = static_cast<u8>(outLength);
+    StoreBe16(out, static_cast<u16>(outLength));
+    size_t at = 2;
     out[at++] = static_cast<u8>(kPrefixLength + labelLength);
     std::memcpy(out + at, kPrefix, kPrefixLength);
     at += kPrefixLength;

@@ -5,8 +5,8 @@
 // about later draws.
 #include "net/crypto/randompool.h"
 
+#include "base/byteorder.h"
 #include "base/clock.h"
-#include "net/crypto/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/hmac.h"
 #include "net/crypto/randompoolsource.h"

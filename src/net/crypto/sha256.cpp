@@ -1,6 +1,6 @@
 #include "net/crypto/sha256.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 #include "net/crypto/sha256blocks.h"
 
 #include <cstring>

@@ -5,7 +5,7 @@
 // kept as a 16-word window (W[t] overwrites W[t-16]), which the unrolled code keeps in
 // registers. Internal to the two compression files.
 // CT: no branch or index depends on the data; the time depends only on the block count.
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 
 namespace sha256rounds {
 

@@ -1,6 +1,6 @@
 #include "net/crypto/sha384.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 
 #include <cstring>

@@ -1,5 +1,6 @@
 // The TLS 1.2 flow after the ServerHello for TLS_ECDHE_RSA_WITH_AES_128/256_CBC_SHA over
 // x25519 (RFC 5246 7.3-7.4, RFC 8422 5), record by record.
+#include "base/byteorder.h"
 #include "net/crypto/aescipher.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/sha256.h"
@@ -75,7 +76,7 @@ bool TakeCertificateRequest(const sTlsMessage& message, sHandshakeState& state)
         if (size < at + 2) {
             return false;
         }
-        const u32 length = (u32(body[at]) << 8) | body[at + 1];
+        const u32 length = LoadBe16(body + at);
         if (length < least) {
             return false;
         }

@@ -1,6 +1,7 @@
 // The TLS 1.3 flow after the ServerHello (RFC 8446 4.3-4.4, 7.1): handshake keys, the
 // server's encrypted flight record by record, the client Finished, then the application
 // keys.
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/x25519.h"
 #include "net/tls/tlsengine.h"
@@ -25,7 +26,7 @@ bool TakeCertificateRequest(const sTlsMessage& message, sHandshakeState& state)
         return false;
     }
     const u32 contextSize = body[0];
-    const u32 extensionsSize = (u32(body[1 + contextSize]) << 8) | body[2 + contextSize];
+    const u32 extensionsSize = LoadBe16(body + 1 + contextSize);
     if (extensionsSize < 2 || 3 + contextSize + extensionsSize != size) {
         return false;
     }

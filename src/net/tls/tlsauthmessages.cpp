@@ -1,5 +1,7 @@
 #include "net/tls/tlsauthmessages.h"
 
+#include "base/byteorder.h"
+
 namespace {
 
 enum : u8 {
@@ -8,13 +10,10 @@ enum : u8 {
     kCertificateVerifyMessage = 15,
 };
 
-u32 ReadU24(const u8* at) { return u32(at[0]) << 16 | u32(at[1]) << 8 | at[2]; }
-u32 ReadU16(const u8* at) { return u32(at[0]) << 8 | at[1]; }
-
 // The body of a handshake message of `type` whose 3-byte length covers exactly the rest.
 bool MessageBody(const u8* message, u32 size, u8 type, const u8*& body, u32& bodySize)
 {
-    if (message == nullptr || size < 4 || message[0] != type || ReadU24(message + 1) != size - 4) {
+    if (message == nullptr || size < 4 || message[0] != type || LoadBe24(message + 1) != size - 4) {
         return false;
     }
     body = message + 4;
@@ -28,7 +27,7 @@ bool TakeEntry(const u8*& at, const u8* end, eTlsAuthVersion version, const u8*&
     if (end - at < 3) {
         return false;
     }
-    derSize = ReadU24(at);
+    derSize = LoadBe24(at);
     at += 3;
     if (derSize == 0 || u64(end - at) < derSize) {
         return false;
@@ -39,7 +38,7 @@ bool TakeEntry(const u8*& at, const u8* end, eTlsAuthVersion version, const u8*&
         if (end - at < 2) {
             return false;
         }
-        const u32 extensionsSize = ReadU16(at);
+        const u32 extensionsSize = LoadBe16(at);
         at += 2;
         if (u64(end - at) < extensionsSize) {
             return false;
@@ -67,7 +66,7 @@ bool cCertificateListReader::Open(const u8* message, u32 size, eTlsAuthVersion v
             return false;
         }
     }
-    if (end - at < 3 || ReadU24(at) != u64(end - at - 3) || ReadU24(at) == 0) {
+    if (end - at < 3 || LoadBe24(at) != u64(end - at - 3) || LoadBe24(at) == 0) {
         return false;
     }
     at += 3;
@@ -102,10 +101,10 @@ bool ReadHandshakeSignature(const u8* message, u32 size, eTlsAuthVersion version
         return false;
     }
     const u32 skip = tls13 ? 0 : kServerEcdhParamsSize;
-    if (bodySize < skip + 4 || ReadU16(body + skip + 2) != bodySize - skip - 4) {
+    if (bodySize < skip + 4 || LoadBe16(body + skip + 2) != bodySize - skip - 4) {
         return false;
     }
-    out.m_scheme = u16(ReadU16(body + skip));
+    out.m_scheme = u16(LoadBe16(body + skip));
     out.m_signature = body + skip + 4;
     out.m_signatureSize = bodySize - skip - 4;
     return true;

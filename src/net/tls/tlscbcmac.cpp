@@ -1,6 +1,6 @@
 #include "net/tls/tlscbcmac.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/sha1.h"
 
@@ -126,8 +126,7 @@ u32 CheckTls12CbcRecord(const u8* macKey, u64 sequence, u8 type, const u8* plain
     header[8] = type;
     header[9] = 3;
     header[10] = 3;
-    header[11] = static_cast<u8>(length >> 8);
-    header[12] = static_cast<u8>(length);
+    StoreBe16(header + 11, static_cast<u16>(length));
     u8 computed[kSha1DigestSize];
     HmacSha1SecretLength(macKey, header, plain, length, minData, maxData, computed);
     good &= ct::BytesEqual(computed, received, kTls12MacSize);

@@ -1,5 +1,6 @@
 #include "net/tls/tlsengine.h"
 
+#include "base/byteorder.h"
 #include "net/tls/tlshandshakestate.h"
 #include "net/tls/tlsrecord.h"
 
@@ -17,7 +18,10 @@ enum : u8 { kHandshakeKeyUpdate = 24 };
 // KeyUpdate.request_update (RFC 8446 4.6.3).
 enum : u8 { kUpdateNotRequested = 0, kUpdateRequested = 1 };
 
-u32 RecordBodySize(const u8* header) { return (u32(header[3]) << 8) | header[4]; }
+u32 RecordBodySize(const u8* header)
+{
+    return LoadBe16(header + 3);
+}
 
 } // namespace
 

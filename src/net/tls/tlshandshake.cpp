@@ -1,6 +1,7 @@
 // The ClientHello, the ServerHello and the choice between the TLS 1.3 and TLS 1.2 flows.
 #include "net/tls/tlshandshakestate.h"
 
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/randompool.h"
 #include "net/tls/tlsengine.h"
@@ -51,14 +52,6 @@ constexpr u8 kDowngradeSentinel[7] = {0x44, 0x4F, 0x57, 0x4E, 0x47, 0x52, 0x44};
 
 enum : u16 { kExtensionSupportedVersions = 43, kExtensionKeyShare = 51 };
 
-void PutU16(u8* at, u32 value)
-{
-    at[0] = static_cast<u8>(value >> 8);
-    at[1] = static_cast<u8>(value);
-}
-
-u32 GetU16(const u8* at) { return (u32(at[0]) << 8) | at[1]; }
-
 bool BuildClientHello(const char* host, sHandshakeState& state, _typebuf<u8>& record)
 {
     const size_t hostLength = std::strlen(host);
@@ -73,10 +66,10 @@ bool BuildClientHello(const char* host, sHandshakeState& state, _typebuf<u8>& re
     r[0] = 0x16;
     r[1] = 0x03;
     r[2] = 0x01;
-    PutU16(r + 3, 187 + h);
+    StoreBe16(r + 3, 187 + h);
     r[5] = 0x01;
     r[6] = 0x00;
-    PutU16(r + 7, 183 + h);
+    StoreBe16(r + 7, 183 + h);
     r[9] = 0x03;
     r[10] = 0x03;
     // The client random and the session id are drawn interleaved, a byte of each.
@@ -90,14 +83,14 @@ bool BuildClientHello(const char* host, sHandshakeState& state, _typebuf<u8>& re
     r[43] = 32;
     std::memcpy(r + 44, sessionId, 32);
     std::memcpy(r + 76, kSuitesAndExtensions, sizeof(kSuitesAndExtensions));
-    PutU16(r + 88, 102 + h);
+    StoreBe16(r + 88, 102 + h);
     std::memcpy(r + 151, state.m_publicKey, 32);
     r[183] = 0x00;
     r[184] = 0x00;
-    PutU16(r + 185, h + 5);
-    PutU16(r + 187, h + 3);
+    StoreBe16(r + 185, h + 5);
+    StoreBe16(r + 187, h + 3);
     r[189] = 0x00;
-    PutU16(r + 190, h);
+    StoreBe16(r + 190, h);
     std::memcpy(r + 192, host, h);
     return true;
 }
@@ -112,7 +105,7 @@ bool WrapClientHello(const u8* message, u32 size, sHandshakeState& state, _typeb
     r[0] = 0x16;
     r[1] = 0x03;
     r[2] = 0x01;
-    PutU16(r + 3, size);
+    StoreBe16(r + 3, size);
     std::memcpy(r + kTlsRecordHeaderSize, message, size);
     std::memcpy(state.m_clientRandom, message + 6, 32);
     return true;
@@ -147,8 +140,8 @@ bool ParseServerHelloExtensions(const u8* at, u32 size, sHandshakeState& state)
         if (size < 4) {
             return false;
         }
-        const u32 type = GetU16(at);
-        const u32 length = GetU16(at + 2);
+        const u32 type = LoadBe16(at);
+        const u32 length = LoadBe16(at + 2);
         if (length > size - 4) {
             return false;
         }
@@ -198,7 +191,7 @@ bool ParseServerHello(const sTlsMessage& message, cTlsEngine& engine, sHandshake
         return false;
     }
     sTlsSession& session = engine.Session();
-    session.m_suite = u32(suite[0]) | (u32(suite[1]) << 8);
+    session.m_suite = LoadLe16(suite);
     std::memcpy(state.m_serverRandom, m + 6, 32);
     const u32 extensionsAt = 42 + sessionIdLength;
     if (extensionsAt == size) {
@@ -207,7 +200,7 @@ bool ParseServerHello(const sTlsMessage& message, cTlsEngine& engine, sHandshake
         if (size - extensionsAt < 2) {
             return false;
         }
-        const u32 length = GetU16(m + extensionsAt);
+        const u32 length = LoadBe16(m + extensionsAt);
         if (length == 0 || length != size - extensionsAt - 2 ||
             !ParseServerHelloExtensions(m + extensionsAt + 2, length, state)) {
             return false;

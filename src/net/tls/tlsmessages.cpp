@@ -1,5 +1,7 @@
 #include "net/tls/tlsmessages.h"
 
+#include "base/byteorder.h"
+
 #include <cstring>
 
 bool cTlsMessageReader::Append(const u8* data, u32 size)
@@ -40,7 +42,7 @@ eMessageRead cTlsMessageReader::Next(sTlsMessage& out)
         return eMessageRead::NeedMore;
     }
     const u8* header = m_buffer.GetData() + m_start;
-    const u32 bodySize = (u32(header[1]) << 16) | (u32(header[2]) << 8) | header[3];
+    const u32 bodySize = LoadBe24(header + 1);
     if (bodySize > kMaxHandshakeMessage) {
         return eMessageRead::Error;
     }

@@ -1,6 +1,6 @@
 #include "net/tls/tlsrecord.h"
 
-#include "net/crypto/byteorder.h"
+#include "base/byteorder.h"
 #include "net/crypto/consttime.h"
 #include "net/crypto/hmac.h"
 #include "net/crypto/randompool.h"
@@ -15,8 +15,7 @@ void WriteHeader(u8* header, u8 type, u32 length)
     header[0] = type;
     header[1] = 3;
     header[2] = 3;
-    header[3] = static_cast<u8>(length >> 8);
-    header[4] = static_cast<u8>(length);
+    StoreBe16(header + 3, static_cast<u16>(length));
 }
 
 // RFC 8446 5.3: the nonce is the static IV XOR the 64-bit sequence number, padded on
@@ -106,8 +105,7 @@ u32 SealTls12Record(sTlsSession& session, const u8* data, u32 length, u8 type, u
     macHeader[8] = type;
     macHeader[9] = 3;
     macHeader[10] = 3;
-    macHeader[11] = static_cast<u8>(length >> 8);
-    macHeader[12] = static_cast<u8>(length);
+    StoreBe16(macHeader + 11, static_cast<u16>(length));
     const sHmacPart parts[2] = {{macHeader, sizeof(macHeader)}, {plain, length}};
     HmacSha1Parts(parts, 2, session.m_clientMacKey, sizeof(session.m_clientMacKey), plain + length);
     const u32 paddingValue = padded - length - kTls12MacSize - 1;

@@ -1,5 +1,7 @@
 #include "picture/codecs/jbig2generic.h"
 
+#include "base/byteorder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -112,8 +114,8 @@ template <u32 Template>
                                                     i32 count, u8* out)
 {
     constexpr sNominalRuns runs = kNominalRuns[Template];
-    const u32 pair1 = u32(above[index]) << 8 | above[index + 1];
-    const u32 pair2 = u32(above2[index]) << 8 | above2[index + 1];
+    const u32 pair1 = LoadBe16(above + index);
+    const u32 pair2 = LoadBe16(above2 + index);
     u32 byte = 0;
     for (i32 m = 0; m < count; ++m) {
         const u32 decision = u32(MqDecode(d, &stats[context]));

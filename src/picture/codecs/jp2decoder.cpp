@@ -2,6 +2,7 @@
 // checks made after the main header, before OpenJPEG allocates the component planes.
 #include "picture/codecs/jp2decoder.h"
 
+#include "base/byteorder.h"
 #include "picture/codecs/jpctileparts.h"
 
 #include "base/buffers.h"
@@ -53,11 +54,6 @@ OPJ_OFF_T SkipInSource(OPJ_OFF_T count, void* user)
 }
 
 void DiscardMessage(const char*, void*) {}
-
-u32 ReadU32BE(const u8* p)
-{
-    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-}
 
 // A component's sample count on the reference grid (T.800 B.2: ceil(x1/dx) - ceil(x0/dx)).
 u64 ComponentSamples(const sJp2Image& area, u32 dx, u32 dy)
@@ -244,7 +240,7 @@ bool sJp2Decoder::ReadFile(cFileIOTarget* stream, i32 pass)
         std::memcmp(header + 4, "ftyp", 4) != 0) {
         return false;
     }
-    const u32 length = ReadU32BE(header);
+    const u32 length = LoadBe32(header);
     if (length < 16 || length % 4 != 0) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "picture/codecs/jpctileparts.h"
 
 #include "base/buffers.h"
+#include "base/byteorder.h"
 
 #include <cstring>
 
@@ -31,12 +32,12 @@ struct sReader
     bool U16(u16& value)
     {
         u8 b[2];
-        return Bytes(b, 2) && ((value = u16(b[0] << 8 | b[1])), true);
+        return Bytes(b, 2) && ((value = LoadBe16(b)), true);
     }
     bool U32(u32& value)
     {
         u8 b[4];
-        return Bytes(b, 4) && ((value = u32(b[0]) << 24 | u32(b[1]) << 16 | u32(b[2]) << 8 | b[3]), true);
+        return Bytes(b, 4) && ((value = LoadBe32(b)), true);
     }
     // Skips a marker segment's body: its length field counts itself.
     bool SkipSegment()

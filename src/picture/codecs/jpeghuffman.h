@@ -3,10 +3,9 @@
 //
 // Glossary (T.81): BITS = the count of codes of each length 1..16, HUFFVAL = the symbols
 // in code order, MAXCODE/VALPTR as in F.2.2.3, EOB run, RSTm = restart marker m.
-#include "picture/codecs/jpeginput.h"
+#include "base/byteorder.h"
 #include "base/types.h"
-
-#include <cstring>
+#include "picture/codecs/jpeginput.h"
 
 // A decoding table. Codes of up to kLookaheadBits bits decode with one lookup; longer ones
 // walk MAXCODE (F.2.2.3).
@@ -132,9 +131,7 @@ private:
     // taken, or 0 with nothing changed.
     static u32 TakePlain(const u8* data, u64& bits, int& count)
     {
-        u64 word;
-        std::memcpy(&word, data, 8);
-        word = __builtin_bswap64(word);
+        const u64 word = LoadBe64(data);
         const int take = (64 - count) >> 3;
         const u64 takenBytes = ~u64(0) << (64 - 8 * take);
         // A zero byte of ~word is a 0xFF byte of word (the test can also flag a byte above

@@ -1,5 +1,7 @@
 #include "picture/codecs/jpeginput.h"
 
+#include "base/byteorder.h"
+
 #include <cstring>
 #include <new>
 
@@ -59,7 +61,7 @@ bool cJpegInput::ReadU16(u16& value)
     if (!Need(2)) {
         return false;
     }
-    value = u16((m_buffer[m_position] << 8) | m_buffer[m_position + 1]);
+    value = LoadBe16(m_buffer.get() + m_position);
     m_position += 2;
     return true;
 }

@@ -1,6 +1,8 @@
 // The JPEG marker loop and its segments (ITU-T T.81 Annex B).
 #include "picture/codecs/jpegcontext.h"
 
+#include "base/byteorder.h"
+
 #include <cstring>
 #include <new>
 
@@ -292,7 +294,7 @@ bool sJpegContext::ProcessDqt()
         }
         left -= size;
         for (int k = 0; k < 64; ++k) {
-            u16 value = pq == 0 ? raw[k] : u16((raw[2 * k] << 8) | raw[2 * k + 1]);
+            u16 value = pq == 0 ? raw[k] : LoadBe16(raw + 2 * k);
             m_quantTables[tq][kJpegNaturalOrder[k]] = value;
         }
         m_quantDefined[tq] = true;
@@ -371,8 +373,8 @@ bool sJpegContext::ProcessFrame(u8 marker)
              : marker == kSof3 ? eJpegFrameKind::Lossless
                                : eJpegFrameKind::Sequential;
     m_precision = header[0];
-    m_height = (header[1] << 8) | header[2];
-    m_width = (header[3] << 8) | header[4];
+    m_height = LoadBe16(header + 1);
+    m_width = LoadBe16(header + 3);
     m_componentCount = header[5];
 
     if (m_kind == eJpegFrameKind::Lossless) {

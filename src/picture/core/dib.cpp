@@ -18,6 +18,7 @@
 // reads the header, the colour table, the gap up to the data offset, then the pixels.
 #include "picture/core/dib.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/bmpfileheader.h"
 #include "picture/core/jpegpicture.h"
@@ -66,16 +67,6 @@ constexpr u32 kStandardPalette[16] = {
     0xFF555555, 0xFF5555FF, 0xFF55FF55, 0xFF55FFFF, 0xFFFF5555, 0xFFFF55FF, 0xFFFFFF55, 0xFFFFFFFF,
 };
 
-inline u32 ReadU32LE(const u8* p)
-{
-    return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24;
-}
-
-inline u16 ReadU16LE(const u8* p)
-{
-    return u16(p[0] | p[1] << 8);
-}
-
 struct sDibHeader
 {
     u8 block[kHeaderBlockSize] = {};
@@ -89,7 +80,7 @@ struct sDibHeader
     u32 coloursUsed = 0;
     bool core = false;
 
-    u32 Mask(i32 channel) const { return ReadU32LE(block + kMaskOffset + 4 * channel); }
+    u32 Mask(i32 channel) const { return LoadLe32(block + kMaskOffset + 4 * channel); }
     bool CarriesStream() const
     {
         return compression == kCompressionJpeg || compression == kCompressionPng;
@@ -102,30 +93,30 @@ struct sDibHeader
     if (!stream->ReadExact(header.block, 4)) {
         return false;
     }
-    header.size = ReadU32LE(header.block);
+    header.size = LoadLe32(header.block);
     if (header.size == kCoreHeaderSize) {
         u8 core[8];
         if (!stream->ReadExact(core, sizeof core)) {
             return false;
         }
         header.core = true;
-        header.width = ReadU16LE(core);
-        header.height = ReadU16LE(core + 2);
-        header.planes = ReadU16LE(core + 4);
-        header.bitCount = ReadU16LE(core + 6);
+        header.width = LoadLe16(core);
+        header.height = LoadLe16(core + 2);
+        header.planes = LoadLe16(core + 4);
+        header.bitCount = LoadLe16(core + 6);
         return true;
     }
     if (header.size < kInfoHeaderSize || header.size > kHeaderBlockSize ||
         !stream->ReadExact(header.block + 4, header.size - 4)) {
         return false;
     }
-    header.width = i32(ReadU32LE(header.block + 4));
-    header.height = i32(ReadU32LE(header.block + 8));
-    header.planes = ReadU16LE(header.block + 12);
-    header.bitCount = ReadU16LE(header.block + 14);
-    header.compression = ReadU32LE(header.block + 16);
-    header.imageSize = ReadU32LE(header.block + 20);
-    header.coloursUsed = ReadU32LE(header.block + 32);
+    header.width = i32(LoadLe32(header.block + 4));
+    header.height = i32(LoadLe32(header.block + 8));
+    header.planes = LoadLe16(header.block + 12);
+    header.bitCount = LoadLe16(header.block + 14);
+    header.compression = LoadLe32(header.block + 16);
+    header.imageSize = LoadLe32(header.block + 20);
+    header.coloursUsed = LoadLe32(header.block + 32);
     return true;
 }
 
@@ -252,7 +243,7 @@ struct sBitFields
         const u32 keepB = byteKeep[0], keepG = byteKeep[1], keepR = byteKeep[2],
                   keepA = byteKeep[3];
         for (i32 x = 0; x < count; ++x) {
-            const u32 value = ReadU32LE(bytes + 4 * x);
+            const u32 value = LoadLe32(bytes + 4 * x);
             out[x] = (value >> b & keepB) | (value >> g & keepG) << 8 | (value >> r & keepR) << 16 |
                      (value >> a & keepA) << 24 | absentChannels;
         }
@@ -437,9 +428,7 @@ bool sDibContext::ReadEntries(cFileIOTarget* stream, u64 count)
     }
     for (u64 i = 0; i < kept; ++i) {
         const u8* entry = bytes + i * entrySize;
-        m_palette.GetData()[i] =
-            m_header.core ? 0xFF000000 | u32(entry[2]) << 16 | u32(entry[1]) << 8 | entry[0]
-                          : ReadU32LE(entry);
+        m_palette.GetData()[i] = m_header.core ? 0xFF000000 | LoadLe24(entry) : LoadLe32(entry);
     }
     m_consumed += count * entrySize;
     // count < 2^32, so the skipped bytes stay far below 2^64.
@@ -694,7 +683,7 @@ bool sDibContext::ConvertRow(const u8* bytes, u32* out)
         return true;
     case 16: {
         for (i32 x = 0; x < width; ++x) {
-            out[x] = m_fields.Pixel16(ReadU16LE(bytes + 2 * x));
+            out[x] = m_fields.Pixel16(LoadLe16(bytes + 2 * x));
         }
         return true;
     }
@@ -703,7 +692,7 @@ bool sDibContext::ConvertRow(const u8* bytes, u32* out)
                                m_header.compression == kCompressionAlphaBitFields;
         for (i32 x = 0; x < width; ++x) {
             const u8* p = bytes + 3 * x;
-            const u32 value = u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16;
+            const u32 value = LoadLe24(p);
             out[x] = bitFields ? m_fields.Pixel(value) : 0xFF000000 | value;
         }
         return true;
@@ -717,7 +706,7 @@ bool sDibContext::ConvertRow(const u8* bytes, u32* out)
         }
         const u32 opaque = m_forceOpaque ? 0xFF000000 : 0;
         for (i32 x = 0; x < width; ++x) {
-            const u32 value = ReadU32LE(bytes + 4 * x);
+            const u32 value = LoadLe32(bytes + 4 * x);
             out[x] = bitFields ? m_fields.Pixel(value) : value | opaque;
         }
         return true;

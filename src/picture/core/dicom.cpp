@@ -12,6 +12,8 @@
 // can wrap past the stream-size checks.
 #include "picture/core/dicom.h"
 
+#include "base/byteorder.h"
+
 #include <cstring>
 
 namespace {
@@ -73,8 +75,8 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
         if (got < kShortHeaderBytes) {
             return false;
         }
-        const u16 group = ReadDicomU16(header);
-        const u16 element = ReadDicomU16(header + 2);
+        const u16 group = LoadLe16(header);
+        const u16 element = LoadLe16(header + 2);
         const eDicomGroup kind = ClassifyDicomGroup(group);
         if (kind != eDicomGroup::Ordinary) {
             return kind == eDicomGroup::EndsWalk;
@@ -85,13 +87,13 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
 
         const char vr[2] = {char(header[4]), char(header[5])};
         u64 valueStart = position + kShortHeaderBytes;
-        u32 length = ReadDicomU16(header + 6);
+        u32 length = LoadLe16(header + 6);
         bool undefined = false;
         if (IsDicomLongFormVR(vr)) {
             if (length != 0 || !stream->ReadExact(header + kShortHeaderBytes, 4)) {
                 return false;
             }
-            length = ReadDicomU32(header + kShortHeaderBytes);
+            length = LoadLe32(header + kShortHeaderBytes);
             valueStart = position + kLongHeaderBytes;
             undefined = length == kDicomUndefinedLength;
         } else if (!IsShortFormVR(vr)) {
@@ -130,11 +132,11 @@ bool cPictDICOM::ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& c
     while (position < end) {
         u8 header[kShortHeaderBytes];
         if (!stream->Seek(position) || !stream->ReadExact(header, kShortHeaderBytes) ||
-            ReadDicomU16(header) != kDicomItemGroup) {
+            LoadLe16(header) != kDicomItemGroup) {
             return false;
         }
-        const u16 tag = ReadDicomU16(header + 2);
-        const u32 length = ReadDicomU32(header + 4);
+        const u16 tag = LoadLe16(header + 2);
+        const u32 length = LoadLe32(header + 4);
         position += kShortHeaderBytes;
         if (tag == kDicomSequenceDelimiter) {
             break;

@@ -9,6 +9,7 @@
 // tried.
 #include "picture/core/dicomimage.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/jp2picture.h"
 #include "picture/core/jpegpicture.h"
@@ -59,17 +60,17 @@ bool LocateFirstFragment(cFileIOTarget* stream, const sDicomImage& image, u64& s
 {
     u8 header[kItemHeaderBytes];
     if (!stream->Seek(image.offset) || !stream->ReadExact(header, kItemHeaderBytes) ||
-        ReadDicomU32(header) != kItemTag) {
+        LoadLe32(header) != kItemTag) {
         return false;
     }
-    const u64 fragmentHeader = kItemHeaderBytes + ReadDicomU32(header + 4);
+    const u64 fragmentHeader = kItemHeaderBytes + LoadLe32(header + 4);
     if (fragmentHeader + kItemHeaderBytes >= image.length ||
         !stream->Seek(image.offset + fragmentHeader) ||
-        !stream->ReadExact(header, kItemHeaderBytes) || ReadDicomU32(header) != kItemTag) {
+        !stream->ReadExact(header, kItemHeaderBytes) || LoadLe32(header) != kItemTag) {
         return false;
     }
     start = fragmentHeader + kItemHeaderBytes;
-    length = std::min<u64>(ReadDicomU32(header + 4), image.length - start);
+    length = std::min<u64>(LoadLe32(header + 4), image.length - start);
     return length > 0;
 }
 
@@ -132,7 +133,7 @@ bool ReadDicomValue(cFileIOTarget* stream, u64 offset, u32 bytes, u32& value)
     if (bytes > sizeof(data) || !stream->Seek(offset) || !stream->ReadExact(data, bytes)) {
         return false;
     }
-    value = ReadDicomU32(data);
+    value = LoadLe32(data);
     return true;
 }
 

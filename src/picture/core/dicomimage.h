@@ -64,16 +64,6 @@ inline constexpr u16 kDicomItemDelimiter = 0xE00D;
 inline constexpr u16 kDicomSequenceDelimiter = 0xE0DD;
 inline constexpr u32 kDicomUndefinedLength = 0xFFFFFFFF;
 
-[[nodiscard]] inline u16 ReadDicomU16(const u8* p)
-{
-    return u16(p[0] | p[1] << 8);
-}
-
-[[nodiscard]] inline u32 ReadDicomU32(const u8* p)
-{
-    return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24;
-}
-
 // OB, OD, OF, OW, SQ, UN and UT: in explicit VR their length is a u32 after two reserved
 // bytes (PS3.5 7.1.2).
 [[nodiscard]] bool IsDicomLongFormVR(const char* vr);

@@ -9,6 +9,8 @@
 // and end is 64-bit, so no length can wrap past the stream-size checks.
 #include "picture/core/dicomlegacy.h"
 
+#include "base/byteorder.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -52,24 +54,24 @@ bool FindImplicitDataSet(cFileIOTarget* stream, u64& start)
         if (!stream->Seek(position) || !stream->ReadExact(header, kHeaderBytes)) {
             return false;
         }
-        if (ReadDicomU16(header) != kMetaGroup) {
+        if (LoadLe16(header) != kMetaGroup) {
             start = position;
             return implicit;
         }
         const char vr[2] = {char(header[4]), char(header[5])};
         u64 valueStart = position + kHeaderBytes;
-        u32 length = ReadDicomU16(header + 6);
+        u32 length = LoadLe16(header + 6);
         if (IsDicomLongFormVR(vr)) {
             if (!stream->ReadExact(header + kHeaderBytes, 4)) {
                 return false;
             }
-            length = ReadDicomU32(header + kHeaderBytes);
+            length = LoadLe32(header + kHeaderBytes);
             valueStart += 4;
         }
         if (length == kDicomUndefinedLength) {
             return false;
         }
-        if (ReadDicomU16(header + 2) == kTransferSyntax) {
+        if (LoadLe16(header + 2) == kTransferSyntax) {
             implicit = IsImplicitLittleEndian(stream, valueStart, length);
         }
         position = valueStart + length;
@@ -119,15 +121,15 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
         }
         const u32 got = stream->Read(header, kHeaderBytes);
         // Some writers end a data set with a 2-byte zero pad.
-        if (got == 0 || (got == 2 && ReadDicomU16(header) == 0)) {
+        if (got == 0 || (got == 2 && LoadLe16(header) == 0)) {
             return true;
         }
         if (got < kHeaderBytes) {
             return false;
         }
-        const u16 group = ReadDicomU16(header);
-        const u16 element = ReadDicomU16(header + 2);
-        const u32 length = ReadDicomU32(header + 4);
+        const u16 group = LoadLe16(header);
+        const u16 element = LoadLe16(header + 2);
+        const u32 length = LoadLe32(header + 4);
         const eDicomGroup kind = ClassifyDicomGroup(group);
         if (kind != eDicomGroup::Ordinary) {
             return kind == eDicomGroup::EndsWalk;
@@ -171,9 +173,9 @@ bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 e
             return false;
         }
         position += kHeaderBytes;
-        const u32 length = ReadDicomU32(header + 4);
-        if (ReadDicomU16(header) == kDicomItemGroup &&
-            ReadDicomU16(header + 2) == kDicomSequenceDelimiter) {
+        const u32 length = LoadLe32(header + 4);
+        if (LoadLe16(header) == kDicomItemGroup &&
+            LoadLe16(header + 2) == kDicomSequenceDelimiter) {
             return true;
         }
         if (length == 0) {

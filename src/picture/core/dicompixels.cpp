@@ -10,6 +10,8 @@
 // range) rather than held.
 #include "picture/core/dicomimage.h"
 
+#include "base/byteorder.h"
+
 #include <algorithm>
 #include <type_traits>
 
@@ -34,7 +36,7 @@ template <> struct sSampleTraits<u16>
     static constexpr u32 kMaxLevel = 0xFFFF;
     static constexpr u32 kChannelShift = 16;
     static constexpr tPixel kOpaque = u64(0xFFFF) << 48;
-    static u32 At(const u8* row, i64 i) { return u32(row[2 * i]) | u32(row[2 * i + 1]) << 8; }
+    static u32 At(const u8* row, i64 i) { return LoadLe16(row + 2 * i); }
 };
 
 // Reads `rowCount` rows of `rowBytes` from `offset` and calls visit(row, index) for each.

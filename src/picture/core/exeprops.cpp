@@ -1,5 +1,6 @@
 #include "picture/core/exeprops.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/dib.h"
 #include "picture/core/ico.h"
@@ -9,16 +10,6 @@
 #include <new>
 
 namespace {
-
-u16 Le16(const u8* bytes)
-{
-    return u16(bytes[0] | bytes[1] << 8);
-}
-
-u32 Le32(const u8* bytes)
-{
-    return u32(bytes[0]) | u32(bytes[1]) << 8 | u32(bytes[2]) << 16 | u32(bytes[3]) << 24;
-}
 
 bool ReadAt(cFileIOTarget* stream, u64 position, void* buffer, u32 length)
 {
@@ -46,8 +37,8 @@ struct sResourceWalk
             !ReadAt(stream, sectionOffset + offset, header, 16)) {
             return false;
         }
-        named = Le16(header + 12);
-        const u32 ids = Le16(header + 14);
+        named = LoadLe16(header + 12);
+        const u32 ids = LoadLe16(header + 14);
         count = named + ids;
         if (ids == 0 || u64(count) * 8 > sectionSize - offset - 16) {
             return false;
@@ -62,7 +53,7 @@ struct sResourceWalk
     // The key of entry `i` of a directory: an id, or a name word with the top bit set.
     static u32 EntryKey(const u8* entries, u32 i, u32 named)
     {
-        return Le32(entries + i * 8) | (i < named ? kSubdirectoryBit : 0);
+        return LoadLe32(entries + i * 8) | (i < named ? kSubdirectoryBit : 0);
     }
 };
 
@@ -78,7 +69,7 @@ bool ReadResourceLanguages(sResourceWalk& walk, u64 offset, tResourceLanguages& 
     }
     for (u32 i = 0; i < count; ++i) {
         const u8* entry = entries.GetData() + i * 8;
-        const u32 target = Le32(entry + 4);
+        const u32 target = LoadLe32(entry + 4);
         if ((target & kSubdirectoryBit) != 0 || target > walk.sectionSize ||
             walk.sectionSize - target < 16) {
             return false;
@@ -87,7 +78,7 @@ bool ReadResourceLanguages(sResourceWalk& walk, u64 offset, tResourceLanguages& 
         if (!ReadAt(walk.stream, walk.sectionOffset + target, data, 16)) {
             continue;
         }
-        if (!languages.Append({Le32(data), Le32(data + 4),
+        if (!languages.Append({LoadLe32(data), LoadLe32(data + 4),
                                sResourceWalk::EntryKey(entries.GetData(), i, named)})) {
             return false;
         }
@@ -106,7 +97,7 @@ bool ReadResourceNames(sResourceWalk& walk, u64 offset, tResourceNames& names)
     }
     for (u32 i = 0; i < count; ++i) {
         const u8* entry = entries.GetData() + i * 8;
-        const u32 target = Le32(entry + 4);
+        const u32 target = LoadLe32(entry + 4);
         if ((target & kSubdirectoryBit) == 0) {
             return false;
         }
@@ -180,9 +171,9 @@ bool WalkVersionArea(cFileIOTarget* area, u64 start, u64 end, int depth, tVersio
         if (!ReadAt(area, position, header, kBlockHeaderSize)) {
             return false;
         }
-        const u32 length = Le16(header);
-        const u32 valueLength = Le16(header + 2);
-        const u32 type = Le16(header + 4);
+        const u32 length = LoadLe16(header);
+        const u32 valueLength = LoadLe16(header + 2);
+        const u32 type = LoadLe16(header + 4);
         if (length < 4 || length > end - position) {
             return false;
         }
@@ -194,7 +185,7 @@ bool WalkVersionArea(cFileIOTarget* area, u64 start, u64 end, int depth, tVersio
         const char16_t* units = reinterpret_cast<const char16_t*>(block.GetData());
         const u32 unitCount = length / 2;
         u32 keyEnd = kBlockHeaderSize / 2;
-        while (keyEnd < unitCount && Le16(block.GetData() + keyEnd * 2) != 0) {
+        while (keyEnd < unitCount && LoadLe16(block.GetData() + keyEnd * 2) != 0) {
             ++keyEnd;
         }
         if (keyEnd >= unitCount) {
@@ -281,13 +272,13 @@ bool ReadPeResources(cFileIOTarget* stream, sPeResources& out)
     if (stream == nullptr || !ReadAt(stream, 0, dos, 64) || dos[0] != 'M' || dos[1] != 'Z') {
         return false;
     }
-    const u64 peOffset = Le32(dos + 60);
+    const u64 peOffset = LoadLe32(dos + 60);
     u8 pe[24];
-    if (peOffset < 64 || !ReadAt(stream, peOffset, pe, 24) || Le32(pe) != 0x00004550) {
+    if (peOffset < 64 || !ReadAt(stream, peOffset, pe, 24) || LoadLe32(pe) != 0x00004550) {
         return false;
     }
-    const u32 sections = Le16(pe + 6);
-    const u32 optionalSize = Le16(pe + 20);
+    const u32 sections = LoadLe16(pe + 6);
+    const u32 optionalSize = LoadLe16(pe + 20);
     if (sections == 0 || optionalSize == 0 || !stream->Seek(peOffset + 24 + optionalSize)) {
         return false;
     }
@@ -297,7 +288,8 @@ bool ReadPeResources(cFileIOTarget* stream, sPeResources& out)
             return false;
         }
         if (std::memcmp(section, ".rsrc\0\0\0", 8) == 0) {
-            out = {Le32(pe + 8), Le32(section + 12), Le32(section + 16), Le32(section + 20)};
+            out = {LoadLe32(pe + 8), LoadLe32(section + 12), LoadLe32(section + 16),
+                   LoadLe32(section + 20)};
             return out.rawSize != 0 && out.rawOffset != 0;
         }
     }
@@ -322,7 +314,7 @@ bool ReadResourceIndex(cFileIOTarget* stream, u64 sectionOffset, u64 sectionSize
     }
     for (u32 i = 0; i < count; ++i) {
         const u8* entry = entries.GetData() + i * 8;
-        const u32 target = Le32(entry + 4);
+        const u32 target = LoadLe32(entry + 4);
         if ((target & kSubdirectoryBit) == 0) {
             return false;
         }
@@ -381,11 +373,11 @@ void cWinExeProps::ReadVersion(cFileIOTarget* stream, const sPeResources& sectio
         u8 head[kVersionHeadSize];
         if (it->size < kVersionHeadSize || !FileOffsetOf(section, it->rva, it->size, offset) ||
             !ReadAt(stream, offset, head, kVersionHeadSize) ||
-            Le32(head + kFixedInfoOffset) != kFixedInfoSignature) {
+            LoadLe32(head + kFixedInfoOffset) != kFixedInfoSignature) {
             continue;
         }
-        const u32 length = Le16(head);
-        const u32 childrenStart = kFixedInfoOffset + Le16(head + 2);
+        const u32 length = LoadLe16(head);
+        const u32 childrenStart = kFixedInfoOffset + LoadLe16(head + 2);
         if (childrenStart > length || length > it->size) {
             continue;
         }

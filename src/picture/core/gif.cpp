@@ -13,6 +13,7 @@
 // and emitted row by row as the sub-blocks are read.
 #include "picture/core/gif.h"
 
+#include "base/byteorder.h"
 #include "base/memio.h"
 #include "package/lzw.h"
 
@@ -34,11 +35,6 @@ constexpr u8 kLargestMinimumCodeSize = 11;
 // Interlaced rows (GIF89a appendix E): start row and step of the four passes.
 constexpr i32 kPassStart[4] = {0, 4, 2, 1};
 constexpr i32 kPassStep[4] = {8, 8, 4, 2};
-
-inline u32 ReadU16LE(const u8* p)
-{
-    return u32(p[0]) | u32(p[1]) << 8;
-}
 
 inline u32 TableEntries(u8 flags)
 {
@@ -72,7 +68,7 @@ bool cPictGIF::ReadScreen(cFileIOTarget* stream, bool readGlobalTable)
     if (stream == nullptr || !stream->Seek(0) || !stream->ReadExact(m_screen, kScreenSize) ||
         std::memcmp(m_screen, "GIF8", 4) != 0 ||
         (std::memcmp(m_screen + 4, "7a", 2) != 0 && std::memcmp(m_screen + 4, "9a", 2) != 0) ||
-        ReadU16LE(m_screen + 6) == 0 || ReadU16LE(m_screen + 8) == 0) {
+        LoadLe16(m_screen + 6) == 0 || LoadLe16(m_screen + 8) == 0) {
         return false;
     }
     if (!readGlobalTable) {
@@ -91,7 +87,7 @@ bool cPictGIF::ReadColourTable(cFileIOTarget* stream, i32 count)
     }
     for (i32 i = 0; i < count; ++i) {
         const u8* rgb = bytes + 3 * i;
-        m_palette.GetData()[i] = 0xFF000000 | u32(rgb[0]) << 16 | u32(rgb[1]) << 8 | rgb[2];
+        m_palette.GetData()[i] = 0xFF000000 | LoadBe24(rgb);
     }
     return true;
 }
@@ -133,8 +129,8 @@ bool cPictGIF::FindFrame(cFileIOTarget* stream, i32& frame, bool readTables)
             }
             ++index;
             u8 descriptor[kDescriptorSize];
-            if (!stream->ReadExact(descriptor, kDescriptorSize) || ReadU16LE(descriptor + 4) == 0 ||
-                ReadU16LE(descriptor + 6) == 0) {
+            if (!stream->ReadExact(descriptor, kDescriptorSize) || LoadLe16(descriptor + 4) == 0 ||
+                LoadLe16(descriptor + 6) == 0) {
                 return false;
             }
             position += 1 + kDescriptorSize;
@@ -201,8 +197,8 @@ bool cPictGIF::DecodeFrame(const u8* descriptor, cFileIOTarget* stream)
     if (!stream->ReadExact(&firstSize, 1) || firstSize == 0 || !stream->Seek(dataStart)) {
         return false;
     }
-    const i32 width = i32(ReadU16LE(descriptor + 4));
-    const i32 height = i32(ReadU16LE(descriptor + 6));
+    const i32 width = i32(LoadLe16(descriptor + 4));
+    const i32 height = i32(LoadLe16(descriptor + 6));
     SetImageSize(width, height, false);
     m_streaming = BeginStreamRender();
     // Cleared: rows the data do not reach stay 0, as a stream leaves them.
@@ -262,7 +258,7 @@ bool cPictGIF::ReadInfo(cFileIOTarget* stream, sPictInfo* info)
         return false;
     }
     if (info != nullptr) {
-        *info = {i32(ReadU16LE(m_screen + 6)), i32(ReadU16LE(m_screen + 8)), 0};
+        *info = {i32(LoadLe16(m_screen + 6)), i32(LoadLe16(m_screen + 8)), 0};
     }
     return true;
 }
@@ -286,8 +282,8 @@ bool cPictGIF::GetPageSize(cFileIOTarget* stream, i32 page, i32* width, i32* hei
     if (!FindFrame(stream, frame, false) || !stream->ReadExact(descriptor, kDescriptorSize)) {
         return false;
     }
-    *width = i32(ReadU16LE(descriptor + 4));
-    *height = i32(ReadU16LE(descriptor + 6));
+    *width = i32(LoadLe16(descriptor + 4));
+    *height = i32(LoadLe16(descriptor + 6));
     return *width != 0 && *height != 0;
 }
 
@@ -314,8 +310,8 @@ bool cPictGIF::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 ma
         !stream->ReadExact(descriptor, kDescriptorSize)) {
         return false;
     }
-    const f64 width = ReadU16LE(descriptor + 4);
-    const f64 height = ReadU16LE(descriptor + 6);
+    const f64 width = LoadLe16(descriptor + 4);
+    const f64 height = LoadLe16(descriptor + 6);
     const f64 scale = std::min({f64(maxW) / width, f64(maxH) / height, 1.0});
     const i32 fittedWidth = i32(width * scale + 0.5);
     const i32 fittedHeight = i32(height * scale + 0.5);

@@ -4,6 +4,7 @@
 // length and the stream's size, so no element can point past the data it claims.
 #include "picture/core/icns.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/icnselements.h"
 #include "picture/core/jp2picture.h"
@@ -19,11 +20,6 @@ constexpr u32 kHeaderSize = 8;
 constexpr u32 kMinimumTotal = 16;
 constexpr i32 kNoLimit = 0x7FFFFFFF;
 constexpr i32 kSmallestChoice = 16;
-
-u32 ReadU32BE(const u8* p)
-{
-    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-}
 
 // The size of a PNG, JP2 or J2K element's content; false when none of the three accepts it.
 bool ProbeContent(cFileIOTarget* data, sPictInfo& info)
@@ -41,7 +37,7 @@ bool WalkElements(cFileIOTarget* stream, Visit visit)
         !IcnsTypeIs(header, "icns")) {
         return false;
     }
-    const u64 total = ReadU32BE(header + 4);
+    const u64 total = LoadBe32(header + 4);
     const u64 size = stream->GetSize();
     if (total < kMinimumTotal) {
         return false;
@@ -52,7 +48,7 @@ bool WalkElements(cFileIOTarget* stream, Visit visit)
         }
         cPictICNS::sElement element;
         element.offset = offset;
-        element.length = ReadU32BE(header + 4);
+        element.length = LoadBe32(header + 4);
         const u64 end = offset + element.length;
         if (element.length < kHeaderSize || end > total || (size != kUnknownStreamSize && end > size)) {
             return false;

@@ -6,6 +6,7 @@
 // value repeated c - 125 times.
 #include "picture/core/icns.h"
 
+#include "base/byteorder.h"
 #include "picture/core/icnselements.h"
 
 #include <array>
@@ -75,11 +76,6 @@ struct sMaskBits
     u8 bits = 0; // 0: opaque
 };
 
-u32 ReadU32BE(const u8* p)
-{
-    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-}
-
 // The offset of the first element of mask type `wanted` in the container, wherever it
 // stands (real files store masks after other elements, not only after their icon); 0 when
 // there is none before the end or a broken element.
@@ -89,16 +85,16 @@ u64 FindElement(cFileIOTarget* stream, const char* wanted)
     if (!stream->Seek(0) || !stream->ReadExact(header, kHeaderSize)) {
         return 0;
     }
-    const u64 total = ReadU32BE(header + 4);
+    const u64 total = LoadBe32(header + 4);
     for (u64 offset = kHeaderSize; offset + kHeaderSize <= total;) {
         if (!stream->Seek(offset) || !stream->ReadExact(header, kHeaderSize) ||
-            ReadU32BE(header + 4) < kHeaderSize) {
+            LoadBe32(header + 4) < kHeaderSize) {
             return 0;
         }
         if (IcnsTypeIs(header, wanted)) {
             return offset;
         }
-        offset += ReadU32BE(header + 4);
+        offset += LoadBe32(header + 4);
     }
     return 0;
 }
@@ -151,8 +147,7 @@ u32 ColourAt(const u8* data, u32 bits, u32 index)
     case 8:
         return kPalette256[data[index]];
     default:
-        return u32(data[u64(index) * 3]) << 16 | u32(data[u64(index) * 3 + 1]) << 8 |
-               data[u64(index) * 3 + 2];
+        return LoadBe24(data + u64(index) * 3);
     }
 }
 

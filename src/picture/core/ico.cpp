@@ -5,6 +5,7 @@
 // Only the last two are used; each image is read through a window of its own.
 #include "picture/core/ico.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/dib.h"
 #include "picture/core/pngreader.h"
@@ -27,16 +28,6 @@ enum class eSizeOrder
     PngFirst,
 };
 
-inline u32 ReadU16LE(const u8* p)
-{
-    return u32(p[0]) | u32(p[1]) << 8;
-}
-
-inline u32 ReadU32LE(const u8* p)
-{
-    return ReadU16LE(p) | ReadU16LE(p + 2) << 16;
-}
-
 // The header from offset 0: the entry count, or 0 when it is unusable or `page` (unless
 // negative for "any") is not an entry.
 i32 ReadHeader(cFileIOTarget* stream, eTypeCheck typeCheck, i32 page = -1)
@@ -45,9 +36,9 @@ i32 ReadHeader(cFileIOTarget* stream, eTypeCheck typeCheck, i32 page = -1)
     if (stream == nullptr || !stream->Seek(0) || !stream->ReadExact(header, kHeaderSize)) {
         return 0;
     }
-    const u32 type = ReadU16LE(header + 2);
-    const i32 count = i32(ReadU16LE(header + 4));
-    if (ReadU16LE(header) != 0 || count == 0 || page >= count ||
+    const u32 type = LoadLe16(header + 2);
+    const i32 count = i32(LoadLe16(header + 4));
+    if (LoadLe16(header) != 0 || count == 0 || page >= count ||
         (typeCheck == eTypeCheck::Checked && type != 1 && type != 2)) {
         return 0;
     }
@@ -62,7 +53,7 @@ bool OpenEntry(cFileIOTarget* stream, i32 index, cFileIOSubRange& image)
         !stream->ReadExact(entry, kEntrySize)) {
         return false;
     }
-    image.Attach(stream, ReadU32LE(entry + 12), ReadU32LE(entry + 8));
+    image.Attach(stream, LoadLe32(entry + 12), LoadLe32(entry + 8));
     return true;
 }
 

@@ -12,6 +12,7 @@
 // with its combination operator; every page pixel is emitted exactly once.
 #include "picture/core/jbig2picture.h"
 
+#include "base/byteorder.h"
 #include "picture/codecs/jbig2generic.h"
 #include "picture/core/picttarget.h"
 
@@ -38,11 +39,6 @@ constexpr u32 kUnknownLength = 0xFFFFFFFF;
 
 constexpr u32 kBlack = 0xFF000000;
 constexpr u32 kWhite = 0xFFFFFFFF;
-
-inline u32 ReadBigEndian32(const u8* p)
-{
-    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-}
 
 struct sSegment
 {
@@ -73,7 +69,7 @@ enum class eStep
                                       sSegment& segment)
 {
     u8 start[6];
-    if (!ReadAt(stream, size, offset, start, 6) || ReadBigEndian32(start) != expected) {
+    if (!ReadAt(stream, size, offset, start, 6) || LoadBe32(start) != expected) {
         return eStep::End;
     }
     segment.number = expected;
@@ -91,8 +87,7 @@ enum class eStep
         if (!ReadAt(stream, size, cursor, rest, 3)) {
             return eStep::End;
         }
-        referredCount =
-            (u64(start[5] & 0x1F) << 24 | u64(rest[0]) << 16 | u64(rest[1]) << 8 | rest[2]);
+        referredCount = (u64(start[5] & 0x1F) << 24 | LoadBe24(rest));
         cursor += 3 + (referredCount + 1 + 7) / 8;
     }
     // 7.2.5: the size of a referred-to number depends on this segment's own number.
@@ -103,8 +98,8 @@ enum class eStep
     if (!ReadAt(stream, size, cursor, tail, pageSize + 4)) {
         return eStep::End;
     }
-    segment.page = longPage ? ReadBigEndian32(tail) : tail[0];
-    segment.dataLength = ReadBigEndian32(tail + pageSize);
+    segment.page = longPage ? LoadBe32(tail) : tail[0];
+    segment.dataLength = LoadBe32(tail + pageSize);
     segment.headerEnd = cursor + pageSize + 4;
     segment.dataOffset = segment.headerEnd;
     return eStep::Continue;
@@ -175,8 +170,8 @@ struct sJbig2Scan
         if (!ReadAt(stream, size, segment.dataOffset, data, kPageInformationLength)) {
             return eStep::End;
         }
-        const u32 width = ReadBigEndian32(data);
-        const u32 height = ReadBigEndian32(data + 4);
+        const u32 width = LoadBe32(data);
+        const u32 height = LoadBe32(data + 4);
         // 0xFFFFFFFF is a striped page whose height comes with its end-of-stripe segments.
         if (width == 0 || height == 0 || height == 0xFFFFFFFF ||
             !PixelBufferSizeOk(width, height, 4)) {
@@ -260,10 +255,10 @@ bool cPictJBIG2::ScanFile(cFileIOTarget* stream)
             scan.pageCountKnown = false;
             scan.pageCount = 0;
         } else {
-            if (!ReadAt(stream, size, 9, header + 9, 4) || ReadBigEndian32(header + 9) == 0) {
+            if (!ReadAt(stream, size, 9, header + 9, 4) || LoadBe32(header + 9) == 0) {
                 return false;
             }
-            scan.pageCount = ReadBigEndian32(header + 9);
+            scan.pageCount = LoadBe32(header + 9);
             start = 13;
         }
         walked = (header[8] & kFileFlagSequential) != 0 ? scan.WalkSequential(start)
@@ -439,10 +434,10 @@ bool PlaceRegion(cFileIOTarget* stream, const sJbig2Region& region, const sJbig2
         return false;
     }
     sJbig2GenericHeader& header = placed.header;
-    header.width = ReadBigEndian32(bytes);
-    header.height = ReadBigEndian32(bytes + 4);
-    placed.x = ReadBigEndian32(bytes + 8);
-    placed.y = ReadBigEndian32(bytes + 12);
+    header.width = LoadBe32(bytes);
+    header.height = LoadBe32(bytes + 4);
+    placed.x = LoadBe32(bytes + 8);
+    placed.y = LoadBe32(bytes + 12);
     const u8 regionOperation = bytes[16] & 7;
     header.flags = bytes[kRegionInfoLength];
     const u32 atBytes = Jbig2GenericAtBytes(header.flags);

@@ -15,6 +15,7 @@
 // file that declares a large picture and holds little costs the rows that arrived.
 #include "picture/core/pcxreader.h"
 
+#include "base/byteorder.h"
 #include "picture/core/bytereader.h"
 
 #include <algorithm>
@@ -29,11 +30,6 @@ constexpr u8 kVgaPaletteMarker = 0x0C;
 constexpr u32 kVgaPaletteEntries = 256;
 constexpr u32 kVgaPaletteSize = 1 + 3 * kVgaPaletteEntries;
 constexpr u8 kRunFlags = 0xC0;
-
-inline u32 ReadLittle16(const u8* p)
-{
-    return u32(p[0] | p[1] << 8);
-}
 
 } // namespace
 
@@ -74,15 +70,15 @@ bool sPcxContext::ReadHeader()
 {
     const u8* h = m_header;
     if (!m_stream->ReadExact(m_header, kHeaderSize) || h[0] != 0x0A || h[1] != 5 || h[2] != 1 ||
-        h[3] != 8 || ReadLittle16(h + 4) != 0 || ReadLittle16(h + 6) != 0 || h[64] != 0 ||
+        h[3] != 8 || LoadLe16(h + 4) != 0 || LoadLe16(h + 6) != 0 || h[64] != 0 ||
         (h[65] != 1 && h[65] != 3)) {
         return false;
     }
-    const u32 interpretation = ReadLittle16(h + 68);
-    m_width = i32(ReadLittle16(h + 8) + 1);
-    m_height = i32(ReadLittle16(h + 10) + 1);
+    const u32 interpretation = LoadLe16(h + 68);
+    m_width = i32(LoadLe16(h + 8) + 1);
+    m_height = i32(LoadLe16(h + 10) + 1);
     m_planes = h[65];
-    m_bytesPerLine = ReadLittle16(h + 66);
+    m_bytesPerLine = LoadLe16(h + 66);
     return m_bytesPerLine != 0 && m_bytesPerLine >= u32(m_width) && interpretation <= 2;
 }
 
@@ -104,7 +100,7 @@ bool sPcxContext::ReadPalette()
         return false;
     }
     for (u32 i = 0; i < m_paletteCount; ++i, entries += 3) {
-        m_palette[i] = 0xFF000000 | u32(entries[0]) << 16 | u32(entries[1]) << 8 | entries[2];
+        m_palette[i] = 0xFF000000 | LoadBe24(entries);
     }
     return true;
 }

@@ -13,6 +13,7 @@
 // never needs a buffer of its own size.
 #include "picture/core/pngreader.h"
 
+#include "base/byteorder.h"
 #include "package/zdecompress.h"
 #include "picture/core/pngfilters.h"
 #include "picture/core/pngrows.h"
@@ -43,16 +44,6 @@ constexpr u32 kPLTE = ChunkType("PLTE");
 constexpr u32 kTRNS = ChunkType("tRNS");
 constexpr u32 kIDAT = ChunkType("IDAT");
 constexpr u32 kIEND = ChunkType("IEND");
-
-inline u32 ReadBigEndian32(const u8* p)
-{
-    return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-}
-
-inline u32 ReadBigEndian16(const u8* p)
-{
-    return u32(p[0]) << 8 | p[1];
-}
 
 // Adam7 (ISO/IEC 15948 8.2): x start, y start, x step, y step of passes 1 to 7.
 struct sAdam7Pass
@@ -233,8 +224,8 @@ bool sPngContext::ReadChunk(cFileIOTarget* stream, bool& ended)
     if (!stream->ReadExact(header, 8)) {
         return false;
     }
-    const u32 length = ReadBigEndian32(header);
-    const u32 type = ReadBigEndian32(header + 4);
+    const u32 length = LoadBe32(header);
+    const u32 type = LoadBe32(header + 4);
     // The PNG limit is 2^31 - 1; a length beyond what the stream still holds cannot be
     // real, so nothing is allocated or read for it.
     if (length > u32(INT32_MAX)) {
@@ -296,7 +287,7 @@ bool sPngContext::ReadChunk(cFileIOTarget* stream, bool& ended)
         processed = m_stage == ePngStage::kImageComplete;
     }
     u8 stored[4];
-    if (!processed || !stream->ReadExact(stored, 4) || ReadBigEndian32(stored) != u32(crc)) {
+    if (!processed || !stream->ReadExact(stored, 4) || LoadBe32(stored) != u32(crc)) {
         return false;
     }
     ended = type == kIEND || (m_picture.m_headerOnly && m_width != 0);
@@ -305,8 +296,8 @@ bool sPngContext::ReadChunk(cFileIOTarget* stream, bool& ended)
 
 bool sPngContext::ProcessHeader(const u8* data)
 {
-    const u32 width = ReadBigEndian32(data);
-    const u32 height = ReadBigEndian32(data + 4);
+    const u32 width = LoadBe32(data);
+    const u32 height = LoadBe32(data + 4);
     const u8 depth = data[8];
     const u8 colourType = data[9];
     // ISO/IEC 15948 11.2.2: each dimension is 1 to 2^31 - 1.
@@ -359,7 +350,7 @@ bool sPngContext::ProcessPalette(const u8* data, u32 length)
     }
     u32* entries = m_palette.GetData();
     for (u32 i = 0; i < count; ++i, data += 3) {
-        entries[i] = 0xFF000000 | u32(data[0]) << 16 | u32(data[1]) << 8 | data[2];
+        entries[i] = 0xFF000000 | LoadBe24(data);
     }
     // A palette may come again between image data chunks: the rows after it use it.
     m_format.palette = entries;
@@ -371,7 +362,7 @@ bool sPngContext::ProcessTransparency(const u8* data, u32 length)
 {
     switch (m_colourType) {
     case kPngGrey: {
-        const u32 value = ReadBigEndian16(data);
+        const u32 value = LoadBe16(data);
         if (m_depth == 16) {
             m_format.key16 = u64(value) * 0x0000'0001'0001'0001;
         } else {
@@ -384,9 +375,9 @@ bool sPngContext::ProcessTransparency(const u8* data, u32 length)
         break;
     }
     case kPngRgb: {
-        const u32 red = ReadBigEndian16(data);
-        const u32 green = ReadBigEndian16(data + 2);
-        const u32 blue = ReadBigEndian16(data + 4);
+        const u32 red = LoadBe16(data);
+        const u32 green = LoadBe16(data + 2);
+        const u32 blue = LoadBe16(data + 4);
         if (m_depth == 16) {
             m_format.key16 = u64(red) << 32 | u64(green) << 16 | blue;
         } else {

@@ -1,5 +1,7 @@
 #include "picture/core/pngrows.h"
 
+#include "base/byteorder.h"
+
 namespace {
 
 constexpr u32 kOpaque = 0xFF000000;
@@ -19,11 +21,6 @@ inline u32 WithKey(u32 rgb, const sPngRowFormat& format)
 inline u64 WithKey64(u64 rgb, const sPngRowFormat& format)
 {
     return format.hasKey && rgb == format.key16 ? rgb : rgb | kOpaque64;
-}
-
-inline u64 Sample16(const u8* p)
-{
-    return u64(p[0]) << 8 | p[1];
 }
 
 // Grey of depth 1, 2 or 4, or palette indexes of depth 1, 2, 4 or 8: `depth`-bit fields,
@@ -65,12 +62,12 @@ void ConvertRgb(const sPngRowFormat& format, const u8* samples, i32 count, u32* 
 {
     if (!format.hasKey && step == 1) {
         for (i32 x = 0; x < count; ++x, samples += 3) {
-            out[x] = kOpaque | u32(samples[0]) << 16 | u32(samples[1]) << 8 | samples[2];
+            out[x] = kOpaque | LoadBe24(samples);
         }
         return;
     }
     for (i32 x = 0; x < count; ++x, samples += 3) {
-        const u32 rgb = u32(samples[0]) << 16 | u32(samples[1]) << 8 | samples[2];
+        const u32 rgb = LoadBe24(samples);
         out[i64(x) * step] = WithKey(rgb, format);
     }
 }
@@ -164,25 +161,26 @@ void ConvertPngRow64(const sPngRowFormat& format, const u8* samples, i32 count, 
     switch (format.colourType) {
     case kPngGrey:
         for (i32 x = 0; x < count; ++x, samples += 2) {
-            out[i64(x) * step] = WithKey64(Sample16(samples) * kGreyLanes, format);
+            out[i64(x) * step] = WithKey64(u64(LoadBe16(samples)) * kGreyLanes, format);
         }
         break;
     case kPngRgb:
         for (i32 x = 0; x < count; ++x, samples += 6) {
-            const u64 rgb = Sample16(samples) << 32 | Sample16(samples + 2) << 16 |
-                            Sample16(samples + 4);
+            const u64 rgb = u64(LoadBe16(samples)) << 32 | u64(LoadBe16(samples + 2)) << 16 |
+                            u64(LoadBe16(samples + 4));
             out[i64(x) * step] = WithKey64(rgb, format);
         }
         break;
     case kPngGreyAlpha:
         for (i32 x = 0; x < count; ++x, samples += 4) {
-            out[i64(x) * step] = Sample16(samples + 2) << 48 | Sample16(samples) * kGreyLanes;
+            out[i64(x) * step] =
+                u64(LoadBe16(samples + 2)) << 48 | u64(LoadBe16(samples)) * kGreyLanes;
         }
         break;
     case kPngRgba:
         for (i32 x = 0; x < count; ++x, samples += 8) {
-            out[i64(x) * step] = Sample16(samples + 6) << 48 | Sample16(samples) << 32 |
-                                 Sample16(samples + 2) << 16 | Sample16(samples + 4);
+            out[i64(x) * step] = u64(LoadBe16(samples + 6)) << 48 | u64(LoadBe16(samples)) << 32 |
+                                 u64(LoadBe16(samples + 2)) << 16 | u64(LoadBe16(samples + 4));
         }
         break;
     default:

@@ -12,6 +12,7 @@
 // whole row at a time and converted in one tight loop per format.
 #include "picture/core/ppmreader.h"
 
+#include "base/byteorder.h"
 #include "base/format.h"
 #include "picture/core/bytereader.h"
 
@@ -143,7 +144,7 @@ void sPpmContext::ConvertRow32(const u8* row, u32* out) const
         break;
     default:
         for (i32 x = 0; x < w; ++x, row += 3) {
-            out[x] = 0xFF000000 | u32(row[0]) << 16 | u32(row[1]) << 8 | row[2];
+            out[x] = 0xFF000000 | LoadBe24(row);
         }
         break;
     }
@@ -155,13 +156,13 @@ void sPpmContext::ConvertRow64(const u8* row, u64* out) const
     constexpr u64 kOpaque = u64(0xFFFF) << 48;
     if (m_picture.m_type == '5') {
         for (i32 x = 0; x < w; ++x, row += 2) {
-            out[x] = kOpaque | u64(row[0] << 8 | row[1]) * 0x0000'0001'0001'0001;
+            out[x] = kOpaque | u64(LoadBe16(row)) * 0x0000'0001'0001'0001;
         }
         return;
     }
     for (i32 x = 0; x < w; ++x, row += 6) {
-        out[x] = kOpaque | u64(row[0] << 8 | row[1]) << 32 | u64(row[2] << 8 | row[3]) << 16 |
-                 u64(row[4] << 8 | row[5]);
+        out[x] =
+            kOpaque | u64(LoadBe16(row)) << 32 | u64(LoadBe16(row + 2)) << 16 | LoadBe16(row + 4);
     }
 }
 

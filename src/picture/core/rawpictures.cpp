@@ -1,5 +1,6 @@
 #include "picture/core/rawpictures.h"
 
+#include "base/byteorder.h"
 #include "picture/core/rawdevelop.h"
 #include "picture/core/rawpreview.h"
 #include "picture/core/thumbnail.h"
@@ -49,10 +50,7 @@ bool HeaderMatches(cFileIOTarget* stream, eTiffRaw kind)
     }
     // CR2: IFD0 at 16 or later, leaving room for the Canon block at 8.
     const bool bigEndian = header[0] == 'M';
-    const u32 ifd0 = bigEndian ? (u32(header[4]) << 24) | (u32(header[5]) << 16) |
-                                     (u32(header[6]) << 8) | header[7]
-                               : u32(header[4]) | (u32(header[5]) << 8) | (u32(header[6]) << 16) |
-                                     (u32(header[7]) << 24);
+    const u32 ifd0 = bigEndian ? LoadBe32(header + 4) : LoadLe32(header + 4);
     return ifd0 >= 16 && std::memcmp(header + 8, "CR\x02\0", 4) == 0;
 }
 

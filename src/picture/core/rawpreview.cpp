@@ -1,5 +1,6 @@
 #include "picture/core/rawpreview.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/orientpicture.h"
@@ -94,7 +95,7 @@ bool LoadRgbPreview(cFileIOTarget* stream, const sRawPreview& preview, cPictBase
         u32* pixels = out->Pixels32().GetData() + i64(height - 1 - y) * width;
         const u8* rgb = row.GetData();
         for (i32 x = 0; x < width; ++x, rgb += 3) {
-            pixels[x] = 0xFF000000u | (u32(rgb[0]) << 16) | (u32(rgb[1]) << 8) | rgb[2];
+            pixels[x] = 0xFF000000u | LoadBe24(rgb);
         }
     }
     return true;

@@ -17,6 +17,7 @@
 // rows or through run-length packets that may span rows.
 #include "picture/core/tgareader.h"
 
+#include "base/byteorder.h"
 #include "picture/core/bytereader.h"
 
 #include <algorithm>
@@ -62,11 +63,6 @@ struct sTgaHeader
     u8 descriptor;
 };
 
-inline u16 ReadLittle16(const u8* p)
-{
-    return u16(p[0] | p[1] << 8);
-}
-
 // The 5-bit channels of 16-bit values widened as trunc(c * 8.2258), so that 31 gives 254.
 constexpr std::array<u8, 32> kWidened5 = [] {
     std::array<u8, 32> table{};
@@ -79,19 +75,14 @@ constexpr std::array<u8, 32> kWidened5 = [] {
 // Red in bits 10-14, green 5-9, blue 0-4; bit 15 is not alpha here.
 inline u32 Pixel16(const u8* p)
 {
-    const u32 value = ReadLittle16(p);
+    const u32 value = LoadLe16(p);
     return 0xFF000000 | u32(kWidened5[value >> 10 & 31]) << 16 |
            u32(kWidened5[value >> 5 & 31]) << 8 | kWidened5[value & 31];
 }
 
 inline u32 Pixel24(const u8* p)
 {
-    return 0xFF000000 | u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
-}
-
-inline u32 Pixel32(const u8* p)
-{
-    return u32(p[3]) << 24 | u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
+    return 0xFF000000 | LoadLe24(p);
 }
 
 bool ParseHeader(const u8* bytes, sTgaHeader& header)
@@ -99,10 +90,10 @@ bool ParseHeader(const u8* bytes, sTgaHeader& header)
     header = {bytes[0],
               bytes[1],
               bytes[2],
-              ReadLittle16(bytes + 5),
+              LoadLe16(bytes + 5),
               bytes[7],
-              ReadLittle16(bytes + 12),
-              ReadLittle16(bytes + 14),
+              LoadLe16(bytes + 12),
+              LoadLe16(bytes + 14),
               bytes[16],
               bytes[17]};
     switch (header.imageType) {
@@ -221,7 +212,7 @@ bool sTgaContext::ReadColourMap()
     for (u32 i = 0; i < h.mapLength; ++i, entry += entryBytes) {
         map[i] = entryBytes == 2   ? Pixel16(entry)
                  : entryBytes == 3 ? Pixel24(entry)
-                                   : Pixel32(entry);
+                                   : LoadLe32(entry);
         alpha |= map[i] >> 24;
     }
     // A 32-bit map whose alpha is all 0 was written by a tool that leaves alpha unused.
@@ -348,7 +339,7 @@ bool sTgaContext::Convert(const u8* bytes, i32 count, u32* out)
     default: {
         u32 alpha = 0;
         for (i32 i = 0; i < count; ++i, bytes += 4) {
-            out[i] = Pixel32(bytes);
+            out[i] = LoadLe32(bytes);
             alpha |= bytes[3];
         }
         m_alphaSeen |= alpha;

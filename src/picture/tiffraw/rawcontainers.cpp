@@ -1,30 +1,11 @@
 #include "picture/tiffraw/rawcontainers.h"
 
+#include "base/byteorder.h"
 #include "base/subrange.h"
 
 #include <cstring>
 
 namespace {
-
-u32 Be32(const u8* bytes)
-{
-    return (u32(bytes[0]) << 24) | (u32(bytes[1]) << 16) | (u32(bytes[2]) << 8) | bytes[3];
-}
-
-u16 Be16(const u8* bytes)
-{
-    return u16((bytes[0] << 8) | bytes[1]);
-}
-
-u32 Le32(const u8* bytes)
-{
-    return u32(bytes[0]) | (u32(bytes[1]) << 8) | (u32(bytes[2]) << 16) | (u32(bytes[3]) << 24);
-}
-
-u16 Le16(const u8* bytes)
-{
-    return u16(bytes[0] | (bytes[1] << 8));
-}
 
 bool ReadAt(cFileIOTarget* stream, u64 offset, void* out, u32 length)
 {
@@ -68,25 +49,25 @@ bool ReadMrw(cFileIOTarget* stream, sRawContainerInfo& info)
     u8 header[8];
     const u64 size = stream->GetSize();
     if (!ReadAt(stream, 0, header, 8) || std::memcmp(header, "\0MRM", 4) != 0 ||
-        8 + u64(Be32(header + 4)) > size) {
+        8 + u64(LoadBe32(header + 4)) > size) {
         return false;
     }
-    const u64 end = 8 + u64(Be32(header + 4));
+    const u64 end = 8 + u64(LoadBe32(header + 4));
     bool sized = false;
     for (u64 at = 8; at + 8 <= end;) {
         u8 block[8];
         if (!ReadAt(stream, at, block, 8)) {
             return false;
         }
-        const u64 length = Be32(block + 4);
+        const u64 length = LoadBe32(block + 4);
         const u64 data = at + 8;
         if (data + length > size) {
             break;
         }
         u8 prd[16];
         if (std::memcmp(block, "\0PRD", 4) == 0 && length >= 16 && ReadAt(stream, data, prd, 16)) {
-            info.m_height = Be16(prd + 12);
-            info.m_width = Be16(prd + 14);
+            info.m_height = LoadBe16(prd + 12);
+            info.m_width = LoadBe16(prd + 14);
             sized = true;
         } else if (std::memcmp(block, "\0TTW", 4) == 0) {
             if (info.m_exifTiffCount < 4) {
@@ -116,15 +97,15 @@ bool ReadRaf(cFileIOTarget* stream, sRawContainerInfo& info)
         return false;
     }
     const u64 size = stream->GetSize();
-    info.AddRange(Be32(header + 84), Be32(header + 88), size);
+    info.AddRange(LoadBe32(header + 84), LoadBe32(header + 88), size);
     // The directory: u32 count, then {u16 tag, u16 size, data}.
-    u64 at = Be32(header + 92);
+    u64 at = LoadBe32(header + 92);
     u8 countBytes[4];
     if (!ReadAt(stream, at, countBytes, 4)) {
         return true; // no directory: the preview's frame gives the size
     }
     at += 4;
-    const u32 count = Be32(countBytes);
+    const u32 count = LoadBe32(countBytes);
     u32 full[2] = {};
     u32 cropped[2] = {};
     for (u32 i = 0; i < count && at + 4 <= size; ++i) {
@@ -132,12 +113,12 @@ bool ReadRaf(cFileIOTarget* stream, sRawContainerInfo& info)
         if (!ReadAt(stream, at, entry, 4)) {
             break;
         }
-        const u16 tag = Be16(entry);
-        const u16 length = Be16(entry + 2);
+        const u16 tag = LoadBe16(entry);
+        const u16 length = LoadBe16(entry + 2);
         if (length >= 4 && (tag == 0x100 || tag == 0x111) && ReadAt(stream, at + 4, entry + 4, 4)) {
             u32* pair = tag == 0x100 ? full : cropped;
-            pair[0] = Be16(entry + 6); // width
-            pair[1] = Be16(entry + 4); // height
+            pair[0] = LoadBe16(entry + 6); // width
+            pair[1] = LoadBe16(entry + 4); // height
         }
         at += 4 + u64(length);
     }
@@ -158,8 +139,8 @@ struct sCiff
     // otherwise multiply the work at every level.
     mutable u32 recordsLeft = 1u << 16;
 
-    u32 U32(const u8* bytes) const { return bigEndian ? Be32(bytes) : Le32(bytes); }
-    u16 U16(const u8* bytes) const { return bigEndian ? Be16(bytes) : Le16(bytes); }
+    u32 U32(const u8* bytes) const { return bigEndian ? LoadBe32(bytes) : LoadLe32(bytes); }
+    u16 U16(const u8* bytes) const { return bigEndian ? LoadBe16(bytes) : LoadLe16(bytes); }
 
     // A heap [start, start + length): its directory's offset is the heap's last u32.
     void ReadHeap(u64 start, u64 length, int depth) const
@@ -240,13 +221,13 @@ bool ReadBox(cFileIOTarget* stream, u64 at, u64 limit, sBox& box)
     if (at + 8 > limit || !ReadAt(stream, at, header, 8)) {
         return false;
     }
-    u64 size = Be32(header);
+    u64 size = LoadBe32(header);
     u64 headerLength = 8;
     if (size == 1) {
         if (at + 16 > limit || !ReadAt(stream, at + 8, header + 8, 8)) {
             return false;
         }
-        size = (u64(Be32(header + 8)) << 32) | Be32(header + 12);
+        size = LoadBe64(header + 8);
         headerLength = 16;
     } else if (size == 0) {
         size = limit - at;
@@ -269,7 +250,7 @@ struct sCr3
     {
         u8 length[4];
         if (ReadAt(stream, box.start + lengthAt, length, 4)) {
-            info->AddRange(box.start + skip, Be32(length), box.end);
+            info->AddRange(box.start + skip, LoadBe32(length), box.end);
         }
     }
 
@@ -338,32 +319,33 @@ bool ReadX3f(cFileIOTarget* stream, sRawContainerInfo& info)
     if (!ReadAt(stream, 0, header, 48) || std::memcmp(header, "FOVb", 4) != 0) {
         return false;
     }
-    const u32 version = Le32(header + 4);
+    const u32 version = LoadLe32(header + 4);
     const int sizeAt = version < 0x00040000 ? 28 : 40;
-    info.m_width = Le32(header + sizeAt);
-    info.m_height = Le32(header + sizeAt + 4);
+    info.m_width = LoadLe32(header + sizeAt);
+    info.m_height = LoadLe32(header + sizeAt + 4);
     u8 bytes[28];
     if (!ReadAt(stream, size - 4, bytes, 4)) {
         return true;
     }
-    const u64 directory = Le32(bytes);
+    const u64 directory = LoadLe32(bytes);
     constexpr u32 kMaxSections = 64;
     if (!ReadAt(stream, directory, bytes, 12) || std::memcmp(bytes, "SECd", 4) != 0 ||
-        Le32(bytes + 8) > kMaxSections) {
+        LoadLe32(bytes + 8) > kMaxSections) {
         return true;
     }
-    const u32 count = Le32(bytes + 8);
+    const u32 count = LoadLe32(bytes + 8);
     for (u32 i = 0; i < count; ++i) {
         if (!ReadAt(stream, directory + 12 + u64(i) * 12, bytes, 12)) {
             break;
         }
-        const u64 offset = Le32(bytes);
-        const u64 length = Le32(bytes + 4);
+        const u64 offset = LoadLe32(bytes);
+        const u64 length = LoadLe32(bytes + 4);
         const bool image =
             std::memcmp(bytes + 8, "IMA2", 4) == 0 || std::memcmp(bytes + 8, "IMAG", 4) == 0;
         // SECi header: "SECi", version, type, format, columns, rows, row size.
         if (image && length > 28 && ReadAt(stream, offset, bytes, 28) &&
-            std::memcmp(bytes, "SECi", 4) == 0 && Le32(bytes + 8) == 2 && Le32(bytes + 12) == 18) {
+            std::memcmp(bytes, "SECi", 4) == 0 && LoadLe32(bytes + 8) == 2 &&
+            LoadLe32(bytes + 12) == 18) {
             info.AddRange(offset + 28, length - 28, size);
         }
     }

@@ -1,5 +1,7 @@
 #include "picture/tiffraw/tiffgeneric.h"
 
+#include "base/byteorder.h"
+
 #include <new>
 
 namespace {
@@ -35,14 +37,12 @@ u32 TiffTypeSize(u16 type)
 
 u16 cTiffGeneric::GetU16(const u8* bytes) const
 {
-    return m_bigEndian ? u16((bytes[0] << 8) | bytes[1]) : u16(bytes[0] | (bytes[1] << 8));
+    return m_bigEndian ? LoadBe16(bytes) : LoadLe16(bytes);
 }
 
 u32 cTiffGeneric::GetU32(const u8* bytes) const
 {
-    return m_bigEndian ? (u32(bytes[0]) << 24) | (u32(bytes[1]) << 16) | (u32(bytes[2]) << 8) | bytes[3]
-                       : u32(bytes[0]) | (u32(bytes[1]) << 8) | (u32(bytes[2]) << 16) |
-                             (u32(bytes[3]) << 24);
+    return m_bigEndian ? LoadBe32(bytes) : LoadLe32(bytes);
 }
 
 bool cTiffGeneric::Visit(u32 offset)
