@@ -68,6 +68,17 @@ inline u64 LoadBe64(const u8* p)
     return __builtin_bswap64(LoadLe64(p));
 }
 
+// A word in the byte order a file declares for itself (TIFF's "II" or "MM", CIFF).
+inline u16 LoadU16(const u8* p, bool bigEndian)
+{
+    return bigEndian ? LoadBe16(p) : LoadLe16(p);
+}
+
+inline u32 LoadU32(const u8* p, bool bigEndian)
+{
+    return bigEndian ? LoadBe32(p) : LoadLe32(p);
+}
+
 inline void StoreLe16(u8* p, u16 value)
 {
     byteorder_detail::Store(p, value);

@@ -32,6 +32,10 @@ TEST(ByteOrder, LoadsMatchTheCLibraryAtEveryOffset)
         EXPECT_EQ(LoadLe32(p), le32toh(Native<u32>(p)));
         EXPECT_EQ(LoadBe64(p), be64toh(Native<u64>(p)));
         EXPECT_EQ(LoadLe64(p), le64toh(Native<u64>(p)));
+        EXPECT_EQ(LoadU16(p, true), be16toh(Native<u16>(p)));
+        EXPECT_EQ(LoadU16(p, false), le16toh(Native<u16>(p)));
+        EXPECT_EQ(LoadU32(p, true), be32toh(Native<u32>(p)));
+        EXPECT_EQ(LoadU32(p, false), le32toh(Native<u32>(p)));
         EXPECT_EQ(LoadBe24(p), be32toh(Native<u32>(p)) >> 8);
         EXPECT_EQ(LoadLe24(p), le32toh(Native<u32>(p)) & 0xFFFFFF);
     }

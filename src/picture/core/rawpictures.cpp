@@ -50,7 +50,7 @@ bool HeaderMatches(cFileIOTarget* stream, eTiffRaw kind)
     }
     // CR2: IFD0 at 16 or later, leaving room for the Canon block at 8.
     const bool bigEndian = header[0] == 'M';
-    const u32 ifd0 = bigEndian ? LoadBe32(header + 4) : LoadLe32(header + 4);
+    const u32 ifd0 = LoadU32(header + 4, bigEndian);
     return ifd0 >= 16 && std::memcmp(header + 8, "CR\x02\0", 4) == 0;
 }
 

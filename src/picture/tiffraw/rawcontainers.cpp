@@ -139,9 +139,6 @@ struct sCiff
     // otherwise multiply the work at every level.
     mutable u32 recordsLeft = 1u << 16;
 
-    u32 U32(const u8* bytes) const { return bigEndian ? LoadBe32(bytes) : LoadLe32(bytes); }
-    u16 U16(const u8* bytes) const { return bigEndian ? LoadBe16(bytes) : LoadLe16(bytes); }
-
     // A heap [start, start + length): its directory's offset is the heap's last u32.
     void ReadHeap(u64 start, u64 length, int depth) const
     {
@@ -149,19 +146,19 @@ struct sCiff
         if (depth > kMaxDepth || length < 4 || !ReadAt(stream, start + length - 4, bytes, 4)) {
             return;
         }
-        const u64 directory = start + U32(bytes);
+        const u64 directory = start + LoadU32(bytes, bigEndian);
         if (directory + 2 > start + length || !ReadAt(stream, directory, bytes, 2)) {
             return;
         }
-        const u32 count = U16(bytes);
+        const u32 count = LoadU16(bytes, bigEndian);
         for (u32 i = 0; i < count && recordsLeft > 0; ++i, --recordsLeft) {
             const u64 at = directory + 2 + u64(i) * 10;
             if (at + 10 > start + length || !ReadAt(stream, at, bytes, 10)) {
                 return;
             }
-            const u16 tag = U16(bytes);
-            const u64 size = U32(bytes + 2);
-            const u64 offset = start + U32(bytes + 6);
+            const u16 tag = LoadU16(bytes, bigEndian);
+            const u64 size = LoadU32(bytes + 2, bigEndian);
+            const u64 offset = start + LoadU32(bytes + 6, bigEndian);
             if ((tag & 0x8000) != 0 || (tag & 0x4000) != 0) {
                 continue; // corrupt, or a value inside the entry
             }
@@ -176,8 +173,8 @@ struct sCiff
                 info->AddRange(offset, size, stream->GetSize());
             } else if (type == 0x1810 && size >= 8 &&
                        ReadAt(stream, offset, bytes, 8)) { // ImageInfo
-                info->m_width = U32(bytes);
-                info->m_height = U32(bytes + 4);
+                info->m_width = LoadU32(bytes, bigEndian);
+                info->m_height = LoadU32(bytes + 4, bigEndian);
             }
         }
     }
@@ -191,7 +188,7 @@ bool ReadCrw(cFileIOTarget* stream, sRawContainerInfo& info)
         return false;
     }
     const sCiff ciff{stream, header[0] == 'M', &info};
-    const u64 headerLength = ciff.U32(header + 2);
+    const u64 headerLength = LoadU32(header + 2, ciff.bigEndian);
     const u64 size = stream->GetSize();
     if (headerLength > size) {
         return false;

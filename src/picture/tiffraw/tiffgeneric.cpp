@@ -37,12 +37,12 @@ u32 TiffTypeSize(u16 type)
 
 u16 cTiffGeneric::GetU16(const u8* bytes) const
 {
-    return m_bigEndian ? LoadBe16(bytes) : LoadLe16(bytes);
+    return LoadU16(bytes, m_bigEndian);
 }
 
 u32 cTiffGeneric::GetU32(const u8* bytes) const
 {
-    return m_bigEndian ? LoadBe32(bytes) : LoadLe32(bytes);
+    return LoadU32(bytes, m_bigEndian);
 }
 
 bool cTiffGeneric::Visit(u32 offset)
