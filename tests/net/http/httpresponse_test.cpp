@@ -1,7 +1,7 @@
 // The response reader over scripted streams: every response gives the same outcome fed
 // whole, byte by byte and split at every position.
 #include "net/http/httpresponse.h"
-#include "scriptedpeer.h"
+#include "net/scriptedpeer.h"
 #include "support/piecestream.h"
 
 #include <map>

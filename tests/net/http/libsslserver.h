@@ -2,8 +2,8 @@
 // OpenSSL's TLS stack as an in-process server for one connection, run by a script on the
 // loopback server's thread: for what s_server cannot be told to do at a chosen moment
 // (a KeyUpdate in the middle of a body).
-#include "pki.h"
-#include "scriptedpeer.h"
+#include "net/pki.h"
+#include "net/scriptedpeer.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>

@@ -2,7 +2,7 @@
 // A response receiver for the peer tests: hashes the body with libcrypto's SHA-256, keeps
 // its first bytes, and checks that the offsets it is given are contiguous.
 #include "net/http/httpresponse.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 #include <openssl/evp.h>
 

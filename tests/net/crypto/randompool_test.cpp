@@ -2,8 +2,8 @@
 // patterned OS entropy; real entropy is mixed in; failure reporting; many threads drawing.
 #include "base/clock.h"
 #include "net/crypto/randompool.h"
+#include "net/vectors.h"
 #include "testhooks/testhooks.h"
-#include "vectors.h"
 
 #include <set>
 #include <thread>

@@ -2,8 +2,8 @@
 // engine opened by the RFC 8448 handshake seals, records sealed by libcrypto (good,
 // padded, empty, split tickets, tampered, cut, oversized) as it receives them, and the
 // TLS 1.2 constant-time MAC and padding check against libcrypto's HMAC.
-#include "engineplay.h"
 #include "net/crypto/aescipher.h"
+#include "net/engineplay.h"
 #include "net/tls/tlscbcmac.h"
 #include "net/tls/tlsrecord.h"
 #include "recordsealer.h"

@@ -1,10 +1,10 @@
 // The TLS handshake against the RFC 8448 traces (replayed byte for byte with the client's
 // key and ClientHello injected, in-process through the engine, the server's bytes cut at
 // every offset) and against re-framed server flights sealed by libcrypto.
-#include "engineplay.h"
+#include "net/engineplay.h"
+#include "net/vectors.h"
 #include "recordsealer.h"
 #include "rfc8448trace.h"
-#include "vectors.h"
 
 #include <openssl/hmac.h>
 

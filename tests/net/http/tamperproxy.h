@@ -4,7 +4,7 @@
 // ServerKeyExchange (its signature) or of the server's first protected record (its tag
 // or MAC). Or it drops the server's TLS 1.2 alert records (its close_notify), so that the
 // server's TCP close alone ends the stream.
-#include "scriptedpeer.h"
+#include "net/scriptedpeer.h"
 
 namespace nettest {
 

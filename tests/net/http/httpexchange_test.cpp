@@ -3,7 +3,7 @@
 // and a transport reused after a stopped exchange.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
-#include "peerservers.h"
+#include "net/peerservers.h"
 
 #include <chrono>
 #include <sys/stat.h>

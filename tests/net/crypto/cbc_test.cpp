@@ -4,7 +4,7 @@
 #include "cryptopaths.h"
 #include "net/crypto/aescipher.h"
 #include "net/crypto/cbc.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 using namespace nettest;
 

@@ -2,10 +2,10 @@
 // ServerKeyExchange framing; the chain and host name matrix against certificates made by
 // the openssl command (make_pki.sh); the signature scheme matrix over signatures made by
 // `openssl dgst`.
+#include "net/pki.h"
 #include "net/tls/certverify.h"
 #include "net/tls/serverauth.h"
 #include "net/tls/truststore.h"
-#include "pki.h"
 #include "support/filehelpers.h"
 
 #include <openssl/evp.h>

@@ -5,10 +5,10 @@
 // http.server. Every body is compared by its SHA-256 with the file served, and the
 // secrets of our key log with the server's.
 #include "bodydigest.h"
-#include "net/http/httpexchange.h"
-#include "engineplay.h"
 #include "libsslserver.h"
-#include "peerservers.h"
+#include "net/engineplay.h"
+#include "net/http/httpexchange.h"
+#include "net/peerservers.h"
 
 #include <set>
 #include <sys/stat.h>

@@ -2,8 +2,8 @@
 // the host name limits of the ClientHello, hostile ServerHellos, and scripted TLS 1.2
 // flights. What the client does next tells how far it got: the handshake keys it logs
 // (TLS 1.3) or the ClientKeyExchange it sends (TLS 1.2).
-#include "engineplay.h"
-#include "vectors.h"
+#include "net/engineplay.h"
+#include "net/vectors.h"
 
 using namespace nettest;
 

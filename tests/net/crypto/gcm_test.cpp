@@ -2,7 +2,7 @@
 // argument refusals; the record layer's form runs through the TLS record tests.
 #include "cryptopaths.h"
 #include "net/crypto/gcm.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 using namespace nettest;
 

@@ -6,7 +6,7 @@
 // end lines with a bare LF, use a transfer coding we cannot undo, or go silent.
 #include "bodydigest.h"
 #include "net/http/httpexchange.h"
-#include "peerservers.h"
+#include "net/peerservers.h"
 #include "tamperproxy.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 #include "base/clock.h"
 #include "net/http/httpexchange.h"
 #include "net/http/httprequest.h"
-#include "scriptedpeer.h"
+#include "net/scriptedpeer.h"
 
 using namespace nettest;
 

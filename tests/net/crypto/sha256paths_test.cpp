@@ -1,8 +1,8 @@
 // Every SHA-256 compression this processor offers (portable, BMI2 build, SHA extensions)
 // against libcrypto's SHA-256 on random messages of every length class.
 #include "net/crypto/hmac.h"
+#include "net/vectors.h"
 #include "testhooks/testhooks.h"
-#include "vectors.h"
 
 #include <openssl/sha.h>
 #include <random>

@@ -4,7 +4,7 @@
 #include "net/crypto/sha1.h"
 #include "net/crypto/sha256.h"
 #include "net/crypto/sha384.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 #include <tuple>
 

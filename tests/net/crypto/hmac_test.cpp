@@ -3,7 +3,7 @@
 // end to end by the RFC 8448 replays and by the key logs of the interop servers.)
 #include "net/crypto/hkdf.h"
 #include "net/crypto/hmac.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 using namespace nettest;
 

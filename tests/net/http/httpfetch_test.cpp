@@ -2,8 +2,8 @@
 // reader's SHA-256 equals sha256sum's of the body), a symbolic link is replaced as a link
 // and the file it named keeps its bytes, and SIGINT or SIGTERM in the middle of a body
 // leaves no temporary file behind.
-#include "peerservers.h"
-#include "scriptedpeer.h"
+#include "net/peerservers.h"
+#include "net/scriptedpeer.h"
 #include "support/shellcommand.h"
 
 #include <signal.h>

@@ -2,7 +2,7 @@
 // every Wycheproof case (the edge cases of the field's reduction among them).
 #include "cryptopaths.h"
 #include "net/crypto/x25519.h"
-#include "vectors.h"
+#include "net/vectors.h"
 
 using namespace nettest;
 

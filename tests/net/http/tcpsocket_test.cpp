@@ -4,7 +4,7 @@
 // stream without a connection.
 #include "net/http/socketio.h"
 #include "net/http/tcpsocket.h"
-#include "scriptedpeer.h"
+#include "net/scriptedpeer.h"
 #include "testhooks/testhooks.h"
 
 #include <atomic>
