@@ -5,7 +5,7 @@
 // machines.
 //   ui_snapshots FOLDER
 // Prints one line per failed property and exits with 1 when there was one.
-// Links: qel_net_update qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_app qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 #include "base/fileio.h"
 #include "base/utf.h"
 #include "gui/controls/checkbox.h"
@@ -25,7 +25,7 @@
 #include "gui/core/picture.h"
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
-#include "net/update/updateform.h"
+#include "app/updateform.h"
 #include "package/doc/plaintextdoc.h"
 #include "platform/headlesshost.h"
 #include "platform/pngwrite.h"

@@ -3,14 +3,14 @@
 // the form's cost per piece measured against curl and http_fetch (bench/update_download_bench.sh).
 // update_download --stop-trials N URL: presses Escape 300 ms into each of N downloads and
 // prints the latencies from the key to the end of the run, with the 99th percentile.
-// Links: qel_net_update qel_platform
+// Links: qel_app qel_platform
+#include "app/downloadform.h"
 #include "base/fileio.h"
 #include "gui/controls/progressform.h"
 #include "gui/core/application.h"
 #include "gui/core/form.h"
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
-#include "net/update/downloader.h"
 #include "platform/headlesshost.h"
 #include "platform/softgraphics.h"
 
@@ -58,7 +58,7 @@ sRun Download(cHeadlessHost& host, cChildElement& owner, const std::string& url,
     });
     const std::u16string wide(url.begin(), url.end());
     const auto start = tClock::now();
-    run.result = RunProgressForm(&owner, new cUpdateDownloader(&file, wide.c_str()), u"Downloading");
+    run.result = RunProgressForm(&owner, new cUpdateDownloadForm(&file, wide.c_str()), u"Downloading");
     run.seconds = std::chrono::duration<f64>(tClock::now() - start).count();
     return run;
 }

@@ -21,3 +21,14 @@ foreach(index RANGE ${last_layer})
     endif()
   endforeach()
 endforeach()
+
+# The network stays below the windows and the program: a file of any layer that names a
+# header of gui/, platform/ or app/ stops the configure step too.
+file(GLOB_RECURSE net_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+foreach(source ${net_files})
+  file(STRINGS ${source} above_net REGEX "^#include \"(gui|platform|app)/")
+  if(above_net)
+    message(FATAL_ERROR "${source} includes a header of the windows or the program: ${above_net}")
+  endif()
+endforeach()

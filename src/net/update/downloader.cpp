@@ -47,12 +47,7 @@ cUpdateDownloader::cUpdateDownloader(cFileIOTarget* target, const char16_t* addr
     (void)m_address.Assign(address);
 }
 
-cUpdateDownloader::~cUpdateDownloader()
-{
-    Stop(UINT32_MAX);
-}
-
-void cUpdateDownloader::OnStopRequested()
+void cUpdateDownloader::Abort()
 {
     std::lock_guard<std::mutex> guard(m_transportLock);
     if (m_transport != nullptr) {
@@ -76,8 +71,9 @@ void cUpdateDownloader::Exchange(const cHttpRequest& request)
     m_transport = nullptr;
 }
 
-i32 cUpdateDownloader::RunJob()
+i32 cUpdateDownloader::Run(cProgressNotifyTarget& progress)
 {
+    m_progress = &progress;
     const i32 result = RunExchanges();
     if (m_reason != nullptr && result != kResultStopped && result != kResultComplete) {
         *m_reason = DescribeResult(result);
@@ -194,5 +190,5 @@ bool cUpdateDownloader::OnData(const u8* bytes, u32 count, u64 offset)
     // An unknown (-1) or zero length would give a negative or NaN share.
     const f64 percent = m_contentLength > 0 ? f64(offset) * 100.0 / f64(m_contentLength) : 0.0;
     m_bytesWritten += count;
-    return OnProgress(percent);
+    return m_progress->SetProgress(percent);
 }

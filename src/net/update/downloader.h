@@ -1,12 +1,13 @@
 #pragma once
-// cUpdateDownloader: the download of a new installer, run in the stock progress form.
-// The form's job performs the HTTP GET (one redirect followed) and, as the response
-// receiver, writes the body to the target stream as it arrives.
+// cUpdateDownloader: the download of a new installer. Run performs the HTTP GET (one
+// redirect followed) and, as the response receiver, writes the body to the target stream
+// as it arrives, reporting the share done to a progress sink (the program runs it in the
+// stock progress form).
 //
 // Only https addresses are fetched: the file is started once it is saved, so it must
 // come over an authenticated connection.
 //
-// Result codes (the progress form's end code):
+// Result codes (Run's result):
 //   0  stopped (Stop, Escape or closing the window)
 //   1  the address does not parse, the network did not start, or a redirect target that
 //      cannot be followed (a relative "Location")
@@ -17,13 +18,14 @@
 //   10 complete
 //   11 the redirect target redirected again
 //
-// Threads: RunJob, OnData and OnHeadersDone run on the job thread and touch only the
-// downloader, the target stream and the progress form's thread-safe calls. A stop
-// request aborts the connection of the running exchange from the requesting thread
-// (a shutdown, never a close), so a blocked connect, handshake or receive ends at once.
+// Threads: Run, OnData and OnHeadersDone run on one thread and touch only the downloader,
+// the target stream and the progress sink. Abort, from any other thread, aborts the
+// connection of the running exchange (a shutdown, never a close), so a blocked connect,
+// handshake or receive ends at once; the sink's IsCancelled MUST already answer true by
+// then, or a stop that comes before the connection exists goes unseen.
+#include "base/jobs.h"
 #include "base/streams.h"
 #include "base/texts.h"
-#include "gui/controls/progressform.h"
 #include "net/http/httpresponse.h"
 
 #include <mutex>
@@ -32,7 +34,7 @@
 class cHttpRequest;
 class cHttpTransport;
 
-class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse
+class cUpdateDownloader : public cHttpResponse
 {
 public:
     enum : i32
@@ -52,19 +54,19 @@ public:
     // the downloader and is read only after the form's run ended.
     cUpdateDownloader(cFileIOTarget* target, const char16_t* address,
                       std::string* reason = nullptr);
-    // Stops the job before the members go.
-    ~cUpdateDownloader() override;
+
+    // The result, with the reason kept for the caller. `progress` (borrowed) gets the
+    // percentage as the body arrives; a false answer or IsCancelled ends the download
+    // with 0.
+    i32 Run(cProgressNotifyTarget& progress);
+    // Any thread: aborts the connection of the running exchange.
+    void Abort();
 
     bool OnHeadersDone() override;
     bool OnData(const u8* bytes, u32 count, u64 offset) override;
 
-protected:
-    i32 Run() override { return RunJob(); }
-    void OnStopRequested() override;
-
 private:
-    // The result, with the reason kept for the caller.
-    i32 RunJob();
+    bool IsStopRequested() const { return m_progress != nullptr && m_progress->IsCancelled(); }
     i32 RunExchanges();
     // Performs one exchange with the transport reachable by the stop hook.
     void Exchange(const cHttpRequest& request);
@@ -72,6 +74,7 @@ private:
     std::string DescribeResult(i32 result) const;
 
     cFileIOTarget* m_target;
+    cProgressNotifyTarget* m_progress = nullptr; // during Run
     _guardchar<char16_t> m_address;
     i32 m_state = kResultIncomplete;
     u64 m_bytesWritten = 0;

@@ -1,7 +1,6 @@
 #include "net/update/installerpath.h"
 
 #include "base/utf.h"
-#include "gui/controls/filechooser.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -33,20 +32,6 @@ size_t CutAtCharacter(const char* name, size_t length, size_t limit)
 }
 
 } // namespace
-
-bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const char16_t* name,
-                         const char16_t* folder, const char16_t* filterName,
-                         _guardchar<char16_t>& path)
-{
-    sFileChooseParams params;
-    if (!params.path.Assign(name) || !params.startFolder.Assign(folder) || !params.filters.Alloc(1) ||
-        !params.filters[0].name.Assign(filterName) || !params.filters[0].patterns.Assign(u"*") ||
-        !RunFileSaveDialog(parent, title, &params)) {
-        return false;
-    }
-    path = std::move(params.path);
-    return true;
-}
 
 cInstallerPath::~cInstallerPath()
 {

@@ -1,19 +1,10 @@
 #pragma once
-// Where a downloaded installer goes: the path the user chooses, and the hidden temporary
+// Where a downloaded installer goes: the path the user chose, and the hidden temporary
 // file beside it that the download fills. The chosen path is replaced only by Commit,
 // after a complete download; on every other path the temporary file is removed, so a
 // failed or stopped download never destroys an existing file nor leaves a partial one.
 #include "base/fileio.h"
 #include "base/texts.h"
-
-class cChildElement;
-
-// Asks where to save `name` (the proposed file name), starting in `folder` (null: the
-// chooser's own start), with one filter "*" named `filterName`. True with the chosen
-// full path, false when the user cancelled.
-bool ChooseInstallerPath(cChildElement* parent, const char16_t* title, const char16_t* name,
-                         const char16_t* folder, const char16_t* filterName,
-                         _guardchar<char16_t>& path);
 
 class cInstallerPath
 {

@@ -8,7 +8,7 @@
 #include "gui/guitest.h"
 #include "net/peerservers.h"
 #include "net/pki.h"
-#include "net/update/downloader.h"
+#include "app/downloadform.h"
 #include "support/shellcommand.h"
 
 #include <memory>
@@ -89,7 +89,7 @@ protected:
                  cHeadlessHost::tModalScript script = WaitForEnd, std::string* reason = nullptr)
     {
         host->PushModalScript(std::move(script));
-        return RunProgressForm(&owner, new cUpdateDownloader(target, Wide(url).c_str(), reason),
+        return RunProgressForm(&owner, new cUpdateDownloadForm(target, Wide(url).c_str(), reason),
                                u"Downloading");
     }
 

@@ -1,4 +1,4 @@
-#include "net/update/updatemode.h"
+#include "app/updatemode.h"
 
 #include "base/config.h"
 #include "base/utf.h"
@@ -9,7 +9,7 @@
 #include "gui/core/windowmaker.h"
 #include "net/update/updateanswer.h"
 #include "net/update/updatecheck.h"
-#include "net/update/updateform.h"
+#include "app/updateform.h"
 #include "net/update/updatehosts.h"
 #include "net/update/updatereport.h"
 #include "net/update/updateurl.h"

@@ -1,6 +1,6 @@
-#include "tools/tarvelapp.h"
+#include "app/tarvelapp.h"
 
-#include "net/update/updatemode.h"
+#include "app/updatemode.h"
 
 cTarvelApp::cTarvelApp(const char16_t* codename, bool quiet)
     : m_codenameKept(m_codename.Assign(codename)), m_quiet(quiet)

@@ -5,7 +5,7 @@
 #include "gui/controls/messagebox.h"
 #include "gui/core/application.h"
 #include "support/filehelpers.h"
-#include "net/update/updateform.h"
+#include "app/updateform.h"
 #include "platform/demoautopilot.h"
 #include "updatetest.h"
 

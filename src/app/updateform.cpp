@@ -1,5 +1,7 @@
-#include "net/update/updateform.h"
+#include "app/updateform.h"
 
+#include "app/downloadform.h"
+#include "app/installerchooser.h"
 #include "base/config.h"
 #include "base/fileio.h"
 #include "base/format.h"
@@ -9,7 +11,6 @@
 #include "gui/core/application.h"
 #include "gui/core/theme.h"
 #include "gui/core/windowmaker.h"
-#include "net/update/downloader.h"
 #include "net/update/installerpath.h"
 #include "net/update/updatereport.h"
 #include "platform/access.h"
@@ -231,7 +232,7 @@ void cSoftUpdateInfoForm::OnInstall()
     const std::string shownAddress = ReportText(address);
     for (;;) {
         std::string reason;
-        auto* downloader = new (std::nothrow) cUpdateDownloader(&file, address, &reason);
+        auto* downloader = new (std::nothrow) cUpdateDownloadForm(&file, address, &reason);
         const i32 result = RunProgressForm(this, downloader, GetLangString(kTextDownloading));
         if (result == cUpdateDownloader::kResultIncomplete) {
             if (!AskQuestion(this, GetLangString(kTextRetry), nullptr)) {

@@ -4,13 +4,13 @@
 //
 // Windows are real (SDL) when a display is available and headless otherwise; headless
 // runs end at once unless QEL_AUTOPILOT=1 answers them (demoautopilot.h).
+#include "app/tarvelapp.h"
 #include "base/config.h"
 #include "base/utf.h"
 #include "platform/demoautopilot.h"
 #include "platform/headlesshost.h"
 #include "platform/softgraphics.h"
 #include "platform/windowhost.h"
-#include "tools/tarvelapp.h"
 
 #include <cstdio>
 #include <cstdlib>
