@@ -1,73 +1,12 @@
 #pragma once
-// Shared by the update tests. The downloader's peers, started once per program: nginx
-// (TLS on P, plain on Q) serving random files with the redirect routes, and openssl
-// s_server -HTTP on S answering canned responses (the file named by the path is the whole
-// response). And the headless fixture with a form to run dialogs over and the peers.
-#include "base/fileio.h"
-#include "gui/controls/progressform.h"
+// Shared by the program's update tests: the headless fixture with a form to run dialogs
+// over and the downloader's peers (net/update/updatepeers.h).
 #include "gui/guitest.h"
-#include "net/peerservers.h"
-#include "net/pki.h"
-#include "app/downloadform.h"
-#include "support/shellcommand.h"
+#include "net/update/updatepeers.h"
 
-#include <memory>
 #include <string>
 
 namespace updatetest {
-
-using nettest::cScratchFolder;
-
-struct sUpdatePeers
-{
-    nettest::sTestPki pki = nettest::TestPki();
-    cScratchFolder folder;
-    nettest::cChildProcess nginx, sServer;
-    std::string p, q, s; // nginx TLS, nginx plain, s_server ports
-
-    bool Start()
-    {
-        const std::string d = folder.Path();
-        if (pki.m_folder.empty() ||
-            !nettest::RunShell(
-                "mkdir -p www/files canned && head -c 16M /dev/urandom > "
-                "www/files/big.bin && head -c 20000 /dev/urandom > www/files/small.bin",
-                d)) {
-            return false;
-        }
-        folder.Write("canned/nolen", "HTTP/1.1 200 OK\r\n\r\n" + std::string(1000, 'n'));
-        folder.Write("canned/short",
-                     "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(500, 's'));
-        folder.Write("canned/nf", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
-        s = std::to_string(nettest::StartOpenSslServer(sServer, pki, d + "/canned", 1000, {}));
-        q = std::to_string(nettest::FindFreeLoopbackPort());
-        p = std::to_string(nettest::StartNginx(nginx, d, [&](uint16_t port) {
-            return "listen 127.0.0.1:" + std::to_string(port) + " ssl; listen 127.0.0.1:" + q +
-                   "; ssl_certificate " + pki.m_leafCert + "; ssl_certificate_key " +
-                   pki.m_leafKey + "; location /slow/ { alias " + d + "/www/files/; limit_rate " +
-                   "200k; }\n location = /down { return 302 http://127.0.0.1:" + q +
-                   "/files/big.bin; }\n location = /rshort { return 302 https://127.0.0.1:" + s +
-                   "/short; }\n" + R"(
- location = /r1 { return 302 https://127.0.0.1:$server_port/files/big.bin; }
- location = /r2 { return 302 https://127.0.0.1:$server_port/r1; }
- location = /rel { absolute_redirect off; return 302 /files/big.bin; }
-)";
-        }));
-        return s != "0" && p != "0";
-    }
-    std::string Tls(const std::string& path) const { return "https://127.0.0.1:" + p + path; }
-    std::string Canned(const std::string& path) const { return "https://127.0.0.1:" + s + path; }
-};
-
-// Started on first use; null when a peer is missing.
-inline sUpdatePeers* UpdatePeers()
-{
-    static std::unique_ptr<sUpdatePeers> peers = [] {
-        auto made = std::make_unique<sUpdatePeers>();
-        return made->Start() ? std::move(made) : nullptr;
-    }();
-    return peers.get();
-}
 
 class cUpdateTest : public qeltest::cGuiTest
 {
@@ -84,13 +23,6 @@ protected:
     static void WaitForEnd(cHeadlessHost& host, cWindowTranslator& window)
     {
         (void)host.PumpUntil([&window] { return window.IsRunEnded(); }, 60000);
-    }
-    i32 Download(const std::string& url, cFileIOTarget* target,
-                 cHeadlessHost::tModalScript script = WaitForEnd, std::string* reason = nullptr)
-    {
-        host->PushModalScript(std::move(script));
-        return RunProgressForm(&owner, new cUpdateDownloadForm(target, Wide(url).c_str(), reason),
-                               u"Downloading");
     }
 
     cCustomForm owner;

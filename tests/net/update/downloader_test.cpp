@@ -1,31 +1,59 @@
 // The downloader against real servers on loopback: nginx and openssl s_server -HTTP.
-#include "updatetest.h"
+#include "updatepeers.h"
+
+#include "base/fileio.h"
+#include "base/jobs.h"
+#include "net/update/downloader.h"
+#include "support/testsupport.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-
-
+#include <thread>
 
 using namespace updatetest;
 
 namespace {
 
-class UpdateDownloader : public cUpdateTest
+// The progress sink of a download: only the stop flag.
+class cStopFlag : public cProgressNotifyTarget
+{
+public:
+    bool SetProgress(f64) override { return !stopped; }
+    void SetStage(i32) override {}
+    bool IsCancelled() override { return stopped; }
+
+    std::atomic<bool> stopped{false};
+};
+
+class UpdateDownloader : public ::testing::Test
 {
 protected:
+    void SetUp() override
+    {
+        peers = UpdatePeers();
+        QEL_REQUIRE(peers != nullptr, "nginx and openssl s_server");
+    }
+    static std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
+    static i32 Download(const std::string& url, cFileIOTarget* target, std::string* reason)
+    {
+        cStopFlag flag;
+        return cUpdateDownloader(target, Wide(url).c_str(), reason).Run(flag);
+    }
     // Downloads `url` into a scratch file.
-    i32 DownloadToFile(const std::string& url, std::string* reason = nullptr)
+    i32 DownloadToFile(const std::string& url, std::string* reason)
     {
         cFileIO file;
         EXPECT_TRUE(file.Create(scratch.PathOf("out").c_str(), FileMode::CreateReadWrite));
-        return Download(url, &file, WaitForEnd, reason);
+        return Download(url, &file, reason);
     }
 
+    sUpdatePeers* peers = nullptr;
     cScratchFolder scratch;
 };
 
@@ -69,12 +97,12 @@ TEST_F(UpdateDownloader, ResultCodesAgainstRealServers)
     cFileIO full;
     ASSERT_TRUE(full.Create("/dev/full", FileMode::ReadWrite));
     std::string reason;
-    EXPECT_EQ(Download(peers->Tls("/files/small.bin"), &full, WaitForEnd, &reason), 4);
+    EXPECT_EQ(Download(peers->Tls("/files/small.bin"), &full, &reason), 4);
     EXPECT_EQ(reason, "cannot write the file: " + std::string(std::strerror(ENOSPC)));
 }
 
 // A listener that never accepts: the handshake waits for a server hello that never comes,
-// until Escape aborts the connection.
+// until a stop from another thread aborts the connection.
 TEST_F(UpdateDownloader, StopEndsABlockedHandshakeAtOnce)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -84,15 +112,22 @@ TEST_F(UpdateDownloader, StopEndsABlockedHandshakeAtOnce)
     ASSERT_TRUE(::bind(listener, raw, size) == 0 && ::listen(listener, 8) == 0 &&
                 ::getsockname(listener, raw, &size) == 0);
     cFileIO file;
-    const auto stop = [](cHeadlessHost& h, cWindowTranslator& window) {
-        (void)h.PumpUntil([] { return false; }, 300);
-        const auto pressed = std::chrono::steady_clock::now();
-        h.KeyDown(0x1B);
-        WaitForEnd(h, window);
-        EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(500));
-    };
     const std::string url = "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    EXPECT_EQ(Download(url, &file, stop), 0);
+    cUpdateDownloader downloader(&file, Wide(url).c_str());
+    cStopFlag flag;
+    std::chrono::steady_clock::time_point pressed;
+    // The flag first, then the abort: the order of a stop request.
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pressed = std::chrono::steady_clock::now();
+        flag.stopped = true;
+        downloader.Abort();
+    });
+    const i32 result = downloader.Run(flag);
+    const auto ended = std::chrono::steady_clock::now();
+    stopper.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(ended - pressed, std::chrono::milliseconds(500));
     ::close(listener);
 }
 
