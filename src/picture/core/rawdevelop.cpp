@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -25,6 +26,12 @@ class cRawDataStream : public LibRaw_abstract_datastream
     // Whole items read, the last partial one counted (as LibRaw's buffer stream does).
     int read(void* buffer, size_t size, size_t count) override
     {
+        // LibRaw's own streams end a parse by throwing its exception; LibRaw catches it
+        // and fails the call.
+        if (m_readsLeft == 0) {
+            throw LIBRAW_EXCEPTION_IO_CORRUPT;
+        }
+        --m_readsLeft;
         if (size == 0 || count == 0 || count > (u64(1) << 40) / size) {
             return 0;
         }
@@ -119,6 +126,12 @@ class cRawDataStream : public LibRaw_abstract_datastream
     }
 
     int eof() override { return m_position >= m_size ? 1 : 0; }
+
+    // Bounds the reads LibRaw may make from here on: some of its header parsers loop over
+    // a crafted file forever (a 132-byte CR3 keeps raw-identify busy without end), reading
+    // as they go.
+    void LimitReads(u64 reads) { m_readsLeft = reads; }
+    void UnlimitReads() { m_readsLeft = UINT64_MAX; }
     void* make_jas_stream() override { return nullptr; }
     // No JPEG source: lossy-JPEG DNGs fail development and fall back to their preview.
     int jpeg_src(void*) override { return -1; }
@@ -146,6 +159,7 @@ class cRawDataStream : public LibRaw_abstract_datastream
     u64 m_position = 0;
     u64 m_bufferStart = 0;
     u32 m_bufferLength = 0;
+    u64 m_readsLeft = UINT64_MAX;
     u8 m_buffer[kBufferSize];
 };
 
@@ -171,6 +185,8 @@ struct sLibRawDelete
 // not give, so such a file is refused before anything is unpacked.
 constexpr const char* kLossyDngDecoder = "lossy_dng_load_raw()";
 
+constexpr u64 kHeaderReads = 4 << 20;
+
 // Opens the file and makes the checks that come before unpacking: both sizes within the
 // pixel cap, a decoder that can read the data.
 bool OpenForDevelopment(LibRaw& raw, cRawDataStream& data)
@@ -178,7 +194,12 @@ bool OpenForDevelopment(LibRaw& raw, cRawDataStream& data)
     raw.imgdata.params.use_camera_wb = 1;
     raw.imgdata.params.output_bps = 16;
     raw.set_dataerror_handler(IgnoreDataError, nullptr);
-    if (raw.open_datastream(&data) != LIBRAW_SUCCESS) {
+    // Reading the headers takes a few thousand reads even with maker notes; a parser that
+    // needs millions more than the file has bytes is looping.
+    data.LimitReads(kHeaderReads + 2 * u64(data.size()));
+    const bool opened = raw.open_datastream(&data) == LIBRAW_SUCCESS;
+    data.UnlimitReads();
+    if (!opened) {
         return false;
     }
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;

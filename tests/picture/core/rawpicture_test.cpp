@@ -7,6 +7,8 @@
 #include "picture/core/rawpictures.h"
 #include "picture/core/thumbnail.h"
 
+#include <chrono>
+
 namespace {
 
 using namespace picttest;
@@ -92,6 +94,19 @@ TEST(RawPicture, FactoryNamesEachContainerWithItsHeaderSize)
         ForEachCut(
             bytes, [](const std::vector<u8>& cut) { (void)CreatePicture(cut, nullptr); }, 8);
     }
+}
+
+// A fuzzer-found 132-byte CR3 on which LibRaw's header parser loops without end (so does
+// raw-identify): the reads LibRaw may make while it opens a file are bounded, so the probe,
+// ReadInfo and Load end, and fail.
+TEST(RawPicture, HeaderParserLoopEnds)
+{
+    const std::vector<u8> bytes = ReadFileBytes(RawSample("hostile_cr3_parse_loop.cr3"));
+    const auto start = std::chrono::steady_clock::now();
+    sPictInfo info;
+    (void)CreatePicture(bytes, &info);
+    EXPECT_EQ(CreatePicture(bytes, nullptr), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 // The decode of the JPEG bytes exiftool extracts with `tag`.
