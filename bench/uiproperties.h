@@ -70,11 +70,6 @@ inline sRect RectInRoot(cChildElement* element)
     return {origin.x, origin.y, width, element->GetHeight()};
 }
 
-inline bool Intersect(const sRect& a, const sRect& b)
-{
-    return a.x < b.Right() && b.x < a.Right() && a.y < b.Bottom() && b.y < a.Bottom();
-}
-
 inline void CollectVisible(cChildElement* element, std::vector<cChildElement*>& out)
 {
     if (!element->IsVisible() || element->GetWidth() <= 0 || element->GetHeight() <= 0) {
@@ -148,7 +143,7 @@ inline void CheckOverlaps(const std::vector<cChildElement*>& elements, std::vect
             if (!(textA && (textB || IsButton(b))) && !(textB && IsButton(a))) {
                 continue;
             }
-            if (IsInside(a, b) || IsInside(b, a) || !Intersect(RectInRoot(a), RectInRoot(b))) {
+            if (IsInside(a, b) || IsInside(b, a) || IntersectRects(RectInRoot(a), RectInRoot(b)).IsEmpty()) {
                 continue;
             }
             failures.push_back({"no-overlap", Describe(RectInRoot(a)) + " and " + Describe(RectInRoot(b))});
