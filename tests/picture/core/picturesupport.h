@@ -226,9 +226,9 @@ inline constexpr bool kResidentGrowthMeasured = false;
 inline constexpr bool kResidentGrowthMeasured = true;
 #endif
 
-// AddressSanitizer poisons the shadow of a block when it is freed, a byte per eight, even
-// where the block itself was never touched: a reader that reserves a large buffer and fails
-// before filling it still grows by an eighth of that buffer under it.
+// AddressSanitizer writes the shadow of a block, a byte per eight, when it hands it out and
+// when it is freed, even where the block itself was never touched: a reader that reserves a
+// large buffer and fails before filling it still grows by an eighth of that buffer under it.
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr i64 AsanShadowOf(i64 bytes) { return bytes / 8; }
 #else

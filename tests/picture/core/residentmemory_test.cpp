@@ -11,13 +11,8 @@ namespace {
 
 using namespace picttest;
 
-// AddressSanitizer writes the shadow of every allocation, a byte per eight: the largest
-// buffer here (64-bit pixels) brings its eighth with it.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr i64 kShadowAllowance = i64(16384) * 16383 * 8 / 8;
-#else
-constexpr i64 kShadowAllowance = 0;
-#endif
+// The largest buffer here (64-bit pixels) brings AddressSanitizer's shadow with it.
+constexpr i64 kShadowAllowance = AsanShadowOf(i64(16384) * 16383 * 8);
 
 constexpr const char* kGrowthUnmeasured = "ThreadSanitizer's allocator commits cleared memory";
 
