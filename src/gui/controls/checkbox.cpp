@@ -4,11 +4,6 @@
 #include "gui/core/keys.h"
 #include "gui/core/theme.h"
 
-namespace {
-
-
-} // namespace
-
 void cCheckBoxChild::SetChecked(bool checked, bool post)
 {
     const u8 state = checked ? 1 : 0;
