@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,44 @@ TEST(LzwDecompress, TestEncoderCornerCases)
     const std::vector<u8> out = Decode(packed, 0, 13, 0, true);
     EXPECT_EQ(out, std::vector<u8>(expected, 7));
     EXPECT_EQ(Decode(packed, 0, 9, 0, true, 1000).size(), 1000u);
+}
+
+// Piecewise: input one byte a piece and output 7 bytes a read still decode strings of up
+// to 3,839 bytes (handed out over many reads) in full; a stream cut before its end code
+// stops as broken.
+i64 OneByte(void* context, const u8** data)
+{
+    auto& rest = *static_cast<std::pair<const u8*, const u8*>*>(context);
+    *data = rest.first;
+    return rest.first < rest.second ? (++rest.first, 1) : 0;
+}
+
+TEST(LzwDecompress, PiecewiseReads)
+{
+    std::vector<i32> codes = {256, 7};
+    size_t expected = 1;
+    for (i32 code = 258; code < 4096; ++code) {
+        codes.push_back(code);
+        expected += size_t(code - 256);
+    }
+    codes.push_back(257);
+    const std::vector<u8> packed = PackLzwCodes(codes, 9);
+    for (const size_t cut : {packed.size(), packed.size() / 2}) {
+        std::pair<const u8*, const u8*> rest{packed.data(), packed.data() + cut};
+        cLZWDecompress lzw(kLzwLeastSignificantFirst, 9, 0);
+        lzw.Start(OneByte, &rest);
+        std::vector<u8> out;
+        u8 chunk[7];
+        for (i64 got = 7; got == 7;) {
+            got = lzw.Read(chunk, 7);
+            out.insert(out.end(), chunk, chunk + got);
+        }
+        const bool whole = cut == packed.size();
+        EXPECT_EQ(lzw.Stopped(), whole ? cLZWDecompress::eStop::EndCode
+                                       : cLZWDecompress::eStop::Broken);
+        EXPECT_EQ(out.size() == expected, whole);
+        EXPECT_EQ(out, std::vector<u8>(out.size(), 7));
+    }
 }
 
 // Strips that libtiff wrote (most significant bit first, early change) decode to the
