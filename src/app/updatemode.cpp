@@ -1,5 +1,6 @@
 #include "app/updatemode.h"
 
+#include "app/updateform.h"
 #include "base/config.h"
 #include "base/utf.h"
 #include "gui/controls/messagebox.h"
@@ -9,7 +10,6 @@
 #include "gui/core/windowmaker.h"
 #include "net/update/updateanswer.h"
 #include "net/update/updatecheck.h"
-#include "app/updateform.h"
 #include "net/update/updatehosts.h"
 #include "net/update/updatereport.h"
 #include "net/update/updateurl.h"

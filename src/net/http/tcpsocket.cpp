@@ -37,7 +37,6 @@ bool ResolveWithGetaddrinfo(const char* host, u8* address)
     return found;
 }
 
-
 enum class eSocketMode { Blocking, NonBlocking };
 
 bool SetSocketMode(int handle, eSocketMode mode)
@@ -291,7 +290,6 @@ bool ResolveHostAddress(const char* host, u8* address)
     const tHostResolver resolver = g_hostResolver.load();
     return resolver != nullptr ? resolver(host, address) : ResolveWithGetaddrinfo(host, address);
 }
-
 
 bool ConnectToHost(cTCPClient& client, const char* host, u16 port)
 {
