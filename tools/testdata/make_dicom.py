@@ -304,6 +304,9 @@ raw_file("icon_undefined.leg",
          ["pam", "pam"])
 write_pam("icon_undefined.leg.p0.pam", expected(flat, 8, 8, True), 8)
 write_pam("icon_undefined.leg.p1.pam", expected(np.array([[1, 2]]), 8, 8, True), 8)
+# What an undefined-length sequence holds other than items and delimiters breaks the file.
+raw_file("not_item.leg",
+         study_i + ipixels(sq=iel(0x88, 0x200, iel(0x8, 0x16, icon_i) + SEQ_END, 0xFFFFFFFF)))
 raw_file("text.txt", b"This is not a picture.\n" * 4)
 
 

@@ -173,15 +173,19 @@ bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 e
             return false;
         }
         position += kHeaderBytes;
+        const u16 tag = LoadLe16(header + 2);
         const u32 length = LoadLe32(header + 4);
-        if (LoadLe16(header) == kDicomItemGroup &&
-            LoadLe16(header + 2) == kDicomSequenceDelimiter) {
+        if (LoadLe16(header) != kDicomItemGroup) {
+            return false;
+        }
+        if (tag == kDicomSequenceDelimiter) {
             return true;
         }
-        if (length == 0) {
+        if (tag == kDicomItemDelimiter || (tag == kDicomItem && length == 0)) {
             continue;
         }
-        if (!WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
+        if (tag != kDicomItem ||
+            !WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
                 return ParseElements(stream, inner, itemEnd, counter, depth + 1);
             })) {
             return false;
