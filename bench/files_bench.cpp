@@ -2,8 +2,8 @@
 // the configuration store loading and saving 10,000 values.
 #include "base/config.h"
 #include "base/paths.h"
-#include "platform/files/folders.h"
-#include "platform/files/places.h"
+#include "system/folders.h"
+#include "system/places.h"
 
 #include "../tests/base/wildcard_pairs.h"
 

@@ -3,7 +3,7 @@
 // the same folder in the same run, warm cache, best of five; then how fast a stop
 // request ends a listing in progress.
 #include "base/utf.h"
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // The mount-table parser on arbitrary text. Every mount point it keeps must be an
 // absolute path without NUL, as the places code relies on.
-// Links: qel_platform_files qel_base
-#include "platform/files/places.h"
+// Links: qel_system qel_base
+#include "system/places.h"
 
 #include <cstdlib>
 

@@ -13,8 +13,8 @@
 #include "gui/core/windowmaker.h"
 #include "net/update/installerpath.h"
 #include "net/update/updatereport.h"
-#include "platform/access.h"
-#include "platform/files/shellopen.h"
+#include "system/access.h"
+#include "system/shellopen.h"
 
 #include <fcntl.h>
 #include <unistd.h>

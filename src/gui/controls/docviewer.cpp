@@ -2,7 +2,7 @@
 
 #include "gui/core/canvas.h"
 #include "gui/core/keys.h"
-#include "platform/files/shellopen.h"
+#include "system/shellopen.h"
 
 #include <algorithm>
 #include <new>

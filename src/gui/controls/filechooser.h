@@ -24,7 +24,7 @@
 #include "gui/controls/toolbar.h"
 #include "gui/core/form.h"
 #include "gui/core/imagelist.h"
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include <string>
 #include <vector>

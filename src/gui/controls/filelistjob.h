@@ -11,7 +11,7 @@
 #include "base/texts.h"
 #include "base/types.h"
 #include "gui/controls/navigationjobs.h"
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 class cFileChooseListFolder : public cNavigationProvider
 {

@@ -7,7 +7,7 @@
 #include "gui/controls/pathtext.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/core/theme.h"
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include <algorithm>
 #include <new>

@@ -11,9 +11,9 @@
 #include "gui/controls/newfolderform.h"
 #include "gui/core/keys.h"
 #include "gui/core/lang.h"
-#include "platform/files/places.h"
 #include "support/filehelpers.h"
 #include "support/shellcommand.h"
+#include "system/places.h"
 
 #include <cstdlib>
 #include <functional>

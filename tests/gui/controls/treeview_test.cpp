@@ -8,10 +8,10 @@
 #include "gui/controls/treeview.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
-#include "platform/files/folders.h"
 #include "support/filehelpers.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
+#include "system/folders.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "platform/files/places.h"
+#include "system/places.h"
 
 #include "base/paths.h"
 #include "base/utf.h"
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include <algorithm>
 #include <cerrno>

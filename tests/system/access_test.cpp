@@ -1,4 +1,4 @@
-#include "platform/access.h"
+#include "system/access.h"
 
 #include "support/filehelpers.h"
 

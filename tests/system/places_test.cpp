@@ -1,6 +1,6 @@
-#include "platform/files/places.h"
+#include "system/places.h"
 
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include "support/filehelpers.h"
 #include "support/testsupport.h"

@@ -1,4 +1,4 @@
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include "support/filehelpers.h"
 #include "support/testsupport.h"

@@ -1,4 +1,4 @@
-#include "platform/files/folders.h"
+#include "system/folders.h"
 
 #include "base/utf.h"
 

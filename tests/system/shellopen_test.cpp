@@ -1,4 +1,4 @@
-#include "platform/files/shellopen.h"
+#include "system/shellopen.h"
 
 #include "base/utf.h"
 
