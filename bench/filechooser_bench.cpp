@@ -1,12 +1,12 @@
-// Links: qel_gui_controls qel_gui_core qel_platform qel_base
+// Links: qel_gui_dialogs qel_gui_controls qel_gui_core qel_platform qel_base
 // The file chooser over a tmpfs folder of 100,000 files: refilling the list (all rows
 // formatted and sorted by kind and name; budget 500 ms), and the whole round trip from
 // NavigateTo to a filled list, against `find DIR -maxdepth 1 -printf '%s %T@ %y\n'`
 // timed in the same run (budget 2x find). Budgets are reported as "of_budget" (below 1 =
 // within).
-#include "gui/controls/filechooser.h"
 #include "gui/core/application.h"
 #include "gui/core/windowmaker.h"
+#include "gui/dialogs/filechooser.h"
 #include "platform/headlesshost.h"
 #include "platform/softgraphics.h"
 

@@ -1,4 +1,4 @@
-// Links: qel_gui_controls qel_gui_core qel_platform qel_base
+// Links: qel_gui_dialogs qel_gui_controls qel_gui_core qel_platform qel_base
 // The progress widgets' hot and idle paths:
 // - the progress form's OnProgress when it does not refresh (the downloader calls it for
 //   every received piece) against a bare clock_gettime(CLOCK_MONOTONIC) read in the
@@ -8,7 +8,7 @@
 //   core, budget 1 %, reported as "cpu_percent".
 #include "base/clock.h"
 #include "gui/controls/progressbar.h"
-#include "gui/controls/progressform.h"
+#include "gui/dialogs/progressform.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-// Links: qel_gui_controls qel_gui_core qel_platform qel_base
+// Links: qel_gui_dialogs qel_gui_controls qel_gui_core qel_platform qel_base
 // The tree view and the folder chooser with DejaVu Sans on the headless host:
 // - TreeInsert/10000 (suspended, target < 100 ms) and TreeInsertUnsuspended/2000 (every
 //   insert lays out every row, for the record): children inserted under one item, laid
@@ -8,10 +8,10 @@
 //   "/", "/dev", "/dev/shm" on the way, the old subtree deleted) against FindPeer/10000,
 //   `find DIR -mindepth 1 -maxdepth 1 -type d` run on the same folder (process start
 //   included); target <= 3x.
-#include "gui/controls/folderchooser.h"
 #include "gui/controls/treeview.h"
 #include "gui/core/application.h"
 #include "gui/core/windowmaker.h"
+#include "gui/dialogs/folderchooser.h"
 #include "platform/headlesshost.h"
 #include "platform/softgraphics.h"
 

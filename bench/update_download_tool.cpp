@@ -6,11 +6,11 @@
 // Links: qel_app qel_platform
 #include "app/downloadform.h"
 #include "base/fileio.h"
-#include "gui/controls/progressform.h"
 #include "gui/core/application.h"
 #include "gui/core/form.h"
 #include "gui/core/translator.h"
 #include "gui/core/windowmaker.h"
+#include "gui/dialogs/progressform.h"
 #include "platform/headlesshost.h"
 #include "platform/softgraphics.h"
 

@@ -4,7 +4,7 @@
 // and the close request abort the running exchange at once. The form's end code is the
 // downloader's result (downloader.h).
 #include "base/streams.h"
-#include "gui/controls/progressform.h"
+#include "gui/dialogs/progressform.h"
 #include "net/update/downloader.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/installerchooser.h"
 
-#include "gui/controls/filechooser.h"
+#include "gui/dialogs/filechooser.h"
 
 #include <utility>
 

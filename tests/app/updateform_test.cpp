@@ -1,12 +1,12 @@
 // The update form on the headless host: goldens, keys, buttons and links, and the install
 // road against nginx and s_server.
-#include "base/config.h"
-#include "gui/guitest.h"
-#include "gui/controls/messagebox.h"
-#include "gui/core/application.h"
-#include "support/filehelpers.h"
 #include "app/updateform.h"
+#include "base/config.h"
+#include "gui/core/application.h"
+#include "gui/dialogs/messagebox.h"
+#include "gui/guitest.h"
 #include "platform/demoautopilot.h"
+#include "support/filehelpers.h"
 #include "updatetest.h"
 
 #include <sys/stat.h>

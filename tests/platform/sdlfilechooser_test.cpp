@@ -1,6 +1,6 @@
 // The file chooser in a real window: a name typed into the box with Return saves, Escape
 // leaves the record as it was.
-#include "gui/controls/filechooser.h"
+#include "gui/dialogs/filechooser.h"
 #include "sdltesttools.h"
 
 #include <SDL.h>

@@ -2,7 +2,7 @@
 // screen as xwininfo reports it, its buttons inside it, and a real click from xdotool
 // on the last button ends the box with that button's answer; no line lies under the
 // buttons, and a text taller than the screen ends in "...".
-#include "../gui/controls/messageboxtexts.h"
+#include "gui/messageboxtexts.h"
 #include "sdltesttools.h"
 
 #include <SDL.h>

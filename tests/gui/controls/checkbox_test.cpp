@@ -1,8 +1,8 @@
 // Check boxes: the picture each state chooses, toggling by click and Space, what a
 // disabled box ignores, and the reviewed picture tests/data/gui/controls/checkbox.png
 // (made with QEL_SNAPSHOT_OUT=<folder> tests_gui_controls --gtest_filter=CheckBoxTest.Picture).
-#include "controlstest.h"
 #include "gui/controls/checkbox.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // over sparse indices, read-only presses, the codes the form sees, the band behind the
 // arrow and the reviewed pictures tests/data/gui/controls/combo.png and combo_list.png
 // (made with QEL_SNAPSHOT_OUT=<folder> tests_gui_controls --gtest_filter=ComboTest.Picture).
-#include "controlstest.h"
 #include "gui/controls/combo.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #include "gui/controls/docviewer.h"
 #include "gui/core/keys.h"
 
-#include "controlstest.h"
+#include "gui/controlstest.h"
 #include "support/fakedesktop.h"
 
 #include <algorithm>

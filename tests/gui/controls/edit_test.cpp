@@ -2,9 +2,9 @@
 // scrolling as tables, the selection rule against an anchor model, the clipboard at the
 // maximum, the context menu and the reviewed picture tests/data/gui/controls/
 // edit.png (made with QEL_SNAPSHOT_OUT=<folder> tests_gui_controls --gtest_filter=EditTest.Picture).
-#include "controlstest.h"
 #include "gui/controls/edit.h"
 #include "gui/controls/pushbutton.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 
 #include <string>

@@ -2,8 +2,8 @@
 // walks the caret over the boundaries from left to right, a click on a boundary agrees,
 // and between two characters neighbouring in the text the caret is between them there.
 #include "base/utf.h"
-#include "controlstest.h"
 #include "gui/controls/edit.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "gui/controls/grid.h"
 #include "gui/core/keys.h"
 
-#include "controlstest.h"
+#include "gui/controlstest.h"
 
 #include <array>
 #include <random>

@@ -1,7 +1,7 @@
 // A label's text set from a job while the GUI thread paints, measures and copies it:
 // the paint never sees a half-replaced text, and the last text wins. Run under TSan.
-#include "controlstest.h"
 #include "gui/controls/statictext.h"
+#include "gui/controlstest.h"
 
 #include <atomic>
 #include <string>

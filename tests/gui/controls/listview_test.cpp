@@ -1,10 +1,10 @@
 // List view: layout numbers, the key, mouse and type-ahead rules as tables over the
 // recorded actions, scrolling under the header, header-click sorting, one test per
 // decided fault fix, pixel probes and goldens.
-#include "controlstest.h"
 #include "base/clock.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/sortproviders.h"
+#include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 

@@ -3,7 +3,7 @@
 #include "gui/core/hint.h"
 #include "gui/core/panel.h"
 
-#include "controlstest.h"
+#include "gui/controlstest.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
 // Popup menus: fitting to the screen, the chosen id and every way of dismissal, focus
 // moving inside without closing, entry order, picture-only entries, separators and
 // scrolling.
-#include "controlstest.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/controls/pushbutton.h"
+#include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "gui/core/scrollable.h"

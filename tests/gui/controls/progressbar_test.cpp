@@ -1,9 +1,9 @@
 // The progress bar: pixels of the composed picture and the flat box, actions of other
 // elements passing through, goldens, and threads driving and destroying bars on the
 // real clock. (The gradient stretch is checked against pamscale in the resample tests.)
-#include "controlstest.h"
 #include "gui/controls/progressbar.h"
-#include "progressclock.h"
+#include "gui/controlstest.h"
+#include "gui/progressclock.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,8 +1,8 @@
 // The property display area: its content height against Python's textwrap with the
 // fixed-advance test font (5 px, bold 6 px, 13 px cells), one resize action per change,
 // and the body painted to the end of a tall content.
-#include "controlstest.h"
 #include "gui/controls/propdisp.h"
+#include "gui/controlstest.h"
 
 using namespace qeltest;
 

@@ -2,8 +2,8 @@
 // cut, the picture's place), press and key behaviour (release outside, right button,
 // disabled before and during a press), the preferred width, and the bare button's
 // inactive flag. Frames and fills of every style and state are in buttons.png.
-#include "controlstest.h"
 #include "gui/controls/pushbutton.h"
+#include "gui/controlstest.h"
 #include "gui/core/font.h"
 #include "gui/core/keys.h"
 #include "gui/core/theme.h"

@@ -1,10 +1,10 @@
 // Sort providers against independent oracles: the name provider's ascending walk
 // against coreutils `LC_ALL=C sort -s` over random UTF-16 names, and the list sorted by
 // a 64-bit provider (by header clicks) against std::stable_sort.
-#include "controlstest.h"
 #include "base/utf.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/sortproviders.h"
+#include "gui/controlstest.h"
 #include "support/scratchfolder.h"
 #include "support/shellcommand.h"
 

@@ -1,8 +1,8 @@
 // Splitter: the worked absolute layouts with their filler and code 7, drags (absolute
 // floor at 0, the inclusive divider edge, the zero-span fraction drag), and the divider's
 // pixels (the golden holds the fraction layout).
-#include "controlstest.h"
 #include "gui/controls/splitter.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 
 #include <memory>

@@ -1,8 +1,8 @@
 // Labels and links: greyed text, where the icon goes in every text mode (the clip and
 // the "nothing drawn" cases included), word wrapping against Python's textwrap, the
 // measured size, setters that redraw only on change, and the link's release action.
-#include "controlstest.h"
 #include "gui/controls/statictext.h"
+#include "gui/controlstest.h"
 #include "gui/core/font.h"
 #include "gui/core/keys.h"
 #include "gui/core/panel.h"

@@ -1,8 +1,8 @@
 // Toolbar: refused buttons, presses and the bar's own codes, the overflow menu's place, size
 // and choices, and the clean-up of RemoveAllButtons (the layout of each overflow mode is the
 // golden toolbar.png).
-#include "controlstest.h"
 #include "gui/controls/toolbar.h"
+#include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "gui/core/theme.h"

@@ -3,9 +3,9 @@
 // a real folder tree against Python's os.walk, and the reviewed picture
 // tests/data/gui/controls/treeview.png (made with QEL_SNAPSHOT_OUT=<folder>
 // tests_gui_controls --gtest_filter=TreeViewTest.Picture).
-#include "controlstest.h"
 #include "gui/controls/edit.h"
 #include "gui/controls/treeview.h"
+#include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "support/filehelpers.h"

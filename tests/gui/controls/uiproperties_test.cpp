@@ -1,7 +1,7 @@
 // The snapshot pass's property checks (bench/uiproperties.h) on pictures made to break
 // one property each, and on their sound twins: each check must be able to fail.
 #include "../../../bench/uiproperties.h"
-#include "controlstest.h"
+#include "gui/controlstest.h"
 #include "platform/softcanvas.h"
 
 namespace {

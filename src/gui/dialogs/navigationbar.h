@@ -21,11 +21,11 @@
 #include "base/texts.h"
 #include "base/types.h"
 #include "gui/controls/combo.h"
-#include "gui/controls/navigationjobs.h"
 #include "gui/controls/progressbar.h"
 #include "gui/controls/toolbar.h"
 #include "gui/core/element.h"
 #include "gui/core/imagelist.h"
+#include "gui/dialogs/navigationjobs.h"
 
 class cNavigationChild : public cChildElement
 {

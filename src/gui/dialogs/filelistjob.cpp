@@ -1,4 +1,4 @@
-#include "gui/controls/filelistjob.h"
+#include "gui/dialogs/filelistjob.h"
 
 #include "base/paths.h"
 

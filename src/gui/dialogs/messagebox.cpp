@@ -1,4 +1,4 @@
-#include "gui/controls/messagebox.h"
+#include "gui/dialogs/messagebox.h"
 
 #include "gui/core/font.h"
 #include "gui/core/imagelist.h"

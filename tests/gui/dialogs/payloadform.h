@@ -1,7 +1,7 @@
 #pragma once
 // The former name of the control tests' recording form fixture, which now records the
 // typed payloads itself.
-#include "controlstest.h"
+#include "gui/controlstest.h"
 
 namespace qeltest {
 using cPayloadFormTest = cFormTest;

@@ -1,12 +1,12 @@
-#include "gui/controls/folderchooser.h"
+#include "gui/dialogs/folderchooser.h"
 
 #include "base/packedkey.h"
 #include "base/paths.h"
-#include "gui/controls/messagebox.h"
-#include "gui/controls/newfolderform.h"
-#include "gui/controls/pathtext.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/core/theme.h"
+#include "gui/dialogs/messagebox.h"
+#include "gui/dialogs/newfolderform.h"
+#include "gui/dialogs/pathtext.h"
 #include "system/folders.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "gui/controls/pathtext.h"
+#include "gui/dialogs/pathtext.h"
 
 std::u16string TextOf(const char16_t* text)
 {

@@ -1,4 +1,4 @@
-#include "gui/controls/navigationjobs.h"
+#include "gui/dialogs/navigationjobs.h"
 
 #include "base/clock.h"
 

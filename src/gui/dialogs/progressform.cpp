@@ -1,4 +1,4 @@
-#include "gui/controls/progressform.h"
+#include "gui/dialogs/progressform.h"
 
 #include "base/clock.h"
 #include "base/format.h"

@@ -2,15 +2,15 @@
 // trees: subfolder lists against find, typed paths, every new-folder outcome with its
 // message, what the caller's path holds after each ending, lossless names, the places
 // root, and the reviewed pictures tests/data/gui/controls/newfolderform.png and
-// folderchooser_bottom.png (QEL_SNAPSHOT_OUT=<folder> tests_gui_controls
+// folderchooser_bottom.png (QEL_SNAPSHOT_OUT=<folder> tests_gui_dialogs
 // --gtest_filter='FolderChooserTest.Picture*').
-#include "controlstest.h"
 #include "base/utf.h"
-#include "gui/controls/folderchooser.h"
-#include "gui/controls/messagebox.h"
-#include "gui/controls/newfolderform.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
 #include "gui/core/lang.h"
+#include "gui/dialogs/folderchooser.h"
+#include "gui/dialogs/messagebox.h"
+#include "gui/dialogs/newfolderform.h"
 #include "support/filehelpers.h"
 #include "support/shellcommand.h"
 #include "system/places.h"

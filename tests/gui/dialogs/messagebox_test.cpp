@@ -1,9 +1,9 @@
 // The message box: client sizes from the lines and the results of every way to end it
 // (an unshown question never answers "Yes"). Where the labels, icon and buttons go, and
 // each wrapper's caption and buttons, are checked with the goldens in snapshot_test.cpp.
-#include "controlstest.h"
-#include "gui/controls/messagebox.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
+#include "gui/dialogs/messagebox.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 // The navigation bar on the headless host: crumbs, history, states, Stop, listings that
 // end every way, the progress animator's fractions, and pictures.
 #include "base/clock.h"
-#include "gui/controls/navigationbar.h"
+#include "gui/dialogs/navigationbar.h"
 #include "payloadform.h"
 
 #include <chrono>

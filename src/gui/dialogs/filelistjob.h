@@ -10,7 +10,7 @@
 // frees its state whenever its system call returns.
 #include "base/texts.h"
 #include "base/types.h"
-#include "gui/controls/navigationjobs.h"
+#include "gui/dialogs/navigationjobs.h"
 #include "system/folders.h"
 
 class cFileChooseListFolder : public cNavigationProvider

@@ -2,8 +2,8 @@
 // Texts that once cut a message box's buttons or put it off the screen: a short
 // question, no text, a 300-character path, 20 lines and 40 lines (taller than a 768
 // high screen: its last line becomes "..."); and what a shown box's layout holds.
-#include "gui/controls/messagebox.h"
 #include "gui/controls/toolbar.h"
+#include "gui/dialogs/messagebox.h"
 
 #include <algorithm>
 #include <climits>

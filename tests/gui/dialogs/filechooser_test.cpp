@@ -1,8 +1,8 @@
 // The file chooser on a real temporary tree, driven by modal scripts: rows against find
 // and date in two zones, sorts, typed patterns against glibc fnmatch, the OK rules,
 // menus, new folders and pictures.
-#include "gui/controls/filechooser.h"
-#include "controlstest.h"
+#include "gui/dialogs/filechooser.h"
+#include "gui/controlstest.h"
 #include "support/filehelpers.h"
 #include "support/shellcommand.h"
 

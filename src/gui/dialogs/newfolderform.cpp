@@ -1,4 +1,4 @@
-#include "gui/controls/newfolderform.h"
+#include "gui/dialogs/newfolderform.h"
 
 #include "gui/core/theme.h"
 

@@ -1,4 +1,4 @@
-#include "gui/controls/navigationbar.h"
+#include "gui/dialogs/navigationbar.h"
 
 #include "base/paths.h"
 #include "gui/core/theme.h"

@@ -1,13 +1,13 @@
-#include "gui/controls/filechooser.h"
+#include "gui/dialogs/filechooser.h"
 
 #include "base/format.h"
 #include "base/paths.h"
-#include "gui/controls/messagebox.h"
-#include "gui/controls/newfolderform.h"
-#include "gui/controls/pathtext.h"
 #include "gui/controls/popupmenu.h"
 #include "gui/controls/sortproviders.h"
 #include "gui/core/theme.h"
+#include "gui/dialogs/messagebox.h"
+#include "gui/dialogs/newfolderform.h"
+#include "gui/dialogs/pathtext.h"
 
 #include <algorithm>
 #include <new>

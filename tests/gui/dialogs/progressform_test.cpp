@@ -1,12 +1,12 @@
 // The standard progress form: how it ends (result codes, Stop, Escape, the close
 // request), status lines and the refresh throttle on a virtual clock, and the snapshots
 // (which hold the layout).
-#include "controlstest.h"
-#include "gui/controls/progressform.h"
+#include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
 #include "gui/core/windowmaker.h"
-#include "progressclock.h"
+#include "gui/dialogs/progressform.h"
+#include "gui/progressclock.h"
 
 #include <atomic>
 #include <chrono>

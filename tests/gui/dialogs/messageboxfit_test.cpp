@@ -2,9 +2,9 @@
 // the 1024 x 768 screen, the buttons inside the window, every line's text inside its
 // label, no line under the buttons, "..." ending a text taller than the screen, and a
 // click on the last button ends the box with its answer.
-#include "controlstest.h"
+#include "gui/controlstest.h"
 #include "gui/core/keys.h"
-#include "messageboxtexts.h"
+#include "gui/messageboxtexts.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 #include "base/types.h"
 #include "gui/controls/combo.h"
 #include "gui/controls/edit.h"
-#include "gui/controls/filelistjob.h"
 #include "gui/controls/listview.h"
-#include "gui/controls/navigationbar.h"
 #include "gui/controls/statictext.h"
 #include "gui/controls/toolbar.h"
 #include "gui/core/form.h"
 #include "gui/core/imagelist.h"
+#include "gui/dialogs/filelistjob.h"
+#include "gui/dialogs/navigationbar.h"
 #include "system/folders.h"
 
 #include <string>
