@@ -1,4 +1,4 @@
-// Links: qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_gui_document qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 // The document viewer's first paint of /usr/share/common-licenses/GPL-3 at 800 pixels
 // (measure at the width, measure again beside the scroll bar, draw into a fresh page)
 // with DejaVu Sans 13 px, against Pango with cairo laying out and rendering the same
@@ -9,10 +9,10 @@
 // Each first paint starts from a freshly loaded document, so that the boxes' measured
 // sizes are not reused; the fonts' glyph caches (ours and Pango's) stay warm.
 #include "base/fileio.h"
-#include "gui/controls/docviewer.h"
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/docviewer.h"
+#include "gui/document/plaintextdoc.h"
 #include "platform/softgraphics.h"
 
 #include <benchmark/benchmark.h>

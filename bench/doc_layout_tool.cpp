@@ -4,11 +4,11 @@
 //   FILE PARAGRAPHS HEIGHT MS_LAYOUT MS_DRAW TREE_BYTES PAGE_BYTES
 // TREE_BYTES estimates the box tree (boxes, texts, list nodes); PAGE_BYTES is the page
 // canvas. With --png the page of the last file is written, for looking at.
-// Links: qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_gui_document qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 #include "base/fileio.h"
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/plaintextdoc.h"
 #include "platform/pngwrite.h"
 #include "platform/softgraphics.h"
 

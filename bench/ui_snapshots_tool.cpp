@@ -5,13 +5,12 @@
 // machines.
 //   ui_snapshots FOLDER
 // Prints one line per failed property and exits with 1 when there was one.
-// Links: qel_app qel_package_doc qel_gui_dialogs qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_app qel_gui_document qel_gui_dialogs qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 #include "app/updateform.h"
 #include "base/fileio.h"
 #include "base/utf.h"
 #include "gui/controls/checkbox.h"
 #include "gui/controls/combo.h"
-#include "gui/controls/docviewer.h"
 #include "gui/controls/grid.h"
 #include "gui/controls/listview.h"
 #include "gui/controls/pictureelement.h"
@@ -26,7 +25,8 @@
 #include "gui/dialogs/navigationbar.h"
 #include "gui/dialogs/newfolderform.h"
 #include "gui/dialogs/progressform.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/docviewer.h"
+#include "gui/document/plaintextdoc.h"
 #include "platform/headlesshost.h"
 #include "platform/pngwrite.h"
 #include "platform/softgraphics.h"

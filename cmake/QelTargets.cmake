@@ -25,7 +25,7 @@ function(qel_source_links source out)
     string(REGEX REPLACE "^// Links: " "" line "${line}")
     separate_arguments(libs UNIX_COMMAND "${line}")
   else()
-    set(libs qel_base qel_package qel_system qel_platform qel_gui_core qel_gui_controls qel_gui_dialogs qel_net_update qel_app
+    set(libs qel_base qel_package qel_system qel_platform qel_gui_core qel_gui_controls qel_gui_dialogs qel_gui_document qel_net_update qel_app
         qel_picture_core qel_picture_codecs qel_picture_tiffraw)
   endif()
   set(${out} ${libs} PARENT_SCOPE)

@@ -1,9 +1,9 @@
 // Bytes as document builder calls (nesting, margins, fixed sizes from -2 to INT32_MAX,
 // alignments 0-5, empty texts, a small picture in modes 0-2), then the finished tree is
 // measured and drawn at several widths.
-// Links: qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_gui_document qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 #include "doc_layout_check.h"
-#include "package/doc/docbuilder.h"
+#include "gui/document/docbuilder.h"
 
 #include <climits>
 #include <memory>

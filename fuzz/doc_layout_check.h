@@ -1,9 +1,9 @@
 #pragma once
 // Shared by the document fuzz targets: the tree measured and drawn headless (into a page of
 // at most 4096 rows) at each width; a negative size traps.
-#include "gui/controls/docbox.h"
 #include "gui/core/canvas.h"
 #include "gui/core/font.h"
+#include "gui/document/docbox.h"
 #include "platform/softgraphics.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // Bytes as a plain-text document, laid out and drawn at widths 1, 37 and 600, left and
 // justified; the first byte chooses the alignment.
-// Links: qel_package_doc qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
+// Links: qel_gui_document qel_gui_controls qel_gui_core qel_platform qel_picture_core qel_base
 #include "base/memio.h"
 #include "doc_layout_check.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/plaintextdoc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

@@ -2,8 +2,8 @@
 // X server shows of its top and end), and links opened by real clicks through the desktop's
 // xdg-open.
 #include "base/fileio.h"
-#include "gui/controls/docviewer.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/docviewer.h"
+#include "gui/document/plaintextdoc.h"
 #include "sdltesttools.h"
 #include "support/fakedesktop.h"
 

@@ -1,10 +1,10 @@
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/plaintextdoc.h"
 
 #include "base/subrange.h"
 #include "base/textfile.h"
 #include "gui/core/font.h"
 #include "gui/core/theme.h"
-#include "package/doc/docbuilder.h"
+#include "gui/document/docbuilder.h"
 
 #include <algorithm>
 #include <array>

@@ -29,8 +29,8 @@
 // Ownership: the viewer borrows the root. The document loader MUST outlive every viewer
 // that shows its document: call SetDocument(nullptr) (or show another document) before
 // the loader goes.
-#include "gui/controls/docbox.h"
 #include "gui/core/scrollable.h"
+#include "gui/document/docbox.h"
 
 #include <map>
 #include <vector>

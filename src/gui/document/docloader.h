@@ -8,8 +8,8 @@
 // document (call cSiDocViewer::SetDocument(nullptr) or show another document first).
 // GUI thread only.
 #include "base/streams.h"
-#include "gui/controls/docbox.h"
 #include "gui/core/picture.h"
+#include "gui/document/docbox.h"
 
 #include <memory>
 #include <set>

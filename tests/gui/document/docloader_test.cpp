@@ -1,9 +1,9 @@
-#include "package/doc/docbuilder.h"
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/docbuilder.h"
+#include "gui/document/plaintextdoc.h"
 
 #include "base/fileio.h"
-#include "gui/controls/docviewer.h"
 #include "gui/core/keys.h"
+#include "gui/document/docviewer.h"
 #include "gui/guitest.h"
 
 #include <functional>

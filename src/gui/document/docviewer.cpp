@@ -1,4 +1,4 @@
-#include "gui/controls/docviewer.h"
+#include "gui/document/docviewer.h"
 
 #include "gui/core/canvas.h"
 #include "gui/core/keys.h"

@@ -1,4 +1,4 @@
-#include "gui/controls/docbox.h"
+#include "gui/document/docbox.h"
 #include "gui/core/canvas.h"
 #include "gui/core/picture.h"
 #include "platform/softgraphics.h"

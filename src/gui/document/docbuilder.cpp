@@ -1,4 +1,4 @@
-#include "package/doc/docbuilder.h"
+#include "gui/document/docbuilder.h"
 
 #include <new>
 

@@ -20,7 +20,7 @@
 // paragraph and the paragraph spacing after that; last an empty container of fixed
 // height = padding, the bottom padding. Links show in theme colour 7, underlined.
 #include "base/streams.h"
-#include "package/doc/docloader.h"
+#include "gui/document/docloader.h"
 
 constexpr u64 kSiDocMaxPlainTextBytes = u64(8) << 20;
 

@@ -18,8 +18,8 @@
 // In the failed state every call is ignored and Finish returns false; Finish also fails
 // when containers are still open. A failed build leaves the loader without a root, never
 // with a partial tree. Pictures must belong to the loader (LoadPicture, AdoptPicture).
-#include "gui/controls/docbox.h"
-#include "package/doc/docloader.h"
+#include "gui/document/docbox.h"
+#include "gui/document/docloader.h"
 
 #include <vector>
 

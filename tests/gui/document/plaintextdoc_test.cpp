@@ -1,4 +1,4 @@
-#include "package/doc/plaintextdoc.h"
+#include "gui/document/plaintextdoc.h"
 
 #include "base/memio.h"
 #include "gui/core/canvas.h"

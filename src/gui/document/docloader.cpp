@@ -1,4 +1,4 @@
-#include "package/doc/docloader.h"
+#include "gui/document/docloader.h"
 
 #include "gui/core/font.h"
 #include "gui/core/picture.h"
