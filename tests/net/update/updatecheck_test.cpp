@@ -3,8 +3,8 @@
 // the same server. (The certificate and scheme matrices run against the verifier
 // directly, the answer forms against the parser.)
 #include "net/update/updatecheck.h"
+#include "net/peerservers.h"
 #include "net/update/updatehosts.h"
-#include "peerservers.h"
 #include "support/filehelpers.h"
 #include "testhooks/testhooks.h"
 
