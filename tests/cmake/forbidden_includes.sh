@@ -19,6 +19,7 @@ configure || { cat "$work/log"; echo "FAIL: the untouched copy does not configur
 # folder (a file of it gets the include) | an include running up from it
 cases=(
     "base|gui/core/canvas.h"
+    "system|gui/core/canvas.h"
     "package|picture/core/picture.h"
     "picture/codecs|gui/controls/listview.h"
     "picture/tiffraw|picture/core/picture.h"
