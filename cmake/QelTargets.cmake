@@ -75,6 +75,10 @@ endfunction()
 # system libraries.
 function(qel_library name)
   cmake_parse_arguments(ARG "" "" "SYSTEM_DEPS;EXCLUDE" ${ARGN})
+  if(ARG_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "${name}: unknown arguments ${ARG_UNPARSED_ARGUMENTS} (the libraries a "
+                        "library uses come from its folder's row in cmake/layers.cmake)")
+  endif()
   qel_current_layer(folder)
   qel_layer_target(${folder} expected)
   if(NOT name STREQUAL expected)
