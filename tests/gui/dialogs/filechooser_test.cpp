@@ -393,7 +393,7 @@ TEST_F(FileChooser, ThreadsStalledMountStopsAndClosesAtOnce)
                 "root, /dev/fuse and python3-fusepy");
     using tClock = std::chrono::steady_clock;
     const std::string mount = dir + "/mount";
-    const std::string tool = std::string(QEL_SOURCE_DIR) + "/tests/tools/stallfs.py";
+    const std::string tool = std::string(QEL_SOURCE_DIR) + "/tests/support/stallfs.py";
     const std::string pid = RunCommand("mkdir " + mount + " && cd / && { setsid /usr/bin/python3 " + ShellQuote(tool) + " " +
                                        ShellQuote(mount) + " " + ShellQuote(dir + "/release") + " >/dev/null 2>&1 & echo $!; }");
     const bool mounted = RunCommand("for i in $(seq 200); do mountpoint -q " + ShellQuote(mount) +
