@@ -14,6 +14,7 @@
 #include "picture/core/jp2picture.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/nesteddecode.h"
+#include "picture/core/pictfit.h"
 
 #include <algorithm>
 #include <utility>
@@ -264,10 +265,14 @@ bool cPictDICOMBase::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, 
     const sDicomImage image = *found;
     bool ok = false;
     if (image.columns > u32(maxW) || image.rows > u32(maxH)) {
-        const f64 scale = std::min(f64(maxW) / image.columns, f64(maxH) / image.rows);
-        const i32 width = std::max(1, i32(image.columns * scale + 0.5));
-        const i32 height = std::max(1, i32(image.rows * scale + 0.5));
-        if (!out->AllocClear32(width, height)) {
+        // A thin image keeps a side of one pixel rather than no thumbnail. Sizes beyond an
+        // i32 never decode.
+        i32 width = 0;
+        i32 height = 0;
+        if (!FitsI32(image.columns) || !FitsI32(image.rows) ||
+            !PictFitSize(i32(image.columns), i32(image.rows), maxW, maxH, &width, &height,
+                         eFitThinSide::OnePixel) ||
+            !out->AllocClear32(width, height)) {
             return false;
         }
         sPictTarget target = PictTargetFromPicture(out);

@@ -16,8 +16,8 @@
 #include "base/byteorder.h"
 #include "base/memio.h"
 #include "package/lzw.h"
+#include "picture/core/pictfit.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -310,12 +310,11 @@ bool cPictGIF::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 ma
         !stream->ReadExact(descriptor, kDescriptorSize)) {
         return false;
     }
-    const f64 width = LoadLe16(descriptor + 4);
-    const f64 height = LoadLe16(descriptor + 6);
-    const f64 scale = std::min({f64(maxW) / width, f64(maxH) / height, 1.0});
-    const i32 fittedWidth = i32(width * scale + 0.5);
-    const i32 fittedHeight = i32(height * scale + 0.5);
-    if (fittedWidth <= 0 || fittedHeight <= 0 || !out->AllocClear32(fittedWidth, fittedHeight)) {
+    i32 fittedWidth = 0;
+    i32 fittedHeight = 0;
+    if (!PictFitSize(i32(LoadLe16(descriptor + 4)), i32(LoadLe16(descriptor + 6)), maxW, maxH,
+                     &fittedWidth, &fittedHeight) ||
+        !out->AllocClear32(fittedWidth, fittedHeight)) {
         return false;
     }
     sPictTarget target = PictTargetFromPicture(out);

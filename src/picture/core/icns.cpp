@@ -9,10 +9,8 @@
 #include "picture/core/icnselements.h"
 #include "picture/core/jp2picture.h"
 #include "picture/core/nesteddecode.h"
+#include "picture/core/pictfit.h"
 #include "picture/core/pngreader.h"
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -220,10 +218,12 @@ bool cPictICNS::RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out, i32 m
         out->TakePixels(this);
         return true;
     }
-    const f64 scale = std::min(f64(maxW) / element.width, f64(maxH) / element.height);
-    const i32 width = std::max(1, i32(element.width * scale + 0.5));
-    const i32 height = std::max(1, i32(element.height * scale + 0.5));
-    if (!out->AllocClear32(width, height)) {
+    // A thin element keeps a side of one pixel rather than no thumbnail.
+    i32 width = 0;
+    i32 height = 0;
+    if (!PictFitSize(element.width, element.height, maxW, maxH, &width, &height,
+                     eFitThinSide::OnePixel) ||
+        !out->AllocClear32(width, height)) {
         return false;
     }
     sPictTarget target = PictTargetFromPicture(out);

@@ -9,7 +9,7 @@
 #include "base/subrange.h"
 #include "picture/core/dib.h"
 #include "picture/core/pngreader.h"
-#include "picture/core/thumbnail.h"
+#include "picture/core/pictfit.h"
 
 namespace {
 

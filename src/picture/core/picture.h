@@ -77,7 +77,7 @@ public:
     {
         return false;
     }
-    // A thumbnail of `page` fitted into maxW x maxH in `out` (see thumbnail.h). The base
+    // A thumbnail of `page` fitted into maxW x maxH in `out` (see pictfit.h). The base
     // serves page 0 only: ReadInfo, then PictRenderThumbnail; true when that answers 0.
     [[nodiscard]] virtual bool RenderPageThumbnail(cFileIOTarget* stream, cPictBase* out,
                                                    i32 maxW, i32 maxH, i32 page,
@@ -215,7 +215,8 @@ private:
     static constexpr i32 kPropertyMapDepthLimit = 512;
 
     // The Exif decoder's writes (exifproperties.cpp): each sets the property of the id when
-    // the id's class matches the value.
+    // the id's class matches the value. The thumbnail is only announced here (its property
+    // is created); the JPEG picture overrides that to decode it too.
     void SetExifInt(i32 id, i32 value) override;
     void SetExifDouble(i32 id, f64 value) override;
     void SetExifTimestamp(i32 id, const sDateTime& value) override;

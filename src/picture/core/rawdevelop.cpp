@@ -1,7 +1,7 @@
 #include "picture/core/rawdevelop.h"
 
 #include "picture/core/rawoutput.h"
-#include "picture/core/thumbnail.h"
+#include "picture/core/streamguard.h"
 
 #include <libraw/libraw.h>
 

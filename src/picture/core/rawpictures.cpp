@@ -3,7 +3,7 @@
 #include "base/byteorder.h"
 #include "picture/core/rawdevelop.h"
 #include "picture/core/rawpreview.h"
-#include "picture/core/thumbnail.h"
+#include "picture/core/pictfit.h"
 #include "picture/tiffraw/tiffstructure.h"
 
 #include <cstring>

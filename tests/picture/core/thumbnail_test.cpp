@@ -3,6 +3,7 @@
 // stopped by closing its file from another thread. (JPEG Exif previews: jpegpicture_test.cpp.)
 #include "base/fileio.h"
 #include "picture/core/pictfactory.h"
+#include "picture/core/streamguard.h"
 #include "picture/core/thumbnail.h"
 #include "picturesupport.h"
 
