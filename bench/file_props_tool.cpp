@@ -15,6 +15,7 @@
 #include "base/fileio.h"
 #include "base/utf.h"
 #include "picture/core/fileprops.h"
+#include "picture/core/propsfactory.h"
 
 #include "pamwrite.h"
 

@@ -3,6 +3,7 @@
 // Links: qel_picture_core qel_picture_codecs qel_picture_tiffraw qel_package qel_base
 #include "base/memio.h"
 #include "picture/core/fileprops.h"
+#include "picture/core/propsfactory.h"
 
 #include <memory>
 

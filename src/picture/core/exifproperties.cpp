@@ -1,9 +1,6 @@
 // The picture object as the Exif decoder's target: tag values become properties.
 #include "base/utf.h"
-#include "picture/core/jpegpicture.h"
 #include "picture/core/picture.h"
-
-#include <new>
 
 void cPictBase::SetExifInt(i32 id, i32 value)
 {
@@ -45,22 +42,8 @@ void cPictBase::SetExifBlock(i32 id, const u8* data, u32 length)
     }
 }
 
-void cPictBase::SetExifThumbnail(cFileIOTarget* jpeg, bool decode)
+void cPictBase::SetExifThumbnail(cFileIOTarget*, bool)
 {
-    cPictProp* property = GetOrCreateProperty(kPictPropThumbnail, true);
-    if (property == nullptr || property->GetKind() != kPictPropKindImage || !decode) {
-        return;
-    }
-    cPictJPEG* picture = new (std::nothrow) cPictJPEG();
-    if (picture == nullptr) {
-        return;
-    }
-    // No thumbnail of a thumbnail: a JPEG nested in its own Exif block, level after level,
-    // would otherwise recurse as deep as the block allows.
-    picture->m_decodeOption = 0;
-    if (picture->Load(jpeg)) {
-        static_cast<cPictPropImage*>(property)->SetPicture(picture);
-    } else {
-        picture->Delete();
-    }
+    // The base cannot decode the embedded JPEG: it only records that there is a thumbnail.
+    (void)GetOrCreateProperty(kPictPropThumbnail, true);
 }

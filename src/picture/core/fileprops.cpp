@@ -1,10 +1,6 @@
 #include "picture/core/fileprops.h"
 
 #include "base/utf.h"
-#include "picture/core/exeprops.h"
-#include "picture/core/imageprops.h"
-#include "picture/core/jpegpicture.h"
-#include "picture/core/pictfactory.h"
 
 #include <new>
 
@@ -95,28 +91,6 @@ i32 FileKindForFormat(i32 formatId)
         }
     }
     return kFileKindOtherPicture;
-}
-
-cFileObjectProps* CreateFileProps(cFileIOTarget* stream)
-{
-    if (stream == nullptr) {
-        return nullptr;
-    }
-    sPictInfo info;
-    cPictBase* picture = PictCreateFromStream(stream, &info);
-    if (picture == nullptr) {
-        (void)stream->Seek(0);
-        return IsPeWithResources(stream) ? new (std::nothrow) cWinExeProps : nullptr;
-    }
-    if (picture->GetFormatId() == kPictFormatJPEG) {
-        picture->Delete();
-        return new (std::nothrow) cJPEGProps;
-    }
-    cSimpleImageProps* reader = new (std::nothrow) cSimpleImageProps(picture);
-    if (reader == nullptr) {
-        picture->Delete();
-    }
-    return reader;
 }
 
 cPictDummy* FindThumbnail(cFileObjectProps* reader)

@@ -68,11 +68,6 @@ class cFileObjectProps
 // The kind code of a picture format id; kFileKindOtherPicture for ids without a row.
 [[nodiscard]] i32 FileKindForFormat(i32 formatId);
 
-// The reader for `stream` by content, owned by the caller, or null: a JPEG reader, a
-// picture reader owning the probed picture, an executable reader for a PE file with a
-// resource section.
-[[nodiscard]] cFileObjectProps* CreateFileProps(cFileIOTarget* stream);
-
 // The picture under id 3, or null.
 [[nodiscard]] cPictDummy* FindThumbnail(cFileObjectProps* reader);
 

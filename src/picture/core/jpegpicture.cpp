@@ -4,6 +4,7 @@
 #include "picture/tiffraw/exifdecoder.h"
 
 #include <algorithm>
+#include <new>
 
 bool cPictJPEG::Parse(cFileIOTarget* stream, eMode mode)
 {
@@ -60,6 +61,26 @@ bool cPictJPEG::OnExifData(const u8* payload, u32 length)
     // parse, and a valid image with a damaged Exif block would not decode at all.
     (void)decoder.Parse(&block);
     return true;
+}
+
+void cPictJPEG::SetExifThumbnail(cFileIOTarget* jpeg, bool decode)
+{
+    cPictProp* property = GetOrCreateProperty(kPictPropThumbnail, true);
+    if (property == nullptr || property->GetKind() != kPictPropKindImage || !decode) {
+        return;
+    }
+    cPictJPEG* picture = new (std::nothrow) cPictJPEG();
+    if (picture == nullptr) {
+        return;
+    }
+    // No thumbnail of a thumbnail: a JPEG nested in its own Exif block, level after level,
+    // would otherwise recurse as deep as the block allows.
+    picture->m_decodeOption = 0;
+    if (picture->Load(jpeg)) {
+        static_cast<cPictPropImage*>(property)->SetPicture(picture);
+    } else {
+        picture->Delete();
+    }
 }
 
 bool cPictJPEG::OnFrame()

@@ -39,6 +39,8 @@ protected:
     };
 
     bool OnExifData(const u8* payload, u32 length) override;
+    // The Exif thumbnail's property, and when `decode` its pixels: a JPEG of its own.
+    void SetExifThumbnail(cFileIOTarget* jpeg, bool decode) override;
     bool OnFrame() override;
     bool OnMcuRows(int mcuColumn, int mcuRow, int mcuCount) override;
     bool OnRows(const sJpegRows& rows, int y, int count) override;

@@ -5,6 +5,7 @@
 #include "picture/core/exeprops.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/picturesupport.h"
+#include "picture/core/propsfactory.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
+#include "picture/core/propsfactory.h"
 #include "picture/core/thumbnail.h"
 #include "picture/referencetools.h"
 

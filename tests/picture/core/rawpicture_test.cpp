@@ -4,6 +4,7 @@
 #include "picture/core/fileprops.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/picturesupport.h"
+#include "picture/core/propsfactory.h"
 #include "picture/core/rawpictures.h"
 #include "picture/core/thumbnail.h"
 

@@ -1,0 +1,30 @@
+#include "picture/core/propsfactory.h"
+
+#include "picture/core/exeprops.h"
+#include "picture/core/imageprops.h"
+#include "picture/core/jpegpicture.h"
+#include "picture/core/pictfactory.h"
+
+#include <new>
+
+cFileObjectProps* CreateFileProps(cFileIOTarget* stream)
+{
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    sPictInfo info;
+    cPictBase* picture = PictCreateFromStream(stream, &info);
+    if (picture == nullptr) {
+        (void)stream->Seek(0);
+        return IsPeWithResources(stream) ? new (std::nothrow) cWinExeProps : nullptr;
+    }
+    if (picture->GetFormatId() == kPictFormatJPEG) {
+        picture->Delete();
+        return new (std::nothrow) cJPEGProps;
+    }
+    cSimpleImageProps* reader = new (std::nothrow) cSimpleImageProps(picture);
+    if (reader == nullptr) {
+        picture->Delete();
+    }
+    return reader;
+}
