@@ -10,16 +10,16 @@
 // --pam writes the last picture top-down (TUPLTYPE RGB_ALPHA). Standard error gets
 // "FILE MICROSECONDS BYTES_READ" for the whole sequence; with --repeat N the time is the
 // mean of N runs in the same process after one warm-up run.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_props qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/fileio.h"
 #include "base/utf.h"
-#include "picture/core/fileprops.h"
-#include "picture/core/propsfactory.h"
+#include "picture/props/fileprops.h"
+#include "picture/props/propsfactory.h"
 
 #include "pamwrite.h"
 
-#include "../tests/picture/core/countingstream.h"
+#include "../tests/picture/countingstream.h"
 
 #include <cstdio>
 #include <cstring>

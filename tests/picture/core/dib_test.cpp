@@ -1,7 +1,7 @@
 // The BMP and DIB reader against Pillow and numpy (tools/testdata/bmp_to_pam.py) over BMP
 // Suite and ImageMagick/netpbm output, and crafted headers for the hostile cases.
 #include "picture/core/dib.h"
-#include "picture/core/picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <set>
 

@@ -6,7 +6,7 @@
 #include "picture/core/dicom.h"
 #include "picture/core/dicomlegacy.h"
 #include "picture/core/thumbnail.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <algorithm>
 #include <chrono>

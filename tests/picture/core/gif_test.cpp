@@ -2,7 +2,7 @@
 // index grids of `gifbuild -d` and against netpbm's giftopnm, and one table of edge cases
 // on patched and hand-made files.
 #include "picture/core/gif.h"
-#include "picture/core/picturesupport.h"
+#include "picture/picturesupport.h"
 #include "support/lzwcodes.h"
 
 #include <sstream>

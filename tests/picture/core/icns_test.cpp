@@ -5,7 +5,7 @@
 // containers.
 #include "picture/core/icns.h"
 #include "picture/core/thumbnail.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

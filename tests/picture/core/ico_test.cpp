@@ -1,8 +1,8 @@
 // The ICO and CUR reader: every entry of files made by icotool, ImageMagick and netpbm
 // against netpbm's winicontopam, and struct-made directories for the entry rules.
 #include "picture/core/ico.h"
-#include "picture/core/picturesupport.h"
 #include "picture/core/resample.h"
+#include "picture/picturesupport.h"
 
 #include <zlib.h>
 

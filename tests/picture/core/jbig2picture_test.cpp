@@ -2,7 +2,7 @@
 // decoder, run as a program), the scan rules on broken files, thumbnails and the probe.
 #include "picture/codecs/jbig2encoder.h"
 #include "picture/core/jbig2picture.h"
-#include "picture/core/picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // decodes equal to `opj_decompress`, its sizes equal `opj_dump`'s, and Grok agrees on the
 // lossless files. Broken files fail quietly.
 #include "picture/core/jp2picture.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and hostile Exif.
 #include "picture/core/jpegpicture.h"
 #include "picture/core/thumbnail.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // The PCX reader on crafted files: the header palette, the run-length edges and the header
 // rules.
 #include "picture/core/pcxreader.h"
-#include "rasterformats.h"
+#include "picture/rasterformats.h"
 
 namespace {
 

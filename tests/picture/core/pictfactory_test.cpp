@@ -3,7 +3,7 @@
 // header check.
 #include "picture/core/bmpfileheader.h"
 #include "picture/core/jpegpicture.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <cstring>
 #include <random>

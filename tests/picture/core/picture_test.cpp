@@ -1,6 +1,6 @@
 // The picture object: pixel ownership moves, the pixel cap, the deep mapping, levels
 // stretch against ImageMagick, pages, and properties that own what they hold.
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <numeric>
 

@@ -1,7 +1,7 @@
 // Crafted and hostile PNG files (tools/testdata/make_png.py, folder crafted/): what must
 // decode and how, what gives only a size, and what must fail cleanly.
 #include "base/buffers.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

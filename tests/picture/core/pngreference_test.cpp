@@ -1,7 +1,7 @@
 // The PNG reader against pypng and libpng (through netpbm's pngtopam), bit-exact: PngSuite and
 // the generated corpus (tools/testdata/make_png.py: every colour type and depth, Adam7,
 // tRNS keys placed beside near misses). PngSuite's x* files must fail.
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The PPM/PNM reader on hand-written headers: comments, number limits and the pixel cap.
 #include "picture/core/ppmreader.h"
-#include "rasterformats.h"
+#include "picture/rasterformats.h"
 
 namespace {
 

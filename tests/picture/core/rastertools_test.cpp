@@ -6,7 +6,7 @@
 #include "picture/core/ppmreader.h"
 #include "picture/core/tgareader.h"
 #include "picture/core/xpmreader.h"
-#include "rasterformats.h"
+#include "picture/rasterformats.h"
 
 #include <map>
 

@@ -1,12 +1,12 @@
 // The TIFF-based camera RAW classes on the fabricated containers of
 // tools/testdata/make_raw.py: the factory's choice and info, previews against exiftool's
 // extraction, and development against dcraw_emu (the same LibRaw, run as a program).
-#include "picture/core/fileprops.h"
 #include "picture/core/jpegpicture.h"
-#include "picture/core/picturesupport.h"
-#include "picture/core/propsfactory.h"
 #include "picture/core/rawpictures.h"
 #include "picture/core/thumbnail.h"
+#include "picture/picturesupport.h"
+#include "picture/props/fileprops.h"
+#include "picture/props/propsfactory.h"
 
 #include <chrono>
 

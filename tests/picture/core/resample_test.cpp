@@ -2,7 +2,7 @@
 // picture's edges, memory per output sample, the deep mapping, and the 1-D resize rule on
 // worked examples.
 #include "picture/core/resample.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <numeric>
 #include <span>

@@ -3,7 +3,7 @@
 // declared size (1 GB of 32-bit pixels, 2 GB of 64-bit ones).
 #include "base/clock.h"
 #include "picture/core/jpegpicture.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <fstream>
 

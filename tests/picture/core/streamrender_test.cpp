@@ -1,7 +1,7 @@
 // The streaming renderer: the three scale paths by pixels and by planes, and pixel order
 // below scale 0.5 (placement on the background is checked against ImageMagick in the
 // resample tests).
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The TGA reader on crafted files: what no tool writes (16-bit values, 16- and 32-bit colour
 // maps, all-zero alpha, packets across rows and past the end) and the header rules.
 #include "picture/core/tgareader.h"
-#include "rasterformats.h"
+#include "picture/rasterformats.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "picture/core/pictfactory.h"
 #include "picture/core/streamguard.h"
 #include "picture/core/thumbnail.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -3,7 +3,7 @@
 #include "picture/codecs/jbig2encoder.h"
 #include "picture/core/gif.h"
 #include "picture/core/jbig2picture.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 #include "support/lzwcodes.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // TIFF pixels through libtiff against tifffile's stored samples (direct path; LZW files
 // are first unpacked by tiffcp, as tifffile reads LZW only with a codec library Debian
 // lacks) and tiff2rgba (RGBA path), on files made by ImageMagick and tiffcp.
-#include "picture/core/picturesupport.h"
 #include "picture/core/tiffpicture.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

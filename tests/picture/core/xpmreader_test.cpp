@@ -1,7 +1,7 @@
 // The XPM reader on hand-written texts: the token rules, the colour forms and cut texts;
 // colour names and visual keys against libXpm on an X server's colour database.
 #include "picture/core/xpmreader.h"
-#include "rasterformats.h"
+#include "picture/rasterformats.h"
 #include "support/scratchfolder.h"
 
 namespace {

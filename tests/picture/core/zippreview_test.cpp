@@ -3,7 +3,7 @@
 // the preview PNG's own decode for every method, the order of the three formats, and
 // archives that must not be taken as pictures.
 #include "picture/core/zippreview.h"
-#include "picturesupport.h"
+#include "picture/picturesupport.h"
 
 namespace {
 

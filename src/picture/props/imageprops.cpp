@@ -1,4 +1,4 @@
-#include "picture/core/imageprops.h"
+#include "picture/props/imageprops.h"
 
 #include "base/memio.h"
 #include "base/subrange.h"

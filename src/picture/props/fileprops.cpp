@@ -1,4 +1,4 @@
-#include "picture/core/fileprops.h"
+#include "picture/props/fileprops.h"
 
 #include "base/utf.h"
 

@@ -3,13 +3,13 @@
 // pictures against them, ImageMagick on a picture's pixels.
 #include "base/memio.h"
 #include "base/streams.h"
-#include "picture/core/countingstream.h"
-#include "picture/core/fileprops.h"
 #include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
-#include "picture/core/propsfactory.h"
 #include "picture/core/thumbnail.h"
+#include "picture/countingstream.h"
+#include "picture/props/fileprops.h"
+#include "picture/props/propsfactory.h"
 #include "picture/referencetools.h"
 
 #include <dirent.h>

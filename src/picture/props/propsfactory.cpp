@@ -1,9 +1,9 @@
-#include "picture/core/propsfactory.h"
+#include "picture/props/propsfactory.h"
 
-#include "picture/core/exeprops.h"
-#include "picture/core/imageprops.h"
 #include "picture/core/jpegpicture.h"
 #include "picture/core/pictfactory.h"
+#include "picture/props/exeprops.h"
+#include "picture/props/imageprops.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "picture/core/exeprops.h"
+#include "picture/props/exeprops.h"
 
 #include "base/byteorder.h"
 #include "base/subrange.h"

@@ -7,7 +7,7 @@
 #include "base/lists.h"
 #include "base/packedkey.h"
 #include "base/texts.h"
-#include "picture/core/fileprops.h"
+#include "picture/props/fileprops.h"
 
 // One language entry of a resource: where its data lies (an RVA) and its language id.
 struct sResourceData
