@@ -16,11 +16,11 @@
 // --pages      prints "FILE pages COUNT MS" (the time of the page count alone), then
 //              "FILE page I WIDTH HEIGHT" (or "FILE page I FAIL") for each page, and decodes
 //              nothing.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_factory qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/memio.h"
-#include "picture/core/pictfactory.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/pictfactory.h"
+#include "picture/factory/thumbnail.h"
 
 #include "pamwrite.h"
 

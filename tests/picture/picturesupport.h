@@ -3,11 +3,11 @@
 // pictures against them, ImageMagick on a picture's pixels.
 #include "base/memio.h"
 #include "base/streams.h"
-#include "picture/core/pictfactory.h"
 #include "picture/core/picture.h"
 #include "picture/core/pngreader.h"
-#include "picture/core/thumbnail.h"
 #include "picture/countingstream.h"
+#include "picture/factory/pictfactory.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/props/fileprops.h"
 #include "picture/props/propsfactory.h"
 #include "picture/referencetools.h"

@@ -2,7 +2,7 @@
 
 #include "gui/core/font.h"
 #include "gui/core/picture.h"
-#include "picture/core/pictfactory.h"
+#include "picture/factory/pictfactory.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 
 #include "base/memio.h"
 #include "base/subrange.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/tiffraw/exifdatetime.h"
 
 #include <cstring>

@@ -5,7 +5,7 @@
 // dcm2pnm; broken and hostile files fail, bounded in memory and depth.
 #include "picture/core/dicom.h"
 #include "picture/core/dicomlegacy.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/picturesupport.h"
 
 #include <algorithm>

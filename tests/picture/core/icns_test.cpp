@@ -4,7 +4,7 @@
 // colours and the masks the script wrote; element choice, previews, thumbnails and broken
 // containers.
 #include "picture/core/icns.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/picturesupport.h"
 
 namespace {

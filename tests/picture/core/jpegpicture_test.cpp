@@ -2,7 +2,7 @@
 // exiftool, the Exif thumbnail as preview and thumbnail, streaming into a partial window,
 // and hostile Exif.
 #include "picture/core/jpegpicture.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/picturesupport.h"
 
 #include <cmath>

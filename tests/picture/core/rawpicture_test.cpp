@@ -3,7 +3,7 @@
 // extraction, and development against dcraw_emu (the same LibRaw, run as a program).
 #include "picture/core/jpegpicture.h"
 #include "picture/core/rawpictures.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/picturesupport.h"
 #include "picture/props/fileprops.h"
 #include "picture/props/propsfactory.h"

@@ -1,4 +1,4 @@
-#include "picture/core/pictfactory.h"
+#include "picture/factory/pictfactory.h"
 
 #include "package/zipreader.h"
 #include "picture/core/dib.h"

@@ -2,9 +2,9 @@
 // full decode and resample) on a test picture that counts what is asked of it, and a decode
 // stopped by closing its file from another thread. (JPEG Exif previews: jpegpicture_test.cpp.)
 #include "base/fileio.h"
-#include "picture/core/pictfactory.h"
 #include "picture/core/streamguard.h"
-#include "picture/core/thumbnail.h"
+#include "picture/factory/pictfactory.h"
+#include "picture/factory/thumbnail.h"
 #include "picture/picturesupport.h"
 
 #include <condition_variable>

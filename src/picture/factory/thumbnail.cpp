@@ -1,6 +1,6 @@
-#include "picture/core/thumbnail.h"
+#include "picture/factory/thumbnail.h"
 
-#include "picture/core/pictfactory.h"
+#include "picture/factory/pictfactory.h"
 
 namespace {
 
