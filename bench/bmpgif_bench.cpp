@@ -8,12 +8,12 @@
 // The inputs are made once per machine with ImageMagick into $TMPDIR/qel_bmpgif_bench from
 // a 4000 x 3000 plasma photo (the GIF from a 2000 x 1500 one). Each benchmark reports ns
 // per pixel; divide by the peer's line of the same file for the ratio.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "decodetiming.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/dib.h"
-#include "picture/core/gif.h"
-#include "picture/core/ico.h"
+#include "decodetiming.h"
+#include "picture/formats/dib.h"
+#include "picture/formats/gif.h"
+#include "picture/formats/ico.h"
 
 #include <benchmark/benchmark.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>

@@ -10,7 +10,7 @@
 // --pam writes the last picture top-down (TUPLTYPE RGB_ALPHA). Standard error gets
 // "FILE MICROSECONDS BYTES_READ" for the whole sequence; with --repeat N the time is the
 // mean of N runs in the same process after one warm-up run.
-// Links: qel_base qel_package qel_picture_props qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_props qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/fileio.h"
 #include "base/utf.h"

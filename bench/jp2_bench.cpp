@@ -5,11 +5,11 @@
 // for reference only. Inputs: 4000 x 3000 RGB made by opj_compress at start-up (lossless
 // 5/3, lossy 9/7 `-I -r 20`, tiled `-t 512,512`); 800 x 600 under the sanitizers. Also an
 // ICNS load of a 1024 x 1024 `ic10` element (Pillow writes it).
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
 #include "decodetiming.h"
-#include "picture/core/icns.h"
-#include "picture/core/jp2picture.h"
+#include "picture/formats/icns.h"
+#include "picture/formats/jp2picture.h"
 
 #include <openjpeg.h>
 

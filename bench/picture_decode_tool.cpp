@@ -16,7 +16,7 @@
 // --pages      prints "FILE pages COUNT MS" (the time of the page count alone), then
 //              "FILE page I WIDTH HEIGHT" (or "FILE page I FAIL") for each page, and decodes
 //              nothing.
-// Links: qel_base qel_package qel_picture_factory qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_factory qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/memio.h"
 #include "picture/factory/pictfactory.h"

@@ -3,7 +3,7 @@
 // the same buffers. Probing must stay header-only, so a file costs microseconds whatever
 // its size. Each benchmark's time is for all 1,000 files, so milliseconds read as
 // microseconds per file; the ratio is factory / libmagic.
-// Links: qel_base qel_package qel_picture_factory qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_factory qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
 #include "picture/factory/pictfactory.h"
 

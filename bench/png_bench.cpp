@@ -8,11 +8,11 @@
 // libpng, libspng and our reader share the system zlib; stb_image has its own inflate.
 // Each benchmark reports ns per pixel; divide by the libpng line of the same file for the
 // ratio.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "decodetiming.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/pngreader.h"
+#include "decodetiming.h"
 #include "picture/core/resample.h"
+#include "picture/formats/pngreader.h"
 
 #include <benchmark/benchmark.h>
 #include <png.h>

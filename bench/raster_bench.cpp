@@ -9,13 +9,13 @@
 // so unreduced noise, about 500,000 colours, would take it minutes); a
 // benchmark whose input cannot be made is skipped with a message. Each reports ns per
 // pixel; divide by the peer's line of the same file for the ratio.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "decodetiming.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/pcxreader.h"
-#include "picture/core/ppmreader.h"
-#include "picture/core/tgareader.h"
-#include "picture/core/xpmreader.h"
+#include "decodetiming.h"
+#include "picture/formats/pcxreader.h"
+#include "picture/formats/ppmreader.h"
+#include "picture/formats/tgareader.h"
+#include "picture/formats/xpmreader.h"
 
 #include <X11/xpm.h>
 #include <benchmark/benchmark.h>

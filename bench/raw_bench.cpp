@@ -10,10 +10,10 @@
 // - Preview: PictThumbnailFromStream of that DNG (a 1024x768 JPEG preview) into 256x256,
 //   with the bytes it read, against `exiftool -b -PreviewImage` and `simple_dcraw -e`.
 // QEL_RAW_BENCH_SCALE=N divides both sides of the large pictures by N (brief CI runs).
-// Links: qel_base qel_package qel_picture_factory qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_factory qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/rawpictures.h"
 #include "picture/factory/thumbnail.h"
+#include "picture/formats/rawpictures.h"
 
 #include <benchmark/benchmark.h>
 #include <libraw/libraw.h>

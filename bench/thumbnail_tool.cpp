@@ -5,7 +5,7 @@
 //
 // Prints "FILE CODE WIDTH HEIGHT MS PEAK_RSS_KB" and writes the thumbnail top-down as a PAM
 // (TUPLTYPE RGB_ALPHA) when asked. Exit code 0 when the thumbnail was made.
-// Links: qel_base qel_package qel_picture_factory qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_factory qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/clock.h"
 #include "base/fileio.h"
 #include "picture/factory/thumbnail.h"

@@ -1,9 +1,9 @@
 // The BMP and DIB reader on arbitrary bytes: as a BMP file, as a bare DIB and as an icon
 // bitmap with its table after the header, each decoded into its buffer and streamed into
 // a 37 x 23 target.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/dib.h"
+#include "picture/formats/dib.h"
 
 #include <vector>
 

@@ -1,9 +1,9 @@
 // Both DICOM readers on arbitrary bytes: the info, the page count, up to 8 pages decoded and
 // the thumbnail of page 0 into 64 x 64.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "picture/core/dicom.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/dicomlegacy.h"
+#include "picture/formats/dicom.h"
+#include "picture/formats/dicomlegacy.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The file property readers on arbitrary bytes: CreateFileProps, then the manager's reads
 // (box 16, reset, box 48) and one with the box -1 x -1.
-// Links: qel_picture_props qel_picture_core qel_picture_codecs qel_picture_tiffraw qel_package qel_base
+// Links: qel_picture_props qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw qel_package qel_base
 #include "base/memio.h"
 #include "picture/props/fileprops.h"
 #include "picture/props/propsfactory.h"

@@ -1,8 +1,8 @@
 // The GIF reader on arbitrary bytes: the info, the page count, every page's size and
 // decode, and a 32 x 32 thumbnail of each page.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "picture/core/gif.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
+#include "picture/formats/gif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

@@ -1,8 +1,8 @@
 // The ICNS reader on arbitrary bytes: the info, Load, every page's size, the preview for a
 // 48 x 48 box and thumbnails of pages 0-3 into 32 x 20.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/icns.h"
+#include "picture/formats/icns.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

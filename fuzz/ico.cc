@@ -1,8 +1,8 @@
 // The ICO and CUR reader on arbitrary bytes: the info, every page's size and decode, a
 // 32 x 32 thumbnail of each page and the preview for a 48 x 48 box.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
-#include "picture/core/ico.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
+#include "picture/formats/ico.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

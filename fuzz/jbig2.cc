@@ -1,8 +1,8 @@
 // The JBIG2 picture on arbitrary bytes: the segment walk, every page (up to 4 Mpixel) and a
 // 64 x 64 thumbnail of page 0.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/jbig2picture.h"
+#include "picture/formats/jbig2picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

@@ -1,8 +1,8 @@
 // The JPEG 2000 pictures on arbitrary bytes: both probes, Load of each, and Load streamed
 // into a 37 x 23 target.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/jp2picture.h"
+#include "picture/formats/jp2picture.h"
 
 namespace {
 

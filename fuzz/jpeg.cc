@@ -1,8 +1,8 @@
 // The JPEG picture on arbitrary bytes: header read, full decode, and a streamed decode into
 // a 61x47 target.
-// Links: qel_picture_core qel_picture_tiffraw qel_picture_codecs qel_package qel_base
+// Links: qel_picture_formats qel_picture_core qel_picture_tiffraw qel_picture_codecs qel_package qel_base
 #include "base/memio.h"
-#include "picture/core/jpegpicture.h"
+#include "picture/formats/jpegpicture.h"
 
 #include <vector>
 

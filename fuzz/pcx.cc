@@ -1,6 +1,6 @@
 // The PCX reader on arbitrary bytes (see raster_reader.h).
-// Links: qel_base qel_package qel_picture_core
-#include "picture/core/pcxreader.h"
+// Links: qel_base qel_package qel_picture_formats qel_picture_core
+#include "picture/formats/pcxreader.h"
 #include "raster_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)

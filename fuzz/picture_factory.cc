@@ -2,7 +2,7 @@
 // enough to decode within the fuzzer's memory, the load without an info and a thumbnail.
 // An object returned with an info must be unloaded and the info must hold a size; a
 // thumbnail must fit its box.
-// Links: qel_base qel_package qel_picture_codecs qel_picture_tiffraw qel_picture_factory qel_picture_core
+// Links: qel_base qel_package qel_picture_codecs qel_picture_tiffraw qel_picture_factory qel_picture_formats qel_picture_core
 #include "base/memio.h"
 #include "picture/factory/pictfactory.h"
 #include "picture/factory/thumbnail.h"

@@ -1,7 +1,7 @@
 // The PNG reader on arbitrary bytes: ReadInfo, then Load on the same stream, then both
 // again on the same object (every parse starts from scratch). A decoded picture must hold
 // exactly the size ReadInfo gave.
-// Links: qel_base qel_package qel_picture_core
+// Links: qel_base qel_package qel_picture_formats qel_picture_core
 #include "png_input.h"
 
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // fuzzer's changes reach the chunk handlers instead of stopping at the CRC check, and the
 // size the header claims.
 #include "base/memio.h"
-#include "picture/core/pngreader.h"
+#include "picture/formats/pngreader.h"
 
 #include <zlib.h>
 

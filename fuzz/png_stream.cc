@@ -1,6 +1,6 @@
 // The PNG reader streaming arbitrary bytes into a 37 x 23 render target, in fit mode or
 // (by the first byte's low bit) zoom mode with a zoom and pan from the next bytes.
-// Links: qel_base qel_package qel_picture_core
+// Links: qel_base qel_package qel_picture_formats qel_picture_core
 #include "png_input.h"
 
 #include <cstdlib>

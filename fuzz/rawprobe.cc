@@ -1,9 +1,9 @@
 // Every TIFF-based RAW class and the TIFF picture on the same bytes: ReadInfo and a 64x64
 // embedded preview (header and preview code; ReadInfo opens the file with LibRaw for the
 // developed size).
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/rawpictures.h"
+#include "picture/formats/rawpictures.h"
 
 namespace {
 

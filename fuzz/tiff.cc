@@ -1,7 +1,7 @@
 // The TIFF picture on arbitrary bytes: ReadInfo, then Load through libtiff.
-// Links: qel_base qel_package qel_picture_core qel_picture_codecs qel_picture_tiffraw
+// Links: qel_base qel_package qel_picture_formats qel_picture_core qel_picture_codecs qel_picture_tiffraw
 #include "base/memio.h"
-#include "picture/core/tiffpicture.h"
+#include "picture/formats/tiffpicture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size)
 {

@@ -2,9 +2,9 @@
 
 #include "base/byteorder.h"
 #include "base/subrange.h"
-#include "picture/core/dib.h"
-#include "picture/core/ico.h"
-#include "picture/core/pngreader.h"
+#include "picture/formats/dib.h"
+#include "picture/formats/ico.h"
+#include "picture/formats/pngreader.h"
 
 #include <cmath>
 #include <new>

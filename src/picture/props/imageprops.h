@@ -3,7 +3,7 @@
 // GPS position and Exif thumbnail from a JPEG's Exif block and decodes the picture itself
 // only when it still needs pixels; cSimpleImageProps serves every other format the
 // factory recognises through the picture object it probed.
-#include "picture/core/jpegpicture.h"
+#include "picture/formats/jpegpicture.h"
 #include "picture/props/fileprops.h"
 #include "picture/tiffraw/exifdecoder.h"
 

@@ -1,7 +1,7 @@
 #include "picture/props/propsfactory.h"
 
-#include "picture/core/jpegpicture.h"
 #include "picture/factory/pictfactory.h"
+#include "picture/formats/jpegpicture.h"
 #include "picture/props/exeprops.h"
 #include "picture/props/imageprops.h"
 

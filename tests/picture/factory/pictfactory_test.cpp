@@ -1,8 +1,8 @@
 // The format factory: recognition of real files against `file` and Pillow, non-pictures
 // refused after reading headers only, loads with and without an info, and the BMP file
 // header check.
-#include "picture/core/bmpfileheader.h"
-#include "picture/core/jpegpicture.h"
+#include "picture/formats/bmpfileheader.h"
+#include "picture/formats/jpegpicture.h"
 #include "picture/picturesupport.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 // Thumbnails of small valid files that declare a 16384 x 16384 picture and hold the data for
 // all of it: the thumbnail costs its output and a few rows, not the declared picture.
 #include "picture/codecs/jbig2encoder.h"
-#include "picture/core/gif.h"
-#include "picture/core/jbig2picture.h"
+#include "picture/formats/gif.h"
+#include "picture/formats/jbig2picture.h"
 #include "picture/picturesupport.h"
 #include "support/lzwcodes.h"
 

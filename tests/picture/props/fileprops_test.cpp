@@ -2,7 +2,7 @@
 // wrestool/winicontopam, JPEGs tagged by exiftool against exiftool and djpeg, pictures made
 // by ImageMagick, and crafted version blocks and resource trees for the decided limits.
 #include "base/utf.h"
-#include "picture/core/jpegpicture.h"
+#include "picture/formats/jpegpicture.h"
 #include "picture/picturesupport.h"
 #include "picture/props/exeprops.h"
 #include "picture/props/propsfactory.h"
