@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the picture core tests: PNG reference decodes (pypng, libpng through pngtopam),
+// Helpers of the picture tests: PNG reference decodes (pypng, libpng through pngtopam),
 // pictures against them, ImageMagick on a picture's pixels.
 #include "base/memio.h"
 #include "base/streams.h"

@@ -1,5 +1,5 @@
 // The TIFF walker on crafted hostile structures, and the Exif date parser. (Exif blocks
-// written by exiftool are walked in tests/picture/core/jpegpicture_test.cpp, whose
+// written by exiftool are walked in tests/picture/formats/jpegpicture_test.cpp, whose
 // properties are checked against exiftool's own reading.)
 #include "base/memio.h"
 #include "picture/tiffraw/tiffgeneric.h"
