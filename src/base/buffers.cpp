@@ -4,16 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
 std::atomic<tAllocationHook> g_allocationHook{nullptr};
-
-} // namespace
-
-void SetAllocationHook(tAllocationHook hook)
-{
-    g_allocationHook.store(hook, std::memory_order_release);
-}
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "base/exception.h"
 #include "base/types.h"
 
+#include <atomic>
 #include <concepts>
 #include <new>
 #include <type_traits>
@@ -49,10 +50,11 @@ template <std::integral T>
 
 // Process-wide test hook consulted before every allocation of the base containers
 // (buffers, map nodes, list nodes): returning false makes that allocation fail as if
-// memory were short. Null (the default) allows everything. Tests use it to reach the
-// allocation-failure paths without exhausting memory.
+// memory were short. Null (the program never sets it) allows everything. Only the base
+// test hooks (testhooks/basehooks.h) set it, so that tests reach the allocation-failure
+// paths without exhausting memory.
 using tAllocationHook = bool (*)(u64 bytes);
-void SetAllocationHook(tAllocationHook hook);
+extern std::atomic<tAllocationHook> g_allocationHook;
 
 // Raw memory for the base containers: null when `bytes` is 0, when the hook refuses or
 // when memory is short; never throws. Aligned for any fundamental type. No block asks for

@@ -5,11 +5,9 @@
 #include <ctime>
 #include <mutex>
 
-namespace {
+sClockHookSlot g_clockHookSlot;
 
-std::mutex g_hookMutex;
-sClockHook g_hook;
-std::atomic<bool> g_hookInstalled{false};
+namespace {
 
 u64 SystemMicroseconds()
 {
@@ -29,27 +27,18 @@ void SystemSleep(u32 milliseconds)
 
 bool CopyHook(sClockHook& out)
 {
-    if (!g_hookInstalled.load(std::memory_order_acquire)) {
+    if (!g_clockHookSlot.m_installed.load(std::memory_order_acquire)) {
         return false;
     }
-    std::lock_guard<std::mutex> guard(g_hookMutex);
-    if (!g_hookInstalled.load(std::memory_order_relaxed)) {
+    std::lock_guard<std::mutex> guard(g_clockHookSlot.m_lock);
+    if (!g_clockHookSlot.m_installed.load(std::memory_order_relaxed)) {
         return false;
     }
-    out = g_hook;
+    out = g_clockHookSlot.m_hook;
     return true;
 }
 
 } // namespace
-
-void SetClockHook(const sClockHook* hook)
-{
-    std::lock_guard<std::mutex> guard(g_hookMutex);
-    if (hook != nullptr) {
-        g_hook = *hook;
-    }
-    g_hookInstalled.store(hook != nullptr, std::memory_order_release);
-}
 
 u64 MicrosecondClock()
 {

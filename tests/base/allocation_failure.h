@@ -3,6 +3,7 @@
 // hook: while a scope lives, the first `allowed` allocations succeed and every later one
 // fails as if memory were short.
 #include "base/buffers.h"
+#include "testhooks/basehooks.h"
 
 #include <atomic>
 

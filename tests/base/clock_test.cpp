@@ -1,5 +1,6 @@
 #include "base/clock.h"
 #include "base/datetime.h"
+#include "testhooks/basehooks.h"
 
 #include "support/shellcommand.h"
 #include "support/testsupport.h"

@@ -14,6 +14,7 @@
 // and makes later sleeps real, so jobs can be stopped and joined afterwards.
 #include "base/clock.h"
 #include "base/types.h"
+#include "testhooks/basehooks.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "gui/controlstest.h"
 #include "gui/core/imagelist.h"
 #include "gui/core/keys.h"
+#include "testhooks/basehooks.h"
 
 #include <functional>
 #include <memory>

@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "gui/dialogs/navigationbar.h"
 #include "payloadform.h"
+#include "testhooks/basehooks.h"
 
 #include <chrono>
 #include <thread>

@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "net/crypto/randompool.h"
 #include "net/vectors.h"
+#include "testhooks/basehooks.h"
 #include "testhooks/testhooks.h"
 
 #include <set>

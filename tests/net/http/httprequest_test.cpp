@@ -4,6 +4,7 @@
 #include "net/http/httpexchange.h"
 #include "net/http/httprequest.h"
 #include "net/scriptedpeer.h"
+#include "testhooks/basehooks.h"
 
 using namespace nettest;
 

@@ -1,6 +1,7 @@
 // The picture object: pixel ownership moves, the pixel cap, the deep mapping, levels
 // stretch against ImageMagick, pages, and properties that own what they hold.
 #include "picture/picturesupport.h"
+#include "testhooks/basehooks.h"
 
 #include <numeric>
 

@@ -2,6 +2,7 @@
 // decode and how, what gives only a size, and what must fail cleanly.
 #include "base/buffers.h"
 #include "picture/picturesupport.h"
+#include "testhooks/basehooks.h"
 
 namespace {
 
