@@ -1,9 +1,10 @@
 // Wildcard matching against glibc's fnmatch, the places of a 300-line mount table, and
 // the configuration store loading and saving 10,000 values.
+// Links: qel_system_test_hooks qel_system qel_base
 #include "base/config.h"
 #include "base/paths.h"
 #include "system/folders.h"
-#include "system/places.h"
+#include "testhooks/systemhooks.h"
 
 #include "../tests/base/wildcard_pairs.h"
 

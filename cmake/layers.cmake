@@ -25,4 +25,4 @@ qel_layer(net/http         USES net/tls)
 qel_layer(net/update       USES net/http)
 qel_layer(app              USES net/update gui/dialogs platform system)
 # Test-only entry points: built over the layers they open, used by no library.
-qel_layer(testhooks        USES net/update)
+qel_layer(testhooks        USES net/update system)

@@ -16,11 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+sPlacesSources g_placesSources;
 
-std::mutex g_sourcesLock;
-std::string g_mountTable = "/proc/self/mountinfo";
-std::string g_byLabelFolder = "/dev/disk/by-label";
+namespace {
 
 // Mount points at or below these are the system's own machinery, not places to browse.
 constexpr const char* kExcludedPrefixes[] = {
@@ -253,22 +251,15 @@ std::vector<sMountEntry> ParseMountTable(const char* text, size_t length)
     return entries;
 }
 
-void SetPlacesSources(const char* mountTable, const char* byLabelFolder)
-{
-    std::lock_guard guard(g_sourcesLock);
-    g_mountTable = mountTable != nullptr ? mountTable : "/proc/self/mountinfo";
-    g_byLabelFolder = byLabelFolder != nullptr ? byLabelFolder : "/dev/disk/by-label";
-}
-
 bool cFolderListing::ReadPlaces()
 {
     Reset(nullptr);
     std::string tablePath;
     std::string byLabelFolder;
     {
-        std::lock_guard guard(g_sourcesLock);
-        tablePath = g_mountTable;
-        byLabelFolder = g_byLabelFolder;
+        std::lock_guard guard(g_placesSources.m_lock);
+        tablePath = g_placesSources.m_mountTable;
+        byLabelFolder = g_placesSources.m_byLabelFolder;
     }
 
     _guardchar<char16_t> home;

@@ -1,5 +1,6 @@
 #pragma once
 // The mount table behind cFolderListing::ReadPlaces (platform/folders.h).
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,15 @@ struct sMountEntry
 // skipped.
 std::vector<sMountEntry> ParseMountTable(const char* text, size_t length);
 
-// Test hooks: the mount table and the folder of disk-label links that ReadPlaces reads;
-// null restores /proc/self/mountinfo and /dev/disk/by-label. Set them before any listing
-// runs.
-void SetPlacesSources(const char* mountTable, const char* byLabelFolder);
+// The mount table and the folder of disk-label links that ReadPlaces reads: the system's
+// in the program. Only the system test hooks (testhooks/systemhooks.h) point them
+// elsewhere, under m_lock, before any listing runs.
+constexpr const char* kSystemMountTable = "/proc/self/mountinfo";
+constexpr const char* kSystemByLabelFolder = "/dev/disk/by-label";
+struct sPlacesSources
+{
+    std::mutex m_lock;
+    std::string m_mountTable = kSystemMountTable;
+    std::string m_byLabelFolder = kSystemByLabelFolder;
+};
+extern sPlacesSources g_placesSources;

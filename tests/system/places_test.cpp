@@ -4,6 +4,7 @@
 
 #include "support/filehelpers.h"
 #include "support/testsupport.h"
+#include "testhooks/systemhooks.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "gui/dialogs/newfolderform.h"
 #include "support/filehelpers.h"
 #include "support/shellcommand.h"
-#include "system/places.h"
+#include "testhooks/systemhooks.h"
 
 #include <cstdlib>
 #include <functional>
