@@ -4,7 +4,7 @@
 // OursWithoutShaExt row SHA-256 without the SHA extensions; compare them with a second run
 // of the OpenSSL rows with its AES-NI, PCLMUL and SHA extensions masked:
 //   OPENSSL_ia32cap="~0x200000200000000:~0x20000000" crypto_bench --benchmark_filter=OpenSSL
-// Links: qel_test_hooks qel_net_crypto qel_base
+// Links: qel_net_test_hooks qel_net_crypto qel_base
 #include "net/crypto/aescipher.h"
 #include "net/crypto/cbc.h"
 #include "net/crypto/gcm.h"
@@ -13,7 +13,7 @@
 #include "net/crypto/sha256.h"
 #include "net/crypto/sha384.h"
 #include "net/crypto/x25519.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -3,10 +3,10 @@
 // 3), so that a seed made of that trace's ServerHello and server flight decrypts and the
 // fuzzer reaches the message parsers behind the record layer and, past the handshake, the
 // application records. The verifier accepts. The last byte sets the feeding piece size.
-// Links: qel_test_hooks qel_net_tls qel_base
+// Links: qel_net_test_hooks qel_net_tls qel_base
 #include "net/crypto/x25519.h"
 #include "net/tls/tlsengine.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <algorithm>
 #include <cstring>

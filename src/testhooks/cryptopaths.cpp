@@ -1,4 +1,4 @@
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void SelectAesPathForTesting(const sAesPath* path)
 {

@@ -1,3 +1,3 @@
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void SetHostResolverForTesting(tHostResolver resolver) { g_hostResolver.store(resolver); }

@@ -1,5 +1,5 @@
 #include "net/http/httptransport.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void InstallTlsHooksForTesting(cHttpTransport& transport, cTlsEngineHooks* hooks)
 {

@@ -1,4 +1,4 @@
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void SetRandomPoolEntropyForTesting(tRandomEntropySource source) { g_randomPoolEntropy.store(source); }
 

@@ -1,4 +1,4 @@
 #include "net/tls/tlsengine.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void InstallTlsEngineHooksForTesting(cTlsEngine& engine, cTlsEngineHooks* hooks) { engine.m_hooks = hooks; }

@@ -1,5 +1,5 @@
 #include "net/update/updatecheck.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 void SetUpdateCheckDeadlineForTesting(u32 milliseconds)
 {

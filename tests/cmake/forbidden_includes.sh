@@ -38,7 +38,7 @@ cases=(
     "net/tls|net/http/httpexchange.h"
     "net/http|gui/controls/listview.h"
     "net/update|gui/controls/listview.h"
-    "app|testhooks/testhooks.h"
+    "app|testhooks/nethooks.h"
 )
 failures=0
 for entry in "${cases[@]}"; do

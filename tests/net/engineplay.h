@@ -5,7 +5,7 @@
 #include "net/crypto/x25519.h"
 #include "net/tls/tlsengine.h"
 #include "scriptedpeer.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 #include "vectors.h"
 
 #include <algorithm>

@@ -31,6 +31,6 @@ const sAesPath* AesInstructionPath();
 // The path that aes.h uses: chosen once per run from AesCpuFeatures().
 const sAesPath& ActiveAesPath();
 // A path that replaces the probed choice; null (the program never sets it) keeps that
-// choice. Only the test hooks (testhooks/testhooks.h) set it; schedules built before a
+// choice. Only the test hooks (testhooks/nethooks.h) set it; schedules built before a
 // switch MUST be rebuilt.
 extern std::atomic<const sAesPath*> g_forcedAesPath;

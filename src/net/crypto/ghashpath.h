@@ -24,5 +24,5 @@ void GhashClmulPreparePowers(sGcmKey& key, const u8* hashKey);
 // The path gcm.cpp uses: chosen once per run from the CPU feature record.
 const sGhashPath& ActiveGhashPath();
 // A path that replaces the probed choice; null (the program never sets it) keeps that
-// choice. Only the test hooks (testhooks/testhooks.h) set it.
+// choice. Only the test hooks (testhooks/nethooks.h) set it.
 extern std::atomic<const sGhashPath*> g_forcedGhashPath;

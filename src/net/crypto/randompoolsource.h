@@ -1,6 +1,6 @@
 #pragma once
 // The random pool's replaceable parts. The program never changes them; only the test
-// hooks (testhooks/testhooks.h) do.
+// hooks (testhooks/nethooks.h) do.
 #include "base/types.h"
 
 #include <atomic>

@@ -19,5 +19,5 @@ tSha256Blocks Sha256Bmi2Blocks();
 // The SHA-extensions implementation, or null when the processor lacks them.
 tSha256Blocks Sha256ShaExtensionBlocks();
 // A form that replaces the probed choice; null (the program never sets it) keeps that
-// choice. Only the test hooks (testhooks/testhooks.h) set it.
+// choice. Only the test hooks (testhooks/nethooks.h) set it.
 extern std::atomic<tSha256Blocks> g_forcedSha256Blocks;

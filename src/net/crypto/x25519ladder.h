@@ -22,5 +22,5 @@ const sX25519Ladder& X25519PortableLadder();
 const sX25519Ladder* X25519Avx2Ladder();
 const sX25519Ladder& X25519ActiveLadder();
 // A ladder that replaces the probed choice; null (the program never sets it) keeps that
-// choice. Only the test hooks (testhooks/testhooks.h) set it.
+// choice. Only the test hooks (testhooks/nethooks.h) set it.
 extern std::atomic<const sX25519Ladder*> g_forcedX25519Ladder;

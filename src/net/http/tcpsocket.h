@@ -122,6 +122,6 @@ void CloseConnection(cTCPSocket& socket);
 [[nodiscard]] bool NetworkStartup();
 
 // A name resolver that replaces getaddrinfo behind ResolveHostAddress when set; null in
-// the program. Only the test hooks (testhooks/testhooks.h) set it.
+// the program. Only the test hooks (testhooks/nethooks.h) set it.
 using tHostResolver = bool (*)(const char* host, u8* address);
 extern std::atomic<tHostResolver> g_hostResolver;

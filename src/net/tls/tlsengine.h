@@ -37,7 +37,7 @@ public:
 
 // What a test may put in place of the engine's own choices; the engine makes its own
 // when given none, as in the program, which has no way to give any: only the test hooks
-// (testhooks/testhooks.h) install them.
+// (testhooks/nethooks.h) install them.
 class cTlsEngineHooks
 {
 public:

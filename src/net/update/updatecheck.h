@@ -11,7 +11,7 @@
 // answer byte by byte cannot keep it waiting.
 inline constexpr u32 kUpdateCheckDeadlineMs = 60000;
 // The deadline in force: kUpdateCheckDeadlineMs in the program; only the test hooks
-// (testhooks/testhooks.h) shorten it.
+// (testhooks/nethooks.h) shorten it.
 extern std::atomic<u32> g_updateCheckDeadlineMs;
 
 // The record of one check, as the update forms show it.

@@ -3,7 +3,7 @@
 // processor's instructions (AES-NI, carry-less multiply, SHA extensions, AVX2) wherever it
 // has them. A primitive whose instructions this processor lacks runs its portable code
 // in both.
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "net/crypto/randompool.h"
 #include "net/vectors.h"
 #include "testhooks/basehooks.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <set>
 #include <thread>

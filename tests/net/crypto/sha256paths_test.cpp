@@ -2,7 +2,7 @@
 // against libcrypto's SHA-256 on random messages of every length class.
 #include "net/crypto/hmac.h"
 #include "net/vectors.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <openssl/sha.h>
 #include <random>

@@ -5,7 +5,7 @@
 #include "net/http/socketio.h"
 #include "net/http/tcpsocket.h"
 #include "net/scriptedpeer.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <atomic>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "net/peerservers.h"
 #include "net/update/updatehosts.h"
 #include "support/filehelpers.h"
-#include "testhooks/testhooks.h"
+#include "testhooks/nethooks.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #pragma once
-// Test-only entry points (see CMakeLists.txt here): built into tests, fuzz targets and
-// benchmarks, never into the program.
+// Test-only entry points of the network layers (qel_net_test_hooks, see CMakeLists.txt
+// here): built into tests, fuzz targets and benchmarks, never into the program.
 #include "net/crypto/aespath.h"
 #include "net/crypto/ghashpath.h"
 #include "net/crypto/randompoolsource.h"
@@ -33,5 +33,5 @@ void SetHostResolverForTesting(tHostResolver resolver);
 void InstallTlsEngineHooksForTesting(cTlsEngine& engine, cTlsEngineHooks* hooks);
 void InstallTlsHooksForTesting(cHttpTransport& transport, cTlsEngineHooks* hooks);
 
-// In qel_update_test_hooks: the update check's deadline (0 restores the program's).
+// In qel_net_update_test_hooks: the update check's deadline (0 restores the program's).
 void SetUpdateCheckDeadlineForTesting(u32 milliseconds);
