@@ -25,6 +25,7 @@ cases=(
     "picture/tiffraw|picture/core/picture.h"
     "picture/core|gui/controls/listview.h"
     "picture/core|../../gui/controls/listview.h"
+    "picture/formats|<gui/controls/listview.h>"
     "picture/core|picture/formats/pngreader.h"
     "picture/formats|picture/factory/thumbnail.h"
     "picture/factory|picture/props/fileprops.h"
@@ -43,14 +44,16 @@ cases=(
 failures=0
 for entry in "${cases[@]}"; do
     folder=${entry%%|*} include=${entry#*|}
+    # Written as it stands when in angle brackets, else in quotes.
+    [[ $include == "<"* ]] || include="\"$include\""
     file=$(ls "$work/tree/src/$folder"/*.cpp | head -1)
     cp "$file" "$work/saved"
-    { echo "#include \"$include\""; cat "$work/saved"; } > "$file"
+    { echo "#include $include"; cat "$work/saved"; } > "$file"
     if configure; then
-        echo "FAIL: src/$folder accepted #include \"$include\""
+        echo "FAIL: src/$folder accepted #include $include"
         failures=$((failures + 1))
-    elif ! tr -s ' \n' ' ' < "$work/log" | grep -qF "$file includes \"$include\", but src/$folder may include only"; then
-        echo "FAIL: src/$folder with #include \"$include\" stopped without naming the file and the rule:"
+    elif ! tr -s ' \n' ' ' < "$work/log" | grep -qF "$file includes $include, but src/$folder may include only"; then
+        echo "FAIL: src/$folder with #include $include stopped without naming the file and the rule:"
         cat "$work/log"
         failures=$((failures + 1))
     elif ! tr -s ' \n' ' ' < "$work/log" | grep -qF "(cmake/layers.cmake)"; then
