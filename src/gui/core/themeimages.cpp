@@ -177,7 +177,7 @@ std::unique_ptr<cPicture> OtherObject()
     return painter.ToPicture();
 }
 
-// Expanders: 68 collapsed, 69 expanded, 70 leaf with a sibling below, 71 last leaf.
+// Expanders: collapsed, expanded, leaf with a sibling below, last leaf.
 // 11 x 11: a label draws its icon 3 pixels in, and the tree's expanders are 16 wide.
 std::unique_ptr<cPicture> Expander(eThemeImage image)
 {

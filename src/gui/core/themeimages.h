@@ -1,6 +1,6 @@
 #pragma once
 // The theme's pictures, drawn in code.
-#include "gui/core/theme.h"
+#include "gui/core/themeimagenames.h"
 
 #include <memory>
 
