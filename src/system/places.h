@@ -1,5 +1,5 @@
 #pragma once
-// The mount table behind cFolderListing::ReadPlaces (platform/folders.h).
+// The mount table behind cFolderListing::ReadPlaces (system/folders.h).
 #include <mutex>
 #include <string>
 #include <vector>
