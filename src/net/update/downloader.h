@@ -56,8 +56,8 @@ public:
                       std::string* reason = nullptr);
 
     // The result, with the reason kept for the caller. `progress` (borrowed) gets the
-    // percentage as the body arrives; a false answer or IsCancelled ends the download
-    // with 0.
+    // percentage as the body arrives; a false answer ends the download, which ends with 0
+    // only when IsCancelled then answers true (otherwise 2, incomplete).
     i32 Run(cProgressNotifyTarget& progress);
     // Any thread: aborts the connection of the running exchange.
     void Abort();
