@@ -104,12 +104,15 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
             return false;
         }
         if (vr[0] == 'S' && vr[1] == 'Q') {
-            if (!ParseSequence(stream, valueStart, valueEnd, counter, depth, position)) {
+            auto walkItem = [&](u64& inner, u64 itemEnd) {
+                return ParseElements(stream, inner, itemEnd, counter, depth + 1);
+            };
+            u64 after = valueStart;
+            if (!WalkSequence(stream, after, valueEnd, counter, depth, walkItem)) {
                 return false;
             }
-            if (!undefined) {
-                position = valueEnd;
-            }
+            // An undefined length ends at its delimiter.
+            position = undefined ? after : valueEnd;
         } else {
             if (valueEnd > size || valueEnd > 0xFFFFFFFF ||
                 !OnElement(group, element, vr, u32(valueEnd - valueStart), u32(valueStart), key)) {
@@ -121,38 +124,6 @@ bool cPictDICOM::ParseElements(cFileIOTarget* stream, u64& position, u64 end, i3
             return position == end;
         }
     }
-}
-
-// The items from `start` to `end`; `after` is where the walk goes on after an undefined
-// length sequence (past its delimiter, or at `end`).
-bool cPictDICOM::ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& counter, i32 depth,
-                               u64& after)
-{
-    u64 position = start;
-    while (position < end) {
-        u8 header[kShortHeaderBytes];
-        if (!stream->Seek(position) || !stream->ReadExact(header, kShortHeaderBytes) ||
-            LoadLe16(header) != kDicomItemGroup) {
-            return false;
-        }
-        const u16 tag = LoadLe16(header + 2);
-        const u32 length = LoadLe32(header + 4);
-        position += kShortHeaderBytes;
-        if (tag == kDicomSequenceDelimiter) {
-            break;
-        }
-        if (tag == kDicomItemDelimiter || (tag == kDicomItem && length == 0)) {
-            continue;
-        }
-        if (tag != kDicomItem ||
-            !WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
-                return ParseElements(stream, inner, itemEnd, counter, depth + 1);
-            })) {
-            return false;
-        }
-    }
-    after = position;
-    return true;
 }
 
 bool cPictDICOM::ReadValueUS(u32 length, const char* vr, u32 offset, u32& value)

@@ -21,8 +21,6 @@ class cPictDICOM : public cPictDICOMBase
     // Walks the elements from `position` to `end`; a nested walk for every sequence item.
     [[nodiscard]] bool ParseElements(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
                                      i32 depth);
-    [[nodiscard]] bool ParseSequence(cFileIOTarget* stream, u64 start, u64 end, i32& counter,
-                                     i32 depth, u64& after);
     [[nodiscard]] bool OnElement(u16 group, u16 element, const char* vr, u32 length, u32 offset,
                                  i32 key);
     // A US value of length 2 or a UL value of length 4 at `offset`.

@@ -10,6 +10,7 @@
 // to that key. Page n is the n-th record in ascending key order. The map is built by the
 // first operation that needs it and lives until the picture goes, even when later calls
 // pass another stream.
+#include "base/byteorder.h"
 #include "base/keytree.h"
 #include "picture/core/picture.h"
 
@@ -180,6 +181,34 @@ class cPictDICOMBase : public cPictBase
             return false;
         }
         position = undefined ? inner : itemEnd;
+        return true;
+    }
+    // The items of a sequence from `position` to `end`, each through WalkItem with `walk`:
+    // empty items and item delimiters are passed over, a sequence delimiter ends the walk,
+    // and any other element there fails it. `position` ends past the delimiter, or at `end`.
+    template <class tWalk>
+    [[nodiscard]] bool WalkSequence(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
+                                    i32 depth, tWalk walk)
+    {
+        while (position < end) {
+            u8 header[8];
+            if (!stream->Seek(position) || !stream->ReadExact(header, 8) ||
+                LoadLe16(header) != kDicomItemGroup) {
+                return false;
+            }
+            const u16 tag = LoadLe16(header + 2);
+            const u32 length = LoadLe32(header + 4);
+            position += 8;
+            if (tag == kDicomSequenceDelimiter) {
+                return true;
+            }
+            if (tag == kDicomItemDelimiter || (tag == kDicomItem && length == 0)) {
+                continue;
+            }
+            if (tag != kDicomItem || !WalkItem(position, length, end, counter, depth, walk)) {
+                return false;
+            }
+        }
         return true;
     }
     // The record of `key`, created zeroed on first use; null when memory is short.

@@ -148,7 +148,9 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
             return false;
         }
         if (length == kDicomUndefinedLength) {
-            if (!ParseSequence(stream, position, end, counter, depth)) {
+            if (!WalkSequence(stream, position, end, counter, depth, [&](u64& inner, u64 itemEnd) {
+                    return ParseElements(stream, inner, itemEnd, counter, depth + 1);
+                })) {
                 return false;
             }
         } else {
@@ -162,36 +164,6 @@ bool cPictDICOMLegacy::ParseElements(cFileIOTarget* stream, u64& position, u64 e
             return position == end;
         }
     }
-}
-
-bool cPictDICOMLegacy::ParseSequence(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
-                                     i32 depth)
-{
-    while (position < end) {
-        u8 header[kHeaderBytes];
-        if (!stream->Seek(position) || !stream->ReadExact(header, kHeaderBytes)) {
-            return false;
-        }
-        position += kHeaderBytes;
-        const u16 tag = LoadLe16(header + 2);
-        const u32 length = LoadLe32(header + 4);
-        if (LoadLe16(header) != kDicomItemGroup) {
-            return false;
-        }
-        if (tag == kDicomSequenceDelimiter) {
-            return true;
-        }
-        if (tag == kDicomItemDelimiter || (tag == kDicomItem && length == 0)) {
-            continue;
-        }
-        if (tag != kDicomItem ||
-            !WalkItem(position, length, end, counter, depth, [&](u64& inner, u64 itemEnd) {
-                return ParseElements(stream, inner, itemEnd, counter, depth + 1);
-            })) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool cPictDICOMLegacy::OnElement(u16 group, u16 element, u32 length, u32 offset, i32 key)

@@ -23,8 +23,6 @@ class cPictDICOMLegacy : public cPictDICOMBase
   private:
     [[nodiscard]] bool ParseElements(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
                                      i32 depth);
-    [[nodiscard]] bool ParseSequence(cFileIOTarget* stream, u64& position, u64 end, i32& counter,
-                                     i32 depth);
     [[nodiscard]] bool OnElement(u16 group, u16 element, u32 length, u32 offset, i32 key);
 };
 
